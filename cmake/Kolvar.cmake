@@ -1,0 +1,36 @@
+# Helpers shared by the folder libraries.
+
+# kolvar_library(name [LINK libs...]): a static library of every source below
+# the folder, so new files need no CMake edit.
+function(kolvar_library name)
+  cmake_parse_arguments(ARG "" "" "LINK;EXCLUDE" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  foreach(ex ${ARG_EXCLUDE})
+    list(FILTER sources EXCLUDE REGEX "${ex}")
+  endforeach()
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_LINK})
+endfunction()
+
+# kolvar_tests(name DIR dir LINK libs...): one GoogleTest executable per test folder.
+function(kolvar_tests name)
+  cmake_parse_arguments(ARG "" "DIR;LABEL" "LINK" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${ARG_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE testsupport ${ARG_LINK})
+  set(label ${ARG_LABEL})
+  if(NOT label)
+    set(label unit)
+  endif()
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS ${label}
+               ENVIRONMENT "KOLVAR_GAME_DIR=${GAME_DIR};KOLVAR_SOURCE_DIR=${CMAKE_SOURCE_DIR};KOLVAR_ARTIFACTS=${TEST_ARTIFACTS_DIR};SDL_AUDIODRIVER=dummy")
+endfunction()

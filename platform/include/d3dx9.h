@@ -1,0 +1,4 @@
+// D3DX utility library subset.
+#pragma once
+
+#include "d3dx9math.h"

@@ -1,0 +1,39 @@
+// Host-side services of the layer that have no Windows name: path translation,
+// the fake clock and the registry location used by tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Windows path as the game builds it -> a path the host can open.
+// Backslashes become slashes, a drive letter is dropped, and every component
+// that does not exist with the given case is looked up case-insensitively.
+// Missing components are kept as written (so a new file can be created).
+std::string HostPath(const char* windowsPath);
+
+// True when the host path names an existing regular file or folder.
+bool HostExists(const std::string& hostPath);
+
+// Reads or writes a whole file; the write goes to a temporary file that then
+// replaces the target, so a failure never leaves a half-written file behind.
+bool ReadWholeFile(const std::string& hostPath, std::string& out);
+bool WriteFileSafely(const std::string& hostPath, const std::string& contents);
+
+// A file without any write permission bit counts as read-only, as the Windows
+// attribute would, also for root.
+bool IsReadOnlyFile(const std::string& hostPath);
+
+// Fake clock for tests: while enabled, the performance counter, timeGetTime and
+// GetTickCount read this value (nanoseconds) instead of the monotonic clock.
+void SetFakeClock(bool enabled, int64_t nanoseconds = 0);
+void AdvanceFakeClock(int64_t nanoseconds);
+bool FakeClockEnabled();
+
+// Where the registry store lives. Default: $XDG_CONFIG_HOME/kolvar/registry.ini
+// (or ~/.config/...); KOLVAR_REGISTRY overrides it, and so does this call.
+void SetRegistryFile(const std::string& hostPath);
+std::string RegistryFile();
+
+}  // namespace platform

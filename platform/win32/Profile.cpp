@@ -1,0 +1,249 @@
+// Private profiles (INI files) with the Windows rules: case-insensitive names,
+// trimmed values, one pair of matching quotes stripped, the first match wins,
+// values cut to the caller's buffer. Writes keep every other line as it was
+// and replace the file in one step.
+#include "platform.h"
+#include "win32.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Line {
+    std::string text;  // without its line end
+    std::string eol;   // "\r\n", "\n" or "" for a last line without one
+};
+
+std::vector<Line> SplitLines(const std::string& data) {
+    std::vector<Line> lines;
+    size_t i = 0;
+    while (i < data.size()) {
+        size_t nl = data.find('\n', i);
+        if (nl == std::string::npos) {
+            lines.push_back({data.substr(i), ""});
+            break;
+        }
+        size_t end = nl;
+        std::string eol = "\n";
+        if (end > i && data[end - 1] == '\r') {
+            --end;
+            eol = "\r\n";
+        }
+        lines.push_back({data.substr(i, end - i), eol});
+        i = nl + 1;
+    }
+    return lines;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string Trim(const std::string& s) {
+    size_t b = 0, e = s.size();
+    while (b < e && IsBlank(s[b])) ++b;
+    while (e > b && IsBlank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+bool EqualNoCase(const std::string& a, const char* b) {
+    size_t n = strlen(b);
+    if (a.size() != n) return false;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y - 'A' + 'a');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+// Classifies one line: a section header (name set), a key line (key and value set) or neither.
+enum class Kind { Other, Section, Key };
+Kind Classify(const std::string& raw, std::string& name, std::string& value) {
+    std::string t = Trim(raw);
+    if (t.empty() || t[0] == ';') return Kind::Other;
+    if (t[0] == '[') {
+        size_t close = t.find(']');
+        name = Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+        return Kind::Section;
+    }
+    size_t eq = t.find('=');
+    if (eq == std::string::npos) {
+        name = t;
+        value.clear();
+    } else {
+        name = Trim(t.substr(0, eq));
+        value = Trim(t.substr(eq + 1));
+    }
+    return Kind::Key;
+}
+
+std::string StripQuotes(const std::string& v) {
+    if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) return v.substr(1, v.size() - 2);
+    return v;
+}
+
+// Copies a list of names as Windows does: each terminated, the list closed by a second NUL,
+// cut to fit with both terminators kept. Returns the count without the final NUL.
+DWORD CopyList(const std::vector<std::string>& names, LPSTR out, DWORD size) {
+    if (size < 2) {
+        if (size == 1) out[0] = '\0';
+        return 0;
+    }
+    DWORD pos = 0;
+    for (const std::string& n : names) {
+        for (char c : n) {
+            if (c == '\0') break;
+            if (pos + 2 >= size) {
+                out[pos] = '\0';
+                out[pos + 1] = '\0';
+                return size - 2;
+            }
+            out[pos++] = c;
+        }
+        if (pos + 2 >= size) {
+            out[pos] = '\0';
+            out[pos + 1] = '\0';
+            return size - 2;
+        }
+        out[pos++] = '\0';
+    }
+    out[pos] = '\0';
+    return pos;
+}
+
+DWORD CopyValue(const std::string& v, LPSTR out, DWORD size) {
+    DWORD n = 0;
+    while (n < v.size() && n + 1 < size && v[n] != '\0') {
+        out[n] = v[n];
+        ++n;
+    }
+    out[n] = '\0';
+    return n;
+}
+
+}  // namespace
+
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR returned, DWORD size,
+                               LPCSTR fileName) {
+    if (!returned || size == 0) return 0;
+    std::string data;
+    bool haveFile = fileName && platform::ReadWholeFile(platform::HostPath(fileName), data);
+    std::vector<Line> lines = haveFile ? SplitLines(data) : std::vector<Line>();
+
+    if (!section) {
+        std::vector<std::string> names;
+        for (const Line& l : lines) {
+            std::string name, value;
+            if (Classify(l.text, name, value) == Kind::Section) names.push_back(name);
+        }
+        return CopyList(names, returned, size);
+    }
+
+    bool inSection = false, seenSection = false;
+    std::vector<std::string> keys;
+    for (const Line& l : lines) {
+        std::string name, value;
+        Kind k = Classify(l.text, name, value);
+        if (k == Kind::Section) {
+            // The first section of that name is the one that counts.
+            if (inSection) break;
+            inSection = !seenSection && EqualNoCase(name, section);
+            seenSection = seenSection || inSection;
+            continue;
+        }
+        if (!inSection || k != Kind::Key) continue;
+        if (!key) {
+            keys.push_back(name);
+        } else if (EqualNoCase(name, key)) {
+            return CopyValue(StripQuotes(value), returned, size);
+        }
+    }
+    if (!key) return CopyList(keys, returned, size);
+
+    std::string def = defaultValue ? defaultValue : "";
+    while (!def.empty() && def.back() == ' ') def.pop_back();
+    return CopyValue(def, returned, size);
+}
+
+UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR fileName) {
+    char buf[256];
+    if (GetPrivateProfileStringA(section, key, "", buf, sizeof buf, fileName) == 0) return defaultValue;
+    char* end = nullptr;
+    errno = 0;
+    long v = strtol(buf, &end, 10);
+    if (end == buf) return 0;
+    if (v > INT32_MAX) v = INT32_MAX;
+    if (v < INT32_MIN) v = INT32_MIN;
+    return static_cast<UINT>(static_cast<INT>(v));
+}
+
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) {
+    if (!section || !fileName) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::string host = platform::HostPath(fileName);
+    std::string data;
+    bool exists = platform::ReadWholeFile(host, data);
+    if (!exists && (!key || !value)) return TRUE;  // nothing to delete
+    if (exists && platform::IsReadOnlyFile(host)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+
+    std::vector<Line> lines = SplitLines(data);
+    std::string eol = "\r\n";
+    if (!lines.empty() && lines[0].eol == "\n") eol = "\n";
+
+    // Locate the first section of that name and, inside it, the key.
+    int sectionLine = -1, sectionEnd = static_cast<int>(lines.size()), keyLine = -1, lastContent = -1;
+    for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
+        std::string name, val;
+        Kind k = Classify(lines[i].text, name, val);
+        if (k == Kind::Section) {
+            if (sectionLine >= 0) {
+                sectionEnd = i;
+                break;
+            }
+            if (EqualNoCase(name, section)) {
+                sectionLine = i;
+                lastContent = i;
+            }
+            continue;
+        }
+        if (sectionLine < 0) continue;
+        if (!Trim(lines[i].text).empty()) lastContent = i;
+        if (k == Kind::Key && key && keyLine < 0 && EqualNoCase(name, key)) keyLine = i;
+    }
+
+    if (!key) {
+        if (sectionLine < 0) return TRUE;
+        lines.erase(lines.begin() + sectionLine, lines.begin() + sectionEnd);
+    } else if (!value) {
+        if (keyLine < 0) return TRUE;
+        lines.erase(lines.begin() + keyLine);
+    } else {
+        std::string entry = std::string(key) + "=" + value;
+        if (keyLine >= 0) {
+            lines[keyLine].text = entry;
+        } else if (sectionLine >= 0) {
+            if (lines[lastContent].eol.empty()) lines[lastContent].eol = eol;
+            lines.insert(lines.begin() + lastContent + 1, Line{entry, eol});
+        } else {
+            if (!lines.empty() && lines.back().eol.empty()) lines.back().eol = eol;
+            lines.push_back(Line{std::string("[") + section + "]", eol});
+            lines.push_back(Line{entry, eol});
+        }
+    }
+
+    std::string out;
+    for (const Line& l : lines) out += l.text + l.eol;
+    if (!platform::WriteFileSafely(host, out)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return TRUE;
+}

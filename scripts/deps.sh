@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the game and the tests need. Safe to run again.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake pkg-config git
+  liblua5.2-dev libluabind-dev libboost-dev
+  libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri
+  xvfb xauth
+  libsndfile1-dev libopenmpt-dev
+  libfluidsynth-dev timgm6mb-soundfont
+  libzip-dev zip
+  libgtk-3-dev
+  libfreetype-dev libpng-dev libjpeg-dev libstb-dev fonts-dejavu-core
+  googletest libgtest-dev libgmock-dev
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "deps: all packages present"
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q
+$SUDO apt-get install -y -q --no-install-recommends "${PACKAGES[@]}"

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds, and runs every test headless: GL under Xvfb
+# with Mesa's software renderer, audio through SDL's dummy driver.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+scripts/build.sh
+export SDL_AUDIODRIVER=dummy
+export LIBGL_ALWAYS_SOFTWARE=1
+cd build
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j8 -LE bench "$@"

@@ -1,0 +1,62 @@
+#include "TestUtil.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+namespace testutil {
+
+TempDir::TempDir() {
+    std::string base = std::filesystem::temp_directory_path().string() + "/kolvar-test-XXXXXX";
+    std::vector<char> name(base.begin(), base.end());
+    name.push_back('\0');
+    if (!mkdtemp(name.data())) ADD_FAILURE() << "mkdtemp failed";
+    m_Path = name.data();
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_Path, ec);
+}
+
+ScopedCwd::ScopedCwd(const std::string& dir) {
+    char buf[4096];
+    m_Saved = getcwd(buf, sizeof buf) ? buf : ".";
+    if (chdir(dir.c_str()) != 0) ADD_FAILURE() << "chdir " << dir;
+}
+
+ScopedCwd::~ScopedCwd() {
+    if (chdir(m_Saved.c_str()) != 0) ADD_FAILURE() << "chdir back " << m_Saved;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void WriteFile(const std::string& path, const std::string& contents) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << contents;
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string ArtifactsDir() {
+    const char* env = getenv("KOLVAR_ARTIFACTS");
+    std::string dir = env ? env : "test-artifacts";
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+}  // namespace testutil

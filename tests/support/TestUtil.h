@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+
+namespace testutil {
+
+// A fresh folder under the test temp root, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& path() const { return m_Path; }
+    std::string file(const std::string& name) const { return m_Path + "/" + name; }
+
+private:
+    std::string m_Path;
+};
+
+// Changes the current directory for the lifetime of the object.
+class ScopedCwd {
+public:
+    explicit ScopedCwd(const std::string& dir);
+    ~ScopedCwd();
+
+private:
+    std::string m_Saved;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& contents);
+bool FileExists(const std::string& path);
+
+// Where GL tests put their screenshots (build/test-artifacts).
+std::string ArtifactsDir();
+
+}  // namespace testutil

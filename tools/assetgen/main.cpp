@@ -1,0 +1,22 @@
+// assetgen <data folder>: writes every generated asset below the folder.
+// Each generator is deterministic: the same build writes the same bytes.
+#include "Generators.h"
+
+#include <cstdio>
+#include <string>
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        fprintf(stderr, "usage: assetgen <data folder>\n");
+        return 2;
+    }
+    std::string root = argv[1];
+    int failures = 0;
+    for (const assetgen::Generator& g : assetgen::Registry()) {
+        if (!g.run(root)) {
+            fprintf(stderr, "assetgen: %s failed\n", g.name);
+            ++failures;
+        }
+    }
+    return failures ? 1 : 0;
+}
