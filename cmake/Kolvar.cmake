@@ -34,3 +34,14 @@ function(kolvar_tests name)
     PROPERTIES LABELS ${label}
                ENVIRONMENT "KOLVAR_GAME_DIR=${GAME_DIR};KOLVAR_SOURCE_DIR=${CMAKE_SOURCE_DIR};KOLVAR_ARTIFACTS=${TEST_ARTIFACTS_DIR};SDL_AUDIODRIVER=dummy")
 endfunction()
+
+# kolvar_module(name [LINK libs...]): a run-time module, <name>.so in the game
+# folder, from every source below the calling folder.
+function(kolvar_module name)
+  cmake_parse_arguments(ARG "" "" "LINK" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  add_library(${name} MODULE ${sources})
+  set_target_properties(${name} PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY ${GAME_DIR})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/platform/include ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_LINK})
+endfunction()
