@@ -1,0 +1,4 @@
+#include "engine/Keyboard.h"
+
+CKeyboard::CKeyboard() {}
+CKeyboard::~CKeyboard() {}

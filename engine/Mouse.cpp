@@ -1,0 +1,4 @@
+#include "engine/Mouse.h"
+
+CMouse::CMouse() {}
+CMouse::~CMouse() {}

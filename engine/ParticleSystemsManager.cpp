@@ -1,0 +1,6 @@
+#include "engine/ParticleSystemsManager.h"
+
+CParticleSystemsManager::CParticleSystemsManager() {}
+CParticleSystemsManager::~CParticleSystemsManager() {}
+bool CParticleSystemsManager::InvalidateDeviceObjects() { return true; }
+bool CParticleSystemsManager::RestoreDeviceObjects() { return true; }

@@ -1,0 +1,4 @@
+#include "engine/ShaderManager.h"
+
+CShaderManager::CShaderManager() {}
+CShaderManager::~CShaderManager() {}

@@ -1,0 +1,4 @@
+#include "engine/TextureManager.h"
+
+CTextureManager::CTextureManager() {}
+CTextureManager::~CTextureManager() {}
