@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+struct HWND__;
+
 namespace platform {
 
 // Windows path as the game builds it -> a path the host can open.
@@ -35,5 +37,9 @@ bool FakeClockEnabled();
 // (or ~/.config/...); KOLVAR_REGISTRY overrides it, and so does this call.
 void SetRegistryFile(const std::string& hostPath);
 std::string RegistryFile();
+
+// The SDL window behind a window handle made by CreateWindowExA (an SDL_Window*,
+// created with SDL_WINDOW_OPENGL so the device can draw into it), or null.
+void* SdlWindowOf(HWND__* window);
 
 }  // namespace platform
