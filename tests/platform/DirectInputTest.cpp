@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <dinput.h>
+#include <dinputhooks.h>
+
+#include <set>
+
+namespace {
+
+HWND FakeWindow() { return reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234)); }
+
+class DirectInputTest : public testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetInputTestMode(true);
+        ASSERT_EQ(DI_OK, DirectInput8Create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8A,
+                                            reinterpret_cast<void**>(&m_di), nullptr));
+    }
+    void TearDown() override {
+        if (m_di) m_di->Release();
+        platform::SetInputFault(platform::InputFault::None);
+        platform::SetInputTestMode(false);
+    }
+
+    IDirectInputDevice8* Make(const GUID& guid, const DIDATAFORMAT& format, DWORD flags) {
+        IDirectInputDevice8* dev = nullptr;
+        EXPECT_EQ(DI_OK, m_di->CreateDevice(guid, &dev, nullptr));
+        EXPECT_EQ(DI_OK, dev->SetDataFormat(&format));
+        EXPECT_EQ(DI_OK, dev->SetCooperativeLevel(FakeWindow(), flags));
+        return dev;
+    }
+
+    IDirectInput8* m_di = nullptr;
+};
+
+TEST_F(DirectInputTest, CreateChecksVersionInterfaceAndFault) {
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(DIERR_OLDDIRECTINPUTVERSION, DirectInput8Create(nullptr, 0x0700, IID_IDirectInput8A, &out, nullptr));
+    EXPECT_EQ(nullptr, out);
+    EXPECT_EQ(DIERR_NOINTERFACE, DirectInput8Create(nullptr, 0x0800, GUID_SysMouse, &out, nullptr));
+    EXPECT_EQ(DIERR_INVALIDPARAM, DirectInput8Create(nullptr, 0x0800, IID_IDirectInput8A, nullptr, nullptr));
+    platform::SetInputFault(platform::InputFault::Create);
+    EXPECT_TRUE(FAILED(DirectInput8Create(nullptr, 0x0800, IID_IDirectInput8A, &out, nullptr)));
+    EXPECT_EQ(nullptr, out);
+
+    IDirectInputDevice8* dev = reinterpret_cast<IDirectInputDevice8*>(1);
+    EXPECT_EQ(DIERR_DEVICENOTREG, m_di->CreateDevice(IID_IDirectInput8A, &dev, nullptr));
+    EXPECT_EQ(nullptr, dev);
+}
+
+TEST_F(DirectInputTest, KeyboardReportsInjectedKeysByScanCode) {
+    IDirectInputDevice8* kb = Make(GUID_SysKeyboard, c_dfDIKeyboard, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+    BYTE keys[256];
+    EXPECT_EQ(DIERR_NOTACQUIRED, kb->GetDeviceState(256, keys));
+    ASSERT_EQ(DI_OK, kb->Acquire());
+    EXPECT_EQ(DI_NOEFFECT, kb->Acquire());
+    platform::InjectKey(DIK_LEFT, true);
+    platform::InjectKey(DIK_SPACE, true);
+    platform::InjectKey(300, true);  // ignored
+    memset(keys, 0x55, sizeof keys);
+    ASSERT_EQ(DI_OK, kb->GetDeviceState(256, keys));
+    for (int i = 0; i < 256; ++i)
+        EXPECT_EQ((i == DIK_LEFT || i == DIK_SPACE) ? 0x80 : 0, keys[i]) << "key " << i;
+    // A mouse-sized read of a keyboard is refused.
+    EXPECT_EQ(DIERR_INVALIDPARAM, kb->GetDeviceState(sizeof(DIMOUSESTATE), keys));
+    kb->Release();
+}
+
+TEST_F(DirectInputTest, FocusLossReportsInputLostUntilReacquired) {
+    IDirectInputDevice8* kb = Make(GUID_SysKeyboard, c_dfDIKeyboard, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
+    IDirectInputDevice8* mouse = Make(GUID_SysMouse, c_dfDIMouse, DISCL_EXCLUSIVE | DISCL_FOREGROUND);
+    ASSERT_EQ(DI_OK, kb->Acquire());
+    ASSERT_EQ(DI_OK, mouse->Acquire());
+    EXPECT_TRUE(platform::InputCursorHidden());
+
+    platform::SetInputFocus(false);
+    BYTE keys[256];
+    DIMOUSESTATE ms;
+    EXPECT_EQ(DIERR_INPUTLOST, kb->GetDeviceState(256, keys));
+    EXPECT_EQ(DIERR_INPUTLOST, mouse->GetDeviceState(sizeof ms, &ms));
+    EXPECT_FALSE(platform::InputCursorHidden()) << "the cursor comes back when the focus goes";
+    // Acquiring without the focus must not report input lost, or a retry loop never ends.
+    EXPECT_EQ(DIERR_OTHERAPPHASPRIO, kb->Acquire());
+    EXPECT_EQ(DIERR_NOTACQUIRED, kb->GetDeviceState(256, keys));
+
+    platform::SetInputFocus(true);
+    EXPECT_EQ(DI_OK, kb->Acquire());
+    EXPECT_EQ(DI_OK, kb->GetDeviceState(256, keys));
+    EXPECT_EQ(DI_OK, mouse->Acquire());
+    EXPECT_TRUE(platform::InputCursorHidden());
+    mouse->Release();
+    EXPECT_FALSE(platform::InputCursorHidden()) << "releasing an acquired mouse shows the cursor";
+    kb->Release();
+}
+
+TEST_F(DirectInputTest, MouseMotionIsRelativeAndConsumedByEachRead) {
+    IDirectInputDevice8* mouse = Make(GUID_SysMouse, c_dfDIMouse, DISCL_EXCLUSIVE | DISCL_FOREGROUND);
+    platform::InjectMouseMotion(50, 50);  // before the acquisition: dropped
+    ASSERT_EQ(DI_OK, mouse->Acquire());
+    platform::InjectMouseMotion(10, -4, 1);
+    platform::InjectMouseMotion(5, 0);
+    platform::InjectMouseButton(1, true);
+    DIMOUSESTATE ms;
+    ASSERT_EQ(DI_OK, mouse->GetDeviceState(sizeof ms, &ms));
+    EXPECT_EQ(15, ms.lX);
+    EXPECT_EQ(-4, ms.lY);
+    EXPECT_EQ(1, ms.lZ);
+    EXPECT_EQ(0, ms.rgbButtons[0]);
+    EXPECT_EQ(0x80, ms.rgbButtons[1]);
+    ASSERT_EQ(DI_OK, mouse->GetDeviceState(sizeof ms, &ms));
+    EXPECT_EQ(0, ms.lX);
+    EXPECT_EQ(0, ms.lY);
+    EXPECT_EQ(0x80, ms.rgbButtons[1]) << "buttons stay held between reads";
+    mouse->Release();
+}
+
+TEST_F(DirectInputTest, SetupCallsValidateTheirArguments) {
+    IDirectInputDevice8* mouse = nullptr;
+    ASSERT_EQ(DI_OK, m_di->CreateDevice(GUID_SysMouse, &mouse, nullptr));
+    EXPECT_EQ(DIERR_INVALIDPARAM, mouse->Acquire()) << "no data format yet";
+    EXPECT_EQ(DIERR_INVALIDPARAM, mouse->SetDataFormat(&c_dfDIKeyboard));
+    EXPECT_EQ(DIERR_INVALIDPARAM, mouse->SetDataFormat(nullptr));
+    EXPECT_EQ(DI_OK, mouse->SetDataFormat(&c_dfDIMouse));
+    EXPECT_EQ(DIERR_INVALIDPARAM, mouse->SetCooperativeLevel(FakeWindow(), DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE | DISCL_FOREGROUND));
+    EXPECT_EQ(DIERR_INVALIDPARAM, mouse->SetCooperativeLevel(nullptr, DISCL_EXCLUSIVE | DISCL_FOREGROUND));
+    EXPECT_EQ(DI_OK, mouse->SetCooperativeLevel(FakeWindow(), DISCL_EXCLUSIVE | DISCL_FOREGROUND));
+    platform::SetInputFault(platform::InputFault::Acquire);
+    EXPECT_TRUE(FAILED(mouse->Acquire()));
+    mouse->Release();
+}
+
+TEST(KeyMapTest, SdlScancodesMapToDistinctScanCodes) {
+    // The keys the game binds, and a sample of each group.
+    EXPECT_EQ(DIK_LEFT, platform::DikFromSdlScancode(SDL_SCANCODE_LEFT));
+    EXPECT_EQ(DIK_RIGHT, platform::DikFromSdlScancode(SDL_SCANCODE_RIGHT));
+    EXPECT_EQ(DIK_UP, platform::DikFromSdlScancode(SDL_SCANCODE_UP));
+    EXPECT_EQ(DIK_DOWN, platform::DikFromSdlScancode(SDL_SCANCODE_DOWN));
+    EXPECT_EQ(DIK_SPACE, platform::DikFromSdlScancode(SDL_SCANCODE_SPACE));
+    EXPECT_EQ(DIK_RETURN, platform::DikFromSdlScancode(SDL_SCANCODE_RETURN));
+    EXPECT_EQ(DIK_NUMPADENTER, platform::DikFromSdlScancode(SDL_SCANCODE_KP_ENTER));
+    EXPECT_EQ(DIK_RMENU, platform::DikFromSdlScancode(SDL_SCANCODE_RALT));
+    EXPECT_EQ(DIK_F12, platform::DikFromSdlScancode(SDL_SCANCODE_F12));
+    EXPECT_EQ(0, platform::DikFromSdlScancode(-1));
+    EXPECT_EQ(0, platform::DikFromSdlScancode(SDL_NUM_SCANCODES));
+
+    // Letters, digits, function keys, keypad and modifiers all map, each to its own code.
+    std::set<int> seen;
+    auto check = [&](int first, int last) {
+        for (int sc = first; sc <= last; ++sc) {
+            int dik = platform::DikFromSdlScancode(sc);
+            EXPECT_NE(0, dik) << "scancode " << sc;
+            EXPECT_TRUE(seen.insert(dik).second) << "scancode " << sc << " shares " << dik;
+        }
+    };
+    check(SDL_SCANCODE_A, SDL_SCANCODE_0);
+    check(SDL_SCANCODE_RETURN, SDL_SCANCODE_BACKSLASH);
+    check(SDL_SCANCODE_SEMICOLON, SDL_SCANCODE_F12);
+    check(SDL_SCANCODE_SCROLLLOCK, SDL_SCANCODE_KP_PERIOD);
+    check(SDL_SCANCODE_LCTRL, SDL_SCANCODE_RGUI);
+}
+
+}  // namespace
