@@ -1,4 +1,76 @@
 #include "engine/Mouse.h"
 
-CMouse::CMouse() {}
-CMouse::~CMouse() {}
+#include "engine/DirectInput.h"
+#include "engine/Log.h"
+
+#include <cstring>
+
+namespace {
+const int kMaxAcquireTries = 8;
+
+float Clamp01(float v) {
+    if (!(v > 0.0f)) return 0.0f;  // also catches NaN
+    if (v >= 1.0f) return 1.0f;
+    return v;
+}
+}  // namespace
+
+CMouse::CMouse()
+    : m_LeftButton(false), m_RightButton(false), m_X(0.5f), m_Y(0.5f), m_Sensitivity(0.01f), m_pDevice(nullptr) {
+    IDirectInput8* di = GetDirectInput();
+    if (!di) return;
+    g_Log.Print("blue", "Creating mouse device");
+    HRESULT hr = di->CreateDevice(GUID_SysMouse, &m_pDevice, nullptr);
+    if (FAILED(hr)) {
+        m_pDevice = nullptr;
+        g_Log.PrintBold("red", "Error, couldn't create mouse device. Code = %s", DirectInputErrorName(hr));
+        return;
+    }
+    hr = m_pDevice->SetDataFormat(&c_dfDIMouse);
+    if (FAILED(hr)) {
+        g_Log.PrintBold("red", "Error, couldn't set data format for mouse. Code = %s", DirectInputErrorName(hr));
+        return;
+    }
+    // Exclusive in the foreground: the system cursor is hidden, the game draws its own.
+    hr = m_pDevice->SetCooperativeLevel(GetInputWindow(), DISCL_EXCLUSIVE | DISCL_FOREGROUND);
+    if (FAILED(hr)) {
+        g_Log.PrintBold("red", "Error, couldn't set cooperative level for mouse. Code = %s", DirectInputErrorName(hr));
+        return;
+    }
+    hr = m_pDevice->Acquire();
+    if (FAILED(hr)) {
+        g_Log.PrintBold("red", "Error, couldn't activate mouse. Code = %s", DirectInputErrorName(hr));
+        return;
+    }
+    m_Sensitivity = 0.01f;
+    g_Log.Print("green", "Complete");
+}
+
+CMouse::~CMouse() {
+    g_Log.Print("blue", "Release mouse device");
+    if (m_pDevice) {
+        m_pDevice->Unacquire();
+        m_pDevice->Release();
+        m_pDevice = nullptr;
+    }
+    g_Log.Print("green", "Complete");
+}
+
+void CMouse::Update() {
+    if (!m_pDevice) return;
+    DIMOUSESTATE state;
+    memset(&state, 0, sizeof state);
+    HRESULT hr = m_pDevice->GetDeviceState(sizeof state, &state);
+    if (FAILED(hr)) {
+        // Position and buttons keep their values until the focus is back.
+        int tries = 0;
+        do {
+            hr = m_pDevice->Acquire();
+        } while (hr == DIERR_INPUTLOST && ++tries < kMaxAcquireTries);
+        return;
+    }
+    m_X = Clamp01(m_X + static_cast<float>(state.lX) * m_Sensitivity);
+    m_Y = Clamp01(m_Y + static_cast<float>(state.lY) * m_Sensitivity);
+    m_LeftButton = (state.rgbButtons[0] & 0x80) != 0;
+    m_RightButton = (state.rgbButtons[1] & 0x80) != 0;
+}
