@@ -11,6 +11,11 @@ std::vector<Generator>& Registry() {
     return generators;
 }
 
+std::string& SourceRoot() {
+    static std::string root;
+    return root;
+}
+
 bool MakeFolders(const std::string& path) {
     for (size_t i = 1; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '/') {

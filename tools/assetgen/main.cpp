@@ -1,4 +1,5 @@
-// assetgen <data folder>: writes every generated asset below the folder.
+// assetgen <data folder> [<source folder>]: writes every generated asset below
+// the data folder, and the generated C++ sources into the source folder.
 // Each generator is deterministic: the same build writes the same bytes.
 #include "Generators.h"
 
@@ -7,10 +8,11 @@
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        fprintf(stderr, "usage: assetgen <data folder>\n");
+        fprintf(stderr, "usage: assetgen <data folder> [<source folder>]\n");
         return 2;
     }
     std::string root = argv[1];
+    if (argc > 2) assetgen::SourceRoot() = argv[2];
     int failures = 0;
     for (const assetgen::Generator& g : assetgen::Registry()) {
         if (!g.run(root)) {
