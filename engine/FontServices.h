@@ -1,0 +1,41 @@
+#pragma once
+
+#include <d3d9types.h>
+
+struct IDirect3DDevice9;
+struct IDirect3DTexture9;
+struct ID3DXSprite;
+
+class CTextureEntry;
+
+// What the fonts take from the graphics engine and the texture manager, in
+// one place: the device, the 2D sprite, the configured screen size and the
+// loading of a font image.
+namespace fontservices {
+
+IDirect3DDevice9* Device();
+ID3DXSprite* Sprite();
+int ScreenWidth();
+int ScreenHeight();
+// Loads a font image through the texture manager from its current path.
+bool LoadTexture(CTextureEntry** out, const char* name);
+IDirect3DTexture9* TextureOf(CTextureEntry* entry);
+
+}  // namespace fontservices
+
+namespace fontservices {
+
+// Until the graphics engine and the texture manager provide these on this
+// branch, the sources are set here (tests set their own); unset, fonts get
+// no device, no sprite, a 0 x 0 screen and no images.
+struct Sources {
+    IDirect3DDevice9* (*device)();
+    ID3DXSprite* (*sprite)();
+    int (*screenWidth)();
+    int (*screenHeight)();
+    bool (*loadTexture)(CTextureEntry** out, const char* name);
+    IDirect3DTexture9* (*textureOf)(CTextureEntry* entry);
+};
+void SetSources(const Sources* sources);
+
+}  // namespace fontservices
