@@ -130,6 +130,31 @@ TEST_F(DirectInputTest, SetupCallsValidateTheirArguments) {
     mouse->Release();
 }
 
+TEST(DirectInputRealTest, WithoutAFocusedWindowNothingIsAcquired) {
+    // No SDL video here: no window can have the focus, so foreground devices stay unacquired.
+    ASSERT_FALSE(platform::InputTestMode());
+    ASSERT_FALSE(SDL_WasInit(SDL_INIT_VIDEO));
+    IDirectInput8* di = nullptr;
+    ASSERT_EQ(DI_OK, DirectInput8Create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8A,
+                                        reinterpret_cast<void**>(&di), nullptr));
+    IDirectInputDevice8* mouse = nullptr;
+    ASSERT_EQ(DI_OK, di->CreateDevice(GUID_SysMouse, &mouse, nullptr));
+    ASSERT_EQ(DI_OK, mouse->SetDataFormat(&c_dfDIMouse));
+    ASSERT_EQ(DI_OK, mouse->SetCooperativeLevel(FakeWindow(), DISCL_EXCLUSIVE | DISCL_FOREGROUND));
+    EXPECT_EQ(DIERR_OTHERAPPHASPRIO, mouse->Acquire());
+    DIMOUSESTATE ms;
+    EXPECT_EQ(DIERR_NOTACQUIRED, mouse->GetDeviceState(sizeof ms, &ms));
+    EXPECT_FALSE(platform::InputCursorHidden());
+    // A background device reads SDL's state even without a window: nothing is held.
+    ASSERT_EQ(DI_OK, mouse->SetCooperativeLevel(nullptr, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND));
+    ASSERT_EQ(DI_OK, mouse->Acquire());
+    memset(&ms, 0x7F, sizeof ms);
+    ASSERT_EQ(DI_OK, mouse->GetDeviceState(sizeof ms, &ms));
+    EXPECT_EQ(0, ms.rgbButtons[0]);
+    mouse->Release();
+    di->Release();
+}
+
 TEST(KeyMapTest, SdlScancodesMapToDistinctScanCodes) {
     // The keys the game binds, and a sample of each group.
     EXPECT_EQ(DIK_LEFT, platform::DikFromSdlScancode(SDL_SCANCODE_LEFT));
