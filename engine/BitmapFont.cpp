@@ -1,5 +1,3 @@
-// Needs the Direct3D layer; builds once it is in the tree.
-#if __has_include(<d3d9hooks.h>)
 #include "engine/BitmapFont.h"
 
 #include <d3d9.h>
@@ -395,5 +393,3 @@ HRESULT CBitmapFont::DrawTextScaled(float x, float y, float z, float xScale, flo
     m_pStateBlockSaved->Apply();
     return S_OK;
 }
-
-#endif

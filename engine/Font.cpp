@@ -1,5 +1,3 @@
-// Needs the Direct3D layer; builds once it is in the tree.
-#if __has_include(<d3d9hooks.h>)
 #include "engine/Font.h"
 
 #include <d3dx9.h>
@@ -150,5 +148,3 @@ void CFont::DrawText(float x, float y, float charWidth, float charHeight, D3DCOL
     }
     sprite->End();
 }
-
-#endif
