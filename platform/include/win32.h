@@ -268,7 +268,8 @@ LONG RegCloseKey(HKEY key);
 // ---- Run-time modules (dlopen) ----
 // "name.dll" loads name.so from the current folder, the executable's folder,
 // $KOLVAR_GAME_DIR or the build's game folder, in that order.
-typedef INT_PTR (*FARPROC)();
+// void(*)() so that casting to the real signature is warning-free.
+typedef void (*FARPROC)();
 HMODULE LoadLibraryA(LPCSTR fileName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL FreeLibrary(HMODULE module);
