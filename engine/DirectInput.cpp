@@ -4,14 +4,30 @@
 
 #include <cstdio>
 
+// The graphics engine joins the tree from another branch; until it is there
+// the engine time stands still and there is no game window.
+#if __has_include("engine/GraphicsEngine.h")
+#include "engine/GraphicsEngine.h"
+#define KOLVAR_INPUT_ENGINE 1
+#endif
+
 IDirectInput8* g_DirectInput = nullptr;
 
 namespace {
 
-// The graphics engine does not own these yet on this branch: until it does,
-// the engine time stands still and there is no game window.
+#ifdef KOLVAR_INPUT_ENGINE
+float DefaultTime() {
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
+    return engine ? engine->GetTime() : 0.0f;
+}
+HWND DefaultWindow() {
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
+    return engine ? engine->GetWindow() : nullptr;
+}
+#else
 float DefaultTime() { return 0.0f; }
 HWND DefaultWindow() { return nullptr; }
+#endif
 
 InputTimeSource g_TimeSource = DefaultTime;
 InputWindowSource g_WindowSource = DefaultWindow;

@@ -25,9 +25,8 @@ IDirect3DTexture9* TextureOf(CTextureEntry* entry);
 
 namespace fontservices {
 
-// Until the graphics engine and the texture manager provide these on this
-// branch, the sources are set here (tests set their own); unset, fonts get
-// no device, no sprite, a 0 x 0 screen and no images.
+// The sources are the graphics engine and the texture manager; tests set
+// their own, and null puts the engine's back.
 struct Sources {
     IDirect3DDevice9* (*device)();
     ID3DXSprite* (*sprite)();
