@@ -1,5 +1,6 @@
 #include "DMusicRender.h"
 #include "Objects.h"
+#include "mixer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -322,9 +323,31 @@ void Performance::RenderLocked(float* out, int frames) {
     }
 }
 
-void Performance::AttachMixer() {}
+// The sound module owns the one audio device; the synthesiser is one more
+// source of its mixer. Without a device (or without the module) nothing drives
+// the performance but RenderPerformance.
+void Performance::AttachMixer() {
+    HMODULE module = LoadLibraryA("sound.dll");
+    if (!module) return;
+    auto add = reinterpret_cast<PFN_MIXER_ADDSOURCE>(GetProcAddress(module, MIXER_ADDSOURCE_NAME));
+    auto remove = reinterpret_cast<PFN_MIXER_REMOVESOURCE>(GetProcAddress(module, MIXER_REMOVESOURCE_NAME));
+    DWORD id = add && remove ? add(MixerProc, this) : 0;
+    if (!id) {
+        FreeLibrary(module);
+        return;
+    }
+    m_soundModule = module;
+    m_removeSource = reinterpret_cast<void*>(remove);
+    m_mixerSource = id;
+}
 
-void Performance::DetachMixer() {}
+void Performance::DetachMixer() {
+    if (m_mixerSource) reinterpret_cast<PFN_MIXER_REMOVESOURCE>(m_removeSource)(m_mixerSource);
+    if (m_soundModule) FreeLibrary(static_cast<HMODULE>(m_soundModule));
+    m_mixerSource = 0;
+    m_soundModule = nullptr;
+    m_removeSource = nullptr;
+}
 
 bool RenderPerformance(IDirectMusicPerformance8* performance, float* out, int frames) {
     Performance* p = dynamic_cast<Performance*>(performance);
