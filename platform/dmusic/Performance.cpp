@@ -17,9 +17,10 @@ constexpr LONG kMinVolume = -10000;
 constexpr LONG kMaxVolume = 2000;
 constexpr const char* kSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 
-// The game's loudest setting (+10 dB) is the synthesiser's own default level,
-// so full music volume cannot clip.
+// The game's loudest setting (+10 dB) renders at five times FluidSynth's
+// default level: about as loud as the module and stream songs, short of clipping.
 constexpr double kFullScaleMillibels = 1000.0;
+constexpr double kFullScaleGain = 5.0;
 
 MUSIC_TIME ClampMusicTime(double t) {
     if (t >= 2147483647.0) return 0x7FFFFFFF;
@@ -275,7 +276,7 @@ void Performance::Dispatch(SegmentState* s) {
 
 void Performance::RenderLocked(float* out, int frames) {
     if (!m_synth || frames <= 0) return;
-    double gain = std::pow(10.0, (m_masterVolume - kFullScaleMillibels) / 2000.0);
+    double gain = kFullScaleGain * std::pow(10.0, (m_masterVolume - kFullScaleMillibels) / 2000.0);
     int done = 0;
     while (done < frames) {
         StartDueStates();

@@ -227,3 +227,32 @@ TEST(MidiWithoutInitTest, CallsWithoutAPlayerDoNothing) {
     MidiShutdown();
     EXPECT_FALSE(MidiIsPlaying(nullptr));
 }
+
+TEST_F(MidiPlayerTest, TheGeneratedSongsPlayToTheirEndWithoutClipping) {
+    const char* game = getenv("KOLVAR_GAME_DIR");
+    if (!game) GTEST_SKIP() << "KOLVAR_GAME_DIR is not set";
+    for (const char* name : {"morning.mid", "night.mid"}) {
+        std::string bytes = testutil::ReadFile(std::string(game) + "/data/music/" + name);
+        CMidiSegment* song = Load(name, bytes);
+        ASSERT_NE(nullptr, song) << name;
+        MUSIC_TIME length = 0;
+        song->m_segment->GetLength(&length);
+        EXPECT_GE(length, 16 * 4 * DMUS_PPQ) << name;  // sixteen bars
+        MidiPlay(song);
+        MidiSetVolume(song, 1.0f);  // the loudest setting the game uses
+        double peak = 0, sum = 0;
+        size_t frames = 0;
+        for (int second = 0; second < 60 && (frames == 0 || MidiIsPlaying(song)); ++second) {
+            std::vector<float> pcm = Render(44100);
+            for (float v : pcm) {
+                peak = std::max(peak, double(std::fabs(v)));
+                sum += double(v) * v;
+            }
+            frames += 44100;
+        }
+        EXPECT_FALSE(MidiIsPlaying(song)) << name;
+        EXPECT_GT(frames, 30u * 44100) << name;
+        EXPECT_GT(std::sqrt(sum / (2 * frames)), 0.03) << name;
+        EXPECT_LT(peak, 1.0) << name;
+    }
+}
