@@ -227,30 +227,33 @@ extern "C" {
 BASSDEF int BASS_ErrorGetCode() { return g_error; }
 
 BASSDEF BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const GUID*) {
-    std::lock_guard<std::recursive_mutex> lock(g_lock);
-    if (g_initialised) return Fail(BASS_ERROR_ALREADY);
-    if (device != -1 && device != 1) return Fail(BASS_ERROR_DRIVER);
-    if (freq != 0 && freq != static_cast<DWORD>(kRate)) return Fail(BASS_ERROR_ILLPARAM);
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Fail(BASS_ERROR_DRIVER);
-    SDL_AudioSpec want;
-    SDL_zero(want);
-    want.freq = kRate;
-    want.format = AUDIO_F32SYS;
-    want.channels = 2;
-    want.samples = 1024;
-    want.callback = &MixCallback;
-    SDL_AudioSpec have;
-    // SDL converts to whatever the device takes, so the mixer always sees this format.
-    SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (id == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return Fail(BASS_ERROR_DRIVER);
+    SDL_AudioDeviceID id;
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_lock);
+        if (g_initialised) return Fail(BASS_ERROR_ALREADY);
+        if (device != -1 && device != 1) return Fail(BASS_ERROR_DRIVER);
+        if (freq != 0 && freq != static_cast<DWORD>(kRate)) return Fail(BASS_ERROR_ILLPARAM);
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Fail(BASS_ERROR_DRIVER);
+        SDL_AudioSpec want;
+        SDL_zero(want);
+        want.freq = kRate;
+        want.format = AUDIO_F32SYS;
+        want.channels = 2;
+        want.samples = 1024;
+        want.callback = &MixCallback;
+        SDL_AudioSpec have;
+        // SDL converts to whatever the device takes, so the mixer always sees this format.
+        id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (id == 0) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            return Fail(BASS_ERROR_DRIVER);
+        }
+        g_device = id;
+        g_initialised = true;
+        g_paused = false;
+        g_masterVolume = kMaxVolume;
     }
-    g_device = id;
-    g_initialised = true;
-    g_paused = false;
-    g_masterVolume = kMaxVolume;
-    // Nothing is mixed yet, so the device may start under the lock.
+    // Outside the lock, as every pause and resume of the device.
     SDL_PauseAudioDevice(id, 0);
     return Ok();
 }
