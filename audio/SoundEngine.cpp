@@ -16,6 +16,10 @@
 #include "audio/MusicPlayer.h"
 #define KOLVAR_HAS_MUSIC_PLAYER 1
 #endif
+#if __has_include("engine/GraphicsEngine.h")
+#include "engine/GraphicsEngine.h"
+#define KOLVAR_HAS_GRAPHICS_ENGINE 1
+#endif
 #if __has_include("audio/MidiManager.h")
 #include "audio/MidiManager.h"
 #define KOLVAR_HAS_MIDI 1
@@ -27,8 +31,15 @@ const char* const kConfigFile = "config.ini";
 const char* const kVolumeKeys[3] = {"background_volume", "game_volume", "music_volume"};
 const int kSampleMaxPlaybacks = 5;
 
-// The window the device belongs to; the audio layer does not need one.
-HWND EngineWindow() { return nullptr; }
+// The window the device belongs to: the graphics engine's, which is created
+// here when the launcher reaches the sound engine first (it may have no window yet).
+HWND EngineWindow() {
+#ifdef KOLVAR_HAS_GRAPHICS_ENGINE
+    return CGraphicsEngine::GetInstance()->GetWindow();
+#else
+    return nullptr;
+#endif
+}
 
 template <class T>
 void Resolve(HMODULE library, const char* name, T& entry) {
