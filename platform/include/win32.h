@@ -254,6 +254,15 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, cons
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey);
 LONG RegCloseKey(HKEY key);
 
+// ---- Run-time modules (dlopen) ----
+// "name.dll" loads name.so from the current folder, the executable's folder,
+// $KOLVAR_GAME_DIR or the build's game folder, in that order.
+// void(*)() so that casting to the real signature is warning-free.
+typedef void (*FARPROC)();
+HMODULE LoadLibraryA(LPCSTR fileName);
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
+BOOL FreeLibrary(HMODULE module);
+
 // ---- Small helpers of the C headers the game used ----
 #define ZeroMemory(p, n) memset((p), 0, (n))
 #define LOWORD(l) ((WORD)(((uintptr_t)(l)) & 0xffff))
@@ -264,12 +273,3 @@ LONG RegCloseKey(HKEY key);
 #define _stricmp strcasecmp
 #define _strnicmp strncasecmp
 #define stricmp strcasecmp
-
-// ---- Run-time modules (dlopen) ----
-// "name.dll" loads name.so from the current folder, the executable's folder,
-// $KOLVAR_GAME_DIR or the build's game folder, in that order.
-// void(*)() so that casting to the real signature is warning-free.
-typedef void (*FARPROC)();
-HMODULE LoadLibraryA(LPCSTR fileName);
-FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
-BOOL FreeLibrary(HMODULE module);
