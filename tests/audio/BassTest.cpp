@@ -62,6 +62,10 @@ TEST_F(BassTest, DeviceCallsAndHarmlessHandles) {
     DWORD sample = m_bass.SampleLoad(FALSE, m_dir.file("a.wav").c_str(), 0, 0, 5, 0);
     ASSERT_NE(sample, 0u);
     EXPECT_EQ(m_bass.StreamPlay(sample, FALSE, 0), FALSE);
+    // A volume past the scale (a category volume above 1) plays at full volume.
+    DWORD loud = m_bass.SamplePlayEx(sample, 0, -1, 150, -101, -1);
+    EXPECT_NE(loud, 0u);
+    EXPECT_EQ(m_bass.ChannelStop(loud), TRUE);
     EXPECT_EQ(m_bass.SampleFree(sample), TRUE);
     EXPECT_EQ(m_bass.SampleFree(sample), FALSE);
     EXPECT_EQ(m_bass.SamplePlayEx(sample, 0, -1, 100, -101, -1), 0u);

@@ -372,16 +372,13 @@ BASSDEF HCHANNEL BASS_SamplePlayEx(HSAMPLE handle, DWORD start, int, int volume,
         Fail(BASS_ERROR_NOCHAN);
         return 0;
     }
-    if ((volume != -1 && (volume < 0 || volume > kMaxVolume)) || (pan != -101 && (pan < -100 || pan > 100))) {
-        Fail(BASS_ERROR_ILLPARAM);
-        return 0;
-    }
     std::unique_ptr<CChannel> ch(new CChannel(Kind::SampleChannel));
     // start is a byte offset into the decoded data (two floats per frame).
     ch->source.reset(new CSampleSource(sample->data, start / (2 * sizeof(float))));
     ch->sample = handle;
-    ch->volume = volume == -1 ? kMaxVolume : volume;
-    ch->pan = pan == -101 ? 0 : pan;
+    // Out-of-range values are clipped, as for a playing channel.
+    ch->volume = volume == -1 ? kMaxVolume : ClampVolume(volume);
+    ch->pan = pan == -101 ? 0 : std::clamp(pan, -100, 100);
     ch->loop = loop == 1;
     CChannel* raw = ch.get();
     DWORD channel = AddObject(std::move(ch));
