@@ -148,8 +148,11 @@ TEST_F(BassTest, SixthSimultaneousPlaybackIsRefused) {
     // SampleStop ends every playback.
     EXPECT_EQ(m_bass.SampleStop(s), TRUE);
     for (DWORD ch : channels) EXPECT_EQ(m_bass.ChannelIsActive(ch), 0u);
-    for (int i = 0; i < 5; ++i) EXPECT_NE(m_bass.SamplePlayEx(s, 0, -1, -1, -101, -1), 0u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    {
+        FrameCounter mixed(m_bass.module);
+        for (int i = 0; i < 5; ++i) EXPECT_NE(m_bass.SamplePlayEx(s, 0, -1, -1, -101, -1), 0u);
+        EXPECT_TRUE(mixed.WaitMore(4096));
+    }
     m_bass.Free();
 
     float peak = 0;
@@ -170,16 +173,22 @@ TEST_F(BassTest, PauseHoldsEveryChannelAndStartResumes) {
     DWORD stream = m_bass.StreamCreateFile(FALSE, m_dir.file("dc.wav").c_str(), 0, 0, 0);
     ASSERT_NE(s, 0u);
     ASSERT_NE(stream, 0u);
-    DWORD ch = m_bass.SamplePlayEx(s, 0, -1, 100, -101, -1);
-    ASSERT_NE(ch, 0u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    DWORD ch;
+    {
+        FrameCounter mixed(m_bass.module);
+        ch = m_bass.SamplePlayEx(s, 0, -1, 100, -101, -1);
+        ASSERT_NE(ch, 0u);
+        ASSERT_TRUE(mixed.WaitMore(2048));
+    }
     ASSERT_EQ(m_bass.Pause(), 1);
     EXPECT_EQ(m_bass.ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PAUSED);
     // A stream started while paused waits too.
     EXPECT_EQ(m_bass.StreamPlay(stream, FALSE, 0), TRUE);
     EXPECT_EQ(m_bass.ChannelIsActive(stream), (DWORD)BASS_ACTIVE_PAUSED);
     EXPECT_EQ(m_bass.ChannelStop(stream), TRUE);
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    // The paused device goes on writing silence; wait for a few blocks of it.
+    size_t written = FileSize(m_dir.file("out.raw"));
+    WaitFor([&] { return FileSize(m_dir.file("out.raw")) > written + 4 * 8192; });
     EXPECT_EQ(m_bass.ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PAUSED);
     ASSERT_EQ(m_bass.Start(), 1);
     EXPECT_EQ(m_bass.ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
