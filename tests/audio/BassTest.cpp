@@ -2,8 +2,10 @@
 // (captured with SDL's disk driver), playback limits, pause, syncs, modules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <cmath>
 #include <thread>
 
@@ -303,12 +305,16 @@ TEST_F(BassTest, CorruptAndMissingFilesGiveHandleZero) {
     m_bass.Free();
 }
 
-TEST_F(BassTest, GeneratedGameSoundsDecode) {
-    // The Vorbis and WAV effects of the game folder load as samples and as streams.
+TEST_F(BassTest, EveryGameSoundExistsAndDecodes) {
     const char* dir = getenv("KOLVAR_GAME_DIR");
     ASSERT_NE(dir, nullptr);
     ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
-    for (const char* name : {"bounce1.ogg", "bounce2.ogg", "bounce3.ogg", "bombwait.wav", "gameover.wav"}) {
+    const char* names[] = {"menu_move.wav",  "menu_click.wav", "menu_change.wav", "animal_block_destroy.wav",
+                           "voice1.wav",     "voice2.wav",     "voice3.wav",      "voice4.wav",
+                           "timer.wav",      "drop.wav",       "next_level.wav",  "boxhit.wav",
+                           "bounce1.ogg",    "bounce2.ogg",    "bounce3.ogg",     "bounce4.wav",
+                           "bombwait.wav",   "bombexplode.wav", "empty.wav",      "gameover.wav"};
+    for (const char* name : names) {
         std::string path = std::string(dir) + "/data/audio/" + name;
         EXPECT_NE(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0), 0u) << name;
         EXPECT_NE(m_bass.StreamCreateFile(FALSE, path.c_str(), 0, 0, 0), 0u) << name;
@@ -317,6 +323,36 @@ TEST_F(BassTest, GeneratedGameSoundsDecode) {
     std::string windows = std::string(dir) + "\\DATA\\Audio\\Bounce1.OGG";
     EXPECT_NE(m_bass.SampleLoad(FALSE, windows.c_str(), 0, 0, 5, 0), 0u);
     m_bass.Free();
+}
+
+TEST(GameSounds, FuseLoopHasNoSeam) {
+    // bombwait.wav plays looped while a fuse burns: the jump from its last
+    // sample to its first must look like any step inside the sound.
+    const char* dir = getenv("KOLVAR_GAME_DIR");
+    ASSERT_NE(dir, nullptr);
+    std::string bytes = testutil::ReadFile(std::string(dir) + "/data/audio/bombwait.wav");
+    ASSERT_GT(bytes.size(), 44u + 2 * 4410u);
+    ASSERT_EQ(bytes.compare(36, 4, "data"), 0);
+    std::vector<float> x((bytes.size() - 44) / 2);
+    for (size_t i = 0; i < x.size(); ++i) {
+        int16_t v;
+        memcpy(&v, bytes.data() + 44 + 2 * i, 2);
+        x[i] = v / 32768.0f;
+    }
+    std::vector<float> steps;
+    for (size_t i = 1; i < x.size(); ++i) steps.push_back(std::fabs(x[i] - x[i - 1]));
+    std::sort(steps.begin(), steps.end());
+    float typical = steps[steps.size() * 95 / 100];
+    EXPECT_LE(std::fabs(x.front() - x.back()), typical);
+    // No fade at either end: the head and the tail are as loud as each other.
+    auto rms = [&](size_t from, size_t n) {
+        double sum = 0;
+        for (size_t i = from; i < from + n; ++i) sum += double(x[i]) * x[i];
+        return std::sqrt(sum / n);
+    };
+    double head = rms(0, 2205), tail = rms(x.size() - 2205, 2205);
+    EXPECT_GT(head, 0.05);
+    EXPECT_NEAR(head / tail, 1.0, 0.35);
 }
 
 namespace {
