@@ -257,6 +257,31 @@ TEST_F(BassTest, EndSyncRunsOnTheMixerThreadAtEveryLoop) {
     m_bass.Free();
 }
 
+namespace {
+Bass* g_syncBass = nullptr;
+void FreeingSync(HSYNC, DWORD channel, DWORD, DWORD) {
+    g_syncBass->StreamFree(channel);
+    ++g_syncCount;
+}
+}  // namespace
+
+TEST_F(BassTest, SyncMayFreeItsOwnChannel) {
+    WriteConstantWav(m_dir.file("short.wav"), 0.25f, 441);
+    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    g_syncBass = &m_bass;
+    g_syncCount = 0;
+    for (DWORD flags : {0u, (DWORD)BASS_SAMPLE_LOOP}) {
+        DWORD stream = m_bass.StreamCreateFile(FALSE, m_dir.file("short.wav").c_str(), 0, 0, 0);
+        ASSERT_NE(stream, 0u);
+        ASSERT_EQ(m_bass.StreamPlay(stream, FALSE, flags), TRUE);
+        ASSERT_NE(m_bass.ChannelSetSync(stream, BASS_SYNC_END, 0, &FreeingSync, 0), 0u);
+        WaitFor([&] { return m_bass.ChannelIsActive(stream) == 0; });
+        EXPECT_EQ(m_bass.StreamFree(stream), FALSE) << "freed by its sync";
+    }
+    EXPECT_EQ(g_syncCount.load(), 2);
+    m_bass.Free();
+}
+
 TEST_F(BassTest, ModuleMusicPlaysOnceAndRewinds) {
     WriteTinyModule(m_dir.file("tiny.mod"));
     testutil::WriteFile(m_dir.file("bad.mod"), std::string(3000, 'x'));

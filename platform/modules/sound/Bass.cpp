@@ -159,8 +159,9 @@ void MixChannel(DWORD handle, float* out, int frames) {
         }
         StopPlaying(handle, ch);
         ch->atEnd = true;
-        FireEndSyncs(handle, ch);
-        if (ch->kind == Kind::SampleChannel) DestroySampleChannel(handle);
+        const bool samplePlayback = ch->kind == Kind::SampleChannel;
+        FireEndSyncs(handle, ch);  // may free the channel
+        if (samplePlayback) DestroySampleChannel(handle);
         return;
     }
 }
