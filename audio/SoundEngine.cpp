@@ -13,14 +13,27 @@
 #include "audio/MidiManager.h"
 #include "audio/MusicPlayer.h"
 
+// The graphics engine joins the build with the window layer.
+#if __has_include("engine/GraphicsEngine.h")
+#include "engine/GraphicsEngine.h"
+#define KOLVAR_HAS_GRAPHICS_ENGINE 1
+#endif
+
 namespace {
 
 const char* const kConfigFile = "config.ini";
 const char* const kVolumeKeys[3] = {"background_volume", "game_volume", "music_volume"};
 const int kSampleMaxPlaybacks = 5;
 
-// The window the device belongs to; the audio layer does not need one.
-HWND EngineWindow() { return nullptr; }
+// The window the device belongs to: the graphics engine's, which is created
+// here when the launcher reaches the sound engine first (it may have no window yet).
+HWND EngineWindow() {
+#ifdef KOLVAR_HAS_GRAPHICS_ENGINE
+    return CGraphicsEngine::GetInstance()->GetWindow();
+#else
+    return nullptr;
+#endif
+}
 
 template <class T>
 void Resolve(HMODULE library, const char* name, T& entry) {
