@@ -22,9 +22,6 @@
 #include "engine/GlyphRect.h"
 #include "support/TestUtil.h"
 
-// The sprite may not be in the Direct3D layer yet: the textured parts skip until it is.
-HRESULT D3DXCreateSprite(IDirect3DDevice9* device, ID3DXSprite** sprite) __attribute__((weak));
-
 namespace {
 
 const HWND kWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5150));
@@ -133,7 +130,6 @@ TEST_P(FontScreenshotTest, SystemAndTexturedTextReachTheScreen) {
     int width = GetParam().first, height = GetParam().second;
     GlScene scene(width, height);
     if (!scene.device()) GTEST_SKIP() << "no GL device here";
-    if (!D3DXCreateSprite) GTEST_SKIP() << "no D3DX sprite yet";
     ID3DXSprite* sprite = nullptr;
     ASSERT_EQ(S_OK, D3DXCreateSprite(scene.device(), &sprite));
     IDirect3DTexture9* texture = LoadFontImage(scene.device());
@@ -191,7 +187,6 @@ INSTANTIATE_TEST_SUITE_P(Resolutions, FontScreenshotTest,
 TEST(FontCharsetScreenshotTest, EveryGlyphLandsOnItsRectangle) {
     GlScene scene(1024, 768);
     if (!scene.device()) GTEST_SKIP() << "no GL device here";
-    if (!D3DXCreateSprite) GTEST_SKIP() << "no D3DX sprite yet";
     ID3DXSprite* sprite = nullptr;
     ASSERT_EQ(S_OK, D3DXCreateSprite(scene.device(), &sprite));
     IDirect3DTexture9* texture = LoadFontImage(scene.device());
