@@ -127,14 +127,11 @@ std::string StemOf(const std::string& path) {
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-// Code page 1252 to Unicode: only 0x80..0x9F differ from Latin-1.
+// Text is code page 1252, the font's character map Unicode.
 FT_ULong CharToUnicode(unsigned char c) {
-    static const uint16_t k80[32] = {0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-                                     0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
-    if (c >= 0x80 && c < 0xA0) return k80[c - 0x80];
-    return c;
+    char in = (char)c;
+    WCHAR out = 0;
+    return MultiByteToWideChar(CP_ACP, 0, &in, 1, &out, 1) == 1 ? (FT_ULong)out : 0;
 }
 
 // Sizes the face and fills the cell metrics as GDI reports them for TrueType:

@@ -69,11 +69,9 @@ const Fixed* FixedFor(unsigned char c) {
     return nullptr;
 }
 
-// Code page 1252 to Unicode for the two signs above 0x7F.
-FT_ULong Unicode(unsigned char c) { return c; }
-
 bool Render(FT_Face face, unsigned char c, Ink& ink) {
-    if (FT_Load_Char(face, Unicode(c), FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL) != 0) return false;
+    // The two signs above 0x7F have the same code in code page 1252 and Unicode.
+    if (FT_Load_Char(face, c, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL) != 0) return false;
     const FT_Bitmap& bm = face->glyph->bitmap;
     ink.width = (int)bm.width;
     ink.height = (int)bm.rows;
