@@ -337,12 +337,8 @@ int SetMapMode(HDC handle, int mode) {
 }
 
 int GetDeviceCaps(HDC, int index) {
-    switch (index) {
-        case LOGPIXELSX:
-        case LOGPIXELSY:
-            return 96;
-    }
-    return 0;
+    // Every display counts as 96 dots per inch, the Windows default.
+    return index == LOGPIXELSY ? 96 : 0;
 }
 
 HGDIOBJ SelectObject(HDC handle, HGDIOBJ object) {

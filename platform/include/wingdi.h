@@ -6,27 +6,22 @@
 #include "win32.h"
 
 // ---- Device capabilities ----
-#define LOGPIXELSX 88
 #define LOGPIXELSY 90
 
 // ---- Mapping modes ----
 #define MM_TEXT 1
 
 // ---- Font creation ----
-#define FW_DONTCARE 0
 #define FW_NORMAL 400
 #define FW_BOLD 700
 #define DEFAULT_CHARSET 1
 #define OUT_DEFAULT_PRECIS 0
 #define CLIP_DEFAULT_PRECIS 0
-#define DEFAULT_QUALITY 0
 #define ANTIALIASED_QUALITY 4
-#define DEFAULT_PITCH 0
 #define VARIABLE_PITCH 2
 
 // ---- Text output ----
 #define TA_TOP 0
-#define TA_LEFT 0
 #define ETO_OPAQUE 0x0002
 
 // ---- Bitmaps ----
