@@ -4,13 +4,16 @@
 #include <cstring>
 #include <vector>
 
-#include "Buffer.h"
+#include "IndexBuffer.h"
+#include "VertexBuffer.h"
 #include "Direct3D.h"
 #include "HookState.h"
 #include "Names.h"
-#include "Shader.h"
+#include "PixelShader.h"
+#include "VertexShader.h"
 #include "StateBlock.h"
 #include "Surface.h"
+#include "CubeTexture.h"
 #include "Texture.h"
 #include "VertexDeclaration.h"
 #include "dxerr9.h"

@@ -13,13 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "Buffer.h"
+#include "IndexBuffer.h"
+#include "VertexBuffer.h"
 #include "Device.h"
 #include "FixedFunction.h"
 #include "HookState.h"
 #include "Renderer.h"
 #include "Shader.h"
-#include "Texture.h"
+#include "TextureBase.h"
 #include "VertexDeclaration.h"
 
 #ifndef GL_COMPRESSED_RGBA_S3TC_DXT1_EXT
