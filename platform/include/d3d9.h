@@ -933,9 +933,10 @@ IDirect3D9* Direct3DCreate9(UINT sdkVersion);
 // The backend wraps it: the program's own main() is renamed and called from
 // the real one; line numbers in compiler messages are those of the text.
 // Vertex programs see:
-//   c[256] (vec4, the vertex register file; a matrix set with
-//   SetVertexShaderConstantF(r, m, 4) is mat4(c[r], c[r+1], c[r+2], c[r+3]),
-//   i.e. its rows become GLSL columns, so D3D's row-vector v * M is v * that mat4),
+//   c[256] (vec4, the vertex register file; registers r..r+3 of a matrix M
+//   set with SetVertexShaderConstantF(r, &M._11, 4) hold its rows, so
+//   mat4(c[r], c[r+1], c[r+2], c[r+3]) * v is D3D's row-vector v * M; for a
+//   transposed upload, as Cg's mul(M, v) expects, write v * mat4(...)),
 //   inputs a_position (vec4, w = 1 when the stream has 3 floats), a_normal,
 //   a_color0/a_color1 (vec4 rgba 0..1 from BGRA bytes), a_psize, a_tangent,
 //   a_binormal, a_blendweight, a_texcoord0..7 (vec4, missing components 0, w 1),
