@@ -62,7 +62,7 @@ private:
     bool ChangeWindowStyle(const CGeneralParameters* params);
     bool BuildPresentParameters(const CGeneralParameters* params, D3DPRESENT_PARAMETERS* out);
     bool CreateDevice();
-    void EnumerateModes(D3DFORMAT format, std::vector<D3DDISPLAYMODE>& modes, int bits);
+    void EnumerateModes(UINT adapter, D3DFORMAT format, std::vector<D3DDISPLAYMODE>& modes, int bits);
     void SetDefaultStates();
     bool CreateQuadBuffers();
     void ReleaseQuadBuffers();
