@@ -60,6 +60,11 @@ CTextureBase::CTextureBase(CDevice* device, D3DRESOURCETYPE type, UINT width, UI
     if (usage & D3DUSAGE_AUTOGENMIPMAP) m_levels = 1;
 }
 
+// The backend is told while the object is still a texture.
+CTextureBase::~CTextureBase() {
+    if (m_device) m_device->Untrack(this);
+}
+
 bool CTextureBase::Allocate() {
     try {
         m_data.resize(static_cast<size_t>(Faces()) * m_levels);
@@ -149,14 +154,14 @@ HRESULT CTexture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) {
 }
 HRESULT CTexture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
     HRESULT hr = LockLevel(0, level, locked, rect, flags);
-    if (m_device)
+    if (m_device && m_device->Recording())
         m_device->Record(m_name + ".LockRect(" + std::to_string(level) + ", " + RectText(rect) + ", " +
                          LockFlagsText(flags) + ")" + m_device->ResultText(hr));
     return hr;
 }
 HRESULT CTexture::UnlockRect(UINT level) {
     HRESULT hr = UnlockLevel(0, level);
-    if (m_device) m_device->Record(m_name + ".UnlockRect(" + std::to_string(level) + ")" + m_device->ResultText(hr));
+    if (m_device && m_device->Recording()) m_device->Record(m_name + ".UnlockRect(" + std::to_string(level) + ")" + m_device->ResultText(hr));
     return hr;
 }
 HRESULT CTexture::AddDirtyRect(const RECT*) {
@@ -176,14 +181,14 @@ HRESULT CCubeTexture::GetCubeMapSurface(D3DCUBEMAP_FACES face, UINT level, IDire
 HRESULT CCubeTexture::LockRect(D3DCUBEMAP_FACES face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect,
                                DWORD flags) {
     HRESULT hr = LockLevel(face, level, locked, rect, flags);
-    if (m_device)
+    if (m_device && m_device->Recording())
         m_device->Record(m_name + ".LockRect(" + std::to_string(face) + ", " + std::to_string(level) + ", " +
                          RectText(rect) + ", " + LockFlagsText(flags) + ")" + m_device->ResultText(hr));
     return hr;
 }
 HRESULT CCubeTexture::UnlockRect(D3DCUBEMAP_FACES face, UINT level) {
     HRESULT hr = UnlockLevel(face, level);
-    if (m_device)
+    if (m_device && m_device->Recording())
         m_device->Record(m_name + ".UnlockRect(" + std::to_string(face) + ", " + std::to_string(level) + ")" +
                          m_device->ResultText(hr));
     return hr;
