@@ -20,6 +20,11 @@
 #include "engine/Log.h"
 #include "support/TestUtil.h"
 
+#if __has_include("engine/TextureEntry.h")
+#include "engine/TextureEntry.h"
+#define KOLVAR_TEST_SPRITE2D 1
+#endif
+
 namespace {
 
 // ctest runs each case as a process of its own, in parallel, and every process
@@ -106,6 +111,13 @@ int FindCall(const std::vector<std::string>& calls, const std::string& prefix, i
 
 // Every case runs on the null device and, with a display, on the GL device
 // with its call recording switched on.
+// Index of the first call at or after `from` that holds both parts, or -1.
+int FindCallWith(const std::vector<std::string>& calls, const std::string& a, const std::string& b, int from = 0) {
+    for (size_t i = from; i < calls.size(); ++i)
+        if (calls[i].find(a) != std::string::npos && calls[i].find(b) != std::string::npos) return static_cast<int>(i);
+    return -1;
+}
+
 class GraphicsEngineTest : public testing::TestWithParam<d3d9hooks::Backend> {
 protected:
     void SetUp() override {
@@ -352,10 +364,20 @@ TEST_P(GraphicsEngineTest, LostDeviceSkipsFramesUntilResetThenDraws) {
     SCOPED_TRACE(all);
     int reset = FindCall(calls, "Reset(");
     ASSERT_GE(reset, 0);
+    // Invalidation: the sprite, then the quad's index and vertex buffers, all before the reset.
+    int spriteLost = FindCall(calls, "ID3DXSprite.OnLostDevice()");
+    int ibGone = FindCallWith(calls, "ib#", ".Release()", spriteLost);
+    int vbGone = FindCallWith(calls, "vb#", ".Release()", ibGone);
+    ASSERT_GE(spriteLost, 0);
+    EXPECT_GT(ibGone, spriteLost);
+    EXPECT_GT(vbGone, ibGone);
+    EXPECT_GT(reset, vbGone);
     int clear = FindCall(calls, "Clear(0, NULL, D3DCLEAR_TARGET|D3DCLEAR_ZBUFFER, 0x804d, 1, 0)", reset);
     ASSERT_GT(clear, reset);
     int present = FindCall(calls, "Present(", clear);
-    int vb = FindCall(calls, "CreateVertexBuffer(", present);
+    int spriteBack = FindCall(calls, "ID3DXSprite.OnResetDevice()", present);
+    EXPECT_GT(spriteBack, present);
+    int vb = FindCall(calls, "CreateVertexBuffer(", spriteBack);
     int ib = FindCall(calls, "CreateIndexBuffer(", vb);
     int view = FindCall(calls, "SetTransform(D3DTS_VIEW", ib);
     int proj = FindCall(calls, "SetTransform(D3DTS_PROJECTION", view);
@@ -530,6 +552,62 @@ TEST_P(GraphicsEngineTest, ViewProjectionIsCachedUntilTheViewChanges) {
     D3DXVec4Transform(&clip, &origin, engine->GetViewProjMatrix());
     EXPECT_NEAR(clip.w, 3.0f, 1e-5f);
 }
+
+#ifdef KOLVAR_TEST_SPRITE2D
+// Positions and scales are fractions of a 1024 x 768 screen; the sprite's own
+// blending gives way to the caller's; colours are clamped and rounded bytes.
+TEST_P(GraphicsEngineTest, Sprite2DPlacesScalesAndColoursForTheScreenSize) {
+    struct Case {
+        int width, height;
+        const char* draw;
+    } cases[] = {
+        {1024, 768, "ID3DXSprite.Draw(tex, NULL, {1,1}, NULL, 0.25, {480,352}, 0xffff0080)"},
+        {800, 600, "ID3DXSprite.Draw(tex, NULL, {0.78125,0.78125}, NULL, 0.25, {375,275}, 0xffff0080)"},
+    };
+    for (const Case& c : cases) {
+        m_Params.m_Width = c.width;
+        m_Params.m_Height = c.height;
+        CGraphicsEngine* engine = Start();
+        IDirect3DTexture9* texture = nullptr;
+        ASSERT_EQ(engine->GetDevice()->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr),
+                  D3D_OK);
+        CTextureEntry entry;
+        entry.m_Width = 64;
+        entry.m_Height = 64;
+        entry.m_pTexture = texture;
+        ASSERT_TRUE(engine->BeginFrame(true));
+        d3d9hooks::ClearCallLog();
+        engine->DrawSprite2D(&entry, 0.5f, 0.5f, 1.0f, 1.0f, 1.5f, -0.2f, 0.5f, 1.0f, true, 0.25f,
+                             D3DBLEND_SRCALPHA, D3DBLEND_ONE);
+        std::vector<std::string> calls = d3d9hooks::CallLog();
+        engine->EndFrame();
+        int begin = FindCall(calls, "ID3DXSprite.Begin()");
+        int src = FindCall(calls, "SetRenderState(D3DRS_SRCBLEND, 5)", begin);
+        int dest = FindCall(calls, "SetRenderState(D3DRS_DESTBLEND, 2)", src);
+        int draw = FindCall(calls, c.draw, dest);
+        EXPECT_GE(begin, 0);
+        EXPECT_GT(src, begin);
+        EXPECT_GT(dest, src);
+        EXPECT_GT(draw, dest) << c.draw;
+        EXPECT_GT(FindCall(calls, "ID3DXSprite.End()", draw), draw);
+
+        // Not centred: the top-left corner goes to (x, y).
+        d3d9hooks::ClearCallLog();
+        ASSERT_TRUE(engine->BeginFrame(true));
+        engine->DrawSprite2D(&entry, 0.25f, 0.0f, 2.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.5f, false, 0.0f, D3DBLEND_ONE,
+                             D3DBLEND_ZERO);
+        engine->EndFrame();
+        std::string corner = "{" + std::to_string(c.width / 4) + ",0}, 0x80ffffff)";
+        EXPECT_EQ(d3d9hooks::CallsStartingWith("ID3DXSprite.Draw(").size(), 1u);
+        EXPECT_NE(d3d9hooks::CallsStartingWith("ID3DXSprite.Draw(")[0].find(corner), std::string::npos)
+            << d3d9hooks::CallsStartingWith("ID3DXSprite.Draw(")[0];
+
+        entry.m_pTexture = nullptr;
+        texture->Release();
+        delete engine;
+    }
+}
+#endif
 
 INSTANTIATE_TEST_SUITE_P(Devices, GraphicsEngineTest,
                          testing::Values(d3d9hooks::Backend::Null, d3d9hooks::Backend::GL),
