@@ -22,6 +22,13 @@ struct TLVertex {  // D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1
 };
 constexpr DWORD kTLFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
+// Float render states travel as their bits.
+DWORD d3d9BitsOf(float f) {
+    DWORD d;
+    memcpy(&d, &f, 4);
+    return d;
+}
+
 class D3D9Gl : public ::testing::Test {
 protected:
     static constexpr UINT kSize = 64;
@@ -815,6 +822,35 @@ TEST_F(D3D9Gl, LightingWithoutLightsGivesEmissivePlusAmbient) {
     EXPECT_NEAR(static_cast<int>((lit >> 8) & 0xFF), 64, 2);
     EXPECT_EQ(lit & 0xFF, 0u);
     EXPECT_EQ(At(p, 2, 2), 0xFFFFFFu);
+}
+
+
+TEST_F(D3D9Gl, PointScaleFollowsTheDistanceFormula) {
+    // Fixed-function points: size = viewport height * size * sqrt(1 / (A + B d + C d^2)).
+    struct V {
+        float x, y, z, size;
+        D3DCOLOR c;
+    };
+    const V pts[2] = {{-0.5f, 0.0f, 0.0f, 0.25f, 0xFFFFFFFF}, {0.5f, 0.0f, 0.0f, 0.25f, 0xFFFFFFFF}};
+    m_dev->SetRenderState(D3DRS_POINTSCALEENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_POINTSCALE_A, d3d9BitsOf(1.0f));
+    m_dev->SetRenderState(D3DRS_POINTSCALE_B, d3d9BitsOf(0.0f));
+    m_dev->SetRenderState(D3DRS_POINTSCALE_C, d3d9BitsOf(0.0f));
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &pts[0], sizeof(V)), D3D_OK);  // 64 * 0.25 = 16 px
+    m_dev->SetRenderState(D3DRS_POINTSCALE_A, d3d9BitsOf(4.0f));                        // halves it: 8 px
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &pts[1], sizeof(V)), D3D_OK);
+    m_dev->EndScene();
+    auto p = Grab("point_scale");
+    // Clip x -0.5 is pixel 16; 16 px wide covers 8..23.
+    EXPECT_EQ(At(p, 9, 32), 0xFFFFFFu);
+    EXPECT_EQ(At(p, 22, 32), 0xFFFFFFu);
+    EXPECT_EQ(At(p, 25, 32), 0u);
+    EXPECT_EQ(At(p, 45, 32), 0xFFFFFFu);
+    EXPECT_EQ(At(p, 42, 32), 0u) << "8 px wide: 44..51";
 }
 
 }  // namespace
