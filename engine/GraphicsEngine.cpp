@@ -54,12 +54,14 @@ const WORD kQuadIndices[6] = {0, 1, 2, 2, 3, 0};
 // Shaders of at least version 1.1 (major in bits 8-15, minor in bits 0-7).
 bool AtLeast11(DWORD version) { return (version & 0xFFFF) >= 0x0101; }
 
+#ifdef KOLVAR_ENGINE_HAS_TEXTURE_ENTRY
 // 1 or more gives 255, 0 or less (and NaN) gives 0, else rounded to nearest.
 DWORD ColourByte(float value) {
     if (value >= 1.0f) return 255;
     if (!(value > 0.0f)) return 0;
     return static_cast<DWORD>(value * 255.0f + 0.5f);
 }
+#endif
 
 void Banner(const char* title) {
     g_Log.Print("purple", "%s", kBannerLine);
@@ -189,10 +191,6 @@ bool CGraphicsEngine::SetGeneralParameters(const CGeneralParameters* params) {
     } else {
         if (!CreateDevice()) {
             // One more try at a size every card offers; only our copy changes.
-            if (m_pD3D) {
-                m_pD3D->Release();
-                m_pD3D = nullptr;
-            }
             m_Params.m_Width = 800;
             m_Params.m_Height = 600;
             if (!CreateDevice()) return false;
@@ -325,6 +323,12 @@ bool CGraphicsEngine::BuildPresentParameters(const CGeneralParameters* params, D
 
 bool CGraphicsEngine::CreateDevice() {
     g_Log.Print("blue", "Creating Direct3D9 object");
+    // A failed attempt before (the 800 x 600 retry, or a start-up tried again)
+    // leaves its Direct3D object behind.
+    if (m_pD3D) {
+        m_pD3D->Release();
+        m_pD3D = nullptr;
+    }
     m_pD3D = Direct3DCreate9(D3D_SDK_VERSION);
     if (!m_pD3D) {
         g_Log.PrintBold("red", "Error: Creating Direct3D9 object FAILED !");
