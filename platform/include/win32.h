@@ -264,3 +264,6 @@ LONG RegCloseKey(HKEY key);
 #define _stricmp strcasecmp
 #define _strnicmp strncasecmp
 #define stricmp strcasecmp
+
+// Windows, messages and message boxes.
+#include "winuser.h"
