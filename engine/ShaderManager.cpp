@@ -147,6 +147,9 @@ CShader* CShaderManager::LoadShader(CShader* shader, const std::string& file, co
         g_Log.PrintBold("red", vertex ? "Couldn't create vertex shader: (%s), code = (%s)"
                                       : "Couldn't create pixel shader: (%s), code = (%s)",
                         file.c_str(), DXGetErrorString9(hr));
+        // The GL compiler's own words, when it refused the program.
+        std::string compileLog = device ? D3D9ShaderCompileLog(device) : std::string();
+        if (!compileLog.empty()) g_Log.PrintBold("red", "%s", compileLog.c_str());
         delete shader;
         return nullptr;
     }

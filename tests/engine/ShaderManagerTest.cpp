@@ -3,6 +3,7 @@
 #include <d3d9hooks.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "engine/Loading.h"
@@ -61,6 +62,8 @@ protected:
                                       D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &m_device),
                   D3D_OK);
         CShaderManager::SetTestDevice(m_device);
+        std::filesystem::create_directories(m_dir.file("vs"));
+        std::filesystem::create_directories(m_dir.file("ps"));
         testutil::WriteFile(m_dir.file("vs/test.cg"), kVertex);
         testutil::WriteFile(m_dir.file("ps/test.cg"), kPixel);
     }

@@ -229,6 +229,10 @@ TEST_F(D3DXMeshTest, DeviceCopyLivesInDefaultPoolAndDrawsSubsets) {
     ASSERT_EQ(device->GetAttributeTable(table, &size), D3D_OK);
     ASSERT_EQ(size, 2u);
 
+    IDirect3DVertexDeclaration9* vd = nullptr;
+    ASSERT_EQ(m_device->CreateVertexDeclaration(decl, &vd), D3D_OK);
+    m_device->SetVertexDeclaration(vd);
+    m_device->BeginScene();
     d3d9hooks::ClearCallLog();
     ASSERT_EQ(device->DrawSubset(1), D3D_OK);
     auto draws = d3d9hooks::CallsStartingWith("DrawIndexedPrimitive(");
@@ -239,6 +243,9 @@ TEST_F(D3DXMeshTest, DeviceCopyLivesInDefaultPoolAndDrawsSubsets) {
     d3d9hooks::ClearCallLog();
     EXPECT_EQ(device->DrawSubset(5), D3D_OK);  // no such subset: nothing drawn
     EXPECT_TRUE(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive").empty());
+    m_device->EndScene();
+    m_device->SetVertexDeclaration(nullptr);
+    vd->Release();
 
     device->Release();
     EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 0);
