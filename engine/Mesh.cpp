@@ -39,8 +39,11 @@ CMesh::~CMesh() {
 
 HRESULT CMesh::Create(IDirect3DDevice9* device, const char* file, int declarationIndex) {
     m_DeclarationIndex = declarationIndex;
+    // A file found nowhere keeps its name, and the load below fails on it.
     char path[MAX_PATH];
-    FindMediaFile(path, sizeof path, file);
+    snprintf(path, sizeof path, "%s", file ? file : "");
+    char found[MAX_PATH];
+    if (file && SUCCEEDED(FindMediaFile(found, sizeof found, file))) snprintf(path, sizeof path, "%s", found);
 
     ID3DXBuffer* adjacency = nullptr;
     ID3DXBuffer* materials = nullptr;
@@ -131,7 +134,8 @@ HRESULT CMesh::Create(IDirect3DDevice9* device, const char* file, int declaratio
                     char name[MAX_PATH];
                     snprintf(name, sizeof name, "%s", src[i].pTextureFilename);
                     char texturePath[MAX_PATH];
-                    FindMediaFile(texturePath, sizeof texturePath, name);
+                    if (FAILED(FindMediaFile(texturePath, sizeof texturePath, name)))
+                        snprintf(texturePath, sizeof texturePath, "%s", name);
                     if (D3DXCreateTextureFromFileA &&
                         FAILED(D3DXCreateTextureFromFileA(device, texturePath, &m_pTextures[i])))
                         m_pTextures[i] = nullptr;

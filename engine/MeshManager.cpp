@@ -106,7 +106,7 @@ bool CMeshManager::LoadMesh(CMesh** out, const char* name, int declarationIndex)
         g_Log.PrintBold("red", "Couldn't create mesh object for (%s) object!", name);
         return false;
     }
-    char fullPath[MAX_PATH];
+    char fullPath[2 * MAX_PATH + 2];
     snprintf(fullPath, sizeof fullPath, "%s\\%s", m_MeshPath, name);
     if (declarationIndex < 0 || declarationIndex > 2) {
         // Only three layouts exist; anything else cannot be drawn.
