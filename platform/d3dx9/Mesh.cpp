@@ -143,6 +143,8 @@ public:
                       ID3DXMesh** cloneMesh) override {
         if (!declaration || !cloneMesh) return D3DERR_INVALIDCALL;
         if (!device) device = m_device;
+        // More vertices than 16-bit indices reach keep their 32-bit indices.
+        if (m_numVertices > 0xFFFF) options |= D3DXMESH_32BIT;
         Mesh* clone = new (std::nothrow) Mesh(options, device);
         if (!clone) return E_OUTOFMEMORY;
         HRESULT hr = clone->Init(declaration, m_numFaces, m_numVertices);
