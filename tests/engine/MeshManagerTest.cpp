@@ -3,6 +3,7 @@
 #include <d3d9hooks.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "engine/Loading.h"
@@ -114,6 +115,18 @@ TEST_F(MeshManagerTest, LoadsBlocksWithSubsetsAndTangents) {
     sys->UnlockVertexBuffer();
     // The mesh name is the full path after a load.
     EXPECT_NE(std::string(lit->GetName()).find("block_low.x"), std::string::npos);
+}
+
+TEST_F(MeshManagerTest, DeclarationTwoAddsASecondTextureSet) {
+    CMeshManager* manager = Manager();
+    CMesh* mesh = nullptr;
+    ASSERT_TRUE(manager->LoadMesh(&mesh, "sphere.x", 2));
+    ID3DXMesh* sys = mesh->GetSysMemMesh();
+    ASSERT_EQ(sys->GetNumBytesPerVertex(), 44u);
+    D3DVERTEXELEMENT9 decl[MAX_FVF_DECL_SIZE];
+    sys->GetDeclaration(decl);
+    EXPECT_EQ(memcmp(decl, CMeshManager::GetDeclarationElements(2), 5 * sizeof(D3DVERTEXELEMENT9)), 0);
+    EXPECT_EQ(mesh->GetLocalMesh()->GetNumBytesPerVertex(), 44u);
 }
 
 TEST_F(MeshManagerTest, BadFilesFailWithTheirErrorNames) {
