@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Log.h"
 #include "engine/MeshManager.h"
 #include "engine/ShaderManager.h"
 #include "support/TestUtil.h"
@@ -259,6 +260,58 @@ TEST(BlockShadingGlTest, EveryShaderPathDrawsADifferentlyLitBlock) {
                        std::fabs(seen[i].b - seen[j].b);
             EXPECT_GT(d, 6.0) << paths[i].name << " and " << paths[j].name << " look the same";
         }
+}
+
+// A program that passes the stand-in's checks but not the GL compiler: the
+// load fails, the log carries the driver's message, nothing is kept.
+TEST(BlockShadingGlTest, GlCompileErrorsReachTheLog) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("compile", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!window) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        GTEST_SKIP() << "no GL window: " << SDL_GetError();
+    }
+    HWND hwnd = reinterpret_cast<HWND>(window);
+    d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
+    d3d9hooks::RegisterSdlWindow(hwnd, window);
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_TRUE(d3d);
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.BackBufferWidth = 64;
+    pp.BackBufferHeight = 64;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = hwnd;
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
+                                &device),
+              D3D_OK);
+    testutil::TempDir dir;
+    testutil::WriteFile(dir.file("typo.cg"), "// @register tint c0\nvoid main()\n{\n    v_color0 = tintt;\n}\n");
+    CShaderManager::SetTestDevice(device);
+    CShaderManager* m = CShaderManager::GetInstance();
+    m->SetVertexShadersPath(dir.path());
+    const std::string logPath = std::string(g_Log.GetStartDirectory()) + "/log.html";
+    const size_t before = testutil::ReadFile(logPath).size();
+    const bool noReadBack = d3d9hooks::ReadBackBuffer(device, nullptr, nullptr).empty();
+    CVertexShader* shader = m->LoadVertexShader("typo.cg", "vs_2_0");
+    std::string log = testutil::ReadFile(logPath).substr(before);
+    if (!noReadBack) {
+        EXPECT_EQ(shader, nullptr);
+        EXPECT_EQ(m->GetShaderCount(), 0u);
+        EXPECT_NE(log.find("Couldn't create vertex shader: (typo.cg), code = ("), std::string::npos) << log;
+        EXPECT_NE(log.find("tintt"), std::string::npos) << log;  // the driver names the unknown identifier
+    }
+    delete CShaderManager::GetInstancePtr();
+    CShaderManager::SetTestDevice(nullptr);
+    device->Release();
+    d3d->Release();
+    d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
+    d3d9hooks::ResetAll();
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (noReadBack) GTEST_SKIP() << "the null renderer compiles nothing";
 }
 
 }  // namespace
