@@ -62,13 +62,6 @@ public:
         return t;
     }
 
-    Token Peek() {
-        size_t saved = m_pos;
-        Token t = Next();
-        m_pos = saved;
-        return t;
-    }
-
     bool Broken() const { return m_broken; }
 
 private:

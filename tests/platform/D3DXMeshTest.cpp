@@ -252,6 +252,44 @@ TEST_F(D3DXMeshTest, DeviceCopyLivesInDefaultPoolAndDrawsSubsets) {
     mesh->Release();
 }
 
+TEST_F(D3DXMeshTest, LargeMeshesUse32BitIndicesAlsoWhenCloned) {
+    // 70 002 separate vertices: more than 16-bit indices can address.
+    const int triangles = 23334;
+    std::string text = "xof 0303txt 0032\nMesh {\n" + std::to_string(triangles * 3) + ";\n";
+    for (int t = 0; t < triangles; ++t) {
+        std::string x = std::to_string(t);
+        text += x + ";0;0;, " + x + ";1;0;, " + x + ".5;0;1;,\n";
+    }
+    text += ";\n" + std::to_string(triangles) + ";\n";
+    for (int t = 0; t < triangles; ++t)
+        text += "3;" + std::to_string(3 * t) + "," + std::to_string(3 * t + 1) + "," + std::to_string(3 * t + 2) + ";,\n";
+    text += "; MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; } } }\n";
+    testutil::TempDir dir;
+    testutil::WriteFile(dir.file("big.x"), text);
+    ID3DXMesh* mesh = nullptr;
+    ASSERT_EQ(D3DXLoadMeshFromXA(dir.file("big.x").c_str(), D3DXMESH_SYSTEMMEM, m_device, nullptr, nullptr, nullptr,
+                                 nullptr, &mesh),
+              D3D_OK);
+    EXPECT_EQ(mesh->GetNumVertices(), DWORD(triangles * 3));
+    EXPECT_TRUE(mesh->GetOptions() & D3DXMESH_32BIT);
+    DWORD* indices = nullptr;
+    ASSERT_EQ(mesh->LockIndexBuffer(D3DLOCK_READONLY, reinterpret_cast<void**>(&indices)), D3D_OK);
+    EXPECT_EQ(indices[triangles * 3 - 1], DWORD(triangles * 3 - 1));
+    mesh->UnlockIndexBuffer();
+    // The device copy is made with options 0, as a restore does.
+    D3DVERTEXELEMENT9 decl[MAX_FVF_DECL_SIZE];
+    mesh->GetDeclaration(decl);
+    ID3DXMesh* device = nullptr;
+    d3d9hooks::ClearCallLog();
+    ASSERT_EQ(mesh->CloneMesh(0, decl, m_device, &device), D3D_OK);
+    EXPECT_TRUE(device->GetOptions() & D3DXMESH_32BIT);
+    auto created = d3d9hooks::CallsStartingWith("CreateIndexBuffer(");
+    ASSERT_EQ(created.size(), 1u);
+    EXPECT_NE(created[0].find("D3DFMT_INDEX32"), std::string::npos) << created[0];
+    device->Release();
+    mesh->Release();
+}
+
 TEST(D3DXDeclTest, FvfAndDeclarationsConvertBothWays) {
     D3DVERTEXELEMENT9 decl[MAX_FVF_DECL_SIZE];
     DWORD fvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX2 | D3DFVF_TEXCOORDSIZE2(0) | D3DFVF_TEXCOORDSIZE3(1);
