@@ -161,7 +161,7 @@ bool CMeshManager::RestoreMeshes() {
 }
 
 void CMeshManager::SetVertexDeclaration(int index) {
-    if (index < 0 || index > 2 || !g_pMeshDeclarations) return;
+    if (index < 0 || index > 2 || !g_pMeshDeclarations || !g_pMeshDeclarations[index]) return;
     IDirect3DDevice9* device = Device();
     if (!device) return;
     if (index == g_LastMeshDeclaration) {
