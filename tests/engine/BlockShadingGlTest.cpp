@@ -7,6 +7,7 @@
 #include <d3d9hooks.h>
 #include <d3dx9math.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -312,6 +313,147 @@ TEST(BlockShadingGlTest, GlCompileErrorsReachTheLog) {
     SDL_DestroyWindow(window);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     if (noReadBack) GTEST_SKIP() << "the null renderer compiles nothing";
+}
+
+// Every generated mesh in a 4 x 5 grid with the vertex-lighting program, for
+// a person to look at; each must cover a fair part of its cell.
+TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
+    const UINT cellSize = 128, cols = 4, rows = 5;
+    SDL_Window* window =
+        SDL_CreateWindow("gallery", 0, 0, cellSize * cols, cellSize * rows, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!window) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        GTEST_SKIP() << "no GL window: " << SDL_GetError();
+    }
+    HWND hwnd = reinterpret_cast<HWND>(window);
+    d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
+    d3d9hooks::SetShaderVersions(D3DVS_VERSION(1, 1), D3DPS_VERSION(0, 0));
+    d3d9hooks::RegisterSdlWindow(hwnd, window);
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_TRUE(d3d);
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.BackBufferWidth = cellSize * cols;
+    pp.BackBufferHeight = cellSize * rows;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = hwnd;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
+                                &device),
+              D3D_OK);
+    CMeshManager::SetTestDevice(device);
+    CShaderManager::SetTestDevice(device);
+    const char* game = std::getenv("KOLVAR_GAME_DIR");
+    std::string data = std::string(game ? game : "game") + "/data";
+    CShaderManager* shaders = CShaderManager::GetInstance();
+    CMeshManager* meshes = CMeshManager::GetInstance();
+    meshes->SetMeshPath((data + "/meshes").c_str());
+    shaders->SetVertexShadersPath(data + "/vertex_shaders");
+    CVertexShader* vs = shaders->LoadVertexShader("specular.cg", "vs_1_1");
+    ASSERT_TRUE(vs);
+    IDirect3DTexture9* white = MakeTexture(device, false);
+
+    const char* names[] = {"block_low.x",  "block_medium.x",  "block_high.x",       "block_part.x",
+                           "frame.x",      "frame_seg_low.x", "frame_seg_medium.x", "frame_seg_high.x",
+                           "bomb.x",       "fitil.x",         "sphere.x",           "saw.x",
+                           "saw_part_1.x", "saw_part_2.x",    "saw_part_3.x",       "res_p1.x",
+                           "res_p2.x"};
+    device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(20, 30, 40), 1.f, 0);
+    device->BeginScene();
+    shaders->SetVertexShader(vs);
+    shaders->SetPixelShader(nullptr);
+    device->SetTexture(0, white);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    const float diffuse[4] = {0.7f, 0.75f, 0.9f, 1}, ambient[4] = {0.15f, 0.15f, 0.2f, 1}, specular[4] = {1, 1, 1, 1};
+    const float range[4] = {50, .5f, .5f, .5f}, atten[4] = {.5f, .5f, .5f, .5f};
+    size_t drawn = 0;
+    for (size_t i = 0; i < sizeof names / sizeof names[0] && i < cols * rows; ++i) {
+        CMesh* mesh = nullptr;
+        ASSERT_TRUE(meshes->LoadMesh(&mesh, names[i], 0)) << names[i];
+        // Centre and scale by the mesh's own bounds so every model fills its cell.
+        ID3DXMesh* sys = mesh->GetSysMemMesh();
+        float* v = nullptr;
+        float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
+        sys->LockVertexBuffer(D3DLOCK_READONLY, reinterpret_cast<void**>(&v));
+        for (DWORD k = 0; k < sys->GetNumVertices(); ++k)
+            for (int a = 0; a < 3; ++a) {
+                lo[a] = std::min(lo[a], v[k * 8 + a]);
+                hi[a] = std::max(hi[a], v[k * 8 + a]);
+            }
+        sys->UnlockVertexBuffer();
+        float radius = 0.5f * std::sqrt((hi[0] - lo[0]) * (hi[0] - lo[0]) + (hi[1] - lo[1]) * (hi[1] - lo[1]) +
+                                        (hi[2] - lo[2]) * (hi[2] - lo[2]));
+        D3DVIEWPORT9 viewport = {DWORD(i % cols) * cellSize, DWORD(i / cols) * cellSize, cellSize, cellSize, 0, 1};
+        device->SetViewport(&viewport);
+        D3DXMATRIX centre, scale, turn, world, view, proj, wv, clip, inverse, clipT, wvT, wvIT, worldInverse;
+        D3DXMatrixTranslation(&centre, -0.5f * (lo[0] + hi[0]), -0.5f * (lo[1] + hi[1]), -0.5f * (lo[2] + hi[2]));
+        D3DXMatrixScaling(&scale, 1.f / radius, 1.f / radius, 1.f / radius);
+        D3DXMatrixRotationYawPitchRoll(&turn, 0.5f, -0.6f, 0.f);
+        D3DXMatrixMultiply(&world, &centre, &scale);
+        D3DXMatrixMultiply(&world, &world, &turn);
+        D3DXVECTOR3 eye(0, 0, -2.6f), at(0, 0, 0), up(0, 1, 0);
+        D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+        D3DXMatrixPerspectiveFovLH(&proj, 0.785f, 1.f, 0.1f, 100.f);
+        D3DXMatrixMultiply(&wv, &world, &view);
+        D3DXMatrixMultiply(&clip, &wv, &proj);
+        D3DXMatrixTranspose(&clipT, &clip);
+        D3DXMatrixTranspose(&wvT, &wv);
+        D3DXMatrixInverse(&inverse, nullptr, &wv);
+        D3DXMatrixTranspose(&wvIT, &inverse);
+        D3DXMatrixInverse(&worldInverse, nullptr, &world);
+        D3DXVECTOR3 lightWorld(-3.f, 4.f, -10.f), light, eyeObject;
+        D3DXVec3TransformCoord(&light, &lightWorld, &worldInverse);
+        D3DXVec3TransformCoord(&eyeObject, &eye, &worldInverse);
+        const float l4[4] = {light.x, light.y, light.z, 1}, e4[4] = {eyeObject.x, eyeObject.y, eyeObject.z, 1};
+        shaders->SetVertexShaderConstant(vs, "diffuse_color", diffuse, 1);
+        shaders->SetVertexShaderConstant(vs, "light_position", l4, 1);
+        shaders->SetVertexShaderConstant(vs, "light_range", range, 1);
+        shaders->SetVertexShaderConstant(vs, "light_attenuation", atten, 1);
+        shaders->SetVertexShaderConstant(vs, "eye_position", e4, 1);
+        shaders->SetVertexShaderConstant(vs, "clip_matrix", &clipT.m[0][0], 4);
+        shaders->SetVertexShaderConstant(vs, "world_matrix_it", &wvIT.m[0][0], 4);
+        shaders->SetVertexShaderConstant(vs, "world_matrix_t", &wvT.m[0][0], 4);
+        shaders->SetVertexShaderConstant(vs, "ambient_color", ambient, 1);
+        shaders->SetVertexShaderConstant(vs, "specular_color", specular, 1);
+        EXPECT_EQ(mesh->Render(device, true, true), S_OK);
+        ++drawn;
+    }
+    device->EndScene();
+    UINT w = 0, h = 0;
+    std::vector<DWORD> pixels = d3d9hooks::ReadBackBuffer(device, &w, &h);
+    if (!pixels.empty()) {
+        d3d9hooks::WritePng(testutil::ArtifactsDir() + "/mesh_gallery.png", pixels, w, h);
+        for (size_t i = 0; i < drawn; ++i) {
+            int covered = 0;
+            for (UINT y = 0; y < cellSize; ++y)
+                for (UINT x = 0; x < cellSize; ++x) {
+                    DWORD p = pixels[(i / cols * cellSize + y) * w + i % cols * cellSize + x] & 0xFFFFFF;
+                    if (p != (D3DCOLOR_XRGB(20, 30, 40) & 0xFFFFFF)) ++covered;
+                }
+            EXPECT_GT(covered, int(cellSize * cellSize / 40)) << names[i];
+        }
+    }
+    device->SetTexture(0, nullptr);
+    if (white) white->Release();
+    delete CShaderManager::GetInstancePtr();
+    delete CMeshManager::GetInstancePtr();
+    CMeshManager::SetTestDevice(nullptr);
+    CShaderManager::SetTestDevice(nullptr);
+    device->Release();
+    d3d->Release();
+    d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
+    d3d9hooks::ResetAll();
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (pixels.empty()) GTEST_SKIP() << "the null renderer reads nothing back";
 }
 
 }  // namespace
