@@ -22,7 +22,6 @@
 #include <cctype>
 #include <cstring>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -101,7 +100,45 @@ std::string WithoutComments(const std::string& s) {
     return out;
 }
 
+bool IsIdentifierChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+bool IsIdentifier(const std::string& s) {
+    if (s.empty() || std::isdigit(static_cast<unsigned char>(s[0]))) return false;
+    for (char c : s)
+        if (!IsIdentifierChar(c)) return false;
+    return true;
+}
+
+// "void <entry> ( [void] )" somewhere in the code (comments already blanked).
+bool DeclaresEntry(const std::string& code, const std::string& entry) {
+    auto skipSpace = [&](size_t i) {
+        while (i < code.size() && std::isspace(static_cast<unsigned char>(code[i]))) ++i;
+        return i;
+    };
+    for (size_t at = code.find(entry); at != std::string::npos; at = code.find(entry, at + 1)) {
+        if (at > 0 && IsIdentifierChar(code[at - 1])) continue;
+        size_t i = at + entry.size();
+        if (i < code.size() && IsIdentifierChar(code[i])) continue;
+        // The word before must be "void".
+        size_t end = at;
+        while (end > 0 && std::isspace(static_cast<unsigned char>(code[end - 1]))) --end;
+        if (end == at || end < 4 || code.compare(end - 4, 4, "void") != 0) continue;
+        if (end > 4 && IsIdentifierChar(code[end - 5])) continue;
+        i = skipSpace(i);
+        if (i >= code.size() || code[i] != '(') continue;
+        i = skipSpace(i + 1);
+        if (code.compare(i, 4, "void") == 0 && (i + 4 >= code.size() || !IsIdentifierChar(code[i + 4])))
+            i = skipSpace(i + 4);
+        if (i < code.size() && code[i] == ')') return true;
+    }
+    return false;
+}
+
 bool CheckSource(const std::string& source, const std::string& entry, std::string& message) {
+    if (source.size() + 4096 > D3D9_GLSL_MAX_TEXT) {
+        message = "source too long";
+        return false;
+    }
     std::string code = WithoutComments(source);
     if (source.find("/*") != std::string::npos && source.find("*/", source.find("/*")) == std::string::npos) {
         message = "unterminated comment";
@@ -155,8 +192,7 @@ bool CheckSource(const std::string& source, const std::string& entry, std::strin
         message = "#if without #endif";
         return false;
     }
-    std::regex mainDecl("\\bvoid\\s+" + entry + "\\s*\\(\\s*(void)?\\s*\\)");
-    if (!std::regex_search(code, mainDecl)) {
+    if (!DeclaresEntry(code, entry)) {
         message = "entry point '" + entry + "' not found";
         return false;
     }
@@ -181,14 +217,14 @@ bool ParseRegisters(const std::string& source, const ProfileInfo& profile, _CGpr
         fields >> name >> reg;
         if (fields >> count) fields >> extra;
         std::string where = "line " + std::to_string(line) + ": ";
-        static const std::regex identifier("[A-Za-z_][A-Za-z0-9_]*");
-        if (!std::regex_match(name, identifier) || reg.size() < 2 || reg[0] != 'c' || !extra.empty() || count < 1) {
+        if (!IsIdentifier(name) || reg.size() < 2 || reg[0] != 'c' || !extra.empty() || count < 1) {
             message = where + "malformed register declaration";
             return false;
         }
         char* end = nullptr;
         long index = strtol(reg.c_str() + 1, &end, 10);
-        if (*end != '\0' || index < 0 || index + count > long(profile.registers)) {
+        if (*end != '\0' || index < 0 || index > long(profile.registers) || count > long(profile.registers) ||
+            index + count > long(profile.registers)) {
             message = where + "register " + reg + " out of range for " + profile.name;
             return false;
         }
@@ -333,8 +369,7 @@ CGprogram cgCreateProgramFromFile(CGcontext context, CGenum programType, const c
         return nullptr;
     }
     std::string message;
-    static const std::regex identifier("[A-Za-z_][A-Za-z0-9_]*");
-    if (!std::regex_match(program->entry, identifier)) {
+    if (!IsIdentifier(program->entry)) {
         message = "bad entry point name";
     } else if (program->entry != "main") {
         // GLSL programs start at main; another entry cannot be honoured.

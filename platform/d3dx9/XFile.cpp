@@ -140,6 +140,15 @@ private:
 
     // type [name] { ... }; template declarations and unknown objects are skipped.
     bool Object(const std::string& type, bool topLevel) {
+        // Frames nest; a hostile file must not exhaust the stack.
+        if (m_depth >= kMaxDepth) return Fail("objects nested too deeply");
+        ++m_depth;
+        bool ok = ObjectBody(type, topLevel);
+        --m_depth;
+        return ok;
+    }
+
+    bool ObjectBody(const std::string& type, bool topLevel) {
         std::string name;
         Token t = m_lex.Next();
         if (t.kind == Tok::Word) {
@@ -451,6 +460,8 @@ private:
         }
     }
 
+    static const int kMaxDepth = 64;
+    int m_depth = 0;
     Lexer m_lex;
     MeshData& m_out;
     std::map<std::string, Material> m_namedMaterials;

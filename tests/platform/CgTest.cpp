@@ -142,6 +142,11 @@ TEST(CgTest, CompileErrorsNameTheCause) {
         {"overlap", "// @register m c0 4\n// @register v c3\nvoid main() { }\n", CG_PROFILE_VS_2_0, "c3"},
         {"twice", "// @register v c0\n// @register v c1\nvoid main() { }\n", CG_PROFILE_VS_2_0, "twice"},
         {"malformed", "// @register 9v r0\nvoid main() { }\n", CG_PROFILE_VS_2_0, "malformed"},
+        {"huge register", "// @register v c99999999999999999999 4\nvoid main() { }\n", CG_PROFILE_VS_2_0, "range"},
+        {"int main", "int main() { return 0; }\n", CG_PROFILE_VS_2_0, "main"},
+        {"voidmain", "voidmain() { }\n", CG_PROFILE_VS_2_0, "main"},
+        {"main in a comment", "// void main() { }\nvoid start() { }\n", CG_PROFILE_VS_2_0, "main"},
+        {"too long", "void main() { }\n" + std::string(2 << 20, ' '), CG_PROFILE_VS_2_0, "too long"},
     };
     for (const Case& c : cases) {
         testutil::WriteFile(dir.file("bad.cg"), c.source);
@@ -159,6 +164,10 @@ TEST(CgTest, CompileErrorsNameTheCause) {
               nullptr);
     EXPECT_EQ(cgGetError(), CG_FILE_READ_ERROR);
     testutil::WriteFile(dir.file("ok.cg"), "void main() { }\n");
+    testutil::WriteFile(dir.file("spaced.cg"), "void\n  main ( void )\n{\n}\n");
+    EXPECT_NE(cgCreateProgramFromFile(ctx, CG_SOURCE, dir.file("spaced.cg").c_str(), CG_PROFILE_VS_2_0, "main",
+                                      nullptr),
+              nullptr);
     EXPECT_EQ(cgCreateProgramFromFile(ctx, CG_SOURCE, dir.file("ok.cg").c_str(), CG_PROFILE_UNKNOWN, "main", nullptr),
               nullptr);
     EXPECT_EQ(cgGetError(), CG_INVALID_PROFILE_ERROR);

@@ -129,6 +129,12 @@ TEST(XFileTest, BadFilesFailCleanly) {
         {"truncated", WithBody("Mesh { 3; 0;0;0;, 1;0;0;"), D3DXERR_INVALIDDATA},
         {"unbalanced", WithBody("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; Foo { { }" + goodTail),
          D3DXERR_INVALIDDATA},
+        {"deep frames", WithBody([] {
+             std::string t;
+             for (int i = 0; i < 100000; ++i) t += "Frame {";
+             return t;
+         }()),
+         D3DXERR_INVALIDDATA},
         {"open string", WithBody(R"(Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;
              MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { "oops } } })"),
          D3DXERR_INVALIDDATA},
