@@ -3,9 +3,11 @@
 // every count and index is checked before it is used.
 #include "platform/d3dx9/XFile.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <map>
+#include <new>
 #include <utility>
 
 #include "d3dx9mesh.h"
@@ -204,26 +206,35 @@ private:
         return true;
     }
 
+    // Lists grow as their items are read, so a count the file does not back
+    // with data costs nothing.
     bool Floats(std::vector<float>& out, uint32_t n) {
-        out.resize(n);
-        for (uint32_t i = 0; i < n; ++i)
-            if (!Float(out[i])) return false;
+        out.clear();
+        out.reserve(std::min<uint32_t>(n, 65536));
+        for (uint32_t i = 0; i < n; ++i) {
+            float v;
+            if (!Float(v)) return false;
+            out.push_back(v);
+        }
         return true;
     }
 
     bool Faces(std::vector<Polygon>& faces, uint32_t vertexCount) {
         uint32_t n;
         if (!Count(n)) return false;
-        faces.resize(n);
+        faces.clear();
+        faces.reserve(std::min<uint32_t>(n, 65536));
         for (uint32_t f = 0; f < n; ++f) {
             uint32_t k;
             if (!Count(k, 64)) return false;
             if (k < 3) return Fail("face with fewer than three corners");
-            faces[f].idx.resize(k);
+            Polygon p;
+            p.idx.resize(k);
             for (uint32_t i = 0; i < k; ++i) {
-                if (!Count(faces[f].idx[i])) return false;
-                if (faces[f].idx[i] >= vertexCount) return Fail("face index out of range");
+                if (!Count(p.idx[i])) return false;
+                if (p.idx[i] >= vertexCount) return Fail("face index out of range");
             }
+            faces.push_back(std::move(p));
         }
         return true;
     }
@@ -484,11 +495,17 @@ HRESULT Parse(const std::string& text, MeshData& out, std::string* error) {
         return D3DXERR_INVALIDDATA;
     }
     Reader reader(text, 16, out);
-    if (!reader.Run()) {
-        if (error) *error = reader.Error();
-        HRESULT hr = reader.Result();
+    try {
+        if (!reader.Run()) {
+            if (error) *error = reader.Error();
+            HRESULT hr = reader.Result();
+            out = MeshData();
+            return hr;
+        }
+    } catch (const std::bad_alloc&) {
+        if (error) *error = "out of memory";
         out = MeshData();
-        return hr;
+        return E_OUTOFMEMORY;
     }
     return S_OK;
 }
