@@ -69,7 +69,13 @@ IDirect3DCubeTexture9* MakeCube(IDirect3DDevice9* device) {
 
 // Draws the block and returns the frame, or nothing when the device cannot
 // read its pixels back (the null renderer).
-std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window) {
+struct DrawOptions {
+    float ambient[4] = {0.25f, 0.2f, 0.2f, 1};
+    bool blend = false;  // SRCALPHA / INVSRCALPHA over the clear colour
+    bool screenshot = true;
+};
+
+std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window, const DrawOptions& options = DrawOptions()) {
     std::vector<DWORD> pixels;
     d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
     d3d9hooks::SetShaderVersions(path.vs, path.ps);
@@ -140,11 +146,15 @@ std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window) {
             D3DXVec3TransformCoord(&light, &lightWorld, &worldInverse);
             D3DXVec3TransformCoord(&eyeObject, &eye, &worldInverse);
             const float eye4[4] = {eyeObject.x, eyeObject.y, eyeObject.z, 1}, light4[4] = {light.x, light.y, light.z, 1};
-            const float diffuseColor[4] = {0.9f, 0.5f, 0.2f, 1}, ambientColor[4] = {0.25f, 0.2f, 0.2f, 1};
+            const float diffuseColor[4] = {0.9f, 0.5f, 0.2f, 1};
+            const float* ambientColor = options.ambient;
             const float specular[4] = {1, 1, 1, 1}, range[4] = {50, .5f, .5f, .5f}, atten[4] = {.5f, .5f, .5f, .5f};
 
             device->SetRenderState(D3DRS_ZENABLE, TRUE);
             device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+            device->SetRenderState(D3DRS_ALPHABLENDENABLE, options.blend);
+            device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+            device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
             device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(20, 30, 40), 1.f, 0);
             device->BeginScene();
             shaders->SetVertexShader(vs);
@@ -165,6 +175,10 @@ std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window) {
                 device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
                 device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
                 device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+                // The stage's default alpha is the texture's; the program's alpha needs MODULATE.
+                device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+                device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+                device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
                 device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
                 device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
                 device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_BLENDFACTORALPHA);
@@ -184,7 +198,7 @@ std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window) {
             device->EndScene();
             UINT w = 0, h = 0;
             pixels = d3d9hooks::ReadBackBuffer(device, &w, &h);
-            if (!pixels.empty()) {
+            if (!pixels.empty() && options.screenshot) {
                 EXPECT_EQ(w, kSize);
                 EXPECT_EQ(h, kSize);
                 d3d9hooks::WritePng(testutil::ArtifactsDir() + "/block_" + path.name + ".png", pixels, w, h);
@@ -454,6 +468,39 @@ TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
     SDL_DestroyWindow(window);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     if (pixels.empty()) GTEST_SKIP() << "the null renderer reads nothing back";
+}
+
+// What other code relies on in the programs: the ambient colour adds to the
+// high path's lighting (marked blocks pulse it), and the vertex-lighting
+// program carries ambient alpha times diffuse alpha (the frame's opacity).
+TEST(BlockShadingGlTest, AmbientAddsAndOpacityBlends) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("contract", 0, 0, kSize, kSize, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!window) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        GTEST_SKIP() << "no GL window: " << SDL_GetError();
+    }
+    const PathCase high = {"contract_high", D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0)};
+    const PathCase low = {"contract_low", D3DVS_VERSION(1, 1), D3DPS_VERSION(0, 0)};
+    DrawOptions dark, bright, opaque, faded;
+    dark.screenshot = bright.screenshot = opaque.screenshot = faded.screenshot = false;
+    for (int i = 0; i < 3; ++i) {
+        dark.ambient[i] = 0.f;
+        bright.ambient[i] = 0.6f;
+    }
+    opaque.blend = faded.blend = true;
+    faded.ambient[3] = 0.5f;
+    std::vector<DWORD> a = DrawBlock(high, window, dark), b = DrawBlock(high, window, bright);
+    std::vector<DWORD> c = DrawBlock(low, window, opaque), d = DrawBlock(low, window, faded);
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (a.empty() || b.empty() || c.empty() || d.empty()) GTEST_SKIP() << "no pixels read back (null renderer)";
+    Coverage ca = Measure(a), cb = Measure(b);
+    EXPECT_GT(cb.r + cb.g + cb.b, ca.r + ca.g + ca.b + 60.0);
+    // Half opacity lets the clear colour through: the covered pixels move towards it.
+    Coverage cc = Measure(c), cd = Measure(d);
+    EXPECT_LT(cd.r, cc.r - 20.0);
+    EXPECT_GT(cd.count, cc.count / 2);
 }
 
 }  // namespace
