@@ -522,7 +522,7 @@ TEST_F(D3D9Gl, ProgramPointSizeWithTheParticleDeclaration) {
     const char* vsText =
         "void main() {\n"
         "  mat4 m = mat4(c[0], c[1], c[2], c[3]);\n"
-        "  gl_Position = vec4(a_position.xyz, 1.0) * m;\n"
+        "  gl_Position = m * vec4(a_position.xyz, 1.0);\n"
         "  v_color0 = a_color0;\n"
         "  v_psize = a_psize * c[4].x;\n"
         "}\n";
@@ -540,12 +540,12 @@ TEST_F(D3D9Gl, ProgramPointSizeWithTheParticleDeclaration) {
               D3D_OK);
     Particle* p = nullptr;
     ASSERT_EQ(vb->Lock(0, 2 * sizeof(Particle), reinterpret_cast<void**>(&p), D3DLOCK_DISCARD), D3D_OK);
-    p[0] = {-0.5f, 0.5f, 0.5f, 8.0f, 0xFFFF8000};  // upper left, orange, 16 px
-    p[1] = {0.5f, -0.5f, 0.5f, 4.0f, 0xFF0080FF};  // lower right, 8 px
+    p[0] = {-1.0f, 0.5f, 0.5f, 8.0f, 0xFFFF8000};  // upper left once moved, orange, 16 px
+    p[1] = {0.0f, -0.5f, 0.5f, 4.0f, 0xFF0080FF};  // lower right once moved, 8 px
     vb->Unlock();
-    D3DXMATRIX identity;
-    D3DXMatrixIdentity(&identity);
-    m_dev->SetVertexShaderConstantF(0, &identity._11, 4);
+    D3DXMATRIX move;  // D3D row-vector convention: the translation is in row 4
+    D3DXMatrixTranslation(&move, 0.5f, 0.0f, 0.0f);
+    m_dev->SetVertexShaderConstantF(0, &move._11, 4);
     const float scale[4] = {2, 0, 0, 0};
     m_dev->SetVertexShaderConstantF(4, scale, 1);
     m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
