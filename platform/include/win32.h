@@ -264,3 +264,12 @@ LONG RegCloseKey(HKEY key);
 #define _stricmp strcasecmp
 #define _strnicmp strncasecmp
 #define stricmp strcasecmp
+
+// ---- Run-time modules (dlopen) ----
+// "name.dll" loads name.so from the current folder, the executable's folder,
+// $KOLVAR_GAME_DIR or the build's game folder, in that order.
+// void(*)() so that casting to the real signature is warning-free.
+typedef void (*FARPROC)();
+HMODULE LoadLibraryA(LPCSTR fileName);
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
+BOOL FreeLibrary(HMODULE module);

@@ -1,0 +1,361 @@
+#include "SoundSources.h"
+
+#include <libopenmpt/libopenmpt.h>
+#include <sndfile.h>
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace sound {
+
+namespace {
+
+// Nothing the game plays is longer than this; it bounds what a bad file can allocate.
+constexpr uint64_t kMaxSampleFrames = uint64_t(kRate) * 60 * 30;
+constexpr long kMaxModuleBytes = 64L * 1024 * 1024;
+constexpr int kChunk = 1024;
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+// Mono is doubled; beyond two channels only the front pair is kept.
+void ToStereo(const float* in, int channels, int frames, float* out) {
+    for (int i = 0; i < frames; ++i) {
+        const float* f = in + static_cast<size_t>(i) * channels;
+        out[2 * i] = f[0];
+        out[2 * i + 1] = channels > 1 ? f[1] : f[0];
+    }
+}
+
+}  // namespace
+
+std::string HostFilePath(const char* path) {
+    if (!path) return std::string();
+    std::string p(path);
+    std::replace(p.begin(), p.end(), '\\', '/');
+    if (p.size() >= 2 && p[1] == ':' && isalpha(static_cast<unsigned char>(p[0]))) p.erase(0, 2);
+    if (p.empty() || Exists(p)) return p;
+
+    // Walk the components, taking the first case-insensitive match where the exact name is missing.
+    std::string built = p[0] == '/' ? "/" : "";
+    size_t start = p[0] == '/' ? 1 : 0;
+    while (start <= p.size()) {
+        size_t end = p.find('/', start);
+        if (end == std::string::npos) end = p.size();
+        std::string part = p.substr(start, end - start);
+        start = end + 1;
+        if (part.empty()) continue;
+        std::string candidate = built + part;
+        if (!Exists(candidate) && part != "." && part != "..") {
+            if (DIR* d = opendir(built.empty() ? "." : built.c_str())) {
+                while (dirent* e = readdir(d)) {
+                    if (strcasecmp(e->d_name, part.c_str()) == 0) {
+                        candidate = built + e->d_name;
+                        break;
+                    }
+                }
+                closedir(d);
+            }
+        }
+        built = candidate;
+        if (end < p.size()) built += "/";
+    }
+    return built;
+}
+
+// ---- CResampler ----
+
+CResampler::CResampler(int sourceRate, PullProc pull, void* user)
+    : m_step(static_cast<double>(sourceRate) / kRate), m_pull(pull), m_user(user), m_buffer(kChunk * 2) {}
+
+void CResampler::Reset() {
+    m_phase = 0.0;
+    m_primed = false;
+    m_ended = false;
+    m_bufferFrames = m_bufferPos = 0;
+}
+
+bool CResampler::NextSourceFrame(float frame[2]) {
+    if (m_bufferPos >= m_bufferFrames) {
+        m_bufferFrames = m_pull(m_user, m_buffer.data(), kChunk);
+        m_bufferPos = 0;
+        if (m_bufferFrames <= 0) {
+            m_bufferFrames = 0;
+            return false;
+        }
+    }
+    frame[0] = m_buffer[2 * m_bufferPos];
+    frame[1] = m_buffer[2 * m_bufferPos + 1];
+    ++m_bufferPos;
+    return true;
+}
+
+int CResampler::Read(float* out, int frames) {
+    if (!m_primed) {
+        m_primed = true;
+        if (!NextSourceFrame(m_prev)) {
+            m_ended = true;
+            return 0;
+        }
+        if (!NextSourceFrame(m_next)) {
+            m_next[0] = m_prev[0];
+            m_next[1] = m_prev[1];
+        }
+    }
+    int n = 0;
+    while (n < frames && !m_ended) {
+        const float t = static_cast<float>(m_phase);
+        out[2 * n] = m_prev[0] + (m_next[0] - m_prev[0]) * t;
+        out[2 * n + 1] = m_prev[1] + (m_next[1] - m_prev[1]) * t;
+        ++n;
+        m_phase += m_step;
+        while (m_phase >= 1.0) {
+            m_phase -= 1.0;
+            m_prev[0] = m_next[0];
+            m_prev[1] = m_next[1];
+            if (!NextSourceFrame(m_next)) {
+                m_ended = true;
+                break;
+            }
+        }
+    }
+    return n;
+}
+
+// ---- whole-file decoding ----
+
+namespace {
+
+struct MemoryReader {
+    const std::vector<float>* frames;
+    size_t pos;
+};
+
+int PullMemory(void* user, float* out, int frames) {
+    MemoryReader* r = static_cast<MemoryReader*>(user);
+    size_t total = r->frames->size() / 2;
+    size_t n = std::min<size_t>(frames, total - r->pos);
+    std::memcpy(out, r->frames->data() + 2 * r->pos, n * 2 * sizeof(float));
+    r->pos += n;
+    return static_cast<int>(n);
+}
+
+}  // namespace
+
+bool DecodeWholeFile(const std::string& hostPath, std::vector<float>& frames, std::string& error) {
+    frames.clear();
+    SF_INFO info;
+    std::memset(&info, 0, sizeof(info));
+    SNDFILE* file = sf_open(hostPath.c_str(), SFM_READ, &info);
+    if (!file) {
+        error = sf_strerror(nullptr);
+        return false;
+    }
+    if (info.channels < 1 || info.samplerate < 1000 || info.samplerate > 768000) {
+        sf_close(file);
+        error = "unsupported channel count or rate";
+        return false;
+    }
+    std::vector<float> raw(static_cast<size_t>(kChunk) * info.channels);
+    std::vector<float> native;
+    // The frame count of compressed files is only an estimate: read until nothing comes.
+    for (;;) {
+        sf_count_t got = sf_readf_float(file, raw.data(), kChunk);
+        if (got <= 0) break;
+        size_t at = native.size();
+        native.resize(at + static_cast<size_t>(got) * 2);
+        ToStereo(raw.data(), info.channels, static_cast<int>(got), native.data() + at);
+        if (native.size() / 2 > kMaxSampleFrames) {
+            sf_close(file);
+            error = "file too long";
+            return false;
+        }
+    }
+    sf_close(file);
+    if (native.empty()) {
+        error = "no audio data";
+        return false;
+    }
+    if (info.samplerate == kRate) {
+        frames.swap(native);
+        return true;
+    }
+    MemoryReader reader{&native, 0};
+    CResampler resampler(info.samplerate, &PullMemory, &reader);
+    std::vector<float> chunk(kChunk * 2);
+    for (;;) {
+        int n = resampler.Read(chunk.data(), kChunk);
+        if (n <= 0) break;
+        frames.insert(frames.end(), chunk.begin(), chunk.begin() + 2 * n);
+    }
+    return !frames.empty();
+}
+
+// ---- samples ----
+
+CSampleSource::CSampleSource(SampleData data, uint64_t startFrame)
+    : m_data(std::move(data)), m_pos(std::min<uint64_t>(startFrame, m_data->size() / 2)) {}
+
+int CSampleSource::Read(float* out, int frames) {
+    size_t total = m_data->size() / 2;
+    size_t n = std::min<size_t>(frames, total - m_pos);
+    std::memcpy(out, m_data->data() + 2 * m_pos, n * 2 * sizeof(float));
+    m_pos += n;
+    return static_cast<int>(n);
+}
+
+bool CSampleSource::Seek(uint64_t frame) {
+    m_pos = std::min<uint64_t>(frame, m_data->size() / 2);
+    return true;
+}
+
+// ---- streams ----
+
+namespace {
+
+class CFileSource : public CSource {
+public:
+    CFileSource(SNDFILE* file, const SF_INFO& info, std::string path)
+        : m_file(file), m_info(info), m_path(std::move(path)),
+          m_raw(static_cast<size_t>(kChunk) * info.channels) {
+        if (info.samplerate != kRate) m_resampler.reset(new CResampler(info.samplerate, &PullNative, this));
+    }
+    ~CFileSource() override {
+        if (m_file) sf_close(m_file);
+    }
+
+    int Read(float* out, int frames) override {
+        if (m_resampler) return m_resampler->Read(out, frames);
+        int done = 0;
+        while (done < frames) {
+            int n = ReadNative(out + 2 * done, std::min(frames - done, kChunk));
+            if (n <= 0) break;
+            done += n;
+        }
+        return done;
+    }
+
+    bool Seek(uint64_t frame) override {
+        sf_count_t native = static_cast<sf_count_t>(frame * static_cast<uint64_t>(m_info.samplerate) / kRate);
+        if (m_resampler) m_resampler->Reset();
+        if (m_file && sf_seek(m_file, native, SEEK_SET) >= 0) return true;
+        // Formats that cannot seek are opened again and read forward.
+        if (m_file) sf_close(m_file);
+        SF_INFO info;
+        std::memset(&info, 0, sizeof(info));
+        m_file = sf_open(m_path.c_str(), SFM_READ, &info);
+        if (!m_file) return false;
+        while (native > 0) {
+            sf_count_t got = sf_readf_float(m_file, m_raw.data(), std::min<sf_count_t>(native, kChunk));
+            if (got <= 0) break;
+            native -= got;
+        }
+        return true;
+    }
+
+private:
+    static int PullNative(void* user, float* out, int frames) {
+        return static_cast<CFileSource*>(user)->ReadNative(out, frames);
+    }
+
+    int ReadNative(float* out, int frames) {
+        if (!m_file) return 0;
+        frames = std::min(frames, kChunk);
+        sf_count_t got = sf_readf_float(m_file, m_raw.data(), frames);
+        if (got <= 0) return 0;
+        ToStereo(m_raw.data(), m_info.channels, static_cast<int>(got), out);
+        return static_cast<int>(got);
+    }
+
+    SNDFILE* m_file;
+    SF_INFO m_info;
+    std::string m_path;
+    std::vector<float> m_raw;
+    std::unique_ptr<CResampler> m_resampler;
+};
+
+class CMusicSource : public CSource {
+public:
+    explicit CMusicSource(openmpt_module* module) : m_module(module) {}
+    ~CMusicSource() override { openmpt_module_destroy(m_module); }
+
+    int Read(float* out, int frames) override {
+        int done = 0;
+        while (done < frames) {
+            size_t n = openmpt_module_read_interleaved_float_stereo(m_module, kRate, frames - done, out + 2 * done);
+            if (n == 0) break;
+            done += static_cast<int>(n);
+        }
+        return done;
+    }
+
+    bool Seek(uint64_t frame) override {
+        if (frame == 0)
+            openmpt_module_set_position_order_row(m_module, 0, 0);
+        else
+            openmpt_module_set_position_seconds(m_module, static_cast<double>(frame) / kRate);
+        return true;
+    }
+
+    void SetAmplify(int amp) {
+        // 50 is unity gain, as the setting's middle.
+        int32_t millibel = amp <= 0 ? -10000 : static_cast<int32_t>(std::lround(2000.0 * std::log10(amp / 50.0)));
+        openmpt_module_set_render_param(m_module, OPENMPT_MODULE_RENDER_MASTERGAIN_MILLIBEL, millibel);
+    }
+
+private:
+    openmpt_module* m_module;
+};
+
+}  // namespace
+
+std::unique_ptr<CSource> OpenStreamSource(const std::string& hostPath) {
+    SF_INFO info;
+    std::memset(&info, 0, sizeof(info));
+    SNDFILE* file = sf_open(hostPath.c_str(), SFM_READ, &info);
+    if (!file) return nullptr;
+    if (info.channels < 1 || info.samplerate < 1000 || info.samplerate > 768000) {
+        sf_close(file);
+        return nullptr;
+    }
+    return std::unique_ptr<CSource>(new CFileSource(file, info, hostPath));
+}
+
+std::unique_ptr<CSource> OpenMusicSource(const std::string& hostPath) {
+    FILE* f = fopen(hostPath.c_str(), "rb");
+    if (!f) return nullptr;
+    std::vector<char> bytes;
+    if (fseek(f, 0, SEEK_END) == 0) {
+        long size = ftell(f);
+        if (size > 0 && size <= kMaxModuleBytes && fseek(f, 0, SEEK_SET) == 0) {
+            bytes.resize(static_cast<size_t>(size));
+            if (fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
+        }
+    }
+    fclose(f);
+    if (bytes.empty()) return nullptr;
+    int error = 0;
+    const char* message = nullptr;
+    openmpt_module* module = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), &openmpt_log_func_silent,
+                                                                nullptr, &openmpt_error_func_ignore, nullptr, &error,
+                                                                &message, nullptr);
+    if (message) openmpt_free_string(message);
+    if (!module) return nullptr;
+    // Played once: a backward jump ends the song instead of looping it for ever.
+    openmpt_module_set_repeat_count(module, 0);
+    return std::unique_ptr<CSource>(new CMusicSource(module));
+}
+
+void SetMusicAmplify(CSource* music, int amp) {
+    if (CMusicSource* m = dynamic_cast<CMusicSource*>(music)) m->SetAmplify(amp);
+}
+
+}  // namespace sound

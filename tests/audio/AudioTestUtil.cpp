@@ -1,0 +1,229 @@
+#include "AudioTestUtil.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "engine/Log.h"
+#include "support/TestUtil.h"
+
+// ctest runs every case as a process of its own, in parallel, and each process
+// starts log.html afresh in the folder it starts in. The audio tests read their
+// own log lines, so each process logs into a folder of its own: it is entered
+// before the log is built and left again right after.
+namespace {
+// Plain arrays: they must hold their value before dynamic initialisation runs.
+char g_startFolder[4096];
+char g_logFolder[64];
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wprio-ctor-dtor"
+__attribute__((constructor(100))) void EnterPrivateLogFolder() {
+    char cwd[sizeof g_startFolder];
+    if (!getcwd(cwd, sizeof cwd)) return;
+    char folder[] = "/tmp/kolvar-audio-log-XXXXXX";
+    if (!mkdtemp(folder) || chdir(folder) != 0) return;
+    strcpy(g_startFolder, cwd);
+    strcpy(g_logFolder, folder);
+}
+#pragma GCC diagnostic pop
+
+pid_t g_ownerPid = 0;
+
+void RemoveLogFolder() {
+    // A forked child (death tests) leaves the folder to its parent.
+    if (getpid() != g_ownerPid) return;
+    std::error_code ec;
+    std::filesystem::remove_all(g_logFolder, ec);
+}
+
+struct CLeaveLogFolder {
+    CLeaveLogFolder() {
+        if (!g_startFolder[0]) return;
+        if (chdir(g_startFolder) != 0) return;
+        g_ownerPid = getpid();
+        atexit(&RemoveLogFolder);
+    }
+} g_leaveLogFolder;
+}  // namespace
+
+namespace audiotest {
+
+namespace {
+
+void Put16(std::string& out, uint32_t v) {
+    out.push_back(static_cast<char>(v & 0xFF));
+    out.push_back(static_cast<char>((v >> 8) & 0xFF));
+}
+void Put32(std::string& out, uint32_t v) {
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}
+
+template <class T>
+void Resolve(HMODULE module, const char* name, T& entry) {
+    entry = reinterpret_cast<T>(GetProcAddress(module, name));
+}
+
+}  // namespace
+
+void WriteWav(const std::string& path, const std::vector<float>& samples, int channels, int rate) {
+    std::string out = "RIFF";
+    uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
+    Put32(out, 36 + dataBytes);
+    out += "WAVEfmt ";
+    Put32(out, 16);
+    Put16(out, 1);
+    Put16(out, static_cast<uint32_t>(channels));
+    Put32(out, static_cast<uint32_t>(rate));
+    Put32(out, static_cast<uint32_t>(rate * channels * 2));
+    Put16(out, static_cast<uint32_t>(channels * 2));
+    Put16(out, 16);
+    out += "data";
+    Put32(out, dataBytes);
+    for (float v : samples) {
+        long s = std::lround(std::max(-1.0f, std::min(1.0f, v)) * 32768.0f);
+        s = std::max(-32768L, std::min(32767L, s));
+        Put16(out, static_cast<uint16_t>(static_cast<int16_t>(s)));
+    }
+    testutil::WriteFile(path, out);
+}
+
+void WriteConstantWav(const std::string& path, float value, int frames, int rate) {
+    WriteWav(path, std::vector<float>(static_cast<size_t>(frames), value), 1, rate);
+}
+
+void WriteTinyModule(const std::string& path) {
+    std::string mod(20, '\0');
+    memcpy(&mod[0], "tiny", 4);
+    // Sample 1: 64 words of square wave, looped; the other 30 are empty.
+    for (int s = 0; s < 31; ++s) {
+        std::string header(30, '\0');
+        if (s == 0) {
+            memcpy(&header[0], "square", 6);
+            header[22] = 0;
+            header[23] = 32;  // length in words
+            header[24] = 0;   // finetune
+            header[25] = 64;  // volume
+            header[26] = 0;
+            header[27] = 0;  // loop start
+            header[28] = 0;
+            header[29] = 32;  // loop length in words
+        }
+        mod += header;
+    }
+    mod.push_back(1);     // song length: one order
+    mod.push_back(127);
+    std::string orders(128, '\0');
+    mod += orders;
+    mod += "M.K.";
+    std::string pattern(64 * 4 * 4, '\0');
+    // Row 0, channel 0: sample 1 at period 428 (C-2), effect F01 (speed 1).
+    pattern[0] = static_cast<char>(0x00 | (428 >> 8));
+    pattern[1] = static_cast<char>(428 & 0xFF);
+    pattern[2] = static_cast<char>(0x10 | 0x0F);
+    pattern[3] = 0x01;
+    // Row 3, channel 0: pattern break D00, which ends the one-order song.
+    size_t row3 = 3 * 16;
+    pattern[row3 + 2] = 0x0D;
+    pattern[row3 + 3] = 0x00;
+    mod += pattern;
+    for (int i = 0; i < 64; ++i) mod.push_back(static_cast<char>(i < 32 ? 0x60 : 0xA0));
+    testutil::WriteFile(path, mod);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const char* value) : m_Name(name) {
+    if (const char* old = getenv(name)) {
+        m_HadValue = true;
+        m_Old = old;
+    }
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (m_HadValue)
+        setenv(m_Name.c_str(), m_Old.c_str(), 1);
+    else
+        unsetenv(m_Name.c_str());
+}
+
+DiskCapture::DiskCapture(const std::string& file)
+    : m_File(file),
+      m_Driver("SDL_AUDIODRIVER", "disk"),
+      m_Path("SDL_DISKAUDIOFILE", file.c_str()),
+      // A block every 5 ms instead of every 23: faster than real time, still paced.
+      m_Delay("SDL_DISKAUDIODELAY", "5") {}
+
+std::vector<float> DiskCapture::Read() const {
+    std::string bytes = testutil::ReadFile(m_File);
+    std::vector<float> out(bytes.size() / sizeof(float));
+    memcpy(out.data(), bytes.data(), out.size() * sizeof(float));
+    return out;
+}
+
+std::vector<float> LeftFromFirstSound(const std::vector<float>& stereo, float threshold) {
+    std::vector<float> left;
+    bool started = false;
+    for (size_t i = 0; i + 1 < stereo.size(); i += 2) {
+        if (!started && std::fabs(stereo[i]) <= threshold) continue;
+        started = true;
+        left.push_back(stereo[i]);
+    }
+    return left;
+}
+
+LogTail::LogTail() : m_Path(std::string(g_Log.GetStartDirectory()) + "/log.html") {
+    m_Start = testutil::ReadFile(m_Path).size();
+}
+
+std::string LogTail::Text() const {
+    std::string all = testutil::ReadFile(m_Path);
+    return all.size() > m_Start ? all.substr(m_Start) : std::string();
+}
+
+Bass::Bass() {
+    module = LoadLibraryA("sound.dll");
+    if (!module) return;
+    Resolve(module, "BASS_ErrorGetCode", ErrorGetCode);
+    Resolve(module, "BASS_Init", Init);
+    Resolve(module, "BASS_Free", Free);
+    Resolve(module, "BASS_Start", Start);
+    Resolve(module, "BASS_Pause", Pause);
+    Resolve(module, "BASS_GetConfig", GetConfig);
+    Resolve(module, "BASS_SampleLoad", SampleLoad);
+    Resolve(module, "BASS_SamplePlayEx", SamplePlayEx);
+    Resolve(module, "BASS_SampleStop", SampleStop);
+    Resolve(module, "BASS_SampleFree", SampleFree);
+    Resolve(module, "BASS_StreamCreateFile", StreamCreateFile);
+    Resolve(module, "BASS_StreamPlay", StreamPlay);
+    Resolve(module, "BASS_StreamFree", StreamFree);
+    Resolve(module, "BASS_MusicLoad", MusicLoad);
+    Resolve(module, "BASS_MusicPlay", MusicPlay);
+    Resolve(module, "BASS_MusicFree", MusicFree);
+    Resolve(module, "BASS_ChannelIsActive", ChannelIsActive);
+    Resolve(module, "BASS_ChannelSetAttributes", ChannelSetAttributes);
+    Resolve(module, "BASS_ChannelStop", ChannelStop);
+    Resolve(module, "BASS_ChannelSetPosition", ChannelSetPosition);
+    Resolve(module, "BASS_ChannelSetSync", ChannelSetSync);
+    Resolve(module, MIXER_ADDSOURCE_NAME, AddSource);
+    Resolve(module, MIXER_REMOVESOURCE_NAME, RemoveSource);
+}
+
+Bass::~Bass() {
+    // A device left open by a failed test must not outlive the module's code.
+    if (Free) Free();
+    if (module) FreeLibrary(module);
+}
+
+}  // namespace audiotest

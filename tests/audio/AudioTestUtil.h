@@ -1,0 +1,94 @@
+// Helpers for the audio tests: WAV fixtures, disk-driver capture, the log tail
+// and the audio library's entry points loaded the way the game loads them.
+#pragma once
+
+#include <bass.h>
+#include <mixer.h>
+#include <win32.h>
+
+#include <string>
+#include <vector>
+
+namespace audiotest {
+
+// 16-bit PCM WAV, interleaved frames of the given channel count.
+void WriteWav(const std::string& path, const std::vector<float>& samples, int channels, int rate = 44100);
+// A mono WAV holding one value for the given number of frames.
+void WriteConstantWav(const std::string& path, float value, int frames, int rate = 44100);
+// A tiny ProTracker module: one square-wave note, a few rows, then the song ends.
+void WriteTinyModule(const std::string& path);
+
+// Sets or clears an environment variable for the lifetime of the object.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);
+    ~ScopedEnv();
+
+private:
+    std::string m_Name;
+    bool m_HadValue = false;
+    std::string m_Old;
+};
+
+// Switches SDL to its disk driver writing into a file for the lifetime of the object.
+class DiskCapture {
+public:
+    explicit DiskCapture(const std::string& file);
+    // Interleaved stereo floats written so far (read after the device is closed).
+    std::vector<float> Read() const;
+
+private:
+    std::string m_File;
+    ScopedEnv m_Driver;
+    ScopedEnv m_Path;
+    ScopedEnv m_Delay;
+};
+
+// Left-channel frames of a capture with the leading silence removed.
+std::vector<float> LeftFromFirstSound(const std::vector<float>& stereo, float threshold = 1e-4f);
+
+// Text appended to log.html since the object was made.
+class LogTail {
+public:
+    LogTail();
+    std::string Text() const;
+    bool Contains(const std::string& needle) const { return Text().find(needle) != std::string::npos; }
+
+private:
+    std::string m_Path;
+    size_t m_Start;
+};
+
+// The audio library's entry points, loaded by name from "sound.dll".
+struct Bass {
+    Bass();
+    ~Bass();
+    bool Loaded() const { return module != nullptr; }
+
+    HMODULE module = nullptr;
+    decltype(&::BASS_ErrorGetCode) ErrorGetCode = nullptr;
+    decltype(&::BASS_Init) Init = nullptr;
+    decltype(&::BASS_Free) Free = nullptr;
+    decltype(&::BASS_Start) Start = nullptr;
+    decltype(&::BASS_Pause) Pause = nullptr;
+    decltype(&::BASS_GetConfig) GetConfig = nullptr;
+    decltype(&::BASS_SampleLoad) SampleLoad = nullptr;
+    decltype(&::BASS_SamplePlayEx) SamplePlayEx = nullptr;
+    decltype(&::BASS_SampleStop) SampleStop = nullptr;
+    decltype(&::BASS_SampleFree) SampleFree = nullptr;
+    decltype(&::BASS_StreamCreateFile) StreamCreateFile = nullptr;
+    decltype(&::BASS_StreamPlay) StreamPlay = nullptr;
+    decltype(&::BASS_StreamFree) StreamFree = nullptr;
+    decltype(&::BASS_MusicLoad) MusicLoad = nullptr;
+    decltype(&::BASS_MusicPlay) MusicPlay = nullptr;
+    decltype(&::BASS_MusicFree) MusicFree = nullptr;
+    decltype(&::BASS_ChannelIsActive) ChannelIsActive = nullptr;
+    decltype(&::BASS_ChannelSetAttributes) ChannelSetAttributes = nullptr;
+    decltype(&::BASS_ChannelStop) ChannelStop = nullptr;
+    decltype(&::BASS_ChannelSetPosition) ChannelSetPosition = nullptr;
+    decltype(&::BASS_ChannelSetSync) ChannelSetSync = nullptr;
+    PFN_MIXER_ADDSOURCE AddSource = nullptr;
+    PFN_MIXER_REMOVESOURCE RemoveSource = nullptr;
+};
+
+}  // namespace audiotest

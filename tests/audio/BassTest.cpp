@@ -1,0 +1,336 @@
+// The audio library as the game loads it: handles, device, mixing levels
+// (captured with SDL's disk driver), playback limits, pause, syncs, modules.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "AudioTestUtil.h"
+#include "support/TestUtil.h"
+
+using namespace audiotest;
+
+namespace {
+
+const float kQuantum = 1.0f / 32768.0f;
+
+void WaitFor(const std::function<bool()>& done, int maxMs = 3000) {
+    for (int i = 0; i < maxMs / 5 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+class BassTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_bass.Loaded()) << "sound.so not found"; }
+
+    testutil::TempDir m_dir;
+    Bass m_bass;
+};
+
+}  // namespace
+
+TEST_F(BassTest, DeviceCallsAndHarmlessHandles) {
+    EXPECT_EQ(m_bass.GetConfig(BASS_CONFIG_MAXVOL), 100u);
+    // Nothing loads before the device is open.
+    WriteConstantWav(m_dir.file("a.wav"), 0.5f, 100);
+    EXPECT_EQ(m_bass.SampleLoad(FALSE, m_dir.file("a.wav").c_str(), 0, 0, 5, 0), 0u);
+    EXPECT_EQ(m_bass.ErrorGetCode(), BASS_ERROR_INIT);
+    EXPECT_EQ(m_bass.Start(), FALSE);
+
+    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    EXPECT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), FALSE);
+    EXPECT_EQ(m_bass.Start(), 1);
+    EXPECT_EQ(m_bass.Pause(), 1);
+    EXPECT_EQ(m_bass.Start(), 1);
+
+    // Handle 0 is refused everywhere.
+    EXPECT_EQ(m_bass.SamplePlayEx(0, 0, -1, 100, -101, -1), 0u);
+    EXPECT_EQ(m_bass.SampleStop(0), FALSE);
+    EXPECT_EQ(m_bass.SampleFree(0), FALSE);
+    EXPECT_EQ(m_bass.StreamPlay(0, FALSE, 0), FALSE);
+    EXPECT_EQ(m_bass.StreamFree(0), FALSE);
+    EXPECT_EQ(m_bass.MusicPlay(0), FALSE);
+    EXPECT_EQ(m_bass.MusicFree(0), FALSE);
+    EXPECT_EQ(m_bass.ChannelIsActive(0), 0u);
+    EXPECT_EQ(m_bass.ChannelSetAttributes(0, -1, 50, -101), FALSE);
+    EXPECT_EQ(m_bass.ChannelStop(0), FALSE);
+    EXPECT_EQ(m_bass.ChannelSetPosition(0, 0), FALSE);
+    EXPECT_EQ(m_bass.ErrorGetCode(), BASS_ERROR_HANDLE);
+
+    // A freed handle behaves like 0, also for the other kinds' calls.
+    DWORD sample = m_bass.SampleLoad(FALSE, m_dir.file("a.wav").c_str(), 0, 0, 5, 0);
+    ASSERT_NE(sample, 0u);
+    EXPECT_EQ(m_bass.StreamPlay(sample, FALSE, 0), FALSE);
+    EXPECT_EQ(m_bass.SampleFree(sample), TRUE);
+    EXPECT_EQ(m_bass.SampleFree(sample), FALSE);
+    EXPECT_EQ(m_bass.SamplePlayEx(sample, 0, -1, 100, -101, -1), 0u);
+    DWORD stream = m_bass.StreamCreateFile(FALSE, m_dir.file("a.wav").c_str(), 0, 0, 0);
+    ASSERT_NE(stream, 0u);
+    EXPECT_NE(stream, sample);  // handles are not reused
+    EXPECT_EQ(m_bass.StreamFree(stream), TRUE);
+    EXPECT_EQ(m_bass.StreamPlay(stream, FALSE, 0), FALSE);
+    EXPECT_EQ(m_bass.ChannelIsActive(stream), 0u);
+
+    EXPECT_EQ(m_bass.Free(), TRUE);
+    EXPECT_EQ(m_bass.Free(), FALSE);
+}
+
+TEST_F(BassTest, InitFailsWithoutAnyDevice) {
+    ScopedEnv driver("SDL_AUDIODRIVER", "kolvar-no-such-driver");
+    EXPECT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), FALSE);
+    EXPECT_EQ(m_bass.ErrorGetCode(), BASS_ERROR_DRIVER);
+    EXPECT_EQ(m_bass.Start(), FALSE);
+    EXPECT_EQ(m_bass.Pause(), FALSE);
+    EXPECT_EQ(m_bass.StreamCreateFile(FALSE, "whatever.wav", 0, 0, 0), 0u);
+    EXPECT_EQ(m_bass.Free(), FALSE);
+}
+
+TEST_F(BassTest, SampleAppearsInOutputAtItsVolume) {
+    WriteConstantWav(m_dir.file("dc.wav"), 0.5f, 2205);
+    // The same length at half the rate: resampled to twice the frames.
+    WriteConstantWav(m_dir.file("dc22.wav"), 0.5f, 2205, 22050);
+    std::vector<float> first, second;
+    {
+        DiskCapture capture(m_dir.file("out1.raw"));
+        ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+        DWORD s = m_bass.SampleLoad(FALSE, m_dir.file("dc.wav").c_str(), 0, 0, 5, 0);
+        ASSERT_NE(s, 0u);
+        DWORD ch = m_bass.SamplePlayEx(s, 0, -1, 50, -101, -1);
+        ASSERT_NE(ch, 0u);
+        WaitFor([&] { return m_bass.ChannelIsActive(ch) == 0; });
+        EXPECT_EQ(m_bass.ChannelIsActive(ch), 0u);
+        // A finished playback's handle is gone.
+        EXPECT_EQ(m_bass.ChannelSetAttributes(ch, -1, 10, -101), FALSE);
+        m_bass.Free();
+        first = LeftFromFirstSound(capture.Read());
+    }
+    {
+        DiskCapture capture(m_dir.file("out2.raw"));
+        ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+        DWORD s = m_bass.SampleLoad(FALSE, m_dir.file("dc22.wav").c_str(), 0, 0, 5, 0);
+        ASSERT_NE(s, 0u);
+        DWORD ch = m_bass.SamplePlayEx(s, 0, -1, 100, -101, -1);
+        WaitFor([&] { return m_bass.ChannelIsActive(ch) == 0; });
+        m_bass.Free();
+        second = LeftFromFirstSound(capture.Read());
+    }
+    ASSERT_GE(first.size(), 2205u + 100u);
+    for (size_t i = 0; i < 2205; ++i) ASSERT_NEAR(first[i], 0.25f, kQuantum) << "frame " << i;
+    for (size_t i = 2205; i < first.size(); ++i) ASSERT_EQ(first[i], 0.0f) << "frame " << i;
+
+    size_t loud = 0;
+    for (float v : second) loud += std::fabs(v - 0.5f) < 2 * kQuantum;
+    EXPECT_NEAR(static_cast<double>(loud), 4410.0, 4.0);
+}
+
+TEST_F(BassTest, SixthSimultaneousPlaybackIsRefused) {
+    WriteConstantWav(m_dir.file("dc.wav"), 0.1f, 22050);
+    DiskCapture capture(m_dir.file("out.raw"));
+    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    DWORD s = m_bass.SampleLoad(FALSE, m_dir.file("dc.wav").c_str(), 0, 0, 5, 0);
+    ASSERT_NE(s, 0u);
+    std::vector<DWORD> channels;
+    for (int i = 0; i < 5; ++i) {
+        channels.push_back(m_bass.SamplePlayEx(s, 0, -1, -1, -101, -1));
+        EXPECT_NE(channels.back(), 0u) << "playback " << i;
+    }
+    EXPECT_EQ(m_bass.SamplePlayEx(s, 0, -1, -1, -101, -1), 0u);
+    EXPECT_EQ(m_bass.ErrorGetCode(), BASS_ERROR_NOCHAN);
+    // Stopping one makes room for one more.
+    EXPECT_EQ(m_bass.ChannelStop(channels[0]), TRUE);
+    EXPECT_NE(m_bass.SamplePlayEx(s, 0, -1, -1, -101, -1), 0u);
+    EXPECT_EQ(m_bass.SamplePlayEx(s, 0, -1, -1, -101, -1), 0u);
+    // SampleStop ends every playback.
+    EXPECT_EQ(m_bass.SampleStop(s), TRUE);
+    for (DWORD ch : channels) EXPECT_EQ(m_bass.ChannelIsActive(ch), 0u);
+    for (int i = 0; i < 5; ++i) EXPECT_NE(m_bass.SamplePlayEx(s, 0, -1, -1, -101, -1), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    m_bass.Free();
+
+    float peak = 0;
+    for (float v : capture.Read()) peak = std::max(peak, v);
+    // Five at 0.1 each; a sixth would have reached 0.6.
+    EXPECT_NEAR(peak, 0.5f, 0.01f);
+}
+
+TEST_F(BassTest, PauseHoldsEveryChannelAndStartResumes) {
+    const int frames = 44100;
+    std::vector<float> ramp(frames);
+    for (int i = 0; i < frames; ++i) ramp[i] = 0.05f + 0.9f * i / frames;
+    WriteWav(m_dir.file("ramp.wav"), ramp, 1);
+    WriteConstantWav(m_dir.file("dc.wav"), 0.5f, 44100);
+    DiskCapture capture(m_dir.file("out.raw"));
+    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    DWORD s = m_bass.SampleLoad(FALSE, m_dir.file("ramp.wav").c_str(), 0, 0, 5, 0);
+    DWORD stream = m_bass.StreamCreateFile(FALSE, m_dir.file("dc.wav").c_str(), 0, 0, 0);
+    ASSERT_NE(s, 0u);
+    ASSERT_NE(stream, 0u);
+    DWORD ch = m_bass.SamplePlayEx(s, 0, -1, 100, -101, -1);
+    ASSERT_NE(ch, 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    ASSERT_EQ(m_bass.Pause(), 1);
+    EXPECT_EQ(m_bass.ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PAUSED);
+    // A stream started while paused waits too.
+    EXPECT_EQ(m_bass.StreamPlay(stream, FALSE, 0), TRUE);
+    EXPECT_EQ(m_bass.ChannelIsActive(stream), (DWORD)BASS_ACTIVE_PAUSED);
+    EXPECT_EQ(m_bass.ChannelStop(stream), TRUE);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(m_bass.ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PAUSED);
+    ASSERT_EQ(m_bass.Start(), 1);
+    EXPECT_EQ(m_bass.ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
+    WaitFor([&] { return m_bass.ChannelIsActive(ch) == 0; });
+    m_bass.Free();
+
+    std::vector<float> left = LeftFromFirstSound(capture.Read());
+    // The ramp, a gap of silence, then the ramp again from where it stopped: nothing lost.
+    size_t gap = 0;
+    while (gap < left.size() && left[gap] != 0.0f) ++gap;
+    size_t resume = gap;
+    while (resume < left.size() && left[resume] == 0.0f) ++resume;
+    ASSERT_GT(gap, 0u);
+    ASSERT_LT(resume, left.size());
+    EXPECT_GE(resume - gap, 1024u) << "the pause should hold at least one block";
+    EXPECT_NEAR(left[resume], left[gap - 1], 4 * kQuantum);
+    size_t sounding = 0;
+    for (float v : left) sounding += v != 0.0f;
+    EXPECT_EQ(sounding, static_cast<size_t>(frames));
+}
+
+namespace {
+std::atomic<int> g_syncCount{0};
+std::atomic<bool> g_syncOnOtherThread{true};
+std::atomic<DWORD> g_syncUser{0};
+std::thread::id g_mainThread;
+
+void CountingSync(HSYNC, DWORD, DWORD, DWORD user) {
+    ++g_syncCount;
+    g_syncUser = user;
+    if (std::this_thread::get_id() == g_mainThread) g_syncOnOtherThread = false;
+}
+}  // namespace
+
+TEST_F(BassTest, EndSyncRunsOnTheMixerThreadAtEveryLoop) {
+    WriteConstantWav(m_dir.file("short.wav"), 0.25f, 441);
+    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    DWORD looping = m_bass.StreamCreateFile(FALSE, m_dir.file("short.wav").c_str(), 0, 0, 0);
+    DWORD once = m_bass.StreamCreateFile(FALSE, m_dir.file("short.wav").c_str(), 0, 0, 0);
+    ASSERT_NE(looping, 0u);
+    g_mainThread = std::this_thread::get_id();
+    g_syncCount = 0;
+    ASSERT_EQ(m_bass.StreamPlay(looping, FALSE, BASS_SAMPLE_LOOP), TRUE);
+    EXPECT_NE(m_bass.ChannelSetSync(looping, BASS_SYNC_END, 0, &CountingSync, 2), 0u);
+    EXPECT_EQ(m_bass.ChannelSetSync(looping, 99, 0, &CountingSync, 2), 0u);
+    WaitFor([] { return g_syncCount >= 5; });
+    EXPECT_GE(g_syncCount.load(), 5);
+    EXPECT_TRUE(g_syncOnOtherThread.load());
+    EXPECT_EQ(g_syncUser.load(), 2u);
+    EXPECT_EQ(m_bass.ChannelIsActive(looping), (DWORD)BASS_ACTIVE_PLAYING);
+    m_bass.ChannelStop(looping);
+
+    // Without the loop flag the stream ends, calls the sync once and reports stopped.
+    g_syncCount = 0;
+    ASSERT_EQ(m_bass.StreamPlay(once, FALSE, 0), TRUE);
+    EXPECT_NE(m_bass.ChannelSetSync(once, BASS_SYNC_END, 0, &CountingSync, 7), 0u);
+    WaitFor([&] { return m_bass.ChannelIsActive(once) == 0; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(g_syncCount.load(), 1);
+    EXPECT_EQ(g_syncUser.load(), 7u);
+    // Played again it starts over.
+    ASSERT_EQ(m_bass.StreamPlay(once, FALSE, 0), TRUE);
+    EXPECT_NE(m_bass.ChannelIsActive(once), 0u);
+    m_bass.Free();
+}
+
+TEST_F(BassTest, ModuleMusicPlaysOnceAndRewinds) {
+    WriteTinyModule(m_dir.file("tiny.mod"));
+    testutil::WriteFile(m_dir.file("bad.mod"), std::string(3000, 'x'));
+    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    EXPECT_EQ(m_bass.MusicLoad(FALSE, m_dir.file("bad.mod").c_str(), 0, 0, 0, 0), 0u);
+    EXPECT_EQ(m_bass.MusicLoad(FALSE, m_dir.file("missing.mod").c_str(), 0, 0, 0, 0), 0u);
+    DWORD music = m_bass.MusicLoad(FALSE, m_dir.file("tiny.mod").c_str(), 0, 0, 0, 0);
+    ASSERT_NE(music, 0u);
+    EXPECT_EQ(m_bass.ChannelIsActive(music), 0u);
+    ASSERT_EQ(m_bass.MusicPlay(music), TRUE);
+    EXPECT_EQ(m_bass.ChannelIsActive(music), (DWORD)BASS_ACTIVE_PLAYING);
+    WaitFor([&] { return m_bass.ChannelIsActive(music) == 0; });
+    EXPECT_EQ(m_bass.ChannelIsActive(music), 0u) << "the song should end, not loop";
+    ASSERT_EQ(m_bass.ChannelSetPosition(music, 0), TRUE);
+    ASSERT_EQ(m_bass.MusicPlay(music), TRUE);
+    EXPECT_NE(m_bass.ChannelIsActive(music), 0u);
+    EXPECT_EQ(m_bass.MusicFree(music), TRUE);
+    EXPECT_EQ(m_bass.ChannelIsActive(music), 0u);
+    EXPECT_EQ(m_bass.MusicFree(music), FALSE);
+    m_bass.Free();
+}
+
+TEST_F(BassTest, CorruptAndMissingFilesGiveHandleZero) {
+    testutil::WriteFile(m_dir.file("garbage.wav"), std::string(5000, '\x5a'));
+    testutil::WriteFile(m_dir.file("empty.ogg"), "");
+    std::string header = "RIFF\x24\x00\x00\x00WAVEfmt ";
+    testutil::WriteFile(m_dir.file("truncated.wav"), header);
+    WriteConstantWav(m_dir.file("silence.wav"), 0.0f, 0);
+    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    for (const char* name : {"garbage.wav", "empty.ogg", "truncated.wav", "silence.wav", "missing.wav"}) {
+        std::string path = m_dir.file(name);
+        EXPECT_EQ(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0), 0u) << name;
+        EXPECT_EQ(m_bass.MusicLoad(FALSE, path.c_str(), 0, 0, 0, 0), 0u) << name;
+        if (std::string(name) != "silence.wav") {
+            EXPECT_EQ(m_bass.StreamCreateFile(FALSE, path.c_str(), 0, 0, 0), 0u) << name;
+        }
+    }
+    EXPECT_EQ(m_bass.SampleLoad(FALSE, nullptr, 0, 0, 5, 0), 0u);
+    // An empty stream that loops must not spin the mixer.
+    DWORD empty = m_bass.StreamCreateFile(FALSE, m_dir.file("silence.wav").c_str(), 0, 0, 0);
+    if (empty) {
+        EXPECT_EQ(m_bass.StreamPlay(empty, FALSE, BASS_SAMPLE_LOOP), TRUE);
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        EXPECT_EQ(m_bass.ChannelIsActive(empty), 0u);
+    }
+    m_bass.Free();
+}
+
+TEST_F(BassTest, GeneratedGameSoundsDecode) {
+    // The Vorbis and WAV effects of the game folder load as samples and as streams.
+    const char* dir = getenv("KOLVAR_GAME_DIR");
+    ASSERT_NE(dir, nullptr);
+    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    for (const char* name : {"bounce1.ogg", "bounce2.ogg", "bounce3.ogg", "bombwait.wav", "gameover.wav"}) {
+        std::string path = std::string(dir) + "/data/audio/" + name;
+        EXPECT_NE(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0), 0u) << name;
+        EXPECT_NE(m_bass.StreamCreateFile(FALSE, path.c_str(), 0, 0, 0), 0u) << name;
+    }
+    // Windows separators and another case reach the same file.
+    std::string windows = std::string(dir) + "\\DATA\\Audio\\Bounce1.OGG";
+    EXPECT_NE(m_bass.SampleLoad(FALSE, windows.c_str(), 0, 0, 5, 0), 0u);
+    m_bass.Free();
+}
+
+namespace {
+std::atomic<int> g_sourceCalls{0};
+void ConstantSource(float* out, int frames, void* user) {
+    float value = *static_cast<float*>(user);
+    for (int i = 0; i < 2 * frames; ++i) out[i] += value;
+    ++g_sourceCalls;
+}
+}  // namespace
+
+TEST_F(BassTest, MixerSourceAddsIntoTheDeviceUntilRemoved) {
+    float value = 0.125f;
+    EXPECT_EQ(m_bass.AddSource(&ConstantSource, &value), 0u) << "no device yet";
+    DiskCapture capture(m_dir.file("out.raw"));
+    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    g_sourceCalls = 0;
+    DWORD id = m_bass.AddSource(&ConstantSource, &value);
+    ASSERT_NE(id, 0u);
+    WaitFor([] { return g_sourceCalls >= 3; });
+    ASSERT_EQ(m_bass.RemoveSource(id), TRUE);
+    int calls = g_sourceCalls;
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(g_sourceCalls.load(), calls) << "a removed source is not called again";
+    EXPECT_EQ(m_bass.RemoveSource(id), FALSE);
+    m_bass.Free();
+    std::vector<float> left = LeftFromFirstSound(capture.Read());
+    ASSERT_GE(left.size(), 3u * 1024u);
+    for (size_t i = 0; i < 3u * 1024u; ++i) ASSERT_EQ(left[i], 0.125f);
+}

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "engine/Ini.h"
+
+#include "support/TestUtil.h"
+
+using testutil::ReadFile;
+using testutil::ScopedCwd;
+using testutil::TempDir;
+using testutil::WriteFile;
+
+namespace {
+
+TEST(Ini, ReadsByNameRelativeToCurrentDirectory) {
+    TempDir dir;
+    ScopedCwd cwd(dir.path());
+    mkdir("themes", 0755);
+    mkdir("themes/Night", 0755);
+    WriteFile("config.ini", "[game]\r\nres_count=12abc\r\nname=abc\r\nopacity=0.25\r\nexp=1e2x\r\nneg= -3\r\n"
+                            "plus=+1\r\nhuge=99999999999\r\nq=\"quoted\"\r\n");
+    WriteFile("themes/Night/info.ini", "[info]\r\nname=Night\r\n");
+    EXPECT_EQ(ReadIniInt("config.ini", "game", "res_count"), 12);
+    EXPECT_EQ(ReadIniInt("config.ini", "game", "name"), 0);
+    EXPECT_EQ(ReadIniInt("config.ini", "game", "neg"), -3);
+    EXPECT_EQ(ReadIniInt("config.ini", "game", "plus"), 1);
+    EXPECT_EQ(ReadIniInt("config.ini", "game", "huge"), 2147483647) << "clamped, not wrapped";
+    EXPECT_FLOAT_EQ(ReadIniFloat("config.ini", "game", "opacity"), 0.25f);
+    EXPECT_FLOAT_EQ(ReadIniFloat("config.ini", "game", "exp"), 100.0f);
+    EXPECT_EQ(ReadIniString("config.ini", "game", "q"), "quoted");
+    EXPECT_EQ(ReadIniString("themes\\Night\\info.ini", "info", "name"), "Night");
+
+    EXPECT_EQ(ReadIniString("config.ini", "game", "missing"), "");
+    EXPECT_EQ(ReadIniInt("config.ini", "game", "missing"), 0);
+    EXPECT_EQ(ReadIniFloat("config.ini", "game", "missing"), 0.0f);
+    EXPECT_EQ(ReadIniString("nothing.ini", "game", "x"), "");
+}
+
+TEST(Ini, WritesNumbersAsText) {
+    TempDir dir;
+    ScopedCwd cwd(dir.path());
+    WriteIniFloat("config.ini", "game", "frame_opacity", 0.5f);
+    WriteIniInt("config.ini", "game", "difficulty", -3);
+    WriteIniString("config.ini", "game", "theme", "Night Sky");
+    EXPECT_EQ(ReadFile(dir.file("config.ini")), "[game]\r\nframe_opacity=0.50000\r\ndifficulty=-3\r\ntheme=Night Sky\r\n");
+    WriteIniFloat("config.ini", "game", "frame_opacity", 0.3f);
+    EXPECT_EQ(ReadIniString("config.ini", "game", "frame_opacity"), "0.30000");
+}
+
+TEST(Ini, LongValuesAndFailedWrites) {
+    TempDir dir;
+    ScopedCwd cwd(dir.path());
+    std::string value(300, 'v');
+    WriteIniString("config.ini", "s", "k", value);
+    EXPECT_EQ(ReadIniString("config.ini", "s", "k"), std::string(254, 'v'));
+
+    chmod("config.ini", 0444);
+    WriteIniString("config.ini", "s", "k", "lost");
+    EXPECT_EQ(ReadIniString("config.ini", "s", "k"), std::string(254, 'v'));
+    WriteIniString("missing\\folder.ini", "s", "k", "v");  // silent
+    EXPECT_EQ(ReadIniString("missing\\folder.ini", "s", "k"), "");
+    // A path beyond the 260-character limit is refused rather than cut.
+    std::string longName(300, 'n');
+    WriteIniString(longName, "s", "k", "v");
+    EXPECT_EQ(ReadIniString(longName, "s", "k"), "");
+}
+
+}  // namespace

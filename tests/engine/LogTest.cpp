@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include "engine/Log.h"
+
+#include <regex>
+
+#include "support/TestUtil.h"
+
+using testutil::ReadFile;
+using testutil::ScopedCwd;
+using testutil::TempDir;
+
+namespace {
+
+const char* const kHeader =
+    "<Title>Log File</Title>\r\n"
+    "<Html> <Body BgColor =  Cornsilk>\r\n"
+    "<B><Font Size = 3 Color = Black Face = Verdana>Log started: </B><BR>\r\n";
+
+// Replaces each time text by "T" so the bytes can be compared.
+std::string Untime(const std::string& s) {
+    static const std::regex time("<BR>[A-Z][a-z]{2} [A-Z][a-z]{2} [0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4} ---- ");
+    return std::regex_replace(s, time, "<BR>T ---- ");
+}
+
+TEST(Log, ExactBytesOfARun) {
+    TempDir dir;
+    ScopedCwd cwd(dir.path());
+    {
+        CLog log;
+        log.Print("blue", "Creating window");
+        log.Print("blue", "value %d", 1);
+        log.Print("blue", "%s", "50% done");
+        log.Print("green", "complete");
+        log.PrintBold("red", "Error, couldn't load %s", "a%sb.png");
+        log.Print("Black", "machine");
+        log.Print("black", "machine");
+        log.Print("black", nullptr);
+        log.PrintBold("black", nullptr);
+    }
+    std::string expected = std::string(kHeader) +
+                           "</Font>\r\n<Font Size = 2 Color = blue Face = Verdana>\r\n"
+                           "<BR>T ---- Creating window\r\n"
+                           "<BR>T ---- value 1\r\n"
+                           "<BR>T ---- 50% done\r\n"
+                           "</Font>\r\n<Font Size = 2 Color = green Face = Verdana>\r\n"
+                           "<BR>T ---- complete\r\n"
+                           "<B>\r\n"
+                           "</Font>\r\n<Font Size = 2 Color = red Face = Verdana>\r\n"
+                           "<BR>T ---- Error, couldn't load a%sb.png\r\n"
+                           "</B>\r\n"
+                           "</Font>\r\n<Font Size = 2 Color = Black Face = Verdana>\r\n"
+                           "<BR>T ---- machine\r\n"
+                           "</Font>\r\n<Font Size = 2 Color = black Face = Verdana>\r\n"
+                           "<BR>T ---- machine\r\n"
+                           "</Font> </P> </Body> </Html>\r\n";
+    EXPECT_EQ(Untime(ReadFile(dir.file("log.html"))), expected);
+}
+
+TEST(Log, FirstLineInBlackStillWritesItsTag) {
+    TempDir dir;
+    ScopedCwd cwd(dir.path());
+    {
+        CLog log;
+        log.Print("Black", "x");
+    }
+    EXPECT_NE(ReadFile(dir.file("log.html")).find("Log started: </B><BR>\r\n</Font>\r\n<Font Size = 2 Color = Black"),
+              std::string::npos);
+}
+
+TEST(Log, RotatesThreeRuns) {
+    TempDir dir;
+    ScopedCwd cwd(dir.path());
+    for (int run = 1; run <= 3; ++run) {
+        CLog log;
+        log.Print("gray", "run %d", run);
+    }
+    EXPECT_NE(ReadFile(dir.file("log.html")).find("run 3"), std::string::npos);
+    EXPECT_NE(ReadFile(dir.file("log1.html")).find("run 2"), std::string::npos);
+    EXPECT_NE(ReadFile(dir.file("log2.html")).find("run 1"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir.file("log2.html")).find("run 2"), std::string::npos);
+}
+
+TEST(Log, WritesToStartDirectoryWhereverTheProgramIs) {
+    TempDir dir, elsewhere;
+    ScopedCwd cwd(dir.path());
+    {
+        CLog log;
+        ScopedCwd away(elsewhere.path());
+        log.Print("blue", "from elsewhere");
+        log.PrintBold("red", "bold from elsewhere");
+        char here[260];
+        EXPECT_STREQ(getcwd(here, sizeof here), elsewhere.path().c_str()) << "the switch is undone";
+    }
+    std::string text = ReadFile(dir.file("log.html"));
+    EXPECT_NE(text.find("from elsewhere"), std::string::npos);
+    EXPECT_NE(text.find("<B>\r\n</Font>"), std::string::npos);
+    EXPECT_NE(text.find("</Html>"), std::string::npos);
+    EXPECT_FALSE(testutil::FileExists(elsewhere.file("log.html")));
+}
+
+TEST(Log, LongMessagesAreCut) {
+    TempDir dir;
+    ScopedCwd cwd(dir.path());
+    {
+        CLog log;
+        log.Print("blue", "%s", std::string(5000, 'x').c_str());
+        log.Print("blue", "after");
+    }
+    std::string text = ReadFile(dir.file("log.html"));
+    EXPECT_NE(text.find(std::string(1023, 'x') + "\r\n"), std::string::npos);
+    EXPECT_EQ(text.find(std::string(1024, 'x')), std::string::npos);
+    EXPECT_NE(text.find("after"), std::string::npos);
+}
+
+}  // namespace

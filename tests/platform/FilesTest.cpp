@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <platform.h>
+#include <win32.h>
+
+#include <set>
+
+#include "support/TestUtil.h"
+
+using testutil::ScopedCwd;
+using testutil::TempDir;
+using testutil::WriteFile;
+
+namespace {
+
+TEST(Files, WindowsPathsFindFilesInAnyCase) {
+    TempDir dir;
+    mkdir(dir.file("Data").c_str(), 0755);
+    mkdir(dir.file("Data/Textures").c_str(), 0755);
+    WriteFile(dir.file("Data/Textures/Block.PNG"), "x");
+    std::string winPath = dir.path() + "\\data\\textures\\block.png";
+    EXPECT_EQ(platform::HostPath(winPath.c_str()), dir.file("Data/Textures/Block.PNG"));
+    // Missing tails keep their spelling so that new files can be created there.
+    std::string newPath = dir.path() + "\\DATA\\new\\File.txt";
+    EXPECT_EQ(platform::HostPath(newPath.c_str()), dir.file("Data/new/File.txt"));
+    EXPECT_EQ(platform::HostPath("C:\\tmp"), "/tmp");
+
+    HANDLE h = CreateFileA(winPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    char c = 0;
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(h, &c, 1, &read, nullptr));
+    EXPECT_EQ(read, 1u);
+    EXPECT_EQ(c, 'x');
+    EXPECT_EQ(GetFileSize(h, nullptr), 1u);
+    EXPECT_TRUE(CloseHandle(h));
+    EXPECT_FALSE(CloseHandle(h == INVALID_HANDLE_VALUE ? nullptr : INVALID_HANDLE_VALUE));
+
+    std::string missing = dir.path() + "\\nothing.bin";
+    EXPECT_EQ(CreateFileA(missing.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    // A folder is not a file.
+    EXPECT_EQ(CreateFileA(dir.path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+}
+
+TEST(Files, CurrentDirectoryAndFullPath) {
+    TempDir dir;
+    ScopedCwd cwd(dir.path());
+    char buf[MAX_PATH];
+    DWORD n = GetCurrentDirectoryA(sizeof buf, buf);
+    EXPECT_EQ(std::string(buf, n), dir.path());
+    EXPECT_GT(GetCurrentDirectoryA(2, buf), 2u) << "a short buffer reports the size needed";
+
+    char* part = nullptr;
+    n = GetFullPathNameA("mesh.x", sizeof buf, buf, &part);
+    EXPECT_EQ(std::string(buf, n), dir.path() + "\\mesh.x");
+    ASSERT_NE(part, nullptr);
+    EXPECT_STREQ(part, "mesh.x");
+    EXPECT_GT(GetFullPathNameA("mesh.x", 4, buf, nullptr), 4u);
+
+    mkdir("sub", 0755);
+    EXPECT_TRUE(SetCurrentDirectoryA((dir.path() + "\\SUB").c_str()));
+    EXPECT_FALSE(SetCurrentDirectoryA("does-not-exist"));
+}
+
+TEST(Files, CopyFindAndAttributes) {
+    TempDir dir;
+    WriteFile(dir.file("a.txt"), "hello");
+    EXPECT_TRUE(CopyFileA(dir.file("a.txt").c_str(), dir.file("b.txt").c_str(), FALSE));
+    EXPECT_EQ(testutil::ReadFile(dir.file("b.txt")), "hello");
+    EXPECT_FALSE(CopyFileA(dir.file("a.txt").c_str(), dir.file("b.txt").c_str(), TRUE));
+    EXPECT_FALSE(CopyFileA(dir.file("none.txt").c_str(), dir.file("c.txt").c_str(), FALSE));
+    EXPECT_FALSE(testutil::FileExists(dir.file("c.txt")));
+
+    mkdir(dir.file("folder").c_str(), 0755);
+    WIN32_FIND_DATAA data;
+    std::set<std::string> names;
+    HANDLE f = FindFirstFileA((dir.path() + "\\*.TXT").c_str(), &data);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    do names.insert(data.cFileName);
+    while (FindNextFileA(f, &data));
+    FindClose(f);
+    EXPECT_EQ(names, (std::set<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(FindFirstFileA((dir.path() + "\\*.none").c_str(), &data), INVALID_HANDLE_VALUE);
+
+    EXPECT_EQ(GetFileAttributesA(dir.file("folder").c_str()) & FILE_ATTRIBUTE_DIRECTORY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    chmod(dir.file("a.txt").c_str(), 0444);
+    EXPECT_NE(GetFileAttributesA(dir.file("a.txt").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    EXPECT_EQ(GetFileAttributesA(dir.file("zzz").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(Files, SafeWriteReplacesWholeFile) {
+    TempDir dir;
+    std::string f = dir.file("scores.bin");
+    ASSERT_TRUE(platform::WriteFileSafely(f, "first"));
+    ASSERT_TRUE(platform::WriteFileSafely(f, "second"));
+    EXPECT_EQ(testutil::ReadFile(f), "second");
+    chmod(f.c_str(), 0444);
+    EXPECT_FALSE(platform::WriteFileSafely(f, "third"));
+    EXPECT_EQ(testutil::ReadFile(f), "second");
+    EXPECT_FALSE(platform::WriteFileSafely(dir.file("missing/x"), "y"));
+}
+
+}  // namespace
