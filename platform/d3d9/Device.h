@@ -1,0 +1,157 @@
+// The device: shadows every state, owns the objects it creates, records calls
+// (null backend, or GL on request) and hands drawing to its renderer.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "DeviceState.h"
+#include "Renderer.h"
+
+namespace d3d9 {
+
+class CDirect3D;
+class CDeviceObject;
+class CStateBlock;
+class CVertexDeclaration;
+
+class CDevice final : public IDirect3DDevice9 {
+public:
+    enum class Loss { None, Lost, NotReset };
+
+    CDevice(CDirect3D* d3d, CRenderer* renderer, UINT adapter, D3DDEVTYPE type, HWND focusWindow, DWORD flags,
+            bool record);
+    HRESULT Init(D3DPRESENT_PARAMETERS* pp);
+
+    // IUnknown
+    HRESULT QueryInterface(REFIID, void** object) override;
+    ULONG AddRef() override;
+    ULONG Release() override;
+
+    // IDirect3DDevice9
+    HRESULT TestCooperativeLevel() override;
+    UINT GetAvailableTextureMem() override;
+    HRESULT EvictManagedResources() override;
+    HRESULT GetDirect3D(IDirect3D9** d3d9) override;
+    HRESULT GetDeviceCaps(D3DCAPS9* caps) override;
+    HRESULT GetDisplayMode(UINT swapChain, D3DDISPLAYMODE* mode) override;
+    HRESULT GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* parameters) override;
+    HRESULT Reset(D3DPRESENT_PARAMETERS* pp) override;
+    HRESULT Present(const RECT* sourceRect, const RECT* destRect, HWND destWindowOverride,
+                    const void* dirtyRegion) override;
+    HRESULT GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TYPE type,
+                          IDirect3DSurface9** surface) override;
+    HRESULT GetRenderTarget(DWORD index, IDirect3DSurface9** surface) override;
+    HRESULT GetDepthStencilSurface(IDirect3DSurface9** surface) override;
+    HRESULT CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                          IDirect3DTexture9** texture, HANDLE* sharedHandle) override;
+    HRESULT CreateCubeTexture(UINT edgeLength, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                              IDirect3DCubeTexture9** cubeTexture, HANDLE* sharedHandle) override;
+    HRESULT CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** vb,
+                               HANDLE* sharedHandle) override;
+    HRESULT CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool, IDirect3DIndexBuffer9** ib,
+                              HANDLE* sharedHandle) override;
+    HRESULT BeginScene() override;
+    HRESULT EndScene() override;
+    HRESULT Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) override;
+    HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) override;
+    HRESULT GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) override;
+    HRESULT SetViewport(const D3DVIEWPORT9* viewport) override;
+    HRESULT GetViewport(D3DVIEWPORT9* viewport) override;
+    HRESULT SetMaterial(const D3DMATERIAL9* material) override;
+    HRESULT GetMaterial(D3DMATERIAL9* material) override;
+    HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) override;
+    HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) override;
+    HRESULT CreateStateBlock(D3DSTATEBLOCKTYPE type, IDirect3DStateBlock9** sb) override;
+    HRESULT BeginStateBlock() override;
+    HRESULT EndStateBlock(IDirect3DStateBlock9** sb) override;
+    HRESULT GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) override;
+    HRESULT SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) override;
+    HRESULT GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD* value) override;
+    HRESULT SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) override;
+    HRESULT GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD* value) override;
+    HRESULT SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) override;
+    HRESULT DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) override;
+    HRESULT DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex, UINT numVertices,
+                                 UINT startIndex, UINT primCount) override;
+    HRESULT DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* data, UINT stride) override;
+    HRESULT DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexIndex, UINT numVertices, UINT primitiveCount,
+                                   const void* indexData, D3DFORMAT indexFormat, const void* vertexData,
+                                   UINT stride) override;
+    HRESULT CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDirect3DVertexDeclaration9** decl) override;
+    HRESULT SetVertexDeclaration(IDirect3DVertexDeclaration9* decl) override;
+    HRESULT GetVertexDeclaration(IDirect3DVertexDeclaration9** decl) override;
+    HRESULT SetFVF(DWORD fvf) override;
+    HRESULT GetFVF(DWORD* fvf) override;
+    HRESULT CreateVertexShader(const DWORD* function, IDirect3DVertexShader9** shader) override;
+    HRESULT SetVertexShader(IDirect3DVertexShader9* shader) override;
+    HRESULT GetVertexShader(IDirect3DVertexShader9** shader) override;
+    HRESULT SetVertexShaderConstantF(UINT start, const float* data, UINT count) override;
+    HRESULT GetVertexShaderConstantF(UINT start, float* data, UINT count) override;
+    HRESULT SetStreamSource(UINT stream, IDirect3DVertexBuffer9* vb, UINT offset, UINT stride) override;
+    HRESULT GetStreamSource(UINT stream, IDirect3DVertexBuffer9** vb, UINT* offset, UINT* stride) override;
+    HRESULT SetIndices(IDirect3DIndexBuffer9* ib) override;
+    HRESULT GetIndices(IDirect3DIndexBuffer9** ib) override;
+    HRESULT CreatePixelShader(const DWORD* function, IDirect3DPixelShader9** shader) override;
+    HRESULT SetPixelShader(IDirect3DPixelShader9* shader) override;
+    HRESULT GetPixelShader(IDirect3DPixelShader9** shader) override;
+    HRESULT SetPixelShaderConstantF(UINT start, const float* data, UINT count) override;
+    HRESULT GetPixelShaderConstantF(UINT start, float* data, UINT count) override;
+
+    // ---- inside the layer ----
+    std::string NextObjectName(const char* kind);
+    void Track(CDeviceObject* object);
+    void Untrack(CDeviceObject* object);
+    void Record(const std::string& line);
+    bool Recording() const { return m_record; }
+    // "" for success, " -> NAME" for a failure.
+    std::string ResultText(HRESULT hr) const;
+
+    const DeviceState& State() const { return *m_state; }
+    UINT BackBufferWidth() const { return m_pp.BackBufferWidth; }
+    UINT BackBufferHeight() const { return m_pp.BackBufferHeight; }
+    bool HasDepthBuffer() const { return m_pp.EnableAutoDepthStencil != 0; }
+    CRenderer& Renderer() { return *m_renderer; }
+    // The declaration in force (set directly, or made from the FVF).
+    CVertexDeclaration* CurrentDeclaration() const { return m_state->declaration; }
+
+    void CaptureInto(DeviceState& values, const StateMask& mask);
+    void ApplyFrom(const DeviceState& values, const StateMask& mask);
+
+    void SetLoss(Loss loss) { m_loss = loss; }
+    Loss GetLoss() const { return m_loss; }
+    int LiveDefaultPoolObjects() const;
+    // Text of the last failed shader compilation (GL info log).
+    const std::string& LastShaderLog() const { return m_shaderLog; }
+
+private:
+    ~CDevice();
+    DeviceState& Target();  // the recording block's values, or the device's
+    void MarkRecorded(const std::function<void(StateMask&)>& mark);
+    HRESULT ValidateDraw(const char* what, bool indexed, UINT vertexCount, UINT startVertex, INT baseVertex,
+                         UINT startIndex, UINT* maxIndex);
+    HRESULT SubmitDraw(const DrawCall& call);
+    CVertexDeclaration* DeclarationForFvf(DWORD fvf);
+    void ResetState();
+
+    ULONG m_ref = 1;
+    CDirect3D* m_d3d;
+    std::unique_ptr<CRenderer> m_renderer;
+    D3DDEVICE_CREATION_PARAMETERS m_creation;
+    D3DPRESENT_PARAMETERS m_pp{};
+    bool m_record;
+    std::unique_ptr<DeviceState> m_state;
+    CStateBlock* m_recordingBlock = nullptr;
+    bool m_inScene = false;
+    Loss m_loss = Loss::None;
+    std::set<CDeviceObject*> m_objects;
+    std::map<std::string, int> m_nameCounters;
+    std::map<DWORD, CVertexDeclaration*> m_fvfDeclarations;
+    std::string m_shaderLog;
+    uint32_t m_shaderSerial = 0;
+};
+
+}  // namespace d3d9

@@ -1,0 +1,157 @@
+#include "DeviceState.h"
+
+#include <cstring>
+
+namespace d3d9 {
+
+int TransformSlot(DWORD state) {
+    if (state == 256) return 0;
+    if (state == D3DTS_VIEW) return 1;
+    if (state == D3DTS_PROJECTION) return 2;
+    if (state >= D3DTS_TEXTURE0 && state <= D3DTS_TEXTURE7) return 3 + static_cast<int>(state - D3DTS_TEXTURE0);
+    return -1;
+}
+
+void SetDefaultState(DeviceState& s, UINT width, UINT height) {
+    memset(&s, 0, sizeof s);
+    DWORD* rs = s.renderStates;
+    rs[D3DRS_ZENABLE] = D3DZB_TRUE;  // with an automatic depth buffer
+    rs[D3DRS_FILLMODE] = D3DFILL_SOLID;
+    rs[D3DRS_SHADEMODE] = D3DSHADE_GOURAUD;
+    rs[D3DRS_ZWRITEENABLE] = TRUE;
+    rs[D3DRS_ALPHATESTENABLE] = FALSE;
+    rs[D3DRS_LASTPIXEL] = TRUE;
+    rs[D3DRS_SRCBLEND] = D3DBLEND_ONE;
+    rs[D3DRS_DESTBLEND] = D3DBLEND_ZERO;
+    rs[D3DRS_CULLMODE] = D3DCULL_CCW;
+    rs[D3DRS_ZFUNC] = D3DCMP_LESSEQUAL;
+    rs[D3DRS_ALPHAREF] = 0;
+    rs[D3DRS_ALPHAFUNC] = D3DCMP_ALWAYS;
+    rs[D3DRS_DITHERENABLE] = FALSE;
+    rs[D3DRS_ALPHABLENDENABLE] = FALSE;
+    rs[D3DRS_FOGENABLE] = FALSE;
+    rs[D3DRS_SPECULARENABLE] = FALSE;
+    rs[D3DRS_FOGCOLOR] = 0;
+    rs[D3DRS_FOGTABLEMODE] = D3DFOG_NONE;
+    rs[D3DRS_FOGSTART] = FloatBits(0.0f);
+    rs[D3DRS_FOGEND] = FloatBits(1.0f);
+    rs[D3DRS_FOGDENSITY] = FloatBits(1.0f);
+    rs[D3DRS_STENCILENABLE] = FALSE;
+    rs[D3DRS_STENCILFAIL] = D3DSTENCILOP_KEEP;
+    rs[D3DRS_STENCILZFAIL] = D3DSTENCILOP_KEEP;
+    rs[D3DRS_STENCILPASS] = D3DSTENCILOP_KEEP;
+    rs[D3DRS_STENCILFUNC] = D3DCMP_ALWAYS;
+    rs[D3DRS_STENCILMASK] = 0xFFFFFFFF;
+    rs[D3DRS_STENCILWRITEMASK] = 0xFFFFFFFF;
+    rs[D3DRS_TEXTUREFACTOR] = 0xFFFFFFFF;
+    rs[D3DRS_CLIPPING] = TRUE;
+    rs[D3DRS_LIGHTING] = TRUE;
+    rs[D3DRS_AMBIENT] = 0;
+    rs[D3DRS_FOGVERTEXMODE] = D3DFOG_NONE;
+    rs[D3DRS_COLORVERTEX] = TRUE;
+    rs[D3DRS_LOCALVIEWER] = TRUE;
+    rs[D3DRS_NORMALIZENORMALS] = FALSE;
+    rs[D3DRS_DIFFUSEMATERIALSOURCE] = D3DMCS_COLOR1;
+    rs[D3DRS_SPECULARMATERIALSOURCE] = D3DMCS_COLOR2;
+    rs[D3DRS_AMBIENTMATERIALSOURCE] = D3DMCS_MATERIAL;
+    rs[D3DRS_EMISSIVEMATERIALSOURCE] = D3DMCS_MATERIAL;
+    rs[D3DRS_VERTEXBLEND] = D3DVBF_DISABLE;
+    rs[D3DRS_CLIPPLANEENABLE] = 0;
+    rs[D3DRS_POINTSIZE] = FloatBits(1.0f);
+    rs[D3DRS_POINTSIZE_MIN] = FloatBits(1.0f);
+    rs[D3DRS_POINTSPRITEENABLE] = FALSE;
+    rs[D3DRS_POINTSCALEENABLE] = FALSE;
+    rs[D3DRS_POINTSCALE_A] = FloatBits(1.0f);
+    rs[D3DRS_POINTSCALE_B] = FloatBits(0.0f);
+    rs[D3DRS_POINTSCALE_C] = FloatBits(0.0f);
+    rs[D3DRS_MULTISAMPLEANTIALIAS] = TRUE;
+    rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFF;
+    rs[D3DRS_POINTSIZE_MAX] = FloatBits(256.0f);
+    rs[D3DRS_INDEXEDVERTEXBLENDENABLE] = FALSE;
+    rs[D3DRS_COLORWRITEENABLE] = 0xF;
+    rs[D3DRS_TWEENFACTOR] = FloatBits(0.0f);
+    rs[D3DRS_BLENDOP] = D3DBLENDOP_ADD;
+    rs[D3DRS_POSITIONDEGREE] = 3;
+    rs[D3DRS_NORMALDEGREE] = 1;
+    rs[D3DRS_MINTESSELLATIONLEVEL] = FloatBits(1.0f);
+    rs[D3DRS_MAXTESSELLATIONLEVEL] = FloatBits(1.0f);
+    rs[D3DRS_ADAPTIVETESS_W] = FloatBits(1.0f);
+    rs[D3DRS_CCW_STENCILFAIL] = D3DSTENCILOP_KEEP;
+    rs[D3DRS_CCW_STENCILZFAIL] = D3DSTENCILOP_KEEP;
+    rs[D3DRS_CCW_STENCILPASS] = D3DSTENCILOP_KEEP;
+    rs[D3DRS_CCW_STENCILFUNC] = D3DCMP_ALWAYS;
+    rs[D3DRS_COLORWRITEENABLE1] = 0xF;
+    rs[D3DRS_COLORWRITEENABLE2] = 0xF;
+    rs[D3DRS_COLORWRITEENABLE3] = 0xF;
+    rs[D3DRS_BLENDFACTOR] = 0xFFFFFFFF;
+    rs[D3DRS_SRCBLENDALPHA] = D3DBLEND_ONE;
+    rs[D3DRS_DESTBLENDALPHA] = D3DBLEND_ZERO;
+    rs[D3DRS_BLENDOPALPHA] = D3DBLENDOP_ADD;
+
+    for (int i = 0; i < kStages; ++i) {
+        DWORD* t = s.stageStates[i];
+        t[D3DTSS_COLOROP] = i == 0 ? D3DTOP_MODULATE : D3DTOP_DISABLE;
+        t[D3DTSS_COLORARG1] = D3DTA_TEXTURE;
+        t[D3DTSS_COLORARG2] = D3DTA_CURRENT;
+        t[D3DTSS_ALPHAOP] = i == 0 ? D3DTOP_SELECTARG1 : D3DTOP_DISABLE;
+        t[D3DTSS_ALPHAARG1] = D3DTA_TEXTURE;
+        t[D3DTSS_ALPHAARG2] = D3DTA_CURRENT;
+        t[D3DTSS_TEXCOORDINDEX] = static_cast<DWORD>(i);
+        t[D3DTSS_TEXTURETRANSFORMFLAGS] = D3DTTFF_DISABLE;
+        t[D3DTSS_COLORARG0] = D3DTA_CURRENT;
+        t[D3DTSS_ALPHAARG0] = D3DTA_CURRENT;
+        t[D3DTSS_RESULTARG] = D3DTA_CURRENT;
+    }
+    for (int i = 0; i < kSamplers; ++i) {
+        DWORD* p = s.samplerStates[i];
+        p[D3DSAMP_ADDRESSU] = D3DTADDRESS_WRAP;
+        p[D3DSAMP_ADDRESSV] = D3DTADDRESS_WRAP;
+        p[D3DSAMP_ADDRESSW] = D3DTADDRESS_WRAP;
+        p[D3DSAMP_MAGFILTER] = D3DTEXF_POINT;
+        p[D3DSAMP_MINFILTER] = D3DTEXF_POINT;
+        p[D3DSAMP_MIPFILTER] = D3DTEXF_NONE;
+        p[D3DSAMP_MAXANISOTROPY] = 1;
+    }
+    for (auto& m : s.transforms) {
+        memset(&m, 0, sizeof m);
+        m._11 = m._22 = m._33 = m._44 = 1.0f;
+    }
+    s.viewport = D3DVIEWPORT9{0, 0, width, height, 0.0f, 1.0f};
+}
+
+void FillMask(StateMask& m, D3DSTATEBLOCKTYPE type) {
+    memset(&m, 0, sizeof m);
+    const bool pixel = type == D3DSBT_ALL || type == D3DSBT_PIXELSTATE;
+    const bool vertex = type == D3DSBT_ALL || type == D3DSBT_VERTEXSTATE;
+    static const DWORD kVertexStates[] = {
+        D3DRS_CULLMODE, D3DRS_FOGENABLE, D3DRS_FOGCOLOR, D3DRS_FOGTABLEMODE, D3DRS_FOGSTART, D3DRS_FOGEND,
+        D3DRS_FOGDENSITY, D3DRS_RANGEFOGENABLE, D3DRS_AMBIENT, D3DRS_COLORVERTEX, D3DRS_FOGVERTEXMODE,
+        D3DRS_CLIPPING, D3DRS_LIGHTING, D3DRS_NORMALIZENORMALS, D3DRS_LOCALVIEWER, D3DRS_EMISSIVEMATERIALSOURCE,
+        D3DRS_AMBIENTMATERIALSOURCE, D3DRS_DIFFUSEMATERIALSOURCE, D3DRS_SPECULARMATERIALSOURCE, D3DRS_VERTEXBLEND,
+        D3DRS_CLIPPLANEENABLE, D3DRS_POINTSIZE, D3DRS_POINTSIZE_MIN, D3DRS_POINTSPRITEENABLE,
+        D3DRS_POINTSCALEENABLE, D3DRS_POINTSCALE_A, D3DRS_POINTSCALE_B, D3DRS_POINTSCALE_C,
+        D3DRS_MULTISAMPLEANTIALIAS, D3DRS_MULTISAMPLEMASK, D3DRS_PATCHEDGESTYLE, D3DRS_POINTSIZE_MAX,
+        D3DRS_INDEXEDVERTEXBLENDENABLE, D3DRS_TWEENFACTOR, D3DRS_POSITIONDEGREE, D3DRS_NORMALDEGREE,
+        D3DRS_MINTESSELLATIONLEVEL, D3DRS_MAXTESSELLATIONLEVEL, D3DRS_ADAPTIVETESS_X, D3DRS_ADAPTIVETESS_Y,
+        D3DRS_ADAPTIVETESS_Z, D3DRS_ADAPTIVETESS_W, D3DRS_ENABLEADAPTIVETESSELLATION};
+    bool isVertexState[D3D9_RENDERSTATE_COUNT] = {};
+    for (DWORD s : kVertexStates) isVertexState[s] = true;
+    for (int i = 0; i < D3D9_RENDERSTATE_COUNT; ++i) m.renderStates[i] = isVertexState[i] ? vertex : pixel;
+    for (int st = 0; st < kStages; ++st) {
+        for (int i = 0; i < D3D9_TSS_COUNT; ++i) m.stageStates[st][i] = pixel;
+        m.textures[st] = type == D3DSBT_ALL;
+    }
+    for (int sp = 0; sp < kSamplers; ++sp)
+        for (int i = 0; i < D3D9_SAMP_COUNT; ++i) m.samplerStates[sp][i] = pixel;
+    for (bool& t : m.transforms) t = type == D3DSBT_ALL;
+    m.viewport = m.material = type == D3DSBT_ALL;
+    for (bool& s : m.streams) s = type == D3DSBT_ALL;
+    m.indices = type == D3DSBT_ALL;
+    m.vertexFormat = vertex;
+    m.vertexShader = vertex;
+    m.pixelShader = pixel;
+    for (bool& c : m.vertexConstants) c = vertex;
+    for (bool& c : m.pixelConstants) c = pixel;
+}
+
+}  // namespace d3d9
