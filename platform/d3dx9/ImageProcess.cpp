@@ -162,8 +162,10 @@ Image ComputeNormalMap(const Image& heights, uint32_t channel, uint32_t flags, f
             float right = hf[size_t(y) * w + Neighbour(int64_t(x) + 1, w, mirrorU)];
             float up = hf[size_t(Neighbour(int64_t(y) - 1, h, mirrorV)) * w + x];
             float down = hf[size_t(Neighbour(int64_t(y) + 1, h, mirrorV)) * w + x];
-            float nx = -(right - left) * 0.5f * amplitude;
-            float ny = -(down - up) * 0.5f * amplitude;
+            // The slope over two texels, not halved: bumps stay visible at
+            // the small amplitudes the game asks for.
+            float nx = -(right - left) * amplitude;
+            float ny = -(down - up) * amplitude;
             if (invert) nx = -nx, ny = -ny;
             float nz = 1.0f;
             float len = std::sqrt(nx * nx + ny * ny + nz * nz);
