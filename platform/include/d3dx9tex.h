@@ -4,6 +4,7 @@
 #pragma once
 
 #include "d3d9.h"
+#include "d3dx9core.h"
 #include "d3dx9math.h"
 
 #ifndef D3DX_DEFAULT
@@ -14,10 +15,6 @@
 #endif
 #ifndef D3DX_FROM_FILE
 #define D3DX_FROM_FILE ((UINT)-3)
-#endif
-
-#ifndef D3DXERR_INVALIDDATA
-#define D3DXERR_INVALIDDATA ((HRESULT)0x88760B59)
 #endif
 
 // Filters: the low byte picks the kind, the flags above it modify it.
