@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/ParticleSystem.h"
+
+class CTextureEntry;
+
+namespace particletest {
+
+// Brings the graphics engine up from the game folder, so the particle
+// manager finds "particle.png" and its point-sprite program. GL needs a display.
+bool StartEngine(bool gl);
+void StopEngine();
+
+// The HTML log so far, and how often a message line appears in it.
+std::string LogText();
+int CountLogLines(const std::string& message);
+
+// Recorded buffer locks, without the buffer's name: ".Lock(0, 20, D3DLOCK_DISCARD)".
+std::vector<std::string> LockCalls();
+
+// A particle system whose end and particle count the test decides.
+class TestSystem : public CParticleSystem {
+public:
+    TestSystem(CTextureEntry* texture, unsigned particles, bool ownBuffer = false, unsigned maxParticles = 1000);
+    ~TestSystem() override;
+    bool Update() override;
+
+    bool m_Finish = false;
+    bool* m_pDeletedFlag = nullptr;
+    int m_Updates = 0;
+};
+
+}  // namespace particletest
