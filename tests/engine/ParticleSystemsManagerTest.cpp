@@ -216,6 +216,51 @@ TEST_F(ParticleSystemsManagerTest, RemovalDuringTheUpdateIsSafe) {
     delete victim;
 }
 
+// A system that registers a new one during the update, as an effect that
+// knocks out a block and starts its fragments' trails does.
+class SpawningSystem : public TestSystem {
+public:
+    SpawningSystem(CTextureEntry* texture) : TestSystem(texture, 3) {}
+    bool Update() override {
+        if (!m_pSpawned) m_pSpawned = new TestSystem(m_pTexture, 5);
+        return TestSystem::Update();
+    }
+    TestSystem* m_pSpawned = nullptr;
+};
+
+TEST_F(ParticleSystemsManagerTest, SystemRegisteredDuringTheUpdateNeverOverrunsTheLock) {
+    SpawningSystem* spawner = new SpawningSystem(&m_TexA);
+    m_pManager->Update();
+    // The newcomer joined in front of the spawner, after the total was taken.
+    ASSERT_NE(spawner->m_pSpawned, nullptr);
+    EXPECT_EQ(Systems(), (std::vector<CParticleSystem*>{spawner->m_pSpawned, spawner}));
+    EXPECT_EQ(m_pManager->GetSharedVertexTotal(), 3u);
+    ASSERT_EQ(m_pManager->GetBatches().size(), 1u);
+    EXPECT_EQ(m_pManager->GetBatches()[0].vertexCount, 3u);
+    // From the next step on it is counted like any other.
+    m_pManager->Update();
+    EXPECT_EQ(m_pManager->GetSharedVertexTotal(), 8u);
+    EXPECT_EQ(m_pManager->GetBatches()[0].vertexCount, 8u);
+}
+
+TEST_F(ParticleSystemsManagerTest, DestroyingTheManagerDeletesItsSystems) {
+    bool deleted[2] = {false, false};
+    TestSystem* a = new TestSystem(&m_TexA, 2);
+    TestSystem* b = new TestSystem(&m_TexB, 2, true, 10);
+    a->m_pDeletedFlag = &deleted[0];
+    b->m_pDeletedFlag = &deleted[1];
+    int completes = CountLogLines("Destroying complete");
+    delete m_pManager;
+    m_pManager = nullptr;
+    EXPECT_TRUE(deleted[0]);
+    EXPECT_TRUE(deleted[1]);
+    EXPECT_EQ(CParticleSystemsManager::GetInstancePtr(), nullptr);
+    EXPECT_EQ(CountLogLines("Destroying particle systems manager"), 1);
+    EXPECT_EQ(CountLogLines("Destroying complete"), completes + 1);
+    // Every default-pool buffer is gone with it.
+    EXPECT_TRUE(particletest::LockCalls().empty());
+}
+
 TEST_F(ParticleSystemsManagerTest, SharedBufferBeyondCapacityDrawsWhatFits) {
     new TestSystem(&m_TexA, 15000, false, 20000);
     new TestSystem(&m_TexB, 15000, false, 20000);

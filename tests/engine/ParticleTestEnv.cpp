@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "engine/GeneralParameters.h"
@@ -15,6 +16,7 @@ namespace particletest {
 
 namespace {
 std::string g_savedCwd;
+size_t g_logMark = 0;
 
 LRESULT TestWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);
@@ -22,6 +24,7 @@ LRESULT TestWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 bool StartEngine(bool gl) {
+    MarkLog();
     d3d9hooks::ResetAll();
     d3d9hooks::SetBackend(gl ? d3d9hooks::Backend::GL : d3d9hooks::Backend::Null);
     char cwd[4096];
@@ -51,8 +54,11 @@ void StopEngine() {
 
 std::string LogText() { return testutil::ReadFile(std::string(g_Log.GetStartDirectory()) + "/log.html"); }
 
+void MarkLog() { g_logMark = LogText().size(); }
+
 int CountLogLines(const std::string& message) {
     std::string text = LogText();
+    text.erase(0, std::min(g_logMark, text.size()));
     std::string needle = " ---- " + message + "\r\n";
     int count = 0;
     for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;

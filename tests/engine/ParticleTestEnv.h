@@ -14,8 +14,10 @@ namespace particletest {
 bool StartEngine(bool gl);
 void StopEngine();
 
-// The HTML log so far, and how often a message line appears in it.
+// The HTML log so far, and how often a message line appears in it since
+// the last MarkLog (StartEngine marks it before bringing the engine up).
 std::string LogText();
+void MarkLog();
 int CountLogLines(const std::string& message);
 
 // Recorded buffer locks, without the buffer's name: ".Lock(0, 20, D3DLOCK_DISCARD)".
