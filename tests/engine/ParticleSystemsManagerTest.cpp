@@ -10,6 +10,7 @@
 #include "engine/ParticleSystem.h"
 #include "engine/ParticleSystemsManager.h"
 #include "engine/TextureEntry.h"
+#include "engine/VertexShader.h"
 
 using particletest::CountLogLines;
 using particletest::TestSystem;
@@ -333,6 +334,30 @@ TEST_F(ParticleSystemsManagerTest, DrawPointSpritesSetsTheParticleStatesInOrder)
     EXPECT_EQ(RenderCalls("SetStreamSource(").size(), 1u);
     EXPECT_EQ(RenderCalls("SetVertexShaderConstantF(").size(), 2u);
     EXPECT_EQ(RenderCalls("DrawPrimitive("), (std::vector<std::string>{"DrawPrimitive(D3DPT_POINTLIST, 0, 2)"}));
+}
+
+TEST_F(ParticleSystemsManagerTest, RenderHandsTheCameraToThePointSpriteProgram) {
+    new TestSystem(&m_TexA, 1);
+    m_pManager->Update();
+    RenderFrame();
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    CVertexShader* shader = m_pManager->GetPointSpriteShader();
+    ASSERT_NE(shader, nullptr);
+    float clip[16], eye[4];
+    IDirect3DDevice9* device = engine->GetDevice();
+    ASSERT_EQ(device->GetVertexShaderConstantF(shader->GetParameterRegister("clip_matrix"), clip, 4), D3D_OK);
+    ASSERT_EQ(device->GetVertexShaderConstantF(shader->GetParameterRegister("eye_position"), eye, 1), D3D_OK);
+    // Row r of the constant is column r of view x projection.
+    const D3DXMATRIX& viewProj = *engine->GetViewProjMatrix();
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(clip[r * 4 + c], viewProj.m[c][r]) << r << "," << c;
+    EXPECT_EQ(eye[0], 0.0f);
+    EXPECT_EQ(eye[1], 0.0f);
+    EXPECT_EQ(eye[2], -7.0f);
+    D3DVIEWPORT9 viewport;
+    ASSERT_EQ(device->GetViewport(&viewport), D3D_OK);
+    EXPECT_EQ(eye[3], static_cast<float>(viewport.Height));
+    EXPECT_GT(eye[3], 0.0f);
 }
 
 TEST_F(ParticleSystemsManagerTest, DrawPointSpritesIgnoresNullBufferAndEmptyRange) {
