@@ -78,6 +78,10 @@ TEST_F(ParticleSystemsManagerTest, SystemsOfOneTextureStandTogetherAndDrawInOneC
     TestSystem* a2 = new TestSystem(&m_TexA, 6);
     // Each joins in front of the first system of its texture.
     EXPECT_EQ(Systems(), (std::vector<CParticleSystem*>{a2, a1, b2, b1}));
+    TestSystem* untextured = new TestSystem(nullptr, 0);
+    EXPECT_EQ(untextured->m_pTexture, m_pManager->GetDefaultTexture());
+    untextured->RemoveFromManager();
+    delete untextured;
 
     m_pManager->Update();
     EXPECT_EQ(m_pManager->GetSharedVertexTotal(), 18u);
@@ -101,11 +105,6 @@ TEST_F(ParticleSystemsManagerTest, EachBatchStartsAfterTheOnesBeforeIt) {
     EXPECT_EQ(RenderCalls("DrawPrimitive("), (std::vector<std::string>{"DrawPrimitive(D3DPT_POINTLIST, 0, 10)",
                                                  "DrawPrimitive(D3DPT_POINTLIST, 10, 20)",
                                                  "DrawPrimitive(D3DPT_POINTLIST, 30, 30)"}));
-}
-
-TEST_F(ParticleSystemsManagerTest, NullTextureBecomesTheDefaultTexture) {
-    TestSystem* system = new TestSystem(nullptr, 1);
-    EXPECT_EQ(system->m_pTexture, m_pManager->GetDefaultTexture());
 }
 
 TEST_F(ParticleSystemsManagerTest, TheThousandAndFirstSystemIsRefused) {
@@ -321,16 +320,10 @@ TEST_F(ParticleSystemsManagerTest, DrawPointSpritesSetsTheParticleStatesInOrder)
     m_pManager->Update();
     RenderFrame();
     std::vector<std::string> states = RenderCalls("SetRenderState(");
-    EXPECT_EQ(states, (std::vector<std::string>{
-                          "SetRenderState(D3DRS_POINTSPRITEENABLE, 1)", "SetRenderState(D3DRS_LIGHTING, 0)",
-                          "SetRenderState(D3DRS_ZWRITEENABLE, 0)", "SetRenderState(D3DRS_ALPHABLENDENABLE, 1)",
-                          "SetRenderState(D3DRS_SRCBLEND, 5)",
-                          "SetRenderState(D3DRS_DESTBLEND, 2)",
-                          "SetRenderState(D3DRS_ALPHATESTENABLE, 1)", "SetRenderState(D3DRS_ALPHAREF, 0)",
-                          "SetRenderState(D3DRS_ALPHAFUNC, 5)",
-                          "SetRenderState(D3DRS_POINTSPRITEENABLE, 0)", "SetRenderState(D3DRS_POINTSCALEENABLE, 0)",
-                          "SetRenderState(D3DRS_ZWRITEENABLE, 1)", "SetRenderState(D3DRS_ALPHABLENDENABLE, 0)",
-                          "SetRenderState(D3DRS_ALPHATESTENABLE, 0)"}));
+    std::vector<std::string> expected = particletest::kPointSpriteStatesOn;
+    expected.insert(expected.end(), particletest::kPointSpriteStatesOff.begin(),
+                    particletest::kPointSpriteStatesOff.end());
+    EXPECT_EQ(states, expected);
     EXPECT_EQ(RenderCalls("SetStreamSource(").size(), 1u);
     EXPECT_EQ(RenderCalls("SetVertexShaderConstantF(").size(), 2u);
     EXPECT_EQ(RenderCalls("DrawPrimitive("), (std::vector<std::string>{"DrawPrimitive(D3DPT_POINTLIST, 0, 2)"}));
@@ -375,19 +368,6 @@ TEST_F(ParticleSystemsManagerTest, OwnBufferCreationFailureIsLogged) {
 }
 
 // ---- particles and their vertices ----
-
-TEST_F(ParticleSystemsManagerTest, ParticlesCountThemselvesAndStartWhiteAtTheOrigin) {
-    unsigned live = m_pManager->m_LiveParticles;
-    {
-        CParticle particle;
-        EXPECT_TRUE(particle.m_Alive);
-        EXPECT_EQ(particle.m_Position, D3DXVECTOR3(0, 0, 0));
-        EXPECT_EQ(particle.m_Color, D3DXCOLOR(1, 1, 1, 1));
-        EXPECT_EQ(particle.m_Size, 1.0f);
-        EXPECT_EQ(m_pManager->m_LiveParticles, live + 1);
-    }
-    EXPECT_EQ(m_pManager->m_LiveParticles, live);
-}
 
 TEST_F(ParticleSystemsManagerTest, FillVerticesWritesPositionSizeAndSaturatedColour) {
     CParticleSystem system(&m_TexA, 10, false, false);

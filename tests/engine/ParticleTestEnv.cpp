@@ -65,6 +65,17 @@ int CountLogLines(const std::string& message) {
     return count;
 }
 
+const std::vector<std::string> kPointSpriteStatesOn = {
+    "SetRenderState(D3DRS_POINTSPRITEENABLE, 1)", "SetRenderState(D3DRS_LIGHTING, 0)",
+    "SetRenderState(D3DRS_ZWRITEENABLE, 0)",      "SetRenderState(D3DRS_ALPHABLENDENABLE, 1)",
+    "SetRenderState(D3DRS_SRCBLEND, 5)",          "SetRenderState(D3DRS_DESTBLEND, 2)",
+    "SetRenderState(D3DRS_ALPHATESTENABLE, 1)",   "SetRenderState(D3DRS_ALPHAREF, 0)",
+    "SetRenderState(D3DRS_ALPHAFUNC, 5)"};
+const std::vector<std::string> kPointSpriteStatesOff = {
+    "SetRenderState(D3DRS_POINTSPRITEENABLE, 0)", "SetRenderState(D3DRS_POINTSCALEENABLE, 0)",
+    "SetRenderState(D3DRS_ZWRITEENABLE, 1)", "SetRenderState(D3DRS_ALPHABLENDENABLE, 0)",
+    "SetRenderState(D3DRS_ALPHATESTENABLE, 0)"};
+
 std::vector<std::string> LockCalls() {
     std::vector<std::string> locks;
     for (const std::string& line : d3d9hooks::CallLog()) {

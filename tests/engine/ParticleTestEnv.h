@@ -20,6 +20,11 @@ std::string LogText();
 void MarkLog();
 int CountLogLines(const std::string& message);
 
+// The render states of point-sprite drawing as the null device records them:
+// additive blending (SRCALPHA 5, ONE 2), alpha test GREATER (5) 0, no depth writes.
+extern const std::vector<std::string> kPointSpriteStatesOn;
+extern const std::vector<std::string> kPointSpriteStatesOff;
+
 // Recorded buffer locks, without the buffer's name: ".Lock(0, 20, D3DLOCK_DISCARD)".
 std::vector<std::string> LockCalls();
 

@@ -54,19 +54,10 @@ protected:
     CTextureEntry m_Texture;
 };
 
-TEST_F(Sprite3DRendererTest, TheEngineCreatesTheOneVertexBuffer) {
-    EXPECT_NE(m_pRenderer->GetVertexBuffer(), nullptr);
-}
-
 TEST_F(Sprite3DRendererTest, BeginSetsParticleStatesProgramAndConstants) {
     m_pRenderer->Begin();
     EXPECT_EQ(d3d9hooks::CallsStartingWith("SetRenderState("),
-              (std::vector<std::string>{
-                  "SetRenderState(D3DRS_POINTSPRITEENABLE, 1)", "SetRenderState(D3DRS_LIGHTING, 0)",
-                  "SetRenderState(D3DRS_ZWRITEENABLE, 0)", "SetRenderState(D3DRS_ALPHABLENDENABLE, 1)",
-                  "SetRenderState(D3DRS_SRCBLEND, 5)", "SetRenderState(D3DRS_DESTBLEND, 2)",
-                  "SetRenderState(D3DRS_ALPHATESTENABLE, 1)", "SetRenderState(D3DRS_ALPHAREF, 0)",
-                  "SetRenderState(D3DRS_ALPHAFUNC, 5)"}));
+              particletest::kPointSpriteStatesOn);
     EXPECT_EQ(d3d9hooks::CallsStartingWith("SetStreamSource(").size(), 1u);
     EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexShader(").size(), 1u);
     EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexDeclaration(").size(), 1u);
@@ -76,10 +67,7 @@ TEST_F(Sprite3DRendererTest, BeginSetsParticleStatesProgramAndConstants) {
     d3d9hooks::ClearCallLog();
     m_pRenderer->End();
     EXPECT_EQ(d3d9hooks::CallsStartingWith("SetRenderState("),
-              (std::vector<std::string>{
-                  "SetRenderState(D3DRS_POINTSPRITEENABLE, 0)", "SetRenderState(D3DRS_POINTSCALEENABLE, 0)",
-                  "SetRenderState(D3DRS_ZWRITEENABLE, 1)", "SetRenderState(D3DRS_ALPHABLENDENABLE, 0)",
-                  "SetRenderState(D3DRS_ALPHATESTENABLE, 0)"}));
+              particletest::kPointSpriteStatesOff);
     EXPECT_EQ(d3d9hooks::CallLog().size(), 5u);
 }
 
@@ -124,13 +112,6 @@ TEST_F(Sprite3DRendererTest, WithoutBufferNothingIsDrawnAndResetBringsItBack) {
     EXPECT_EQ(d3d9hooks::CallsStartingWith("DrawPrimitive("),
               (std::vector<std::string>{"DrawPrimitive(D3DPT_POINTLIST, 0, 1)"}));
     EndFrame();
-}
-
-TEST_F(Sprite3DRendererTest, DrawBatchOutsideBeginUsesWhateverIsCurrent) {
-    BeginFrame();
-    m_pRenderer->DrawBatch(0, 0, 0, &m_Texture, 1, 1, 1, 1, 1);
-    EXPECT_TRUE(d3d9hooks::CallsStartingWith("SetRenderState(").empty());
-    EXPECT_EQ(d3d9hooks::CallsStartingWith("DrawPrimitive(").size(), 1u);
 }
 
 }  // namespace
