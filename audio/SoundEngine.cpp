@@ -13,14 +13,19 @@
 #include "audio/MidiManager.h"
 #include "audio/MusicPlayer.h"
 
+#include "engine/GraphicsEngine.h"
+
 namespace {
 
 const char* const kConfigFile = "config.ini";
 const char* const kVolumeKeys[3] = {"background_volume", "game_volume", "music_volume"};
 const int kSampleMaxPlaybacks = 5;
 
-// The window the device belongs to; the audio layer does not need one.
-HWND EngineWindow() { return nullptr; }
+// The window the device belongs to: the graphics engine's, which is created
+// here when the launcher reaches the sound engine first (it may have no window yet).
+HWND EngineWindow() {
+    return CGraphicsEngine::GetInstance()->GetWindow();
+}
 
 template <class T>
 void Resolve(HMODULE library, const char* name, T& entry) {

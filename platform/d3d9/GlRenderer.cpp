@@ -1,23 +1,28 @@
 // The GL backend: OpenGL 3.3 core through SDL2. The back buffer is an
 // offscreen framebuffer of the present parameters' size (so full-screen sizes
 // and read-back work whatever the window is); Present scales it into the window.
+// Drawing is upside down in GL terms: row 0 of the framebuffer is the top row,
+// as in D3D, which keeps D3D's rasterisation rules (see FixedFunction.cpp).
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/glcorearb.h>
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "Buffer.h"
+#include "IndexBuffer.h"
+#include "VertexBuffer.h"
 #include "Device.h"
+#include "DxtDecoder.h"
 #include "FixedFunction.h"
 #include "HookState.h"
 #include "Renderer.h"
 #include "Shader.h"
-#include "Texture.h"
+#include "TextureBase.h"
 #include "VertexDeclaration.h"
 
 #ifndef GL_COMPRESSED_RGBA_S3TC_DXT1_EXT
@@ -240,6 +245,11 @@ public:
     bool CompileShader(CShader& shader, std::string* log) override;
     void Forget(CDeviceObject& object) override;
     std::vector<DWORD> ReadBack(UINT* width, UINT* height) override;
+    std::vector<DWORD> LastPresented(UINT* width, UINT* height) override {
+        *width = m_presentedWidth;
+        *height = m_presentedHeight;
+        return m_presented;
+    }
     void Close() override;
     bool IsNull() const override { return false; }
 
@@ -257,6 +267,7 @@ private:
 
     SDL_Window* m_window = nullptr;
     SDL_Window* m_ownWindow = nullptr;  // hidden stand-in when no window was given
+    Uint32 m_windowId = 0;              // tells whether m_window still exists
     SDL_GLContext m_context = nullptr;
     GLuint m_fbo = 0, m_color = 0, m_depth = 0;
     UINT m_width = 0, m_height = 0;
@@ -269,10 +280,22 @@ private:
     std::map<std::string, GLuint> m_ffVertex, m_ffPixel;  // generated shaders by key bytes
     std::map<std::pair<uint64_t, uint64_t>, Program> m_programs;
     std::string m_lastLinkError;
+    std::vector<DWORD> m_presented;
+    UINT m_presentedWidth = 0, m_presentedHeight = 0;
 };
 
 bool CGlRenderer::MakeCurrent() {
     if (!m_context) return false;
+    if (m_window != m_ownWindow && SDL_GetWindowFromID(m_windowId) != m_window) {
+        // The game's window went first (exit order): finish on a hidden one.
+        if (!m_ownWindow)
+            m_ownWindow = SDL_CreateWindow("d3d9", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 64, 64,
+                                           SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        m_window = m_ownWindow;
+        m_windowId = m_window ? SDL_GetWindowID(m_window) : 0;
+        if (!m_window) return false;
+        return SDL_GL_MakeCurrent(m_window, m_context) == 0;
+    }
     if (SDL_GL_GetCurrentContext() != m_context) return SDL_GL_MakeCurrent(m_window, m_context) == 0;
     return true;
 }
@@ -303,6 +326,7 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
         m_window = m_ownWindow;
         if (!m_window) return D3DERR_NOTAVAILABLE;
     }
+    m_windowId = SDL_GetWindowID(m_window);
     m_context = SDL_GL_CreateContext(m_window);
     if (!m_context) {
         Close();
@@ -317,6 +341,8 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
         const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
         if (e && strcmp(e, "GL_EXT_texture_compression_s3tc") == 0) m_s3tc = true;
     }
+    // Lets a test run the software decoder on a driver that has S3TC.
+    if (const char* off = getenv("KOLVAR_GL_NO_S3TC")) m_s3tc = m_s3tc && strcmp(off, "1") != 0;
     glGenVertexArrays(1, &m_vao);
     glBindVertexArray(m_vao);
     glGenBuffers(1, &m_streamVbo);
@@ -324,6 +350,8 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
     glGenSamplers(kSamplers, m_samplers);
     for (int i = 0; i < kSamplers; ++i) glBindSampler(static_cast<GLuint>(i), m_samplers[i]);
     glEnable(GL_PROGRAM_POINT_SIZE);
+    // Upside down, GL's lower left is D3D's top left: where a sprite's u, v start.
+    glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     BackBufferSize(pp, width, height);
@@ -338,8 +366,10 @@ HRESULT CGlRenderer::Resize(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* 
     if (!MakeCurrent()) return D3DERR_DRIVERINTERNALERROR;
     if (void* w = ResolveSdlWindow(window)) {
         // The context follows the window it is asked to draw into.
-        if (w != m_window && SDL_GL_MakeCurrent(static_cast<SDL_Window*>(w), m_context) == 0)
+        if (w != m_window && SDL_GL_MakeCurrent(static_cast<SDL_Window*>(w), m_context) == 0) {
             m_window = static_cast<SDL_Window*>(w);
+            m_windowId = SDL_GetWindowID(m_window);
+        }
     }
     SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     BackBufferSize(pp, width, height);
@@ -402,7 +432,7 @@ void CGlRenderer::Close() {
             glDeleteRenderbuffers(1, &m_depth);
         }
         SDL_GL_MakeCurrent(m_window, nullptr);
-        SDL_GL_DeleteContext(m_context);
+        SDL_GL_DeleteContext(m_context);  // MakeCurrent above left m_window alive
         m_context = nullptr;
     }
     if (m_ownWindow) SDL_DestroyWindow(m_ownWindow);
@@ -442,7 +472,7 @@ void CGlRenderer::Clear(CDevice& device, DWORD count, const D3DRECT* rects, DWOR
         x2 = std::min<LONG>(x2, static_cast<LONG>(vp.X + vp.Width));
         y2 = std::min<LONG>(y2, static_cast<LONG>(vp.Y + vp.Height));
         if (x2 <= x1 || y2 <= y1) return;
-        glScissor(x1, static_cast<GLint>(m_height) - y2, x2 - x1, y2 - y1);
+        glScissor(x1, y1, x2 - x1, y2 - y1);
         glClear(mask);
     };
     if (count == 0)
@@ -461,8 +491,21 @@ void CGlRenderer::Present() {
     glDisable(GL_SCISSOR_TEST);
     if (w > 0 && h > 0) {
         const bool same = static_cast<UINT>(w) == m_width && static_cast<UINT>(h) == m_height;
-        glBlitFramebuffer(0, 0, static_cast<GLint>(m_width), static_cast<GLint>(m_height), 0, 0, w, h,
+        glBlitFramebuffer(0, 0, static_cast<GLint>(m_width), static_cast<GLint>(m_height), 0, h, w, 0,
                           GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+    }
+    if (PresentCaptureRequested() && w > 0 && h > 0) {
+        // The default framebuffer is bottom-up: turn it into top-down rows.
+        std::vector<DWORD> bottomUp(static_cast<size_t>(w) * h);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, bottomUp.data());
+        m_presented.resize(bottomUp.size());
+        for (int y = 0; y < h; ++y)
+            memcpy(&m_presented[static_cast<size_t>(y) * w], &bottomUp[static_cast<size_t>(h - 1 - y) * w],
+                   static_cast<size_t>(w) * 4);
+        m_presentedWidth = static_cast<UINT>(w);
+        m_presentedHeight = static_cast<UINT>(h);
     }
     SDL_GL_SwapWindow(m_window);
     glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
@@ -471,14 +514,10 @@ void CGlRenderer::Present() {
 std::vector<DWORD> CGlRenderer::ReadBack(UINT* width, UINT* height) {
     *width = *height = 0;
     if (!MakeCurrent()) return {};
-    std::vector<DWORD> bottomUp(static_cast<size_t>(m_width) * m_height);
+    std::vector<DWORD> out(static_cast<size_t>(m_width) * m_height);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
     glReadPixels(0, 0, static_cast<GLsizei>(m_width), static_cast<GLsizei>(m_height), GL_BGRA, GL_UNSIGNED_BYTE,
-                 bottomUp.data());
-    std::vector<DWORD> out(bottomUp.size());
-    for (UINT y = 0; y < m_height; ++y)
-        memcpy(&out[static_cast<size_t>(y) * m_width], &bottomUp[static_cast<size_t>(m_height - 1 - y) * m_width],
-               m_width * 4);
+                 out.data());  // row 0 is the top row already
     *width = m_width;
     *height = m_height;
     return out;
@@ -636,7 +675,8 @@ void CGlRenderer::UploadTexture(CTextureBase& tex) {
     if (!tex.m_anyDirty && tex.m_glName) return;
     GlFormat f;
     if (!FormatFor(tex.Format(), &f)) return;
-    if (f.compressed && !m_s3tc) return;  // reads as an incomplete texture
+    const bool decode = f.compressed && !m_s3tc;  // no S3TC: decode the blocks here
+    if (decode) FormatFor(D3DFMT_A8R8G8B8, &f);
     const GLenum target = tex.TextureType() == D3DRTYPE_CUBETEXTURE ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
     const bool fresh = tex.m_glName == 0;
     if (fresh) glGenTextures(1, &tex.m_glName);
@@ -653,16 +693,22 @@ void CGlRenderer::UploadTexture(CTextureBase& tex) {
             if (!fresh && !tex.m_dirty[index]) continue;
             TextureLevel& lv = tex.Level(face, level);
             const GLint l = static_cast<GLint>(level);
+            std::vector<uint32_t> decoded;
+            const void* data = lv.bits.data();
+            if (decode) {
+                decoded = DecodeDxt(tex.Format(), lv.bits.data(), lv.width, lv.height);
+                data = decoded.data();
+            }
             if (f.compressed) {
                 glCompressedTexImage2D(faceTarget, l, f.internal, static_cast<GLsizei>(lv.width),
                                        static_cast<GLsizei>(lv.height), 0, static_cast<GLsizei>(lv.bits.size()),
                                        lv.bits.data());
             } else if (fresh) {
                 glTexImage2D(faceTarget, l, static_cast<GLint>(f.internal), static_cast<GLsizei>(lv.width),
-                             static_cast<GLsizei>(lv.height), 0, f.format, f.type, lv.bits.data());
+                             static_cast<GLsizei>(lv.height), 0, f.format, f.type, data);
             } else {
                 glTexSubImage2D(faceTarget, l, 0, 0, static_cast<GLsizei>(lv.width), static_cast<GLsizei>(lv.height),
-                                f.format, f.type, lv.bits.data());
+                                f.format, f.type, data);
             }
             tex.m_dirty[index] = false;
         }
@@ -695,7 +741,7 @@ void CGlRenderer::BindTextures(const DeviceState& s, uint8_t types[kStages]) {
         types[i] = 0;
         glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(i));
         GlFormat f;
-        if (t && FormatFor(t->Format(), &f) && (!f.compressed || m_s3tc)) {
+        if (t && FormatFor(t->Format(), &f)) {
             UploadTexture(*t);
             const bool cube = t->TextureType() == D3DRTYPE_CUBETEXTURE;
             types[i] = cube ? 2 : 1;
@@ -736,8 +782,8 @@ void CGlRenderer::BindTextures(const DeviceState& s, uint8_t types[kStages]) {
 void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
     const DWORD* rs = s.renderStates;
     const D3DVIEWPORT9& vp = s.viewport;
-    glViewport(static_cast<GLint>(vp.X), static_cast<GLint>(m_height) - static_cast<GLint>(vp.Y + vp.Height),
-               static_cast<GLsizei>(vp.Width), static_cast<GLsizei>(vp.Height));
+    glViewport(static_cast<GLint>(vp.X), static_cast<GLint>(vp.Y), static_cast<GLsizei>(vp.Width),
+               static_cast<GLsizei>(vp.Height));
     glDepthRange(vp.MinZ, vp.MaxZ);
 
     const bool depth = device.HasDepthBuffer() && rs[D3DRS_ZENABLE] != D3DZB_FALSE;
@@ -749,13 +795,14 @@ void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
     }
     glDepthMask(depth && rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
 
-    // D3D's front faces are clockwise on screen; CULLMODE names the faces dropped.
+    // CULLMODE names the faces dropped: CCW keeps clockwise ones. Drawing
+    // upside down turns screen clockwise into GL counter-clockwise.
     if (rs[D3DRS_CULLMODE] == D3DCULL_NONE) {
         glDisable(GL_CULL_FACE);
     } else {
         glEnable(GL_CULL_FACE);
         glCullFace(GL_BACK);
-        glFrontFace(rs[D3DRS_CULLMODE] == D3DCULL_CCW ? GL_CW : GL_CCW);
+        glFrontFace(rs[D3DRS_CULLMODE] == D3DCULL_CCW ? GL_CCW : GL_CW);
     }
     glPolygonMode(GL_FRONT_AND_BACK, rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
                                      : rs[D3DRS_FILLMODE] == D3DFILL_POINT   ? GL_POINT
@@ -808,7 +855,7 @@ void CGlRenderer::SetUniforms(CDevice& device, const DeviceState& s, Program& p)
         p.psVersion = device.PixelConstantsVersion();
     }
     // D3D9 puts pixel centres where GL puts pixel corners: shift by half a pixel.
-    if (p.clip >= 0) glUniform4f(p.clip, 1.0f / vp.Width, -1.0f / vp.Height, 0.0f, 0.0f);
+    if (p.clip >= 0) glUniform4f(p.clip, 1.0f / vp.Width, 1.0f / vp.Height, 0.0f, 0.0f);
     if (p.point >= 0)
         glUniform3f(p.point, BitsFloat(rs[D3DRS_POINTSIZE]), BitsFloat(rs[D3DRS_POINTSIZE_MIN]),
                     std::min(BitsFloat(rs[D3DRS_POINTSIZE_MAX]), 256.0f));

@@ -1,8 +1,8 @@
 // The null backend: no display; the device's recording is what tests read.
 #include <SDL.h>
 
-#include "Renderer.h"
 #include "HookState.h"
+#include "Renderer.h"
 #include "Shader.h"
 
 namespace platform {
@@ -58,6 +58,10 @@ public:
     }
     void Forget(CDeviceObject&) override {}
     std::vector<DWORD> ReadBack(UINT* width, UINT* height) override {
+        *width = *height = 0;
+        return {};
+    }
+    std::vector<DWORD> LastPresented(UINT* width, UINT* height) override {
         *width = *height = 0;
         return {};
     }

@@ -53,8 +53,11 @@ void ClearCallLog();
 // Lines of the log that start with `prefix` (e.g. "SetRenderState(").
 std::vector<std::string> CallsStartingWith(const std::string& prefix);
 
-// Live objects of a device in the default pool (what blocks Reset).
+// What blocks Reset: live default-pool resources (buffers, textures, surfaces
+// such as GetRenderTarget's) and live state blocks (the sprite keeps one
+// between OnResetDevice and OnLostDevice).
 int LiveDefaultPoolResources(IDirect3DDevice9* device);
+int LiveStateBlocks(IDirect3DDevice9* device);
 
 // The SDL window the GL device draws into for a window handle, for tests that
 // make their own SDL window (SDL_WINDOW_OPENGL). Takes precedence over
@@ -64,6 +67,11 @@ void RegisterSdlWindow(HWND window, void* sdlWindow);
 // Reads back the GL device's back buffer as top-down rows of 0xAARRGGBB
 // (after drawing, before or after Present). Empty on the null device.
 std::vector<DWORD> ReadBackBuffer(IDirect3DDevice9* device, UINT* width, UINT* height);
+// While on, every Present of a GL device also reads back what it put in the
+// window (top-down 0xAARRGGBB, the window's drawable size), for tests that
+// check the picture the player sees.
+void CapturePresents(bool on);
+std::vector<DWORD> LastPresentedFrame(IDirect3DDevice9* device, UINT* width, UINT* height);
 // Writes top-down 0xAARRGGBB pixels as a PNG. False on failure.
 bool WritePng(const std::string& path, const std::vector<DWORD>& pixels, UINT width, UINT height);
 
