@@ -8,18 +8,21 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "Buffer.h"
+#include "IndexBuffer.h"
+#include "VertexBuffer.h"
 #include "Device.h"
+#include "DxtDecoder.h"
 #include "FixedFunction.h"
 #include "HookState.h"
 #include "Renderer.h"
 #include "Shader.h"
-#include "Texture.h"
+#include "TextureBase.h"
 #include "VertexDeclaration.h"
 
 #ifndef GL_COMPRESSED_RGBA_S3TC_DXT1_EXT
@@ -264,6 +267,7 @@ private:
 
     SDL_Window* m_window = nullptr;
     SDL_Window* m_ownWindow = nullptr;  // hidden stand-in when no window was given
+    Uint32 m_windowId = 0;              // tells whether m_window still exists
     SDL_GLContext m_context = nullptr;
     GLuint m_fbo = 0, m_color = 0, m_depth = 0;
     UINT m_width = 0, m_height = 0;
@@ -282,6 +286,16 @@ private:
 
 bool CGlRenderer::MakeCurrent() {
     if (!m_context) return false;
+    if (m_window != m_ownWindow && SDL_GetWindowFromID(m_windowId) != m_window) {
+        // The game's window went first (exit order): finish on a hidden one.
+        if (!m_ownWindow)
+            m_ownWindow = SDL_CreateWindow("d3d9", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 64, 64,
+                                           SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        m_window = m_ownWindow;
+        m_windowId = m_window ? SDL_GetWindowID(m_window) : 0;
+        if (!m_window) return false;
+        return SDL_GL_MakeCurrent(m_window, m_context) == 0;
+    }
     if (SDL_GL_GetCurrentContext() != m_context) return SDL_GL_MakeCurrent(m_window, m_context) == 0;
     return true;
 }
@@ -312,6 +326,7 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
         m_window = m_ownWindow;
         if (!m_window) return D3DERR_NOTAVAILABLE;
     }
+    m_windowId = SDL_GetWindowID(m_window);
     m_context = SDL_GL_CreateContext(m_window);
     if (!m_context) {
         Close();
@@ -326,6 +341,8 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
         const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
         if (e && strcmp(e, "GL_EXT_texture_compression_s3tc") == 0) m_s3tc = true;
     }
+    // Lets a test run the software decoder on a driver that has S3TC.
+    if (const char* off = getenv("KOLVAR_GL_NO_S3TC")) m_s3tc = m_s3tc && strcmp(off, "1") != 0;
     glGenVertexArrays(1, &m_vao);
     glBindVertexArray(m_vao);
     glGenBuffers(1, &m_streamVbo);
@@ -349,8 +366,10 @@ HRESULT CGlRenderer::Resize(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* 
     if (!MakeCurrent()) return D3DERR_DRIVERINTERNALERROR;
     if (void* w = ResolveSdlWindow(window)) {
         // The context follows the window it is asked to draw into.
-        if (w != m_window && SDL_GL_MakeCurrent(static_cast<SDL_Window*>(w), m_context) == 0)
+        if (w != m_window && SDL_GL_MakeCurrent(static_cast<SDL_Window*>(w), m_context) == 0) {
             m_window = static_cast<SDL_Window*>(w);
+            m_windowId = SDL_GetWindowID(m_window);
+        }
     }
     SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     BackBufferSize(pp, width, height);
@@ -413,7 +432,7 @@ void CGlRenderer::Close() {
             glDeleteRenderbuffers(1, &m_depth);
         }
         SDL_GL_MakeCurrent(m_window, nullptr);
-        SDL_GL_DeleteContext(m_context);
+        SDL_GL_DeleteContext(m_context);  // MakeCurrent above left m_window alive
         m_context = nullptr;
     }
     if (m_ownWindow) SDL_DestroyWindow(m_ownWindow);
@@ -656,7 +675,8 @@ void CGlRenderer::UploadTexture(CTextureBase& tex) {
     if (!tex.m_anyDirty && tex.m_glName) return;
     GlFormat f;
     if (!FormatFor(tex.Format(), &f)) return;
-    if (f.compressed && !m_s3tc) return;  // reads as an incomplete texture
+    const bool decode = f.compressed && !m_s3tc;  // no S3TC: decode the blocks here
+    if (decode) FormatFor(D3DFMT_A8R8G8B8, &f);
     const GLenum target = tex.TextureType() == D3DRTYPE_CUBETEXTURE ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
     const bool fresh = tex.m_glName == 0;
     if (fresh) glGenTextures(1, &tex.m_glName);
@@ -673,16 +693,22 @@ void CGlRenderer::UploadTexture(CTextureBase& tex) {
             if (!fresh && !tex.m_dirty[index]) continue;
             TextureLevel& lv = tex.Level(face, level);
             const GLint l = static_cast<GLint>(level);
+            std::vector<uint32_t> decoded;
+            const void* data = lv.bits.data();
+            if (decode) {
+                decoded = DecodeDxt(tex.Format(), lv.bits.data(), lv.width, lv.height);
+                data = decoded.data();
+            }
             if (f.compressed) {
                 glCompressedTexImage2D(faceTarget, l, f.internal, static_cast<GLsizei>(lv.width),
                                        static_cast<GLsizei>(lv.height), 0, static_cast<GLsizei>(lv.bits.size()),
                                        lv.bits.data());
             } else if (fresh) {
                 glTexImage2D(faceTarget, l, static_cast<GLint>(f.internal), static_cast<GLsizei>(lv.width),
-                             static_cast<GLsizei>(lv.height), 0, f.format, f.type, lv.bits.data());
+                             static_cast<GLsizei>(lv.height), 0, f.format, f.type, data);
             } else {
                 glTexSubImage2D(faceTarget, l, 0, 0, static_cast<GLsizei>(lv.width), static_cast<GLsizei>(lv.height),
-                                f.format, f.type, lv.bits.data());
+                                f.format, f.type, data);
             }
             tex.m_dirty[index] = false;
         }
@@ -715,7 +741,7 @@ void CGlRenderer::BindTextures(const DeviceState& s, uint8_t types[kStages]) {
         types[i] = 0;
         glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(i));
         GlFormat f;
-        if (t && FormatFor(t->Format(), &f) && (!f.compressed || m_s3tc)) {
+        if (t && FormatFor(t->Format(), &f)) {
             UploadTexture(*t);
             const bool cube = t->TextureType() == D3DRTYPE_CUBETEXTURE;
             types[i] = cube ? 2 : 1;
@@ -820,12 +846,15 @@ void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
 void CGlRenderer::SetUniforms(CDevice& device, const DeviceState& s, Program& p) {
     const DWORD* rs = s.renderStates;
     const D3DVIEWPORT9& vp = s.viewport;
+    // Registers never written are zero in GL as on the device: stop at the last written.
     if (p.vsConst >= 0 && p.vsVersion != device.VertexConstantsVersion()) {
-        glUniform4fv(p.vsConst, kVertexConstants, &s.vertexConstants[0][0]);
+        if (device.VertexConstantsUsed() > 0)
+            glUniform4fv(p.vsConst, static_cast<GLsizei>(device.VertexConstantsUsed()), &s.vertexConstants[0][0]);
         p.vsVersion = device.VertexConstantsVersion();
     }
     if (p.psConst >= 0 && p.psVersion != device.PixelConstantsVersion()) {
-        glUniform4fv(p.psConst, kPixelConstants, &s.pixelConstants[0][0]);
+        if (device.PixelConstantsUsed() > 0)
+            glUniform4fv(p.psConst, static_cast<GLsizei>(device.PixelConstantsUsed()), &s.pixelConstants[0][0]);
         p.psVersion = device.PixelConstantsVersion();
     }
     // D3D9 puts pixel centres where GL puts pixel corners: shift by half a pixel.

@@ -2,10 +2,11 @@
 
 #include <cstring>
 
-#include "Buffer.h"
+#include "IndexBuffer.h"
+#include "VertexBuffer.h"
 #include "Device.h"
 #include "Shader.h"
-#include "Texture.h"
+#include "TextureBase.h"
 #include "VertexDeclaration.h"
 
 namespace d3d9 {
@@ -43,7 +44,7 @@ HRESULT CStateBlock::GetDevice(IDirect3DDevice9** device) {
 
 HRESULT CStateBlock::Capture() {
     if (!m_device) return D3DERR_INVALIDCALL;
-    m_device->Record(m_name + ".Capture()");
+    if (m_device->Recording()) m_device->Record(m_name + ".Capture()");
     HoldBindings(*m_values, false);
     m_device->CaptureInto(*m_values, *m_mask);
     HoldBindings(*m_values, true);
@@ -52,7 +53,7 @@ HRESULT CStateBlock::Capture() {
 
 HRESULT CStateBlock::Apply() {
     if (!m_device) return D3DERR_INVALIDCALL;
-    m_device->Record(m_name + ".Apply()");
+    if (m_device->Recording()) m_device->Record(m_name + ".Apply()");
     m_device->ApplyFrom(*m_values, *m_mask);
     return D3D_OK;
 }

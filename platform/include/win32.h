@@ -281,3 +281,6 @@ typedef void (*FARPROC)();
 HMODULE LoadLibraryA(LPCSTR fileName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL FreeLibrary(HMODULE module);
+
+// Windows, messages and message boxes.
+#include "winuser.h"

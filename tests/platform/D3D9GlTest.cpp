@@ -22,6 +22,13 @@ struct TLVertex {  // D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1
 };
 constexpr DWORD kTLFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
+// Float render states travel as their bits.
+DWORD d3d9BitsOf(float f) {
+    DWORD d;
+    memcpy(&d, &f, 4);
+    return d;
+}
+
 class D3D9Gl : public ::testing::Test {
 protected:
     static constexpr UINT kSize = 64;
@@ -522,7 +529,7 @@ TEST_F(D3D9Gl, ProgramPointSizeWithTheParticleDeclaration) {
     const char* vsText =
         "void main() {\n"
         "  mat4 m = mat4(c[0], c[1], c[2], c[3]);\n"
-        "  gl_Position = vec4(a_position.xyz, 1.0) * m;\n"
+        "  gl_Position = m * vec4(a_position.xyz, 1.0);\n"
         "  v_color0 = a_color0;\n"
         "  v_psize = a_psize * c[4].x;\n"
         "}\n";
@@ -540,12 +547,12 @@ TEST_F(D3D9Gl, ProgramPointSizeWithTheParticleDeclaration) {
               D3D_OK);
     Particle* p = nullptr;
     ASSERT_EQ(vb->Lock(0, 2 * sizeof(Particle), reinterpret_cast<void**>(&p), D3DLOCK_DISCARD), D3D_OK);
-    p[0] = {-0.5f, 0.5f, 0.5f, 8.0f, 0xFFFF8000};  // upper left, orange, 16 px
-    p[1] = {0.5f, -0.5f, 0.5f, 4.0f, 0xFF0080FF};  // lower right, 8 px
+    p[0] = {-1.0f, 0.5f, 0.5f, 8.0f, 0xFFFF8000};  // upper left once moved, orange, 16 px
+    p[1] = {0.0f, -0.5f, 0.5f, 4.0f, 0xFF0080FF};  // lower right once moved, 8 px
     vb->Unlock();
-    D3DXMATRIX identity;
-    D3DXMatrixIdentity(&identity);
-    m_dev->SetVertexShaderConstantF(0, &identity._11, 4);
+    D3DXMATRIX move;  // D3D row-vector convention: the translation is in row 4
+    D3DXMatrixTranslation(&move, 0.5f, 0.0f, 0.0f);
+    m_dev->SetVertexShaderConstantF(0, &move._11, 4);
     const float scale[4] = {2, 0, 0, 0};
     m_dev->SetVertexShaderConstantF(4, scale, 1);
     m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
@@ -712,11 +719,138 @@ TEST(D3D9GlWindow, PresentShowsTheBackBufferUprightInTheWindow) {
     ASSERT_EQ(w, 80u);
     EXPECT_EQ(shown[30 * 80 + 10] & 0xFFFFFF, 0xFFFFFFu);
     EXPECT_EQ(shown[30 * 80 + 70] & 0xFFFFFF, 0x00FF00u);
-    EXPECT_EQ(dev->Release(), 0u);
-    d3d->Release();
+    // The window may go before the device at exit: the device must not touch it.
     d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
     SDL_DestroyWindow(window);
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(dev->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
+    dev->BeginScene();
+    dev->SetTexture(0, tex);
+    dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+    const struct {
+        float x, y, z, w;
+        DWORD c;
+    } tri[3] = {{0, 0, 0, 1, 0xFFFFFFFF}, {10, 0, 0, 1, 0xFFFFFFFF}, {0, 10, 0, 1, 0xFFFFFFFF}};
+    EXPECT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof tri[0]), D3D_OK);
+    dev->EndScene();
+    dev->SetTexture(0, nullptr);
+    tex->Release();
+    EXPECT_EQ(dev->Release(), 0u);
+    d3d->Release();
     d3d9hooks::ResetAll();
+}
+
+
+TEST_F(D3D9Gl, TextureStageOperationsMatchTheirFormulas) {
+    // Stage 0 combines the texture factor (arg 1) and the diffuse colour (arg 2).
+    const float tf[4] = {153 / 255.0f, 102 / 255.0f, 51 / 255.0f, 128 / 255.0f};  // r, g, b, a
+    const float df[4] = {128 / 255.0f, 64 / 255.0f, 192 / 255.0f, 1.0f};
+    struct Case {
+        DWORD op, arg1;
+        float (*f)(float a1, float a2, float a1Alpha, float factorAlpha);
+    };
+    const Case cases[] = {
+        {D3DTOP_SELECTARG1, D3DTA_TFACTOR, [](float a, float, float, float) { return a; }},
+        {D3DTOP_SELECTARG2, D3DTA_TFACTOR, [](float, float b, float, float) { return b; }},
+        {D3DTOP_MODULATE, D3DTA_TFACTOR, [](float a, float b, float, float) { return a * b; }},
+        {D3DTOP_MODULATE2X, D3DTA_TFACTOR, [](float a, float b, float, float) { return a * b * 2; }},
+        {D3DTOP_ADD, D3DTA_TFACTOR, [](float a, float b, float, float) { return a + b; }},
+        {D3DTOP_SUBTRACT, D3DTA_TFACTOR, [](float a, float b, float, float) { return a - b; }},
+        {D3DTOP_ADDSIGNED, D3DTA_TFACTOR, [](float a, float b, float, float) { return a + b - 0.5f; }},
+        {D3DTOP_ADDSMOOTH, D3DTA_TFACTOR, [](float a, float b, float, float) { return a + b - a * b; }},
+        {D3DTOP_BLENDFACTORALPHA, D3DTA_TFACTOR,
+         [](float a, float b, float, float k) { return a * k + b * (1 - k); }},
+        {D3DTOP_SELECTARG1, D3DTA_TFACTOR | D3DTA_COMPLEMENT, [](float a, float, float, float) { return 1 - a; }},
+        {D3DTOP_SELECTARG1, D3DTA_TFACTOR | D3DTA_ALPHAREPLICATE,
+         [](float, float, float aa, float) { return aa; }},
+        {D3DTOP_MODULATEALPHA_ADDCOLOR, D3DTA_TFACTOR, [](float a, float b, float aa, float) { return a + aa * b; }},
+    };
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, D3DCOLOR_ARGB(128, 153, 102, 51));
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    int i = 0;
+    for (const Case& c : cases) {
+        m_dev->SetTextureStageState(0, D3DTSS_COLOROP, c.op);
+        m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, c.arg1);
+        const float x = static_cast<float>((i % 8) * 8), y = static_cast<float>((i / 8) * 8);
+        DrawRect(x, y, x + 8, y + 8, D3DCOLOR_ARGB(255, 128, 64, 192));
+        ++i;
+    }
+    m_dev->EndScene();
+    auto p = Grab("stage_operations");
+    i = 0;
+    for (const Case& c : cases) {
+        const DWORD got = At(p, (i % 8) * 8 + 4, (i / 8) * 8 + 4);
+        for (int ch = 0; ch < 3; ++ch) {
+            float want = c.f(tf[ch], df[ch], tf[3], tf[3]);
+            want = want < 0 ? 0 : want > 1 ? 1 : want;
+            const int gotChannel = static_cast<int>((got >> (16 - 8 * ch)) & 0xFF);
+            EXPECT_NEAR(gotChannel, want * 255.0f, 2.0f) << "case " << i << " channel " << ch;
+        }
+        ++i;
+    }
+}
+
+TEST_F(D3D9Gl, LightingWithoutLightsGivesEmissivePlusAmbient) {
+    // D3D's default: lighting on. With no lights a lit vertex shows the
+    // material's emissive colour plus the ambient term; alpha from the diffuse.
+    m_dev->SetRenderState(D3DRS_LIGHTING, TRUE);
+    m_dev->SetRenderState(D3DRS_AMBIENT, 0xFF404040);
+    D3DMATERIAL9 material{};
+    material.Emissive = D3DCOLORVALUE{0.5f, 0.0f, 0.0f, 1.0f};
+    material.Ambient = D3DCOLORVALUE{0.0f, 1.0f, 0.0f, 1.0f};
+    material.Diffuse = D3DCOLORVALUE{1.0f, 1.0f, 1.0f, 1.0f};
+    m_dev->SetMaterial(&material);
+    struct V {
+        float x, y, z;
+        float nx, ny, nz;
+    };
+    const V quad[4] = {{-1, 1, 0.5f, 0, 0, -1}, {1, 1, 0.5f, 0, 0, -1}, {-1, -1, 0.5f, 0, 0, -1}, {1, -1, 0.5f, 0, 0, -1}};
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(V)), D3D_OK);
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);  // unlit and without colours: white
+    const V corner[3] = {{-1, 1, 0.5f, 0, 0, -1}, {-0.5f, 1, 0.5f, 0, 0, -1}, {-1, 0.5f, 0.5f, 0, 0, -1}};
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, corner, sizeof(V)), D3D_OK);
+    m_dev->EndScene();
+    auto p = Grab("lighting_default");
+    const DWORD lit = At(p, 40, 40);
+    EXPECT_NEAR(static_cast<int>(lit >> 16), 128, 2);
+    EXPECT_NEAR(static_cast<int>((lit >> 8) & 0xFF), 64, 2);
+    EXPECT_EQ(lit & 0xFF, 0u);
+    EXPECT_EQ(At(p, 2, 2), 0xFFFFFFu);
+}
+
+
+TEST_F(D3D9Gl, PointScaleFollowsTheDistanceFormula) {
+    // Fixed-function points: size = viewport height * size * sqrt(1 / (A + B d + C d^2)).
+    struct V {
+        float x, y, z, size;
+        D3DCOLOR c;
+    };
+    const V pts[2] = {{-0.5f, 0.0f, 0.0f, 0.25f, 0xFFFFFFFF}, {0.5f, 0.0f, 0.0f, 0.25f, 0xFFFFFFFF}};
+    m_dev->SetRenderState(D3DRS_POINTSCALEENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_POINTSCALE_A, d3d9BitsOf(1.0f));
+    m_dev->SetRenderState(D3DRS_POINTSCALE_B, d3d9BitsOf(0.0f));
+    m_dev->SetRenderState(D3DRS_POINTSCALE_C, d3d9BitsOf(0.0f));
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &pts[0], sizeof(V)), D3D_OK);  // 64 * 0.25 = 16 px
+    m_dev->SetRenderState(D3DRS_POINTSCALE_A, d3d9BitsOf(4.0f));                        // halves it: 8 px
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &pts[1], sizeof(V)), D3D_OK);
+    m_dev->EndScene();
+    auto p = Grab("point_scale");
+    // Clip x -0.5 is pixel 16; 16 px wide covers 8..23.
+    EXPECT_EQ(At(p, 9, 32), 0xFFFFFFu);
+    EXPECT_EQ(At(p, 22, 32), 0xFFFFFFu);
+    EXPECT_EQ(At(p, 25, 32), 0u);
+    EXPECT_EQ(At(p, 45, 32), 0xFFFFFFu);
+    EXPECT_EQ(At(p, 42, 32), 0u) << "8 px wide: 44..51";
 }
 
 }  // namespace

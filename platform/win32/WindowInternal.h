@@ -1,0 +1,47 @@
+// Shared state of the window and message-queue code (not part of the API).
+#pragma once
+
+#include "winuser.h"
+
+#include <SDL.h>
+
+#include <string>
+
+struct HWND__ {
+    SDL_Window* sdl = nullptr;  // null for a window made without a display
+    uint32_t sdlId = 0;
+    WNDPROC proc = nullptr;
+    DWORD style = 0;
+    RECT outer = {0, 0, 0, 0};  // outer rectangle as Windows would report it
+    bool fullScreen = false;
+    bool shownOnce = false;
+};
+
+namespace winimpl {
+
+// Starts SDL's video subsystem once; false when there is no display.
+bool EnsureVideo();
+bool VideoAvailable();
+
+bool IsLiveWindow(HWND window);
+HWND WindowFromSdlId(uint32_t id);
+// The window keyboard input goes to: the focus window, else the first one alive.
+HWND KeyboardWindow();
+
+// Appends a message to the queue (front = true puts it next in line).
+void PostToQueue(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool front = false);
+// Drops the queued messages of a window that goes away.
+void ForgetQueuedMessages(HWND window);
+// A window became visible for the first time: a headless X server may never
+// report focus, so the application is activated here once.
+void OnFirstShow(HWND window);
+
+// Text conversion between code page 1252 (the game's narrow text) and UTF-8 (SDL's).
+std::string Cp1252ToUtf8(const char* text);
+// Appends the code page 1252 bytes of a UTF-8 text; characters outside the page become '?'.
+void Utf8ToCp1252(const char* text, std::string& out);
+
+// Virtual-key code of an SDL key, 0 when the key has none.
+UINT VirtualKeyOf(const SDL_Keysym& key);
+
+}  // namespace winimpl

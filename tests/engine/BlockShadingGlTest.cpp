@@ -1,0 +1,506 @@
+// One lit, reflective block drawn on the three shader paths with the GL
+// device: the 2.0 programs, the 1.1 programs, and the vertex program alone
+// over the fixed-function stages. Screenshots go to the artifacts folder.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <d3d9hooks.h>
+#include <d3dx9math.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/Log.h"
+#include "engine/MeshManager.h"
+#include "engine/ShaderManager.h"
+#include "support/TestUtil.h"
+
+namespace {
+
+const UINT kSize = 256;
+
+struct PathCase {
+    const char* name;
+    DWORD vs, ps;
+};
+
+// Textures made here so the test needs no image loader: a tiled diffuse
+// map, a bumpy normal map and a sky-to-ground cube map.
+IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, bool normalMap) {
+    IDirect3DTexture9* tex = nullptr;
+    if (FAILED(device->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr))) return nullptr;
+    D3DLOCKED_RECT lr;
+    if (FAILED(tex->LockRect(0, &lr, nullptr, 0))) return tex;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            DWORD* p = reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch) + x;
+            if (normalMap) {
+                float nx = 0.35f * std::sin(x * 0.4f), ny = 0.35f * std::sin(y * 0.4f);
+                float nz = std::sqrt(1.f - nx * nx - ny * ny);
+                *p = D3DCOLOR_ARGB(255, int((nx * 0.5f + 0.5f) * 255), int((ny * 0.5f + 0.5f) * 255),
+                                   int((nz * 0.5f + 0.5f) * 255));
+            } else {
+                bool edge = x < 4 || y < 4 || x > 59 || y > 59;
+                *p = edge ? D3DCOLOR_ARGB(255, 90, 90, 110) : D3DCOLOR_ARGB(255, 220, 220, 230);
+            }
+        }
+    tex->UnlockRect(0);
+    return tex;
+}
+
+IDirect3DCubeTexture9* MakeCube(IDirect3DDevice9* device) {
+    IDirect3DCubeTexture9* cube = nullptr;
+    if (FAILED(device->CreateCubeTexture(16, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr))) return nullptr;
+    for (int face = 0; face < 6; ++face) {
+        D3DLOCKED_RECT lr;
+        if (FAILED(cube->LockRect(D3DCUBEMAP_FACES(face), 0, &lr, nullptr, 0))) continue;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                DWORD* p = reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch) + x;
+                *p = face == 2 ? D3DCOLOR_ARGB(255, 120, 170, 255) : D3DCOLOR_ARGB(255, 200, 160, 90);
+            }
+        cube->UnlockRect(D3DCUBEMAP_FACES(face), 0);
+    }
+    return cube;
+}
+
+// Draws the block and returns the frame, or nothing when the device cannot
+// read its pixels back (the null renderer).
+struct DrawOptions {
+    float ambient[4] = {0.25f, 0.2f, 0.2f, 1};
+    bool blend = false;  // SRCALPHA / INVSRCALPHA over the clear colour
+    bool screenshot = true;
+};
+
+std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window, const DrawOptions& options = DrawOptions()) {
+    std::vector<DWORD> pixels;
+    d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
+    d3d9hooks::SetShaderVersions(path.vs, path.ps);
+    HWND hwnd = reinterpret_cast<HWND>(window);
+    d3d9hooks::RegisterSdlWindow(hwnd, window);
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!d3d) return pixels;
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.BackBufferWidth = kSize;
+    pp.BackBufferHeight = kSize;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = hwnd;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    IDirect3DDevice9* device = nullptr;
+    if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
+                                 &device))) {
+        d3d->Release();
+        return pixels;
+    }
+    CMeshManager::SetTestDevice(device);
+    CShaderManager::SetTestDevice(device);
+    {
+        CShaderManager* shaders = CShaderManager::GetInstance();
+        CMeshManager* meshes = CMeshManager::GetInstance();
+        const char* game = std::getenv("KOLVAR_GAME_DIR");
+        std::string data = std::string(game ? game : "game") + "/data";
+        meshes->SetMeshPath((data + "/meshes").c_str());
+        shaders->SetVertexShadersPath(data + "/vertex_shaders");
+        shaders->SetPixelShadersPath(data + "/pixel_shaders");
+
+        // The field's choice of programs.
+        const bool high = (shaders->GetVertexShaderMajor() >= 2 && shaders->GetPixelShaderMajor() >= 2) ||
+                          (shaders->GetVertexShaderMajor() && shaders->GetVertexShaderMinor() &&
+                           shaders->GetPixelShaderMajor() && shaders->GetPixelShaderMinor());
+        const bool two = shaders->GetVertexShaderMajor() >= 2 && shaders->GetPixelShaderMajor() >= 2;
+        CVertexShader* vs = high ? shaders->LoadVertexShader("pp_cube_map_high_vs.cg", two ? "vs_2_0" : "vs_1_1")
+                                 : shaders->LoadVertexShader("specular.cg", "vs_1_1");
+        CPixelShader* ps = high ? shaders->LoadPixelShader("pp_cube_map_high_ps.cg", two ? "ps_2_0" : "ps_1_1")
+                                : nullptr;
+        CMesh* block = nullptr;
+        meshes->LoadMesh(&block, "block_high.x", high ? 1 : 0);
+        IDirect3DTexture9* diffuse = MakeTexture(device, false);
+        IDirect3DTexture9* bump = MakeTexture(device, true);
+        IDirect3DCubeTexture9* cube = MakeCube(device);
+        EXPECT_TRUE(vs && block && diffuse && bump && cube) << path.name;
+
+        if (vs && block && (ps || !high)) {
+            D3DXMATRIX rotation, scale, world, view, proj, worldView, clip, inverse;
+            D3DXMatrixRotationYawPitchRoll(&rotation, 0.6f, 0.5f, 0.f);
+            D3DXMatrixScaling(&scale, 0.1f, 0.1f, 0.1f);
+            D3DXMatrixMultiply(&world, &scale, &rotation);
+            D3DXVECTOR3 eye(0, 0, -2.2f), at(0, 0, 0), up(0, 1, 0);
+            D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+            D3DXMatrixPerspectiveFovLH(&proj, 0.785f, 1.f, 0.1f, 100.f);
+            D3DXMatrixMultiply(&worldView, &world, &view);
+            D3DXMatrixMultiply(&clip, &worldView, &proj);
+            D3DXMATRIX clipT, wvT, wvIT, worldInverse;
+            D3DXMatrixTranspose(&clipT, &clip);
+            D3DXMatrixTranspose(&wvT, &worldView);
+            D3DXMatrixInverse(&inverse, nullptr, &worldView);
+            D3DXMatrixTranspose(&wvIT, &inverse);
+            D3DXMatrixInverse(&worldInverse, nullptr, &world);
+            // A light above-left of the camera, on the viewer's side.
+            D3DXVECTOR3 lightWorld(-3.f, 4.f, -10.f), light, eyeObject;
+            D3DXVec3TransformCoord(&light, &lightWorld, &worldInverse);
+            D3DXVec3TransformCoord(&eyeObject, &eye, &worldInverse);
+            const float eye4[4] = {eyeObject.x, eyeObject.y, eyeObject.z, 1}, light4[4] = {light.x, light.y, light.z, 1};
+            const float diffuseColor[4] = {0.9f, 0.5f, 0.2f, 1};
+            const float* ambientColor = options.ambient;
+            const float specular[4] = {1, 1, 1, 1}, range[4] = {50, .5f, .5f, .5f}, atten[4] = {.5f, .5f, .5f, .5f};
+
+            device->SetRenderState(D3DRS_ZENABLE, TRUE);
+            device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+            device->SetRenderState(D3DRS_ALPHABLENDENABLE, options.blend);
+            device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+            device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+            device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(20, 30, 40), 1.f, 0);
+            device->BeginScene();
+            shaders->SetVertexShader(vs);
+            shaders->SetPixelShader(ps);
+            device->SetTexture(0, diffuse);
+            if (high) {
+                device->SetTexture(1, bump);
+                device->SetTexture(2, cube);
+                shaders->SetVertexShaderConstant(vs, "eye_position", eye4, 1);
+                shaders->SetVertexShaderConstant(vs, "light_position", light4, 1);
+                shaders->SetVertexShaderConstant(vs, "clip_matrix", &clipT.m[0][0], 4);
+                shaders->SetVertexShaderConstant(vs, "world_matrix_t", &wvT.m[0][0], 4);
+                shaders->SetVertexShaderConstant(vs, "world_matrix_it", &wvIT.m[0][0], 4);
+                shaders->SetPixelShaderConstant(ps, "diffuse_color", diffuseColor, 1);
+                shaders->SetPixelShaderConstant(ps, "ambient_color", ambientColor, 1);
+            } else {
+                device->SetTexture(1, cube);
+                device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+                device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+                device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+                // The stage's default alpha is the texture's; the program's alpha needs MODULATE.
+                device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+                device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+                device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+                device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
+                device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
+                device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_BLENDFACTORALPHA);
+                device->SetRenderState(D3DRS_TEXTUREFACTOR, D3DCOLOR_ARGB(255, 255, 255, 255));
+                shaders->SetVertexShaderConstant(vs, "diffuse_color", diffuseColor, 1);
+                shaders->SetVertexShaderConstant(vs, "light_position", light4, 1);
+                shaders->SetVertexShaderConstant(vs, "light_range", range, 1);
+                shaders->SetVertexShaderConstant(vs, "light_attenuation", atten, 1);
+                shaders->SetVertexShaderConstant(vs, "eye_position", eye4, 1);
+                shaders->SetVertexShaderConstant(vs, "clip_matrix", &clipT.m[0][0], 4);
+                shaders->SetVertexShaderConstant(vs, "world_matrix_it", &wvIT.m[0][0], 4);
+                shaders->SetVertexShaderConstant(vs, "world_matrix_t", &wvT.m[0][0], 4);
+                shaders->SetVertexShaderConstant(vs, "ambient_color", ambientColor, 1);
+                shaders->SetVertexShaderConstant(vs, "specular_color", specular, 1);
+            }
+            EXPECT_EQ(block->Render(device, true, true), S_OK);
+            device->EndScene();
+            UINT w = 0, h = 0;
+            pixels = d3d9hooks::ReadBackBuffer(device, &w, &h);
+            if (!pixels.empty() && options.screenshot) {
+                EXPECT_EQ(w, kSize);
+                EXPECT_EQ(h, kSize);
+                d3d9hooks::WritePng(testutil::ArtifactsDir() + "/block_" + path.name + ".png", pixels, w, h);
+            }
+            for (int stage = 0; stage < 3; ++stage) device->SetTexture(stage, nullptr);
+        }
+        if (diffuse) diffuse->Release();
+        if (bump) bump->Release();
+        if (cube) cube->Release();
+        delete CShaderManager::GetInstancePtr();
+        delete CMeshManager::GetInstancePtr();
+    }
+    CMeshManager::SetTestDevice(nullptr);
+    CShaderManager::SetTestDevice(nullptr);
+    device->Release();
+    d3d->Release();
+    d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
+    d3d9hooks::ResetAll();
+    return pixels;
+}
+
+// Mean colour of the pixels that differ from the clear colour, and their count.
+struct Coverage {
+    double r = 0, g = 0, b = 0;
+    int count = 0;
+};
+
+Coverage Measure(const std::vector<DWORD>& pixels) {
+    Coverage c;
+    const DWORD background = D3DCOLOR_XRGB(20, 30, 40) & 0xFFFFFF;
+    for (DWORD p : pixels) {
+        if ((p & 0xFFFFFF) == background) continue;
+        c.r += (p >> 16) & 255;
+        c.g += (p >> 8) & 255;
+        c.b += p & 255;
+        ++c.count;
+    }
+    if (c.count) {
+        c.r /= c.count;
+        c.g /= c.count;
+        c.b /= c.count;
+    }
+    return c;
+}
+
+TEST(BlockShadingGlTest, EveryShaderPathDrawsADifferentlyLitBlock) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("block", 0, 0, kSize, kSize, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!window) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        GTEST_SKIP() << "no GL window: " << SDL_GetError();
+    }
+    const PathCase paths[] = {{"ps20", D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0)},
+                              {"ps11", D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 1)},
+                              {"vertex_only", D3DVS_VERSION(1, 1), D3DPS_VERSION(0, 0)}};
+    std::vector<Coverage> seen;
+    for (const PathCase& p : paths) {
+        std::vector<DWORD> pixels = DrawBlock(p, window);
+        if (pixels.empty()) break;
+        seen.push_back(Measure(pixels));
+        // The block covers a good part of the middle of the frame.
+        EXPECT_GT(seen.back().count, int(kSize * kSize / 10)) << p.name;
+        EXPECT_LT(seen.back().count, int(kSize * kSize * 9 / 10)) << p.name;
+        DWORD centre = pixels[(kSize / 2) * kSize + kSize / 2] & 0xFFFFFF;
+        EXPECT_NE(centre, DWORD(D3DCOLOR_XRGB(20, 30, 40) & 0xFFFFFF)) << p.name;
+    }
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (seen.empty()) GTEST_SKIP() << "the device does not read pixels back (null renderer)";
+    ASSERT_EQ(seen.size(), 3u);
+    for (size_t i = 0; i < seen.size(); ++i)
+        for (size_t j = i + 1; j < seen.size(); ++j) {
+            double d = std::fabs(seen[i].r - seen[j].r) + std::fabs(seen[i].g - seen[j].g) +
+                       std::fabs(seen[i].b - seen[j].b);
+            EXPECT_GT(d, 6.0) << paths[i].name << " and " << paths[j].name << " look the same";
+        }
+}
+
+// A program that passes the stand-in's checks but not the GL compiler: the
+// load fails, the log carries the driver's message, nothing is kept.
+TEST(BlockShadingGlTest, GlCompileErrorsReachTheLog) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("compile", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!window) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        GTEST_SKIP() << "no GL window: " << SDL_GetError();
+    }
+    HWND hwnd = reinterpret_cast<HWND>(window);
+    d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
+    d3d9hooks::RegisterSdlWindow(hwnd, window);
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_TRUE(d3d);
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.BackBufferWidth = 64;
+    pp.BackBufferHeight = 64;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = hwnd;
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
+                                &device),
+              D3D_OK);
+    testutil::TempDir dir;
+    testutil::WriteFile(dir.file("typo.cg"), "// @register tint c0\nvoid main()\n{\n    v_color0 = tintt;\n}\n");
+    CShaderManager::SetTestDevice(device);
+    CShaderManager* m = CShaderManager::GetInstance();
+    m->SetVertexShadersPath(dir.path());
+    const std::string logPath = std::string(g_Log.GetStartDirectory()) + "/log.html";
+    const size_t before = testutil::ReadFile(logPath).size();
+    const bool noReadBack = d3d9hooks::ReadBackBuffer(device, nullptr, nullptr).empty();
+    CVertexShader* shader = m->LoadVertexShader("typo.cg", "vs_2_0");
+    std::string log = testutil::ReadFile(logPath).substr(before);
+    if (!noReadBack) {
+        EXPECT_EQ(shader, nullptr);
+        EXPECT_EQ(m->GetShaderCount(), 0u);
+        EXPECT_NE(log.find("Couldn't create vertex shader: (typo.cg), code = ("), std::string::npos) << log;
+        EXPECT_NE(log.find("tintt"), std::string::npos) << log;  // the driver names the unknown identifier
+    }
+    delete CShaderManager::GetInstancePtr();
+    CShaderManager::SetTestDevice(nullptr);
+    device->Release();
+    d3d->Release();
+    d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
+    d3d9hooks::ResetAll();
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (noReadBack) GTEST_SKIP() << "the null renderer compiles nothing";
+}
+
+// Every generated mesh in a 4 x 5 grid with the vertex-lighting program, for
+// a person to look at; each must cover a fair part of its cell.
+TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
+    const UINT cellSize = 128, cols = 4, rows = 5;
+    SDL_Window* window =
+        SDL_CreateWindow("gallery", 0, 0, cellSize * cols, cellSize * rows, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!window) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        GTEST_SKIP() << "no GL window: " << SDL_GetError();
+    }
+    HWND hwnd = reinterpret_cast<HWND>(window);
+    d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
+    d3d9hooks::SetShaderVersions(D3DVS_VERSION(1, 1), D3DPS_VERSION(0, 0));
+    d3d9hooks::RegisterSdlWindow(hwnd, window);
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    ASSERT_TRUE(d3d);
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.BackBufferWidth = cellSize * cols;
+    pp.BackBufferHeight = cellSize * rows;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.hDeviceWindow = hwnd;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
+                                &device),
+              D3D_OK);
+    CMeshManager::SetTestDevice(device);
+    CShaderManager::SetTestDevice(device);
+    const char* game = std::getenv("KOLVAR_GAME_DIR");
+    std::string data = std::string(game ? game : "game") + "/data";
+    CShaderManager* shaders = CShaderManager::GetInstance();
+    CMeshManager* meshes = CMeshManager::GetInstance();
+    meshes->SetMeshPath((data + "/meshes").c_str());
+    shaders->SetVertexShadersPath(data + "/vertex_shaders");
+    CVertexShader* vs = shaders->LoadVertexShader("specular.cg", "vs_1_1");
+    ASSERT_TRUE(vs);
+    IDirect3DTexture9* white = MakeTexture(device, false);
+
+    const char* names[] = {"block_low.x",  "block_medium.x",  "block_high.x",       "block_part.x",
+                           "frame.x",      "frame_seg_low.x", "frame_seg_medium.x", "frame_seg_high.x",
+                           "bomb.x",       "fitil.x",         "sphere.x",           "saw.x",
+                           "saw_part_1.x", "saw_part_2.x",    "saw_part_3.x",       "res_p1.x",
+                           "res_p2.x"};
+    device->SetRenderState(D3DRS_ZENABLE, TRUE);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(20, 30, 40), 1.f, 0);
+    device->BeginScene();
+    shaders->SetVertexShader(vs);
+    shaders->SetPixelShader(nullptr);
+    device->SetTexture(0, white);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    const float diffuse[4] = {0.7f, 0.75f, 0.9f, 1}, ambient[4] = {0.15f, 0.15f, 0.2f, 1}, specular[4] = {1, 1, 1, 1};
+    const float range[4] = {50, .5f, .5f, .5f}, atten[4] = {.5f, .5f, .5f, .5f};
+    size_t drawn = 0;
+    for (size_t i = 0; i < sizeof names / sizeof names[0] && i < cols * rows; ++i) {
+        CMesh* mesh = nullptr;
+        ASSERT_TRUE(meshes->LoadMesh(&mesh, names[i], 0)) << names[i];
+        // Centre and scale by the mesh's own bounds so every model fills its cell.
+        ID3DXMesh* sys = mesh->GetSysMemMesh();
+        float* v = nullptr;
+        float lo[3] = {1e30f, 1e30f, 1e30f}, hi[3] = {-1e30f, -1e30f, -1e30f};
+        sys->LockVertexBuffer(D3DLOCK_READONLY, reinterpret_cast<void**>(&v));
+        for (DWORD k = 0; k < sys->GetNumVertices(); ++k)
+            for (int a = 0; a < 3; ++a) {
+                lo[a] = std::min(lo[a], v[k * 8 + a]);
+                hi[a] = std::max(hi[a], v[k * 8 + a]);
+            }
+        sys->UnlockVertexBuffer();
+        float radius = 0.5f * std::sqrt((hi[0] - lo[0]) * (hi[0] - lo[0]) + (hi[1] - lo[1]) * (hi[1] - lo[1]) +
+                                        (hi[2] - lo[2]) * (hi[2] - lo[2]));
+        D3DVIEWPORT9 viewport = {DWORD(i % cols) * cellSize, DWORD(i / cols) * cellSize, cellSize, cellSize, 0, 1};
+        device->SetViewport(&viewport);
+        D3DXMATRIX centre, scale, turn, world, view, proj, wv, clip, inverse, clipT, wvT, wvIT, worldInverse;
+        D3DXMatrixTranslation(&centre, -0.5f * (lo[0] + hi[0]), -0.5f * (lo[1] + hi[1]), -0.5f * (lo[2] + hi[2]));
+        D3DXMatrixScaling(&scale, 1.f / radius, 1.f / radius, 1.f / radius);
+        D3DXMatrixRotationYawPitchRoll(&turn, 0.5f, -0.6f, 0.f);
+        D3DXMatrixMultiply(&world, &centre, &scale);
+        D3DXMatrixMultiply(&world, &world, &turn);
+        D3DXVECTOR3 eye(0, 0, -2.6f), at(0, 0, 0), up(0, 1, 0);
+        D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+        D3DXMatrixPerspectiveFovLH(&proj, 0.785f, 1.f, 0.1f, 100.f);
+        D3DXMatrixMultiply(&wv, &world, &view);
+        D3DXMatrixMultiply(&clip, &wv, &proj);
+        D3DXMatrixTranspose(&clipT, &clip);
+        D3DXMatrixTranspose(&wvT, &wv);
+        D3DXMatrixInverse(&inverse, nullptr, &wv);
+        D3DXMatrixTranspose(&wvIT, &inverse);
+        D3DXMatrixInverse(&worldInverse, nullptr, &world);
+        D3DXVECTOR3 lightWorld(-3.f, 4.f, -10.f), light, eyeObject;
+        D3DXVec3TransformCoord(&light, &lightWorld, &worldInverse);
+        D3DXVec3TransformCoord(&eyeObject, &eye, &worldInverse);
+        const float l4[4] = {light.x, light.y, light.z, 1}, e4[4] = {eyeObject.x, eyeObject.y, eyeObject.z, 1};
+        shaders->SetVertexShaderConstant(vs, "diffuse_color", diffuse, 1);
+        shaders->SetVertexShaderConstant(vs, "light_position", l4, 1);
+        shaders->SetVertexShaderConstant(vs, "light_range", range, 1);
+        shaders->SetVertexShaderConstant(vs, "light_attenuation", atten, 1);
+        shaders->SetVertexShaderConstant(vs, "eye_position", e4, 1);
+        shaders->SetVertexShaderConstant(vs, "clip_matrix", &clipT.m[0][0], 4);
+        shaders->SetVertexShaderConstant(vs, "world_matrix_it", &wvIT.m[0][0], 4);
+        shaders->SetVertexShaderConstant(vs, "world_matrix_t", &wvT.m[0][0], 4);
+        shaders->SetVertexShaderConstant(vs, "ambient_color", ambient, 1);
+        shaders->SetVertexShaderConstant(vs, "specular_color", specular, 1);
+        EXPECT_EQ(mesh->Render(device, true, true), S_OK);
+        ++drawn;
+    }
+    device->EndScene();
+    UINT w = 0, h = 0;
+    std::vector<DWORD> pixels = d3d9hooks::ReadBackBuffer(device, &w, &h);
+    if (!pixels.empty()) {
+        d3d9hooks::WritePng(testutil::ArtifactsDir() + "/mesh_gallery.png", pixels, w, h);
+        for (size_t i = 0; i < drawn; ++i) {
+            int covered = 0;
+            for (UINT y = 0; y < cellSize; ++y)
+                for (UINT x = 0; x < cellSize; ++x) {
+                    DWORD p = pixels[(i / cols * cellSize + y) * w + i % cols * cellSize + x] & 0xFFFFFF;
+                    if (p != (D3DCOLOR_XRGB(20, 30, 40) & 0xFFFFFF)) ++covered;
+                }
+            EXPECT_GT(covered, int(cellSize * cellSize / 40)) << names[i];
+        }
+    }
+    device->SetTexture(0, nullptr);
+    if (white) white->Release();
+    delete CShaderManager::GetInstancePtr();
+    delete CMeshManager::GetInstancePtr();
+    CMeshManager::SetTestDevice(nullptr);
+    CShaderManager::SetTestDevice(nullptr);
+    device->Release();
+    d3d->Release();
+    d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
+    d3d9hooks::ResetAll();
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (pixels.empty()) GTEST_SKIP() << "the null renderer reads nothing back";
+}
+
+// What other code relies on in the programs: the ambient colour adds to the
+// high path's lighting (marked blocks pulse it), and the vertex-lighting
+// program carries ambient alpha times diffuse alpha (the frame's opacity).
+TEST(BlockShadingGlTest, AmbientAddsAndOpacityBlends) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("contract", 0, 0, kSize, kSize, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!window) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        GTEST_SKIP() << "no GL window: " << SDL_GetError();
+    }
+    const PathCase high = {"contract_high", D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0)};
+    const PathCase low = {"contract_low", D3DVS_VERSION(1, 1), D3DPS_VERSION(0, 0)};
+    DrawOptions dark, bright, opaque, faded;
+    dark.screenshot = bright.screenshot = opaque.screenshot = faded.screenshot = false;
+    for (int i = 0; i < 3; ++i) {
+        dark.ambient[i] = 0.f;
+        bright.ambient[i] = 0.6f;
+    }
+    opaque.blend = faded.blend = true;
+    faded.ambient[3] = 0.5f;
+    std::vector<DWORD> a = DrawBlock(high, window, dark), b = DrawBlock(high, window, bright);
+    std::vector<DWORD> c = DrawBlock(low, window, opaque), d = DrawBlock(low, window, faded);
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (a.empty() || b.empty() || c.empty() || d.empty()) GTEST_SKIP() << "no pixels read back (null renderer)";
+    Coverage ca = Measure(a), cb = Measure(b);
+    EXPECT_GT(cb.r + cb.g + cb.b, ca.r + ca.g + ca.b + 60.0);
+    // Half opacity lets the clear colour through: the covered pixels move towards it.
+    Coverage cc = Measure(c), cd = Measure(d);
+    EXPECT_LT(cd.r, cc.r - 20.0);
+    EXPECT_GT(cd.count, cc.count / 2);
+}
+
+}  // namespace

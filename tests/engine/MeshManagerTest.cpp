@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <d3d9hooks.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <cstring>
+#include <string>
+
+#include "engine/Loading.h"
+#include "engine/Log.h"
+#include "engine/MeshManager.h"
+#include "engine/ShaderManager.h"
+#include "support/TestUtil.h"
+
+// Parallel test processes share one working folder, and every process's
+// log rotates and truncates log.html there. The tests that read the global log
+// need it to themselves: before any static object is built (the preinit
+// array runs first), the process moves into a folder of its own, where the
+// log object starts; the first ordinary static object moves back.
+namespace {
+// Plain arrays: they are ready before the preinit array runs, strings are not.
+char g_SavedFolder[4096];
+char g_LogFolder[64];
+
+void RemoveLogFolder() {
+    std::error_code ec;
+    if (g_LogFolder[0]) std::filesystem::remove_all(g_LogFolder, ec);
+}
+
+void EnterLogFolder(int, char**, char**) {
+    char folder[] = "/tmp/kolvar-log-XXXXXX";
+    if (!getcwd(g_SavedFolder, sizeof g_SavedFolder) || !mkdtemp(folder)) return;
+    if (chdir(folder) != 0) {
+        rmdir(folder);
+        g_SavedFolder[0] = '\0';
+        return;
+    }
+    memcpy(g_LogFolder, folder, sizeof folder);
+    atexit(RemoveLogFolder);  // after the log's own destructor has written its last line
+}
+__attribute__((section(".preinit_array"), used)) void (*const g_EnterLogFolder)(int, char**, char**) =
+    EnterLogFolder;
+
+struct LeaveLogFolder {
+    LeaveLogFolder() {
+        if (g_SavedFolder[0] && chdir(g_SavedFolder) != 0) perror("chdir");
+    }
+} g_LeaveLogFolder;
+
+// Text the global log gained since the object was made.
+class LogTail {
+public:
+    LogTail() : m_start(Read().size()) {}
+    std::string Text() const {
+        std::string all = Read();
+        return all.size() > m_start ? all.substr(m_start) : std::string();
+    }
+    int Count(const std::string& needle) const {
+        std::string t = Text();
+        int n = 0;
+        for (size_t at = t.find(needle); at != std::string::npos; at = t.find(needle, at + 1)) ++n;
+        return n;
+    }
+
+private:
+    static std::string Read() { return testutil::ReadFile(std::string(g_Log.GetStartDirectory()) + "/log.html"); }
+    size_t m_start;
+};
+
+class MeshManagerTest : public testing::Test {
+protected:
+    void SetUp() override {
+        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
+        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        ASSERT_TRUE(m_d3d);
+        D3DPRESENT_PARAMETERS pp = {};
+        pp.BackBufferWidth = 64;
+        pp.BackBufferHeight = 64;
+        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+        pp.Windowed = TRUE;
+        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
+                                      D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &m_device),
+                  D3D_OK);
+        CMeshManager::SetTestDevice(m_device);
+        CShaderManager::SetTestDevice(m_device);
+        m_device->BeginScene();
+        const char* game = std::getenv("KOLVAR_GAME_DIR");
+        m_meshes = std::string(game ? game : "game") + "/data/meshes";
+    }
+    void TearDown() override {
+        if (m_device) m_device->EndScene();
+        delete CShaderManager::GetInstancePtr();
+        delete CMeshManager::GetInstancePtr();
+        CMeshManager::SetTestDevice(nullptr);
+        CShaderManager::SetTestDevice(nullptr);
+        if (m_device) {
+            EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 0);
+        }
+        if (m_device) m_device->Release();
+        if (m_d3d) m_d3d->Release();
+        d3d9hooks::ResetAll();
+    }
+
+    CMeshManager* Manager() {
+        CMeshManager* m = CMeshManager::GetInstance();
+        m->SetMeshPath(m_meshes.c_str());
+        return m;
+    }
+
+    IDirect3D9* m_d3d = nullptr;
+    IDirect3DDevice9* m_device = nullptr;
+    std::string m_meshes;
+};
+
+TEST_F(MeshManagerTest, LoadsBlocksWithSubsetsAndTangents) {
+    LogTail log;
+    CMeshManager* manager = Manager();
+    CMesh* plain = nullptr;
+    CMesh* lit = nullptr;
+    int before = g_LoadedResources;
+    ASSERT_TRUE(manager->LoadMesh(&plain, "block_low.x", 0));
+    ASSERT_TRUE(manager->LoadMesh(&lit, "block_low.x", 1));
+    // No sharing: the same file twice makes two meshes, counted and logged twice.
+    EXPECT_NE(plain, lit);
+    EXPECT_EQ(g_LoadedResources, before + 2);
+    EXPECT_EQ(manager->GetMeshCount(), 2u);
+    std::string fullPath = m_meshes + "\\block_low.x";
+    EXPECT_EQ(log.Count("Loading mesh: (" + fullPath + ") complete."), 2);
+    EXPECT_EQ(log.Count("Initializing mesh manager"), 1);
+
+    EXPECT_EQ(plain->GetNumMaterials(), 1u);
+    EXPECT_EQ(plain->GetSysMemMesh()->GetNumBytesPerVertex(), 32u);
+    ID3DXMesh* sys = lit->GetSysMemMesh();
+    ASSERT_EQ(sys->GetNumBytesPerVertex(), 56u);
+    D3DXATTRIBUTERANGE range;
+    DWORD size = 1;
+    ASSERT_EQ(sys->GetAttributeTable(&range, &size), D3D_OK);
+    EXPECT_EQ(size, 1u);
+    EXPECT_EQ(range.FaceCount, sys->GetNumFaces());
+    // Declaration 1 carries unit tangents.
+    float* v = nullptr;
+    sys->LockVertexBuffer(D3DLOCK_READONLY, reinterpret_cast<void**>(&v));
+    for (DWORD k = 0; k < sys->GetNumVertices(); ++k) {
+        const float* t = v + k * 14 + 8;
+        EXPECT_NEAR(t[0] * t[0] + t[1] * t[1] + t[2] * t[2], 1.f, 1e-4);
+    }
+    sys->UnlockVertexBuffer();
+    // The mesh name is the full path after a load.
+    EXPECT_NE(std::string(lit->GetName()).find("block_low.x"), std::string::npos);
+}
+
+TEST_F(MeshManagerTest, DeclarationTwoAddsASecondTextureSet) {
+    CMeshManager* manager = Manager();
+    CMesh* mesh = nullptr;
+    ASSERT_TRUE(manager->LoadMesh(&mesh, "sphere.x", 2));
+    ID3DXMesh* sys = mesh->GetSysMemMesh();
+    ASSERT_EQ(sys->GetNumBytesPerVertex(), 44u);
+    D3DVERTEXELEMENT9 decl[MAX_FVF_DECL_SIZE];
+    sys->GetDeclaration(decl);
+    EXPECT_EQ(memcmp(decl, CMeshManager::GetDeclarationElements(2), 5 * sizeof(D3DVERTEXELEMENT9)), 0);
+    EXPECT_EQ(mesh->GetLocalMesh()->GetNumBytesPerVertex(), 44u);
+}
+
+TEST_F(MeshManagerTest, BadFilesFailWithTheirErrorNames) {
+    testutil::TempDir dir;
+    testutil::WriteFile(dir.file("garbage.x"), "xof 0303txt 0032\nMesh { 3; 1;2;");
+    testutil::WriteFile(dir.file("nomaterial.x"),
+                        "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n");
+    testutil::WriteFile(dir.file("counts.x"), "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;; "
+                                              "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 1; 0;0;0;; "
+                                              "0;0;0;; } } }\n");
+    CMeshManager* manager = CMeshManager::GetInstance();
+    manager->SetMeshPath(dir.path().c_str());
+    LogTail log;
+    CMesh* untouched = reinterpret_cast<CMesh*>(0x1234);
+    int before = g_LoadedResources;
+    EXPECT_FALSE(manager->LoadMesh(&untouched, "missing.x", 0));
+    EXPECT_FALSE(manager->LoadMesh(&untouched, "garbage.x", 0));
+    EXPECT_FALSE(manager->LoadMesh(&untouched, "nomaterial.x", 1));
+    EXPECT_FALSE(manager->LoadMesh(&untouched, "counts.x", 0));
+    EXPECT_FALSE(manager->LoadMesh(&untouched, nullptr, 0));
+    EXPECT_FALSE(manager->LoadMesh(&untouched, "garbage.x", 7));
+    EXPECT_EQ(untouched, reinterpret_cast<CMesh*>(0x1234));
+    EXPECT_EQ(g_LoadedResources, before + 6);  // failures advance the loading screen too
+    EXPECT_EQ(manager->GetMeshCount(), 0u);
+    EXPECT_EQ(log.Count("Couldn't load mesh: (" + dir.path() + "\\missing.x); code = D3DERR_NOTFOUND"), 1);
+    EXPECT_EQ(log.Count("Couldn't load mesh: (" + dir.path() + "\\garbage.x); code = D3DXERR_INVALIDDATA"), 1);
+    EXPECT_EQ(log.Count("Couldn't load mesh: (" + dir.path() + "\\counts.x); code = D3DXERR_INVALIDDATA"), 1);
+    EXPECT_EQ(log.Count("Couldn't load mesh: (" + dir.path() + "\\nomaterial.x); code = D3DXERR_LOADEDMESH"), 1);
+    EXPECT_EQ(log.Count("Couldn't load mesh, becouse file string is empty !"), 1);
+    EXPECT_EQ(log.Count("D3DXLoadMeshFromX"), 4);
+}
+
+TEST_F(MeshManagerTest, ResetInvalidatesAndRestoresDeviceCopies) {
+    CMeshManager* manager = Manager();
+    CMesh* a = nullptr;
+    CMesh* b = nullptr;
+    ASSERT_TRUE(manager->LoadMesh(&a, "block_medium.x", 1));
+    ASSERT_TRUE(manager->LoadMesh(&b, "frame.x", 0));
+    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 4);
+    EXPECT_EQ(a->Render(m_device, true, true), S_OK);
+
+    LogTail log;
+    EXPECT_TRUE(manager->InvalidateMeshes());
+    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 0);  // nothing blocks a Reset
+    EXPECT_EQ(a->Render(m_device, true, true), E_FAIL);
+    EXPECT_EQ(log.Count("Invalidating mesh: ("), 2);
+    EXPECT_EQ(log.Count("Invalidating complete"), 1);
+
+    EXPECT_TRUE(manager->RestoreMeshes());
+    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 4);
+    d3d9hooks::ClearCallLog();
+    EXPECT_EQ(a->Render(m_device, true, true), S_OK);
+    EXPECT_EQ(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive(").size(), 1u);
+    EXPECT_EQ(log.Count("Loading mesh: (" + m_meshes + "\\frame.x) - complete."), 1);
+    EXPECT_EQ(log.Count("Restoring complete"), 1);
+}
+
+TEST_F(MeshManagerTest, RendersSetTheDeclarationOnlyWhenItChanges) {
+    CMeshManager* manager = Manager();
+    CMesh* a = nullptr;
+    CMesh* b = nullptr;
+    CMesh* c = nullptr;
+    ASSERT_TRUE(manager->LoadMesh(&a, "block_low.x", 0));
+    ASSERT_TRUE(manager->LoadMesh(&b, "sphere.x", 0));
+    ASSERT_TRUE(manager->LoadMesh(&c, "bomb.x", 1));
+    d3d9hooks::ClearCallLog();
+    a->Render(m_device);
+    b->Render(m_device);
+    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexDeclaration(").size(), 1u);
+    c->Render(m_device);
+    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexDeclaration(").size(), 2u);
+    // bomb.x has two materials: one draw per subset.
+    EXPECT_EQ(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive(").size(), 4u);
+    // Only the alpha pass: without material mode nothing is drawn.
+    d3d9hooks::ClearCallLog();
+    c->Render(m_device, false, true);
+    EXPECT_TRUE(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive(").empty());
+
+    // A declaration set by other code is noticed: the next render sets its own.
+    static const D3DVERTEXELEMENT9 sprite[] = {
+        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
+    CShaderManager::GetInstance()->SetVertexDeclaration(CShaderManager::GetInstance()->LoadVertexDeclaration(sprite));
+    d3d9hooks::ClearCallLog();
+    c->Render(m_device);
+    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexDeclaration(").size(), 1u);
+}
+
+}  // namespace
