@@ -8,6 +8,10 @@
 
 namespace d3d9 {
 
+CBufferBase::~CBufferBase() {
+    if (m_device) m_device->Untrack(this);
+}
+
 bool CBufferBase::Allocate() {
     try {
         m_data.assign(m_length, 0);

@@ -12,6 +12,7 @@ class CBufferBase : public CDeviceObject {
 public:
     CBufferBase(CDevice* device, UINT length, DWORD usage, D3DPOOL pool, const char* kind)
         : CDeviceObject(device, pool, kind), m_usage(usage), m_length(length) {}
+    ~CBufferBase() override;
     bool Allocate();
     UINT Length() const { return m_length; }
     DWORD Usage() const { return m_usage; }

@@ -88,6 +88,8 @@ HRESULT CDevice::Init(D3DPRESENT_PARAMETERS* pp) {
 void CDevice::ResetState() {
     HoldBindings(*m_state, false);
     SetDefaultState(*m_state, m_pp.BackBufferWidth, m_pp.BackBufferHeight);
+    ++m_vsConstVersion;
+    ++m_psConstVersion;
     if (!m_pp.EnableAutoDepthStencil) m_state->renderStates[D3DRS_ZENABLE] = D3DZB_FALSE;
 }
 
@@ -577,6 +579,8 @@ void CDevice::CaptureInto(DeviceState& v, const StateMask& m) {
 }
 
 void CDevice::ApplyFrom(const DeviceState& v, const StateMask& m) {
+    ++m_vsConstVersion;
+    ++m_psConstVersion;
     // Applying while another block records goes into that block, as setters do.
     DeviceState& s = Target();
     StateMask* rec = m_recordingBlock ? &m_recordingBlock->Mask() : nullptr;
@@ -813,6 +817,7 @@ HRESULT CDevice::SetVertexShaderConstantF(UINT start, const float* data, UINT co
            std::to_string(count) + ")");
     if (!data || start > kVertexConstants || count > kVertexConstants - start) return D3DERR_INVALIDCALL;
     memcpy(Target().vertexConstants[start], data, count * 16);
+    ++m_vsConstVersion;
     MarkRecorded([start, count](StateMask& m) {
         for (UINT i = 0; i < count; ++i) m.vertexConstants[start + i] = true;
     });
@@ -830,6 +835,7 @@ HRESULT CDevice::SetPixelShaderConstantF(UINT start, const float* data, UINT cou
            std::to_string(count) + ")");
     if (!data || start > kPixelConstants || count > kPixelConstants - start) return D3DERR_INVALIDCALL;
     memcpy(Target().pixelConstants[start], data, count * 16);
+    ++m_psConstVersion;
     MarkRecorded([start, count](StateMask& m) {
         for (UINT i = 0; i < count; ++i) m.pixelConstants[start + i] = true;
     });

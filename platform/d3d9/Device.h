@@ -124,6 +124,9 @@ public:
     void SetLoss(Loss loss) { m_loss = loss; }
     Loss GetLoss() const { return m_loss; }
     int LiveDefaultPoolObjects() const;
+    // Bumped whenever a constant register may have changed (uploads are lazy).
+    uint64_t VertexConstantsVersion() const { return m_vsConstVersion; }
+    uint64_t PixelConstantsVersion() const { return m_psConstVersion; }
     // Text of the last failed shader compilation (GL info log).
     const std::string& LastShaderLog() const { return m_shaderLog; }
 
@@ -152,6 +155,8 @@ private:
     std::map<DWORD, CVertexDeclaration*> m_fvfDeclarations;
     std::string m_shaderLog;
     uint32_t m_shaderSerial = 0;
+    uint64_t m_vsConstVersion = 1;
+    uint64_t m_psConstVersion = 1;
 };
 
 }  // namespace d3d9

@@ -6,6 +6,10 @@
 
 namespace d3d9 {
 
+CShader::~CShader() {
+    if (m_device) m_device->Untrack(this);
+}
+
 HRESULT CShader::Function(void* data, UINT* size) {
     if (!size) return D3DERR_INVALIDCALL;
     const UINT bytes = static_cast<UINT>(m_blob.size() * 4);

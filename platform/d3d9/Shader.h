@@ -14,6 +14,7 @@ public:
     CShader(CDevice* device, DWORD kind, const DWORD* blob, const char* text)
         : CDeviceObject(device, D3DPOOL_MANAGED, kind == D3D9_GLSL_VERTEX ? "vs" : "ps"), m_kind(kind),
           m_blob(blob, blob + D3D9GlslBlobSize(blob) / 4), m_text(text) {}
+    ~CShader() override;
     DWORD Kind() const { return m_kind; }
     const std::string& Text() const { return m_text; }
     HRESULT Function(void* data, UINT* size);

@@ -60,6 +60,11 @@ CTextureBase::CTextureBase(CDevice* device, D3DRESOURCETYPE type, UINT width, UI
     if (usage & D3DUSAGE_AUTOGENMIPMAP) m_levels = 1;
 }
 
+// The backend is told while the object is still a texture.
+CTextureBase::~CTextureBase() {
+    if (m_device) m_device->Untrack(this);
+}
+
 bool CTextureBase::Allocate() {
     try {
         m_data.resize(static_cast<size_t>(Faces()) * m_levels);

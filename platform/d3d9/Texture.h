@@ -29,6 +29,7 @@ class CTextureBase : public CDeviceObject {
 public:
     CTextureBase(CDevice* device, D3DRESOURCETYPE type, UINT width, UINT height, UINT levels, DWORD usage,
                  D3DFORMAT format, D3DPOOL pool, const char* kind);
+    ~CTextureBase() override;
     // False when the memory could not be had.
     bool Allocate();
 

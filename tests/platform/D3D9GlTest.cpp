@@ -1,0 +1,510 @@
+// The GL backend read back as pixels (under Xvfb with Mesa): clears, textured
+// and pre-transformed quads, alpha test, blending, state blocks, cube maps,
+// point sprites, shader constants and vertex colours.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "d3d9.h"
+#include "d3d9hooks.h"
+#include "d3dx9math.h"
+#include "support/TestUtil.h"
+
+namespace {
+
+struct TLVertex {  // D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1
+    float x, y, z, rhw;
+    D3DCOLOR color;
+    float u, v;
+};
+constexpr DWORD kTLFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
+
+class D3D9Gl : public ::testing::Test {
+protected:
+    static constexpr UINT kSize = 64;
+
+    void SetUp() override {
+        d3d9hooks::ResetAll();
+        d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display: " << SDL_GetError();
+        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        ASSERT_NE(m_d3d, nullptr);
+        D3DPRESENT_PARAMETERS pp{};
+        pp.Windowed = TRUE;
+        pp.BackBufferWidth = kSize;
+        pp.BackBufferHeight = kSize;
+        pp.EnableAutoDepthStencil = TRUE;
+        pp.AutoDepthStencilFormat = D3DFMT_D16;
+        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+        ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &m_dev),
+                  D3D_OK);
+        // The engine's usual 2D set-up.
+        m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+        m_dev->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+        m_dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    }
+
+    void TearDown() override {
+        if (m_dev) {
+            EXPECT_EQ(m_dev->Release(), 0u);
+        }
+        if (m_d3d) m_d3d->Release();
+        d3d9hooks::ResetAll();
+    }
+
+    // Reads the back buffer, saves it as a screenshot, returns 0xAARRGGBB rows.
+    std::vector<DWORD> Grab(const char* name) {
+        UINT w = 0, h = 0;
+        std::vector<DWORD> pixels = d3d9hooks::ReadBackBuffer(m_dev, &w, &h);
+        EXPECT_EQ(w, kSize);
+        EXPECT_EQ(h, kSize);
+        d3d9hooks::WritePng(testutil::ArtifactsDir() + "/d3d9_" + name + ".png", pixels, w, h);
+        return pixels;
+    }
+    static DWORD At(const std::vector<DWORD>& p, UINT x, UINT y) { return p[y * kSize + x] & 0xFFFFFF; }
+
+    IDirect3DTexture9* MakeTexture(UINT w, UINT h, const std::vector<DWORD>& argb) {
+        IDirect3DTexture9* tex = nullptr;
+        EXPECT_EQ(m_dev->CreateTexture(w, h, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
+        D3DLOCKED_RECT lr{};
+        EXPECT_EQ(tex->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        for (UINT y = 0; y < h; ++y)
+            memcpy(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch, &argb[y * w], w * 4);
+        tex->UnlockRect(0);
+        return tex;
+    }
+
+    // A screen rectangle as a two-triangle strip.
+    void DrawRect(float x0, float y0, float x1, float y1, D3DCOLOR color, float z = 0.5f) {
+        const TLVertex v[4] = {{x0, y0, z, 1, color, 0, 0},
+                               {x1, y0, z, 1, color, 1, 0},
+                               {x0, y1, z, 1, color, 0, 1},
+                               {x1, y1, z, 1, color, 1, 1}};
+        m_dev->SetFVF(kTLFvf);
+        EXPECT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TLVertex)), D3D_OK);
+    }
+
+    IDirect3D9* m_d3d = nullptr;
+    IDirect3DDevice9* m_dev = nullptr;
+};
+
+TEST_F(D3D9Gl, ClearsTheViewportAndRectangles) {
+    ASSERT_EQ(m_dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF336699, 1.0f, 0), D3D_OK);
+    const D3DRECT r{10, 20, 30, 25};
+    ASSERT_EQ(m_dev->Clear(1, &r, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+    D3DVIEWPORT9 vp{40, 40, 10, 10, 0, 1};
+    m_dev->SetViewport(&vp);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+    auto p = Grab("clear");
+    EXPECT_EQ(At(p, 0, 0), 0x336699u);
+    EXPECT_EQ(At(p, 10, 20), 0xFF0000u) << "rectangles are top-down";
+    EXPECT_EQ(At(p, 29, 24), 0xFF0000u);
+    EXPECT_EQ(At(p, 30, 24), 0x336699u);
+    EXPECT_EQ(At(p, 10, 25), 0x336699u);
+    EXPECT_EQ(At(p, 40, 40), 0x00FF00u) << "a clear covers the viewport only";
+    EXPECT_EQ(At(p, 49, 49), 0x00FF00u);
+    EXPECT_EQ(At(p, 50, 50), 0x336699u);
+    EXPECT_EQ(At(p, 39, 45), 0x336699u);
+    EXPECT_EQ(m_dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+}
+
+TEST_F(D3D9Gl, PretransformedQuadMapsTexelsToPixelsWithTheHalfPixelRule) {
+    // 4x4 texels, each its own colour.
+    std::vector<DWORD> texels(16);
+    for (UINT i = 0; i < 16; ++i) texels[i] = 0xFF000000 | (i * 16) << 16 | (255 - i * 16) << 8 | 0x40;
+    IDirect3DTexture9* tex = MakeTexture(4, 4, texels);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetTexture(0, tex);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    // D3D9 pixel centres sit on integer coordinates: a quad from 9.5 to 13.5
+    // covers exactly pixels 10..13 with one texel each.
+    DrawRect(9.5f, 19.5f, 13.5f, 23.5f, 0xFFFFFFFF);
+    m_dev->EndScene();
+    auto p = Grab("texel_quad");
+    for (UINT y = 0; y < 4; ++y)
+        for (UINT x = 0; x < 4; ++x)
+            EXPECT_EQ(At(p, 10 + x, 20 + y), texels[y * 4 + x] & 0xFFFFFF) << "texel " << x << "," << y;
+    EXPECT_EQ(At(p, 9, 20), 0u);
+    EXPECT_EQ(At(p, 14, 20), 0u);
+    EXPECT_EQ(At(p, 10, 19), 0u);
+    EXPECT_EQ(At(p, 10, 24), 0u);
+    m_dev->SetTexture(0, nullptr);
+    tex->Release();
+}
+
+TEST_F(D3D9Gl, ModulateWithVertexColourAndNoTextureIsWhite) {
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    m_dev->BeginScene();
+    // Stage 0 MODULATE of texture and diffuse with no texture: the diffuse colour.
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    DrawRect(0, 0, 32, 32, D3DXCOLOR(1.0f, 0.5f, 0.0f, 1.0f));  // D3DXCOLOR -> BGRA D3DCOLOR
+    m_dev->EndScene();
+    auto p = Grab("vertex_colour");
+    EXPECT_EQ(At(p, 5, 5), 0xFF8000u);
+    EXPECT_EQ(At(p, 40, 40), 0u);
+}
+
+TEST_F(D3D9Gl, AlphaTestDropsPixelsBelowTheReference) {
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    m_dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_ALPHAREF, 0x80);
+    m_dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATEREQUAL);
+    DrawRect(0, 0, 16, 16, 0x7FFF0000);   // alpha 127: dropped
+    DrawRect(16, 0, 32, 16, 0x80FF0000);  // alpha 128: kept
+    m_dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    m_dev->SetRenderState(D3DRS_ALPHAREF, 0);
+    DrawRect(0, 16, 16, 32, 0x0000FF00);  // alpha 0: dropped (the particles' test)
+    DrawRect(16, 16, 32, 32, 0x0100FF00);
+    m_dev->EndScene();
+    auto p = Grab("alpha_test");
+    EXPECT_EQ(At(p, 8, 8), 0u);
+    EXPECT_EQ(At(p, 24, 8), 0xFF0000u);
+    EXPECT_EQ(At(p, 8, 24), 0u);
+    EXPECT_EQ(At(p, 24, 24), 0x00FF00u);
+}
+
+TEST_F(D3D9Gl, BlendingModes) {
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    DrawRect(0, 0, 32, 32, 0x80FF0000);
+    m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);  // additive, as the particles
+    DrawRect(32, 0, 64, 32, 0x8000FF00);
+    m_dev->EndScene();
+    auto p = Grab("blending");
+    const DWORD mixed = At(p, 10, 10);
+    EXPECT_NEAR(static_cast<int>(mixed >> 16), 128, 2);
+    EXPECT_EQ((mixed >> 8) & 0xFF, 0u);
+    EXPECT_NEAR(static_cast<int>(mixed & 0xFF), 127, 2);
+    const DWORD added = At(p, 40, 10);
+    EXPECT_NEAR(static_cast<int>((added >> 8) & 0xFF), 128, 2);
+    EXPECT_EQ(added & 0xFF, 0xFFu) << "the blue underneath stays";
+    EXPECT_EQ(At(p, 40, 40), 0x0000FFu);
+}
+
+TEST_F(D3D9Gl, StateBlockRestoresDrawingStates) {
+    m_dev->BeginStateBlock();
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TFACTOR);
+    m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFFFFFFFF);
+    IDirect3DStateBlock9* saved = nullptr;
+    ASSERT_EQ(m_dev->EndStateBlock(&saved), D3D_OK);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TFACTOR);
+    m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFF00FF00);
+    saved->Capture();  // green, no blending
+    m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFFFF0000);
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000080, 1.0f, 0);
+    m_dev->BeginScene();
+    DrawRect(0, 0, 32, 64, 0xFFFFFFFF);  // blended away: source ZERO, dest ZERO
+    saved->Apply();
+    DrawRect(32, 0, 64, 64, 0xFFFFFFFF);
+    m_dev->EndScene();
+    auto p = Grab("state_block");
+    EXPECT_EQ(At(p, 10, 10), 0u);
+    EXPECT_EQ(At(p, 40, 10), 0x00FF00u);
+    saved->Release();
+}
+
+TEST_F(D3D9Gl, CubeMapFacesAreSampledByDirection) {
+    IDirect3DCubeTexture9* cube = nullptr;
+    ASSERT_EQ(m_dev->CreateCubeTexture(4, 1, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+    const DWORD faces[6] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x00FFFF, 0xFF00FF};
+    for (int f = 0; f < 6; ++f) {
+        D3DLOCKED_RECT lr{};
+        ASSERT_EQ(cube->LockRect(static_cast<D3DCUBEMAP_FACES>(f), 0, &lr, nullptr, 0), D3D_OK);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+                reinterpret_cast<DWORD*>(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch)[x] = faces[f];
+        cube->UnlockRect(static_cast<D3DCUBEMAP_FACES>(f), 0);
+    }
+    struct CubeVertex {
+        float x, y, z, rhw;
+        float dx, dy, dz;
+    };
+    const float dirs[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetTexture(0, cube);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0));
+    for (int f = 0; f < 6; ++f) {
+        const float x0 = 10.0f * f, x1 = x0 + 10.0f;
+        const float* d = dirs[f];
+        const CubeVertex v[4] = {{x0, 0, 0.5f, 1, d[0], d[1], d[2]},
+                                 {x1, 0, 0.5f, 1, d[0], d[1], d[2]},
+                                 {x0, 10, 0.5f, 1, d[0], d[1], d[2]},
+                                 {x1, 10, 0.5f, 1, d[0], d[1], d[2]}};
+        ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(CubeVertex)), D3D_OK);
+    }
+    m_dev->EndScene();
+    auto p = Grab("cube_map");
+    for (int f = 0; f < 6; ++f) EXPECT_EQ(At(p, 10 * f + 5, 5), faces[f]) << "face " << f;
+    m_dev->SetTexture(0, nullptr);
+    cube->Release();
+}
+
+TEST_F(D3D9Gl, PointSpritesSpreadTheTextureOverThePoint) {
+    // 2x2: top-left red, top-right green, bottom-left blue, bottom-right white.
+    IDirect3DTexture9* tex = MakeTexture(2, 2, {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF});
+    struct PointVertex {  // D3DFVF_XYZRHW | D3DFVF_PSIZE | D3DFVF_DIFFUSE
+        float x, y, z, rhw, size;
+        D3DCOLOR color;
+    };
+    const PointVertex points[2] = {{16, 16, 0.5f, 1, 16, 0xFFFFFFFF}, {48, 48, 0.5f, 1, 8, 0xFFFFFFFF}};
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetTexture(0, tex);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    m_dev->SetRenderState(D3DRS_POINTSPRITEENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_POINTSCALEENABLE, FALSE);
+    m_dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_PSIZE | D3DFVF_DIFFUSE);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_POINTLIST, 2, points, sizeof(PointVertex)), D3D_OK);
+    m_dev->EndScene();
+    auto p = Grab("point_sprites");
+    EXPECT_EQ(At(p, 11, 11), 0xFF0000u);
+    EXPECT_EQ(At(p, 20, 11), 0x00FF00u);
+    EXPECT_EQ(At(p, 11, 20), 0x0000FFu);
+    EXPECT_EQ(At(p, 20, 20), 0xFFFFFFu);
+    EXPECT_EQ(At(p, 16 + 10, 16), 0u) << "16 pixels wide, no more";
+    EXPECT_EQ(At(p, 45, 45), 0xFF0000u);
+    EXPECT_EQ(At(p, 53, 48), 0u) << "the second point is 8 wide";
+    m_dev->SetTexture(0, nullptr);
+    tex->Release();
+}
+
+TEST_F(D3D9Gl, ShaderConstantsPersistAcrossProgramSwitches) {
+    // Clip-space quad from a vertex shader; colour from pixel constants.
+    const char* vsText =
+        "void main() {\n"
+        "  gl_Position = vec4(a_position.xy * c[0].xy + c[0].zw, 0.5, 1.0);\n"
+        "  v_psize = c[1].x;\n"
+        "}\n";
+    const char* psRed = "void main() { oC0 = c[3]; }\n";
+    const char* psHalf = "void main() { oC0 = c[3] * 0.5; }\n";
+    auto vsBlob = D3D9BuildGlslBlob(D3D9_GLSL_VERTEX, vsText);
+    auto psBlobA = D3D9BuildGlslBlob(D3D9_GLSL_PIXEL, psRed);
+    auto psBlobB = D3D9BuildGlslBlob(D3D9_GLSL_PIXEL, psHalf);
+    IDirect3DVertexShader9* vs = nullptr;
+    IDirect3DPixelShader9 *psA = nullptr, *psB = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexShader(vsBlob.data(), &vs), D3D_OK) << D3D9ShaderCompileLog(m_dev);
+    ASSERT_EQ(m_dev->CreatePixelShader(psBlobA.data(), &psA), D3D_OK) << D3D9ShaderCompileLog(m_dev);
+    ASSERT_EQ(m_dev->CreatePixelShader(psBlobB.data(), &psB), D3D_OK) << D3D9ShaderCompileLog(m_dev);
+
+    struct Pos {
+        float x, y, z;
+    };
+    const Pos quad[4] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetFVF(D3DFVF_XYZ);
+    m_dev->SetVertexShader(vs);
+    m_dev->SetPixelShader(psB);
+    const float colour[4] = {1, 0, 0, 1};
+    m_dev->SetPixelShaderConstantF(3, colour, 1);  // set while the other program is bound
+    const float left[4] = {1, 1, -1, -1};            // lower-left quarter of clip space... scaled to the left half
+    m_dev->SetVertexShaderConstantF(0, left, 1);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Pos)), D3D_OK);
+    m_dev->SetPixelShader(psA);
+    const float right[4] = {1, 1, 0, -1};
+    m_dev->SetVertexShaderConstantF(0, right, 1);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Pos)), D3D_OK);
+    m_dev->EndScene();
+    auto p = Grab("shader_constants");
+    EXPECT_NEAR(static_cast<int>(At(p, 10, 50) >> 16), 128, 1) << "half red from the second program";
+    EXPECT_EQ(At(p, 50, 50), 0xFF0000u) << "the first program still sees register 3";
+    EXPECT_EQ(At(p, 50, 10), 0u) << "upper half untouched";
+
+    const char* broken = "void main() { oC0 = undefined_thing; }\n";
+    auto badBlob = D3D9BuildGlslBlob(D3D9_GLSL_PIXEL, broken);
+    IDirect3DPixelShader9* bad = nullptr;
+    EXPECT_EQ(m_dev->CreatePixelShader(badBlob.data(), &bad), D3DERR_INVALIDCALL);
+    EXPECT_EQ(bad, nullptr);
+    EXPECT_NE(D3D9ShaderCompileLog(m_dev).find("undefined_thing"), std::string::npos) << D3D9ShaderCompileLog(m_dev);
+
+    m_dev->SetVertexShader(nullptr);
+    m_dev->SetPixelShader(nullptr);
+    vs->Release();
+    psA->Release();
+    psB->Release();
+}
+
+TEST_F(D3D9Gl, TransformedGeometryKeepsD3DConventions) {
+    // Left-handed view looking down +z; clockwise triangles are front faces.
+    D3DXMATRIX world, view, proj;
+    D3DXMatrixIdentity(&world);
+    D3DXVECTOR3 eye(0, 0, -5), at(0, 0, 0), up(0, 1, 0);
+    D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+    D3DXMatrixPerspectiveFovLH(&proj, D3DX_PI / 4, 1.0f, 1.0f, 100.0f);
+    m_dev->SetTransform(D3DTS_WORLD, &world);
+    m_dev->SetTransform(D3DTS_VIEW, &view);
+    m_dev->SetTransform(D3DTS_PROJECTION, &proj);
+    m_dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    m_dev->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    struct V {
+        float x, y, z;
+        D3DCOLOR c;
+    };
+    // Upper half: clockwise on screen (drawn); lower half: counter-clockwise (culled).
+    const V cw[3] = {{-1, 1, 0, 0xFFFF0000}, {1, 1, 0, 0xFFFF0000}, {0, 0.2f, 0, 0xFFFF0000}};
+    const V ccw[3] = {{-1, -1, 0, 0xFF00FF00}, {1, -1, 0, 0xFF00FF00}, {0, -0.2f, 0, 0xFF00FF00}};
+    // A nearer blue triangle over the left part, then a farther one that must lose.
+    const V nearTri[3] = {{-1.2f, 1.2f, -1, 0xFF0000FF}, {-0.6f, 1.2f, -1, 0xFF0000FF}, {-0.9f, 0.6f, -1, 0xFF0000FF}};
+    // Same screen place, a little smaller, farther away.
+    const V farTri[3] = {{-1.71f, 1.74f, 1, 0xFFFFFFFF}, {-0.99f, 1.74f, 1, 0xFFFFFFFF}, {-1.35f, 1.02f, 1, 0xFFFFFFFF}};
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cw, sizeof(V));
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ccw, sizeof(V));
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nearTri, sizeof(V));
+    m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, farTri, sizeof(V));
+    m_dev->EndScene();
+    auto p = Grab("transformed");
+    EXPECT_EQ(At(p, 32, 22), 0xFF0000u) << "clockwise front face, +y up";
+    EXPECT_EQ(At(p, 32, 42), 0u) << "counter-clockwise culled";
+    // The near triangle centre projects left of centre, in the upper part.
+    bool sawBlue = false, sawWhite = false;
+    for (UINT y = 0; y < 32; ++y)
+        for (UINT x = 0; x < 32; ++x) {
+            sawBlue |= At(p, x, y) == 0x0000FFu;
+            sawWhite |= At(p, x, y) == 0xFFFFFFu;
+        }
+    EXPECT_TRUE(sawBlue);
+    EXPECT_FALSE(sawWhite) << "LESSEQUAL keeps the nearer triangle";
+}
+
+TEST_F(D3D9Gl, BlendFactorAlphaStageWithTextureFactorPassesThrough) {
+    // The low path: stage 1 BLENDFACTORALPHA of current and texture, factor alpha 1.
+    IDirect3DTexture9* tex = MakeTexture(1, 1, {0xFF00FF00});
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    m_dev->SetTexture(1, tex);
+    m_dev->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
+    m_dev->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
+    m_dev->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_BLENDFACTORALPHA);
+    m_dev->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+    m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFFFFFFFF);
+    DrawRect(0, 0, 32, 32, 0xFFFF0000);
+    m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0x00FFFFFF);  // factor alpha 0: the texture
+    DrawRect(32, 0, 64, 32, 0xFFFF0000);
+    m_dev->EndScene();
+    auto p = Grab("blend_factor_alpha");
+    EXPECT_EQ(At(p, 10, 10), 0xFF0000u);
+    EXPECT_EQ(At(p, 40, 10), 0x00FF00u);
+    m_dev->SetTexture(1, nullptr);
+    tex->Release();
+}
+
+TEST_F(D3D9Gl, IndexedDrawsFromDynamicBuffersWithOffsets) {
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexBuffer(8 * sizeof(TLVertex), D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, kTLFvf,
+                                        D3DPOOL_DEFAULT, &vb, nullptr),
+              D3D_OK);
+    IDirect3DIndexBuffer9* ib = nullptr;
+    ASSERT_EQ(m_dev->CreateIndexBuffer(12, D3DUSAGE_WRITEONLY, D3DFMT_INDEX16, D3DPOOL_DEFAULT, &ib, nullptr), D3D_OK);
+    WORD* idx = nullptr;
+    ib->Lock(0, 12, reinterpret_cast<void**>(&idx), 0);
+    const WORD quad[6] = {0, 1, 2, 2, 1, 3};
+    memcpy(idx, quad, sizeof quad);
+    ib->Unlock();
+    auto fill = [&](DWORD colorA, DWORD colorB) {
+        TLVertex* v = nullptr;
+        ASSERT_EQ(vb->Lock(0, 0, reinterpret_cast<void**>(&v), D3DLOCK_DISCARD), D3D_OK);
+        const float xs[2] = {0, 32};
+        for (int q = 0; q < 2; ++q) {
+            const DWORD c = q ? colorB : colorA;
+            v[q * 4 + 0] = {xs[q], 0, 0.5f, 1, c, 0, 0};
+            v[q * 4 + 1] = {xs[q] + 32, 0, 0.5f, 1, c, 0, 0};
+            v[q * 4 + 2] = {xs[q], 32, 0.5f, 1, c, 0, 0};
+            v[q * 4 + 3] = {xs[q] + 32, 32, 0.5f, 1, c, 0, 0};
+        }
+        vb->Unlock();
+    };
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    m_dev->SetFVF(kTLFvf);
+    m_dev->SetIndices(ib);
+    fill(0xFFFF0000, 0xFF00FF00);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetStreamSource(0, vb, 0, sizeof(TLVertex));
+    EXPECT_EQ(m_dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    m_dev->SetStreamSource(0, vb, 4 * sizeof(TLVertex), sizeof(TLVertex));  // second quad by offset
+    EXPECT_EQ(m_dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
+    m_dev->EndScene();
+    auto first = Grab("dynamic_buffers");
+    EXPECT_EQ(At(first, 10, 10), 0xFF0000u);
+    EXPECT_EQ(At(first, 40, 10), 0x00FF00u);
+    // Refill with discard: the next frame shows the new contents (base vertex this time).
+    fill(0xFF0000FF, 0xFFFFFF00);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetStreamSource(0, vb, 0, sizeof(TLVertex));
+    EXPECT_EQ(m_dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 4, 0, 4, 0, 2), D3D_OK);
+    m_dev->EndScene();
+    auto second = Grab("dynamic_buffers_2");
+    EXPECT_EQ(At(second, 10, 10), 0u);
+    EXPECT_EQ(At(second, 40, 10), 0xFFFF00u);
+    m_dev->SetStreamSource(0, nullptr, 0, 0);
+    m_dev->SetIndices(nullptr);
+    vb->Release();
+    ib->Release();
+}
+
+TEST_F(D3D9Gl, Texture16BitLayouts) {
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(m_dev->CreateTexture(2, 1, 1, 0, D3DFMT_A4R4G4B4, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
+    D3DLOCKED_RECT lr{};
+    tex->LockRect(0, &lr, nullptr, 0);
+    WORD* t = static_cast<WORD*>(lr.pBits);
+    t[0] = 0xFF00;  // opaque red (the font's (a << 12) | 0x0FFF is white with coverage)
+    t[1] = 0x0FFF;  // transparent white
+    tex->UnlockRect(0);
+    IDirect3DTexture9* rgb = nullptr;
+    ASSERT_EQ(m_dev->CreateTexture(1, 1, 1, 0, D3DFMT_R5G6B5, D3DPOOL_MANAGED, &rgb, nullptr), D3D_OK);
+    rgb->LockRect(0, &lr, nullptr, 0);
+    *static_cast<WORD*>(lr.pBits) = 0x07E0;  // green
+    rgb->UnlockRect(0);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000080, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    m_dev->SetTexture(0, tex);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    DrawRect(-0.5f, -0.5f, 1.5f, 0.5f, 0xFFFFFFFF);
+    m_dev->SetTexture(0, rgb);
+    DrawRect(9.5f, 9.5f, 10.5f, 10.5f, 0xFFFFFFFF);
+    m_dev->EndScene();
+    auto p = Grab("texture_16bit");
+    EXPECT_EQ(At(p, 0, 0), 0xFF0000u);
+    EXPECT_EQ(At(p, 1, 0), 0x000080u) << "alpha 0 texel leaves the background";
+    EXPECT_EQ(At(p, 10, 10), 0x00FF00u);
+    m_dev->SetTexture(0, nullptr);
+    tex->Release();
+    rgb->Release();
+}
+
+}  // namespace
