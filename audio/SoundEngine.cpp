@@ -10,15 +10,13 @@
 #include "engine/Loading.h"
 #include "engine/Log.h"
 
-// The music player and the MIDI player live in their own files; the engine
-// only starts, updates and stops them.
-#if __has_include("audio/MusicPlayer.h")
-#include "audio/MusicPlayer.h"
-#define KOLVAR_HAS_MUSIC_PLAYER 1
-#endif
-#if __has_include("audio/MidiManager.h")
 #include "audio/MidiManager.h"
-#define KOLVAR_HAS_MIDI 1
+#include "audio/MusicPlayer.h"
+
+// The graphics engine joins the build with the window layer.
+#if __has_include("engine/GraphicsEngine.h")
+#include "engine/GraphicsEngine.h"
+#define KOLVAR_HAS_GRAPHICS_ENGINE 1
 #endif
 
 namespace {
@@ -27,8 +25,15 @@ const char* const kConfigFile = "config.ini";
 const char* const kVolumeKeys[3] = {"background_volume", "game_volume", "music_volume"};
 const int kSampleMaxPlaybacks = 5;
 
-// The window the device belongs to; the audio layer does not need one.
-HWND EngineWindow() { return nullptr; }
+// The window the device belongs to: the graphics engine's, which is created
+// here when the launcher reaches the sound engine first (it may have no window yet).
+HWND EngineWindow() {
+#ifdef KOLVAR_HAS_GRAPHICS_ENGINE
+    return CGraphicsEngine::GetInstance()->GetWindow();
+#else
+    return nullptr;
+#endif
+}
 
 template <class T>
 void Resolve(HMODULE library, const char* name, T& entry) {
@@ -90,9 +95,7 @@ CSoundEngine::CSoundEngine() : m_recording(false), m_musicPlayer(nullptr), m_lib
     for (auto& v : m_volumes) v = 1.0f;
     for (int i = 0; i < 3; ++i) m_volumes[i] = ReadIniFloat(kConfigFile, "sound", kVolumeKeys[i]);
 
-#ifdef KOLVAR_HAS_MIDI
     MidiInit(window);
-#endif
 
     m_musicPlayer = nullptr;
     m_recording = false;
@@ -101,13 +104,9 @@ CSoundEngine::CSoundEngine() : m_recording(false), m_musicPlayer(nullptr), m_lib
 
 CSoundEngine::~CSoundEngine() {
     for (int i = 0; i < 3; ++i) WriteIniFloat(kConfigFile, "sound", kVolumeKeys[i], m_volumes[i]);
-#ifdef KOLVAR_HAS_MUSIC_PLAYER
     delete m_musicPlayer;
-#endif
     m_musicPlayer = nullptr;
-#ifdef KOLVAR_HAS_MIDI
     MidiShutdown();
-#endif
     if (m_library) {
         BASS_Free();
         FreeLibrary(m_library);
@@ -246,9 +245,7 @@ void CSoundEngine::SetAudioPath(const char* folder) {
 }
 
 void CSoundEngine::Update() {
-#ifdef KOLVAR_HAS_MUSIC_PLAYER
     if (m_musicPlayer) m_musicPlayer->Update();
-#endif
 }
 
 void CSoundEngine::BeginSoundList() {
@@ -274,10 +271,8 @@ void CSoundEngine::UnloadAll() {
                 BASS_StreamFree(record.m_handle);
                 break;
             case CSoundRecord::kMidiSegment:
-#ifdef KOLVAR_HAS_MIDI
                 MidiStop();
                 MidiUnload(MidiSegmentFromHandle(record.m_handle));
-#endif
                 break;
         }
         g_Log.Print("darkgray", "unloading sound file: (%s) complete", record.m_name.c_str());

@@ -56,6 +56,8 @@ CDevice::CDevice(CDirect3D* d3d, CRenderer* renderer, UINT adapter, D3DDEVTYPE t
 }
 
 CDevice::~CDevice() {
+    if (m_recordingBlock) m_recordingBlock->PublicRelease();  // released mid-recording
+    m_recordingBlock = nullptr;
     HoldBindings(*m_state, false);
     memset(m_state.get(), 0, sizeof(DeviceState));
     for (auto& entry : m_fvfDeclarations) entry.second->PublicRelease();

@@ -116,8 +116,11 @@ const char* kVaryingsIn =
     "in vec4 v_texcoord4;\nin vec4 v_texcoord5;\nin vec4 v_texcoord6;\nin vec4 v_texcoord7;\n";
 
 // Shared by both kinds of vertex program: the defaults before the program,
-// and the conversion of D3D clip space to GL after it (half-pixel offset of
-// D3D9 rasterisation, depth 0..w to -w..w), and the point size.
+// and the conversion of D3D clip space to GL after it, and the point size.
+// GL draws upside down into the back buffer, so that row 0 is the top row as
+// in D3D and an edge through pixel centres falls to the same side (D3D's
+// top-left rule); D3D9 pixel centres sit on integers, GL's on halves, hence
+// the half-pixel shift; depth 0..w becomes -w..w.
 const char* kVertexCommon =
     "uniform vec4 u_d3d_clip;\n"   // x, y: half-pixel offset in clip units per w
     "uniform vec3 u_d3d_point;\n"  // size, min, max
@@ -130,6 +133,7 @@ const char* kVertexCommon =
     "}\n"
     "void d3d_finish(bool clipSpace) {\n"
     "  if (clipSpace) {\n"
+    "    gl_Position.y = -gl_Position.y;\n"
     "    gl_Position.xy += u_d3d_clip.xy * gl_Position.w;\n"
     "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n"
     "  }\n"
@@ -267,7 +271,7 @@ std::string VertexShaderText(const FFVertexKey& key) {
         // Screen positions: D3D9 pixel centres sit on integers, GL's on halves.
         s += "  float w = a_position.w == 0.0 ? 1.0 : 1.0 / a_position.w;\n";
         s += "  float nx = (a_position.x + 0.5 - u_viewport.x) * 2.0 / u_viewport.z - 1.0;\n";
-        s += "  float ny = 1.0 - (a_position.y + 0.5 - u_viewport.y) * 2.0 / u_viewport.w;\n";
+        s += "  float ny = (a_position.y + 0.5 - u_viewport.y) * 2.0 / u_viewport.w - 1.0;\n";
         s += "  float span = u_depthRange.y - u_depthRange.x;\n";
         s += "  float nz = span > 0.0 ? 2.0 * (a_position.z - u_depthRange.x) / span - 1.0 : 2.0 * a_position.z - 1.0;\n";
         s += "  gl_Position = vec4(nx * w, ny * w, nz * w, w);\n";

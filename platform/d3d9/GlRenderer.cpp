@@ -1,6 +1,8 @@
 // The GL backend: OpenGL 3.3 core through SDL2. The back buffer is an
 // offscreen framebuffer of the present parameters' size (so full-screen sizes
 // and read-back work whatever the window is); Present scales it into the window.
+// Drawing is upside down in GL terms: row 0 of the framebuffer is the top row,
+// as in D3D, which keeps D3D's rasterisation rules (see FixedFunction.cpp).
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/glcorearb.h>
 #include <SDL.h>
@@ -240,6 +242,11 @@ public:
     bool CompileShader(CShader& shader, std::string* log) override;
     void Forget(CDeviceObject& object) override;
     std::vector<DWORD> ReadBack(UINT* width, UINT* height) override;
+    std::vector<DWORD> LastPresented(UINT* width, UINT* height) override {
+        *width = m_presentedWidth;
+        *height = m_presentedHeight;
+        return m_presented;
+    }
     void Close() override;
     bool IsNull() const override { return false; }
 
@@ -269,6 +276,8 @@ private:
     std::map<std::string, GLuint> m_ffVertex, m_ffPixel;  // generated shaders by key bytes
     std::map<std::pair<uint64_t, uint64_t>, Program> m_programs;
     std::string m_lastLinkError;
+    std::vector<DWORD> m_presented;
+    UINT m_presentedWidth = 0, m_presentedHeight = 0;
 };
 
 bool CGlRenderer::MakeCurrent() {
@@ -324,6 +333,8 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
     glGenSamplers(kSamplers, m_samplers);
     for (int i = 0; i < kSamplers; ++i) glBindSampler(static_cast<GLuint>(i), m_samplers[i]);
     glEnable(GL_PROGRAM_POINT_SIZE);
+    // Upside down, GL's lower left is D3D's top left: where a sprite's u, v start.
+    glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     BackBufferSize(pp, width, height);
@@ -442,7 +453,7 @@ void CGlRenderer::Clear(CDevice& device, DWORD count, const D3DRECT* rects, DWOR
         x2 = std::min<LONG>(x2, static_cast<LONG>(vp.X + vp.Width));
         y2 = std::min<LONG>(y2, static_cast<LONG>(vp.Y + vp.Height));
         if (x2 <= x1 || y2 <= y1) return;
-        glScissor(x1, static_cast<GLint>(m_height) - y2, x2 - x1, y2 - y1);
+        glScissor(x1, y1, x2 - x1, y2 - y1);
         glClear(mask);
     };
     if (count == 0)
@@ -461,8 +472,21 @@ void CGlRenderer::Present() {
     glDisable(GL_SCISSOR_TEST);
     if (w > 0 && h > 0) {
         const bool same = static_cast<UINT>(w) == m_width && static_cast<UINT>(h) == m_height;
-        glBlitFramebuffer(0, 0, static_cast<GLint>(m_width), static_cast<GLint>(m_height), 0, 0, w, h,
+        glBlitFramebuffer(0, 0, static_cast<GLint>(m_width), static_cast<GLint>(m_height), 0, h, w, 0,
                           GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
+    }
+    if (PresentCaptureRequested() && w > 0 && h > 0) {
+        // The default framebuffer is bottom-up: turn it into top-down rows.
+        std::vector<DWORD> bottomUp(static_cast<size_t>(w) * h);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glReadBuffer(GL_BACK);
+        glReadPixels(0, 0, w, h, GL_BGRA, GL_UNSIGNED_BYTE, bottomUp.data());
+        m_presented.resize(bottomUp.size());
+        for (int y = 0; y < h; ++y)
+            memcpy(&m_presented[static_cast<size_t>(y) * w], &bottomUp[static_cast<size_t>(h - 1 - y) * w],
+                   static_cast<size_t>(w) * 4);
+        m_presentedWidth = static_cast<UINT>(w);
+        m_presentedHeight = static_cast<UINT>(h);
     }
     SDL_GL_SwapWindow(m_window);
     glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
@@ -471,14 +495,10 @@ void CGlRenderer::Present() {
 std::vector<DWORD> CGlRenderer::ReadBack(UINT* width, UINT* height) {
     *width = *height = 0;
     if (!MakeCurrent()) return {};
-    std::vector<DWORD> bottomUp(static_cast<size_t>(m_width) * m_height);
+    std::vector<DWORD> out(static_cast<size_t>(m_width) * m_height);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
     glReadPixels(0, 0, static_cast<GLsizei>(m_width), static_cast<GLsizei>(m_height), GL_BGRA, GL_UNSIGNED_BYTE,
-                 bottomUp.data());
-    std::vector<DWORD> out(bottomUp.size());
-    for (UINT y = 0; y < m_height; ++y)
-        memcpy(&out[static_cast<size_t>(y) * m_width], &bottomUp[static_cast<size_t>(m_height - 1 - y) * m_width],
-               m_width * 4);
+                 out.data());  // row 0 is the top row already
     *width = m_width;
     *height = m_height;
     return out;
@@ -736,8 +756,8 @@ void CGlRenderer::BindTextures(const DeviceState& s, uint8_t types[kStages]) {
 void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
     const DWORD* rs = s.renderStates;
     const D3DVIEWPORT9& vp = s.viewport;
-    glViewport(static_cast<GLint>(vp.X), static_cast<GLint>(m_height) - static_cast<GLint>(vp.Y + vp.Height),
-               static_cast<GLsizei>(vp.Width), static_cast<GLsizei>(vp.Height));
+    glViewport(static_cast<GLint>(vp.X), static_cast<GLint>(vp.Y), static_cast<GLsizei>(vp.Width),
+               static_cast<GLsizei>(vp.Height));
     glDepthRange(vp.MinZ, vp.MaxZ);
 
     const bool depth = device.HasDepthBuffer() && rs[D3DRS_ZENABLE] != D3DZB_FALSE;
@@ -749,13 +769,14 @@ void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
     }
     glDepthMask(depth && rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
 
-    // D3D's front faces are clockwise on screen; CULLMODE names the faces dropped.
+    // CULLMODE names the faces dropped: CCW keeps clockwise ones. Drawing
+    // upside down turns screen clockwise into GL counter-clockwise.
     if (rs[D3DRS_CULLMODE] == D3DCULL_NONE) {
         glDisable(GL_CULL_FACE);
     } else {
         glEnable(GL_CULL_FACE);
         glCullFace(GL_BACK);
-        glFrontFace(rs[D3DRS_CULLMODE] == D3DCULL_CCW ? GL_CW : GL_CCW);
+        glFrontFace(rs[D3DRS_CULLMODE] == D3DCULL_CCW ? GL_CCW : GL_CW);
     }
     glPolygonMode(GL_FRONT_AND_BACK, rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
                                      : rs[D3DRS_FILLMODE] == D3DFILL_POINT   ? GL_POINT
@@ -808,7 +829,7 @@ void CGlRenderer::SetUniforms(CDevice& device, const DeviceState& s, Program& p)
         p.psVersion = device.PixelConstantsVersion();
     }
     // D3D9 puts pixel centres where GL puts pixel corners: shift by half a pixel.
-    if (p.clip >= 0) glUniform4f(p.clip, 1.0f / vp.Width, -1.0f / vp.Height, 0.0f, 0.0f);
+    if (p.clip >= 0) glUniform4f(p.clip, 1.0f / vp.Width, 1.0f / vp.Height, 0.0f, 0.0f);
     if (p.point >= 0)
         glUniform3f(p.point, BitsFloat(rs[D3DRS_POINTSIZE]), BitsFloat(rs[D3DRS_POINTSIZE_MIN]),
                     std::min(BitsFloat(rs[D3DRS_POINTSIZE_MAX]), 256.0f));

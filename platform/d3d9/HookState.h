@@ -20,5 +20,6 @@ bool ShaderVersionOverride(DWORD* vs, DWORD* ps);
 // Modes set by a test for a format; false when none are.
 bool AdapterModeOverride(D3DFORMAT format, std::vector<D3DDISPLAYMODE>* modes);
 void* RegisteredSdlWindow(HWND window);
+bool PresentCaptureRequested();
 
 }  // namespace d3d9

@@ -26,6 +26,7 @@ struct Hooks {
     Fault create, reset;
     bool refuseCreate = false;
     bool glRecording = false;
+    bool capturePresents = false;
     std::vector<std::string> log;
     std::map<HWND, void*> windows;
 };
@@ -49,6 +50,8 @@ void AppendCall(const std::string& line) {
 }
 
 bool GlRecordingRequested() { return State().glRecording; }
+
+bool PresentCaptureRequested() { return State().capturePresents; }
 
 bool UseNullBackend() { return d3d9hooks::ActiveBackend() == d3d9hooks::Backend::Null; }
 
@@ -137,6 +140,18 @@ void ResetAll() {
     h.reset = Fault{};
     h.refuseCreate = false;
     h.glRecording = false;
+    h.capturePresents = false;
+}
+
+void CapturePresents(bool on) { State().capturePresents = on; }
+
+std::vector<DWORD> LastPresentedFrame(IDirect3DDevice9* device, UINT* width, UINT* height) {
+    UINT w = 0, h = 0;
+    std::vector<DWORD> pixels;
+    if (auto* d = Internal(device)) pixels = d->Renderer().LastPresented(&w, &h);
+    if (width) *width = w;
+    if (height) *height = h;
+    return pixels;
 }
 
 void SetGlRecording(bool on) { State().glRecording = on; }

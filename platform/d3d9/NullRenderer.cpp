@@ -61,6 +61,10 @@ public:
         *width = *height = 0;
         return {};
     }
+    std::vector<DWORD> LastPresented(UINT* width, UINT* height) override {
+        *width = *height = 0;
+        return {};
+    }
     void Close() override {}
     bool IsNull() const override { return true; }
 };

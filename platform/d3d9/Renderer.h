@@ -42,6 +42,8 @@ public:
     // The object is going away: drop whatever the backend keeps for it.
     virtual void Forget(CDeviceObject& object) = 0;
     virtual std::vector<DWORD> ReadBack(UINT* width, UINT* height) = 0;
+    // The window's picture at the last Present, when a test asked for it.
+    virtual std::vector<DWORD> LastPresented(UINT* width, UINT* height) = 0;
     virtual void Close() = 0;
     virtual bool IsNull() const = 0;
 };

@@ -64,6 +64,11 @@ void RegisterSdlWindow(HWND window, void* sdlWindow);
 // Reads back the GL device's back buffer as top-down rows of 0xAARRGGBB
 // (after drawing, before or after Present). Empty on the null device.
 std::vector<DWORD> ReadBackBuffer(IDirect3DDevice9* device, UINT* width, UINT* height);
+// While on, every Present of a GL device also reads back what it put in the
+// window (top-down 0xAARRGGBB, the window's drawable size), for tests that
+// check the picture the player sees.
+void CapturePresents(bool on);
+std::vector<DWORD> LastPresentedFrame(IDirect3DDevice9* device, UINT* width, UINT* height);
 // Writes top-down 0xAARRGGBB pixels as a PNG. False on failure.
 bool WritePng(const std::string& path, const std::vector<DWORD>& pixels, UINT width, UINT height);
 

@@ -265,6 +265,14 @@ LONG RegCloseKey(HKEY key);
 #define _strnicmp strncasecmp
 #define stricmp strcasecmp
 
+// ---- Wide text (code page 1252 <-> UTF-32 wchar_t) ----
+typedef wchar_t WCHAR;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+#define CP_ACP 0
+// As on Windows: a length of -1 converts through the terminating zero; a size of 0 asks for the length.
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR out, int size);
+
 // ---- Run-time modules (dlopen) ----
 // "name.dll" loads name.so from the current folder, the executable's folder,
 // $KOLVAR_GAME_DIR or the build's game folder, in that order.

@@ -192,6 +192,34 @@ std::string LogTail::Text() const {
     return all.size() > m_Start ? all.substr(m_Start) : std::string();
 }
 
+FrameCounter::FrameCounter(HMODULE library) {
+    PFN_MIXER_ADDSOURCE add = reinterpret_cast<PFN_MIXER_ADDSOURCE>(GetProcAddress(library, MIXER_ADDSOURCE_NAME));
+    m_remove = reinterpret_cast<PFN_MIXER_REMOVESOURCE>(GetProcAddress(library, MIXER_REMOVESOURCE_NAME));
+    if (add) m_id = add(&FrameCounter::Count, this);
+}
+
+FrameCounter::~FrameCounter() {
+    if (m_id && m_remove) m_remove(m_id);
+}
+
+void FrameCounter::Count(float*, int frames, void* user) {
+    static_cast<FrameCounter*>(user)->m_frames += static_cast<uint64_t>(frames);
+}
+
+uint64_t FrameCounter::Frames() const { return m_frames; }
+
+bool FrameCounter::WaitMore(uint64_t frames, int maxMs) const {
+    uint64_t target = m_frames + frames;
+    for (int i = 0; i < maxMs && m_frames < target; ++i) usleep(1000);
+    return m_frames >= target;
+}
+
+size_t FileSize(const std::string& path) {
+    std::error_code ec;
+    auto size = std::filesystem::file_size(path, ec);
+    return ec ? 0 : static_cast<size_t>(size);
+}
+
 Bass::Bass() {
     module = LoadLibraryA("sound.dll");
     if (!module) return;

@@ -6,6 +6,8 @@
 #include <mixer.h>
 #include <win32.h>
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,26 @@ private:
     std::string m_Path;
     size_t m_Start;
 };
+
+// Counts the frames the mixer produces, through a mixer source, so tests wait
+// for output instead of for time.
+class FrameCounter {
+public:
+    explicit FrameCounter(HMODULE library);
+    ~FrameCounter();
+    uint64_t Frames() const;
+    // True once at least frames more than now have been mixed.
+    bool WaitMore(uint64_t frames, int maxMs = 5000) const;
+
+private:
+    static void Count(float* out, int frames, void* user);
+    PFN_MIXER_REMOVESOURCE m_remove = nullptr;
+    DWORD m_id = 0;
+    std::atomic<uint64_t> m_frames{0};
+};
+
+// Size of a file now (0 when missing).
+size_t FileSize(const std::string& path);
 
 // The audio library's entry points, loaded by name from "sound.dll".
 struct Bass {

@@ -2,8 +2,10 @@
 // (captured with SDL's disk driver), playback limits, pause, syncs, modules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <cmath>
 #include <thread>
 
@@ -62,6 +64,10 @@ TEST_F(BassTest, DeviceCallsAndHarmlessHandles) {
     DWORD sample = m_bass.SampleLoad(FALSE, m_dir.file("a.wav").c_str(), 0, 0, 5, 0);
     ASSERT_NE(sample, 0u);
     EXPECT_EQ(m_bass.StreamPlay(sample, FALSE, 0), FALSE);
+    // A volume past the scale (a category volume above 1) plays at full volume.
+    DWORD loud = m_bass.SamplePlayEx(sample, 0, -1, 150, -101, -1);
+    EXPECT_NE(loud, 0u);
+    EXPECT_EQ(m_bass.ChannelStop(loud), TRUE);
     EXPECT_EQ(m_bass.SampleFree(sample), TRUE);
     EXPECT_EQ(m_bass.SampleFree(sample), FALSE);
     EXPECT_EQ(m_bass.SamplePlayEx(sample, 0, -1, 100, -101, -1), 0u);
@@ -144,8 +150,11 @@ TEST_F(BassTest, SixthSimultaneousPlaybackIsRefused) {
     // SampleStop ends every playback.
     EXPECT_EQ(m_bass.SampleStop(s), TRUE);
     for (DWORD ch : channels) EXPECT_EQ(m_bass.ChannelIsActive(ch), 0u);
-    for (int i = 0; i < 5; ++i) EXPECT_NE(m_bass.SamplePlayEx(s, 0, -1, -1, -101, -1), 0u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    {
+        FrameCounter mixed(m_bass.module);
+        for (int i = 0; i < 5; ++i) EXPECT_NE(m_bass.SamplePlayEx(s, 0, -1, -1, -101, -1), 0u);
+        EXPECT_TRUE(mixed.WaitMore(4096));
+    }
     m_bass.Free();
 
     float peak = 0;
@@ -166,16 +175,22 @@ TEST_F(BassTest, PauseHoldsEveryChannelAndStartResumes) {
     DWORD stream = m_bass.StreamCreateFile(FALSE, m_dir.file("dc.wav").c_str(), 0, 0, 0);
     ASSERT_NE(s, 0u);
     ASSERT_NE(stream, 0u);
-    DWORD ch = m_bass.SamplePlayEx(s, 0, -1, 100, -101, -1);
-    ASSERT_NE(ch, 0u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    DWORD ch;
+    {
+        FrameCounter mixed(m_bass.module);
+        ch = m_bass.SamplePlayEx(s, 0, -1, 100, -101, -1);
+        ASSERT_NE(ch, 0u);
+        ASSERT_TRUE(mixed.WaitMore(2048));
+    }
     ASSERT_EQ(m_bass.Pause(), 1);
     EXPECT_EQ(m_bass.ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PAUSED);
     // A stream started while paused waits too.
     EXPECT_EQ(m_bass.StreamPlay(stream, FALSE, 0), TRUE);
     EXPECT_EQ(m_bass.ChannelIsActive(stream), (DWORD)BASS_ACTIVE_PAUSED);
     EXPECT_EQ(m_bass.ChannelStop(stream), TRUE);
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    // The paused device goes on writing silence; wait for a few blocks of it.
+    size_t written = FileSize(m_dir.file("out.raw"));
+    WaitFor([&] { return FileSize(m_dir.file("out.raw")) > written + 4 * 8192; });
     EXPECT_EQ(m_bass.ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PAUSED);
     ASSERT_EQ(m_bass.Start(), 1);
     EXPECT_EQ(m_bass.ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PLAYING);
@@ -242,6 +257,31 @@ TEST_F(BassTest, EndSyncRunsOnTheMixerThreadAtEveryLoop) {
     m_bass.Free();
 }
 
+namespace {
+Bass* g_syncBass = nullptr;
+void FreeingSync(HSYNC, DWORD channel, DWORD, DWORD) {
+    g_syncBass->StreamFree(channel);
+    ++g_syncCount;
+}
+}  // namespace
+
+TEST_F(BassTest, SyncMayFreeItsOwnChannel) {
+    WriteConstantWav(m_dir.file("short.wav"), 0.25f, 441);
+    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    g_syncBass = &m_bass;
+    g_syncCount = 0;
+    for (DWORD flags : {0u, (DWORD)BASS_SAMPLE_LOOP}) {
+        DWORD stream = m_bass.StreamCreateFile(FALSE, m_dir.file("short.wav").c_str(), 0, 0, 0);
+        ASSERT_NE(stream, 0u);
+        ASSERT_EQ(m_bass.StreamPlay(stream, FALSE, flags), TRUE);
+        ASSERT_NE(m_bass.ChannelSetSync(stream, BASS_SYNC_END, 0, &FreeingSync, 0), 0u);
+        WaitFor([&] { return m_bass.ChannelIsActive(stream) == 0; });
+        EXPECT_EQ(m_bass.StreamFree(stream), FALSE) << "freed by its sync";
+    }
+    EXPECT_EQ(g_syncCount.load(), 2);
+    m_bass.Free();
+}
+
 TEST_F(BassTest, ModuleMusicPlaysOnceAndRewinds) {
     WriteTinyModule(m_dir.file("tiny.mod"));
     testutil::WriteFile(m_dir.file("bad.mod"), std::string(3000, 'x'));
@@ -290,12 +330,16 @@ TEST_F(BassTest, CorruptAndMissingFilesGiveHandleZero) {
     m_bass.Free();
 }
 
-TEST_F(BassTest, GeneratedGameSoundsDecode) {
-    // The Vorbis and WAV effects of the game folder load as samples and as streams.
+TEST_F(BassTest, EveryGameSoundExistsAndDecodes) {
     const char* dir = getenv("KOLVAR_GAME_DIR");
     ASSERT_NE(dir, nullptr);
     ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
-    for (const char* name : {"bounce1.ogg", "bounce2.ogg", "bounce3.ogg", "bombwait.wav", "gameover.wav"}) {
+    const char* names[] = {"menu_move.wav",  "menu_click.wav", "menu_change.wav", "animal_block_destroy.wav",
+                           "voice1.wav",     "voice2.wav",     "voice3.wav",      "voice4.wav",
+                           "timer.wav",      "drop.wav",       "next_level.wav",  "boxhit.wav",
+                           "bounce1.ogg",    "bounce2.ogg",    "bounce3.ogg",     "bounce4.wav",
+                           "bombwait.wav",   "bombexplode.wav", "empty.wav",      "gameover.wav"};
+    for (const char* name : names) {
         std::string path = std::string(dir) + "/data/audio/" + name;
         EXPECT_NE(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0), 0u) << name;
         EXPECT_NE(m_bass.StreamCreateFile(FALSE, path.c_str(), 0, 0, 0), 0u) << name;
@@ -304,6 +348,36 @@ TEST_F(BassTest, GeneratedGameSoundsDecode) {
     std::string windows = std::string(dir) + "\\DATA\\Audio\\Bounce1.OGG";
     EXPECT_NE(m_bass.SampleLoad(FALSE, windows.c_str(), 0, 0, 5, 0), 0u);
     m_bass.Free();
+}
+
+TEST(GameSounds, FuseLoopHasNoSeam) {
+    // bombwait.wav plays looped while a fuse burns: the jump from its last
+    // sample to its first must look like any step inside the sound.
+    const char* dir = getenv("KOLVAR_GAME_DIR");
+    ASSERT_NE(dir, nullptr);
+    std::string bytes = testutil::ReadFile(std::string(dir) + "/data/audio/bombwait.wav");
+    ASSERT_GT(bytes.size(), 44u + 2 * 4410u);
+    ASSERT_EQ(bytes.compare(36, 4, "data"), 0);
+    std::vector<float> x((bytes.size() - 44) / 2);
+    for (size_t i = 0; i < x.size(); ++i) {
+        int16_t v;
+        memcpy(&v, bytes.data() + 44 + 2 * i, 2);
+        x[i] = v / 32768.0f;
+    }
+    std::vector<float> steps;
+    for (size_t i = 1; i < x.size(); ++i) steps.push_back(std::fabs(x[i] - x[i - 1]));
+    std::sort(steps.begin(), steps.end());
+    float typical = steps[steps.size() * 95 / 100];
+    EXPECT_LE(std::fabs(x.front() - x.back()), typical);
+    // No fade at either end: the head and the tail are as loud as each other.
+    auto rms = [&](size_t from, size_t n) {
+        double sum = 0;
+        for (size_t i = from; i < from + n; ++i) sum += double(x[i]) * x[i];
+        return std::sqrt(sum / n);
+    };
+    double head = rms(0, 2205), tail = rms(x.size() - 2205, 2205);
+    EXPECT_GT(head, 0.05);
+    EXPECT_NEAR(head / tail, 1.0, 0.35);
 }
 
 namespace {

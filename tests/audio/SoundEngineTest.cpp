@@ -245,12 +245,16 @@ TEST_F(SoundEngineTest, LoopingStreamTakesANewVolumeOnlyAtItsNextLoop) {
         MakeEngine("[sound]\r\nbackground_volume=1.0\r\ngame_volume=1.0\r\nmusic_volume=1.0\r\n");
     DWORD stream = engine->LoadStream("loop.wav");
     ASSERT_NE(stream, 0u);
-    engine->PlayStream(stream, 0, true);
-    std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    engine->m_volumes[0] = 0.5f;
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    EXPECT_NE(engine->BASS_ChannelIsActive(stream), 0u);
-    engine->StopChannel(stream);
+    {
+        FrameCounter mixed(engine->m_library);
+        engine->PlayStream(stream, 0, true);
+        // Somewhere inside the second loop or later; exactly where does not matter.
+        ASSERT_TRUE(mixed.WaitMore(loopFrames + 1500));
+        engine->m_volumes[0] = 0.5f;
+        ASSERT_TRUE(mixed.WaitMore(3 * loopFrames));
+        EXPECT_NE(engine->BASS_ChannelIsActive(stream), 0u);
+        engine->StopChannel(stream);
+    }
     delete engine;
 
     std::vector<float> left = LeftFromFirstSound(capture.Read());

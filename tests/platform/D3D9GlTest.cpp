@@ -507,4 +507,216 @@ TEST_F(D3D9Gl, Texture16BitLayouts) {
     rgb->Release();
 }
 
+
+TEST_F(D3D9Gl, ProgramPointSizeWithTheParticleDeclaration) {
+    // The particles' layout: POSITION f3, PSIZE f1, COLOR (BGRA bytes) at 16.
+    const D3DVERTEXELEMENT9 elements[] = {
+        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+        {0, 12, D3DDECLTYPE_FLOAT1, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_PSIZE, 0},
+        {0, 16, D3DDECLTYPE_D3DCOLOR, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_COLOR, 0},
+        D3DDECL_END()};
+    IDirect3DVertexDeclaration9* decl = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexDeclaration(elements, &decl), D3D_OK);
+    // Registers 0-3 hold a matrix, row by row; the program reads it as the
+    // contract says and takes the size in pixels from register 4.
+    const char* vsText =
+        "void main() {\n"
+        "  mat4 m = mat4(c[0], c[1], c[2], c[3]);\n"
+        "  gl_Position = vec4(a_position.xyz, 1.0) * m;\n"
+        "  v_color0 = a_color0;\n"
+        "  v_psize = a_psize * c[4].x;\n"
+        "}\n";
+    auto blob = D3D9BuildGlslBlob(D3D9_GLSL_VERTEX, vsText);
+    IDirect3DVertexShader9* vs = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexShader(blob.data(), &vs), D3D_OK) << D3D9ShaderCompileLog(m_dev);
+    IDirect3DTexture9* tex = MakeTexture(2, 2, {0xFFFFFFFF, 0x00FFFFFF, 0x00FFFFFF, 0xFFFFFFFF});
+    struct Particle {
+        float x, y, z, size;
+        D3DCOLOR color;
+    };
+    IDirect3DVertexBuffer9* vb = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexBuffer(2 * sizeof(Particle), D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY | D3DUSAGE_POINTS,
+                                        0, D3DPOOL_DEFAULT, &vb, nullptr),
+              D3D_OK);
+    Particle* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 2 * sizeof(Particle), reinterpret_cast<void**>(&p), D3DLOCK_DISCARD), D3D_OK);
+    p[0] = {-0.5f, 0.5f, 0.5f, 8.0f, 0xFFFF8000};  // upper left, orange, 16 px
+    p[1] = {0.5f, -0.5f, 0.5f, 4.0f, 0xFF0080FF};  // lower right, 8 px
+    vb->Unlock();
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    m_dev->SetVertexShaderConstantF(0, &identity._11, 4);
+    const float scale[4] = {2, 0, 0, 0};
+    m_dev->SetVertexShaderConstantF(4, scale, 1);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetVertexDeclaration(decl);
+    m_dev->SetVertexShader(vs);
+    m_dev->SetTexture(0, tex);
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    m_dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+    m_dev->SetRenderState(D3DRS_POINTSPRITEENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_ALPHAREF, 0);
+    m_dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    m_dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    m_dev->SetStreamSource(0, vb, 0, sizeof(Particle));
+    ASSERT_EQ(m_dev->DrawPrimitive(D3DPT_POINTLIST, 0, 2), D3D_OK);
+    m_dev->EndScene();
+    auto px = Grab("program_point_size");
+    // Clip (-0.5, 0.5) is pixel (16, 16); the point is 16 px: 8..23.
+    EXPECT_EQ(At(px, 10, 10), 0xFF8000u) << "top-left quarter of the texture is opaque";
+    EXPECT_EQ(At(px, 20, 10), 0u) << "alpha 0 texels are dropped by the alpha test";
+    EXPECT_EQ(At(px, 20, 20), 0xFF8000u);
+    EXPECT_EQ(At(px, 25, 16), 0u);
+    EXPECT_EQ(At(px, 45, 45), 0x0080FFu);
+    EXPECT_EQ(At(px, 53, 47), 0u) << "8 px wide";
+    m_dev->SetVertexShader(nullptr);
+    m_dev->SetStreamSource(0, nullptr, 0, 0);
+    m_dev->SetTexture(0, nullptr);
+    m_dev->SetVertexDeclaration(nullptr);
+    vs->Release();
+    decl->Release();
+    vb->Release();
+    tex->Release();
+}
+
+TEST_F(D3D9Gl, MipLevelsAreSampledByFootprint) {
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(m_dev->CreateTexture(8, 8, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
+    ASSERT_EQ(tex->GetLevelCount(), 4u);
+    const DWORD colours[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00};
+    for (UINT l = 0; l < 4; ++l) {
+        D3DSURFACE_DESC d{};
+        tex->GetLevelDesc(l, &d);
+        IDirect3DSurface9* surface = nullptr;
+        ASSERT_EQ(tex->GetSurfaceLevel(l, &surface), D3D_OK);
+        D3DLOCKED_RECT lr{};
+        ASSERT_EQ(surface->LockRect(&lr, nullptr, 0), D3D_OK);
+        for (UINT y = 0; y < d.Height; ++y)
+            for (UINT x = 0; x < d.Width; ++x)
+                reinterpret_cast<DWORD*>(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch)[x] = colours[l];
+        surface->UnlockRect();
+        surface->Release();
+    }
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetTexture(0, tex);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
+    DrawRect(0, 0, 8, 8, 0xFFFFFFFF);    // 8 texels on 8 pixels: level 0
+    DrawRect(16, 0, 18, 2, 0xFFFFFFFF);  // 8 texels on 2 pixels: level 2
+    m_dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
+    DrawRect(32, 0, 34, 2, 0xFFFFFFFF);  // no mip filter: level 0 always
+    m_dev->EndScene();
+    auto p = Grab("mip_levels");
+    EXPECT_EQ(At(p, 4, 4), colours[0]);
+    EXPECT_EQ(At(p, 16, 0), colours[2]);
+    EXPECT_EQ(At(p, 32, 0), colours[0]);
+    m_dev->SetTexture(0, nullptr);
+    tex->Release();
+}
+
+TEST_F(D3D9Gl, DeclarationUsagesReachTheirAttributes) {
+    // Declaration 1 of the meshes: position, normal, uv, tangent, binormal.
+    const D3DVERTEXELEMENT9 elements[] = {
+        {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0},
+        {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
+        {0, 24, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
+        {0, 32, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TANGENT, 0},
+        {0, 44, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_BINORMAL, 0},
+        D3DDECL_END()};
+    IDirect3DVertexDeclaration9* decl = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexDeclaration(elements, &decl), D3D_OK);
+    const char* vsText =
+        "void main() {\n"
+        "  gl_Position = vec4(a_position.xy, 0.5, 1.0);\n"
+        "  v_color0 = vec4(a_normal.x, a_tangent.y, a_binormal.z, 1.0);\n"
+        "  v_texcoord0 = a_texcoord0;\n"
+        "}\n";
+    const char* psText = "void main() { oC0 = vec4(v_color0.rgb * v_texcoord0.x, 1.0); }\n";
+    auto vsBlob = D3D9BuildGlslBlob(D3D9_GLSL_VERTEX, vsText);
+    auto psBlob = D3D9BuildGlslBlob(D3D9_GLSL_PIXEL, psText);
+    IDirect3DVertexShader9* vs = nullptr;
+    IDirect3DPixelShader9* ps = nullptr;
+    ASSERT_EQ(m_dev->CreateVertexShader(vsBlob.data(), &vs), D3D_OK) << D3D9ShaderCompileLog(m_dev);
+    ASSERT_EQ(m_dev->CreatePixelShader(psBlob.data(), &ps), D3D_OK) << D3D9ShaderCompileLog(m_dev);
+    struct MeshVertex {
+        float pos[3], normal[3], uv[2], tangent[3], binormal[3];
+    };
+    MeshVertex v[4];
+    const float corners[4][2] = {{-1, 1}, {1, 1}, {-1, -1}, {1, -1}};
+    for (int i = 0; i < 4; ++i)
+        v[i] = MeshVertex{{corners[i][0], corners[i][1], 0}, {1, 0, 0}, {1, 0}, {0, 0.5f, 0}, {0, 0, 1}};
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetVertexDeclaration(decl);
+    m_dev->SetVertexShader(vs);
+    m_dev->SetPixelShader(ps);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(MeshVertex)), D3D_OK);
+    m_dev->EndScene();
+    auto p = Grab("declaration_usages");
+    const DWORD c = At(p, 32, 32);
+    EXPECT_EQ(c >> 16, 0xFFu);
+    EXPECT_NEAR(static_cast<int>((c >> 8) & 0xFF), 128, 1);
+    EXPECT_EQ(c & 0xFF, 0xFFu);
+    m_dev->SetVertexShader(nullptr);
+    m_dev->SetPixelShader(nullptr);
+    vs->Release();
+    ps->Release();
+    decl->Release();
+}
+
+
+TEST(D3D9GlWindow, PresentShowsTheBackBufferUprightInTheWindow) {
+    d3d9hooks::ResetAll();
+    d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display";
+    SDL_Window* window = SDL_CreateWindow("present", 0, 0, 80, 60, SDL_WINDOW_OPENGL);
+    ASSERT_NE(window, nullptr);
+    HWND hwnd = reinterpret_cast<HWND>(window);
+    d3d9hooks::RegisterSdlWindow(hwnd, window);
+    d3d9hooks::CapturePresents(true);
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    D3DPRESENT_PARAMETERS pp{};
+    pp.Windowed = TRUE;  // 0 x 0: the window's client area
+    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    IDirect3DDevice9* dev = nullptr;
+    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev), D3D_OK);
+    EXPECT_EQ(pp.BackBufferWidth, 80u);
+    EXPECT_EQ(pp.BackBufferHeight, 60u);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
+    const D3DRECT top{0, 0, 80, 10};
+    dev->Clear(1, &top, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0);
+    ASSERT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    UINT w = 0, h = 0;
+    auto shown = d3d9hooks::LastPresentedFrame(dev, &w, &h);
+    ASSERT_EQ(w, 80u);
+    ASSERT_EQ(h, 60u);
+    d3d9hooks::WritePng(testutil::ArtifactsDir() + "/d3d9_present.png", shown, w, h);
+    EXPECT_EQ(shown[5 * 80 + 40] & 0xFFFFFF, 0xFF0000u) << "the red band is at the top of the window";
+    EXPECT_EQ(shown[50 * 80 + 40] & 0xFFFFFF, 0x0000FFu);
+
+    // Full-screen sizes scale into whatever the window is.
+    pp.Windowed = FALSE;
+    pp.BackBufferWidth = 160;
+    pp.BackBufferHeight = 120;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    ASSERT_EQ(dev->Reset(&pp), D3D_OK);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF00FF00, 1.0f, 0);
+    const D3DRECT left{0, 0, 80, 120};
+    dev->Clear(1, &left, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+    ASSERT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    shown = d3d9hooks::LastPresentedFrame(dev, &w, &h);
+    ASSERT_EQ(w, 80u);
+    EXPECT_EQ(shown[30 * 80 + 10] & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(shown[30 * 80 + 70] & 0xFFFFFF, 0x00FF00u);
+    EXPECT_EQ(dev->Release(), 0u);
+    d3d->Release();
+    d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
+    SDL_DestroyWindow(window);
+    d3d9hooks::ResetAll();
+}
+
 }  // namespace

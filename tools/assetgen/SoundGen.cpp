@@ -342,10 +342,11 @@ Wave BombWait() {  // a fizzing fuse that loops without a seam
     const size_t cross = kRate / 10;
     Wave raw(n + cross);
     CNoise noise(51), crackle(52);
-    CFilter filter;
+    CFilter filter, soften;
     for (size_t i = 0; i < raw.size(); ++i) {
         double t = static_cast<double>(i) / kRate;
-        float hiss = filter.Band(noise.Next(), 5200 + 900 * std::sin(2 * kPi * 3 * t), 1.2);
+        // Band-passed noise, its top rounded off so the fizz is not shrill.
+        float hiss = soften.Low(filter.Band(noise.Next(), 4200 + 900 * std::sin(2 * kPi * 3 * t), 1.2), 6500, 0.7);
         float pop = crackle.Next();
         raw[i] = hiss * 0.6f + (std::fabs(pop) > 0.9985f ? pop * 0.8f : 0.0f);
     }

@@ -159,8 +159,9 @@ void MixChannel(DWORD handle, float* out, int frames) {
         }
         StopPlaying(handle, ch);
         ch->atEnd = true;
-        FireEndSyncs(handle, ch);
-        if (ch->kind == Kind::SampleChannel) DestroySampleChannel(handle);
+        const bool samplePlayback = ch->kind == Kind::SampleChannel;
+        FireEndSyncs(handle, ch);  // may free the channel
+        if (samplePlayback) DestroySampleChannel(handle);
         return;
     }
 }
@@ -227,30 +228,33 @@ extern "C" {
 BASSDEF int BASS_ErrorGetCode() { return g_error; }
 
 BASSDEF BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const GUID*) {
-    std::lock_guard<std::recursive_mutex> lock(g_lock);
-    if (g_initialised) return Fail(BASS_ERROR_ALREADY);
-    if (device != -1 && device != 1) return Fail(BASS_ERROR_DRIVER);
-    if (freq != 0 && freq != static_cast<DWORD>(kRate)) return Fail(BASS_ERROR_ILLPARAM);
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Fail(BASS_ERROR_DRIVER);
-    SDL_AudioSpec want;
-    SDL_zero(want);
-    want.freq = kRate;
-    want.format = AUDIO_F32SYS;
-    want.channels = 2;
-    want.samples = 1024;
-    want.callback = &MixCallback;
-    SDL_AudioSpec have;
-    // SDL converts to whatever the device takes, so the mixer always sees this format.
-    SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (id == 0) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return Fail(BASS_ERROR_DRIVER);
+    SDL_AudioDeviceID id;
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_lock);
+        if (g_initialised) return Fail(BASS_ERROR_ALREADY);
+        if (device != -1 && device != 1) return Fail(BASS_ERROR_DRIVER);
+        if (freq != 0 && freq != static_cast<DWORD>(kRate)) return Fail(BASS_ERROR_ILLPARAM);
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Fail(BASS_ERROR_DRIVER);
+        SDL_AudioSpec want;
+        SDL_zero(want);
+        want.freq = kRate;
+        want.format = AUDIO_F32SYS;
+        want.channels = 2;
+        want.samples = 1024;
+        want.callback = &MixCallback;
+        SDL_AudioSpec have;
+        // SDL converts to whatever the device takes, so the mixer always sees this format.
+        id = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+        if (id == 0) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+            return Fail(BASS_ERROR_DRIVER);
+        }
+        g_device = id;
+        g_initialised = true;
+        g_paused = false;
+        g_masterVolume = kMaxVolume;
     }
-    g_device = id;
-    g_initialised = true;
-    g_paused = false;
-    g_masterVolume = kMaxVolume;
-    // Nothing is mixed yet, so the device may start under the lock.
+    // Outside the lock, as every pause and resume of the device.
     SDL_PauseAudioDevice(id, 0);
     return Ok();
 }
@@ -369,16 +373,13 @@ BASSDEF HCHANNEL BASS_SamplePlayEx(HSAMPLE handle, DWORD start, int, int volume,
         Fail(BASS_ERROR_NOCHAN);
         return 0;
     }
-    if ((volume != -1 && (volume < 0 || volume > kMaxVolume)) || (pan != -101 && (pan < -100 || pan > 100))) {
-        Fail(BASS_ERROR_ILLPARAM);
-        return 0;
-    }
     std::unique_ptr<CChannel> ch(new CChannel(Kind::SampleChannel));
     // start is a byte offset into the decoded data (two floats per frame).
     ch->source.reset(new CSampleSource(sample->data, start / (2 * sizeof(float))));
     ch->sample = handle;
-    ch->volume = volume == -1 ? kMaxVolume : volume;
-    ch->pan = pan == -101 ? 0 : pan;
+    // Out-of-range values are clipped, as for a playing channel.
+    ch->volume = volume == -1 ? kMaxVolume : ClampVolume(volume);
+    ch->pan = pan == -101 ? 0 : std::clamp(pan, -100, 100);
     ch->loop = loop == 1;
     CChannel* raw = ch.get();
     DWORD channel = AddObject(std::move(ch));

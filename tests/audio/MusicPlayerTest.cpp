@@ -1,0 +1,355 @@
+// The music player on the real sound engine (SDL's dummy or disk driver): the
+// playlist file, song kinds, stepping and wrapping, the position written back,
+// the end of a song, the grace period of MIDI songs, pause and resume, bad input.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "AudioTestUtil.h"
+#include "audio/MidiManager.h"
+#include "audio/MusicPlayer.h"
+#include "audio/SoundEngine.h"
+#include "engine/Ini.h"
+#include "support/TestUtil.h"
+
+using namespace audiotest;
+
+namespace {
+
+float g_testTime = 0.0f;
+float TestTime() { return g_testTime; }
+
+void WaitFor(const std::function<bool()>& done, int maxMs = 3000) {
+    for (int i = 0; i < maxMs / 5 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+// A format-0 MIDI file, 96 ticks per quarter: one note on every beat.
+std::string Beats(int count) {
+    std::string track;
+    for (int i = 0; i < count; ++i) {
+        track += std::string("\x00\x90", 2) + char(60 + i % 12) + char(100);
+        track += std::string("\x60\x80", 2) + char(60 + i % 12) + char(0);
+    }
+    track += std::string("\x00\xFF\x2F\x00", 4);
+    std::string out("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk", 18);
+    uint32_t n = static_cast<uint32_t>(track.size());
+    out += {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
+    return out + track;
+}
+
+std::vector<float> Tone(double seconds) {
+    std::vector<float> wave(static_cast<size_t>(seconds * 44100));
+    for (size_t i = 0; i < wave.size(); ++i) wave[i] = 0.3f * static_cast<float>(std::sin(i * 0.0627));
+    return wave;
+}
+
+double Rms(const std::vector<float>& pcm, size_t from, size_t to) {
+    double sum = 0;
+    to = std::min(to, pcm.size());
+    for (size_t i = from; i < to; ++i) sum += double(pcm[i]) * pcm[i];
+    return to > from ? std::sqrt(sum / (to - from)) : 0.0;
+}
+
+class MusicPlayerTest : public ::testing::Test {
+protected:
+    MusicPlayerTest() : m_cwd(m_dir.path()) {
+        // Far past any grace period a previous test started.
+        g_testTime += 1000.0f;
+        m_savedTime = CMusicPlayer::ms_engineTime;
+        CMusicPlayer::ms_engineTime = TestTime;
+        testutil::WriteFile(m_dir.file("a.mid"), Beats(64));
+        WriteTinyModule(m_dir.file("b.mod"));
+        WriteWav(m_dir.file("c.wav"), Tone(6.0), 1);
+    }
+    ~MusicPlayerTest() override {
+        delete CSoundEngine::GetInstancePtr();
+        CMusicPlayer::ms_engineTime = m_savedTime;
+    }
+
+    CSoundEngine* Engine() {
+        if (!CSoundEngine::GetInstancePtr())
+            testutil::WriteFile(m_dir.file("config.ini"),
+                                "[sound]\r\nbackground_volume=1.0\r\ngame_volume=1.0\r\nmusic_volume=1.0\r\n");
+        return CSoundEngine::GetInstance();
+    }
+    // A player on playlist.ini made from the given text, handed to the engine, its list loaded.
+    CMusicPlayer* Player(const std::string& playlist) {
+        CSoundEngine* engine = Engine();
+        testutil::WriteFile(m_dir.file("playlist.ini"), playlist);
+        delete engine->m_musicPlayer;
+        engine->m_musicPlayer = new CMusicPlayer("playlist.ini");
+        engine->m_musicPlayer->LoadPlaylist();
+        return engine->m_musicPlayer;
+    }
+    void DeletePlayer() {
+        delete Engine()->m_musicPlayer;
+        Engine()->m_musicPlayer = nullptr;
+    }
+    bool Active(const CSoundRecord& song) { return Engine()->BASS_ChannelIsActive(song.m_handle) != 0; }
+    int WrittenCurrent() { return ReadIniInt("playlist.ini", "playlist", "current"); }
+
+    testutil::TempDir m_dir;
+    testutil::ScopedCwd m_cwd;
+    float (*m_savedTime)();
+};
+
+}  // namespace
+
+TEST_F(MusicPlayerTest, LoadsEachKindByItsExtensionAndLogsTheOutcome) {
+    LogTail log;
+    CMusicPlayer* player = Player(
+        "[playlist]\r\nnum=7\r\ncurrent=2\r\nsong1=a.mid\r\nsong2=b.MOD\r\nsong3=c.WAV\r\nsong4=notes.txt\r\n"
+        "song5=noextension\r\nsong6=missing.ogg\r\nsong7=broken.mid\r\n");
+    ASSERT_EQ(3u, player->m_songs.size());
+    EXPECT_EQ(CSoundRecord::kMidiSegment, player->m_songs[0].m_kind);
+    EXPECT_EQ(CSoundRecord::kModMusic, player->m_songs[1].m_kind);
+    EXPECT_EQ(CSoundRecord::kStream, player->m_songs[2].m_kind);
+    EXPECT_EQ("b.MOD", player->m_songs[1].m_name);
+    EXPECT_NE(nullptr, MidiSegmentFromHandle(player->m_songs[0].m_handle));
+    EXPECT_EQ(1, player->m_current);
+    EXPECT_FALSE(player->m_paused);
+
+    std::string text = log.Text();
+    for (const char* line : {"Loading playlist:", "Loading midi music: (a.mid) complete.",
+                             "Loading mod music: (b.MOD) complete.", "Loading stream music: (c.WAV) complete.",
+                             "Loading stream music: (missing.ogg) failed.", "Loading midi music: (broken.mid) failed.",
+                             "complete:"})
+        EXPECT_NE(std::string::npos, text.find(line)) << line;
+    EXPECT_EQ(std::string::npos, text.find("notes.txt"));
+    EXPECT_EQ(std::string::npos, text.find("noextension"));
+    EXPECT_LT(text.find("Loading playlist:"), text.find("Loading midi music"));
+}
+
+TEST_F(MusicPlayerTest, NextAndPreviousWrapAndThePositionIsWrittenBackFromOne) {
+    CMusicPlayer* player = Player("[playlist]\r\nnum=3\r\ncurrent=3\r\nsong1=a.mid\r\nsong2=b.mod\r\nsong3=c.wav\r\n");
+    ASSERT_EQ(3u, player->m_songs.size());
+    ASSERT_EQ(2, player->m_current);
+    player->Play();
+    EXPECT_TRUE(Active(player->m_songs[2]));
+    player->NextSong();  // last -> first
+    EXPECT_EQ(0, player->m_current);
+    EXPECT_FALSE(Active(player->m_songs[2]));
+    player->PreviousSong();  // first -> last
+    EXPECT_EQ(2, player->m_current);
+    EXPECT_TRUE(Active(player->m_songs[2]));
+    player->PreviousSong();
+    EXPECT_EQ(1, player->m_current);
+    EXPECT_FALSE(Active(player->m_songs[2]));
+    DeletePlayer();
+    EXPECT_EQ(2, WrittenCurrent());
+}
+
+TEST_F(MusicPlayerTest, WithoutCurrentNothingPlaysUntilAStep) {
+    CMusicPlayer* player = Player("[playlist]\r\nnum=2\r\nsong1=c.wav\r\nsong2=b.mod\r\n");
+    ASSERT_EQ(-1, player->m_current);
+    player->Play();
+    player->Update();
+    EXPECT_FALSE(Active(player->m_songs[0]));
+    EXPECT_EQ(-1, player->m_current);
+    player->NextSong();
+    EXPECT_EQ(0, player->m_current);
+    EXPECT_TRUE(Active(player->m_songs[0]));
+    player = Player("[playlist]\r\nnum=2\r\nsong1=c.wav\r\nsong2=b.mod\r\n");
+    player->PreviousSong();
+    EXPECT_EQ(1, player->m_current);
+}
+
+TEST_F(MusicPlayerTest, EmptyMissingAndAllFailingPlaylistsDoNothing) {
+    for (const char* text : {"", "[playlist]\r\nnum=3\r\ncurrent=1\r\nsong1=x.ogg\r\nsong2=y.mid\r\nsong3=z.xm\r\n",
+                             "[playlist]\r\nnum=-5\r\n"}) {
+        CMusicPlayer* player = Player(text);
+        EXPECT_TRUE(player->m_songs.empty());
+        for (int i = 0; i < 100; ++i) player->Update();
+        player->SetVolume(0.5f);
+        player->Pause();
+        player->Resume();
+        player->PreviousSong();
+        EXPECT_EQ(-1, player->m_current);
+        DeletePlayer();
+        EXPECT_EQ(0, WrittenCurrent());
+        player = Player(text);
+        player->NextSong();
+        EXPECT_EQ(0, player->m_current);
+        DeletePlayer();
+        EXPECT_EQ(1, WrittenCurrent());
+    }
+    testutil::WriteFile(m_dir.file("playlist.ini"), "");
+    std::filesystem::remove(m_dir.file("playlist.ini"));
+    CMusicPlayer missing("playlist.ini");
+    missing.LoadPlaylist();
+    EXPECT_TRUE(missing.m_songs.empty());
+    EXPECT_EQ(-1, missing.m_current);
+}
+
+TEST_F(MusicPlayerTest, LongPathsAreSkippedAndFullPathsLoadFromTheirFolder) {
+    std::filesystem::create_directories(m_dir.file("sub"));
+    testutil::WriteFile(m_dir.file("sub/d.mid"), Beats(4));
+    WriteWav(m_dir.file("sub/e.wav"), Tone(0.5), 1);
+    std::string windowsDir = "C:" + m_dir.path() + "/sub";
+    for (char& c : windowsDir)
+        if (c == '/') c = '\\';
+    std::string longName = std::string(300, 'n') + ".ogg";
+    LogTail log;
+    CMusicPlayer* player = Player("[playlist]\r\nnum=3\r\nsong1=" + longName + "\r\nsong2=" + windowsDir +
+                                  "\\d.mid\r\nsong3=" + m_dir.path() + "/sub/e.wav\r\n");
+    ASSERT_EQ(2u, player->m_songs.size());
+    EXPECT_EQ("d.mid", player->m_songs[0].m_name);
+    EXPECT_EQ("e.wav", player->m_songs[1].m_name);
+    // The INI reader stops at 254 characters: the cut name has no extension left.
+    EXPECT_EQ(std::string::npos, log.Text().find(longName.substr(0, 200)));
+    // Handed over whole, the name is refused rather than cut.
+    player->LoadSong(longName);
+    player->LoadSong(std::string(300, 'm') + ".mid");
+    EXPECT_EQ(2u, player->m_songs.size());
+    EXPECT_NE(std::string::npos, log.Text().find("Loading stream music: (" + longName + ") failed."));
+    EXPECT_NE(std::string::npos, log.Text().find("Loading midi music: (" + std::string(300, 'm') + ".mid) failed."));
+    EXPECT_NE(std::string::npos, log.Text().find("Loading midi music: (d.mid) complete."));
+    char cwd[MAX_PATH];
+    GetCurrentDirectoryA(sizeof cwd, cwd);
+    EXPECT_EQ(std::filesystem::canonical(m_dir.path()), std::filesystem::canonical(cwd));
+}
+
+TEST_F(MusicPlayerTest, ASongThatEndsMovesThePlayerToTheNext) {
+    WriteWav(m_dir.file("short.wav"), Tone(0.1), 1);
+    CMusicPlayer* player = Player("[playlist]\r\nnum=3\r\ncurrent=1\r\nsong1=short.wav\r\nsong2=b.mod\r\nsong3=c.wav\r\n");
+    ASSERT_EQ(3u, player->m_songs.size());
+    player->Play();
+    player->Update();
+    EXPECT_EQ(0, player->m_current);  // still playing
+    WaitFor([&] { return !Active(player->m_songs[0]); });
+    player->Update();
+    EXPECT_EQ(1, player->m_current);
+    EXPECT_TRUE(Active(player->m_songs[1]));
+    WaitFor([&] { return !Active(player->m_songs[1]); });  // the tiny module ends after a few rows
+    player->Update();
+    EXPECT_EQ(2, player->m_current);
+    EXPECT_TRUE(Active(player->m_songs[2]));
+}
+
+TEST_F(MusicPlayerTest, AMidiSongIsNotAskedForItsEndDuringItsFirstFiveSeconds) {
+    CMusicPlayer* player = Player("[playlist]\r\nnum=2\r\ncurrent=1\r\nsong1=a.mid\r\nsong2=c.wav\r\n");
+    ASSERT_EQ(2u, player->m_songs.size());
+    const float start = g_testTime;
+    player->Play();
+    MidiStop();  // as if the song had ended at once
+    g_testTime = start + 4.9f;
+    player->Update();
+    EXPECT_EQ(0, player->m_current);
+    g_testTime = start + 5.0f;
+    player->Update();
+    EXPECT_EQ(1, player->m_current);
+
+    // The same after a resume.
+    player->PreviousSong();
+    g_testTime += 10.0f;
+    player->Pause();
+    player->Resume();
+    MidiStop();
+    const float resumed = g_testTime;
+    g_testTime = resumed + 4.99f;
+    player->Update();
+    EXPECT_EQ(0, player->m_current);
+    g_testTime = resumed + 5.01f;
+    player->Update();
+    EXPECT_EQ(1, player->m_current);
+}
+
+TEST_F(MusicPlayerTest, PauseStopsAMidiSongAndResumePlaysItAgain) {
+    CMusicPlayer* player = Player("[playlist]\r\nnum=1\r\ncurrent=1\r\nsong1=a.mid\r\n");
+    ASSERT_EQ(1u, player->m_songs.size());
+    CMidiSegment* segment = MidiSegmentFromHandle(player->m_songs[0].m_handle);
+    player->Resume();  // not paused: nothing
+    EXPECT_FALSE(MidiIsPlaying(segment));
+    player->Play();
+    WaitFor([&] { return MidiIsPlaying(segment); });
+    ASSERT_TRUE(MidiIsPlaying(segment));
+    player->Pause();
+    EXPECT_TRUE(player->m_paused);
+    EXPECT_FALSE(MidiIsPlaying(segment));
+    player->Resume();
+    EXPECT_FALSE(player->m_paused);
+    WaitFor([&] { return MidiIsPlaying(segment); });
+    EXPECT_TRUE(MidiIsPlaying(segment));
+}
+
+TEST_F(MusicPlayerTest, ThemeSongsAreRecordedAndUnloadedWithTheTheme) {
+    CSoundEngine* engine = Engine();
+    engine->BeginSoundList();
+    CMusicPlayer* player = Player("[playlist]\r\nnum=2\r\nsong1=a.mid\r\nsong2=c.wav\r\n");
+    engine->EndSoundList();
+    ASSERT_EQ(2u, player->m_songs.size());
+    ASSERT_EQ(2u, engine->m_records.size());
+    EXPECT_EQ(CSoundRecord::kMidiSegment, engine->m_records[0].m_kind);
+    EXPECT_EQ(player->m_songs[0].m_handle, engine->m_records[0].m_handle);
+    EXPECT_EQ("a.mid", engine->m_records[0].m_name);
+    DWORD midi = player->m_songs[0].m_handle;
+    DeletePlayer();
+    engine->UnloadAll();
+    EXPECT_EQ(nullptr, MidiSegmentFromHandle(midi));
+}
+
+TEST_F(MusicPlayerTest, ThePreviewPlayerHasNoFileToWrite) {
+    std::filesystem::remove(m_dir.file("playlist.ini"));
+    CSoundEngine* engine = Engine();
+    engine->m_musicPlayer = new CMusicPlayer();
+    EXPECT_EQ(0, engine->m_musicPlayer->m_current);
+    engine->m_musicPlayer->LoadSong(m_dir.path() + "/c.wav");
+    engine->m_musicPlayer->Play();
+    EXPECT_TRUE(Active(engine->m_musicPlayer->m_songs[0]));
+    engine->m_musicPlayer->SetVolume(0.2f);
+    DeletePlayer();
+    EXPECT_FALSE(testutil::FileExists(m_dir.file("playlist.ini")));
+}
+
+TEST_F(MusicPlayerTest, TheDefaultSongsAreAudibleOnTheDiskDriver) {
+    const char* game = getenv("KOLVAR_GAME_DIR");
+    if (!game) GTEST_SKIP() << "KOLVAR_GAME_DIR is not set";
+    for (const char* song : {"morning.mid", "circuit.mod", "evening.ogg"})
+        std::filesystem::copy_file(std::string(game) + "/data/music/" + song, m_dir.file(song));
+    std::string capture = m_dir.file("capture.raw");
+    std::vector<std::pair<uintmax_t, uintmax_t>> windows;  // byte ranges of the capture
+    {
+        DiskCapture disk(capture);
+        CMusicPlayer* player =
+            Player("[playlist]\r\nnum=3\r\ncurrent=1\r\nsong1=morning.mid\r\nsong2=circuit.mod\r\nsong3=evening.ogg\r\n");
+        ASSERT_EQ(3u, player->m_songs.size());
+        auto size = [&] { return testutil::FileExists(capture) ? std::filesystem::file_size(capture) : 0; };
+        auto window = [&](int ms) {
+            uintmax_t from = size();
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            windows.push_back({from, size()});
+        };
+        player->Play();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the first beat
+        window(500);  // MIDI
+        player->Pause();
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));  // release tails
+        window(300);  // paused
+        player->Resume();
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        window(500);  // MIDI again
+        player->NextSong();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        window(500);  // module
+        player->NextSong();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        window(500);  // stream
+        DeletePlayer();
+        delete CSoundEngine::GetInstancePtr();
+    }
+    std::vector<float> pcm = DiskCapture(capture).Read();
+    const char* names[] = {"midi", "paused", "midi resumed", "module", "stream"};
+    for (size_t i = 0; i < windows.size(); ++i) {
+        size_t from = windows[i].first / sizeof(float), to = windows[i].second / sizeof(float);
+        ASSERT_GT(to, from + 4410) << names[i];
+        double rms = Rms(pcm, from, to);
+        if (i == 1)
+            EXPECT_LT(rms, 1e-4) << names[i];
+        else
+            EXPECT_GT(rms, 0.01) << names[i];
+    }
+}

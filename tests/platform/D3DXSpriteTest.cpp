@@ -1,0 +1,167 @@
+// The D3DX sprite: placement to the pixel, scaling and rotation, colour,
+// state save and restore, and its part in a device reset.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "d3d9hooks.h"
+#include "d3dx9core.h"
+#include "support/TestUtil.h"
+
+namespace {
+
+IDirect3DDevice9* MakeDevice(IDirect3D9* d3d, UINT w, UINT h) {
+    D3DPRESENT_PARAMETERS pp{};
+    pp.Windowed = TRUE;
+    pp.BackBufferWidth = w;
+    pp.BackBufferHeight = h;
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = D3DFMT_D16;
+    IDirect3DDevice9* dev = nullptr;
+    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev), D3D_OK);
+    return dev;
+}
+
+IDirect3DTexture9* SolidTexture(IDirect3DDevice9* dev, UINT w, UINT h, DWORD argb) {
+    IDirect3DTexture9* tex = nullptr;
+    EXPECT_EQ(dev->CreateTexture(w, h, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
+    D3DLOCKED_RECT lr{};
+    tex->LockRect(0, &lr, nullptr, 0);
+    for (UINT y = 0; y < h; ++y)
+        for (UINT x = 0; x < w; ++x) reinterpret_cast<DWORD*>(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch)[x] = argb;
+    tex->UnlockRect(0);
+    return tex;
+}
+
+TEST(D3DXSpriteNull, ResetNeedsTheSpriteToLetGo) {
+    d3d9hooks::ResetAll();
+    d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    IDirect3DDevice9* dev = MakeDevice(d3d, 320, 240);
+    ID3DXSprite* sprite = nullptr;
+    ASSERT_EQ(D3DXCreateSprite(dev, &sprite), D3D_OK);
+    D3DPRESENT_PARAMETERS pp{};
+    pp.Windowed = TRUE;
+    EXPECT_EQ(dev->Reset(&pp), D3DERR_INVALIDCALL);
+    sprite->OnLostDevice();
+    EXPECT_EQ(sprite->Begin(), D3DERR_INVALIDCALL) << "nothing is drawn while the device is lost";
+    EXPECT_EQ(dev->Reset(&pp), D3D_OK);
+    EXPECT_EQ(sprite->OnResetDevice(), D3D_OK);
+
+    // Begin saves, End restores the game's states, whatever the sprite set between.
+    dev->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    ASSERT_EQ(sprite->Begin(), D3D_OK);
+    DWORD v = 0;
+    dev->GetRenderState(D3DRS_ZENABLE, &v);
+    EXPECT_EQ(v, D3DZB_FALSE);
+    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);  // what DrawSprite2D does
+    IDirect3DTexture9* tex = SolidTexture(dev, 8, 8, 0xFFFFFFFF);
+    dev->BeginScene();
+    d3d9hooks::ClearCallLog();
+    const D3DXVECTOR2 scale(0.78125f, 0.78125f), pos(400, 300);
+    EXPECT_EQ(sprite->Draw(tex, nullptr, &scale, nullptr, 0.0f, &pos, 0xFF808080), D3D_OK);
+    EXPECT_EQ(d3d9hooks::CallLog().front(), "ID3DXSprite.Draw(tex, NULL, {0.78125,0.78125}, NULL, 0, {400,300}, 0xff808080)");
+    dev->EndScene();
+    EXPECT_EQ(sprite->End(), D3D_OK);
+    EXPECT_EQ(sprite->End(), D3DERR_INVALIDCALL);
+    dev->GetRenderState(D3DRS_ZENABLE, &v);
+    EXPECT_EQ(v, D3DZB_TRUE);
+    dev->GetRenderState(D3DRS_DESTBLEND, &v);
+    EXPECT_EQ(v, D3DBLEND_ZERO);
+    tex->Release();
+    EXPECT_EQ(sprite->Release(), 0u);
+    EXPECT_EQ(dev->Release(), 0u);
+    d3d->Release();
+    d3d9hooks::ResetAll();
+}
+
+class D3DXSpriteGl : public ::testing::Test {
+protected:
+    void SetUp() override {
+        d3d9hooks::ResetAll();
+        d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display";
+        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        m_dev = MakeDevice(m_d3d, 128, 96);
+        ASSERT_NE(m_dev, nullptr);
+        ASSERT_EQ(D3DXCreateSprite(m_dev, &m_sprite), D3D_OK);
+    }
+    void TearDown() override {
+        if (m_sprite) m_sprite->Release();
+        if (m_dev) {
+            EXPECT_EQ(m_dev->Release(), 0u);
+        }
+        if (m_d3d) m_d3d->Release();
+        d3d9hooks::ResetAll();
+    }
+    std::vector<DWORD> Grab(const char* name) {
+        UINT w, h;
+        auto p = d3d9hooks::ReadBackBuffer(m_dev, &w, &h);
+        d3d9hooks::WritePng(testutil::ArtifactsDir() + "/d3dx_sprite_" + name + ".png", p, w, h);
+        return p;
+    }
+    static DWORD At(const std::vector<DWORD>& p, int x, int y) { return p[y * 128 + x] & 0xFFFFFF; }
+    IDirect3D9* m_d3d = nullptr;
+    IDirect3DDevice9* m_dev = nullptr;
+    ID3DXSprite* m_sprite = nullptr;
+};
+
+TEST_F(D3DXSpriteGl, PlacesTexelsOnPixels) {
+    // A 4x2 sheet: left half red, right half green; draw the right half only.
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(m_dev->CreateTexture(4, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
+    D3DLOCKED_RECT lr{};
+    tex->LockRect(0, &lr, nullptr, 0);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            reinterpret_cast<DWORD*>(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch)[x] =
+                x < 2 ? 0xFFFF0000 : 0xFF00FF00;
+    tex->UnlockRect(0);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    ASSERT_EQ(m_sprite->Begin(), D3D_OK);
+    const RECT right{2, 0, 4, 2};
+    const D3DXVECTOR2 at(10, 20);
+    ASSERT_EQ(m_sprite->Draw(tex, &right, nullptr, nullptr, 0.0f, &at, 0xFFFFFFFF), D3D_OK);
+    const D3DXVECTOR2 scale(4, 4), at2(40, 20);
+    ASSERT_EQ(m_sprite->Draw(tex, nullptr, &scale, nullptr, 0.0f, &at2, 0xFF808080), D3D_OK);
+    m_sprite->End();
+    m_dev->EndScene();
+    auto p = Grab("placement");
+    EXPECT_EQ(At(p, 10, 20), 0x00FF00u);
+    EXPECT_EQ(At(p, 11, 21), 0x00FF00u);
+    EXPECT_EQ(At(p, 9, 20), 0u);
+    EXPECT_EQ(At(p, 12, 20), 0u);
+    EXPECT_EQ(At(p, 10, 22), 0u);
+    // Scaled 4x: 16 x 8 pixels, colour modulated to half.
+    EXPECT_EQ(At(p, 41, 21), 0x800000u);
+    EXPECT_EQ(At(p, 54, 26), 0x008000u);
+    EXPECT_EQ(At(p, 56, 21), 0u);
+    EXPECT_EQ(At(p, 41, 28), 0u);
+    tex->Release();
+}
+
+TEST_F(D3DXSpriteGl, RotatesAboutTheCentreAndBlends) {
+    IDirect3DTexture9* tex = SolidTexture(m_dev, 16, 4, 0x80FFFFFF);
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    m_dev->BeginScene();
+    ASSERT_EQ(m_sprite->Begin(), D3D_OK);
+    // A 16x4 bar turned a quarter turn about its middle (8, 2), placed at (50, 50):
+    // it becomes a 4x16 bar centred on (58, 52).
+    const D3DXVECTOR2 centre(8, 2), at(50, 50);
+    ASSERT_EQ(m_sprite->Draw(tex, nullptr, nullptr, &centre, D3DX_PI / 2, &at, 0xFFFFFFFF), D3D_OK);
+    m_sprite->End();
+    m_dev->EndScene();
+    auto p = Grab("rotation");
+    const DWORD half = At(p, 58, 45);
+    EXPECT_NEAR(static_cast<int>(half & 0xFF), 128, 2) << "half-transparent white over black";
+    EXPECT_NE(At(p, 58, 58), 0u);
+    EXPECT_EQ(At(p, 50, 52), 0u) << "no longer horizontal";
+    EXPECT_EQ(At(p, 58, 40), 0u);
+    tex->Release();
+}
+
+}  // namespace
