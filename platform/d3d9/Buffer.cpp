@@ -59,7 +59,7 @@ HRESULT CVertexBuffer::GetDevice(IDirect3DDevice9** device) {
 
 HRESULT CVertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
     HRESULT hr = DoLock(offset, size, data, flags);
-    if (m_device)
+    if (m_device && m_device->Recording())
         m_device->Record(m_name + ".Lock(" + std::to_string(offset) + ", " + std::to_string(size) + ", " +
                          LockFlagsText(flags) + ")" + m_device->ResultText(hr));
     return hr;
@@ -67,7 +67,7 @@ HRESULT CVertexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
 
 HRESULT CVertexBuffer::Unlock() {
     HRESULT hr = DoUnlock();
-    if (m_device) m_device->Record(m_name + ".Unlock()" + m_device->ResultText(hr));
+    if (m_device && m_device->Recording()) m_device->Record(m_name + ".Unlock()" + m_device->ResultText(hr));
     return hr;
 }
 
@@ -91,7 +91,7 @@ HRESULT CIndexBuffer::GetDevice(IDirect3DDevice9** device) {
 
 HRESULT CIndexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
     HRESULT hr = DoLock(offset, size, data, flags);
-    if (m_device)
+    if (m_device && m_device->Recording())
         m_device->Record(m_name + ".Lock(" + std::to_string(offset) + ", " + std::to_string(size) + ", " +
                          LockFlagsText(flags) + ")" + m_device->ResultText(hr));
     return hr;
@@ -99,7 +99,7 @@ HRESULT CIndexBuffer::Lock(UINT offset, UINT size, void** data, DWORD flags) {
 
 HRESULT CIndexBuffer::Unlock() {
     HRESULT hr = DoUnlock();
-    if (m_device) m_device->Record(m_name + ".Unlock()" + m_device->ResultText(hr));
+    if (m_device && m_device->Recording()) m_device->Record(m_name + ".Unlock()" + m_device->ResultText(hr));
     return hr;
 }
 

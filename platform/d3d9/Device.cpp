@@ -15,6 +15,12 @@
 #include "VertexDeclaration.h"
 #include "dxerr9.h"
 
+// Call lines are only built when someone reads them.
+#define D3D9_RECORD(text)     \
+    do {                      \
+        if (m_record) Record(text); \
+    } while (0)
+
 namespace d3d9 {
 namespace {
 
@@ -105,7 +111,7 @@ ULONG CDevice::AddRef() { return ++m_ref; }
 ULONG CDevice::Release() {
     if (m_ref == 0) return 0;
     const ULONG left = --m_ref;
-    Record("Release() -> " + std::to_string(left));
+    D3D9_RECORD("Release() -> " + std::to_string(left));
     if (left == 0) delete this;
     return left;
 }
@@ -122,7 +128,7 @@ void CDevice::Untrack(CDeviceObject* object) {
     if (m_objects.erase(object)) m_renderer->Forget(*object);
 }
 
-void CDevice::Record(const std::string& line) {
+void CDevice::Record(const std::string& line) {//DEF
     if (m_record) AppendCall(line);
 }
 
@@ -142,19 +148,19 @@ int CDevice::LiveDefaultPoolObjects() const {
 
 HRESULT CDevice::TestCooperativeLevel() {
     HRESULT hr = m_loss == Loss::None ? D3D_OK : m_loss == Loss::Lost ? D3DERR_DEVICELOST : D3DERR_DEVICENOTRESET;
-    Record("TestCooperativeLevel()" + ResultText(hr));
+    D3D9_RECORD("TestCooperativeLevel()" + ResultText(hr));
     return hr;
 }
 
 UINT CDevice::GetAvailableTextureMem() { return 256u << 20; }
 
 HRESULT CDevice::EvictManagedResources() {
-    Record("EvictManagedResources()");
+    D3D9_RECORD("EvictManagedResources()");
     return D3D_OK;
 }
 
 HRESULT CDevice::GetDirect3D(IDirect3D9** d3d9) {
-    Record("GetDirect3D()");
+    D3D9_RECORD("GetDirect3D()");
     if (!d3d9) return D3DERR_INVALIDCALL;
     m_d3d->AddRef();
     *d3d9 = m_d3d;
@@ -162,7 +168,7 @@ HRESULT CDevice::GetDirect3D(IDirect3D9** d3d9) {
 }
 
 HRESULT CDevice::GetDeviceCaps(D3DCAPS9* caps) {
-    Record("GetDeviceCaps()");
+    D3D9_RECORD("GetDeviceCaps()");
     if (!caps) return D3DERR_INVALIDCALL;
     m_d3d->FillCaps(caps, m_creation.BehaviorFlags);
     caps->DeviceType = m_creation.DeviceType;
@@ -171,7 +177,7 @@ HRESULT CDevice::GetDeviceCaps(D3DCAPS9* caps) {
 }
 
 HRESULT CDevice::GetDisplayMode(UINT swapChain, D3DDISPLAYMODE* mode) {
-    Record("GetDisplayMode(" + std::to_string(swapChain) + ")");
+    D3D9_RECORD("GetDisplayMode(" + std::to_string(swapChain) + ")");
     if (!mode || swapChain != 0) return D3DERR_INVALIDCALL;
     if (m_pp.Windowed) return m_d3d->GetAdapterDisplayMode(m_creation.AdapterOrdinal, mode);
     *mode = D3DDISPLAYMODE{m_pp.BackBufferWidth, m_pp.BackBufferHeight, m_pp.FullScreen_RefreshRateInHz,
@@ -180,14 +186,16 @@ HRESULT CDevice::GetDisplayMode(UINT swapChain, D3DDISPLAYMODE* mode) {
 }
 
 HRESULT CDevice::GetCreationParameters(D3DDEVICE_CREATION_PARAMETERS* parameters) {
-    Record("GetCreationParameters()");
+    D3D9_RECORD("GetCreationParameters()");
     if (!parameters) return D3DERR_INVALIDCALL;
     *parameters = m_creation;
     return D3D_OK;
 }
 
 HRESULT CDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
-    std::string line = "Reset(";
+    std::string line;
+    if (m_record)
+        line = "Reset(";
     if (pp)
         line += std::to_string(pp->BackBufferWidth) + "x" + std::to_string(pp->BackBufferHeight) + " " +
                 FormatName(pp->BackBufferFormat) + " windowed=" + std::to_string(pp->Windowed);
@@ -222,7 +230,7 @@ HRESULT CDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
         }
     }
     if (FAILED(hr) && m_loss == Loss::None && hr != D3DERR_INVALIDCALL) m_loss = Loss::NotReset;
-    Record(line + ResultText(hr));
+    D3D9_RECORD(line + ResultText(hr));
     return hr;
 }
 
@@ -234,12 +242,12 @@ HRESULT CDevice::Present(const RECT* sourceRect, const RECT* destRect, HWND, con
         hr = D3DERR_INVALIDCALL;  // Present inside BeginScene/EndScene
     else
         m_renderer->Present();
-    Record("Present(" + RectText(sourceRect) + ", " + RectText(destRect) + ")" + ResultText(hr));
+    D3D9_RECORD("Present(" + RectText(sourceRect) + ", " + RectText(destRect) + ")" + ResultText(hr));
     return hr;
 }
 
 HRESULT CDevice::GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TYPE, IDirect3DSurface9** surface) {
-    Record("GetBackBuffer(" + std::to_string(swapChain) + ", " + std::to_string(backBuffer) + ")");
+    D3D9_RECORD("GetBackBuffer(" + std::to_string(swapChain) + ", " + std::to_string(backBuffer) + ")");
     if (!surface || swapChain != 0 || backBuffer != 0) return D3DERR_INVALIDCALL;
     *surface = new CSurface(this, m_pp.BackBufferWidth, m_pp.BackBufferHeight, m_pp.BackBufferFormat,
                             D3DUSAGE_RENDERTARGET);
@@ -247,7 +255,7 @@ HRESULT CDevice::GetBackBuffer(UINT swapChain, UINT backBuffer, D3DBACKBUFFER_TY
 }
 
 HRESULT CDevice::GetRenderTarget(DWORD index, IDirect3DSurface9** surface) {
-    Record("GetRenderTarget(" + std::to_string(index) + ")");
+    D3D9_RECORD("GetRenderTarget(" + std::to_string(index) + ")");
     if (!surface || index != 0) return D3DERR_INVALIDCALL;
     *surface = new CSurface(this, m_pp.BackBufferWidth, m_pp.BackBufferHeight, m_pp.BackBufferFormat,
                             D3DUSAGE_RENDERTARGET);
@@ -255,7 +263,7 @@ HRESULT CDevice::GetRenderTarget(DWORD index, IDirect3DSurface9** surface) {
 }
 
 HRESULT CDevice::GetDepthStencilSurface(IDirect3DSurface9** surface) {
-    Record("GetDepthStencilSurface()");
+    D3D9_RECORD("GetDepthStencilSurface()");
     if (!surface) return D3DERR_INVALIDCALL;
     *surface = nullptr;
     if (!m_pp.EnableAutoDepthStencil) return D3DERR_NOTFOUND;
@@ -268,7 +276,9 @@ HRESULT CDevice::GetDepthStencilSurface(IDirect3DSurface9** surface) {
 
 HRESULT CDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                IDirect3DTexture9** texture, HANDLE*) {
-    std::string line = "CreateTexture(" + std::to_string(width) + ", " + std::to_string(height) + ", " +
+    std::string line;
+    if (m_record)
+        line = "CreateTexture(" + std::to_string(width) + ", " + std::to_string(height) + ", " +
                        std::to_string(levels) + ", " + UsageText(usage) + ", " + FormatName(format) + ", " +
                        PoolName(pool) + ")";
     HRESULT hr = D3D_OK;
@@ -286,13 +296,15 @@ HRESULT CDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage
         }
     }
     if (texture) *texture = tex;
-    Record(line + (tex ? " -> " + tex->Name() : ResultText(hr)));
+    D3D9_RECORD(line + (tex ? " -> " + tex->Name() : ResultText(hr)));
     return hr;
 }
 
 HRESULT CDevice::CreateCubeTexture(UINT edge, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                    IDirect3DCubeTexture9** cubeTexture, HANDLE*) {
-    std::string line = "CreateCubeTexture(" + std::to_string(edge) + ", " + std::to_string(levels) + ", " +
+    std::string line;
+    if (m_record)
+        line = "CreateCubeTexture(" + std::to_string(edge) + ", " + std::to_string(levels) + ", " +
                        UsageText(usage) + ", " + FormatName(format) + ", " + PoolName(pool) + ")";
     HRESULT hr = D3D_OK;
     CCubeTexture* tex = nullptr;
@@ -307,13 +319,15 @@ HRESULT CDevice::CreateCubeTexture(UINT edge, UINT levels, DWORD usage, D3DFORMA
         }
     }
     if (cubeTexture) *cubeTexture = tex;
-    Record(line + (tex ? " -> " + tex->Name() : ResultText(hr)));
+    D3D9_RECORD(line + (tex ? " -> " + tex->Name() : ResultText(hr)));
     return hr;
 }
 
 HRESULT CDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL pool, IDirect3DVertexBuffer9** vb,
                                     HANDLE*) {
-    std::string line = "CreateVertexBuffer(" + std::to_string(length) + ", " + UsageText(usage) + ", " + Hex(fvf) +
+    std::string line;
+    if (m_record)
+        line = "CreateVertexBuffer(" + std::to_string(length) + ", " + UsageText(usage) + ", " + Hex(fvf) +
                        ", " + PoolName(pool) + ")";
     HRESULT hr = D3D_OK;
     CVertexBuffer* buffer = nullptr;
@@ -329,13 +343,15 @@ HRESULT CDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPOOL
         }
     }
     if (vb) *vb = buffer;
-    Record(line + (buffer ? " -> " + buffer->Name() : ResultText(hr)));
+    D3D9_RECORD(line + (buffer ? " -> " + buffer->Name() : ResultText(hr)));
     return hr;
 }
 
 HRESULT CDevice::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                    IDirect3DIndexBuffer9** ib, HANDLE*) {
-    std::string line = "CreateIndexBuffer(" + std::to_string(length) + ", " + UsageText(usage) + ", " +
+    std::string line;
+    if (m_record)
+        line = "CreateIndexBuffer(" + std::to_string(length) + ", " + UsageText(usage) + ", " +
                        FormatName(format) + ", " + PoolName(pool) + ")";
     HRESULT hr = D3D_OK;
     CIndexBuffer* buffer = nullptr;
@@ -351,7 +367,7 @@ HRESULT CDevice::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D
         }
     }
     if (ib) *ib = buffer;
-    Record(line + (buffer ? " -> " + buffer->Name() : ResultText(hr)));
+    D3D9_RECORD(line + (buffer ? " -> " + buffer->Name() : ResultText(hr)));
     return hr;
 }
 
@@ -360,19 +376,21 @@ HRESULT CDevice::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format, D
 HRESULT CDevice::BeginScene() {
     HRESULT hr = m_inScene ? D3DERR_INVALIDCALL : D3D_OK;
     if (SUCCEEDED(hr)) m_inScene = true;
-    Record("BeginScene()" + ResultText(hr));
+    D3D9_RECORD("BeginScene()" + ResultText(hr));
     return hr;
 }
 
 HRESULT CDevice::EndScene() {
     HRESULT hr = m_inScene ? D3D_OK : D3DERR_INVALIDCALL;
     m_inScene = false;
-    Record("EndScene()" + ResultText(hr));
+    D3D9_RECORD("EndScene()" + ResultText(hr));
     return hr;
 }
 
 HRESULT CDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
-    std::string line = "Clear(" + std::to_string(count) + ", " + (rects ? "rects" : "NULL") + ", " +
+    std::string line;
+    if (m_record)
+        line = "Clear(" + std::to_string(count) + ", " + (rects ? "rects" : "NULL") + ", " +
                        ClearFlagsText(flags) + ", " + Hex(color) + ", " + FloatText(z) + ", " +
                        std::to_string(stencil) + ")";
     HRESULT hr = D3D_OK;
@@ -381,7 +399,7 @@ HRESULT CDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR 
         hr = D3DERR_INVALIDCALL;
     else if (m_loss == Loss::None)
         m_renderer->Clear(*this, count, rects, flags, color, z, stencil);
-    Record(line + ResultText(hr));
+    D3D9_RECORD(line + ResultText(hr));
     return hr;
 }
 
@@ -395,7 +413,7 @@ void CDevice::MarkRecorded(const std::function<void(StateMask&)>& mark) {
 
 HRESULT CDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matrix) {
     const int slot = TransformSlot(state);
-    Record("SetTransform(" + TransformName(state) + ", " + FloatsText(matrix ? &matrix->_11 : nullptr, 16) + ")");
+    D3D9_RECORD("SetTransform(" + TransformName(state) + ", " + FloatsText(matrix ? &matrix->_11 : nullptr, 16) + ")");
     if (slot < 0 || !matrix) return D3DERR_INVALIDCALL;
     Target().transforms[slot] = *matrix;
     MarkRecorded([slot](StateMask& m) { m.transforms[slot] = true; });
@@ -411,10 +429,12 @@ HRESULT CDevice::GetTransform(D3DTRANSFORMSTATETYPE state, D3DMATRIX* matrix) {
 
 HRESULT CDevice::SetViewport(const D3DVIEWPORT9* vp) {
     if (!vp) {
-        Record("SetViewport(NULL) -> D3DERR_INVALIDCALL");
+        D3D9_RECORD("SetViewport(NULL) -> D3DERR_INVALIDCALL");
         return D3DERR_INVALIDCALL;
     }
-    std::string line = "SetViewport({" + std::to_string(vp->X) + "," + std::to_string(vp->Y) + "," +
+    std::string line;
+    if (m_record)
+        line = "SetViewport({" + std::to_string(vp->X) + "," + std::to_string(vp->Y) + "," +
                        std::to_string(vp->Width) + "," + std::to_string(vp->Height) + "," + FloatText(vp->MinZ) +
                        "," + FloatText(vp->MaxZ) + "})";
     HRESULT hr = D3D_OK;
@@ -426,19 +446,19 @@ HRESULT CDevice::SetViewport(const D3DVIEWPORT9* vp) {
         Target().viewport = *vp;
         MarkRecorded([](StateMask& m) { m.viewport = true; });
     }
-    Record(line + ResultText(hr));
+    D3D9_RECORD(line + ResultText(hr));
     return hr;
 }
 
 HRESULT CDevice::GetViewport(D3DVIEWPORT9* viewport) {
-    Record("GetViewport()");
+    D3D9_RECORD("GetViewport()");
     if (!viewport) return D3DERR_INVALIDCALL;
     *viewport = m_state->viewport;
     return D3D_OK;
 }
 
 HRESULT CDevice::SetMaterial(const D3DMATERIAL9* material) {
-    Record("SetMaterial(" + std::string(material ? FloatsText(&material->Diffuse.r, 17) : "NULL") + ")");
+    D3D9_RECORD("SetMaterial(" + std::string(material ? FloatsText(&material->Diffuse.r, 17) : "NULL") + ")");
     if (!material) return D3DERR_INVALIDCALL;
     Target().material = *material;
     MarkRecorded([](StateMask& m) { m.material = true; });
@@ -452,7 +472,7 @@ HRESULT CDevice::GetMaterial(D3DMATERIAL9* material) {
 }
 
 HRESULT CDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
-    Record("SetRenderState(" + RenderStateName(state) + ", " + std::to_string(value) + ")");
+    D3D9_RECORD("SetRenderState(" + RenderStateName(state) + ", " + std::to_string(value) + ")");
     if (state >= D3D9_RENDERSTATE_COUNT) return D3DERR_INVALIDCALL;
     Target().renderStates[state] = value;
     MarkRecorded([state](StateMask& m) { m.renderStates[state] = true; });
@@ -474,7 +494,7 @@ HRESULT CDevice::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) {
 
 HRESULT CDevice::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
     CTextureBase* tex = TextureFromInterface(texture);
-    Record("SetTexture(" + std::to_string(stage) + ", " + (texture ? ObjName(tex) : "NULL") + ")");
+    D3D9_RECORD("SetTexture(" + std::to_string(stage) + ", " + (texture ? ObjName(tex) : "NULL") + ")");
     if (stage >= kStages || (texture && !tex) || (tex && tex->Device() != this)) return D3DERR_INVALIDCALL;
     Rebind(Target().textures[stage], tex);
     MarkRecorded([stage](StateMask& m) { m.textures[stage] = true; });
@@ -488,7 +508,7 @@ HRESULT CDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type
 }
 
 HRESULT CDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
-    Record("SetTextureStageState(" + std::to_string(stage) + ", " + StageStateName(type) + ", " +
+    D3D9_RECORD("SetTextureStageState(" + std::to_string(stage) + ", " + StageStateName(type) + ", " +
            std::to_string(value) + ")");
     if (stage >= kStages || type >= D3D9_TSS_COUNT) return D3DERR_INVALIDCALL;
     Target().stageStates[stage][type] = value;
@@ -503,7 +523,7 @@ HRESULT CDevice::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD*
 }
 
 HRESULT CDevice::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
-    Record("SetSamplerState(" + std::to_string(sampler) + ", " + SamplerStateName(type) + ", " +
+    D3D9_RECORD("SetSamplerState(" + std::to_string(sampler) + ", " + SamplerStateName(type) + ", " +
            std::to_string(value) + ")");
     if (sampler >= kSamplers || type >= D3D9_SAMP_COUNT) return D3DERR_INVALIDCALL;
     Target().samplerStates[sampler][type] = value;
@@ -514,9 +534,11 @@ HRESULT CDevice::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD 
 // ---- state blocks ----
 
 HRESULT CDevice::CreateStateBlock(D3DSTATEBLOCKTYPE type, IDirect3DStateBlock9** sb) {
-    std::string line = "CreateStateBlock(" + std::to_string(type) + ")";
+    std::string line;
+    if (m_record)
+        line = "CreateStateBlock(" + std::to_string(type) + ")";
     if (!sb || type < D3DSBT_ALL || type > D3DSBT_VERTEXSTATE || m_recordingBlock) {
-        Record(line + " -> D3DERR_INVALIDCALL");
+        D3D9_RECORD(line + " -> D3DERR_INVALIDCALL");
         return D3DERR_INVALIDCALL;
     }
     CStateBlock* block = new CStateBlock(this);
@@ -524,27 +546,27 @@ HRESULT CDevice::CreateStateBlock(D3DSTATEBLOCKTYPE type, IDirect3DStateBlock9**
     CaptureInto(block->Values(), block->Mask());
     HoldBindings(block->Values(), true);
     *sb = block;
-    Record(line + " -> " + block->Name());
+    D3D9_RECORD(line + " -> " + block->Name());
     return D3D_OK;
 }
 
 HRESULT CDevice::BeginStateBlock() {
     if (m_recordingBlock) {
-        Record("BeginStateBlock() -> D3DERR_INVALIDCALL");
+        D3D9_RECORD("BeginStateBlock() -> D3DERR_INVALIDCALL");
         return D3DERR_INVALIDCALL;
     }
-    Record("BeginStateBlock()");
+    D3D9_RECORD("BeginStateBlock()");
     m_recordingBlock = new CStateBlock(this);
     return D3D_OK;
 }
 
 HRESULT CDevice::EndStateBlock(IDirect3DStateBlock9** sb) {
     if (!sb || !m_recordingBlock) {
-        Record("EndStateBlock() -> D3DERR_INVALIDCALL");
+        D3D9_RECORD("EndStateBlock() -> D3DERR_INVALIDCALL");
         return D3DERR_INVALIDCALL;
     }
     *sb = m_recordingBlock;
-    Record("EndStateBlock() -> " + m_recordingBlock->Name());
+    D3D9_RECORD("EndStateBlock() -> " + m_recordingBlock->Name());
     m_recordingBlock = nullptr;
     return D3D_OK;
 }
@@ -671,7 +693,7 @@ CVertexDeclaration* CDevice::DeclarationForFvf(DWORD fvf) {
 
 HRESULT CDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDirect3DVertexDeclaration9** decl) {
     if (!elements || !decl) {
-        Record("CreateVertexDeclaration(NULL) -> D3DERR_INVALIDCALL");
+        D3D9_RECORD("CreateVertexDeclaration(NULL) -> D3DERR_INVALIDCALL");
         return D3DERR_INVALIDCALL;
     }
     std::vector<D3DVERTEXELEMENT9> list;
@@ -692,13 +714,13 @@ HRESULT CDevice::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDir
     CVertexDeclaration* d = nullptr;
     if (SUCCEEDED(hr)) d = new CVertexDeclaration(this, std::move(list), 0);
     *decl = d;
-    Record("CreateVertexDeclaration(" + text + ")" + (d ? " -> " + d->Name() : ResultText(hr)));
+    D3D9_RECORD("CreateVertexDeclaration(" + text + ")" + (d ? " -> " + d->Name() : ResultText(hr)));
     return hr;
 }
 
 HRESULT CDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* decl) {
     auto* d = dynamic_cast<CVertexDeclaration*>(decl);
-    Record("SetVertexDeclaration(" + (decl ? ObjName(d) : std::string("NULL")) + ")");
+    D3D9_RECORD("SetVertexDeclaration(" + (decl ? ObjName(d) : std::string("NULL")) + ")");
     if (decl && (!d || d->Device() != this)) return D3DERR_INVALIDCALL;
     DeviceState& s = Target();
     Rebind(s.declaration, d);
@@ -715,7 +737,7 @@ HRESULT CDevice::GetVertexDeclaration(IDirect3DVertexDeclaration9** decl) {
 }
 
 HRESULT CDevice::SetFVF(DWORD fvf) {
-    Record("SetFVF(" + Hex(fvf) + ")");
+    D3D9_RECORD("SetFVF(" + Hex(fvf) + ")");
     CVertexDeclaration* d = nullptr;
     if (fvf != 0) {
         d = DeclarationForFvf(fvf);
@@ -754,7 +776,7 @@ HRESULT CDevice::CreateVertexShader(const DWORD* function, IDirect3DVertexShader
         }
     }
     if (shader) *shader = vs;
-    Record("CreateVertexShader()" + (vs ? " -> " + vs->Name() : ResultText(hr)));
+    D3D9_RECORD("CreateVertexShader()" + (vs ? " -> " + vs->Name() : ResultText(hr)));
     return hr;
 }
 
@@ -776,13 +798,13 @@ HRESULT CDevice::CreatePixelShader(const DWORD* function, IDirect3DPixelShader9*
         }
     }
     if (shader) *shader = ps;
-    Record("CreatePixelShader()" + (ps ? " -> " + ps->Name() : ResultText(hr)));
+    D3D9_RECORD("CreatePixelShader()" + (ps ? " -> " + ps->Name() : ResultText(hr)));
     return hr;
 }
 
 HRESULT CDevice::SetVertexShader(IDirect3DVertexShader9* shader) {
     auto* vs = dynamic_cast<CVertexShader*>(shader);
-    Record("SetVertexShader(" + (shader ? ObjName(vs) : std::string("NULL")) + ")");
+    D3D9_RECORD("SetVertexShader(" + (shader ? ObjName(vs) : std::string("NULL")) + ")");
     if (shader && (!vs || vs->Device() != this)) return D3DERR_INVALIDCALL;
     CShader* base = vs;
     Rebind(Target().vertexShader, base);
@@ -799,7 +821,7 @@ HRESULT CDevice::GetVertexShader(IDirect3DVertexShader9** shader) {
 
 HRESULT CDevice::SetPixelShader(IDirect3DPixelShader9* shader) {
     auto* ps = dynamic_cast<CPixelShader*>(shader);
-    Record("SetPixelShader(" + (shader ? ObjName(ps) : std::string("NULL")) + ")");
+    D3D9_RECORD("SetPixelShader(" + (shader ? ObjName(ps) : std::string("NULL")) + ")");
     if (shader && (!ps || ps->Device() != this)) return D3DERR_INVALIDCALL;
     CShader* base = ps;
     Rebind(Target().pixelShader, base);
@@ -815,7 +837,7 @@ HRESULT CDevice::GetPixelShader(IDirect3DPixelShader9** shader) {
 }
 
 HRESULT CDevice::SetVertexShaderConstantF(UINT start, const float* data, UINT count) {
-    Record("SetVertexShaderConstantF(" + std::to_string(start) + ", " + FloatsText(data, count * 4) + ", " +
+    D3D9_RECORD("SetVertexShaderConstantF(" + std::to_string(start) + ", " + FloatsText(data, count * 4) + ", " +
            std::to_string(count) + ")");
     if (!data || start > kVertexConstants || count > kVertexConstants - start) return D3DERR_INVALIDCALL;
     memcpy(Target().vertexConstants[start], data, count * 16);
@@ -833,7 +855,7 @@ HRESULT CDevice::GetVertexShaderConstantF(UINT start, float* data, UINT count) {
 }
 
 HRESULT CDevice::SetPixelShaderConstantF(UINT start, const float* data, UINT count) {
-    Record("SetPixelShaderConstantF(" + std::to_string(start) + ", " + FloatsText(data, count * 4) + ", " +
+    D3D9_RECORD("SetPixelShaderConstantF(" + std::to_string(start) + ", " + FloatsText(data, count * 4) + ", " +
            std::to_string(count) + ")");
     if (!data || start > kPixelConstants || count > kPixelConstants - start) return D3DERR_INVALIDCALL;
     memcpy(Target().pixelConstants[start], data, count * 16);
@@ -854,7 +876,7 @@ HRESULT CDevice::GetPixelShaderConstantF(UINT start, float* data, UINT count) {
 
 HRESULT CDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* vb, UINT offset, UINT stride) {
     auto* b = dynamic_cast<CVertexBuffer*>(vb);
-    Record("SetStreamSource(" + std::to_string(stream) + ", " + (vb ? ObjName(b) : std::string("NULL")) + ", " +
+    D3D9_RECORD("SetStreamSource(" + std::to_string(stream) + ", " + (vb ? ObjName(b) : std::string("NULL")) + ", " +
            std::to_string(offset) + ", " + std::to_string(stride) + ")");
     if (stream >= kStreams || (vb && (!b || b->Device() != this))) return D3DERR_INVALIDCALL;
     StreamBinding& s = Target().streams[stream];
@@ -877,7 +899,7 @@ HRESULT CDevice::GetStreamSource(UINT stream, IDirect3DVertexBuffer9** vb, UINT*
 
 HRESULT CDevice::SetIndices(IDirect3DIndexBuffer9* ib) {
     auto* b = dynamic_cast<CIndexBuffer*>(ib);
-    Record("SetIndices(" + (ib ? ObjName(b) : std::string("NULL")) + ")");
+    D3D9_RECORD("SetIndices(" + (ib ? ObjName(b) : std::string("NULL")) + ")");
     if (ib && (!b || b->Device() != this)) return D3DERR_INVALIDCALL;
     Rebind(Target().indices, b);
     MarkRecorded([](StateMask& m) { m.indices = true; });
@@ -943,7 +965,9 @@ HRESULT CDevice::SubmitDraw(const DrawCall& call) {
 }
 
 HRESULT CDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
-    std::string line = "DrawPrimitive(" + PrimitiveName(type) + ", " + std::to_string(startVertex) + ", " +
+    std::string line;
+    if (m_record)
+        line = "DrawPrimitive(" + PrimitiveName(type) + ", " + std::to_string(startVertex) + ", " +
                        std::to_string(primitiveCount) + ")";
     const UINT count = VerticesFor(type, primitiveCount);
     HRESULT hr = ValidPrimitive(type) ? ValidateDraw("DrawPrimitive", false, count, startVertex, 0, 0, nullptr)
@@ -955,13 +979,15 @@ HRESULT CDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT pri
         call.startVertex = startVertex;
         hr = SubmitDraw(call);
     }
-    Record(line + ResultText(hr));
+    D3D9_RECORD(line + ResultText(hr));
     return hr;
 }
 
 HRESULT CDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex, UINT minVertexIndex,
                                       UINT numVertices, UINT startIndex, UINT primCount) {
-    std::string line = "DrawIndexedPrimitive(" + PrimitiveName(type) + ", " + std::to_string(baseVertexIndex) + ", " +
+    std::string line;
+    if (m_record)
+        line = "DrawIndexedPrimitive(" + PrimitiveName(type) + ", " + std::to_string(baseVertexIndex) + ", " +
                        std::to_string(minVertexIndex) + ", " + std::to_string(numVertices) + ", " +
                        std::to_string(startIndex) + ", " + std::to_string(primCount) + ")";
     const UINT count = VerticesFor(type, primCount);
@@ -977,12 +1003,14 @@ HRESULT CDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertexIndex
         call.startIndex = startIndex;
         hr = SubmitDraw(call);
     }
-    Record(line + ResultText(hr));
+    D3D9_RECORD(line + ResultText(hr));
     return hr;
 }
 
 HRESULT CDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* data, UINT stride) {
-    std::string line = "DrawPrimitiveUP(" + PrimitiveName(type) + ", " + std::to_string(primitiveCount) + ", " +
+    std::string line;
+    if (m_record)
+        line = "DrawPrimitiveUP(" + PrimitiveName(type) + ", " + std::to_string(primitiveCount) + ", " +
                        std::to_string(stride) + ")";
     const UINT count = VerticesFor(type, primitiveCount);
     HRESULT hr = D3D_OK;
@@ -1008,14 +1036,16 @@ HRESULT CDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, con
         Rebind(m_state->streams[0].buffer, static_cast<CVertexBuffer*>(nullptr));
         m_state->streams[0].offset = m_state->streams[0].stride = 0;
     }
-    Record(line + ResultText(hr));
+    D3D9_RECORD(line + ResultText(hr));
     return hr;
 }
 
 HRESULT CDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexIndex, UINT numVertices,
                                         UINT primitiveCount, const void* indexData, D3DFORMAT indexFormat,
                                         const void* vertexData, UINT stride) {
-    std::string line = "DrawIndexedPrimitiveUP(" + PrimitiveName(type) + ", " + std::to_string(minVertexIndex) +
+    std::string line;
+    if (m_record)
+        line = "DrawIndexedPrimitiveUP(" + PrimitiveName(type) + ", " + std::to_string(minVertexIndex) +
                        ", " + std::to_string(numVertices) + ", " + std::to_string(primitiveCount) + ", " +
                        FormatName(indexFormat) + ", " + std::to_string(stride) + ")";
     const UINT count = VerticesFor(type, primitiveCount);
@@ -1057,7 +1087,7 @@ HRESULT CDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexInd
         m_state->streams[0].offset = m_state->streams[0].stride = 0;
         Rebind(m_state->indices, static_cast<CIndexBuffer*>(nullptr));
     }
-    Record(line + ResultText(hr));
+    D3D9_RECORD(line + ResultText(hr));
     return hr;
 }
 

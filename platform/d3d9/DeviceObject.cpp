@@ -20,7 +20,7 @@ CDeviceObject::~CDeviceObject() {
 ULONG CDeviceObject::PublicRelease() {
     if (m_ref == 0) return 0;  // over-release: ignore rather than corrupt memory
     const ULONG left = --m_ref;
-    if (m_device) m_device->Record(m_name + ".Release() -> " + std::to_string(left));
+    if (m_device && m_device->Recording()) m_device->Record(m_name + ".Release() -> " + std::to_string(left));
     if (left == 0 && m_internal == 0) delete this;
     return left;
 }

@@ -264,6 +264,7 @@ private:
 
     SDL_Window* m_window = nullptr;
     SDL_Window* m_ownWindow = nullptr;  // hidden stand-in when no window was given
+    Uint32 m_windowId = 0;              // tells whether m_window still exists
     SDL_GLContext m_context = nullptr;
     GLuint m_fbo = 0, m_color = 0, m_depth = 0;
     UINT m_width = 0, m_height = 0;
@@ -282,6 +283,16 @@ private:
 
 bool CGlRenderer::MakeCurrent() {
     if (!m_context) return false;
+    if (m_window != m_ownWindow && SDL_GetWindowFromID(m_windowId) != m_window) {
+        // The game's window went first (exit order): finish on a hidden one.
+        if (!m_ownWindow)
+            m_ownWindow = SDL_CreateWindow("d3d9", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 64, 64,
+                                           SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        m_window = m_ownWindow;
+        m_windowId = m_window ? SDL_GetWindowID(m_window) : 0;
+        if (!m_window) return false;
+        return SDL_GL_MakeCurrent(m_window, m_context) == 0;
+    }
     if (SDL_GL_GetCurrentContext() != m_context) return SDL_GL_MakeCurrent(m_window, m_context) == 0;
     return true;
 }
@@ -312,6 +323,7 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
         m_window = m_ownWindow;
         if (!m_window) return D3DERR_NOTAVAILABLE;
     }
+    m_windowId = SDL_GetWindowID(m_window);
     m_context = SDL_GL_CreateContext(m_window);
     if (!m_context) {
         Close();
@@ -349,8 +361,10 @@ HRESULT CGlRenderer::Resize(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* 
     if (!MakeCurrent()) return D3DERR_DRIVERINTERNALERROR;
     if (void* w = ResolveSdlWindow(window)) {
         // The context follows the window it is asked to draw into.
-        if (w != m_window && SDL_GL_MakeCurrent(static_cast<SDL_Window*>(w), m_context) == 0)
+        if (w != m_window && SDL_GL_MakeCurrent(static_cast<SDL_Window*>(w), m_context) == 0) {
             m_window = static_cast<SDL_Window*>(w);
+            m_windowId = SDL_GetWindowID(m_window);
+        }
     }
     SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     BackBufferSize(pp, width, height);
@@ -413,7 +427,7 @@ void CGlRenderer::Close() {
             glDeleteRenderbuffers(1, &m_depth);
         }
         SDL_GL_MakeCurrent(m_window, nullptr);
-        SDL_GL_DeleteContext(m_context);
+        SDL_GL_DeleteContext(m_context);  // MakeCurrent above left m_window alive
         m_context = nullptr;
     }
     if (m_ownWindow) SDL_DestroyWindow(m_ownWindow);

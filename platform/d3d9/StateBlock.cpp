@@ -43,7 +43,7 @@ HRESULT CStateBlock::GetDevice(IDirect3DDevice9** device) {
 
 HRESULT CStateBlock::Capture() {
     if (!m_device) return D3DERR_INVALIDCALL;
-    m_device->Record(m_name + ".Capture()");
+    if (m_device->Recording()) m_device->Record(m_name + ".Capture()");
     HoldBindings(*m_values, false);
     m_device->CaptureInto(*m_values, *m_mask);
     HoldBindings(*m_values, true);
@@ -52,7 +52,7 @@ HRESULT CStateBlock::Capture() {
 
 HRESULT CStateBlock::Apply() {
     if (!m_device) return D3DERR_INVALIDCALL;
-    m_device->Record(m_name + ".Apply()");
+    if (m_device->Recording()) m_device->Record(m_name + ".Apply()");
     m_device->ApplyFrom(*m_values, *m_mask);
     return D3D_OK;
 }

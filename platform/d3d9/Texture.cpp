@@ -154,14 +154,14 @@ HRESULT CTexture::GetSurfaceLevel(UINT level, IDirect3DSurface9** surface) {
 }
 HRESULT CTexture::LockRect(UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags) {
     HRESULT hr = LockLevel(0, level, locked, rect, flags);
-    if (m_device)
+    if (m_device && m_device->Recording())
         m_device->Record(m_name + ".LockRect(" + std::to_string(level) + ", " + RectText(rect) + ", " +
                          LockFlagsText(flags) + ")" + m_device->ResultText(hr));
     return hr;
 }
 HRESULT CTexture::UnlockRect(UINT level) {
     HRESULT hr = UnlockLevel(0, level);
-    if (m_device) m_device->Record(m_name + ".UnlockRect(" + std::to_string(level) + ")" + m_device->ResultText(hr));
+    if (m_device && m_device->Recording()) m_device->Record(m_name + ".UnlockRect(" + std::to_string(level) + ")" + m_device->ResultText(hr));
     return hr;
 }
 HRESULT CTexture::AddDirtyRect(const RECT*) {
@@ -181,14 +181,14 @@ HRESULT CCubeTexture::GetCubeMapSurface(D3DCUBEMAP_FACES face, UINT level, IDire
 HRESULT CCubeTexture::LockRect(D3DCUBEMAP_FACES face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect,
                                DWORD flags) {
     HRESULT hr = LockLevel(face, level, locked, rect, flags);
-    if (m_device)
+    if (m_device && m_device->Recording())
         m_device->Record(m_name + ".LockRect(" + std::to_string(face) + ", " + std::to_string(level) + ", " +
                          RectText(rect) + ", " + LockFlagsText(flags) + ")" + m_device->ResultText(hr));
     return hr;
 }
 HRESULT CCubeTexture::UnlockRect(D3DCUBEMAP_FACES face, UINT level) {
     HRESULT hr = UnlockLevel(face, level);
-    if (m_device)
+    if (m_device && m_device->Recording())
         m_device->Record(m_name + ".UnlockRect(" + std::to_string(face) + ", " + std::to_string(level) + ")" +
                          m_device->ResultText(hr));
     return hr;

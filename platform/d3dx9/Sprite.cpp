@@ -62,6 +62,7 @@ public:
     HRESULT Draw(IDirect3DTexture9* texture, const RECT* srcRect, const D3DXVECTOR2* scaling,
                  const D3DXVECTOR2* rotationCenter, float rotation, const D3DXVECTOR2* translation,
                  D3DCOLOR color) override {
+        if (Recording()) {
         char extra[64];
         snprintf(extra, sizeof extra, ", %g, ", rotation);
         char col[16];
@@ -72,6 +73,7 @@ public:
                         : std::string("NULL")) +
                ", " + Vec2Text(scaling) + ", " + Vec2Text(rotationCenter) + extra + Vec2Text(translation) + ", " +
                col + ")");
+        }
         // Scale, turn about the centre (in scaled pixels), then move.
         const float sx = scaling ? scaling->x : 1.0f, sy = scaling ? scaling->y : 1.0f;
         const float cx = rotationCenter ? rotationCenter->x : 0.0f, cy = rotationCenter ? rotationCenter->y : 0.0f;
@@ -122,8 +124,9 @@ private:
         m_device->Release();
     }
 
+    bool Recording() const { return m_internal && m_internal->Recording(); }
     void Record(const std::string& line) {
-        if (m_internal) m_internal->Record(line);
+        if (Recording()) m_internal->Record(line);
     }
 
     void SetSpriteStates() {

@@ -38,6 +38,8 @@ const LONG kThinBorder = 1;
 const INT kHeadlessDesktopWidth = 1024;
 const INT kHeadlessDesktopHeight = 768;
 const WORD kGameIconId = 113;
+const int kFocusWaitSteps = 40;
+const Uint32 kFocusWaitStepMs = 5;
 
 struct WindowClass {
     std::string name;
@@ -361,7 +363,17 @@ HWND SetFocus(HWND window) {
         return nullptr;
     }
     s.focus = window;
-    if (window->sdl) SDL_RaiseWindow(window->sdl);
+    if (window->sdl) {
+        SDL_RaiseWindow(window->sdl);
+        SDL_SetWindowInputFocus(window->sdl);
+        // The focus is the window's when SetFocus returns, as the caller (and
+        // an input device acquired right after) expects; a window manager may
+        // refuse it, so the wait is short.
+        for (int i = 0; i < kFocusWaitSteps && SDL_GetKeyboardFocus() != window->sdl; ++i) {
+            SDL_PumpEvents();
+            if (SDL_GetKeyboardFocus() != window->sdl) SDL_Delay(kFocusWaitStepMs);
+        }
+    }
     return previous;
 }
 

@@ -1,21 +1,8 @@
 // SDL keys to virtual-key codes, and text between code page 1252 and UTF-8.
+#include "CodePage1252.h"
 #include "WindowInternal.h"
 
 namespace {
-
-// Code points of the bytes 0x80..0x9F of code page 1252 (0: unassigned).
-const uint16_t kCp1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
-
-int Cp1252FromCodePoint(uint32_t cp) {
-    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
-    for (int i = 0; i < 32; ++i)
-        if (kCp1252High[i] && kCp1252High[i] == cp) return 0x80 + i;
-    return -1;
-}
 
 void AppendUtf8(uint32_t cp, std::string& out) {
     if (cp < 0x80) {
@@ -137,9 +124,7 @@ std::string Cp1252ToUtf8(const char* text) {
     std::string out;
     if (!text) return out;
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        uint32_t cp = *p;
-        if (cp >= 0x80 && cp <= 0x9F) cp = kCp1252High[cp - 0x80] ? kCp1252High[cp - 0x80] : 0xFFFD;
-        AppendUtf8(cp, out);
+        AppendUtf8(platform::Cp1252ToUnicode(*p), out);
     }
     return out;
 }
@@ -177,7 +162,7 @@ void Utf8ToCp1252(const char* text, std::string& out) {
             cp = (cp << 6) | (*p & 0x3F);
             ++p;
         }
-        int b = broken ? -1 : Cp1252FromCodePoint(cp);
+        int b = broken ? -1 : platform::UnicodeToCp1252(cp);
         out += b < 0 ? '?' : static_cast<char>(b);
     }
 }

@@ -712,10 +712,24 @@ TEST(D3D9GlWindow, PresentShowsTheBackBufferUprightInTheWindow) {
     ASSERT_EQ(w, 80u);
     EXPECT_EQ(shown[30 * 80 + 10] & 0xFFFFFF, 0xFFFFFFu);
     EXPECT_EQ(shown[30 * 80 + 70] & 0xFFFFFF, 0x00FF00u);
-    EXPECT_EQ(dev->Release(), 0u);
-    d3d->Release();
+    // The window may go before the device at exit: the device must not touch it.
     d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
     SDL_DestroyWindow(window);
+    IDirect3DTexture9* tex = nullptr;
+    ASSERT_EQ(dev->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
+    dev->BeginScene();
+    dev->SetTexture(0, tex);
+    dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+    const struct {
+        float x, y, z, w;
+        DWORD c;
+    } tri[3] = {{0, 0, 0, 1, 0xFFFFFFFF}, {10, 0, 0, 1, 0xFFFFFFFF}, {0, 10, 0, 1, 0xFFFFFFFF}};
+    EXPECT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, tri, sizeof tri[0]), D3D_OK);
+    dev->EndScene();
+    dev->SetTexture(0, nullptr);
+    tex->Release();
+    EXPECT_EQ(dev->Release(), 0u);
+    d3d->Release();
     d3d9hooks::ResetAll();
 }
 

@@ -210,6 +210,25 @@ TEST_F(WindowTest, CloseRequestBecomesWmCloseAndDefaultHandlingDestroys) {
     m_Windows.clear();
 }
 
+TEST_F(WindowTest, QuitEventAsksTheWindowToCloseOnce) {
+    HWND w = Ready();
+    REQUIRE_DISPLAY(w);
+    // SDL follows a last window's close with a quit; an interrupt gives a quit alone.
+    PushWindowEvent(w, SDL_WINDOWEVENT_CLOSE);
+    SDL_Event quit;
+    memset(&quit, 0, sizeof quit);
+    quit.type = SDL_QUIT;
+    ASSERT_EQ(SDL_PushEvent(&quit), 1);
+    std::vector<MSG> ms = Drain();
+    ASSERT_EQ(ms.size(), 1u);
+    EXPECT_EQ(ms[0].message, (UINT)WM_CLOSE);
+    ASSERT_EQ(SDL_PushEvent(&quit), 1);
+    ms = Drain();
+    ASSERT_EQ(ms.size(), 1u);
+    EXPECT_EQ(ms[0].message, (UINT)WM_CLOSE);
+    EXPECT_EQ(ms[0].hwnd, w);
+}
+
 TEST_F(WindowTest, ActivationOnFirstShowAndOnFocusChanges) {
     HWND w = Make(kWindowed & ~WS_VISIBLE);
     REQUIRE_DISPLAY(w && platform::SdlWindowOf(w));
