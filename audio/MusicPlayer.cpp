@@ -12,10 +12,7 @@
 #include "engine/Ini.h"
 #include "engine/Log.h"
 
-#if __has_include("engine/GraphicsEngine.h")
 #include "engine/GraphicsEngine.h"
-#define KOLVAR_HAS_GRAPHICS_ENGINE 1
-#endif
 
 namespace {
 
@@ -30,9 +27,7 @@ bool g_MidiGuard = false;
 float g_MidiGuardTime = 0.0f;
 
 float DefaultEngineTime() {
-#ifdef KOLVAR_HAS_GRAPHICS_ENGINE
     if (CGraphicsEngine* graphics = CSingleton<CGraphicsEngine>::GetInstancePtr()) return graphics->GetTime();
-#endif
     return static_cast<float>(timeGetTime() * 0.001);
 }
 

@@ -13,11 +13,7 @@
 #include "audio/MidiManager.h"
 #include "audio/MusicPlayer.h"
 
-// The graphics engine joins the build with the window layer.
-#if __has_include("engine/GraphicsEngine.h")
 #include "engine/GraphicsEngine.h"
-#define KOLVAR_HAS_GRAPHICS_ENGINE 1
-#endif
 
 namespace {
 
@@ -28,11 +24,7 @@ const int kSampleMaxPlaybacks = 5;
 // The window the device belongs to: the graphics engine's, which is created
 // here when the launcher reaches the sound engine first (it may have no window yet).
 HWND EngineWindow() {
-#ifdef KOLVAR_HAS_GRAPHICS_ENGINE
     return CGraphicsEngine::GetInstance()->GetWindow();
-#else
-    return nullptr;
-#endif
 }
 
 template <class T>

@@ -31,8 +31,7 @@ function(kolvar_tests name)
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${label}
-               ENVIRONMENT "KOLVAR_GAME_DIR=${GAME_DIR};KOLVAR_SOURCE_DIR=${CMAKE_SOURCE_DIR};KOLVAR_ARTIFACTS=${TEST_ARTIFACTS_DIR};SDL_AUDIODRIVER=dummy")
+    PROPERTIES LABELS ${label})
 endfunction()
 
 # kolvar_module(name [LINK libs...]): a run-time module, <name>.so in the game

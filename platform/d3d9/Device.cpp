@@ -4,13 +4,16 @@
 #include <cstring>
 #include <vector>
 
-#include "Buffer.h"
+#include "IndexBuffer.h"
+#include "VertexBuffer.h"
 #include "Direct3D.h"
 #include "HookState.h"
 #include "Names.h"
-#include "Shader.h"
+#include "PixelShader.h"
+#include "VertexShader.h"
 #include "StateBlock.h"
 #include "Surface.h"
+#include "CubeTexture.h"
 #include "Texture.h"
 #include "VertexDeclaration.h"
 #include "dxerr9.h"
@@ -140,7 +143,14 @@ std::string CDevice::ResultText(HRESULT hr) const {
 int CDevice::LiveDefaultPoolObjects() const {
     int n = 0;
     for (const CDeviceObject* o : m_objects)
-        if (o->Pool() == D3DPOOL_DEFAULT && o->PubliclyAlive()) ++n;
+        if (o->Pool() == D3DPOOL_DEFAULT && o->PubliclyAlive() && !dynamic_cast<const CStateBlock*>(o)) ++n;
+    return n;
+}
+
+int CDevice::LiveStateBlocks() const {
+    int n = 0;
+    for (const CDeviceObject* o : m_objects)
+        if (o->PubliclyAlive() && dynamic_cast<const CStateBlock*>(o)) ++n;
     return n;
 }
 
@@ -207,7 +217,7 @@ HRESULT CDevice::Reset(D3DPRESENT_PARAMETERS* pp) {
         hr = D3DERR_INVALIDCALL;
     } else if (m_loss == Loss::Lost) {
         hr = D3DERR_DEVICELOST;
-    } else if (m_recordingBlock || LiveDefaultPoolObjects() > 0) {
+    } else if (m_recordingBlock || LiveDefaultPoolObjects() > 0 || LiveStateBlocks() > 0) {
         // As on the original: every default-pool object and state block must go first.
         hr = D3DERR_INVALIDCALL;
     } else if (FAILED(hr = TakeResetFault())) {

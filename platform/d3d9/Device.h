@@ -123,7 +123,8 @@ public:
 
     void SetLoss(Loss loss) { m_loss = loss; }
     Loss GetLoss() const { return m_loss; }
-    int LiveDefaultPoolObjects() const;
+    int LiveDefaultPoolObjects() const;  // resources only
+    int LiveStateBlocks() const;
     // Bumped whenever a constant register may have changed (uploads are lazy).
     uint64_t VertexConstantsVersion() const { return m_vsConstVersion; }
     uint64_t PixelConstantsVersion() const { return m_psConstVersion; }

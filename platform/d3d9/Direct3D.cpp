@@ -10,7 +10,7 @@
 #include "Device.h"
 #include "HookState.h"
 #include "Names.h"
-#include "Texture.h"
+#include "TextureBase.h"
 #include "dxerr9.h"
 
 namespace d3d9 {

@@ -8,18 +8,21 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "Buffer.h"
+#include "IndexBuffer.h"
+#include "VertexBuffer.h"
 #include "Device.h"
+#include "DxtDecoder.h"
 #include "FixedFunction.h"
 #include "HookState.h"
 #include "Renderer.h"
 #include "Shader.h"
-#include "Texture.h"
+#include "TextureBase.h"
 #include "VertexDeclaration.h"
 
 #ifndef GL_COMPRESSED_RGBA_S3TC_DXT1_EXT
@@ -338,6 +341,8 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
         const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
         if (e && strcmp(e, "GL_EXT_texture_compression_s3tc") == 0) m_s3tc = true;
     }
+    // Lets a test run the software decoder on a driver that has S3TC.
+    if (const char* off = getenv("KOLVAR_GL_NO_S3TC")) m_s3tc = m_s3tc && strcmp(off, "1") != 0;
     glGenVertexArrays(1, &m_vao);
     glBindVertexArray(m_vao);
     glGenBuffers(1, &m_streamVbo);
@@ -670,7 +675,8 @@ void CGlRenderer::UploadTexture(CTextureBase& tex) {
     if (!tex.m_anyDirty && tex.m_glName) return;
     GlFormat f;
     if (!FormatFor(tex.Format(), &f)) return;
-    if (f.compressed && !m_s3tc) return;  // reads as an incomplete texture
+    const bool decode = f.compressed && !m_s3tc;  // no S3TC: decode the blocks here
+    if (decode) FormatFor(D3DFMT_A8R8G8B8, &f);
     const GLenum target = tex.TextureType() == D3DRTYPE_CUBETEXTURE ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
     const bool fresh = tex.m_glName == 0;
     if (fresh) glGenTextures(1, &tex.m_glName);
@@ -687,16 +693,22 @@ void CGlRenderer::UploadTexture(CTextureBase& tex) {
             if (!fresh && !tex.m_dirty[index]) continue;
             TextureLevel& lv = tex.Level(face, level);
             const GLint l = static_cast<GLint>(level);
+            std::vector<uint32_t> decoded;
+            const void* data = lv.bits.data();
+            if (decode) {
+                decoded = DecodeDxt(tex.Format(), lv.bits.data(), lv.width, lv.height);
+                data = decoded.data();
+            }
             if (f.compressed) {
                 glCompressedTexImage2D(faceTarget, l, f.internal, static_cast<GLsizei>(lv.width),
                                        static_cast<GLsizei>(lv.height), 0, static_cast<GLsizei>(lv.bits.size()),
                                        lv.bits.data());
             } else if (fresh) {
                 glTexImage2D(faceTarget, l, static_cast<GLint>(f.internal), static_cast<GLsizei>(lv.width),
-                             static_cast<GLsizei>(lv.height), 0, f.format, f.type, lv.bits.data());
+                             static_cast<GLsizei>(lv.height), 0, f.format, f.type, data);
             } else {
                 glTexSubImage2D(faceTarget, l, 0, 0, static_cast<GLsizei>(lv.width), static_cast<GLsizei>(lv.height),
-                                f.format, f.type, lv.bits.data());
+                                f.format, f.type, data);
             }
             tex.m_dirty[index] = false;
         }
@@ -729,7 +741,7 @@ void CGlRenderer::BindTextures(const DeviceState& s, uint8_t types[kStages]) {
         types[i] = 0;
         glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(i));
         GlFormat f;
-        if (t && FormatFor(t->Format(), &f) && (!f.compressed || m_s3tc)) {
+        if (t && FormatFor(t->Format(), &f)) {
             UploadTexture(*t);
             const bool cube = t->TextureType() == D3DRTYPE_CUBETEXTURE;
             types[i] = cube ? 2 : 1;

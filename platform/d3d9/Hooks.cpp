@@ -172,6 +172,11 @@ int LiveDefaultPoolResources(IDirect3DDevice9* device) {
     return d ? d->LiveDefaultPoolObjects() : 0;
 }
 
+int LiveStateBlocks(IDirect3DDevice9* device) {
+    auto* d = Internal(device);
+    return d ? d->LiveStateBlocks() : 0;
+}
+
 void RegisterSdlWindow(HWND window, void* sdlWindow) {
     if (sdlWindow)
         State().windows[window] = sdlWindow;

@@ -1,8 +1,8 @@
 // The null backend: no display; the device's recording is what tests read.
 #include <SDL.h>
 
-#include "Renderer.h"
 #include "HookState.h"
+#include "Renderer.h"
 #include "Shader.h"
 
 namespace platform {

@@ -21,18 +21,4 @@ HRESULT CShader::Function(void* data, UINT* size) {
     return D3D_OK;
 }
 
-HRESULT CVertexShader::GetDevice(IDirect3DDevice9** device) {
-    if (!device || !m_device) return D3DERR_INVALIDCALL;
-    *device = m_device;
-    m_device->AddRef();
-    return D3D_OK;
-}
-
-HRESULT CPixelShader::GetDevice(IDirect3DDevice9** device) {
-    if (!device || !m_device) return D3DERR_INVALIDCALL;
-    *device = m_device;
-    m_device->AddRef();
-    return D3D_OK;
-}
-
 }  // namespace d3d9

@@ -1,7 +1,7 @@
 #include "Surface.h"
 
 #include "Device.h"
-#include "Texture.h"
+#include "TextureBase.h"
 
 namespace d3d9 {
 

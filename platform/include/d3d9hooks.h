@@ -53,8 +53,11 @@ void ClearCallLog();
 // Lines of the log that start with `prefix` (e.g. "SetRenderState(").
 std::vector<std::string> CallsStartingWith(const std::string& prefix);
 
-// Live objects of a device in the default pool (what blocks Reset).
+// What blocks Reset: live default-pool resources (buffers, textures, surfaces
+// such as GetRenderTarget's) and live state blocks (the sprite keeps one
+// between OnResetDevice and OnLostDevice).
 int LiveDefaultPoolResources(IDirect3DDevice9* device);
+int LiveStateBlocks(IDirect3DDevice9* device);
 
 // The SDL window the GL device draws into for a window handle, for tests that
 // make their own SDL window (SDL_WINDOW_OPENGL). Takes precedence over

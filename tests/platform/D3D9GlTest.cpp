@@ -733,4 +733,88 @@ TEST(D3D9GlWindow, PresentShowsTheBackBufferUprightInTheWindow) {
     d3d9hooks::ResetAll();
 }
 
+
+TEST_F(D3D9Gl, TextureStageOperationsMatchTheirFormulas) {
+    // Stage 0 combines the texture factor (arg 1) and the diffuse colour (arg 2).
+    const float tf[4] = {153 / 255.0f, 102 / 255.0f, 51 / 255.0f, 128 / 255.0f};  // r, g, b, a
+    const float df[4] = {128 / 255.0f, 64 / 255.0f, 192 / 255.0f, 1.0f};
+    struct Case {
+        DWORD op, arg1;
+        float (*f)(float a1, float a2, float a1Alpha, float factorAlpha);
+    };
+    const Case cases[] = {
+        {D3DTOP_SELECTARG1, D3DTA_TFACTOR, [](float a, float, float, float) { return a; }},
+        {D3DTOP_SELECTARG2, D3DTA_TFACTOR, [](float, float b, float, float) { return b; }},
+        {D3DTOP_MODULATE, D3DTA_TFACTOR, [](float a, float b, float, float) { return a * b; }},
+        {D3DTOP_MODULATE2X, D3DTA_TFACTOR, [](float a, float b, float, float) { return a * b * 2; }},
+        {D3DTOP_ADD, D3DTA_TFACTOR, [](float a, float b, float, float) { return a + b; }},
+        {D3DTOP_SUBTRACT, D3DTA_TFACTOR, [](float a, float b, float, float) { return a - b; }},
+        {D3DTOP_ADDSIGNED, D3DTA_TFACTOR, [](float a, float b, float, float) { return a + b - 0.5f; }},
+        {D3DTOP_ADDSMOOTH, D3DTA_TFACTOR, [](float a, float b, float, float) { return a + b - a * b; }},
+        {D3DTOP_BLENDFACTORALPHA, D3DTA_TFACTOR,
+         [](float a, float b, float, float k) { return a * k + b * (1 - k); }},
+        {D3DTOP_SELECTARG1, D3DTA_TFACTOR | D3DTA_COMPLEMENT, [](float a, float, float, float) { return 1 - a; }},
+        {D3DTOP_SELECTARG1, D3DTA_TFACTOR | D3DTA_ALPHAREPLICATE,
+         [](float, float, float aa, float) { return aa; }},
+        {D3DTOP_MODULATEALPHA_ADDCOLOR, D3DTA_TFACTOR, [](float a, float b, float aa, float) { return a + aa * b; }},
+    };
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, D3DCOLOR_ARGB(128, 153, 102, 51));
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    int i = 0;
+    for (const Case& c : cases) {
+        m_dev->SetTextureStageState(0, D3DTSS_COLOROP, c.op);
+        m_dev->SetTextureStageState(0, D3DTSS_COLORARG1, c.arg1);
+        const float x = static_cast<float>((i % 8) * 8), y = static_cast<float>((i / 8) * 8);
+        DrawRect(x, y, x + 8, y + 8, D3DCOLOR_ARGB(255, 128, 64, 192));
+        ++i;
+    }
+    m_dev->EndScene();
+    auto p = Grab("stage_operations");
+    i = 0;
+    for (const Case& c : cases) {
+        const DWORD got = At(p, (i % 8) * 8 + 4, (i / 8) * 8 + 4);
+        for (int ch = 0; ch < 3; ++ch) {
+            float want = c.f(tf[ch], df[ch], tf[3], tf[3]);
+            want = want < 0 ? 0 : want > 1 ? 1 : want;
+            const int gotChannel = static_cast<int>((got >> (16 - 8 * ch)) & 0xFF);
+            EXPECT_NEAR(gotChannel, want * 255.0f, 2.0f) << "case " << i << " channel " << ch;
+        }
+        ++i;
+    }
+}
+
+TEST_F(D3D9Gl, LightingWithoutLightsGivesEmissivePlusAmbient) {
+    // D3D's default: lighting on. With no lights a lit vertex shows the
+    // material's emissive colour plus the ambient term; alpha from the diffuse.
+    m_dev->SetRenderState(D3DRS_LIGHTING, TRUE);
+    m_dev->SetRenderState(D3DRS_AMBIENT, 0xFF404040);
+    D3DMATERIAL9 material{};
+    material.Emissive = D3DCOLORVALUE{0.5f, 0.0f, 0.0f, 1.0f};
+    material.Ambient = D3DCOLORVALUE{0.0f, 1.0f, 0.0f, 1.0f};
+    material.Diffuse = D3DCOLORVALUE{1.0f, 1.0f, 1.0f, 1.0f};
+    m_dev->SetMaterial(&material);
+    struct V {
+        float x, y, z;
+        float nx, ny, nz;
+    };
+    const V quad[4] = {{-1, 1, 0.5f, 0, 0, -1}, {1, 1, 0.5f, 0, 0, -1}, {-1, -1, 0.5f, 0, 0, -1}, {1, -1, 0.5f, 0, 0, -1}};
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(V)), D3D_OK);
+    m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);  // unlit and without colours: white
+    const V corner[3] = {{-1, 1, 0.5f, 0, 0, -1}, {-0.5f, 1, 0.5f, 0, 0, -1}, {-1, 0.5f, 0.5f, 0, 0, -1}};
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, corner, sizeof(V)), D3D_OK);
+    m_dev->EndScene();
+    auto p = Grab("lighting_default");
+    const DWORD lit = At(p, 40, 40);
+    EXPECT_NEAR(static_cast<int>(lit >> 16), 128, 2);
+    EXPECT_NEAR(static_cast<int>((lit >> 8) & 0xFF), 64, 2);
+    EXPECT_EQ(lit & 0xFF, 0u);
+    EXPECT_EQ(At(p, 2, 2), 0xFFFFFFu);
+}
+
 }  // namespace

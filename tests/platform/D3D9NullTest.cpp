@@ -113,7 +113,9 @@ TEST_F(D3D9Null, ResetRefusedWhileDefaultPoolObjectsLive) {
 
     IDirect3DStateBlock9* sb = nullptr;
     ASSERT_EQ(m_dev->CreateStateBlock(D3DSBT_ALL, &sb), D3D_OK);
+    EXPECT_EQ(d3d9hooks::LiveStateBlocks(m_dev), 1);
     EXPECT_EQ(ib->Release(), 0u);
+    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_dev), 0);
     EXPECT_EQ(m_dev->Reset(&pp), D3DERR_INVALIDCALL) << "a live state block blocks the reset too";
     sb->Release();
     EXPECT_EQ(m_dev->Reset(&pp), D3D_OK);

@@ -16,6 +16,9 @@ int main(int argc, char** argv) {
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
+    setenv("KOLVAR_GAME_DIR", KOLVAR_TEST_GAME_DIR, 0);
+    setenv("KOLVAR_SOURCE_DIR", KOLVAR_TEST_SOURCE_DIR, 0);
+    setenv("KOLVAR_ARTIFACTS", KOLVAR_TEST_ARTIFACTS, 0);
     platform::SetRegistryFile(home + "/registry.ini");
 
     testing::InitGoogleTest(&argc, argv);

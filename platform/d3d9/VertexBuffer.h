@@ -1,0 +1,26 @@
+// A vertex buffer.
+#pragma once
+
+#include "BufferBase.h"
+
+namespace d3d9 {
+
+class CVertexBuffer final : public IDirect3DVertexBuffer9, public CBufferBase {
+public:
+    CVertexBuffer(CDevice* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
+        : CBufferBase(device, length, usage, pool, "vb"), m_fvf(fvf) {}
+    D3D9_UNKNOWN_IMPL
+    HRESULT GetDevice(IDirect3DDevice9** device) override;
+    DWORD SetPriority(DWORD) override { return 0; }
+    DWORD GetPriority() override { return 0; }
+    void PreLoad() override {}
+    D3DRESOURCETYPE GetType() override { return D3DRTYPE_VERTEXBUFFER; }
+    HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) override;
+    HRESULT Unlock() override;
+    HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) override;
+
+private:
+    DWORD m_fvf;
+};
+
+}  // namespace d3d9
