@@ -81,6 +81,11 @@ TEST_F(SpriteTest, MissingFramesAreLeftOut) {
     EXPECT_EQ(std::string(single.GetFrames()[0]->m_Path), m_Dir.path() + "\\logo.png");
     EXPECT_FLOAT_EQ(single.GetFrames()[0]->m_ImageWidth, 20.0f);
 
+    // A step below 1 would never reach the last number: it counts as 1.
+    CAnimatedSprite stalled;
+    stalled.Load("s", "png", 1, 0, 3, 0);
+    EXPECT_EQ(stalled.GetNum(), 3);
+
     // Nothing loads: nothing to draw, and drawing does nothing.
     CAnimatedSprite none;
     none.Load("nothing", "png", 2, 0, 4, 1);

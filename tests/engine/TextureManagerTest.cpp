@@ -172,6 +172,9 @@ TEST_F(TextureManagerTest, BadFilesAreLoggedFailures) {
     // Paths that do not fit the buffers are cut (the folder) or refused (a file).
     std::string longName(300, 'n');
     EXPECT_FALSE(m_Manager->GetTexture(&out, longName.c_str(), false, false, 10.0f));
+    int refused = Find("Error, texture path is too long: (" + longName + ")");
+    ASSERT_GE(refused, 0);
+    EXPECT_TRUE(NewLog()[refused].bold);
     std::string longFolder(400, 'f');
     EXPECT_TRUE(m_Manager->SetTexturePath(longFolder.c_str()));
     EXPECT_EQ(std::string(m_Manager->GetTexturePath()), longFolder.substr(0, 259));
