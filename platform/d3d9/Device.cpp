@@ -679,11 +679,13 @@ void CDevice::ApplyFrom(const DeviceState& v, const StateMask& m) {
     }
     for (int i = 0; i < kVertexConstants; ++i)
         if (m.vertexConstants[i]) {
+            m_vsConstUsed = std::max(m_vsConstUsed, static_cast<UINT>(i + 1));
             memcpy(s.vertexConstants[i], v.vertexConstants[i], 16);
             if (rec) rec->vertexConstants[i] = true;
         }
     for (int i = 0; i < kPixelConstants; ++i)
         if (m.pixelConstants[i]) {
+            m_psConstUsed = std::max(m_psConstUsed, static_cast<UINT>(i + 1));
             memcpy(s.pixelConstants[i], v.pixelConstants[i], 16);
             if (rec) rec->pixelConstants[i] = true;
         }
@@ -852,6 +854,7 @@ HRESULT CDevice::SetVertexShaderConstantF(UINT start, const float* data, UINT co
     if (!data || start > kVertexConstants || count > kVertexConstants - start) return D3DERR_INVALIDCALL;
     memcpy(Target().vertexConstants[start], data, count * 16);
     ++m_vsConstVersion;
+    m_vsConstUsed = std::max(m_vsConstUsed, start + count);
     MarkRecorded([start, count](StateMask& m) {
         for (UINT i = 0; i < count; ++i) m.vertexConstants[start + i] = true;
     });
@@ -870,6 +873,7 @@ HRESULT CDevice::SetPixelShaderConstantF(UINT start, const float* data, UINT cou
     if (!data || start > kPixelConstants || count > kPixelConstants - start) return D3DERR_INVALIDCALL;
     memcpy(Target().pixelConstants[start], data, count * 16);
     ++m_psConstVersion;
+    m_psConstUsed = std::max(m_psConstUsed, start + count);
     MarkRecorded([start, count](StateMask& m) {
         for (UINT i = 0; i < count; ++i) m.pixelConstants[start + i] = true;
     });

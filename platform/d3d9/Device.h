@@ -128,6 +128,9 @@ public:
     // Bumped whenever a constant register may have changed (uploads are lazy).
     uint64_t VertexConstantsVersion() const { return m_vsConstVersion; }
     uint64_t PixelConstantsVersion() const { return m_psConstVersion; }
+    // One past the highest register ever written: uploads stop there.
+    UINT VertexConstantsUsed() const { return m_vsConstUsed; }
+    UINT PixelConstantsUsed() const { return m_psConstUsed; }
     // Text of the last failed shader compilation (GL info log).
     const std::string& LastShaderLog() const { return m_shaderLog; }
 
@@ -158,6 +161,8 @@ private:
     uint32_t m_shaderSerial = 0;
     uint64_t m_vsConstVersion = 1;
     uint64_t m_psConstVersion = 1;
+    UINT m_vsConstUsed = 0;
+    UINT m_psConstUsed = 0;
 };
 
 }  // namespace d3d9

@@ -846,12 +846,15 @@ void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
 void CGlRenderer::SetUniforms(CDevice& device, const DeviceState& s, Program& p) {
     const DWORD* rs = s.renderStates;
     const D3DVIEWPORT9& vp = s.viewport;
+    // Registers never written are zero in GL as on the device: stop at the last written.
     if (p.vsConst >= 0 && p.vsVersion != device.VertexConstantsVersion()) {
-        glUniform4fv(p.vsConst, kVertexConstants, &s.vertexConstants[0][0]);
+        if (device.VertexConstantsUsed() > 0)
+            glUniform4fv(p.vsConst, static_cast<GLsizei>(device.VertexConstantsUsed()), &s.vertexConstants[0][0]);
         p.vsVersion = device.VertexConstantsVersion();
     }
     if (p.psConst >= 0 && p.psVersion != device.PixelConstantsVersion()) {
-        glUniform4fv(p.psConst, kPixelConstants, &s.pixelConstants[0][0]);
+        if (device.PixelConstantsUsed() > 0)
+            glUniform4fv(p.psConst, static_cast<GLsizei>(device.PixelConstantsUsed()), &s.pixelConstants[0][0]);
         p.psVersion = device.PixelConstantsVersion();
     }
     // D3D9 puts pixel centres where GL puts pixel corners: shift by half a pixel.

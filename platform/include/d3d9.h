@@ -929,6 +929,27 @@ typedef IDirect3DStateBlock9* LPDIRECT3DSTATEBLOCK9;
 IDirect3D9* Direct3DCreate9(UINT sdkVersion);
 
 // ---- shader blob (what D3DXAssembleShader produces and Create*Shader takes) ----
+// The text is GLSL 3.30 without a #version line (one present is commented out).
+// The backend wraps it: the program's own main() is renamed and called from
+// the real one; line numbers in compiler messages are those of the text.
+// Vertex programs see:
+//   c[256] (vec4, the vertex register file; registers r..r+3 of a matrix M
+//   set with SetVertexShaderConstantF(r, &M._11, 4) hold its rows, so
+//   mat4(c[r], c[r+1], c[r+2], c[r+3]) * v is D3D's row-vector v * M; for a
+//   transposed upload, as Cg's mul(M, v) expects, write v * mat4(...)),
+//   inputs a_position (vec4, w = 1 when the stream has 3 floats), a_normal,
+//   a_color0/a_color1 (vec4 rgba 0..1 from BGRA bytes), a_psize, a_tangent,
+//   a_binormal, a_blendweight, a_texcoord0..7 (vec4, missing components 0, w 1),
+//   outputs v_color0 (default white), v_color1 (default 0), v_texcoord0..7
+//   (default 0,0,0,1), v_psize (default D3DRS_POINTSIZE; the point size in
+//   pixels, clamped to POINTSIZE_MIN..MAX) and gl_Position in D3D clip space
+//   (x right, y up, z 0..w); the backend then maps depth to GL and applies
+//   D3D9's half-pixel placement.
+// Pixel programs see c[32] (the pixel register file), v_color0, v_color1,
+// v_texcoord0..7, write vec4 oC0, and declare their samplers themselves as
+// "uniform sampler2D s<N>;" or "uniform samplerCube s<N>;" for stage N. The
+// alpha test (D3DRS_ALPHATESTENABLE/ALPHAFUNC/ALPHAREF) runs after them.
+// A vertex program without a pixel program gets the fixed-function stages.
 // DWORD magic, DWORD kind (0 vertex, 1 pixel), DWORD byte length of the text
 // including its NUL, then the GLSL text padded with NULs to a multiple of 4.
 #define D3D9_GLSL_MAGIC 0x4C534C47u

@@ -22,6 +22,13 @@ struct TLVertex {  // D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1
 };
 constexpr DWORD kTLFvf = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
 
+// Float render states travel as their bits.
+DWORD d3d9BitsOf(float f) {
+    DWORD d;
+    memcpy(&d, &f, 4);
+    return d;
+}
+
 class D3D9Gl : public ::testing::Test {
 protected:
     static constexpr UINT kSize = 64;
@@ -522,7 +529,7 @@ TEST_F(D3D9Gl, ProgramPointSizeWithTheParticleDeclaration) {
     const char* vsText =
         "void main() {\n"
         "  mat4 m = mat4(c[0], c[1], c[2], c[3]);\n"
-        "  gl_Position = vec4(a_position.xyz, 1.0) * m;\n"
+        "  gl_Position = m * vec4(a_position.xyz, 1.0);\n"
         "  v_color0 = a_color0;\n"
         "  v_psize = a_psize * c[4].x;\n"
         "}\n";
@@ -540,12 +547,12 @@ TEST_F(D3D9Gl, ProgramPointSizeWithTheParticleDeclaration) {
               D3D_OK);
     Particle* p = nullptr;
     ASSERT_EQ(vb->Lock(0, 2 * sizeof(Particle), reinterpret_cast<void**>(&p), D3DLOCK_DISCARD), D3D_OK);
-    p[0] = {-0.5f, 0.5f, 0.5f, 8.0f, 0xFFFF8000};  // upper left, orange, 16 px
-    p[1] = {0.5f, -0.5f, 0.5f, 4.0f, 0xFF0080FF};  // lower right, 8 px
+    p[0] = {-1.0f, 0.5f, 0.5f, 8.0f, 0xFFFF8000};  // upper left once moved, orange, 16 px
+    p[1] = {0.0f, -0.5f, 0.5f, 4.0f, 0xFF0080FF};  // lower right once moved, 8 px
     vb->Unlock();
-    D3DXMATRIX identity;
-    D3DXMatrixIdentity(&identity);
-    m_dev->SetVertexShaderConstantF(0, &identity._11, 4);
+    D3DXMATRIX move;  // D3D row-vector convention: the translation is in row 4
+    D3DXMatrixTranslation(&move, 0.5f, 0.0f, 0.0f);
+    m_dev->SetVertexShaderConstantF(0, &move._11, 4);
     const float scale[4] = {2, 0, 0, 0};
     m_dev->SetVertexShaderConstantF(4, scale, 1);
     m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
@@ -815,6 +822,35 @@ TEST_F(D3D9Gl, LightingWithoutLightsGivesEmissivePlusAmbient) {
     EXPECT_NEAR(static_cast<int>((lit >> 8) & 0xFF), 64, 2);
     EXPECT_EQ(lit & 0xFF, 0u);
     EXPECT_EQ(At(p, 2, 2), 0xFFFFFFu);
+}
+
+
+TEST_F(D3D9Gl, PointScaleFollowsTheDistanceFormula) {
+    // Fixed-function points: size = viewport height * size * sqrt(1 / (A + B d + C d^2)).
+    struct V {
+        float x, y, z, size;
+        D3DCOLOR c;
+    };
+    const V pts[2] = {{-0.5f, 0.0f, 0.0f, 0.25f, 0xFFFFFFFF}, {0.5f, 0.0f, 0.0f, 0.25f, 0xFFFFFFFF}};
+    m_dev->SetRenderState(D3DRS_POINTSCALEENABLE, TRUE);
+    m_dev->SetRenderState(D3DRS_POINTSCALE_A, d3d9BitsOf(1.0f));
+    m_dev->SetRenderState(D3DRS_POINTSCALE_B, d3d9BitsOf(0.0f));
+    m_dev->SetRenderState(D3DRS_POINTSCALE_C, d3d9BitsOf(0.0f));
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+    m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &pts[0], sizeof(V)), D3D_OK);  // 64 * 0.25 = 16 px
+    m_dev->SetRenderState(D3DRS_POINTSCALE_A, d3d9BitsOf(4.0f));                        // halves it: 8 px
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &pts[1], sizeof(V)), D3D_OK);
+    m_dev->EndScene();
+    auto p = Grab("point_scale");
+    // Clip x -0.5 is pixel 16; 16 px wide covers 8..23.
+    EXPECT_EQ(At(p, 9, 32), 0xFFFFFFu);
+    EXPECT_EQ(At(p, 22, 32), 0xFFFFFFu);
+    EXPECT_EQ(At(p, 25, 32), 0u);
+    EXPECT_EQ(At(p, 45, 32), 0xFFFFFFu);
+    EXPECT_EQ(At(p, 42, 32), 0u) << "8 px wide: 44..51";
 }
 
 }  // namespace

@@ -164,4 +164,19 @@ TEST_F(D3DXSpriteGl, RotatesAboutTheCentreAndBlends) {
     tex->Release();
 }
 
+
+TEST(D3DXBuffer, ZeroFilledAndCounted) {
+    ID3DXBuffer* buffer = nullptr;
+    ASSERT_EQ(D3DXCreateBuffer(64, &buffer), D3D_OK);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(buffer->GetBufferSize(), 64u);
+    const auto* bytes = static_cast<const uint8_t*>(buffer->GetBufferPointer());
+    ASSERT_NE(bytes, nullptr);
+    for (int i = 0; i < 64; ++i) EXPECT_EQ(bytes[i], 0) << i;
+    EXPECT_EQ(buffer->AddRef(), 2u);
+    EXPECT_EQ(buffer->Release(), 1u);
+    EXPECT_EQ(buffer->Release(), 0u);
+    EXPECT_EQ(D3DXCreateBuffer(16, nullptr), D3DERR_INVALIDCALL);
+}
+
 }  // namespace
