@@ -27,39 +27,6 @@
 
 namespace {
 
-// ctest runs each case as a process of its own, in parallel, and every process
-// starts log.html afresh in the folder it starts in. These tests read their own
-// log lines, so the process builds its log in a private folder: entered before
-// the log is constructed, left right after, removed at exit.
-char g_StartFolder[4096];
-char g_LogFolder[64];
-pid_t g_LogOwner = 0;
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wprio-ctor-dtor"
-__attribute__((constructor(100))) void EnterPrivateLogFolder() {
-    char cwd[sizeof g_StartFolder];
-    char folder[] = "/tmp/kolvar-engine-log-XXXXXX";
-    if (!getcwd(cwd, sizeof cwd) || !mkdtemp(folder) || chdir(folder) != 0) return;
-    strcpy(g_StartFolder, cwd);
-    strcpy(g_LogFolder, folder);
-}
-#pragma GCC diagnostic pop
-
-void RemoveLogFolder() {
-    if (getpid() != g_LogOwner) return;
-    std::error_code ec;
-    std::filesystem::remove_all(g_LogFolder, ec);
-}
-
-struct LeaveLogFolder {
-    LeaveLogFolder() {
-        if (!g_StartFolder[0] || chdir(g_StartFolder) != 0) return;
-        g_LogOwner = getpid();
-        atexit(&RemoveLogFolder);
-    }
-} g_LeaveLogFolder;
-
 struct LogEntry {
     std::string colour;
     bool bold;

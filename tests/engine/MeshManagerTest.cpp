@@ -16,40 +16,7 @@
 #include "engine/ShaderManager.h"
 #include "support/TestUtil.h"
 
-// Parallel test processes share one working folder, and every process's
-// log rotates and truncates log.html there. The tests that read the global log
-// need it to themselves: before any static object is built (the preinit
-// array runs first), the process moves into a folder of its own, where the
-// log object starts; the first ordinary static object moves back.
 namespace {
-// Plain arrays: they are ready before the preinit array runs, strings are not.
-char g_SavedFolder[4096];
-char g_LogFolder[64];
-
-void RemoveLogFolder() {
-    std::error_code ec;
-    if (g_LogFolder[0]) std::filesystem::remove_all(g_LogFolder, ec);
-}
-
-void EnterLogFolder(int, char**, char**) {
-    char folder[] = "/tmp/kolvar-log-XXXXXX";
-    if (!getcwd(g_SavedFolder, sizeof g_SavedFolder) || !mkdtemp(folder)) return;
-    if (chdir(folder) != 0) {
-        rmdir(folder);
-        g_SavedFolder[0] = '\0';
-        return;
-    }
-    memcpy(g_LogFolder, folder, sizeof folder);
-    atexit(RemoveLogFolder);  // after the log's own destructor has written its last line
-}
-__attribute__((section(".preinit_array"), used)) void (*const g_EnterLogFolder)(int, char**, char**) =
-    EnterLogFolder;
-
-struct LeaveLogFolder {
-    LeaveLogFolder() {
-        if (g_SavedFolder[0] && chdir(g_SavedFolder) != 0) perror("chdir");
-    }
-} g_LeaveLogFolder;
 
 // Text the global log gained since the object was made.
 class LogTail {
