@@ -19,35 +19,11 @@
 
 namespace textest {
 
-struct LogEntry {
-    std::string colour;
-    bool bold;
-    std::string text;
-};
+using testutil::LogEntry;
 
+// The global log as entries.
 inline std::vector<LogEntry> ReadLog() {
-    std::string html = testutil::ReadFile(std::string(g_Log.GetStartDirectory()) + "/log.html");
-    std::vector<LogEntry> entries;
-    std::string colour;
-    bool bold = false;
-    size_t pos = 0;
-    while (pos < html.size()) {
-        size_t end = html.find("\r\n", pos);
-        if (end == std::string::npos) end = html.size();
-        std::string line = html.substr(pos, end - pos);
-        pos = end + 2;
-        const std::string font = "<Font Size = 2 Color = ";
-        if (line == "<B>") {
-            bold = true;
-        } else if (line.compare(0, font.size(), font) == 0) {
-            colour = line.substr(font.size(), line.find(' ', font.size()) - font.size());
-        } else if (line.compare(0, 4, "<BR>") == 0) {
-            size_t sep = line.find(" ---- ");
-            entries.push_back({colour, bold, sep == std::string::npos ? line : line.substr(sep + 6)});
-            bold = false;
-        }
-    }
-    return entries;
+    return testutil::ReadLogEntries(std::string(g_Log.GetStartDirectory()) + "/log.html");
 }
 
 inline LRESULT CALLBACK TestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }

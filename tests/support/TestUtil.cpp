@@ -52,6 +52,31 @@ bool FileExists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
+std::vector<LogEntry> ReadLogEntries(const std::string& logFile) {
+    std::string html = ReadFile(logFile);
+    std::vector<LogEntry> entries;
+    std::string colour;
+    bool bold = false;
+    size_t pos = 0;
+    const std::string font = "<Font Size = 2 Color = ";
+    while (pos < html.size()) {
+        size_t end = html.find("\r\n", pos);
+        if (end == std::string::npos) end = html.size();
+        std::string line = html.substr(pos, end - pos);
+        pos = end + 2;
+        if (line == "<B>") {
+            bold = true;
+        } else if (line.compare(0, font.size(), font) == 0) {
+            colour = line.substr(font.size(), line.find(' ', font.size()) - font.size());
+        } else if (line.compare(0, 4, "<BR>") == 0) {
+            size_t sep = line.find(" ---- ");
+            entries.push_back({colour, bold, sep == std::string::npos ? line : line.substr(sep + 6)});
+            bold = false;
+        }
+    }
+    return entries;
+}
+
 std::string ArtifactsDir() {
     const char* env = getenv("KOLVAR_ARTIFACTS");
     std::string dir = env ? env : "test-artifacts";

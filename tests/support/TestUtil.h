@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testutil {
 
@@ -29,6 +30,14 @@ private:
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);
+
+// One message line of an HTML log; colour and bold carry over from the lines before it.
+struct LogEntry {
+    std::string colour;
+    bool bold;
+    std::string text;
+};
+std::vector<LogEntry> ReadLogEntries(const std::string& logFile);
 
 // Where GL tests put their screenshots (build/test-artifacts).
 std::string ArtifactsDir();
