@@ -77,6 +77,25 @@ std::vector<LogEntry> ReadLogEntries(const std::string& logFile) {
     return entries;
 }
 
+bool CreateSmallDevice(IDirect3D9** d3d, IDirect3DDevice9** device) {
+    *device = nullptr;
+    *d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!*d3d) {
+        ADD_FAILURE() << "Direct3DCreate9 failed";
+        return false;
+    }
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.BackBufferWidth = 64;
+    pp.BackBufferHeight = 64;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    HRESULT hr = (*d3d)->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                      &pp, device);
+    if (hr != D3D_OK) ADD_FAILURE() << "CreateDevice failed: " << hr;
+    return hr == D3D_OK;
+}
+
 std::string ArtifactsDir() {
     const char* env = getenv("KOLVAR_ARTIFACTS");
     std::string dir = env ? env : "test-artifacts";

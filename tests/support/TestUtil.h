@@ -1,5 +1,7 @@
 #pragma once
 
+#include <d3d9.h>
+
 #include <string>
 #include <vector>
 
@@ -38,6 +40,10 @@ struct LogEntry {
     std::string text;
 };
 std::vector<LogEntry> ReadLogEntries(const std::string& logFile);
+
+// A small windowed device of the backend chosen by the d3d9 hooks (64 x 64, no window).
+// Returns false (with a test failure) when either creation fails.
+bool CreateSmallDevice(IDirect3D9** d3d, IDirect3DDevice9** device);
 
 // Where GL tests put their screenshots (build/test-artifacts).
 std::string ArtifactsDir();
