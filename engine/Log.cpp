@@ -88,24 +88,27 @@ void CLog::WriteLine(const char* color, const char* text) {
 void CLog::Print(const char* color, const char* format, ...) {
     if (!format || !m_NewTag) return;
     CDirectorySwitch dir(m_StartDirectory);
-    // Longer messages are cut to the line buffer.
-    char line[kLineSize];
     va_list args;
     va_start(args, format);
-    vsnprintf(line, sizeof line, format, args);
+    PrintLine(color, false, format, args);
     va_end(args);
-    WriteLine(color, line);
 }
 
 void CLog::PrintBold(const char* color, const char* format, ...) {
     if (!format || !m_NewTag) return;
     CDirectorySwitch dir(m_StartDirectory);
-    char line[kLineSize];
     va_list args;
     va_start(args, format);
-    vsnprintf(line, sizeof line, format, args);
+    PrintLine(color, true, format, args);
     va_end(args);
-    Write("<B>");
+}
+
+void CLog::PrintLine(const char* color, bool bold, const char* format, va_list args) {
+    // Longer messages are cut to the line buffer; the formatted text is written
+    // unchanged, so a percent sign in a value is never read as a format.
+    char line[kLineSize];
+    vsnprintf(line, sizeof line, format, args);
+    if (bold) Write("<B>");
     WriteLine(color, line);
-    Write("</B>");
+    if (bold) Write("</B>");
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdarg>
 #include <fstream>
 
 // The HTML log, log.html in the start directory; the two runs before stay as
@@ -17,6 +18,7 @@ public:
     const char* GetStartDirectory() const { return m_StartDirectory; }
 
 private:
+    void PrintLine(const char* color, bool bold, const char* format, va_list args);
     void WriteLine(const char* color, const char* text);
 
     std::ofstream m_File;

@@ -24,6 +24,18 @@ IDirect3DDevice9* Device() { return CGraphicsEngine::GetInstance()->GetDevice();
 
 }  // namespace
 
+void SetPointSpriteStates(IDirect3DDevice9* device) {
+    device->SetRenderState(D3DRS_POINTSPRITEENABLE, TRUE);
+    device->SetRenderState(D3DRS_LIGHTING, FALSE);
+    device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+    device->SetRenderState(D3DRS_ALPHAREF, 0);
+    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+}
+
 void SetPointSpriteConstants(CVertexShader* shader) {
     // Without the program the points fall back to the fixed pipeline, which
     // takes no constants.
@@ -45,15 +57,7 @@ void DrawPointSprites(IDirect3DVertexBuffer9* buffer, unsigned firstVertex, unsi
     if (!buffer || count == 0) return;
     IDirect3DDevice9* device = Device();
     if (!device) return;
-    device->SetRenderState(D3DRS_POINTSPRITEENABLE, TRUE);
-    device->SetRenderState(D3DRS_LIGHTING, FALSE);
-    device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
-    device->SetRenderState(D3DRS_ALPHAREF, 0);
-    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    SetPointSpriteStates(device);
     device->SetStreamSource(0, buffer, 0, sizeof(PointSpriteVertex));
     D3DXMATRIX identity;
     D3DXMatrixIdentity(&identity);

@@ -19,6 +19,8 @@ void DrawPointSprites(IDirect3DVertexBuffer9* buffer, unsigned firstVertex, unsi
 
 // Sets "clip_matrix" and "eye_position" of the point-sprite program from the
 // engine's camera and the current viewport; shared with the 3D sprites.
+// Additive, alpha-tested point sprites without depth writes: the particles' and the 3D sprites' states.
+void SetPointSpriteStates(IDirect3DDevice9* device);
 void SetPointSpriteConstants(CVertexShader* shader);
 
 // Owns the registered particle systems, updates them once per step, fills

@@ -22,15 +22,7 @@ CSprite3DRenderer::~CSprite3DRenderer() { InvalidateDeviceObjects(); }
 void CSprite3DRenderer::Begin() {
     IDirect3DDevice9* device = Device();
     if (!device) return;
-    device->SetRenderState(D3DRS_POINTSPRITEENABLE, TRUE);
-    device->SetRenderState(D3DRS_LIGHTING, FALSE);
-    device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
-    device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-    device->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
-    device->SetRenderState(D3DRS_ALPHAREF, 0);
-    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+    SetPointSpriteStates(device);
     device->SetStreamSource(0, m_pVertexBuffer, 0, sizeof(PointSpriteVertex));
 
     CParticleSystemsManager* particles = CParticleSystemsManager::GetInstance();

@@ -27,69 +27,11 @@
 
 namespace {
 
-// ctest runs each case as a process of its own, in parallel, and every process
-// starts log.html afresh in the folder it starts in. These tests read their own
-// log lines, so the process builds its log in a private folder: entered before
-// the log is constructed, left right after, removed at exit.
-char g_StartFolder[4096];
-char g_LogFolder[64];
-pid_t g_LogOwner = 0;
+using testutil::LogEntry;
 
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wprio-ctor-dtor"
-__attribute__((constructor(100))) void EnterPrivateLogFolder() {
-    char cwd[sizeof g_StartFolder];
-    char folder[] = "/tmp/kolvar-engine-log-XXXXXX";
-    if (!getcwd(cwd, sizeof cwd) || !mkdtemp(folder) || chdir(folder) != 0) return;
-    strcpy(g_StartFolder, cwd);
-    strcpy(g_LogFolder, folder);
-}
-#pragma GCC diagnostic pop
-
-void RemoveLogFolder() {
-    if (getpid() != g_LogOwner) return;
-    std::error_code ec;
-    std::filesystem::remove_all(g_LogFolder, ec);
-}
-
-struct LeaveLogFolder {
-    LeaveLogFolder() {
-        if (!g_StartFolder[0] || chdir(g_StartFolder) != 0) return;
-        g_LogOwner = getpid();
-        atexit(&RemoveLogFolder);
-    }
-} g_LeaveLogFolder;
-
-struct LogEntry {
-    std::string colour;
-    bool bold;
-    std::string text;
-};
-
-// The HTML log as entries; colours carry over from the line that set them.
+// The global log as entries.
 std::vector<LogEntry> ReadLog() {
-    std::string html = testutil::ReadFile(std::string(g_Log.GetStartDirectory()) + "/log.html");
-    std::vector<LogEntry> entries;
-    std::string colour;
-    bool bold = false;
-    size_t pos = 0;
-    while (pos < html.size()) {
-        size_t end = html.find("\r\n", pos);
-        if (end == std::string::npos) end = html.size();
-        std::string line = html.substr(pos, end - pos);
-        pos = end + 2;
-        const std::string font = "<Font Size = 2 Color = ";
-        if (line == "<B>") {
-            bold = true;
-        } else if (line.compare(0, font.size(), font) == 0) {
-            colour = line.substr(font.size(), line.find(' ', font.size()) - font.size());
-        } else if (line.compare(0, 4, "<BR>") == 0) {
-            size_t sep = line.find(" ---- ");
-            entries.push_back({colour, bold, sep == std::string::npos ? line : line.substr(sep + 6)});
-            bold = false;
-        }
-    }
-    return entries;
+    return testutil::ReadLogEntries(std::string(g_Log.GetStartDirectory()) + "/log.html");
 }
 
 std::vector<float> g_Steps;

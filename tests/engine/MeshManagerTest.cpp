@@ -16,40 +16,7 @@
 #include "engine/ShaderManager.h"
 #include "support/TestUtil.h"
 
-// Parallel test processes share one working folder, and every process's
-// log rotates and truncates log.html there. The tests that read the global log
-// need it to themselves: before any static object is built (the preinit
-// array runs first), the process moves into a folder of its own, where the
-// log object starts; the first ordinary static object moves back.
 namespace {
-// Plain arrays: they are ready before the preinit array runs, strings are not.
-char g_SavedFolder[4096];
-char g_LogFolder[64];
-
-void RemoveLogFolder() {
-    std::error_code ec;
-    if (g_LogFolder[0]) std::filesystem::remove_all(g_LogFolder, ec);
-}
-
-void EnterLogFolder(int, char**, char**) {
-    char folder[] = "/tmp/kolvar-log-XXXXXX";
-    if (!getcwd(g_SavedFolder, sizeof g_SavedFolder) || !mkdtemp(folder)) return;
-    if (chdir(folder) != 0) {
-        rmdir(folder);
-        g_SavedFolder[0] = '\0';
-        return;
-    }
-    memcpy(g_LogFolder, folder, sizeof folder);
-    atexit(RemoveLogFolder);  // after the log's own destructor has written its last line
-}
-__attribute__((section(".preinit_array"), used)) void (*const g_EnterLogFolder)(int, char**, char**) =
-    EnterLogFolder;
-
-struct LeaveLogFolder {
-    LeaveLogFolder() {
-        if (g_SavedFolder[0] && chdir(g_SavedFolder) != 0) perror("chdir");
-    }
-} g_LeaveLogFolder;
 
 // Text the global log gained since the object was made.
 class LogTail {
@@ -75,17 +42,7 @@ class MeshManagerTest : public testing::Test {
 protected:
     void SetUp() override {
         d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_TRUE(m_d3d);
-        D3DPRESENT_PARAMETERS pp = {};
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 64;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                      D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &m_device),
-                  D3D_OK);
+        ASSERT_TRUE(testutil::CreateSmallDevice(&m_d3d, &m_device));
         CMeshManager::SetTestDevice(m_device);
         CShaderManager::SetTestDevice(m_device);
         m_device->BeginScene();

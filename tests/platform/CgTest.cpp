@@ -18,16 +18,7 @@ public:
     NullDevice(DWORD vs, DWORD ps) {
         d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
         d3d9hooks::SetShaderVersions(vs, ps);
-        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS pp = {};
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 64;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        if (m_d3d)
-            m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                &pp, &m_device);
+        testutil::CreateSmallDevice(&m_d3d, &m_device);
     }
     ~NullDevice() {
         cgD3D9SetDevice(nullptr);

@@ -16,17 +16,7 @@ class D3DXMeshTest : public testing::Test {
 protected:
     void SetUp() override {
         d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_TRUE(m_d3d);
-        D3DPRESENT_PARAMETERS pp = {};
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 64;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                      D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &m_device),
-                  D3D_OK);
+        ASSERT_TRUE(testutil::CreateSmallDevice(&m_d3d, &m_device));
         d3d9hooks::ClearCallLog();
     }
     void TearDown() override {

@@ -52,6 +52,50 @@ bool FileExists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
+std::vector<LogEntry> ReadLogEntries(const std::string& logFile) {
+    std::string html = ReadFile(logFile);
+    std::vector<LogEntry> entries;
+    std::string colour;
+    bool bold = false;
+    size_t pos = 0;
+    const std::string font = "<Font Size = 2 Color = ";
+    while (pos < html.size()) {
+        size_t end = html.find("\r\n", pos);
+        if (end == std::string::npos) end = html.size();
+        std::string line = html.substr(pos, end - pos);
+        pos = end + 2;
+        if (line == "<B>") {
+            bold = true;
+        } else if (line.compare(0, font.size(), font) == 0) {
+            colour = line.substr(font.size(), line.find(' ', font.size()) - font.size());
+        } else if (line.compare(0, 4, "<BR>") == 0) {
+            size_t sep = line.find(" ---- ");
+            entries.push_back({colour, bold, sep == std::string::npos ? line : line.substr(sep + 6)});
+            bold = false;
+        }
+    }
+    return entries;
+}
+
+bool CreateSmallDevice(IDirect3D9** d3d, IDirect3DDevice9** device) {
+    *device = nullptr;
+    *d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!*d3d) {
+        ADD_FAILURE() << "Direct3DCreate9 failed";
+        return false;
+    }
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.BackBufferWidth = 64;
+    pp.BackBufferHeight = 64;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    HRESULT hr = (*d3d)->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
+                                      &pp, device);
+    if (hr != D3D_OK) ADD_FAILURE() << "CreateDevice failed: " << hr;
+    return hr == D3D_OK;
+}
+
 std::string ArtifactsDir() {
     const char* env = getenv("KOLVAR_ARTIFACTS");
     std::string dir = env ? env : "test-artifacts";

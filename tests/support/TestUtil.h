@@ -1,6 +1,9 @@
 #pragma once
 
+#include <d3d9.h>
+
 #include <string>
+#include <vector>
 
 namespace testutil {
 
@@ -29,6 +32,18 @@ private:
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);
+
+// One message line of an HTML log; colour and bold carry over from the lines before it.
+struct LogEntry {
+    std::string colour;
+    bool bold;
+    std::string text;
+};
+std::vector<LogEntry> ReadLogEntries(const std::string& logFile);
+
+// A small windowed device of the backend chosen by the d3d9 hooks (64 x 64, no window).
+// Returns false (with a test failure) when either creation fails.
+bool CreateSmallDevice(IDirect3D9** d3d, IDirect3DDevice9** device);
 
 // Where GL tests put their screenshots (build/test-artifacts).
 std::string ArtifactsDir();

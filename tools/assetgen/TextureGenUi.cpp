@@ -161,8 +161,7 @@ bool TimeRule(const std::string& root) {
                 arc.a = 1.0f;
                 Color px = Mix(track, arc, filled);
                 px.a = (track.a + (1.0f - track.a) * filled) * ring;
-                float halo = filled * 0.0f + (a <= p ? 1.0f : 0.0f) * std::exp(-(ringD > 0 ? ringD : 0) / 2.0f) *
-                                                 (1.0f - ring) * 0.45f;
+                float halo = a <= p ? std::exp(-(ringD > 0 ? ringD : 0) / 2.0f) * (1.0f - ring) * 0.45f : 0.0f;
                 if (halo > 0 && f > 0) {
                     Color h = hue;
                     h.a = halo;

@@ -1,0 +1,199 @@
+// Animated sprites and theme sprites: loading numbered frames and sheets,
+// frame stepping and playback, and what drawing asks of the device.
+#include "engine/AnimatedSprite.h"
+#include "engine/Sprite.h"
+#include "engine/TextureManager.h"
+#include "tests/engine/TextureTestEngine.h"
+#include "tests/platform/TextureFiles.h"
+
+namespace {
+
+class SpriteTest : public textest::EngineTest {
+protected:
+    void SetUp() override {
+        textest::EngineTest::SetUp();
+        if (IsSkipped()) return;
+        m_Engine = Start();
+        CTextureManager::GetInstance()->SetTexturePath(m_Dir.path().c_str());
+    }
+    void Png(const std::string& name, int w, int h, uint32_t colour = 0xffc08040u) {
+        Write(name, texfiles::Png(w, h, texfiles::Solid(w, h, colour)));
+    }
+    // Moves the engine time on by whole milliseconds.
+    void Advance(int ms) {
+        platform::AdvanceFakeClock(int64_t(ms) * 1000000);
+        m_Engine->Tick();
+    }
+    // Frames shown over `steps` updates 100 ms apart (the sprites step every 95 ms).
+    std::vector<int> Play(CAnimatedSprite& s, int steps) {
+        std::vector<int> shown{s.GetCurrent()};
+        for (int i = 0; i < steps; ++i) {
+            Advance(100);
+            s.Update();
+            shown.push_back(s.GetCurrent());
+        }
+        return shown;
+    }
+
+    CGraphicsEngine* m_Engine = nullptr;
+};
+
+TEST_F(SpriteTest, LoadsNumberedFramesUnfiltered) {
+    for (const char* name : {"f0001.png", "f0004.png", "f0007.png", "f0010.png"}) Png(name, 100, 60);
+    CAnimatedSprite sprite;
+    EXPECT_TRUE(sprite.Load("f", "png", 4, 1, 10, 3));
+    ASSERT_EQ(sprite.GetNum(), 4);
+    ASSERT_EQ(sprite.GetFrames().size(), 4u);
+    const char* names[] = {"f0001.png", "f0004.png", "f0007.png", "f0010.png"};
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(std::string(sprite.GetFrames()[i]->m_Path), m_Dir.path() + "\\" + names[i]);
+    // Unfiltered: the picture stays at its size in the top-left corner.
+    IDirect3DTexture9* tex = sprite.GetFrames()[0]->m_pTexture;
+    D3DLOCKED_RECT r;
+    ASSERT_EQ(tex->LockRect(0, &r, nullptr, 0), D3D_OK);
+    const uint32_t* row = static_cast<const uint32_t*>(r.pBits);
+    EXPECT_EQ(row[99], 0xffc08040u);
+    EXPECT_EQ(row[100], 0u);
+    tex->UnlockRect(0);
+
+    // Release gives every frame back.
+    sprite.Release();
+    EXPECT_TRUE(sprite.GetFrames().empty());
+    EXPECT_EQ(sprite.GetNum(), 0);
+    EXPECT_TRUE(CTextureManager::GetInstance()->GetTextures().empty());
+}
+
+TEST_F(SpriteTest, MissingFramesAreLeftOut) {
+    for (int i : {0, 1, 3}) Png("s" + std::to_string(i) + ".png", 8, 8);
+    CAnimatedSprite sprite;
+    sprite.Load("s", "png", 1, 0, 3, 1);
+    EXPECT_EQ(sprite.GetNum(), 3);
+    EXPECT_EQ(sprite.GetFrames().size(), 3u);
+    sprite.SetCurrent(7);
+    EXPECT_EQ(sprite.GetCurrent(), 2);  // clamped to the frames held
+    sprite.SetCurrent(-4);
+    EXPECT_EQ(sprite.GetCurrent(), 0);
+
+    // One frame: the bare name, prefix + "." + extension.
+    Png("logo.png", 20, 10);
+    CAnimatedSprite single;
+    single.Load("logo", "png", 3, 5, 5, 1);
+    ASSERT_EQ(single.GetNum(), 1);
+    EXPECT_EQ(std::string(single.GetFrames()[0]->m_Path), m_Dir.path() + "\\logo.png");
+    EXPECT_FLOAT_EQ(single.GetFrames()[0]->m_ImageWidth, 20.0f);
+
+    // A step below 1 would never reach the last number: it counts as 1.
+    CAnimatedSprite stalled;
+    stalled.Load("s", "png", 1, 0, 3, 0);
+    EXPECT_EQ(stalled.GetNum(), 3);
+
+    // Nothing loads: nothing to draw, and drawing does nothing.
+    CAnimatedSprite none;
+    none.Load("nothing", "png", 2, 0, 4, 1);
+    EXPECT_EQ(none.GetNum(), 0);
+    d3d9hooks::ClearCallLog();
+    none.SetLast();
+    none.Draw();
+    EXPECT_TRUE(d3d9hooks::CallsStartingWith("SetRenderState(").empty());
+}
+
+TEST_F(SpriteTest, StepsThroughFrames) {
+    CAnimatedSprite s;
+    s.LoadSheet("absent.dds", 2, 4, 8, 8);  // the count stands even without the picture
+    EXPECT_EQ(s.GetNum(), 4);
+    s.SetLast();
+    EXPECT_EQ(s.GetCurrent(), 3);
+    s.SetNext();
+    EXPECT_EQ(s.GetCurrent(), 0);
+    s.SetCurrent(1);
+    s.SetPrev();
+    EXPECT_EQ(s.GetCurrent(), 3);  // frame 1 goes back to the last frame, not to 0
+    s.SetPrev();
+    EXPECT_EQ(s.GetCurrent(), 2);
+    s.SetFirst();
+    EXPECT_EQ(s.GetCurrent(), 0);
+}
+
+TEST_F(SpriteTest, PlaybackTimingAndLoops) {
+    CAnimatedSprite s;
+    s.LoadSheet("absent.dds", 4, 4, 8, 8);
+    s.SetAnimation(0, 0.095f);
+    EXPECT_TRUE(s.IsAnimating());
+    // Not before the interval has passed.
+    Advance(50);
+    s.Update();
+    EXPECT_EQ(s.GetCurrent(), 0);
+    Advance(50);
+    s.Update();
+    EXPECT_EQ(s.GetCurrent(), 1);
+    EXPECT_EQ(Play(s, 4), (std::vector<int>{1, 2, 3, 0, 1}));
+
+    // Two loops, then it stops on frame 0.
+    s.SetAnimation(0, 0.095f);
+    s.SetAnimationCount(2);
+    EXPECT_EQ(Play(s, 10), (std::vector<int>{0, 1, 2, 3, 0, 1, 2, 3, 0, 0, 0}));
+    EXPECT_FALSE(s.IsAnimating());
+
+    // Back and forth: frame 0 only on the first sweep, a loop counted at each turn at 1.
+    CAnimatedSprite d;
+    d.LoadSheet("absent.dds", 4, 4, 8, 8);
+    d.SetDualDirection(1);
+    d.SetAnimation(0, 0.095f);
+    EXPECT_EQ(Play(d, 10), (std::vector<int>{0, 1, 2, 3, 3, 2, 1, 1, 2, 3, 3}));
+    d.SetAnimationCount(2);
+    d.SetAnimation(3, 0.095f);
+    // Still moving backward: turns at 1 (loop 1), at 3, at 1 again (loop 2: stops there).
+    std::vector<int> shown = Play(d, 14);
+    EXPECT_FALSE(d.IsAnimating());
+    EXPECT_EQ(shown.back(), 1);
+
+    d.SetAnimation(2, 0.095f);
+    d.StopAnimation();
+    Advance(500);
+    d.Update();
+    EXPECT_EQ(d.GetCurrent(), 2);
+}
+
+TEST_F(SpriteTest, DrawSetsItsStatesAroundTheSprite) {
+    Png("sheet.png", 64, 64);
+    CAnimatedSprite s;
+    s.LoadSheet("sheet.png", 2, 4, 32, 32);
+    s.SetCurrent(3);
+    d3d9hooks::ClearCallLog();
+    s.Draw();
+    std::vector<std::string> states = d3d9hooks::CallsStartingWith("SetRenderState(");
+    const std::vector<std::string> expected = {
+        "SetRenderState(D3DRS_ZENABLE, 0)",        "SetRenderState(D3DRS_ALPHABLENDENABLE, 1)",
+        "SetRenderState(D3DRS_SRCBLEND, 5)",       "SetRenderState(D3DRS_DESTBLEND, 6)",
+        "SetRenderState(D3DRS_ZENABLE, 1)",        "SetRenderState(D3DRS_ALPHABLENDENABLE, 0)",
+    };
+    // The sprite object sets and restores states of its own in between.
+    size_t at = 0;
+    for (const std::string& want : expected) {
+        while (at < states.size() && states[at] != want) ++at;
+        ASSERT_LT(at, states.size()) << "missing or out of order: " << want;
+        ++at;
+    }
+
+    // A theme sprite with a bad index or a failed texture draws nothing.
+    g_ThemeTextures = {nullptr};
+    CSprite bad;
+    bad.texture = 0;
+    bad.color_alpha = 1;
+    d3d9hooks::ClearCallLog();
+    bad.Draw();
+    bad.texture = 5;
+    bad.Draw();
+    bad.texture = -1;
+    bad.Draw();
+    EXPECT_TRUE(d3d9hooks::CallLog().empty());
+}
+
+TEST(SpriteColour, BytesFromFloats) {
+    EXPECT_EQ(SpriteColourByte(1.5f), 255u);
+    EXPECT_EQ(SpriteColourByte(1.0f), 255u);
+    EXPECT_EQ(SpriteColourByte(-0.2f), 0u);
+    EXPECT_EQ(SpriteColourByte(0.5f), 128u);
+    EXPECT_EQ(SpriteColourByte(0.2f), 51u);
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+// A graphics engine on the null (or GL) device for the texture and sprite
+// tests, plus the HTML log as entries.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <d3d9hooks.h>
+#include <platform.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/EngineTimer.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/Log.h"
+#include "engine/TextureManager.h"
+#include "support/TestUtil.h"
+
+namespace textest {
+
+using testutil::LogEntry;
+
+// The global log as entries.
+inline std::vector<LogEntry> ReadLog() {
+    return testutil::ReadLogEntries(std::string(g_Log.GetStartDirectory()) + "/log.html");
+}
+
+inline LRESULT CALLBACK TestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+inline void NoUpdate() {}
+
+class EngineTest : public testing::Test {
+protected:
+    // The backend and the screen size of the engine the test starts.
+    virtual d3d9hooks::Backend Backend() const { return d3d9hooks::Backend::Null; }
+
+    void SetUp() override {
+        if (Backend() == d3d9hooks::Backend::GL && !getenv("DISPLAY")) GTEST_SKIP() << "no display for GL";
+        d3d9hooks::ResetAll();
+        d3d9hooks::SetBackend(Backend());
+        platform::SetFakeClock(true, 1000000000LL);
+        EngineTimerRestart();
+        m_LogStart = ReadLog().size();
+    }
+    void TearDown() override {
+        g_ThemeTextures.clear();  // the entries go with the engine's texture manager
+        delete CGraphicsEngine::GetInstancePtr();
+        d3d9hooks::ResetAll();
+        platform::SetFakeClock(false);
+    }
+
+    CGraphicsEngine* Start(int width = 1024, int height = 768) {
+        m_Params.m_Caption = "Kolvar texture test";
+        m_Params.m_IconId = 113;
+        m_Params.m_WndProc = TestProc;
+        m_Params.m_Windowed = true;
+        m_Params.m_Width = width;
+        m_Params.m_Height = height;
+        m_Params.m_FixedStep = 0.025f;
+        m_Params.m_UpdateCallback = NoUpdate;
+        m_Params.m_Bits = 32;
+        CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+        EXPECT_TRUE(engine->SetGeneralParameters(&m_Params));
+        return engine;
+    }
+
+    std::vector<LogEntry> NewLog() const {
+        std::vector<LogEntry> all = ReadLog();
+        return std::vector<LogEntry>(all.begin() + std::min(m_LogStart, all.size()), all.end());
+    }
+    // Position of the first entry with this text from `from` on, or -1.
+    int Find(const std::string& text, int from = 0) const {
+        std::vector<LogEntry> log = NewLog();
+        for (size_t i = from; i < log.size(); ++i)
+            if (log[i].text == text) return int(i);
+        return -1;
+    }
+    void MarkLog() { m_LogStart = ReadLog().size(); }
+
+    std::string Write(const std::string& name, const std::string& bytes) {
+        testutil::WriteFile(m_Dir.file(name), bytes);
+        return m_Dir.file(name);
+    }
+
+    CGeneralParameters m_Params;
+    size_t m_LogStart = 0;
+    testutil::TempDir m_Dir;
+};
+
+}  // namespace textest
