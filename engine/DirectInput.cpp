@@ -1,21 +1,15 @@
 #include "engine/DirectInput.h"
 
-#include "engine/Log.h"
-
 #include <cstdio>
 
-// The graphics engine joins the tree from another branch; until it is there
-// the engine time stands still and there is no game window.
-#if __has_include("engine/GraphicsEngine.h")
 #include "engine/GraphicsEngine.h"
-#define KOLVAR_INPUT_ENGINE 1
-#endif
+#include "engine/Log.h"
 
 IDirectInput8* g_DirectInput = nullptr;
 
 namespace {
 
-#ifdef KOLVAR_INPUT_ENGINE
+// The engine time and the game window of the graphics engine, if there is one.
 float DefaultTime() {
     CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
     return engine ? engine->GetTime() : 0.0f;
@@ -24,10 +18,6 @@ HWND DefaultWindow() {
     CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
     return engine ? engine->GetWindow() : nullptr;
 }
-#else
-float DefaultTime() { return 0.0f; }
-HWND DefaultWindow() { return nullptr; }
-#endif
 
 InputTimeSource g_TimeSource = DefaultTime;
 InputWindowSource g_WindowSource = DefaultWindow;

@@ -1,21 +1,15 @@
 #include "engine/FontServices.h"
 
-// The graphics engine and the texture manager join the tree from other branches;
-// until both are there, the fonts have only the sources tests give them.
-#if __has_include("engine/GraphicsEngine.h") && __has_include("engine/TextureEntry.h")
-#define KOLVAR_FONT_ENGINE 1
 #include <d3dx9.h>
 
 #include "engine/GraphicsEngine.h"
 #include "engine/TextureEntry.h"
 #include "engine/TextureManager.h"
-#endif
 
 namespace fontservices {
 
 namespace {
 
-#ifdef KOLVAR_FONT_ENGINE
 IDirect3DDevice9* EngineDevice() {
     CGraphicsEngine* e = CGraphicsEngine::GetInstancePtr();
     return e ? e->GetDevice() : nullptr;
@@ -41,9 +35,6 @@ bool EngineLoad(CTextureEntry** out, const char* name) {
 IDirect3DTexture9* EngineTexture(CTextureEntry* entry) { return entry->m_pTexture; }
 
 const Sources kEngineSources = {EngineDevice, EngineSprite, EngineWidth, EngineHeight, EngineLoad, EngineTexture};
-#else
-const Sources kEngineSources = {};
-#endif
 
 Sources g_Sources = kEngineSources;
 
