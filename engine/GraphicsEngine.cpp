@@ -19,14 +19,8 @@
 
 // The input layer and the texture entry join the engine from their own
 // branches; until both are on main these are the only places that wait for them.
-#if __has_include("engine/DirectInput.h")
 #include "engine/DirectInput.h"
-#define KOLVAR_ENGINE_HAS_DIRECTINPUT 1
-#endif
-#if __has_include("engine/TextureEntry.h")
 #include "engine/TextureEntry.h"
-#define KOLVAR_ENGINE_HAS_TEXTURE_ENTRY 1
-#endif
 
 namespace {
 
@@ -54,14 +48,12 @@ const WORD kQuadIndices[6] = {0, 1, 2, 2, 3, 0};
 // Shaders of at least version 1.1 (major in bits 8-15, minor in bits 0-7).
 bool AtLeast11(DWORD version) { return (version & 0xFFFF) >= 0x0101; }
 
-#ifdef KOLVAR_ENGINE_HAS_TEXTURE_ENTRY
 // 1 or more gives 255, 0 or less (and NaN) gives 0, else rounded to nearest.
 DWORD ColourByte(float value) {
     if (value >= 1.0f) return 255;
     if (!(value > 0.0f)) return 0;
     return static_cast<DWORD>(value * 255.0f + 0.5f);
 }
-#endif
 
 void Banner(const char* title) {
     g_Log.Print("purple", "%s", kBannerLine);
@@ -113,9 +105,7 @@ void CGraphicsEngine::Release() {
     DestroyMenuManager();
     delete CKeyboard::GetInstancePtr();
     delete CMouse::GetInstancePtr();
-#ifdef KOLVAR_ENGINE_HAS_DIRECTINPUT
     ReleaseDirectInput();
-#endif
 
     // The device must outlive everything made on it.
     if (m_pSprite) {
@@ -177,9 +167,7 @@ bool CGraphicsEngine::SetGeneralParameters(const CGeneralParameters* params) {
     g_Log.Print("green", "complete");
 
     if (first) {
-#ifdef KOLVAR_ENGINE_HAS_DIRECTINPUT
         CreateDirectInput(m_Params.m_Instance);
-#endif
         m_Params.m_Window = nullptr;
         if (!CreateMainWindow()) return false;
     } else if (!ChangeWindowStyle(&m_Params)) {
@@ -582,7 +570,6 @@ void CGraphicsEngine::DrawQuad() {
 void CGraphicsEngine::DrawSprite2D(CTextureEntry* texture, float x, float y, float scaleX, float scaleY, float red,
                                    float green, float blue, float alpha, bool centred, float rotation,
                                    DWORD srcBlend, DWORD destBlend) {
-#ifdef KOLVAR_ENGINE_HAS_TEXTURE_ENTRY
     if (!texture || !m_pSprite || !m_pDevice) return;
     if (FAILED(m_pSprite->Begin())) return;
     m_pDevice->SetRenderState(D3DRS_SRCBLEND, srcBlend);
@@ -601,8 +588,4 @@ void CGraphicsEngine::DrawSprite2D(CTextureEntry* texture, float x, float y, flo
                       ColourByte(blue);
     m_pSprite->Draw(texture->m_pTexture, nullptr, &scaling, nullptr, rotation, &translation, colour);
     m_pSprite->End();
-#else
-    (void)texture, (void)x, (void)y, (void)scaleX, (void)scaleY, (void)red, (void)green, (void)blue, (void)alpha,
-        (void)centred, (void)rotation, (void)srcBlend, (void)destBlend;
-#endif
 }

@@ -13,10 +13,7 @@
 #include "engine/GraphicsEngine.h"
 #include "support/TestUtil.h"
 
-#if __has_include("engine/TextureEntry.h")
 #include "engine/TextureEntry.h"
-#define KOLVAR_TEST_SPRITE2D 1
-#endif
 
 namespace {
 
@@ -115,7 +112,6 @@ TEST_F(GraphicsEngineGlTest, WindowRunsFramesAndShowsTheQuad) {
     EXPECT_EQ(Rgb(Pixel(pixels, w, 512, 384 - 150)), 0x0000FFu);
 }
 
-#ifdef KOLVAR_TEST_SPRITE2D
 // A white square drawn centred at the middle of the screen: natural size at
 // 1024 x 768, scaled by the screen size otherwise; the colour arguments are
 // clamped and rounded to bytes (1.5 -> 255, -0.2 -> 0, 0.5 -> 128).
@@ -166,6 +162,5 @@ TEST_F(GraphicsEngineGlTest, Sprite2DIsCentredAndScaledForTheScreen) {
         delete engine;
     }
 }
-#endif
 
 }  // namespace

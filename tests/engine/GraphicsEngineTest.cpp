@@ -20,10 +20,7 @@
 #include "engine/Log.h"
 #include "support/TestUtil.h"
 
-#if __has_include("engine/TextureEntry.h")
 #include "engine/TextureEntry.h"
-#define KOLVAR_TEST_SPRITE2D 1
-#endif
 
 namespace {
 
@@ -495,7 +492,6 @@ TEST_P(GraphicsEngineTest, ViewProjectionIsCachedUntilTheViewChanges) {
     EXPECT_NEAR(clip.w, 3.0f, 1e-5f);
 }
 
-#ifdef KOLVAR_TEST_SPRITE2D
 // Positions and scales are fractions of a 1024 x 768 screen; the sprite's own
 // blending gives way to the caller's; colours are clamped and rounded bytes.
 TEST_P(GraphicsEngineTest, Sprite2DPlacesScalesAndColoursForTheScreenSize) {
@@ -549,7 +545,6 @@ TEST_P(GraphicsEngineTest, Sprite2DPlacesScalesAndColoursForTheScreenSize) {
         delete engine;
     }
 }
-#endif
 
 INSTANTIATE_TEST_SUITE_P(Devices, GraphicsEngineTest,
                          testing::Values(d3d9hooks::Backend::Null, d3d9hooks::Backend::GL),
