@@ -17,8 +17,6 @@
 #include "engine/Sprite3DRenderer.h"
 #include "engine/TextureManager.h"
 
-// The input layer and the texture entry join the engine from their own
-// branches; until both are on main these are the only places that wait for them.
 #include "engine/DirectInput.h"
 #include "engine/TextureEntry.h"
 
