@@ -48,6 +48,32 @@ void ReleaseDirectInput() {
     g_Log.Print("green", "Complete");
 }
 
+bool CreateInputDevice(REFGUID guid, const DIDATAFORMAT* format, DWORD level, const char* name,
+                       IDirectInputDevice8** device) {
+    *device = nullptr;
+    IDirectInput8* di = GetDirectInput();
+    if (!di) return false;
+    g_Log.Print("blue", "Creating %s device", name);
+    HRESULT hr = di->CreateDevice(guid, device, nullptr);
+    if (FAILED(hr)) {
+        *device = nullptr;
+        g_Log.PrintBold("red", "Error, couldn't create %s device. Code = %s", name, DirectInputErrorName(hr));
+        return false;
+    }
+    hr = (*device)->SetDataFormat(format);
+    if (FAILED(hr)) {
+        g_Log.PrintBold("red", "Error, couldn't set data format for %s. Code = %s", name, DirectInputErrorName(hr));
+        return false;
+    }
+    hr = (*device)->SetCooperativeLevel(GetInputWindow(), level);
+    if (FAILED(hr)) {
+        g_Log.PrintBold("red", "Error, couldn't set cooperative level for %s. Code = %s", name,
+                        DirectInputErrorName(hr));
+        return false;
+    }
+    return true;
+}
+
 const char* DirectInputErrorName(HRESULT hr) {
     switch (hr) {
         case DI_OK: return "DI_OK";

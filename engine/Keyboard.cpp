@@ -13,27 +13,10 @@ const int kMaxAcquireTries = 8;
 CKeyboard::CKeyboard() : m_pDevice(nullptr) {
     memset(m_Actions, 0, sizeof m_Actions);
     memset(m_Keys, 0, sizeof m_Keys);
-    IDirectInput8* di = GetDirectInput();
-    if (!di) return;
-    g_Log.Print("blue", "Creating keyboard device");
-    HRESULT hr = di->CreateDevice(GUID_SysKeyboard, &m_pDevice, nullptr);
-    if (FAILED(hr)) {
-        m_pDevice = nullptr;
-        g_Log.PrintBold("red", "Error, couldn't create keyboard device. Code = %s", DirectInputErrorName(hr));
+    if (!CreateInputDevice(GUID_SysKeyboard, &c_dfDIKeyboard, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND, "keyboard",
+                           &m_pDevice))
         return;
-    }
-    hr = m_pDevice->SetDataFormat(&c_dfDIKeyboard);
-    if (FAILED(hr)) {
-        g_Log.PrintBold("red", "Error, couldn't set data format for keyboard. Code = %s", DirectInputErrorName(hr));
-        return;
-    }
-    hr = m_pDevice->SetCooperativeLevel(GetInputWindow(), DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
-    if (FAILED(hr)) {
-        g_Log.PrintBold("red", "Error, couldn't set cooperative level for keyboard. Code = %s",
-                        DirectInputErrorName(hr));
-        return;
-    }
-    hr = m_pDevice->Acquire();
+    HRESULT hr = m_pDevice->Acquire();
     if (FAILED(hr)) {
         g_Log.PrintBold("red", "Error, couldn't activate keyboard. Code = %s", DirectInputErrorName(hr));
         return;

@@ -17,27 +17,10 @@ float Clamp01(float v) {
 
 CMouse::CMouse()
     : m_LeftButton(false), m_RightButton(false), m_X(0.5f), m_Y(0.5f), m_Sensitivity(0.01f), m_pDevice(nullptr) {
-    IDirectInput8* di = GetDirectInput();
-    if (!di) return;
-    g_Log.Print("blue", "Creating mouse device");
-    HRESULT hr = di->CreateDevice(GUID_SysMouse, &m_pDevice, nullptr);
-    if (FAILED(hr)) {
-        m_pDevice = nullptr;
-        g_Log.PrintBold("red", "Error, couldn't create mouse device. Code = %s", DirectInputErrorName(hr));
-        return;
-    }
-    hr = m_pDevice->SetDataFormat(&c_dfDIMouse);
-    if (FAILED(hr)) {
-        g_Log.PrintBold("red", "Error, couldn't set data format for mouse. Code = %s", DirectInputErrorName(hr));
-        return;
-    }
     // Exclusive in the foreground: the system cursor is hidden, the game draws its own.
-    hr = m_pDevice->SetCooperativeLevel(GetInputWindow(), DISCL_EXCLUSIVE | DISCL_FOREGROUND);
-    if (FAILED(hr)) {
-        g_Log.PrintBold("red", "Error, couldn't set cooperative level for mouse. Code = %s", DirectInputErrorName(hr));
+    if (!CreateInputDevice(GUID_SysMouse, &c_dfDIMouse, DISCL_EXCLUSIVE | DISCL_FOREGROUND, "mouse", &m_pDevice))
         return;
-    }
-    hr = m_pDevice->Acquire();
+    HRESULT hr = m_pDevice->Acquire();
     if (FAILED(hr)) {
         g_Log.PrintBold("red", "Error, couldn't activate mouse. Code = %s", DirectInputErrorName(hr));
         return;
