@@ -409,7 +409,9 @@ BASSDEF BOOL BASS_SampleFree(HSAMPLE handle) {
 
 // ---- streams ----
 
-BASSDEF HSTREAM BASS_StreamCreateFile(BOOL memory, const void* file, DWORD offset, DWORD length, DWORD flags) {
+// Opens a file channel of the kind: arguments checked, the file decoded outside
+// the lock (it may be slow), the channel added only if the device still exists.
+static HCHANNEL CreateFileChannel(BOOL memory, const void* file, DWORD offset, DWORD length, Kind kind, bool loop) {
     if (!ValidLoadArguments(memory, file, offset, length)) {
         Fail(BASS_ERROR_ILLPARAM);
         return 0;
@@ -421,14 +423,15 @@ BASSDEF HSTREAM BASS_StreamCreateFile(BOOL memory, const void* file, DWORD offse
             return 0;
         }
     }
-    std::unique_ptr<CSource> source = OpenStreamSource(HostFilePath(static_cast<const char*>(file)));
+    std::string path = HostFilePath(static_cast<const char*>(file));
+    std::unique_ptr<CSource> source = kind == Kind::Stream ? OpenStreamSource(path) : OpenMusicSource(path);
     if (!source) {
         Fail(BASS_ERROR_FILEFORM);
         return 0;
     }
-    std::unique_ptr<CChannel> ch(new CChannel(Kind::Stream));
+    std::unique_ptr<CChannel> ch(new CChannel(kind));
     ch->source = std::move(source);
-    ch->loop = (flags & BASS_SAMPLE_LOOP) != 0;
+    ch->loop = loop;
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     if (!g_initialised) {
         Fail(BASS_ERROR_INIT);
@@ -436,6 +439,10 @@ BASSDEF HSTREAM BASS_StreamCreateFile(BOOL memory, const void* file, DWORD offse
     }
     g_error = BASS_OK;
     return AddObject(std::move(ch));
+}
+
+BASSDEF HSTREAM BASS_StreamCreateFile(BOOL memory, const void* file, DWORD offset, DWORD length, DWORD flags) {
+    return CreateFileChannel(memory, file, offset, length, Kind::Stream, (flags & BASS_SAMPLE_LOOP) != 0);
 }
 
 BASSDEF BOOL BASS_StreamPlay(HSTREAM handle, BOOL flush, DWORD flags) {
@@ -456,31 +463,7 @@ BASSDEF BOOL BASS_StreamFree(HSTREAM handle) { return FreeChannelObject(handle, 
 // ---- module music ----
 
 BASSDEF HMUSIC BASS_MusicLoad(BOOL memory, const void* file, DWORD offset, DWORD length, DWORD, DWORD) {
-    if (!ValidLoadArguments(memory, file, offset, length)) {
-        Fail(BASS_ERROR_ILLPARAM);
-        return 0;
-    }
-    {
-        std::lock_guard<std::recursive_mutex> lock(g_lock);
-        if (!g_initialised) {
-            Fail(BASS_ERROR_INIT);
-            return 0;
-        }
-    }
-    std::unique_ptr<CSource> source = OpenMusicSource(HostFilePath(static_cast<const char*>(file)));
-    if (!source) {
-        Fail(BASS_ERROR_FILEFORM);
-        return 0;
-    }
-    std::unique_ptr<CChannel> ch(new CChannel(Kind::Music));
-    ch->source = std::move(source);
-    std::lock_guard<std::recursive_mutex> lock(g_lock);
-    if (!g_initialised) {
-        Fail(BASS_ERROR_INIT);
-        return 0;
-    }
-    g_error = BASS_OK;
-    return AddObject(std::move(ch));
+    return CreateFileChannel(memory, file, offset, length, Kind::Music, false);
 }
 
 BASSDEF BOOL BASS_MusicPlay(HMUSIC handle) {
