@@ -7,7 +7,7 @@ PACKAGES=(
   liblua5.2-dev libluabind-dev libboost-dev
   libsdl2-dev libgl-dev libegl-dev libgl1-mesa-dri
   xvfb xauth
-  libsndfile1-dev libopenmpt-dev
+  libsndfile1-dev libvorbis-dev libogg-dev libopenmpt-dev
   libfluidsynth-dev timgm6mb-soundfont
   libzip-dev zip
   libgtk-3-dev
