@@ -7,6 +7,7 @@
 #include "engine/Font.h"
 #include "engine/FontManager.h"
 #include "engine/FontServices.h"
+#include "engine/Loading.h"
 #include "LogCapture.h"
 #include "NullDevice.h"
 
@@ -75,16 +76,22 @@ TEST_F(FontTest, ManagerLogsAndRefusesBadNames) {
     EXPECT_FALSE(fm->SetFontsPath(nullptr));
     EXPECT_TRUE(fm->SetFontsPath("data\\fonts"));
     CFont* font = reinterpret_cast<CFont*>(1);
+    // Every load the manager hands to a font counts for the loading screen, failed or not.
+    int loaded = g_LoadedResources;
     EXPECT_FALSE(fm->AddFont(&font, nullptr, 0, 0, false));
     EXPECT_EQ(reinterpret_cast<CFont*>(1), font);
+    EXPECT_EQ(loaded, g_LoadedResources);
     g_ImageLoads = false;
     EXPECT_FALSE(fm->AddFont(&font, "missing.png", 0, 0, false));
     EXPECT_EQ(0u, fm->GetFontCount());
+    EXPECT_EQ(loaded + 1, g_LoadedResources);
     std::string longName(300, 'a');
     EXPECT_FALSE(fm->AddFont(&font, longName.c_str(), 0, 0, false));
+    EXPECT_EQ(loaded + 2, g_LoadedResources);
     g_ImageLoads = true;
     ASSERT_TRUE(fm->AddFont(&font, "font.png", 0, 0, false));
     EXPECT_EQ(1u, fm->GetFontCount());
+    EXPECT_EQ(loaded + 3, g_LoadedResources);
     EXPECT_TRUE(fm->InvalidateFonts());
     EXPECT_TRUE(fm->RestoreFonts());
     delete fm;

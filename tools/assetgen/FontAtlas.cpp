@@ -63,6 +63,17 @@ const Row kRows[] = {
     {248, "+=|\\[]{}:;\"'<>,./?\xA9\xAE"},
 };
 
+// The line a letter's rectangle starts on, as a y offset below the cap line:
+// digits, capitals and small letters with an ascender on the cap line, the
+// other small letters on the x-height line. Ink that overshoots the line (round
+// tops, ascenders taller than the capitals) is fitted below it. Marks keep
+// their own extent (-1).
+int TopLine(unsigned char c) {
+    if (strchr("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZbdfhiklt", c)) return 0;
+    if (strchr("acegmnopqrsuvwxyz", c)) return kCapHeight / 4;
+    return -1;
+}
+
 const Fixed* FixedFor(unsigned char c) {
     for (const Fixed& f : kFixed)
         if (f.c == c) return &f;
@@ -130,9 +141,12 @@ bool Layout(FT_Face face, std::vector<Placed>& placed, std::vector<uint8_t>& alp
             int x = start;
             for (size_t k = i; k < end; ++k) {
                 int w = std::max(1, (int)std::floor(inks[k].width * scale));
-                int y = row.capLine + inks[k].yOffset;
-                Blit(inks[k], x, y, w, inks[k].height, alpha);
-                placed.push_back({chars[k], x, y, w, inks[k].height, 0, inks[k].yOffset});
+                int top = TopLine(chars[k]), inkTop = inks[k].yOffset, bottom = inkTop + inks[k].height;
+                if (top < 0) top = inkTop;
+                // Overshooting ink is squeezed under the line; shorter ink sits inside the rectangle.
+                int drawTop = std::max(top, inkTop);
+                Blit(inks[k], x, row.capLine + drawTop, w, bottom - drawTop, alpha);
+                placed.push_back({chars[k], x, row.capLine + top, w, bottom - top, 0, top});
                 x += w + kGap;
             }
             if (end < chars.size()) {
