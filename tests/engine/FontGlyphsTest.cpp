@@ -80,8 +80,12 @@ TEST(FontGlyphsTest, TableCoversTheCharacterSetWithTheFixedRows) {
         bool xHeight = has("acegmnopqrsuvwxyz", c);
         EXPECT_EQ(capLine + (xHeight ? 7 : 0), g[2]) << char(c);
         EXPECT_EQ(xHeight ? 7 : 0, g[6]) << char(c);
-        if (has("0123456789ABCDEFGHIKLMNOPRSTUVWXYZbdfhiklt", c)) EXPECT_EQ(28, g[4]) << char(c);
-        if (has("acemnorsuvwxz", c)) EXPECT_EQ(21, g[4]) << char(c);
+        if (has("0123456789ABCDEFGHIKLMNOPRSTUVWXYZbdfhiklt", c)) {
+            EXPECT_EQ(28, g[4]) << char(c);
+        }
+        if (has("acemnorsuvwxz", c)) {
+            EXPECT_EQ(21, g[4]) << char(c);
+        }
     }
 }
 
