@@ -55,9 +55,8 @@ bool CAnimatedSprite::LoadSheet(const char* fileName, int32_t columns, int32_t f
     m_FrameCount = frameCount;
     m_SheetFrameWidth = frameWidth;
     m_SheetFrameHeight = frameHeight;
-    CTextureEntry* entry = nullptr;
-    CTextureManager::GetInstance()->GetTexture(&entry, fileName, false, false, 10.0f);
-    m_pSheetTexture = entry;
+    // A failed load leaves the sheet held so far in place.
+    CTextureManager::GetInstance()->GetTexture(&m_pSheetTexture, fileName, false, false, 10.0f);
     m_SheetMode = true;
     m_CurrentFrame = ClampFrame(m_CurrentFrame);
     return true;

@@ -253,6 +253,14 @@ TEST_F(SpriteTest, DrawArguments) {
     sheet.Draw();
     ASSERT_EQ(draws().size(), 1u);
     EXPECT_EQ(draws()[0], "ID3DXSprite.Draw(tex, {31,31,62,62}, {1,1}, {15,15}, 0, {0,0}, 0xffffffff)");
+
+    // A new sheet that fails to load leaves the one held in place.
+    sheet.LoadSheet("absent.png", 4, 8, 16, 16);
+    EXPECT_EQ(sheet.GetNum(), 8);
+    d3d9hooks::ClearCallLog();
+    sheet.Draw();
+    ASSERT_EQ(draws().size(), 1u);
+    EXPECT_EQ(draws()[0], "ID3DXSprite.Draw(tex, {48,0,64,16}, {1,1}, {8,8}, 0, {0,0}, 0xffffffff)");
 }
 
 TEST(SpriteColour, BytesFromFloats) {
