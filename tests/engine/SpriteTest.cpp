@@ -94,6 +94,12 @@ TEST_F(SpriteTest, MissingFramesAreLeftOut) {
     none.SetLast();
     none.Draw();
     EXPECT_TRUE(d3d9hooks::CallsStartingWith("SetRenderState(").empty());
+
+    // A huge digit count pads no further than a path can hold; the name is then refused.
+    CAnimatedSprite padded;
+    padded.Load("p", "png", 1000, 0, 1, 1);
+    EXPECT_EQ(padded.GetNum(), 0);
+    EXPECT_GE(Find("Error, texture path is too long: (p" + std::string(258, '0') + "1.png)"), 0);
 }
 
 TEST_F(SpriteTest, StepsThroughFrames) {
