@@ -1,11 +1,16 @@
 #include "engine/AnimatedSprite.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "engine/GraphicsEngine.h"
 #include "engine/Sprite.h"
 #include "engine/TextureManager.h"
+
+namespace {
+const size_t kMaxPadding = 259;
+}
 
 CAnimatedSprite::CAnimatedSprite() {}
 
@@ -39,7 +44,9 @@ bool CAnimatedSprite::Load(const char* prefix, const char* extension, int32_t di
     } else {
         for (int64_t n = first; n <= last; n += stride) {
             std::string number = std::to_string(n);
-            if (digits > 0 && number.size() < size_t(digits)) number.insert(0, size_t(digits) - number.size(), '0');
+            // No name longer than a path can hold is ever loaded, so the padding stops there.
+            const size_t width = digits > 0 ? std::min<size_t>(size_t(digits), kMaxPadding) : 0;
+            if (number.size() < width) number.insert(0, width - number.size(), '0');
             loadFrame(head + number + tail);
         }
     }
@@ -55,9 +62,8 @@ bool CAnimatedSprite::LoadSheet(const char* fileName, int32_t columns, int32_t f
     m_FrameCount = frameCount;
     m_SheetFrameWidth = frameWidth;
     m_SheetFrameHeight = frameHeight;
-    CTextureEntry* entry = nullptr;
-    CTextureManager::GetInstance()->GetTexture(&entry, fileName, false, false, 10.0f);
-    m_pSheetTexture = entry;
+    // A failed load leaves the sheet held so far in place.
+    CTextureManager::GetInstance()->GetTexture(&m_pSheetTexture, fileName, false, false, 10.0f);
     m_SheetMode = true;
     m_CurrentFrame = ClampFrame(m_CurrentFrame);
     return true;

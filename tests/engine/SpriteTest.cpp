@@ -94,6 +94,12 @@ TEST_F(SpriteTest, MissingFramesAreLeftOut) {
     none.SetLast();
     none.Draw();
     EXPECT_TRUE(d3d9hooks::CallsStartingWith("SetRenderState(").empty());
+
+    // A huge digit count pads no further than a path can hold; the name is then refused.
+    CAnimatedSprite padded;
+    padded.Load("p", "png", 1000, 0, 1, 1);
+    EXPECT_EQ(padded.GetNum(), 0);
+    EXPECT_GE(Find("Error, texture path is too long: (p" + std::string(258, '0') + "1.png)"), 0);
 }
 
 TEST_F(SpriteTest, StepsThroughFrames) {
@@ -186,6 +192,81 @@ TEST_F(SpriteTest, DrawSetsItsStatesAroundTheSprite) {
     bad.texture = -1;
     bad.Draw();
     EXPECT_TRUE(d3d9hooks::CallLog().empty());
+}
+
+// What each sprite hands the engine's 2D sprite: scaling, source rectangle,
+// rotation centre and angle, translation and colour.
+TEST_F(SpriteTest, DrawArguments) {
+    auto draws = [] { return d3d9hooks::CallsStartingWith("ID3DXSprite.Draw("); };
+
+    // A theme texture of 100 x 60 in a 128 x 64 texture, scales measured on 800 x 600.
+    Png("panel.png", 100, 60);
+    CTextureEntry* panel = nullptr;
+    ASSERT_TRUE(CTextureManager::GetInstance()->LoadTexture(&panel, false, "panel.png", 0, 0, 1, 0, D3DFMT_UNKNOWN,
+                                                            D3DPOOL_MANAGED, D3DX_FILTER_LINEAR, D3DX_FILTER_LINEAR,
+                                                            0, nullptr, nullptr, false, 10.0f));
+    g_ThemeTextures = {panel};
+    CSprite theme;
+    theme.x = 0.25f;
+    theme.y = 0.5f;
+    theme.scale_x = 2.0f;
+    theme.scale_y = 0.5f;
+    theme.center_x = 3.0f;
+    theme.center_y = 4.0f;
+    theme.rotate = 1.5f;  // not applied
+    theme.color_red = 1.0f;
+    theme.color_green = 0.5f;
+    theme.color_alpha = 0.2f;
+    d3d9hooks::ClearCallLog();
+    theme.Draw();
+    ASSERT_EQ(draws().size(), 1u);
+    EXPECT_EQ(draws()[0], "ID3DXSprite.Draw(tex, NULL, {2,0.6}, {3,4}, 0, {256,384}, 0x33ff8000)");
+    // Fitted to the screen: the texture's own size covers 1024 x 768, whatever the scale.
+    theme.fit_to_screen = 1;
+    d3d9hooks::ClearCallLog();
+    theme.Draw();
+    ASSERT_EQ(draws().size(), 1u);
+    EXPECT_EQ(draws()[0], "ID3DXSprite.Draw(tex, NULL, {8,12}, {3,4}, 0, {256,384}, 0x33ff8000)");
+
+    // A frame of 20 x 10: the file's picture, or the set size, from the top-left corner.
+    Png("logo.png", 20, 10);
+    CAnimatedSprite frame;
+    frame.Load("logo", "png", 0, 0, 0, 1);
+    frame.SetPosition(0.5f, 0.25f);
+    frame.SetScaleXY(2.0f, 3.0f);
+    frame.SetRotate(0.5f);
+    frame.SetColor(1.0f, 0.0f, 0.0f);
+    d3d9hooks::ClearCallLog();
+    frame.Draw();
+    ASSERT_EQ(draws().size(), 1u);
+    EXPECT_EQ(draws()[0], "ID3DXSprite.Draw(tex, {0,0,19,9}, {2,3}, NULL, 0.5, {512,192}, 0xffff0000)");
+    frame.SetAlpha(0.5f);
+    frame.SetSize(8, 4);
+    frame.SetCentered(1);
+    d3d9hooks::ClearCallLog();
+    frame.Draw();
+    ASSERT_EQ(draws().size(), 1u);
+    EXPECT_EQ(draws()[0], "ID3DXSprite.Draw(tex, {0,0,7,3}, {2,3}, {10,5}, 0.5, {512,192}, 0x80ff0000)");
+    frame.Release();
+
+    // A sheet cell: column and row from the frame, the centre halved in whole texels.
+    Png("cells.png", 64, 64);
+    CAnimatedSprite sheet;
+    sheet.LoadSheet("cells.png", 2, 4, 31, 31);
+    sheet.SetCurrent(3);
+    sheet.SetCentered(1);
+    d3d9hooks::ClearCallLog();
+    sheet.Draw();
+    ASSERT_EQ(draws().size(), 1u);
+    EXPECT_EQ(draws()[0], "ID3DXSprite.Draw(tex, {31,31,62,62}, {1,1}, {15,15}, 0, {0,0}, 0xffffffff)");
+
+    // A new sheet that fails to load leaves the one held in place.
+    sheet.LoadSheet("absent.png", 4, 8, 16, 16);
+    EXPECT_EQ(sheet.GetNum(), 8);
+    d3d9hooks::ClearCallLog();
+    sheet.Draw();
+    ASSERT_EQ(draws().size(), 1u);
+    EXPECT_EQ(draws()[0], "ID3DXSprite.Draw(tex, {48,0,64,16}, {1,1}, {8,8}, 0, {0,0}, 0xffffffff)");
 }
 
 TEST(SpriteColour, BytesFromFloats) {
