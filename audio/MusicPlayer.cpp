@@ -94,9 +94,9 @@ void CMusicPlayer::LoadSong(const std::string& name) {
     size_t slash = name.find_last_of("\\/");
     size_t fileStart = slash == std::string::npos ? 0 : slash + 1;
     bool hasDrive = name.size() >= 2 && name[1] == ':' && isalpha(static_cast<unsigned char>(name[0]));
+    // The text after the last dot; without a dot the whole name stands for it.
     size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || dot < fileStart) return;  // no extension: not a song
-    std::string extension = name.substr(dot + 1);
+    std::string extension = dot == std::string::npos ? name : name.substr(dot + 1);
     for (char& c : extension) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     SongKind kind = KindOf(extension);
     if (kind == kNone) return;

@@ -124,6 +124,21 @@ TEST_F(MusicPlayerTest, LoadsEachKindByItsExtensionAndLogsTheOutcome) {
     EXPECT_LT(text.find("Loading playlist:"), text.find("Loading midi music"));
 }
 
+TEST_F(MusicPlayerTest, ANameWithoutADotIsItsOwnExtension) {
+    testutil::WriteFile(m_dir.file("mid"), Beats(4));
+    std::filesystem::create_directories(m_dir.file("x.wav"));
+    WriteWav(m_dir.file("x.wav/song"), Tone(0.5), 1);
+    LogTail log;
+    CMusicPlayer* player = Player("[playlist]\r\nnum=3\r\nsong1=mid\r\nsong2=x.wav\\song\r\nsong3=wav\r\n");
+    // "mid" is a MIDI song; a dot in the folder is no extension; "wav" is a stream that is missing.
+    ASSERT_EQ(1u, player->m_songs.size());
+    EXPECT_EQ(CSoundRecord::kMidiSegment, player->m_songs[0].m_kind);
+    EXPECT_EQ("mid", player->m_songs[0].m_name);
+    EXPECT_NE(std::string::npos, log.Text().find("Loading midi music: (mid) complete."));
+    EXPECT_NE(std::string::npos, log.Text().find("Loading stream music: (wav) failed."));
+    EXPECT_EQ(std::string::npos, log.Text().find("song)"));
+}
+
 TEST_F(MusicPlayerTest, NextAndPreviousWrapAndThePositionIsWrittenBackFromOne) {
     CMusicPlayer* player = Player("[playlist]\r\nnum=3\r\ncurrent=3\r\nsong1=a.mid\r\nsong2=b.mod\r\nsong3=c.wav\r\n");
     ASSERT_EQ(3u, player->m_songs.size());
