@@ -10,6 +10,7 @@
 #include "audio/MidiManager.h"
 #include "audio/SoundEngine.h"
 #include "engine/Ini.h"
+#include "engine/Loading.h"
 #include "engine/Log.h"
 
 #include "engine/GraphicsEngine.h"
@@ -106,10 +107,16 @@ void CMusicPlayer::LoadSong(const std::string& name) {
     auto failed = [&](const std::string& loaded) {
         g_Log.PrintBold("error", "Loading %s music: (%s) failed.", kindName, loaded.c_str());
     };
+    // A song refused before its loader still counts for the loading screen, as
+    // the loader would have counted it.
+    auto refused = [&]() {
+        CountLoadedResource();
+        failed(name);
+    };
     // Paths past MAX_PATH do not fit the loaders' buffers; cutting them would
     // name another file.
     if (name.size() >= MAX_PATH) {
-        failed(name);
+        refused();
         return;
     }
 
@@ -121,7 +128,7 @@ void CMusicPlayer::LoadSong(const std::string& name) {
     if ((hasDrive || name[0] == '/') && fileStart > 0) {
         GetCurrentDirectoryA(sizeof savedDir, savedDir);
         if (!SetCurrentDirectoryA(name.substr(0, fileStart).c_str())) {
-            failed(name);
+            refused();
             return;
         }
         changedDir = true;

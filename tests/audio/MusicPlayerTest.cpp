@@ -14,6 +14,7 @@
 #include "audio/MusicPlayer.h"
 #include "audio/SoundEngine.h"
 #include "engine/Ini.h"
+#include "engine/Loading.h"
 #include "support/TestUtil.h"
 
 using namespace audiotest;
@@ -226,6 +227,19 @@ TEST_F(MusicPlayerTest, LongPathsAreSkippedAndFullPathsLoadFromTheirFolder) {
     char cwd[MAX_PATH];
     GetCurrentDirectoryA(sizeof cwd, cwd);
     EXPECT_EQ(std::filesystem::canonical(m_dir.path()), std::filesystem::canonical(cwd));
+}
+
+TEST_F(MusicPlayerTest, EverySongOfAKnownKindCountsForTheLoadingScreen) {
+    Engine();
+    const int before = g_LoadedResources;
+    // Loaded, failed in its loader, refused for its length, refused for a missing
+    // folder; the text file is no song and counts nothing.
+    Player("[playlist]\r\nnum=5\r\nsong1=a.mid\r\nsong2=missing.xm\r\nsong3=notes.txt\r\nsong4=" +
+           m_dir.path() + "/nowhere/x.wav\r\nsong5=c.wav\r\n");
+    CMusicPlayer* player = Engine()->m_musicPlayer;
+    player->LoadSong(std::string(300, 'n') + ".ogg");
+    EXPECT_EQ(2u, player->m_songs.size());
+    EXPECT_EQ(5, g_LoadedResources - before);
 }
 
 TEST_F(MusicPlayerTest, ASongThatEndsMovesThePlayerToTheNext) {
