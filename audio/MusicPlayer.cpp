@@ -123,11 +123,14 @@ void CMusicPlayer::LoadSong(const std::string& name) {
     // A full path (a drive letter, or a host path from the file dialog) loads
     // from its own folder, by its base name.
     std::string loadName = name;
-    char savedDir[MAX_PATH];
+    std::vector<char> savedDir;
     bool changedDir = false;
     if ((hasDrive || name[0] == '/') && fileStart > 0) {
-        GetCurrentDirectoryA(sizeof savedDir, savedDir);
-        if (!SetCurrentDirectoryA(name.substr(0, fileStart).c_str())) {
+        // Remembered whole, however long: a cut one could not be gone back to.
+        DWORD needed = GetCurrentDirectoryA(0, nullptr);
+        savedDir.resize(needed ? needed : 1);
+        if (!needed || GetCurrentDirectoryA(needed, savedDir.data()) >= needed ||
+            !SetCurrentDirectoryA(name.substr(0, fileStart).c_str())) {
             refused();
             return;
         }
@@ -163,7 +166,7 @@ void CMusicPlayer::LoadSong(const std::string& name) {
             break;
         case kNone: break;
     }
-    if (changedDir) SetCurrentDirectoryA(savedDir);
+    if (changedDir) SetCurrentDirectoryA(savedDir.data());
 }
 
 void CMusicPlayer::Play() {

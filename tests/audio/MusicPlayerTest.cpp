@@ -242,6 +242,20 @@ TEST_F(MusicPlayerTest, EverySongOfAKnownKindCountsForTheLoadingScreen) {
     EXPECT_EQ(5, g_LoadedResources - before);
 }
 
+TEST_F(MusicPlayerTest, AFullPathSongComesBackToALongCurrentDirectory) {
+    Engine();
+    std::filesystem::create_directories(m_dir.file("sub"));
+    WriteWav(m_dir.file("sub/e.wav"), Tone(0.5), 1);
+    std::string deep = m_dir.path();
+    for (int i = 0; i < 6; ++i) deep += "/" + std::string(60, 'd');
+    std::filesystem::create_directories(deep);
+    testutil::ScopedCwd cwd(deep);
+    CMusicPlayer player;
+    player.LoadSong(m_dir.path() + "/sub/e.wav");
+    EXPECT_EQ(1u, player.m_songs.size());
+    EXPECT_EQ(std::filesystem::canonical(deep), std::filesystem::current_path());
+}
+
 TEST_F(MusicPlayerTest, ASongThatEndsMovesThePlayerToTheNext) {
     WriteWav(m_dir.file("short.wav"), Tone(0.1), 1);
     CMusicPlayer* player = Player("[playlist]\r\nnum=3\r\ncurrent=1\r\nsong1=short.wav\r\nsong2=b.mod\r\nsong3=c.wav\r\n");
