@@ -136,6 +136,9 @@ void CMusicPlayer::LoadSong(const std::string& name) {
         }
         changedDir = true;
         loadName = name.substr(fileStart);
+    } else if (hasDrive) {
+        // A drive without a folder names its current folder, which is ours.
+        loadName = name.substr(2);
     }
 
     CSoundEngine* engine = CSoundEngine::GetInstance();

@@ -256,6 +256,18 @@ TEST_F(MusicPlayerTest, AFullPathSongComesBackToALongCurrentDirectory) {
     EXPECT_EQ(std::filesystem::canonical(deep), std::filesystem::current_path());
 }
 
+TEST_F(MusicPlayerTest, ADriveWithoutAFolderLoadsFromTheCurrentFolder) {
+    Engine();
+    LogTail log;
+    CMusicPlayer player;
+    player.LoadSong("C:a.mid");
+    player.LoadSong("d:B.MOD");
+    ASSERT_EQ(2u, player.m_songs.size());
+    EXPECT_EQ("a.mid", player.m_songs[0].m_name);
+    EXPECT_EQ("B.MOD", player.m_songs[1].m_name);
+    EXPECT_NE(std::string::npos, log.Text().find("Loading midi music: (a.mid) complete."));
+}
+
 TEST_F(MusicPlayerTest, ASongThatEndsMovesThePlayerToTheNext) {
     WriteWav(m_dir.file("short.wav"), Tone(0.1), 1);
     CMusicPlayer* player = Player("[playlist]\r\nnum=3\r\ncurrent=1\r\nsong1=short.wav\r\nsong2=b.mod\r\nsong3=c.wav\r\n");
