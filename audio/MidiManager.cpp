@@ -104,10 +104,13 @@ CMidiSegment* MidiLoad(const std::string& name) {
     CountLoadedResource();
     if (!g_MidiManager) return nullptr;
     CSoundEngine* engine = Engine();
+    const char* audioPath = engine ? engine->m_audioPath : ".\\";
     char dir[MAX_PATH];
-    dir[0] = '\0';
-    GetCurrentDirectoryA(sizeof dir, dir);
-    std::string folder = std::string(dir) + "\\" + (engine ? engine->m_audioPath : ".\\");
+    DWORD length = GetCurrentDirectoryA(sizeof dir, dir);
+    std::string folder = std::string(dir) + "\\" + audioPath;
+    // A current directory too long for the loader is named relatively: an empty
+    // one would send the search to the root.
+    if (length == 0 || length >= sizeof dir || folder.size() >= MAX_PATH) folder = std::string(".\\") + audioPath;
     g_MidiManager->SetSearchDirectory(folder.c_str());  // a failure leaves the previous folder
 
     CMidiSegment* segment = nullptr;

@@ -10,6 +10,7 @@
 #include "audio/MidiManager.h"
 #include "audio/SoundEngine.h"
 #include "engine/Ini.h"
+#include "engine/Loading.h"
 #include "engine/Log.h"
 
 #include "engine/GraphicsEngine.h"
@@ -94,9 +95,9 @@ void CMusicPlayer::LoadSong(const std::string& name) {
     size_t slash = name.find_last_of("\\/");
     size_t fileStart = slash == std::string::npos ? 0 : slash + 1;
     bool hasDrive = name.size() >= 2 && name[1] == ':' && isalpha(static_cast<unsigned char>(name[0]));
+    // The text after the last dot; without a dot the whole name stands for it.
     size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || dot < fileStart) return;  // no extension: not a song
-    std::string extension = name.substr(dot + 1);
+    std::string extension = dot == std::string::npos ? name : name.substr(dot + 1);
     for (char& c : extension) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
     SongKind kind = KindOf(extension);
     if (kind == kNone) return;
@@ -106,26 +107,38 @@ void CMusicPlayer::LoadSong(const std::string& name) {
     auto failed = [&](const std::string& loaded) {
         g_Log.PrintBold("error", "Loading %s music: (%s) failed.", kindName, loaded.c_str());
     };
+    // A song refused before its loader still counts for the loading screen, as
+    // the loader would have counted it.
+    auto refused = [&]() {
+        CountLoadedResource();
+        failed(name);
+    };
     // Paths past MAX_PATH do not fit the loaders' buffers; cutting them would
     // name another file.
     if (name.size() >= MAX_PATH) {
-        failed(name);
+        refused();
         return;
     }
 
     // A full path (a drive letter, or a host path from the file dialog) loads
     // from its own folder, by its base name.
     std::string loadName = name;
-    char savedDir[MAX_PATH];
+    std::vector<char> savedDir;
     bool changedDir = false;
     if ((hasDrive || name[0] == '/') && fileStart > 0) {
-        GetCurrentDirectoryA(sizeof savedDir, savedDir);
-        if (!SetCurrentDirectoryA(name.substr(0, fileStart).c_str())) {
-            failed(name);
+        // Remembered whole, however long: a cut one could not be gone back to.
+        DWORD needed = GetCurrentDirectoryA(0, nullptr);
+        savedDir.resize(needed ? needed : 1);
+        if (!needed || GetCurrentDirectoryA(needed, savedDir.data()) >= needed ||
+            !SetCurrentDirectoryA(name.substr(0, fileStart).c_str())) {
+            refused();
             return;
         }
         changedDir = true;
         loadName = name.substr(fileStart);
+    } else if (hasDrive) {
+        // A drive without a folder names its current folder, which is ours.
+        loadName = name.substr(2);
     }
 
     CSoundEngine* engine = CSoundEngine::GetInstance();
@@ -156,7 +169,7 @@ void CMusicPlayer::LoadSong(const std::string& name) {
             break;
         case kNone: break;
     }
-    if (changedDir) SetCurrentDirectoryA(savedDir);
+    if (changedDir) SetCurrentDirectoryA(savedDir.data());
 }
 
 void CMusicPlayer::Play() {

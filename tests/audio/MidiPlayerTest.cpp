@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,15 @@ TEST_F(MidiPlayerTest, LoadsListsAndCountsEveryAttempt) {
     EXPECT_EQ(nullptr, MidiLoad(std::string(300, 'x') + ".mid"));
     EXPECT_EQ(1u, MidiSegments().size());
     EXPECT_EQ(counted + 4, g_LoadedResources);
+}
+
+TEST_F(MidiPlayerTest, ALongCurrentDirectoryStillFindsTheSong) {
+    std::string deep = m_dir.path();
+    for (int i = 0; i < 6; ++i) deep += "/" + std::string(60, 'd');
+    std::filesystem::create_directories(deep);
+    testutil::WriteFile(deep + "/deep.mid", Beats(2));
+    testutil::ScopedCwd cwd(deep);
+    EXPECT_NE(nullptr, MidiLoad("deep.mid"));
 }
 
 TEST_F(MidiPlayerTest, UnloadMovesTheLastSegmentIntoTheGap) {

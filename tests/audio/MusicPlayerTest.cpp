@@ -14,6 +14,7 @@
 #include "audio/MusicPlayer.h"
 #include "audio/SoundEngine.h"
 #include "engine/Ini.h"
+#include "engine/Loading.h"
 #include "support/TestUtil.h"
 
 using namespace audiotest;
@@ -124,6 +125,21 @@ TEST_F(MusicPlayerTest, LoadsEachKindByItsExtensionAndLogsTheOutcome) {
     EXPECT_LT(text.find("Loading playlist:"), text.find("Loading midi music"));
 }
 
+TEST_F(MusicPlayerTest, ANameWithoutADotIsItsOwnExtension) {
+    testutil::WriteFile(m_dir.file("mid"), Beats(4));
+    std::filesystem::create_directories(m_dir.file("x.wav"));
+    WriteWav(m_dir.file("x.wav/song"), Tone(0.5), 1);
+    LogTail log;
+    CMusicPlayer* player = Player("[playlist]\r\nnum=3\r\nsong1=mid\r\nsong2=x.wav\\song\r\nsong3=wav\r\n");
+    // "mid" is a MIDI song; a dot in the folder is no extension; "wav" is a stream that is missing.
+    ASSERT_EQ(1u, player->m_songs.size());
+    EXPECT_EQ(CSoundRecord::kMidiSegment, player->m_songs[0].m_kind);
+    EXPECT_EQ("mid", player->m_songs[0].m_name);
+    EXPECT_NE(std::string::npos, log.Text().find("Loading midi music: (mid) complete."));
+    EXPECT_NE(std::string::npos, log.Text().find("Loading stream music: (wav) failed."));
+    EXPECT_EQ(std::string::npos, log.Text().find("song)"));
+}
+
 TEST_F(MusicPlayerTest, NextAndPreviousWrapAndThePositionIsWrittenBackFromOne) {
     CMusicPlayer* player = Player("[playlist]\r\nnum=3\r\ncurrent=3\r\nsong1=a.mid\r\nsong2=b.mod\r\nsong3=c.wav\r\n");
     ASSERT_EQ(3u, player->m_songs.size());
@@ -211,6 +227,45 @@ TEST_F(MusicPlayerTest, LongPathsAreSkippedAndFullPathsLoadFromTheirFolder) {
     char cwd[MAX_PATH];
     GetCurrentDirectoryA(sizeof cwd, cwd);
     EXPECT_EQ(std::filesystem::canonical(m_dir.path()), std::filesystem::canonical(cwd));
+}
+
+TEST_F(MusicPlayerTest, EverySongOfAKnownKindCountsForTheLoadingScreen) {
+    Engine();
+    const int before = g_LoadedResources;
+    // Loaded, failed in its loader, refused for its length, refused for a missing
+    // folder; the text file is no song and counts nothing.
+    Player("[playlist]\r\nnum=5\r\nsong1=a.mid\r\nsong2=missing.xm\r\nsong3=notes.txt\r\nsong4=" +
+           m_dir.path() + "/nowhere/x.wav\r\nsong5=c.wav\r\n");
+    CMusicPlayer* player = Engine()->m_musicPlayer;
+    player->LoadSong(std::string(300, 'n') + ".ogg");
+    EXPECT_EQ(2u, player->m_songs.size());
+    EXPECT_EQ(5, g_LoadedResources - before);
+}
+
+TEST_F(MusicPlayerTest, AFullPathSongComesBackToALongCurrentDirectory) {
+    Engine();
+    std::filesystem::create_directories(m_dir.file("sub"));
+    WriteWav(m_dir.file("sub/e.wav"), Tone(0.5), 1);
+    std::string deep = m_dir.path();
+    for (int i = 0; i < 6; ++i) deep += "/" + std::string(60, 'd');
+    std::filesystem::create_directories(deep);
+    testutil::ScopedCwd cwd(deep);
+    CMusicPlayer player;
+    player.LoadSong(m_dir.path() + "/sub/e.wav");
+    EXPECT_EQ(1u, player.m_songs.size());
+    EXPECT_EQ(std::filesystem::canonical(deep), std::filesystem::current_path());
+}
+
+TEST_F(MusicPlayerTest, ADriveWithoutAFolderLoadsFromTheCurrentFolder) {
+    Engine();
+    LogTail log;
+    CMusicPlayer player;
+    player.LoadSong("C:a.mid");
+    player.LoadSong("d:B.MOD");
+    ASSERT_EQ(2u, player.m_songs.size());
+    EXPECT_EQ("a.mid", player.m_songs[0].m_name);
+    EXPECT_EQ("B.MOD", player.m_songs[1].m_name);
+    EXPECT_NE(std::string::npos, log.Text().find("Loading midi music: (a.mid) complete."));
 }
 
 TEST_F(MusicPlayerTest, ASongThatEndsMovesThePlayerToTheNext) {
