@@ -10,11 +10,6 @@
 #include "engine/Log.h"
 #include "engine/MeshManager.h"
 
-// Material textures go through the texture loader when it is linked in;
-// without it a material texture simply stays unset, as a failed load would.
-HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, const char* srcFile, IDirect3DTexture9** texture)
-    __attribute__((weak));
-
 CMesh::CMesh(const char* name)
     : m_pSysMemMesh(nullptr),
       m_pLocalMesh(nullptr),
@@ -136,8 +131,7 @@ HRESULT CMesh::Create(IDirect3DDevice9* device, const char* file, int declaratio
                     char texturePath[MAX_PATH];
                     if (FAILED(FindMediaFile(texturePath, sizeof texturePath, name)))
                         snprintf(texturePath, sizeof texturePath, "%s", name);
-                    if (D3DXCreateTextureFromFileA &&
-                        FAILED(D3DXCreateTextureFromFileA(device, texturePath, &m_pTextures[i])))
+                    if (FAILED(D3DXCreateTextureFromFileA(device, texturePath, &m_pTextures[i])))
                         m_pTextures[i] = nullptr;
                 }
             }
