@@ -34,11 +34,11 @@ CMesh::~CMesh() {
 
 HRESULT CMesh::Create(IDirect3DDevice9* device, const char* file, int declarationIndex) {
     m_DeclarationIndex = declarationIndex;
-    // A file found nowhere keeps its name, and the load below fails on it.
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%s", file ? file : "");
+    // A file found nowhere keeps its whole name, and the load below fails on
+    // it; a name cut to the buffer could open some other file.
+    const char* path = file ? file : "";
     char found[MAX_PATH];
-    if (file && SUCCEEDED(FindMediaFile(found, sizeof found, file))) snprintf(path, sizeof path, "%s", found);
+    if (file && SUCCEEDED(FindMediaFile(found, sizeof found, file))) path = found;
 
     ID3DXBuffer* adjacency = nullptr;
     ID3DXBuffer* materials = nullptr;

@@ -190,6 +190,39 @@ Mesh { 4; 0;0;0;, 1;0;0;, 0;-1;0;, 1;-1;0;; 3; 3;0,1,2;, 3;1,3,2;, 3;0,2,3;;
     EXPECT_EQ(log.Count("Destroying complete"), 1);
 }
 
+// Long names are used whole: a cut-off name must never load some other file
+// that happens to match its beginning, and a long path that exists loads.
+TEST_F(MeshManagerTest, LongNamesAreNeverCutShort) {
+    const char* triangle = "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; "
+                           "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; } } }\n";
+    testutil::TempDir dir;
+    CMeshManager* manager = CMeshManager::GetInstance();
+    manager->SetMeshPath(dir.path().c_str());
+    const size_t root = dir.path().size() + 1;  // the folder and its backslash
+    ASSERT_LT(root, 200u);
+
+    // "<folder>\<stem>" is exactly 259 characters; asking for a longer name
+    // that begins with it must not load it.
+    const std::string stem(259 - root, 'm');
+    testutil::WriteFile(dir.file(stem), triangle);
+    CMesh* mesh = nullptr;
+    EXPECT_FALSE(manager->LoadMesh(&mesh, (stem + "zz").c_str(), 0));
+
+    // The same beyond twice that length, through two folders.
+    const std::string a(200, 'a'), b(200, 'b');
+    std::filesystem::create_directories(dir.file(a + "/" + b));
+    const std::string cut(521 - root - a.size() - b.size() - 2, 'c');
+    testutil::WriteFile(dir.file(a + "/" + b + "/" + cut), triangle);
+    EXPECT_FALSE(manager->LoadMesh(&mesh, (a + "\\" + b + "\\" + cut + "zz").c_str(), 0));
+    EXPECT_EQ(mesh, nullptr);
+    EXPECT_EQ(manager->GetMeshCount(), 0u);
+
+    // A long path that exists is found.
+    testutil::WriteFile(dir.file(a + "/" + b + "/real.x"), triangle);
+    ASSERT_TRUE(manager->LoadMesh(&mesh, (a + "\\" + b + "\\real.x").c_str(), 0));
+    EXPECT_NE(std::string(mesh->GetName()).find("real.x"), std::string::npos);
+}
+
 TEST_F(MeshManagerTest, ResetInvalidatesAndRestoresDeviceCopies) {
     CMeshManager* manager = Manager();
     CMesh* a = nullptr;
