@@ -239,11 +239,22 @@ TEST_F(MeshManagerTest, ResetInvalidatesAndRestoresDeviceCopies) {
     EXPECT_EQ(log.Count("Invalidating mesh: ("), 2);
     EXPECT_EQ(log.Count("Invalidating complete"), 1);
 
+    // The reset clears the device's declaration: the next render sets it again.
+    m_device->EndScene();
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.BackBufferWidth = 64;
+    pp.BackBufferHeight = 64;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    ASSERT_EQ(m_device->Reset(&pp), D3D_OK);
+    m_device->BeginScene();
     EXPECT_TRUE(manager->RestoreMeshes());
     EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 4);
     d3d9hooks::ClearCallLog();
     EXPECT_EQ(a->Render(m_device, true, true), S_OK);
     EXPECT_EQ(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive(").size(), 1u);
+    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexDeclaration(").size(), 1u);
     EXPECT_EQ(log.Count("Loading mesh: (" + m_meshes + "\\frame.x) - complete."), 1);
     EXPECT_EQ(log.Count("Restoring complete"), 1);
 }
