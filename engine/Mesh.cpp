@@ -138,7 +138,8 @@ HRESULT CMesh::Create(IDirect3DDevice9* device, const char* file, int declaratio
         }
     }
     releaseBuffers();
-    snprintf(m_Name, sizeof m_Name, "%s", path);
+    // The name is the path the mesh was asked for, as the load line shows it.
+    snprintf(m_Name, sizeof m_Name, "%s", file ? file : "");
     return hr;
 }
 

@@ -156,11 +156,14 @@ TEST_F(MeshManagerTest, BadFilesFailWithTheirErrorNames) {
 
 // Material textures are looked up by their bare names (current folder first);
 // one that cannot be found leaves its subset untextured and the load goes on.
+// The mesh keeps the path it was asked for as its name, as the game's
+// relative mesh folder gives it.
 TEST_F(MeshManagerTest, MaterialTexturesLoadWhereFoundAndAreSkippedOtherwise) {
     testutil::TempDir dir;
     testutil::ScopedCwd cwd(dir.path());
     ASSERT_TRUE(d3d9hooks::WritePng(dir.file("found.png"), std::vector<DWORD>(4 * 4, 0xFF808080u), 4, 4));
-    testutil::WriteFile(dir.file("textured.x"), R"(xof 0303txt 0032
+    std::filesystem::create_directories(dir.file("meshes"));
+    testutil::WriteFile(dir.file("meshes/textured.x"), R"(xof 0303txt 0032
 Mesh { 4; 0;0;0;, 1;0;0;, 0;-1;0;, 1;-1;0;; 3; 3;0,1,2;, 3;1,3,2;, 3;0,2,3;;
  MeshMaterialList { 3; 3; 0, 1, 2;;
   Material { 1;1;1;1;; 8; 0;0;0;; 0;0;0;; TextureFilename { "found.png"; } }
@@ -169,7 +172,7 @@ Mesh { 4; 0;0;0;, 1;0;0;, 0;-1;0;, 1;-1;0;; 3; 3;0,1,2;, 3;1,3,2;, 3;0,2,3;;
  }
 })");
     CMeshManager* manager = CMeshManager::GetInstance();
-    manager->SetMeshPath(dir.path().c_str());
+    manager->SetMeshPath("meshes");
     LogTail log;
     d3d9hooks::ClearCallLog();
     CMesh* mesh = nullptr;
@@ -177,16 +180,21 @@ Mesh { 4; 0;0;0;, 1;0;0;, 0;-1;0;, 1;-1;0;; 3; 3;0,1,2;, 3;1,3,2;, 3;0,2,3;;
     EXPECT_EQ(mesh->GetNumMaterials(), 3u);
     EXPECT_EQ(d3d9hooks::CallsStartingWith("CreateTexture(").size(), 1u);  // found.png only
     EXPECT_EQ(log.Text().find("lost.png"), std::string::npos);                // skipped without a word
-    EXPECT_EQ(log.Count("Loading mesh: (" + dir.path() + "\\textured.x) complete."), 1);
+    EXPECT_STREQ(mesh->GetName(), "meshes\\textured.x");
+    EXPECT_EQ(log.Count("Loading mesh: (meshes\\textured.x) complete."), 1);
     d3d9hooks::ClearCallLog();
     EXPECT_EQ(mesh->Render(m_device, true, true), S_OK);
     EXPECT_EQ(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive(").size(), 3u);
+    manager->InvalidateMeshes();
+    EXPECT_EQ(log.Count("Invalidating mesh: (meshes\\textured.x) - complete."), 1);
+    EXPECT_TRUE(manager->RestoreMeshes());
+    EXPECT_EQ(log.Count("Loading mesh: (meshes\\textured.x) - complete."), 1);
 
     EXPECT_FALSE(manager->SetMeshPath(nullptr));
-    EXPECT_EQ(manager->GetMeshPath(), dir.path());  // the old path stays
+    EXPECT_STREQ(manager->GetMeshPath(), "meshes");  // the old path stays
     EXPECT_EQ(log.Count("Error, path-string is empty !"), 1);
     delete manager;
-    EXPECT_EQ(log.Count("unloading mesh: (" + dir.path() + "\\textured.x) - complete."), 1);
+    EXPECT_EQ(log.Count("unloading mesh: (meshes\\textured.x) - complete."), 1);
     EXPECT_EQ(log.Count("Destroying complete"), 1);
 }
 
