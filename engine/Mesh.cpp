@@ -10,11 +10,6 @@
 #include "engine/Log.h"
 #include "engine/MeshManager.h"
 
-// Material textures go through the texture loader when it is linked in;
-// without it a material texture simply stays unset, as a failed load would.
-HRESULT D3DXCreateTextureFromFileA(IDirect3DDevice9* device, const char* srcFile, IDirect3DTexture9** texture)
-    __attribute__((weak));
-
 CMesh::CMesh(const char* name)
     : m_pSysMemMesh(nullptr),
       m_pLocalMesh(nullptr),
@@ -39,11 +34,11 @@ CMesh::~CMesh() {
 
 HRESULT CMesh::Create(IDirect3DDevice9* device, const char* file, int declarationIndex) {
     m_DeclarationIndex = declarationIndex;
-    // A file found nowhere keeps its name, and the load below fails on it.
-    char path[MAX_PATH];
-    snprintf(path, sizeof path, "%s", file ? file : "");
+    // A file found nowhere keeps its whole name, and the load below fails on
+    // it; a name cut to the buffer could open some other file.
+    const char* path = file ? file : "";
     char found[MAX_PATH];
-    if (file && SUCCEEDED(FindMediaFile(found, sizeof found, file))) snprintf(path, sizeof path, "%s", found);
+    if (file && SUCCEEDED(FindMediaFile(found, sizeof found, file))) path = found;
 
     ID3DXBuffer* adjacency = nullptr;
     ID3DXBuffer* materials = nullptr;
@@ -136,15 +131,15 @@ HRESULT CMesh::Create(IDirect3DDevice9* device, const char* file, int declaratio
                     char texturePath[MAX_PATH];
                     if (FAILED(FindMediaFile(texturePath, sizeof texturePath, name)))
                         snprintf(texturePath, sizeof texturePath, "%s", name);
-                    if (D3DXCreateTextureFromFileA &&
-                        FAILED(D3DXCreateTextureFromFileA(device, texturePath, &m_pTextures[i])))
+                    if (FAILED(D3DXCreateTextureFromFileA(device, texturePath, &m_pTextures[i])))
                         m_pTextures[i] = nullptr;
                 }
             }
         }
     }
     releaseBuffers();
-    snprintf(m_Name, sizeof m_Name, "%s", path);
+    // The name is the path the mesh was asked for, as the load line shows it.
+    snprintf(m_Name, sizeof m_Name, "%s", file ? file : "");
     return hr;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <new>
+#include <string>
 
 #include "engine/GraphicsEngine.h"
 #include "engine/Loading.h"
@@ -106,8 +107,8 @@ bool CMeshManager::LoadMesh(CMesh** out, const char* name, int declarationIndex)
         g_Log.PrintBold("red", "Couldn't create mesh object for (%s) object!", name);
         return false;
     }
-    char fullPath[2 * MAX_PATH + 2];
-    snprintf(fullPath, sizeof fullPath, "%s\\%s", m_MeshPath, name);
+    const std::string full = std::string(m_MeshPath) + "\\" + name;  // whole, however long
+    const char* fullPath = full.c_str();
     if (declarationIndex < 0 || declarationIndex > 2) {
         // Only three layouts exist; anything else cannot be drawn.
         g_Log.PrintBold("red", "Couldn't load mesh: (%s); code = %s", fullPath, DXGetErrorString9(E_INVALIDARG));

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/Loading.h"
 #include "engine/Log.h"
@@ -153,6 +154,83 @@ TEST_F(MeshManagerTest, BadFilesFailWithTheirErrorNames) {
     EXPECT_EQ(log.Count("D3DXLoadMeshFromX"), 4);
 }
 
+// Material textures are looked up by their bare names (current folder first);
+// one that cannot be found leaves its subset untextured and the load goes on.
+// The mesh keeps the path it was asked for as its name, as the game's
+// relative mesh folder gives it.
+TEST_F(MeshManagerTest, MaterialTexturesLoadWhereFoundAndAreSkippedOtherwise) {
+    testutil::TempDir dir;
+    testutil::ScopedCwd cwd(dir.path());
+    ASSERT_TRUE(d3d9hooks::WritePng(dir.file("found.png"), std::vector<DWORD>(4 * 4, 0xFF808080u), 4, 4));
+    std::filesystem::create_directories(dir.file("meshes"));
+    testutil::WriteFile(dir.file("meshes/textured.x"), R"(xof 0303txt 0032
+Mesh { 4; 0;0;0;, 1;0;0;, 0;-1;0;, 1;-1;0;; 3; 3;0,1,2;, 3;1,3,2;, 3;0,2,3;;
+ MeshMaterialList { 3; 3; 0, 1, 2;;
+  Material { 1;1;1;1;; 8; 0;0;0;; 0;0;0;; TextureFilename { "found.png"; } }
+  Material { 1;1;1;1;; 8; 0;0;0;; 0;0;0;; TextureFilename { "lost.png"; } }
+  Material { 1;1;1;1;; 8; 0;0;0;; 0;0;0;; }
+ }
+})");
+    CMeshManager* manager = CMeshManager::GetInstance();
+    manager->SetMeshPath("meshes");
+    LogTail log;
+    d3d9hooks::ClearCallLog();
+    CMesh* mesh = nullptr;
+    ASSERT_TRUE(manager->LoadMesh(&mesh, "textured.x", 0));
+    EXPECT_EQ(mesh->GetNumMaterials(), 3u);
+    EXPECT_EQ(d3d9hooks::CallsStartingWith("CreateTexture(").size(), 1u);  // found.png only
+    EXPECT_EQ(log.Text().find("lost.png"), std::string::npos);                // skipped without a word
+    EXPECT_STREQ(mesh->GetName(), "meshes\\textured.x");
+    EXPECT_EQ(log.Count("Loading mesh: (meshes\\textured.x) complete."), 1);
+    d3d9hooks::ClearCallLog();
+    EXPECT_EQ(mesh->Render(m_device, true, true), S_OK);
+    EXPECT_EQ(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive(").size(), 3u);
+    manager->InvalidateMeshes();
+    EXPECT_EQ(log.Count("Invalidating mesh: (meshes\\textured.x) - complete."), 1);
+    EXPECT_TRUE(manager->RestoreMeshes());
+    EXPECT_EQ(log.Count("Loading mesh: (meshes\\textured.x) - complete."), 1);
+
+    EXPECT_FALSE(manager->SetMeshPath(nullptr));
+    EXPECT_STREQ(manager->GetMeshPath(), "meshes");  // the old path stays
+    EXPECT_EQ(log.Count("Error, path-string is empty !"), 1);
+    delete manager;
+    EXPECT_EQ(log.Count("unloading mesh: (meshes\\textured.x) - complete."), 1);
+    EXPECT_EQ(log.Count("Destroying complete"), 1);
+}
+
+// Long names are used whole: a cut-off name must never load some other file
+// that happens to match its beginning, and a long path that exists loads.
+TEST_F(MeshManagerTest, LongNamesAreNeverCutShort) {
+    const char* triangle = "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; "
+                           "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; } } }\n";
+    testutil::TempDir dir;
+    CMeshManager* manager = CMeshManager::GetInstance();
+    manager->SetMeshPath(dir.path().c_str());
+    const size_t root = dir.path().size() + 1;  // the folder and its backslash
+    ASSERT_LT(root, 200u);
+
+    // "<folder>\<stem>" is exactly 259 characters; asking for a longer name
+    // that begins with it must not load it.
+    const std::string stem(259 - root, 'm');
+    testutil::WriteFile(dir.file(stem), triangle);
+    CMesh* mesh = nullptr;
+    EXPECT_FALSE(manager->LoadMesh(&mesh, (stem + "zz").c_str(), 0));
+
+    // The same beyond twice that length, through two folders.
+    const std::string a(200, 'a'), b(200, 'b');
+    std::filesystem::create_directories(dir.file(a + "/" + b));
+    const std::string cut(521 - root - a.size() - b.size() - 2, 'c');
+    testutil::WriteFile(dir.file(a + "/" + b + "/" + cut), triangle);
+    EXPECT_FALSE(manager->LoadMesh(&mesh, (a + "\\" + b + "\\" + cut + "zz").c_str(), 0));
+    EXPECT_EQ(mesh, nullptr);
+    EXPECT_EQ(manager->GetMeshCount(), 0u);
+
+    // A long path that exists is found.
+    testutil::WriteFile(dir.file(a + "/" + b + "/real.x"), triangle);
+    ASSERT_TRUE(manager->LoadMesh(&mesh, (a + "\\" + b + "\\real.x").c_str(), 0));
+    EXPECT_NE(std::string(mesh->GetName()).find("real.x"), std::string::npos);
+}
+
 TEST_F(MeshManagerTest, ResetInvalidatesAndRestoresDeviceCopies) {
     CMeshManager* manager = Manager();
     CMesh* a = nullptr;
@@ -169,11 +247,22 @@ TEST_F(MeshManagerTest, ResetInvalidatesAndRestoresDeviceCopies) {
     EXPECT_EQ(log.Count("Invalidating mesh: ("), 2);
     EXPECT_EQ(log.Count("Invalidating complete"), 1);
 
+    // The reset clears the device's declaration: the next render sets it again.
+    m_device->EndScene();
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.BackBufferWidth = 64;
+    pp.BackBufferHeight = 64;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    ASSERT_EQ(m_device->Reset(&pp), D3D_OK);
+    m_device->BeginScene();
     EXPECT_TRUE(manager->RestoreMeshes());
     EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 4);
     d3d9hooks::ClearCallLog();
     EXPECT_EQ(a->Render(m_device, true, true), S_OK);
     EXPECT_EQ(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive(").size(), 1u);
+    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexDeclaration(").size(), 1u);
     EXPECT_EQ(log.Count("Loading mesh: (" + m_meshes + "\\frame.x) - complete."), 1);
     EXPECT_EQ(log.Count("Restoring complete"), 1);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 
 #include "engine/Loading.h"
@@ -240,13 +241,22 @@ TEST_F(ShaderManagerTest, GameProgramsLoadOnEveryPath) {
         ASSERT_NE(m->LoadVertexShader("data\\vertex_shaders\\point_sprites.cg", ""), nullptr);
         m->SetVertexShadersPath(data + "/vertex_shaders");
         m->SetPixelShadersPath(data + "/pixel_shaders");
+        // Every constant the field and the bomb set must be declared, or the
+        // set is refused and the program draws with stale registers.
+        auto declares = [](CShader* shader, std::initializer_list<const char*> names) {
+            ASSERT_NE(shader, nullptr);
+            for (const char* name : names) EXPECT_TRUE(shader->HasParameter(name)) << shader->m_Name << ": " << name;
+        };
         if (p.psProfile) {
-            EXPECT_NE(m->LoadVertexShader("pp_cube_map_high_vs.cg", p.vsProfile), nullptr);
-            EXPECT_NE(m->LoadPixelShader("pp_cube_map_high_ps.cg", p.psProfile), nullptr);
-            EXPECT_NE(m->LoadVertexShader("bomb.cg", p.vsProfile), nullptr);
-            EXPECT_NE(m->LoadPixelShader("bomb.cg", p.psProfile), nullptr);
+            for (const char* file : {"pp_cube_map_high_vs.cg", "bomb.cg"})
+                declares(m->LoadVertexShader(file, p.vsProfile),
+                         {"eye_position", "light_position", "clip_matrix", "world_matrix_t", "world_matrix_it"});
+            for (const char* file : {"pp_cube_map_high_ps.cg", "bomb.cg"})
+                declares(m->LoadPixelShader(file, p.psProfile), {"diffuse_color", "ambient_color"});
         }
-        EXPECT_NE(m->LoadVertexShader("specular.cg", "vs_1_1"), nullptr);
+        declares(m->LoadVertexShader("specular.cg", "vs_1_1"),
+                 {"diffuse_color", "light_position", "light_range", "light_attenuation", "eye_position", "clip_matrix",
+                  "world_matrix_it", "world_matrix_t", "ambient_color", "specular_color"});
         TearDown();
         m_d3d = nullptr;
         m_device = nullptr;
