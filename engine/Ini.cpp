@@ -12,8 +12,10 @@ namespace {
 // "<current directory>\<file>", as the game has always formed it.
 bool IniPath(const std::string& file, char (&path)[260]) {
     char dir[260];
-    dir[0] = '\0';
-    GetCurrentDirectoryA(sizeof dir, dir);
+    // A current directory too long for the buffer is refused like a too-long
+    // path; read as empty it would point the name at the root of the disk.
+    DWORD length = GetCurrentDirectoryA(sizeof dir, dir);
+    if (length == 0 || length >= sizeof dir) return false;
     int n = snprintf(path, sizeof path, "%s\\%s", dir, file.c_str());
     return n >= 0 && n < static_cast<int>(sizeof path);
 }

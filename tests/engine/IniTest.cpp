@@ -75,4 +75,24 @@ TEST(Ini, LongValuesAndFailedWrites) {
     EXPECT_EQ(ReadIniString(longName, "s", "k"), "");
 }
 
+TEST(Ini, CurrentDirectoryTooLongIsRefused) {
+    // An INI file reachable by the same name from the root of the disk.
+    TempDir dir;
+    WriteFile(dir.file("config.ini"), "[s]\r\nk=root\r\n");
+    std::string fromRoot = dir.path().substr(1);
+    for (char& c : fromRoot)
+        if (c == '/') c = '\\';
+    fromRoot += "\\config.ini";
+
+    std::string deep = dir.path();
+    for (int i = 0; i < 6; ++i) {
+        deep += "/" + std::string(50, 'd');
+        mkdir(deep.c_str(), 0755);
+    }
+    ScopedCwd cwd(deep);
+    EXPECT_EQ(ReadIniString(fromRoot, "s", "k"), "");
+    WriteIniString(fromRoot, "s", "k", "changed");
+    EXPECT_EQ(ReadFile(dir.file("config.ini")), "[s]\r\nk=root\r\n");
+}
+
 }  // namespace
