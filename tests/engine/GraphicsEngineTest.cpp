@@ -373,6 +373,14 @@ TEST_P(GraphicsEngineTest, LostDeviceSkipsFramesUntilResetThenDraws) {
     // The device refuses a reset while default-pool objects live: the reset
     // went through, and afterwards exactly what lived before is back.
     EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(device), liveAtStart);
+    // Meshes go before fonts, and come back after them.
+    std::vector<std::string> steps;
+    for (const LogEntry& e : NewLog())
+        for (const char* step : {"Invalidating meshes:", "Invalidating fonts:", "restarting Direct3D9",
+                                 "Restoring fonts:", "Restoring meshes:", "restarting complete"})
+            if (e.text == step) steps.push_back(step);
+    EXPECT_EQ(steps, (std::vector<std::string>{"Invalidating meshes:", "Invalidating fonts:", "restarting Direct3D9",
+                                               "Restoring fonts:", "Restoring meshes:", "restarting complete"}));
 
     EXPECT_TRUE(engine->BeginFrame(false)) << "the next frame asks again and draws";
     EXPECT_FALSE(engine->IsDeviceLost());
