@@ -14,13 +14,10 @@ void CCamera::SetViewParams(const D3DXVECTOR3& eye, const D3DXVECTOR3& lookAt, c
     D3DXVec3Cross(&m_Cross, &m_ViewDir, &m_Up);
     D3DXMatrixLookAtLH(&m_View, &m_Eye, &m_LookAt, &m_Up);
     // A degenerate view (eye on the look-at point) keeps the last billboard.
-    if (D3DXMatrixInverse(&m_Billboard, nullptr, &m_View)) {
-        m_Billboard._41 = 0.0f;
-        m_Billboard._42 = 0.0f;
-        m_Billboard._43 = 0.0f;
-    } else {
-        D3DXMatrixIdentity(&m_Billboard);
-    }
+    D3DXMatrixInverse(&m_Billboard, nullptr, &m_View);
+    m_Billboard._41 = 0.0f;
+    m_Billboard._42 = 0.0f;
+    m_Billboard._43 = 0.0f;
 }
 
 void CCamera::SetProjParams(float fov, float aspect, float nearPlane, float farPlane) {

@@ -2,6 +2,7 @@
 
 #include <win32.h>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -11,8 +12,10 @@ namespace {
 // "<current directory>\<file>", as the game has always formed it.
 bool IniPath(const std::string& file, char (&path)[260]) {
     char dir[260];
-    dir[0] = '\0';
-    GetCurrentDirectoryA(sizeof dir, dir);
+    // A current directory too long for the buffer is refused like a too-long
+    // path; read as empty it would point the name at the root of the disk.
+    DWORD length = GetCurrentDirectoryA(sizeof dir, dir);
+    if (length == 0 || length >= sizeof dir) return false;
     int n = snprintf(path, sizeof path, "%s\\%s", dir, file.c_str());
     return n >= 0 && n < static_cast<int>(sizeof path);
 }
@@ -36,8 +39,29 @@ int ReadIniInt(const std::string& file, const std::string& section, const std::s
 }
 
 float ReadIniFloat(const std::string& file, const std::string& section, const std::string& key) {
+    // Only the plain decimal form counts: "0x10" reads as 0 and "inf" or "nan"
+    // as nothing, so a stray word in config.ini cannot turn into a huge or NaN value.
     std::string text = ReadIniString(file, section, key);
-    return static_cast<float>(strtod(text.c_str(), nullptr));
+    const char* s = text.c_str();
+    size_t i = 0;
+    while (isspace(static_cast<unsigned char>(s[i]))) ++i;
+    const size_t start = i;
+    if (s[i] == '+' || s[i] == '-') ++i;
+    size_t digits = 0;
+    for (; isdigit(static_cast<unsigned char>(s[i])); ++i) ++digits;
+    if (s[i] == '.')
+        for (++i; isdigit(static_cast<unsigned char>(s[i])); ++i) ++digits;
+    if (digits == 0) return 0.0f;
+    size_t end = i;
+    if (s[i] == 'e' || s[i] == 'E') {
+        size_t j = i + 1;
+        if (s[j] == '+' || s[j] == '-') ++j;
+        if (isdigit(static_cast<unsigned char>(s[j]))) {
+            while (isdigit(static_cast<unsigned char>(s[j]))) ++j;
+            end = j;
+        }
+    }
+    return static_cast<float>(strtod(text.substr(start, end - start).c_str(), nullptr));
 }
 
 void WriteIniString(const std::string& file, const std::string& section, const std::string& key,

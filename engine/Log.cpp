@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 // Built before any other static object, so their constructors may log.
 CLog g_Log __attribute__((init_priority(101)));
@@ -15,20 +16,24 @@ const int kTagSize = 256;
 const int kLineSize = 1024;
 const char* const kLogName = "log.html";
 
-// Switches to a directory for the lifetime of the object.
+// Switches to a directory for the lifetime of the object. The caller's
+// directory is saved whatever its length, so logging never leaves the
+// program in another directory.
 class CDirectorySwitch {
 public:
     explicit CDirectorySwitch(const char* dir) {
-        m_Saved[0] = '\0';
-        GetCurrentDirectoryA(sizeof m_Saved, m_Saved);
+        DWORD size = GetCurrentDirectoryA(0, nullptr);
+        m_Saved.resize(size);
+        DWORD length = size ? GetCurrentDirectoryA(size, &m_Saved[0]) : 0;
+        m_Saved.resize(length < size ? length : 0);
         SetCurrentDirectoryA(dir);
     }
     ~CDirectorySwitch() {
-        if (m_Saved[0]) SetCurrentDirectoryA(m_Saved);
+        if (!m_Saved.empty()) SetCurrentDirectoryA(m_Saved.c_str());
     }
 
 private:
-    char m_Saved[260];
+    std::string m_Saved;
 };
 }  // namespace
 

@@ -31,6 +31,11 @@ TEST(Camera, BillboardIsTheInverseRotation) {
     D3DXMATRIX prod = cam.GetBillboardMatrix() * cam.GetViewMatrix();
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) EXPECT_NEAR(prod.m[i][j], i == j ? 1.0f : 0.0f, 1e-5);
+
+    // An eye on its look-at point has no view to invert: the billboard stays as it was.
+    const D3DXMATRIX before = cam.GetBillboardMatrix();
+    cam.SetViewParams(D3DXVECTOR3(1, 1, 1), D3DXVECTOR3(1, 1, 1), D3DXVECTOR3(0, 1, 0));
+    for (int i = 0; i < 16; ++i) EXPECT_EQ((&cam.GetBillboardMatrix()._11)[i], (&before._11)[i]) << i;
 }
 
 }  // namespace

@@ -26,6 +26,9 @@ TEST(DXUtil, FormatNames) {
     EXPECT_STREQ(FormatToString(D3DFMT_CxV8U8, true), "D3DFMT_CxV8U8");
     EXPECT_STREQ(FormatToString(static_cast<D3DFORMAT>(9999), true), "Unknown format");
     EXPECT_STREQ(FormatToString(static_cast<D3DFORMAT>(9999), false), "Unknown format");
+    EXPECT_STREQ(FormatToString(D3DFMT_L16, false), "L16");
+    for (D3DFORMAT unnamed : {D3DFMT_R8G8_B8G8, D3DFMT_G8R8_G8B8, D3DFMT_D32F_LOCKABLE, D3DFMT_D24FS8})
+        EXPECT_STREQ(FormatToString(unnamed, true), "Unknown format") << unnamed;
 }
 
 TEST(DXUtil, CopyNarrowStringBoundsAndTerminates) {

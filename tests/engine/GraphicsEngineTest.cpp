@@ -18,6 +18,7 @@
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Log.h"
+#include "engine/MenuHooks.h"
 #include "support/TestUtil.h"
 
 #include "engine/TextureEntry.h"
@@ -182,6 +183,50 @@ TEST_P(GraphicsEngineTest, StartUpAndExitLog) {
     }
 }
 
+void LogMenuCreated() { g_Log.Print("gray", "menu manager hook: create"); }
+void LogMenuDestroyed() { g_Log.Print("gray", "menu manager hook: destroy"); }
+
+// The managers come up in a fixed order at start-up and go in another at exit.
+TEST_P(GraphicsEngineTest, ManagersAreMadeAndDeletedInOrder) {
+    SetMenuManagerHooks(LogMenuCreated, LogMenuDestroyed);
+    Start();
+    delete CGraphicsEngine::GetInstancePtr();
+    SetMenuManagerHooks(nullptr, nullptr);
+    const std::vector<std::string> order = {
+        "Creating DirectInput8 object",
+        "Creating window",
+        "Creating device",
+        "Initializing mesh manager",
+        "Initializing font manager",
+        "Initializing texture manager",
+        "Initializing particle systems manager",
+        "Initializing shader manager",
+        "menu manager hook: create",
+        "Creating keyboard device",
+        "Creating mouse device",
+        "           Complete         ",
+        "destroying camera",
+        "Destroying particle systems manager",
+        "Destroying mesh manager",
+        "Destroying texture manager",
+        "Destroying font manager",
+        "Destroying shaders and declarations",
+        "menu manager hook: destroy",
+        "Release keyboard device",
+        "Release mouse device",
+        "Release DirectInput8 object",
+        "Release Direct3D9 device",
+        "Release Direct3D9 object",
+    };
+    std::vector<LogEntry> got = NewLog();
+    size_t at = 0;
+    for (const std::string& want : order) {
+        while (at < got.size() && got[at].text != want) ++at;
+        ASSERT_LT(at, got.size()) << "missing or out of order: \"" << want << "\"";
+        ++at;
+    }
+}
+
 TEST_P(GraphicsEngineTest, StartUpStatesAndFirstFrame) {
     CGraphicsEngine* engine = Start();
     ASSERT_NE(engine->GetDevice(), nullptr);
@@ -328,6 +373,14 @@ TEST_P(GraphicsEngineTest, LostDeviceSkipsFramesUntilResetThenDraws) {
     // The device refuses a reset while default-pool objects live: the reset
     // went through, and afterwards exactly what lived before is back.
     EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(device), liveAtStart);
+    // Meshes go before fonts, and come back after them.
+    std::vector<std::string> steps;
+    for (const LogEntry& e : NewLog())
+        for (const char* step : {"Invalidating meshes:", "Invalidating fonts:", "restarting Direct3D9",
+                                 "Restoring fonts:", "Restoring meshes:", "restarting complete"})
+            if (e.text == step) steps.push_back(step);
+    EXPECT_EQ(steps, (std::vector<std::string>{"Invalidating meshes:", "Invalidating fonts:", "restarting Direct3D9",
+                                               "Restoring fonts:", "Restoring meshes:", "restarting complete"}));
 
     EXPECT_TRUE(engine->BeginFrame(false)) << "the next frame asks again and draws";
     EXPECT_FALSE(engine->IsDeviceLost());

@@ -27,6 +27,16 @@ TEST(Ini, ReadsByNameRelativeToCurrentDirectory) {
     EXPECT_EQ(ReadIniInt("config.ini", "game", "huge"), 2147483647) << "clamped, not wrapped";
     EXPECT_FLOAT_EQ(ReadIniFloat("config.ini", "game", "opacity"), 0.25f);
     EXPECT_FLOAT_EQ(ReadIniFloat("config.ini", "game", "exp"), 100.0f);
+    // Decimal numbers only: no hexadecimal, infinity or NaN spellings.
+    WriteFile("numbers.ini", "[n]\r\nhex=0x10\r\ninf=inf\r\nnan=nan\r\ninfinity=-Infinity\r\n"
+                             "frac=-.5e1z\r\nbare_e=1e\r\nbad_exp=2e-x\r\ndot=.\r\nsign=-\r\npoint=7.\r\n");
+    EXPECT_EQ(ReadIniFloat("numbers.ini", "n", "hex"), 0.0f);
+    for (const char* key : {"inf", "nan", "infinity", "dot", "sign"})
+        EXPECT_EQ(ReadIniFloat("numbers.ini", "n", key), 0.0f) << key;
+    EXPECT_EQ(ReadIniFloat("numbers.ini", "n", "frac"), -5.0f);
+    EXPECT_EQ(ReadIniFloat("numbers.ini", "n", "bare_e"), 1.0f);
+    EXPECT_EQ(ReadIniFloat("numbers.ini", "n", "bad_exp"), 2.0f);
+    EXPECT_EQ(ReadIniFloat("numbers.ini", "n", "point"), 7.0f);
     EXPECT_EQ(ReadIniString("config.ini", "game", "q"), "quoted");
     EXPECT_EQ(ReadIniString("themes\\Night\\info.ini", "info", "name"), "Night");
 
@@ -63,6 +73,26 @@ TEST(Ini, LongValuesAndFailedWrites) {
     std::string longName(300, 'n');
     WriteIniString(longName, "s", "k", "v");
     EXPECT_EQ(ReadIniString(longName, "s", "k"), "");
+}
+
+TEST(Ini, CurrentDirectoryTooLongIsRefused) {
+    // An INI file reachable by the same name from the root of the disk.
+    TempDir dir;
+    WriteFile(dir.file("config.ini"), "[s]\r\nk=root\r\n");
+    std::string fromRoot = dir.path().substr(1);
+    for (char& c : fromRoot)
+        if (c == '/') c = '\\';
+    fromRoot += "\\config.ini";
+
+    std::string deep = dir.path();
+    for (int i = 0; i < 6; ++i) {
+        deep += "/" + std::string(50, 'd');
+        mkdir(deep.c_str(), 0755);
+    }
+    ScopedCwd cwd(deep);
+    EXPECT_EQ(ReadIniString(fromRoot, "s", "k"), "");
+    WriteIniString(fromRoot, "s", "k", "changed");
+    EXPECT_EQ(ReadFile(dir.file("config.ini")), "[s]\r\nk=root\r\n");
 }
 
 }  // namespace

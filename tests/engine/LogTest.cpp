@@ -2,6 +2,9 @@
 
 #include "engine/Log.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <regex>
 
 #include "support/TestUtil.h"
@@ -97,6 +100,25 @@ TEST(Log, WritesToStartDirectoryWhereverTheProgramIs) {
     EXPECT_NE(text.find("<B>\r\n</Font>"), std::string::npos);
     EXPECT_NE(text.find("</Html>"), std::string::npos);
     EXPECT_FALSE(testutil::FileExists(elsewhere.file("log.html")));
+}
+
+TEST(Log, DeepCurrentDirectoryComesBack) {
+    TempDir dir;
+    std::string deep = dir.path();
+    for (int i = 0; i < 6; ++i) {
+        deep += "/" + std::string(50, 'd');
+        mkdir(deep.c_str(), 0755);
+    }
+    {
+        ScopedCwd start(dir.path());
+        CLog log;
+        ScopedCwd away(deep);
+        log.Print("blue", "from deep");
+        log.PrintBold("red", "bold from deep");
+        char here[4096];
+        EXPECT_STREQ(getcwd(here, sizeof here), deep.c_str()) << "the switch is undone";
+    }
+    EXPECT_NE(ReadFile(dir.file("log.html")).find("bold from deep"), std::string::npos);
 }
 
 TEST(Log, LongMessagesAreCut) {
