@@ -136,8 +136,11 @@ bool CParticleSystemsManager::CreateSharedBuffer() {
 void CParticleSystemsManager::AddSystem(CParticleSystem* system) {
     if (!system) return;
     ++m_SystemCount;
-    if (m_Systems.size() >= m_MaxSystems) {
-        g_Log.PrintBold("red", "Error: couldn't add particle system. Code = %d", static_cast<int>(m_Systems.size()));
+    // Systems taken out during this update still hold a nulled node.
+    size_t systems = m_Systems.size();
+    if (m_Updating) systems -= std::count(m_Systems.begin(), m_Systems.end(), nullptr);
+    if (systems >= m_MaxSystems) {
+        g_Log.PrintBold("red", "Error: couldn't add particle system. Code = %d", static_cast<int>(systems));
         return;
     }
     if (!system->m_pTexture) system->m_pTexture = m_pDefaultTexture;

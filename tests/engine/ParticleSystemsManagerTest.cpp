@@ -1,6 +1,7 @@
 #include <d3d9hooks.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -213,6 +214,39 @@ TEST_F(ParticleSystemsManagerTest, RemovalDuringTheUpdateIsSafe) {
     EXPECT_EQ(Systems(), (std::vector<CParticleSystem*>{remover}));
     EXPECT_EQ(victim->m_Updates, 0);
     EXPECT_EQ(m_pManager->GetSharedVertexTotal(), 1u);
+    delete victim;
+}
+
+// A system that takes another out of the list and registers a new one in its place.
+class ReplacingSystem : public TestSystem {
+public:
+    ReplacingSystem(CTextureEntry* texture, CParticleSystem* victim) : TestSystem(texture, 0), m_pVictim(victim) {}
+    bool Update() override {
+        if (m_pVictim) {
+            m_pVictim->RemoveFromManager();
+            m_pVictim = nullptr;
+            m_pNewcomer = new TestSystem(m_pTexture, 0);
+        }
+        return TestSystem::Update();
+    }
+    CParticleSystem* m_pVictim;
+    TestSystem* m_pNewcomer = nullptr;
+};
+
+TEST_F(ParticleSystemsManagerTest, SystemTakenOutDuringTheUpdateFreesItsPlace) {
+    TestSystem* victim = new TestSystem(&m_TexB, 0);
+    for (int i = 0; i < 998; ++i) new TestSystem(&m_TexA, 0);
+    ReplacingSystem* replacer = new ReplacingSystem(&m_TexC, victim);
+    ASSERT_EQ(Systems().size(), 1000u);
+    m_pManager->Update();
+    ASSERT_NE(replacer->m_pNewcomer, nullptr);
+    EXPECT_EQ(CountLogLines("Error: couldn't add particle system. Code = 1000"), 0);
+    std::vector<CParticleSystem*> systems = Systems();
+    EXPECT_EQ(systems.size(), 1000u);
+    if (std::find(systems.begin(), systems.end(), replacer->m_pNewcomer) == systems.end()) {
+        ADD_FAILURE() << "the newcomer was refused";
+        delete replacer->m_pNewcomer;
+    }
     delete victim;
 }
 
