@@ -91,6 +91,27 @@ TEST_F(Sprite3DRendererTest, DrawBatchWritesOneVertexAndDrawsOnePoint) {
     EXPECT_EQ(vertex.color, 0x40ff8000u);  // alpha 64, red 255, green 128, blue 0
 }
 
+TEST_F(Sprite3DRendererTest, DrawBatchOutsideBeginDrawsWithTheCurrentStates) {
+    BeginFrame();
+    m_pRenderer->DrawBatch(0.0f, 0.0f, 0.0f, &m_Texture, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f);
+    EXPECT_EQ(d3d9hooks::CallsStartingWith("DrawPrimitive(").size(), 1u);
+    EXPECT_TRUE(d3d9hooks::CallsStartingWith("SetRenderState(").empty());
+    EXPECT_TRUE(d3d9hooks::CallsStartingWith("SetVertexShader(").empty());
+    EndFrame();
+}
+
+TEST_F(Sprite3DRendererTest, RestoreMakesOneDynamicPointVertex) {
+    d3d9hooks::ClearCallLog();
+    ASSERT_TRUE(m_pRenderer->RestoreDeviceObjects());
+    std::vector<std::string> created = d3d9hooks::CallsStartingWith("CreateVertexBuffer(");
+    ASSERT_EQ(created.size(), 1u);
+    EXPECT_EQ(created[0].rfind("CreateVertexBuffer(20, D3DUSAGE_WRITEONLY|D3DUSAGE_POINTS|D3DUSAGE_DYNAMIC, 0x62, "
+                               "D3DPOOL_DEFAULT)",
+                               0),
+              0u)
+        << created[0];
+}
+
 TEST_F(Sprite3DRendererTest, WithoutBufferNothingIsDrawnAndResetBringsItBack) {
     m_pRenderer->InvalidateDeviceObjects();
     EXPECT_EQ(m_pRenderer->GetVertexBuffer(), nullptr);
