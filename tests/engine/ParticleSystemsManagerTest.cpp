@@ -8,6 +8,7 @@
 
 #include "ParticleTestEnv.h"
 #include "engine/GraphicsEngine.h"
+#include "engine/Loading.h"
 #include "engine/ParticleSystem.h"
 #include "engine/ParticleSystemsManager.h"
 #include "engine/TextureEntry.h"
@@ -73,6 +74,16 @@ TEST_F(ParticleSystemsManagerTest, ConstructionLoadsTextureProgramAndBuffer) {
     EXPECT_NE(m_pManager->GetPointSpriteDeclaration(), nullptr);
     EXPECT_NE(m_pManager->GetVertexBuffer(), nullptr);
     EXPECT_EQ(CountLogLines("Initializing particle systems manager"), 1);
+}
+
+TEST_F(ParticleSystemsManagerTest, ConstructionCountsTheTextureAndTheProgramOnly) {
+    delete m_pManager;
+    int before = g_LoadedResources;
+    m_pManager = CParticleSystemsManager::GetInstance();
+    // Both served from shared copies now, and counted all the same; the declaration is not.
+    EXPECT_EQ(g_LoadedResources, before + 2);
+    EXPECT_NE(m_pManager->GetPointSpriteShader(), nullptr);
+    EXPECT_NE(m_pManager->GetPointSpriteDeclaration(), nullptr);
 }
 
 TEST_F(ParticleSystemsManagerTest, SystemsOfOneTextureStandTogetherAndDrawInOneCall) {
