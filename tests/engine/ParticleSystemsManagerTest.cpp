@@ -315,11 +315,13 @@ TEST_F(ParticleSystemsManagerTest, SystemTakenOutDuringTheUpdateFreesItsPlace) {
 // knocks out a block and starts its fragments' trails does.
 class SpawningSystem : public TestSystem {
 public:
-    SpawningSystem(CTextureEntry* texture) : TestSystem(texture, 3) {}
+    SpawningSystem(CTextureEntry* texture, unsigned spawnedParticles = 5)
+        : TestSystem(texture, 3), m_SpawnedParticles(spawnedParticles) {}
     bool Update() override {
-        if (!m_pSpawned) m_pSpawned = new TestSystem(m_pTexture, 5);
+        if (!m_pSpawned) m_pSpawned = new TestSystem(m_pTexture, m_SpawnedParticles);
         return TestSystem::Update();
     }
+    unsigned m_SpawnedParticles;
     TestSystem* m_pSpawned = nullptr;
 };
 
@@ -336,6 +338,36 @@ TEST_F(ParticleSystemsManagerTest, SystemRegisteredDuringTheUpdateNeverOverrunsT
     m_pManager->Update();
     EXPECT_EQ(m_pManager->GetSharedVertexTotal(), 8u);
     EXPECT_EQ(m_pManager->GetBatches()[0].vertexCount, 8u);
+}
+
+TEST_F(ParticleSystemsManagerTest, SmallNewcomerDoesNotPushOutTheSystemsCountedInTheStep) {
+    SpawningSystem* spawner = new SpawningSystem(&m_TexA, 2);
+    d3d9hooks::ClearCallLog();
+    m_pManager->Update();
+    ASSERT_NE(spawner->m_pSpawned, nullptr);
+    EXPECT_EQ(particletest::LockCalls(), (std::vector<std::string>{".Lock(0, 60, D3DLOCK_DISCARD)"}));
+    // The spawner's three particles are drawn; the newcomer, not yet updated, waits.
+    ASSERT_EQ(m_pManager->GetBatches().size(), 1u);
+    EXPECT_EQ(m_pManager->GetBatches()[0].vertexCount, 3u);
+    std::vector<BYTE> bytes(3 * sizeof(PointSpriteVertex));
+    void* data = nullptr;
+    ASSERT_EQ(m_pManager->GetVertexBuffer()->Lock(0, bytes.size(), &data, D3DLOCK_READONLY), D3D_OK);
+    std::memcpy(bytes.data(), data, bytes.size());
+    m_pManager->GetVertexBuffer()->Unlock();
+    EXPECT_EQ(VertexAt(bytes, 2).x, 2.0f);
+    m_pManager->Update();
+    EXPECT_EQ(m_pManager->GetBatches()[0].vertexCount, 5u);
+}
+
+TEST_F(ParticleSystemsManagerTest, SystemCountedThenTakenOutLaterInTheStepIsNotWritten) {
+    TestSystem* victim = new TestSystem(&m_TexA, 3);  // updated before the remover
+    RemovingSystem* remover = new RemovingSystem(&m_TexB, victim);
+    m_pManager->Update();
+    EXPECT_EQ(Systems(), (std::vector<CParticleSystem*>{remover}));
+    ASSERT_EQ(m_pManager->GetBatches().size(), 1u);
+    EXPECT_EQ(m_pManager->GetBatches()[0].texture, &m_TexB);
+    EXPECT_EQ(m_pManager->GetBatches()[0].vertexCount, 1u);
+    delete victim;
 }
 
 TEST_F(ParticleSystemsManagerTest, DestroyingTheManagerDeletesItsSystems) {
