@@ -58,10 +58,19 @@ TEST_F(Sprite3DRendererTest, BeginSetsParticleStatesProgramAndConstants) {
     m_pRenderer->Begin();
     EXPECT_EQ(d3d9hooks::CallsStartingWith("SetRenderState("),
               particletest::kPointSpriteStatesOn);
-    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetStreamSource(").size(), 1u);
-    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexShader(").size(), 1u);
-    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexDeclaration(").size(), 1u);
-    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexShaderConstantF(").size(), 2u);
+    // After the states: the buffer, the particles' program without a pixel
+    // program, then the camera constants.
+    std::vector<std::string> steps;
+    for (const std::string& line : d3d9hooks::CallLog())
+        if (line.rfind("SetRenderState(", 0) != 0 && line.rfind("SetTransform(", 0) != 0 &&
+            line.rfind("GetViewport(", 0) != 0)
+            steps.push_back(line);
+    const std::vector<std::string> expected = {"SetStreamSource(0, vb#", "SetVertexShader(vs#", "SetPixelShader(NULL)",
+                                               "SetVertexDeclaration(decl#", "SetVertexShaderConstantF(0, {",
+                                               "SetVertexShaderConstantF(4, {"};
+    ASSERT_EQ(steps.size(), expected.size()) << ::testing::PrintToString(steps);
+    for (size_t i = 0; i < steps.size(); ++i) EXPECT_EQ(steps[i].rfind(expected[i], 0), 0u) << steps[i];
+    EXPECT_EQ(steps[0].substr(steps[0].size() - 8), ", 0, 20)");
     EXPECT_TRUE(d3d9hooks::CallsStartingWith("SetTransform(D3DTS_WORLD").empty());  // the world stays as it was
 
     d3d9hooks::ClearCallLog();
