@@ -136,8 +136,11 @@ bool CParticleSystemsManager::CreateSharedBuffer() {
 void CParticleSystemsManager::AddSystem(CParticleSystem* system) {
     if (!system) return;
     ++m_SystemCount;
-    if (m_Systems.size() >= m_MaxSystems) {
-        g_Log.PrintBold("red", "Error: couldn't add particle system. Code = %d", static_cast<int>(m_Systems.size()));
+    // Systems taken out during this update still hold a nulled node.
+    size_t systems = m_Systems.size();
+    if (m_Updating) systems -= std::count(m_Systems.begin(), m_Systems.end(), nullptr);
+    if (systems >= m_MaxSystems) {
+        g_Log.PrintBold("red", "Error: couldn't add particle system. Code = %d", static_cast<int>(systems));
         return;
     }
     if (!system->m_pTexture) system->m_pTexture = m_pDefaultTexture;
@@ -150,14 +153,17 @@ void CParticleSystemsManager::AddSystem(CParticleSystem* system) {
 void CParticleSystemsManager::RemoveSystem(CParticleSystem* system) {
     SystemList::iterator it = std::find(m_Systems.begin(), m_Systems.end(), system);
     if (it == m_Systems.end()) return;
-    if (m_Updating)
+    if (m_Updating) {
         *it = nullptr;
-    else
+        m_Counted.erase(std::remove(m_Counted.begin(), m_Counted.end(), system), m_Counted.end());
+    } else {
         m_Systems.erase(it);
+    }
 }
 
 void CParticleSystemsManager::Update() {
     m_SharedTotal = 0;
+    m_Counted.clear();
     if (m_Systems.empty()) {
         // Nothing left to draw: the buffer may still hold a removed system's vertices.
         m_Batches.clear();
@@ -180,12 +186,16 @@ void CParticleSystemsManager::Update() {
             delete system;
             continue;
         }
-        if (system->m_Enabled && !system->m_OwnVertexBuffer) m_SharedTotal += system->GetParticleCount();
+        if (system->m_Enabled && !system->m_OwnVertexBuffer) {
+            m_SharedTotal += system->GetParticleCount();
+            m_Counted.push_back(system);
+        }
         ++it;
     }
     // Systems removed by a destructor above.
     m_Systems.remove(nullptr);
     m_Updating = false;
+    std::sort(m_Counted.begin(), m_Counted.end());
 
     m_Batches.clear();
     if (m_SharedTotal == 0) return;
@@ -210,8 +220,9 @@ void CParticleSystemsManager::FillSharedBuffer() {
     Batch run = {0, m_Systems.front()->m_pTexture};
     for (CParticleSystem* system : m_Systems) {
         if (!system->m_Enabled || system->m_OwnVertexBuffer) continue;
-        // A system that no longer fits the locked range (beyond the capacity,
-        // or registered during this update) waits for the next step.
+        // Only what the total counted: a system registered during this update,
+        // or one beyond the capacity, waits for the next step.
+        if (!std::binary_search(m_Counted.begin(), m_Counted.end(), system)) continue;
         if (system->GetParticleCount() > room) continue;
         unsigned written = system->FillVertices(write);
         room -= std::min(written, room);

@@ -77,5 +77,8 @@ private:
     // A system removed while the update walks the list is nulled in place and
     // unlinked by the walk, so the walk never steps on a freed node.
     bool m_Updating;
+    // The systems whose particles make up the shared total of this step,
+    // sorted by address; one registered during the update waits a step.
+    std::vector<CParticleSystem*> m_Counted;
     bool m_OverflowLogged;
 };

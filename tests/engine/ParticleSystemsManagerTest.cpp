@@ -1,12 +1,14 @@
 #include <d3d9hooks.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "ParticleTestEnv.h"
 #include "engine/GraphicsEngine.h"
+#include "engine/Loading.h"
 #include "engine/ParticleSystem.h"
 #include "engine/ParticleSystemsManager.h"
 #include "engine/TextureEntry.h"
@@ -57,6 +59,9 @@ protected:
     CTextureEntry m_TexA, m_TexB, m_TexC;
 };
 
+// Dynamic, write-only, points: how the null device spells 0x248.
+const std::string kUsage = "D3DUSAGE_WRITEONLY|D3DUSAGE_POINTS|D3DUSAGE_DYNAMIC";
+
 PointSpriteVertex VertexAt(const std::vector<BYTE>& bytes, size_t index) {
     PointSpriteVertex vertex;
     std::memcpy(&vertex, bytes.data() + index * sizeof(vertex), sizeof(vertex));
@@ -69,6 +74,16 @@ TEST_F(ParticleSystemsManagerTest, ConstructionLoadsTextureProgramAndBuffer) {
     EXPECT_NE(m_pManager->GetPointSpriteDeclaration(), nullptr);
     EXPECT_NE(m_pManager->GetVertexBuffer(), nullptr);
     EXPECT_EQ(CountLogLines("Initializing particle systems manager"), 1);
+}
+
+TEST_F(ParticleSystemsManagerTest, ConstructionCountsTheTextureAndTheProgramOnly) {
+    delete m_pManager;
+    int before = g_LoadedResources;
+    m_pManager = CParticleSystemsManager::GetInstance();
+    // Both served from shared copies now, and counted all the same; the declaration is not.
+    EXPECT_EQ(g_LoadedResources, before + 2);
+    EXPECT_NE(m_pManager->GetPointSpriteShader(), nullptr);
+    EXPECT_NE(m_pManager->GetPointSpriteDeclaration(), nullptr);
 }
 
 TEST_F(ParticleSystemsManagerTest, SystemsOfOneTextureStandTogetherAndDrawInOneCall) {
@@ -180,6 +195,53 @@ TEST_F(ParticleSystemsManagerTest, DisabledAndOwnBufferSystemsStayOutOfTheShared
     EXPECT_EQ(own->m_FilledVertices, 4u);
 }
 
+TEST_F(ParticleSystemsManagerTest, OwnBufferSystemDrawsItsAliveParticlesFromItsOwnBuffer) {
+    TestSystem* own = new TestSystem(&m_TexB, 4, true, 10);
+    own->m_Particles[2]->m_Alive = false;
+    d3d9hooks::ClearCallLog();
+    m_pManager->Update();
+    EXPECT_EQ(particletest::LockCalls(), (std::vector<std::string>{".Lock(0, 80, D3DLOCK_DISCARD)"}));
+    EXPECT_TRUE(m_pManager->GetBatches().empty());
+
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    IDirect3DDevice9* device = engine->GetDevice();
+    ASSERT_TRUE(engine->BeginFrame(false));
+    m_pManager->Render();  // the owner makes the point-sprite program current
+    d3d9hooks::ClearCallLog();
+    own->Render();
+    std::vector<std::string> draws = Draws();
+    IDirect3DVertexBuffer9* stream = nullptr;
+    UINT offset = 1, stride = 0;
+    ASSERT_EQ(device->GetStreamSource(0, &stream, &offset, &stride), D3D_OK);
+    if (stream) stream->Release();
+    engine->EndFrame();
+    EXPECT_EQ(draws, (std::vector<std::string>{"DrawPrimitive(D3DPT_POINTLIST, 0, 3)"}));
+    EXPECT_EQ(stream, own->m_pVertexBuffer);
+    EXPECT_EQ(offset, 0u);
+    EXPECT_EQ(stride, 20u);
+
+    std::vector<BYTE> bytes(3 * sizeof(PointSpriteVertex));
+    void* data = nullptr;
+    ASSERT_EQ(own->m_pVertexBuffer->Lock(0, bytes.size(), &data, D3DLOCK_READONLY), D3D_OK);
+    std::memcpy(bytes.data(), data, bytes.size());
+    own->m_pVertexBuffer->Unlock();
+    EXPECT_EQ(VertexAt(bytes, 0).x, 0.0f);
+    EXPECT_EQ(VertexAt(bytes, 1).x, 1.0f);
+    EXPECT_EQ(VertexAt(bytes, 2).x, 3.0f);
+}
+
+TEST_F(ParticleSystemsManagerTest, LiveParticleCountFollowsConstructionAndDestruction) {
+    unsigned before = m_pManager->m_LiveParticles;
+    TestSystem* system = new TestSystem(&m_TexA, 3);
+    EXPECT_EQ(m_pManager->m_LiveParticles, before + 3);
+    std::unique_ptr<CParticle> loose(new CParticle());
+    EXPECT_EQ(m_pManager->m_LiveParticles, before + 4);
+    loose.reset();
+    system->m_Finish = true;
+    m_pManager->Update();
+    EXPECT_EQ(m_pManager->m_LiveParticles, before);
+}
+
 TEST_F(ParticleSystemsManagerTest, RemovedSystemIsHandedBackNotDeleted) {
     bool deleted = false;
     TestSystem* kept = new TestSystem(&m_TexA, 1);
@@ -216,15 +278,50 @@ TEST_F(ParticleSystemsManagerTest, RemovalDuringTheUpdateIsSafe) {
     delete victim;
 }
 
+// A system that takes another out of the list and registers a new one in its place.
+class ReplacingSystem : public TestSystem {
+public:
+    ReplacingSystem(CTextureEntry* texture, CParticleSystem* victim) : TestSystem(texture, 0), m_pVictim(victim) {}
+    bool Update() override {
+        if (m_pVictim) {
+            m_pVictim->RemoveFromManager();
+            m_pVictim = nullptr;
+            m_pNewcomer = new TestSystem(m_pTexture, 0);
+        }
+        return TestSystem::Update();
+    }
+    CParticleSystem* m_pVictim;
+    TestSystem* m_pNewcomer = nullptr;
+};
+
+TEST_F(ParticleSystemsManagerTest, SystemTakenOutDuringTheUpdateFreesItsPlace) {
+    TestSystem* victim = new TestSystem(&m_TexB, 0);
+    for (int i = 0; i < 998; ++i) new TestSystem(&m_TexA, 0);
+    ReplacingSystem* replacer = new ReplacingSystem(&m_TexC, victim);
+    ASSERT_EQ(Systems().size(), 1000u);
+    m_pManager->Update();
+    ASSERT_NE(replacer->m_pNewcomer, nullptr);
+    EXPECT_EQ(CountLogLines("Error: couldn't add particle system. Code = 1000"), 0);
+    std::vector<CParticleSystem*> systems = Systems();
+    EXPECT_EQ(systems.size(), 1000u);
+    if (std::find(systems.begin(), systems.end(), replacer->m_pNewcomer) == systems.end()) {
+        ADD_FAILURE() << "the newcomer was refused";
+        delete replacer->m_pNewcomer;
+    }
+    delete victim;
+}
+
 // A system that registers a new one during the update, as an effect that
 // knocks out a block and starts its fragments' trails does.
 class SpawningSystem : public TestSystem {
 public:
-    SpawningSystem(CTextureEntry* texture) : TestSystem(texture, 3) {}
+    SpawningSystem(CTextureEntry* texture, unsigned spawnedParticles = 5)
+        : TestSystem(texture, 3), m_SpawnedParticles(spawnedParticles) {}
     bool Update() override {
-        if (!m_pSpawned) m_pSpawned = new TestSystem(m_pTexture, 5);
+        if (!m_pSpawned) m_pSpawned = new TestSystem(m_pTexture, m_SpawnedParticles);
         return TestSystem::Update();
     }
+    unsigned m_SpawnedParticles;
     TestSystem* m_pSpawned = nullptr;
 };
 
@@ -241,6 +338,36 @@ TEST_F(ParticleSystemsManagerTest, SystemRegisteredDuringTheUpdateNeverOverrunsT
     m_pManager->Update();
     EXPECT_EQ(m_pManager->GetSharedVertexTotal(), 8u);
     EXPECT_EQ(m_pManager->GetBatches()[0].vertexCount, 8u);
+}
+
+TEST_F(ParticleSystemsManagerTest, SmallNewcomerDoesNotPushOutTheSystemsCountedInTheStep) {
+    SpawningSystem* spawner = new SpawningSystem(&m_TexA, 2);
+    d3d9hooks::ClearCallLog();
+    m_pManager->Update();
+    ASSERT_NE(spawner->m_pSpawned, nullptr);
+    EXPECT_EQ(particletest::LockCalls(), (std::vector<std::string>{".Lock(0, 60, D3DLOCK_DISCARD)"}));
+    // The spawner's three particles are drawn; the newcomer, not yet updated, waits.
+    ASSERT_EQ(m_pManager->GetBatches().size(), 1u);
+    EXPECT_EQ(m_pManager->GetBatches()[0].vertexCount, 3u);
+    std::vector<BYTE> bytes(3 * sizeof(PointSpriteVertex));
+    void* data = nullptr;
+    ASSERT_EQ(m_pManager->GetVertexBuffer()->Lock(0, bytes.size(), &data, D3DLOCK_READONLY), D3D_OK);
+    std::memcpy(bytes.data(), data, bytes.size());
+    m_pManager->GetVertexBuffer()->Unlock();
+    EXPECT_EQ(VertexAt(bytes, 2).x, 2.0f);
+    m_pManager->Update();
+    EXPECT_EQ(m_pManager->GetBatches()[0].vertexCount, 5u);
+}
+
+TEST_F(ParticleSystemsManagerTest, SystemCountedThenTakenOutLaterInTheStepIsNotWritten) {
+    TestSystem* victim = new TestSystem(&m_TexA, 3);  // updated before the remover
+    RemovingSystem* remover = new RemovingSystem(&m_TexB, victim);
+    m_pManager->Update();
+    EXPECT_EQ(Systems(), (std::vector<CParticleSystem*>{remover}));
+    ASSERT_EQ(m_pManager->GetBatches().size(), 1u);
+    EXPECT_EQ(m_pManager->GetBatches()[0].texture, &m_TexB);
+    EXPECT_EQ(m_pManager->GetBatches()[0].vertexCount, 1u);
+    delete victim;
 }
 
 TEST_F(ParticleSystemsManagerTest, DestroyingTheManagerDeletesItsSystems) {
@@ -292,8 +419,18 @@ TEST_F(ParticleSystemsManagerTest, InvalidateAndRestoreAroundAReset) {
     EXPECT_EQ(shared->GetParticleCount(), 3u);
     EXPECT_NE(m_pManager->GetVertexBuffer(), nullptr);
     EXPECT_NE(own->m_pVertexBuffer, nullptr);
-    EXPECT_EQ(d3d9hooks::CallsStartingWith("CreateVertexBuffer(400000, ").size(), 1u);
-    EXPECT_EQ(d3d9hooks::CallsStartingWith("CreateVertexBuffer(1000, ").size(), 1u);
+    std::vector<std::string> created = d3d9hooks::CallsStartingWith("CreateVertexBuffer(");
+    EXPECT_EQ(std::count_if(created.begin(), created.end(),
+                            [](const std::string& line) {
+                                return line.rfind("CreateVertexBuffer(400000, " + kUsage + ", 0x62, D3DPOOL_DEFAULT)", 0) == 0;
+                            }),
+              1)
+        << ::testing::PrintToString(created);
+    EXPECT_EQ(std::count_if(created.begin(), created.end(),
+                            [](const std::string& line) {
+                                return line.rfind("CreateVertexBuffer(1000, " + kUsage + ", 0x62, D3DPOOL_DEFAULT)", 0) == 0;
+                            }),
+              1);
 
     m_pManager->Update();
     RenderFrame();
@@ -324,9 +461,18 @@ TEST_F(ParticleSystemsManagerTest, DrawPointSpritesSetsTheParticleStatesInOrder)
     expected.insert(expected.end(), particletest::kPointSpriteStatesOff.begin(),
                     particletest::kPointSpriteStatesOff.end());
     EXPECT_EQ(states, expected);
-    EXPECT_EQ(RenderCalls("SetStreamSource(").size(), 1u);
     EXPECT_EQ(RenderCalls("SetVertexShaderConstantF(").size(), 2u);
-    EXPECT_EQ(RenderCalls("DrawPrimitive("), (std::vector<std::string>{"DrawPrimitive(D3DPT_POINTLIST, 0, 2)"}));
+
+    // Between the states: the buffer with its 20-byte stride, an identity world,
+    // the texture, then the points.
+    size_t first = std::find(m_RenderCalls.begin(), m_RenderCalls.end(), expected[0]) - m_RenderCalls.begin();
+    ASSERT_EQ(m_RenderCalls.size(), first + expected.size() + 4);
+    std::vector<std::string> middle(m_RenderCalls.begin() + first + 9, m_RenderCalls.begin() + first + 13);
+    EXPECT_EQ(middle[0].rfind("SetStreamSource(0, vb#", 0), 0u) << middle[0];
+    EXPECT_EQ(middle[0].substr(middle[0].size() - 8), ", 0, 20)") << middle[0];
+    EXPECT_EQ(middle[1], "SetTransform(D3DTS_WORLD, {1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1})");
+    EXPECT_EQ(middle[2].rfind("SetTexture(0, ", 0), 0u) << middle[2];
+    EXPECT_EQ(middle[3], "DrawPrimitive(D3DPT_POINTLIST, 0, 2)");
 }
 
 TEST_F(ParticleSystemsManagerTest, RenderHandsTheCameraToThePointSpriteProgram) {

@@ -58,10 +58,19 @@ TEST_F(Sprite3DRendererTest, BeginSetsParticleStatesProgramAndConstants) {
     m_pRenderer->Begin();
     EXPECT_EQ(d3d9hooks::CallsStartingWith("SetRenderState("),
               particletest::kPointSpriteStatesOn);
-    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetStreamSource(").size(), 1u);
-    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexShader(").size(), 1u);
-    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexDeclaration(").size(), 1u);
-    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexShaderConstantF(").size(), 2u);
+    // After the states: the buffer, the particles' program without a pixel
+    // program, then the camera constants.
+    std::vector<std::string> steps;
+    for (const std::string& line : d3d9hooks::CallLog())
+        if (line.rfind("SetRenderState(", 0) != 0 && line.rfind("SetTransform(", 0) != 0 &&
+            line.rfind("GetViewport(", 0) != 0)
+            steps.push_back(line);
+    const std::vector<std::string> expected = {"SetStreamSource(0, vb#", "SetVertexShader(vs#", "SetPixelShader(NULL)",
+                                               "SetVertexDeclaration(decl#", "SetVertexShaderConstantF(0, {",
+                                               "SetVertexShaderConstantF(4, {"};
+    ASSERT_EQ(steps.size(), expected.size()) << ::testing::PrintToString(steps);
+    for (size_t i = 0; i < steps.size(); ++i) EXPECT_EQ(steps[i].rfind(expected[i], 0), 0u) << steps[i];
+    EXPECT_EQ(steps[0].substr(steps[0].size() - 8), ", 0, 20)");
     EXPECT_TRUE(d3d9hooks::CallsStartingWith("SetTransform(D3DTS_WORLD").empty());  // the world stays as it was
 
     d3d9hooks::ClearCallLog();
@@ -89,6 +98,27 @@ TEST_F(Sprite3DRendererTest, DrawBatchWritesOneVertexAndDrawsOnePoint) {
     EXPECT_EQ(vertex.z, -3.0f);
     EXPECT_EQ(vertex.size, 1.5f);
     EXPECT_EQ(vertex.color, 0x40ff8000u);  // alpha 64, red 255, green 128, blue 0
+}
+
+TEST_F(Sprite3DRendererTest, DrawBatchOutsideBeginDrawsWithTheCurrentStates) {
+    BeginFrame();
+    m_pRenderer->DrawBatch(0.0f, 0.0f, 0.0f, &m_Texture, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f);
+    EXPECT_EQ(d3d9hooks::CallsStartingWith("DrawPrimitive(").size(), 1u);
+    EXPECT_TRUE(d3d9hooks::CallsStartingWith("SetRenderState(").empty());
+    EXPECT_TRUE(d3d9hooks::CallsStartingWith("SetVertexShader(").empty());
+    EndFrame();
+}
+
+TEST_F(Sprite3DRendererTest, RestoreMakesOneDynamicPointVertex) {
+    d3d9hooks::ClearCallLog();
+    ASSERT_TRUE(m_pRenderer->RestoreDeviceObjects());
+    std::vector<std::string> created = d3d9hooks::CallsStartingWith("CreateVertexBuffer(");
+    ASSERT_EQ(created.size(), 1u);
+    EXPECT_EQ(created[0].rfind("CreateVertexBuffer(20, D3DUSAGE_WRITEONLY|D3DUSAGE_POINTS|D3DUSAGE_DYNAMIC, 0x62, "
+                               "D3DPOOL_DEFAULT)",
+                               0),
+              0u)
+        << created[0];
 }
 
 TEST_F(Sprite3DRendererTest, WithoutBufferNothingIsDrawnAndResetBringsItBack) {
