@@ -22,6 +22,26 @@ namespace {
 
 const UINT kSize = 256;
 
+// The constants of the specular program, which lights the block on the vertex-only path.
+struct SpecularConstants {
+    const float *diffuse, *light, *range, *attenuation, *eye;
+    const D3DXMATRIX *clip, *worldIT, *world;
+    const float *ambient, *specular;
+};
+void SetSpecularConstants(CShaderManager* shaders, CVertexShader* vs, const SpecularConstants& k) {
+    shaders->SetVertexShaderConstant(vs, "diffuse_color", k.diffuse, 1);
+    shaders->SetVertexShaderConstant(vs, "light_position", k.light, 1);
+    shaders->SetVertexShaderConstant(vs, "light_range", k.range, 1);
+    shaders->SetVertexShaderConstant(vs, "light_attenuation", k.attenuation, 1);
+    shaders->SetVertexShaderConstant(vs, "eye_position", k.eye, 1);
+    shaders->SetVertexShaderConstant(vs, "clip_matrix", &k.clip->m[0][0], 4);
+    shaders->SetVertexShaderConstant(vs, "world_matrix_it", &k.worldIT->m[0][0], 4);
+    shaders->SetVertexShaderConstant(vs, "world_matrix_t", &k.world->m[0][0], 4);
+    shaders->SetVertexShaderConstant(vs, "ambient_color", k.ambient, 1);
+    shaders->SetVertexShaderConstant(vs, "specular_color", k.specular, 1);
+}
+
+
 struct PathCase {
     const char* name;
     DWORD vs, ps;
@@ -183,16 +203,8 @@ std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window, const Dra
                 device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
                 device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_BLENDFACTORALPHA);
                 device->SetRenderState(D3DRS_TEXTUREFACTOR, D3DCOLOR_ARGB(255, 255, 255, 255));
-                shaders->SetVertexShaderConstant(vs, "diffuse_color", diffuseColor, 1);
-                shaders->SetVertexShaderConstant(vs, "light_position", light4, 1);
-                shaders->SetVertexShaderConstant(vs, "light_range", range, 1);
-                shaders->SetVertexShaderConstant(vs, "light_attenuation", atten, 1);
-                shaders->SetVertexShaderConstant(vs, "eye_position", eye4, 1);
-                shaders->SetVertexShaderConstant(vs, "clip_matrix", &clipT.m[0][0], 4);
-                shaders->SetVertexShaderConstant(vs, "world_matrix_it", &wvIT.m[0][0], 4);
-                shaders->SetVertexShaderConstant(vs, "world_matrix_t", &wvT.m[0][0], 4);
-                shaders->SetVertexShaderConstant(vs, "ambient_color", ambientColor, 1);
-                shaders->SetVertexShaderConstant(vs, "specular_color", specular, 1);
+                SetSpecularConstants(shaders, vs, {diffuseColor, light4, range, atten, eye4, &clipT, &wvIT, &wvT,
+                                                   ambientColor, specular});
             }
             EXPECT_EQ(block->Render(device, true, true), S_OK);
             device->EndScene();
@@ -427,16 +439,7 @@ TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
         D3DXVec3TransformCoord(&light, &lightWorld, &worldInverse);
         D3DXVec3TransformCoord(&eyeObject, &eye, &worldInverse);
         const float l4[4] = {light.x, light.y, light.z, 1}, e4[4] = {eyeObject.x, eyeObject.y, eyeObject.z, 1};
-        shaders->SetVertexShaderConstant(vs, "diffuse_color", diffuse, 1);
-        shaders->SetVertexShaderConstant(vs, "light_position", l4, 1);
-        shaders->SetVertexShaderConstant(vs, "light_range", range, 1);
-        shaders->SetVertexShaderConstant(vs, "light_attenuation", atten, 1);
-        shaders->SetVertexShaderConstant(vs, "eye_position", e4, 1);
-        shaders->SetVertexShaderConstant(vs, "clip_matrix", &clipT.m[0][0], 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_it", &wvIT.m[0][0], 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_t", &wvT.m[0][0], 4);
-        shaders->SetVertexShaderConstant(vs, "ambient_color", ambient, 1);
-        shaders->SetVertexShaderConstant(vs, "specular_color", specular, 1);
+        SetSpecularConstants(shaders, vs, {diffuse, l4, range, atten, e4, &clipT, &wvIT, &wvT, ambient, specular});
         EXPECT_EQ(mesh->Render(device, true, true), S_OK);
         ++drawn;
     }
