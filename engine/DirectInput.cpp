@@ -74,6 +74,16 @@ bool CreateInputDevice(REFGUID guid, const DIDATAFORMAT* format, DWORD level, co
     return true;
 }
 
+void ReleaseInputDevice(const char* name, IDirectInputDevice8** device) {
+    g_Log.Print("blue", "Release %s device", name);
+    if (*device) {
+        (*device)->Unacquire();
+        (*device)->Release();
+        *device = nullptr;
+    }
+    g_Log.Print("green", "Complete");
+}
+
 const char* DirectInputErrorName(HRESULT hr) {
     switch (hr) {
         case DI_OK: return "DI_OK";

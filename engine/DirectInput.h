@@ -19,6 +19,9 @@ const char* DirectInputErrorName(HRESULT hr);
 bool CreateInputDevice(REFGUID guid, const DIDATAFORMAT* format, DWORD level, const char* name,
                        IDirectInputDevice8** device);
 
+// Logs the release of the named device, unacquires and releases it, and nulls the pointer.
+void ReleaseInputDevice(const char* name, IDirectInputDevice8** device);
+
 // The engine time and the game window the input devices use. They come from
 // the graphics engine; tests put their own sources in.
 float GetInputTime();

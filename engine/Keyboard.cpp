@@ -25,15 +25,7 @@ CKeyboard::CKeyboard() : m_pDevice(nullptr) {
     g_Log.Print("green", "Complete");
 }
 
-CKeyboard::~CKeyboard() {
-    g_Log.Print("blue", "Release keyboard device");
-    if (m_pDevice) {
-        m_pDevice->Unacquire();
-        m_pDevice->Release();
-        m_pDevice = nullptr;
-    }
-    g_Log.Print("green", "Complete");
-}
+CKeyboard::~CKeyboard() { ReleaseInputDevice("keyboard", &m_pDevice); }
 
 void CKeyboard::BindAction(unsigned action, unsigned key1, unsigned key2, float repeatDelay, float repeatInterval) {
     if (action >= kActionCount) {

@@ -29,15 +29,7 @@ CMouse::CMouse()
     g_Log.Print("green", "Complete");
 }
 
-CMouse::~CMouse() {
-    g_Log.Print("blue", "Release mouse device");
-    if (m_pDevice) {
-        m_pDevice->Unacquire();
-        m_pDevice->Release();
-        m_pDevice = nullptr;
-    }
-    g_Log.Print("green", "Complete");
-}
+CMouse::~CMouse() { ReleaseInputDevice("mouse", &m_pDevice); }
 
 void CMouse::Update() {
     if (!m_pDevice) return;

@@ -7,21 +7,8 @@
 #include <vector>
 
 #include "d3d9types.h"
+#include "unknwn.h"
 
-// ---- COM base ----
-// Shared with the other COM-shaped headers: whoever comes first declares it.
-#ifndef KOLVAR_IUNKNOWN_DECLARED
-#define KOLVAR_IUNKNOWN_DECLARED
-struct IUnknown {
-    virtual HRESULT QueryInterface(REFIID riid, void** object) = 0;
-    virtual ULONG AddRef() = 0;
-    virtual ULONG Release() = 0;
-
-protected:
-    virtual ~IUnknown() = default;
-};
-typedef IUnknown* LPUNKNOWN;
-#endif
 
 #define D3D_SDK_VERSION 31
 #define D3DADAPTER_DEFAULT 0

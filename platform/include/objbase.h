@@ -3,21 +3,9 @@
 // decide when an object frees itself.
 #pragma once
 
+#include "unknwn.h"
 #include "win32.h"
 
-// Shared with the other COM-shaped headers: whoever comes first declares it.
-#ifndef KOLVAR_IUNKNOWN_DECLARED
-#define KOLVAR_IUNKNOWN_DECLARED
-struct IUnknown {
-    virtual HRESULT QueryInterface(REFIID riid, void** object) = 0;
-    virtual ULONG AddRef() = 0;
-    virtual ULONG Release() = 0;
-
-protected:
-    virtual ~IUnknown() = default;
-};
-typedef IUnknown* LPUNKNOWN;
-#endif
 
 extern const IID IID_IUnknown;
 
