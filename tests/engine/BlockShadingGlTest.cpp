@@ -3,6 +3,8 @@
 // over the fixed-function stages. Screenshots go to the artifacts folder.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <SDL.h>
 #include <d3d9hooks.h>
 #include <d3dx9math.h>
@@ -21,6 +23,34 @@
 namespace {
 
 const UINT kSize = 256;
+
+// Camera on -z looking at the origin and a light above-left of it, on the viewer's
+// side; the transposed matrices and the object-space eye and light the programs read.
+struct BlockView {
+    D3DXMATRIX clipT, wvT, wvIT;
+    float eye[4], light[4];
+};
+BlockView MakeBlockView(const D3DXMATRIX& world, float eyeDistance) {
+    D3DXMATRIX view, proj, wv, clip, inverse, worldInverse;
+    D3DXVECTOR3 eye(0, 0, -eyeDistance), at(0, 0, 0), up(0, 1, 0);
+    D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+    D3DXMatrixPerspectiveFovLH(&proj, 0.785f, 1.f, 0.1f, 100.f);
+    D3DXMatrixMultiply(&wv, &world, &view);
+    D3DXMatrixMultiply(&clip, &wv, &proj);
+    BlockView b;
+    D3DXMatrixTranspose(&b.clipT, &clip);
+    D3DXMatrixTranspose(&b.wvT, &wv);
+    D3DXMatrixInverse(&inverse, nullptr, &wv);
+    D3DXMatrixTranspose(&b.wvIT, &inverse);
+    D3DXMatrixInverse(&worldInverse, nullptr, &world);
+    D3DXVECTOR3 lightWorld(-3.f, 4.f, -10.f), light, eyeObject;
+    D3DXVec3TransformCoord(&light, &lightWorld, &worldInverse);
+    D3DXVec3TransformCoord(&eyeObject, &eye, &worldInverse);
+    const float e[4] = {eyeObject.x, eyeObject.y, eyeObject.z, 1}, l[4] = {light.x, light.y, light.z, 1};
+    memcpy(b.eye, e, sizeof e);
+    memcpy(b.light, l, sizeof l);
+    return b;
+}
 
 // The constants of the specular program, which lights the block on the vertex-only path.
 struct SpecularConstants {
@@ -146,26 +176,13 @@ std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window, const Dra
         EXPECT_TRUE(vs && block && diffuse && bump && cube) << path.name;
 
         if (vs && block && (ps || !high)) {
-            D3DXMATRIX rotation, scale, world, view, proj, worldView, clip, inverse;
+            D3DXMATRIX rotation, scale, world;
             D3DXMatrixRotationYawPitchRoll(&rotation, 0.6f, 0.5f, 0.f);
             D3DXMatrixScaling(&scale, 0.1f, 0.1f, 0.1f);
             D3DXMatrixMultiply(&world, &scale, &rotation);
-            D3DXVECTOR3 eye(0, 0, -2.2f), at(0, 0, 0), up(0, 1, 0);
-            D3DXMatrixLookAtLH(&view, &eye, &at, &up);
-            D3DXMatrixPerspectiveFovLH(&proj, 0.785f, 1.f, 0.1f, 100.f);
-            D3DXMatrixMultiply(&worldView, &world, &view);
-            D3DXMatrixMultiply(&clip, &worldView, &proj);
-            D3DXMATRIX clipT, wvT, wvIT, worldInverse;
-            D3DXMatrixTranspose(&clipT, &clip);
-            D3DXMatrixTranspose(&wvT, &worldView);
-            D3DXMatrixInverse(&inverse, nullptr, &worldView);
-            D3DXMatrixTranspose(&wvIT, &inverse);
-            D3DXMatrixInverse(&worldInverse, nullptr, &world);
-            // A light above-left of the camera, on the viewer's side.
-            D3DXVECTOR3 lightWorld(-3.f, 4.f, -10.f), light, eyeObject;
-            D3DXVec3TransformCoord(&light, &lightWorld, &worldInverse);
-            D3DXVec3TransformCoord(&eyeObject, &eye, &worldInverse);
-            const float eye4[4] = {eyeObject.x, eyeObject.y, eyeObject.z, 1}, light4[4] = {light.x, light.y, light.z, 1};
+            const BlockView bv = MakeBlockView(world, 2.2f);
+            const D3DXMATRIX &clipT = bv.clipT, &wvT = bv.wvT, &wvIT = bv.wvIT;
+            const float *eye4 = bv.eye, *light4 = bv.light;
             const float diffuseColor[4] = {0.9f, 0.5f, 0.2f, 1};
             const float* ambientColor = options.ambient;
             const float specular[4] = {1, 1, 1, 1}, range[4] = {50, .5f, .5f, .5f}, atten[4] = {.5f, .5f, .5f, .5f};
@@ -419,27 +436,15 @@ TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
                                         (hi[2] - lo[2]) * (hi[2] - lo[2]));
         D3DVIEWPORT9 viewport = {DWORD(i % cols) * cellSize, DWORD(i / cols) * cellSize, cellSize, cellSize, 0, 1};
         device->SetViewport(&viewport);
-        D3DXMATRIX centre, scale, turn, world, view, proj, wv, clip, inverse, clipT, wvT, wvIT, worldInverse;
+        D3DXMATRIX centre, scale, turn, world;
         D3DXMatrixTranslation(&centre, -0.5f * (lo[0] + hi[0]), -0.5f * (lo[1] + hi[1]), -0.5f * (lo[2] + hi[2]));
         D3DXMatrixScaling(&scale, 1.f / radius, 1.f / radius, 1.f / radius);
         D3DXMatrixRotationYawPitchRoll(&turn, 0.5f, -0.6f, 0.f);
         D3DXMatrixMultiply(&world, &centre, &scale);
         D3DXMatrixMultiply(&world, &world, &turn);
-        D3DXVECTOR3 eye(0, 0, -2.6f), at(0, 0, 0), up(0, 1, 0);
-        D3DXMatrixLookAtLH(&view, &eye, &at, &up);
-        D3DXMatrixPerspectiveFovLH(&proj, 0.785f, 1.f, 0.1f, 100.f);
-        D3DXMatrixMultiply(&wv, &world, &view);
-        D3DXMatrixMultiply(&clip, &wv, &proj);
-        D3DXMatrixTranspose(&clipT, &clip);
-        D3DXMatrixTranspose(&wvT, &wv);
-        D3DXMatrixInverse(&inverse, nullptr, &wv);
-        D3DXMatrixTranspose(&wvIT, &inverse);
-        D3DXMatrixInverse(&worldInverse, nullptr, &world);
-        D3DXVECTOR3 lightWorld(-3.f, 4.f, -10.f), light, eyeObject;
-        D3DXVec3TransformCoord(&light, &lightWorld, &worldInverse);
-        D3DXVec3TransformCoord(&eyeObject, &eye, &worldInverse);
-        const float l4[4] = {light.x, light.y, light.z, 1}, e4[4] = {eyeObject.x, eyeObject.y, eyeObject.z, 1};
-        SetSpecularConstants(shaders, vs, {diffuse, l4, range, atten, e4, &clipT, &wvIT, &wvT, ambient, specular});
+        const BlockView bv = MakeBlockView(world, 2.6f);
+        SetSpecularConstants(shaders, vs, {diffuse, bv.light, range, atten, bv.eye, &bv.clipT, &bv.wvIT, &bv.wvT, ambient,
+                                           specular});
         EXPECT_EQ(mesh->Render(device, true, true), S_OK);
         ++drawn;
     }
