@@ -1,0 +1,6 @@
+#include "game/FigureGenerator.h"
+
+CFigureGenerator* CFigureGenerator::GetInstance() { return CSingleton<CFigureGenerator>::GetInstance(); }
+
+CFigureGenerator::CFigureGenerator() = default;
+CFigureGenerator::~CFigureGenerator() = default;

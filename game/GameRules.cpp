@@ -1,0 +1,3 @@
+#include "game/GameRules.h"
+
+CGameRules g_GameRules;
