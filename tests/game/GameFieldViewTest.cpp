@@ -209,7 +209,7 @@ TEST(ShippedField, ClassicShapeSuitsLinesAndTheFlip) {
         for (size_t x = 0; x < r.size(); ++x) {
             if (!outside(r[x]) && (x + 1 == r.size())) ADD_FAILURE() << "run open at the end of row " << y;
             EXPECT_EQ(outside(r[x]), outside(rows[rows.size() - 1 - y][x])) << "mirror differs at " << x << "," << y;
-            if (y > 0 && !outside(r[x]) && outside(rows[y - 1][x]) && y > 0) {
+            if (y > 0 && !outside(r[x]) && outside(rows[y - 1][x])) {
                 for (size_t above = 0; above < y; ++above)
                     EXPECT_TRUE(outside(rows[above][x])) << "column " << x << " is broken above row " << y;
             }
