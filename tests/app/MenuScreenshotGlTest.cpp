@@ -70,7 +70,8 @@ protected:
     int CountBright(const std::vector<DWORD>& px, float x0, float y0, float x1, float y1, int threshold) const {
         int n = 0;
         for (UINT y = UINT(y0 * m_height); y < UINT(y1 * m_height); ++y)
-            for (UINT x = UINT(x0 * m_width); x < UINT(x1 * m_width); ++x) n += Brightness(px[y * m_width + x]) > threshold;
+            for (UINT x = UINT(x0 * m_width); x < UINT(x1 * m_width); ++x)
+                n += Brightness(px[y * m_width + x]) > threshold;
         return n;
     }
 
