@@ -53,7 +53,8 @@ bool CFloatingMessage::Update() {
             break;
         }
         case 1:
-            if ((now - m_phaseStart) / p.t1 > 1.0f) {
+            // Written so that a zero hold (0 / 0) ends too instead of holding for ever.
+            if (!((now - m_phaseStart) / p.t1 <= 1.0f)) {
                 m_phaseStart = now;
                 m_phase = 2;
             }

@@ -183,6 +183,16 @@ TEST_F(AnimatedObjectTest, MessageStandsStillWhileEngineTimeDoes) {
     EXPECT_EQ(message.GetTrace().size(), samples + 100);
 }
 
+TEST_F(AnimatedObjectTest, MessageWithZeroTimesStillFinishes) {
+    CFloatingMessage::Params p = Flight();
+    p.t0 = p.t1 = p.t2 = 0.0f;
+    CFloatingMessage message;
+    message.Start(p);
+    int updates = 1;
+    while (message.Update() && updates < 10) ++updates;
+    EXPECT_LT(updates, 10);
+}
+
 TEST_F(AnimatedObjectTest, RemovingTheFirstOfThreeMovesTheThirdIntoItsPlace) {
     std::vector<int> updates, draws;
     CAnimatedObjectList* list = CAnimatedObjectList::GetInstance();
