@@ -13,7 +13,8 @@ bool CompareParticleDepth(const CParticle* a, const CParticle* b) { return a->m_
 
 CParticleSystem::CParticleSystem(CTextureEntry* texture, unsigned maxParticles, bool ownVertexBuffer,
                                  bool registerSystem)
-    : m_Enabled(true),
+    : m_Registered(false),
+      m_Enabled(true),
       m_Sorted(false),
       m_OwnVertexBuffer(ownVertexBuffer),
       m_ParticleCount(0),
@@ -21,7 +22,7 @@ CParticleSystem::CParticleSystem(CTextureEntry* texture, unsigned maxParticles, 
       m_pTexture(texture),
       m_MaxParticles(maxParticles),
       m_FilledVertices(0) {
-    if (registerSystem) CParticleSystemsManager::GetInstance()->AddSystem(this);
+    if (registerSystem) m_Registered = CParticleSystemsManager::GetInstance()->AddSystem(this);
     CParticleSystem::RestoreDeviceObjects();
 }
 
@@ -82,6 +83,7 @@ void CParticleSystem::Render() {
 void CParticleSystem::RemoveFromManager() {
     CParticleSystemsManager* manager = CParticleSystemsManager::GetInstancePtr();
     if (manager) manager->RemoveSystem(this);
+    m_Registered = false;
 }
 
 unsigned CParticleSystem::GetParticleCount() { return m_ParticleCount; }

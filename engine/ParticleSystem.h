@@ -42,6 +42,7 @@ public:
     virtual void RemoveParticle(ParticleVector::iterator& position);
     virtual unsigned FillVertices(BYTE*& writePointer);
 
+    bool m_Registered;  // held by the manager; a refused system stays its owner's to delete
     bool m_Enabled;  // a disabled system is updated but contributes no vertices
     bool m_Sorted;   // write the particles back to front
     bool m_OwnVertexBuffer;

@@ -133,21 +133,22 @@ bool CParticleSystemsManager::CreateSharedBuffer() {
     return true;
 }
 
-void CParticleSystemsManager::AddSystem(CParticleSystem* system) {
-    if (!system) return;
+bool CParticleSystemsManager::AddSystem(CParticleSystem* system) {
+    if (!system) return false;
     ++m_SystemCount;
     // Systems taken out during this update still hold a nulled node.
     size_t systems = m_Systems.size();
     if (m_Updating) systems -= std::count(m_Systems.begin(), m_Systems.end(), nullptr);
     if (systems >= m_MaxSystems) {
         g_Log.PrintBold("red", "Error: couldn't add particle system. Code = %d", static_cast<int>(systems));
-        return;
+        return false;
     }
     if (!system->m_pTexture) system->m_pTexture = m_pDefaultTexture;
     // Systems of one texture stay adjacent: that is what the batching relies on.
     SystemList::iterator it = m_Systems.begin();
     while (it != m_Systems.end() && !(*it && (*it)->m_pTexture == system->m_pTexture)) ++it;
     m_Systems.insert(it, system);
+    return true;
 }
 
 void CParticleSystemsManager::RemoveSystem(CParticleSystem* system) {

@@ -39,7 +39,8 @@ public:
     CParticleSystemsManager();
     virtual ~CParticleSystemsManager();
 
-    void AddSystem(CParticleSystem* system);
+    // False when the list is full: the system is not ours then, its owner deletes it.
+    bool AddSystem(CParticleSystem* system);
     // Unlinks the first node holding the system; the caller owns it then.
     void RemoveSystem(CParticleSystem* system);
     void Update();

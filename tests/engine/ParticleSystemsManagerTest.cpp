@@ -131,6 +131,8 @@ TEST_F(ParticleSystemsManagerTest, TheThousandAndFirstSystemIsRefused) {
     std::unique_ptr<TestSystem> refused(new TestSystem(&m_TexA, 2));
     EXPECT_EQ(CountLogLines("Error: couldn't add particle system. Code = 1000"), 1);
     EXPECT_EQ(Systems(), before);
+    EXPECT_FALSE(refused->m_Registered);
+    EXPECT_TRUE(before.back()->m_Registered);
     EXPECT_EQ(m_pManager->m_SystemCount, 1001u);
     // Its owner keeps it: it still works and its deletion only lowers the count.
     EXPECT_EQ(refused->GetParticleCount(), 2u);

@@ -224,11 +224,14 @@ TEST(XFileTest, GeneratedMeshSizesFitTheirScales) {
     EXPECT_LT(LoadGenerated("block_low.x", m).radius, LoadGenerated("block_medium.x", m).radius + 1e-3f);
     Bounds seg = LoadGenerated("frame_seg_medium.x", m);
     EXPECT_NEAR(seg.hi[0] - seg.lo[0], 1.f, 1e-4);
-    // Solid frame in field units: one cell outside the 10 x 20 well.
+    // Solid frame in field units: walls on the outer columns of the default
+    // 12 x 21 shape and a bar one cell beyond its first and last rows.
     Bounds frame = LoadGenerated("frame.x", m);
-    EXPECT_NEAR(frame.hi[0] * 0.052f, 6 * 0.96f, 1e-3);
-    EXPECT_NEAR(frame.lo[0] * 0.052f, -6 * 0.96f, 1e-3);
-    EXPECT_NEAR(frame.hi[1] * 0.056f, 10.5f * 0.96f, 1e-3);
+    const float columns = 12, rows = 21;
+    EXPECT_NEAR(frame.hi[0] * 0.052f, columns / 2 * 0.96f, 1e-3);
+    EXPECT_NEAR(frame.lo[0] * 0.052f, -columns / 2 * 0.96f, 1e-3);
+    EXPECT_NEAR(frame.hi[1] * 0.056f, (rows / 2 + 1) * 0.96f, 1e-3);
+    EXPECT_NEAR(frame.lo[1] * 0.056f, -(rows / 2 + 1) * 0.96f, 1e-3);
     // Bomb: radius 75 (0.9 at scale 0.012) with the neck on +z.
     Bounds bomb = LoadGenerated("bomb.x", m);
     EXPECT_NEAR(bomb.hi[0], 75.f, 0.5f);

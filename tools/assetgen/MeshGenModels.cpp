@@ -131,21 +131,24 @@ bool GenerateMeshes(const std::string& root) {
         ok &= Write(root, "block_part.x", m);
     }
     {
-        // Solid frame: walls left and right of a 10 x 20 well and a floor under
-        // it, one cell thick, in field units divided by the draw scale.
+        // Solid frame: a closed rectangle around the default 12 x 21 shape:
+        // walls on columns 0 and 11 over every row, a bar one cell beyond row 0
+        // and one beyond row 20 reaching over the walls' columns. Symmetric top
+        // to bottom, so a flipped field shows the same frame. Field units
+        // divided by the draw scale.
         const float sx = 0.052f, sy = 0.056f, sz = 0.06f, cell = 0.96f;
+        const float wallX = 5.5f * cell, wallHalfY = 10.5f * cell;
+        const float barY = 11.f * cell, barHalfX = 6.f * cell;
         MeshBuilder m;
         m.BeginSubset(WhiteMaterial(30.f));
-        const float wallHalfY = 10.5f * cell, wallCentreY = 0.f;
-        size_t first = m.VertexCount();
-        m.AddRoundedBox(cell / 2 / sx, wallHalfY / sy, cell / 2 / sz, 0.15f / sy, 2);
-        m.Translate(first, -5.5f * cell / sx, wallCentreY / sy, 0);
-        first = m.VertexCount();
-        m.AddRoundedBox(cell / 2 / sx, wallHalfY / sy, cell / 2 / sz, 0.15f / sy, 2);
-        m.Translate(first, 5.5f * cell / sx, wallCentreY / sy, 0);
-        first = m.VertexCount();
-        m.AddRoundedBox(5 * cell / sx, cell / 2 / sy, cell / 2 / sz, 0.15f / sy, 2);
-        m.Translate(first, 0, 10.f * cell / sy, 0);
+        for (float side : {-1.f, 1.f}) {
+            size_t first = m.VertexCount();
+            m.AddRoundedBox(cell / 2 / sx, wallHalfY / sy, cell / 2 / sz, 0.15f / sy, 2);
+            m.Translate(first, side * wallX / sx, 0, 0);
+            first = m.VertexCount();
+            m.AddRoundedBox(barHalfX / sx, cell / 2 / sy, cell / 2 / sz, 0.15f / sy, 2);
+            m.Translate(first, 0, side * barY / sy, 0);
+        }
         ok &= Write(root, "frame.x", m);
     }
     // Frame segments: unit cubes, scaled by the segment size when drawn.

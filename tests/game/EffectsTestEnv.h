@@ -1,0 +1,24 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace effectstest {
+
+// Brings the graphics engine up in the game folder on the null device (or GL)
+// with a fake clock, so engine time moves only when a test steps it.
+bool StartEngine(bool gl = false);
+void StopEngine();
+
+// What each whole 0.025 s step runs; the engine's remainder call (0 s) runs nothing.
+void SetStepFunction(std::function<void()> step);
+// Advances the engine by whole steps.
+void Step(int steps = 1);
+float Now();
+
+// Lines of the HTML log written since StartEngine (or the last MarkLog)
+// whose message contains the text.
+void MarkLog();
+int CountLogLines(const std::string& text);
+
+}  // namespace effectstest
