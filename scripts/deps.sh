@@ -9,7 +9,7 @@ PACKAGES=(
   xvfb xauth
   libsndfile1-dev libvorbis-dev libogg-dev libopenmpt-dev
   libfluidsynth-dev timgm6mb-soundfont
-  libzip-dev zip
+  libzip-dev zip xdg-utils shared-mime-info
   libgtk-3-dev
   libfreetype-dev libpng-dev libjpeg-dev libstb-dev fonts-dejavu-core
   googletest libgtest-dev libgmock-dev
