@@ -346,11 +346,13 @@ int Unpacker::Run(int includeCount, char** includes, int excludeCount, char** ex
 
 }  // namespace
 
-#ifndef ARCH_NO_ENTRY
+// The test variant without the entry point exports it under another name.
+#ifdef ARCH_NO_ENTRY
+#define Wiz_SingleEntryUnzip Wiz_SingleEntryUnzipElsewhere
+#endif
 ARCH_EXPORT int WINAPI Wiz_SingleEntryUnzip(int includeCount, char** includes, int excludeCount,
                                             char** excludes, LPDCL options, LPUSERFUNCTIONS callbacks) {
     if (!options) return PK_PARAM;
     Unpacker unpacker(*options, callbacks);
     return unpacker.Run(includeCount, includes, excludeCount, excludes);
 }
-#endif
