@@ -32,6 +32,12 @@ HGLOBAL GlobalFree(HGLOBAL memory);
 DWORD SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD bufferLength, LPSTR buffer,
                   LPSTR* filePart);
 
+// ---- The Windows folder ----
+// "windows" in the game folder ($KOLVAR_GAME_DIR, else the executable's
+// folder); system32 below it holds the system programs the game starts.
+// Returns the length, or the size needed (terminator included) when the buffer is too small.
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
+
 // ---- Processes ----
 typedef struct _STARTUPINFOA {
     DWORD cb;

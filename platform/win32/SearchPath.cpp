@@ -38,6 +38,12 @@ std::vector<std::string> SplitList(const std::string& list, char separator) {
     return items;
 }
 
+std::string WindowsFolder() {
+    const char* dir = getenv("KOLVAR_GAME_DIR");
+    std::string game = dir && *dir ? std::string(dir) : winimpl::ExecutableFolder();
+    return game.empty() ? std::string() : game + "/windows";
+}
+
 // Program folder, current folder, the system folders, then $PATH. A module name
 // also tries the folders LoadLibraryA falls back on, right after the current one.
 std::vector<std::string> StandardFolders(bool module) {
@@ -48,12 +54,10 @@ std::vector<std::string> StandardFolders(bool module) {
     if (module)
         for (const std::string& f : winimpl::ModuleSearchFolders())
             if (f != "." && f != exe) folders.push_back(f);
-    std::string game = exe;
-    if (const char* dir = getenv("KOLVAR_GAME_DIR"))
-        if (*dir) game = dir;
-    if (!game.empty()) {
-        folders.push_back(game + "/windows/system32");
-        folders.push_back(game + "/windows");
+    std::string windows = WindowsFolder();
+    if (!windows.empty()) {
+        folders.push_back(windows + "/system32");
+        folders.push_back(windows);
     }
     if (const char* path = getenv("PATH"))
         for (const std::string& f : SplitList(path, ':')) folders.push_back(f);
@@ -106,4 +110,17 @@ DWORD SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD bufferLe
     }
     SetLastError(ERROR_FILE_NOT_FOUND);
     return 0;
+}
+
+// Weak: the shell's folder functions may bring their own definition.
+__attribute__((weak)) UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+    std::string folder = WindowsFolder();
+    if (folder.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return 0;
+    }
+    UINT length = static_cast<UINT>(folder.size());
+    if (!buffer || size <= length) return length + 1;
+    memcpy(buffer, folder.c_str(), folder.size() + 1);
+    return length;
 }
