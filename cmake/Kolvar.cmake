@@ -1,16 +1,21 @@
 # Helpers shared by the folder libraries.
 
-# kolvar_library(name [LINK libs...]): a static library of every source below
-# the folder, so new files need no CMake edit.
+# kolvar_library(name [PRIVATE_ROOT] [LINK libs...]): a static library of every
+# source below the folder, so new files need no CMake edit. PRIVATE_ROOT keeps the
+# repository root off the library's users' include path.
 function(kolvar_library name)
-  cmake_parse_arguments(ARG "" "" "LINK;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "PRIVATE_ROOT" "" "LINK;EXCLUDE" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
   foreach(ex ${ARG_EXCLUDE})
     list(FILTER sources EXCLUDE REGEX "${ex}")
   endforeach()
   add_library(${name} STATIC ${sources})
-  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  if(ARG_PRIVATE_ROOT)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  else()
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  endif()
   target_link_libraries(${name} PUBLIC ${ARG_LINK})
 endfunction()
 

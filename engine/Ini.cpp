@@ -3,6 +3,8 @@
 #include <win32.h>
 
 #include <cctype>
+#include <cfloat>
+#include <cmath>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -61,7 +63,10 @@ float ReadIniFloat(const std::string& file, const std::string& section, const st
             end = j;
         }
     }
-    return static_cast<float>(strtod(text.substr(start, end - start).c_str(), nullptr));
+    double value = strtod(text.substr(start, end - start).c_str(), nullptr);
+    // Beyond the float range the cast would give infinity (or be undefined).
+    if (!(std::fabs(value) <= FLT_MAX)) return 0.0f;
+    return static_cast<float>(value);
 }
 
 void WriteIniString(const std::string& file, const std::string& section, const std::string& key,

@@ -1,5 +1,5 @@
 // Image files and texel work behind the D3DX texture functions: decoding
-// (PNG, JPG, TGA, BMP through stb_image, DDS by our own reader), sizing,
+// (PNG through libpng, JPG through libjpeg, TGA, BMP and DDS by our own readers), sizing,
 // mip levels, normal maps and the conversion into locked texture memory.
 #pragma once
 

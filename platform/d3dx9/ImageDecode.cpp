@@ -1,11 +1,11 @@
-// Image file decoding. PNG, JPG, TGA and BMP go through stb_image; DDS is read
-// here. Every size in a header is checked against what the file can hold
+// Image file decoding: PNG through libpng, JPG through libjpeg, TGA, BMP and DDS
+// read by our own code. Every size in a header is checked against what the file can hold
 // before anything is allocated for it.
 #include "platform/d3dx9/Image.h"
+#include "platform/d3dx9/ImageCodecs.h"
 
 #include <d3d9types.h>
 #include <platform.h>
-#include <stb_image.h>
 
 #include <cstring>
 
@@ -275,41 +275,7 @@ void DecodeDdsLevel(const DdsLayout& l, const uint8_t* src, Image& img) {
     }
 }
 
-// ---- stb_image formats ----
-
-// The few header checks stb_image does not do before it allocates: a plain
-// BMP or TGA must hold every texel it claims.
-bool CheckStbPayload(FileKind kind, const uint8_t* data, size_t size, uint32_t w, uint32_t h,
-                     std::string* error) {
-    uint64_t pixels = uint64_t(w) * h;
-    if (pixels > uint64_t(size) * kMaxPixelsPerByte) {
-        SetError(error, "image claims more texels than the file can hold");
-        return false;
-    }
-    uint64_t need = 0, have = 0;
-    if (kind == kBmp && size >= 34) {
-        uint32_t offset = Read32(data + 10);
-        uint32_t headerSize = Read32(data + 14);
-        uint32_t bpp = headerSize >= 40 ? Read16(data + 28) : (size >= 26 ? Read16(data + 24) : 0);
-        uint32_t compression = headerSize >= 40 ? Read32(data + 30) : 0;
-        if (compression == 0 || compression == 3) {
-            need = ((uint64_t(w) * bpp + 31) / 32) * 4 * h;
-            have = offset < size ? size - offset : 0;
-        }
-    } else if (kind == kTga) {
-        uint32_t type = data[2];
-        if (type == 1 || type == 2 || type == 3) {
-            uint64_t header = 18 + data[0] + (data[1] ? uint64_t(Read16(data + 5)) * ((data[7] + 7) / 8) : 0);
-            need = pixels * ((data[16] + 7) / 8);
-            have = header < size ? size - header : 0;
-        }
-    }
-    if (need > have) {
-        SetError(error, "image data is shorter than its header says");
-        return false;
-    }
-    return true;
-}
+// ---- picture formats ----
 
 bool LooksLikeTga(const uint8_t* d, size_t size) {
     if (size < 18) return false;
@@ -321,7 +287,17 @@ bool LooksLikeTga(const uint8_t* d, size_t size) {
     return Read16(d + 12) > 0 && Read16(d + 14) > 0;
 }
 
-uint32_t StbFileFormat(FileKind kind, int comp) {
+bool ReadPicture(FileKind kind, const uint8_t* data, size_t size, RawInfo& info, Image* out, std::string* error) {
+    switch (kind) {
+        case kPng: return ReadPng(data, size, info, out, error);
+        case kJpg: return ReadJpeg(data, size, info, out, error);
+        case kBmp: return ReadBmp(data, size, info, out, error);
+        case kTga: return ReadTga(data, size, info, out, error);
+        default: SetError(error, "unknown image file format"); return false;
+    }
+}
+
+uint32_t FileFormat(FileKind kind, int comp) {
     if (comp == 1) return D3DFMT_L8;
     if (comp == 2) return D3DFMT_A8L8;
     if (comp == 4) return D3DFMT_A8R8G8B8;
@@ -363,23 +339,20 @@ bool ReadInfo(const uint8_t* data, size_t size, FileInfo& info, std::string* err
         info.alpha = l.alpha;
         return true;
     }
-    if (size > 0x7fffffff) {
-        SetError(error, "file is too large");
+    RawInfo raw;
+    if (!ReadPicture(kind, data, size, raw, nullptr, error)) return false;
+    if (!CheckSides(raw.width, raw.height, error)) return false;
+    // A compressed file cannot stand for more texels than this.
+    if (uint64_t(raw.width) * raw.height > uint64_t(size) * kMaxPixelsPerByte) {
+        SetError(error, "image claims more texels than the file can hold");
         return false;
     }
-    int w = 0, h = 0, comp = 0;
-    if (!stbi_info_from_memory(data, int(size), &w, &h, &comp)) {
-        SetError(error, std::string("bad image header: ") + stbi_failure_reason());
-        return false;
-    }
-    if (!CheckSides(uint32_t(w), uint32_t(h), error)) return false;
-    if (!CheckStbPayload(kind, data, size, uint32_t(w), uint32_t(h), error)) return false;
-    info.width = uint32_t(w);
-    info.height = uint32_t(h);
+    info.width = raw.width;
+    info.height = raw.height;
     info.mipLevels = 1;
     info.kind = kind;
-    info.format = StbFileFormat(kind, comp);
-    info.alpha = comp == 2 || comp == 4;
+    info.format = FileFormat(kind, raw.comp);
+    info.alpha = raw.comp == 2 || raw.comp == 4;
     return true;
 }
 
@@ -397,23 +370,13 @@ bool Decode(const uint8_t* data, size_t size, DecodedFile& out, std::string* err
         }
         return true;
     }
-    int w = 0, h = 0, comp = 0;
-    stbi_uc* pixels = stbi_load_from_memory(data, int(size), &w, &h, &comp, 4);
-    if (!pixels) {
-        SetError(error, std::string("bad image data: ") + stbi_failure_reason());
-        return false;
-    }
-    if (uint32_t(w) != out.info.width || uint32_t(h) != out.info.height) {
-        stbi_image_free(pixels);
+    RawInfo raw;
+    Image img;
+    if (!ReadPicture(out.info.kind, data, size, raw, &img, error)) return false;
+    if (img.width != out.info.width || img.height != out.info.height) {
         SetError(error, "image size changed while decoding");
         return false;
     }
-    Image img{uint32_t(w), uint32_t(h)};
-    for (size_t i = 0; i < img.texels.size(); ++i) {
-        const stbi_uc* p = pixels + 4 * i;
-        img.texels[i] = (uint32_t(p[3]) << 24) | (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
-    }
-    stbi_image_free(pixels);
     out.faces.push_back(std::move(img));
     return true;
 }

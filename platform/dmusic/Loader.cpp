@@ -1,18 +1,22 @@
-#include "../win32/CodePage1252.h"
 #include "Objects.h"
 #include "platform.h"
+#include "win32.h"
 
 namespace dmusic {
 
 namespace {
 
+// A name with a character the game's code page lacks cannot name a file.
 bool WideToNarrow(const WCHAR* text, std::string& out) {
     out.clear();
-    for (; *text; ++text) {
-        int c = platform::UnicodeToCp1252(static_cast<uint32_t>(*text));
-        if (c < 0) return false;
-        out.push_back(static_cast<char>(c));
-    }
+    int n = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return false;
+    std::string buffer(static_cast<size_t>(n), '\0');
+    BOOL usedDefault = FALSE;
+    if (WideCharToMultiByte(CP_ACP, 0, text, -1, &buffer[0], n, nullptr, &usedDefault) != n || usedDefault)
+        return false;
+    buffer.resize(static_cast<size_t>(n - 1));
+    out = buffer;
     return true;
 }
 

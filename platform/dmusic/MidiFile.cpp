@@ -87,7 +87,13 @@ bool ParseTrack(Reader r, uint32_t division, MidiSong& song, int64_t& trackEnd, 
         if (status == 0xFF) {
             uint8_t type = r.byte();
             uint32_t len = r.vlq();
-            if (!r.ok || len > r.left()) break;
+            if (!r.ok) break;
+            if (len > r.left()) {
+                error = "meta event longer than its track";
+                return false;
+            }
+            // Every event, meta events too, counts toward the song's length.
+            trackEnd = std::max<int64_t>(trackEnd, at);
             if (type == 0x51 && len == 3) {
                 uint32_t tempo = (uint32_t(r.p[0]) << 16) | (uint32_t(r.p[1]) << 8) | r.p[2];
                 if (tempo > 0) song.events.push_back({at, 0xFF, 0, 0, tempo});
@@ -101,6 +107,7 @@ bool ParseTrack(Reader r, uint32_t division, MidiSong& song, int64_t& trackEnd, 
         }
         if (status == 0xF0 || status == 0xF7) {
             r.skip(r.vlq());
+            if (r.ok) trackEnd = std::max<int64_t>(trackEnd, at);
             continue;
         }
         uint8_t d1;

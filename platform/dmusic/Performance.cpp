@@ -1,4 +1,4 @@
-#include "DMusicRender.h"
+#include "dmusichooks.h"
 #include "Objects.h"
 #include "mixer.h"
 
@@ -308,7 +308,11 @@ void Performance::RenderLocked(float* out, int frames) {
                 horizon = horizon < 0 ? wait : std::min(horizon, wait);
             }
         int n = std::min(frames - done, kChunk);
-        if (horizon >= 0) n = std::max(1, std::min(n, static_cast<int>(std::ceil(horizon / ticksPerSample))));
+        if (horizon >= 0) {
+            // Clamped while still a double: a far horizon does not fit an int.
+            double samples = std::min<double>(n, std::ceil(horizon / ticksPerSample));
+            n = std::max(1, static_cast<int>(samples));
+        }
 
         fluid_synth_write_float(m_synth, n, m_left.data(), 0, 1, m_right.data(), 0, 1);
         float* o = out + 2 * done;

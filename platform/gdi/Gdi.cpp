@@ -6,6 +6,7 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 #include FT_SYNTHESIS_H
 #include FT_TRUETYPE_TABLES_H
 
@@ -24,6 +25,8 @@ const char* const kFallbackFolder = "/usr/share/fonts/truetype/dejavu/";
 const int kDefaultPixelHeight = 16;
 // FreeType refuses sizes beyond 16 bits; larger requests are clamped.
 const int kMaxPixelHeight = 4096;
+// No sane glyph is this much larger than its font's cell.
+const int64_t kMaxGlyphSide = 1024;
 
 enum class Kind { Font, Bitmap };
 
@@ -268,6 +271,7 @@ int AddFontResourceA(LPCSTR fileName) {
     FT_Library lib = Library();
     if (!lib) return 0;
     std::string path = platform::HostPath(fileName);
+    if (!platform::IsGameDataFile(path)) return 0;
     FT_Face face = nullptr;
     if (FT_New_Face(lib, path.c_str(), -1, &face) != 0) return 0;
     long faces = face->num_faces;
@@ -447,8 +451,24 @@ BOOL ExtTextOutA(HDC handle, int x, int y, UINT options, const RECT* rect, LPCST
     fill(x, y, x + width, (int64_t)y + f->ascent + f->descent);
     for (UINT i = 0; i < count; ++i) {
         unsigned char c = (unsigned char)text[i];
-        if (!LoadGlyph(f, c, true)) continue;
+        if (!LoadGlyph(f, c, false)) continue;
         FT_GlyphSlot slot = f->face->glyph;
+        // Rendering costs the glyph's whole area: glyphs outside the bitmap are
+        // skipped unrendered, and so are absurdly large ones from a hostile font.
+        if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+            FT_BBox box;
+            FT_Outline_Get_CBox(&slot->outline, &box);
+            int64_t x0 = pen + (box.xMin >> 6), x1 = pen + ((box.xMax + 63) >> 6);
+            int64_t y0 = baseline - ((box.yMax + 63) >> 6), y1 = baseline - (box.yMin >> 6);
+            int64_t limit = std::max<int64_t>(kMaxGlyphSide, 4 * (int64_t)f->face->size->metrics.y_ppem);
+            bool huge = x1 - x0 > limit || y1 - y0 > limit;
+            bool outside = x1 <= 0 || y1 <= 0 || x0 >= b->width || y0 >= b->height;
+            if (huge || outside) {
+                pen += (slot->advance.x + 32) >> 6;
+                continue;
+            }
+            if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) continue;
+        }
         const FT_Bitmap& bm = slot->bitmap;
         int64_t left = pen + slot->bitmap_left, top = baseline - slot->bitmap_top;
         for (unsigned row = 0; row < bm.rows; ++row) {

@@ -18,9 +18,15 @@ std::string HostPath(const char* windowsPath);
 // True when the host path names an existing regular file or folder.
 bool HostExists(const std::string& hostPath);
 
-// Reads or writes a whole file; the write goes to a temporary file that then
+// Reads are bounded: no game data file is larger.
+constexpr uint64_t kMaxReadFileSize = 64ull * 1024 * 1024;
+
+// Reads or writes a whole file; only a regular file of at most kMaxReadFileSize
+// bytes is read (anything else fails with errno set and a line on stderr). The write goes to a temporary file that then
 // replaces the target, so a failure never leaves a half-written file behind.
 bool ReadWholeFile(const std::string& hostPath, std::string& out);
+// True for a regular file within the read bound (for readers that open files themselves).
+bool IsGameDataFile(const std::string& hostPath);
 bool WriteFileSafely(const std::string& hostPath, const std::string& contents);
 
 // A file without any write permission bit counts as read-only, as the Windows
@@ -37,6 +43,10 @@ bool FakeClockEnabled();
 // (or ~/.config/...); KOLVAR_REGISTRY overrides it, and so does this call.
 void SetRegistryFile(const std::string& hostPath);
 std::string RegistryFile();
+
+// True when a real video driver runs (one that shows windows). SDL's offscreen
+// and dummy drivers count only when named in SDL_VIDEODRIVER.
+bool HasDisplay();
 
 // The SDL window behind a window handle made by CreateWindowExA (an SDL_Window*,
 // created with SDL_WINDOW_OPENGL so the device can draw into it), or null.

@@ -272,6 +272,8 @@ typedef const WCHAR* LPCWSTR;
 #define CP_ACP 0
 // As on Windows: a length of -1 converts through the terminating zero; a size of 0 asks for the length.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR out, int size);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int length, LPSTR out, int size,
+                        LPCSTR defaultChar, BOOL* usedDefault);
 
 // ---- Run-time modules (dlopen) ----
 // "name.dll" loads name.so from the current folder, the executable's folder,

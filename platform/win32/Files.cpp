@@ -108,14 +108,66 @@ bool IsReadOnlyFile(const std::string& hostPath) {
 
 bool ReadWholeFile(const std::string& hostPath, std::string& out) {
     out.clear();
-    FILE* f = fopen(hostPath.c_str(), "rb");
-    if (!f) return false;
+    // Non-blocking open so a FIFO cannot hang the game; only regular files are read.
+    int fd = open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0) {
+        int err = errno;
+        close(fd);
+        errno = err;
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        close(fd);
+        std::fprintf(stderr, "refusing to read \"%s\": not a regular file\n", hostPath.c_str());
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EACCES;
+        return false;
+    }
+    if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > kMaxReadFileSize) {
+        close(fd);
+        std::fprintf(stderr, "refusing to read \"%s\": larger than %llu bytes\n", hostPath.c_str(),
+                     static_cast<unsigned long long>(kMaxReadFileSize));
+        errno = EFBIG;
+        return false;
+    }
+    out.reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    bool ok = !ferror(f);
-    fclose(f);
-    return ok;
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            int err = errno;
+            close(fd);
+            out.clear();
+            errno = err;
+            return false;
+        }
+        if (n == 0) break;
+        // The file may grow while it is read: the bound holds for what is read too.
+        if (out.size() + static_cast<size_t>(n) > kMaxReadFileSize) {
+            close(fd);
+            out.clear();
+            std::fprintf(stderr, "refusing to read \"%s\": larger than %llu bytes\n", hostPath.c_str(),
+                         static_cast<unsigned long long>(kMaxReadFileSize));
+            errno = EFBIG;
+            return false;
+        }
+        out.append(buf, static_cast<size_t>(n));
+    }
+    close(fd);
+    return true;
+}
+
+bool IsGameDataFile(const std::string& hostPath) {
+    struct stat st;
+    if (stat(hostPath.c_str(), &st) != 0) return false;
+    if (!S_ISREG(st.st_mode) || static_cast<uint64_t>(st.st_size) > kMaxReadFileSize) {
+        std::fprintf(stderr, "refusing to read \"%s\": not a regular file of at most %llu bytes\n",
+                     hostPath.c_str(), static_cast<unsigned long long>(kMaxReadFileSize));
+        return false;
+    }
+    return true;
 }
 
 bool WriteFileSafely(const std::string& hostPath, const std::string& contents) {

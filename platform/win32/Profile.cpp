@@ -180,14 +180,25 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR 
     return static_cast<UINT>(static_cast<INT>(v));
 }
 
-BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) {
-    if (!section || !fileName) {
+BOOL WritePrivateProfileStringA(LPCSTR sectionArg, LPCSTR keyArg, LPCSTR value, LPCSTR fileName) {
+    if (!sectionArg || !fileName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    // Names are trimmed as the reader trims them, or a written value could never be read back.
+    const std::string sectionName = Trim(sectionArg);
+    const std::string keyName = keyArg ? Trim(keyArg) : std::string();
+    const char* section = sectionName.c_str();
+    const char* key = keyArg ? keyName.c_str() : nullptr;
     std::string host = platform::HostPath(fileName);
     std::string data;
+    errno = 0;
     bool exists = platform::ReadWholeFile(host, data);
+    // A file that is there but cannot be read must not be replaced by the one new line.
+    if (!exists && errno != ENOENT && errno != ENOTDIR) {
+        SetLastError(errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_INVALID_DATA);
+        return FALSE;
+    }
     if (!exists && (!key || !value)) return TRUE;  // nothing to delete
     if (exists && platform::IsReadOnlyFile(host)) {
         SetLastError(ERROR_ACCESS_DENIED);

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <strings.h>
 #include <map>
 #include <memory>
 #include <string>
@@ -189,12 +191,31 @@ bool EnsureVideo() {
     if (!s.videoTried) {
         s.videoTried = true;
         s.videoOk = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        // SDL falls back to drivers that show nothing; those are used only when
+        // asked for by name (tests set SDL_VIDEODRIVER=offscreen).
+        const char* driver = s.videoOk ? SDL_GetCurrentVideoDriver() : nullptr;
+        const char* asked = getenv("SDL_VIDEODRIVER");
+        if (driver && (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0) &&
+            !(asked && strcasecmp(asked, driver) == 0)) {
+            SDL_QuitSubSystem(SDL_INIT_VIDEO);
+            s.videoOk = false;
+        }
         if (s.videoOk) SDL_StartTextInput();
     }
     return s.videoOk;
 }
 
 bool VideoAvailable() { return S().videoOk; }
+
+}  // namespace winimpl
+
+namespace platform {
+
+bool HasDisplay() { return winimpl::EnsureVideo(); }
+
+}  // namespace platform
+
+namespace winimpl {
 
 bool IsLiveWindow(HWND window) {
     if (!window) return false;

@@ -10,7 +10,7 @@
 
 #include "audio/MidiManager.h"
 #include "engine/Loading.h"
-#include "platform/dmusic/DMusicRender.h"
+#include "dmusichooks.h"
 #include "support/TestUtil.h"
 
 namespace {

@@ -274,11 +274,11 @@ Coverage Measure(const std::vector<DWORD>& pixels) {
 }
 
 TEST(BlockShadingGlTest, EveryShaderPathDrawsADifferentlyLitBlock) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no video: " << SDL_GetError();
     SDL_Window* window = SDL_CreateWindow("block", 0, 0, kSize, kSize, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!window) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        GTEST_SKIP() << "no GL window: " << SDL_GetError();
+        KOLVAR_SKIP_WITHOUT_GL() << "no GL window: " << SDL_GetError();
     }
     const PathCase paths[] = {{"ps20", D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0)},
                               {"ps11", D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 1)},
@@ -309,11 +309,11 @@ TEST(BlockShadingGlTest, EveryShaderPathDrawsADifferentlyLitBlock) {
 // A program that passes the stand-in's checks but not the GL compiler: the
 // load fails, the log carries the driver's message, nothing is kept.
 TEST(BlockShadingGlTest, GlCompileErrorsReachTheLog) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no video: " << SDL_GetError();
     SDL_Window* window = SDL_CreateWindow("compile", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!window) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        GTEST_SKIP() << "no GL window: " << SDL_GetError();
+        KOLVAR_SKIP_WITHOUT_GL() << "no GL window: " << SDL_GetError();
     }
     HWND hwnd = reinterpret_cast<HWND>(window);
     d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
@@ -361,13 +361,13 @@ TEST(BlockShadingGlTest, GlCompileErrorsReachTheLog) {
 // Every generated mesh in a 4 x 5 grid with the vertex-lighting program, for
 // a person to look at; each must cover a fair part of its cell.
 TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no video: " << SDL_GetError();
     const UINT cellSize = 128, cols = 4, rows = 5;
     SDL_Window* window =
         SDL_CreateWindow("gallery", 0, 0, cellSize * cols, cellSize * rows, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!window) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        GTEST_SKIP() << "no GL window: " << SDL_GetError();
+        KOLVAR_SKIP_WITHOUT_GL() << "no GL window: " << SDL_GetError();
     }
     HWND hwnd = reinterpret_cast<HWND>(window);
     d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
@@ -482,11 +482,11 @@ TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
 // high path's lighting (marked blocks pulse it), and the vertex-lighting
 // program carries ambient alpha times diffuse alpha (the frame's opacity).
 TEST(BlockShadingGlTest, AmbientAddsAndOpacityBlends) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no video: " << SDL_GetError();
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no video: " << SDL_GetError();
     SDL_Window* window = SDL_CreateWindow("contract", 0, 0, kSize, kSize, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!window) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        GTEST_SKIP() << "no GL window: " << SDL_GetError();
+        KOLVAR_SKIP_WITHOUT_GL() << "no GL window: " << SDL_GetError();
     }
     const PathCase high = {"contract_high", D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0)};
     const PathCase low = {"contract_low", D3DVS_VERSION(1, 1), D3DPS_VERSION(0, 0)};

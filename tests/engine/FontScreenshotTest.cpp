@@ -129,7 +129,7 @@ class FontScreenshotTest : public testing::TestWithParam<std::pair<int, int>> {}
 TEST_P(FontScreenshotTest, SystemAndTexturedTextReachTheScreen) {
     int width = GetParam().first, height = GetParam().second;
     GlScene scene(width, height);
-    if (!scene.device()) GTEST_SKIP() << "no GL device here";
+    if (!scene.device()) KOLVAR_SKIP_WITHOUT_GL() << "no GL device here";
     ID3DXSprite* sprite = nullptr;
     ASSERT_EQ(S_OK, D3DXCreateSprite(scene.device(), &sprite));
     IDirect3DTexture9* texture = LoadFontImage(scene.device());
@@ -186,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(Resolutions, FontScreenshotTest,
 
 TEST(FontCharsetScreenshotTest, EveryGlyphLandsOnItsRectangle) {
     GlScene scene(1024, 768);
-    if (!scene.device()) GTEST_SKIP() << "no GL device here";
+    if (!scene.device()) KOLVAR_SKIP_WITHOUT_GL() << "no GL device here";
     ID3DXSprite* sprite = nullptr;
     ASSERT_EQ(S_OK, D3DXCreateSprite(scene.device(), &sprite));
     IDirect3DTexture9* texture = LoadFontImage(scene.device());

@@ -26,7 +26,7 @@ DWORD Rgb(DWORD argb) { return argb & 0x00FFFFFF; }
 class GraphicsEngineGlTest : public testing::Test {
 protected:
     void SetUp() override {
-        if (!getenv("DISPLAY")) GTEST_SKIP() << "no display for GL";
+        if (!getenv("DISPLAY")) KOLVAR_SKIP_WITHOUT_GL() << "no display for GL";
         d3d9hooks::ResetAll();
         d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
         g_Updates = 0;

@@ -61,7 +61,7 @@ int FindCallWith(const std::vector<std::string>& calls, const std::string& a, co
 class GraphicsEngineTest : public testing::TestWithParam<d3d9hooks::Backend> {
 protected:
     void SetUp() override {
-        if (GetParam() == d3d9hooks::Backend::GL && !getenv("DISPLAY")) GTEST_SKIP() << "no display for GL";
+        if (GetParam() == d3d9hooks::Backend::GL && !getenv("DISPLAY")) KOLVAR_SKIP_WITHOUT_GL() << "no display for GL";
         UseBackend();
         platform::SetFakeClock(true, 1000000000LL);
         EngineTimerRestart();

@@ -29,9 +29,10 @@ TEST(Ini, ReadsByNameRelativeToCurrentDirectory) {
     EXPECT_FLOAT_EQ(ReadIniFloat("config.ini", "game", "exp"), 100.0f);
     // Decimal numbers only: no hexadecimal, infinity or NaN spellings.
     WriteFile("numbers.ini", "[n]\r\nhex=0x10\r\ninf=inf\r\nnan=nan\r\ninfinity=-Infinity\r\n"
-                             "frac=-.5e1z\r\nbare_e=1e\r\nbad_exp=2e-x\r\ndot=.\r\nsign=-\r\npoint=7.\r\n");
+                             "frac=-.5e1z\r\nbare_e=1e\r\nbad_exp=2e-x\r\ndot=.\r\nsign=-\r\npoint=7.\r\n"
+                             "big=1e39\r\nnegbig=-3.5e38\r\n");
     EXPECT_EQ(ReadIniFloat("numbers.ini", "n", "hex"), 0.0f);
-    for (const char* key : {"inf", "nan", "infinity", "dot", "sign"})
+    for (const char* key : {"inf", "nan", "infinity", "dot", "sign", "big", "negbig"})
         EXPECT_EQ(ReadIniFloat("numbers.ini", "n", key), 0.0f) << key;
     EXPECT_EQ(ReadIniFloat("numbers.ini", "n", "frac"), -5.0f);
     EXPECT_EQ(ReadIniFloat("numbers.ini", "n", "bare_e"), 1.0f);

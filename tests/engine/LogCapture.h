@@ -19,6 +19,7 @@ public:
     }
     ~LogCapture() { snprintf(const_cast<char*>(g_Log.GetStartDirectory()), 260, "%s", m_saved.c_str()); }
     std::string Text() const { return testutil::ReadFile(m_dir.file("log.html")); }
+    std::string File() const { return m_dir.file("log.html"); }
 
 private:
     testutil::TempDir m_dir;

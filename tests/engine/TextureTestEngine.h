@@ -35,7 +35,7 @@ protected:
     virtual d3d9hooks::Backend Backend() const { return d3d9hooks::Backend::Null; }
 
     void SetUp() override {
-        if (Backend() == d3d9hooks::Backend::GL && !getenv("DISPLAY")) GTEST_SKIP() << "no display for GL";
+        if (Backend() == d3d9hooks::Backend::GL && !getenv("DISPLAY")) KOLVAR_SKIP_WITHOUT_GL() << "no display for GL";
         d3d9hooks::ResetAll();
         d3d9hooks::SetBackend(Backend());
         platform::SetFakeClock(true, 1000000000LL);

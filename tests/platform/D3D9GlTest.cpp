@@ -36,7 +36,7 @@ protected:
     void SetUp() override {
         d3d9hooks::ResetAll();
         d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display: " << SDL_GetError();
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no display: " << SDL_GetError();
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(m_d3d, nullptr);
         D3DPRESENT_PARAMETERS pp{};
@@ -679,7 +679,7 @@ TEST_F(D3D9Gl, DeclarationUsagesReachTheirAttributes) {
 TEST(D3D9GlWindow, PresentShowsTheBackBufferUprightInTheWindow) {
     d3d9hooks::ResetAll();
     d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display";
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no display";
     SDL_Window* window = SDL_CreateWindow("present", 0, 0, 80, 60, SDL_WINDOW_OPENGL);
     ASSERT_NE(window, nullptr);
     HWND hwnd = reinterpret_cast<HWND>(window);

@@ -83,7 +83,7 @@ protected:
     void SetUp() override {
         d3d9hooks::ResetAll();
         d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display";
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no display";
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
         m_dev = MakeDevice(m_d3d, 128, 96);
         ASSERT_NE(m_dev, nullptr);

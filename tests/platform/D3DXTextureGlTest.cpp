@@ -42,7 +42,7 @@ protected:
     void SetUp() override {
         d3d9hooks::ResetAll();
         d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
-        if (!getenv("DISPLAY") || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display";
+        if (!getenv("DISPLAY") || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no display";
         m_D3D = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(m_D3D, nullptr);
         D3DPRESENT_PARAMETERS pp = {};

@@ -5,7 +5,7 @@
 #include <dmusic.h>
 #include <platform.h>
 
-#include "platform/dmusic/DMusicRender.h"
+#include "dmusichooks.h"
 #include "support/TestUtil.h"
 
 #include <cmath>

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <vector>
+#include "support/TestUtil.h"
 
 namespace {
 
@@ -120,7 +121,7 @@ protected:
 };
 
 #define REQUIRE_DISPLAY(w)                                      \
-    if (!(w)) GTEST_SKIP() << "no display for SDL windows"
+    if (!(w)) KOLVAR_SKIP_WITHOUT_GL() << "no display for SDL windows"
 
 TEST_F(WindowTest, KeyPressGivesKeyDownThenCharInCodePage1252) {
     HWND w = Ready();

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <vector>
+#include <cstring>
 
 namespace testutil {
 
@@ -101,6 +102,12 @@ std::string ArtifactsDir() {
     std::string dir = env ? env : "test-artifacts";
     std::filesystem::create_directories(dir);
     return dir;
+}
+
+::testing::TestPartResult::Type NoGlResult() {
+    const char* require = getenv("KOLVAR_REQUIRE_GL");
+    bool required = require && *require && strcmp(require, "0") != 0;
+    return required ? ::testing::TestPartResult::kFatalFailure : ::testing::TestPartResult::kSkip;
 }
 
 }  // namespace testutil

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <d3d9.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -44,6 +45,11 @@ std::vector<LogEntry> ReadLogEntries(const std::string& logFile);
 // A small windowed device of the backend chosen by the d3d9 hooks (64 x 64, no window).
 // Returns false (with a test failure) when either creation fails.
 bool CreateSmallDevice(IDirect3D9** d3d, IDirect3DDevice9** device);
+
+// A GL test without a display or context skips, except under KOLVAR_REQUIRE_GL=1
+// (set by scripts/test.sh), where it fails: CI must not go green by skipping.
+::testing::TestPartResult::Type NoGlResult();
+#define KOLVAR_SKIP_WITHOUT_GL() return GTEST_MESSAGE_("no GL context: ", ::testutil::NoGlResult())
 
 // Where GL tests put their screenshots (build/test-artifacts).
 std::string ArtifactsDir();

@@ -1,5 +1,5 @@
-// For tests: pulls sound out of a performance that is not attached to the
-// sound module's mixer (no audio device), so music time only moves with it.
+// Test hooks of the music layer: pulls sound out of a performance that is not
+// attached to the sound module's mixer (no audio device), so music time only moves with it.
 #pragma once
 
 #include "dmusic.h"

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <crt.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/LogCapture.h"
+#include "engine/Script.h"
+#include "engine/Utils.h"
+#include "support/TestUtil.h"
+
+namespace {
+
+using script::Libraries;
+
+// A state that closes itself; the tests evaluate expressions with plain Lua
+// calls and run files through the layer.
+struct State {
+    explicit State(Libraries libs) : L(script::OpenState(libs)) {}
+    ~State() { script::CloseState(L); }
+    double Number(const std::string& expr) {
+        std::string code = "return " + expr;
+        EXPECT_EQ(luaL_dostring(L, code.c_str()), LUA_OK) << lua_tostring(L, -1);
+        double v = lua_tonumber(L, -1);
+        lua_settop(L, 0);
+        return v;
+    }
+    std::string Type(const std::string& expr) {
+        std::string code = "return type(" + expr + ")";
+        luaL_dostring(L, code.c_str());
+        std::string t = lua_tostring(L, -1) ? lua_tostring(L, -1) : "";
+        lua_settop(L, 0);
+        return t;
+    }
+    lua_State* L;
+};
+
+
+// The log writes a colour tag only when the colour changes; a fresh capture
+// starts with a line of another colour so the first red line carries its tag.
+struct Capture : testutil::LogCapture {
+    Capture() { g_Log.Print("black", "capture"); }
+};
+
+// Bold red log lines that contain the text.
+int CountBoldRed(const testutil::LogCapture& log, const std::string& needle) {
+    int n = 0;
+    for (auto& e : testutil::ReadLogEntries(log.File()))
+        if (e.bold && e.colour == "red" && e.text.find(needle) != std::string::npos) ++n;
+    return n;
+}
+
+TEST(Script, VectorOperatorsDivideByReciprocal) {
+    State s(Libraries::BaseMath);
+    script::RegisterD3DVECTOR(s.L);
+    script::RegisterD3DXVECTOR2(s.L);
+    script::RegisterD3DXVECTOR3(s.L);
+    script::RegisterD3DXVECTOR4(s.L);
+    script::RegisterD3DXCOLOR(s.L);
+    EXPECT_EQ(static_cast<float>(s.Number("(D3DXVECTOR3(5, 7, 10) / 3).x")), 1.66666675f);
+    EXPECT_NE(1.66666675f, 5.0f / 3.0f) << "plain division would give a different float";
+    struct Case { const char* expr; double want; } cases[] = {
+        {"(D3DXVECTOR3(1, 2, 3) + D3DXVECTOR3(1, 1, 1) * 2).x", 3},
+        {"(D3DXVECTOR3(1, 2, 3) + D3DXVECTOR3(1, 1, 1) * 2).y", 4},
+        {"(D3DXVECTOR3(1, 2, 3) + D3DXVECTOR3(1, 1, 1) * 2).z", 5},
+        {"(D3DXVECTOR2(4, 6) - D3DXVECTOR2(1, 1)).y", 5},
+        {"(D3DXVECTOR4(1, 2, 3, 8) / 4).w", 2},
+        {"(D3DXCOLOR(0.5, 1, 0, 1) * 2 - D3DXCOLOR(1, 1, 0, 1)).g", 1},
+        {"(D3DXCOLOR(0.2, 0.4, 0.6, 0.8) + D3DXCOLOR(0.1, 0.1, 0.1, 0.1)).a", 0.9f},
+        {"(D3DXCOLOR(1, 2, 3, 4) / 2).b", 1.5},
+        {"(function() local v = D3DXVECTOR3(); v.y = 7; return v.y end)()", 7},
+    };
+    for (auto& c : cases) EXPECT_FLOAT_EQ(static_cast<float>(s.Number(c.expr)), static_cast<float>(c.want)) << c.expr;
+    EXPECT_EQ(s.Type("D3DVECTOR"), "userdata") << "the base type is registered";
+    EXPECT_NE(luaL_dostring(s.L, "return D3DVECTOR()"), LUA_OK) << "D3DVECTOR has no constructor";
+}
+
+TEST(Script, VectorWithoutRegisteredBaseKeepsItsFields) {
+    State s(Libraries::BaseMath);
+    script::RegisterD3DXVECTOR3(s.L);
+    EXPECT_EQ(s.Type("D3DVECTOR"), "nil");
+    EXPECT_FLOAT_EQ(static_cast<float>(s.Number("(D3DXVECTOR3(1, 2, 3) * 2).z")), 6.0f);
+}
+
+TEST(Script, SchemeFieldsWriteThrough) {
+    State s(Libraries::Bare);
+    script::RegisterGeneralInterface(s.L);
+    g_CurrentScheme.score_color = D3DXCOLOR(0, 0, 0, 0);
+    g_DefaultScheme.fps_color = D3DXCOLOR(0, 0, 0, 0);
+    ASSERT_EQ(luaL_dostring(s.L, "ext_GetCurrentScheme().score_color.r = 0.75\n"
+                                 "local d = ext_GetDefaultScheme(); d.fps_color = D3DXCOLOR(0.1, 0.2, 0.3, 0.4)"),
+              LUA_OK)
+        << lua_tostring(s.L, -1);
+    EXPECT_FLOAT_EQ(g_CurrentScheme.score_color.r, 0.75f);
+    EXPECT_FLOAT_EQ(g_DefaultScheme.fps_color.b, 0.3f);
+    EXPECT_FLOAT_EQ(g_DefaultScheme.score_color.r, 0.0f);
+    EXPECT_NE(luaL_dostring(s.L, "return CColorScheme()"), LUA_OK) << "CColorScheme has no constructor";
+    g_CurrentScheme = CColorScheme{};
+    g_DefaultScheme = CColorScheme{};
+}
+
+TEST(Script, StatesOpenOnlyTheirLibraries) {
+    State bare(Libraries::Bare);
+    State field(Libraries::BaseMath);
+    // A bare state has not even type(); look at the globals table directly.
+    for (const char* name : {"print", "math", "string", "dofile"}) {
+        lua_getglobal(bare.L, name);
+        EXPECT_TRUE(lua_isnil(bare.L, -1)) << name;
+        lua_settop(bare.L, 0);
+    }
+    for (const char* name : {"print", "math", "dofile", "loadfile", "pcall"}) EXPECT_NE(field.Type(name), "nil") << name;
+    for (const char* name : {"string", "table", "io", "os", "package", "require", "coroutine"})
+        EXPECT_EQ(field.Type(name), "nil") << name;
+}
+
+TEST(Script, MathRandomSharesTheProcessGenerator) {
+    State a(Libraries::BaseMath);
+    State b(Libraries::BaseMath);
+    crt_srand(1);
+    EXPECT_EQ(RandomInt(0, 100), 41);
+    EXPECT_EQ(a.Number("math.random(1, 100)"), 57);
+    EXPECT_EQ(b.Number("math.random(1, 100)"), 20);
+    EXPECT_EQ(a.Number("(function() math.randomseed(1) return math.random(1, 100) end)()"), 1)
+        << "randomseed discards no draw";
+    crt_srand(1);
+    EXPECT_EQ(a.Number("math.random()"), 41.0 / 32767.0);
+    EXPECT_EQ(a.Number("math.random(10)"), 6) << "18467 / 32767 * 10 -> 5, plus one";
+    crt_srand(1);
+}
+
+TEST(Script, RunFileTranslatesPathsAndLogsFailures) {
+    testutil::TempDir dir;
+    testutil::ScopedCwd cwd(dir.path());
+    Capture log;
+    std::filesystem::create_directories(dir.file("data/scripts/field"));
+    testutil::WriteFile(dir.file("data/scripts/field/common.txt"), "shared = 12\n");
+    testutil::WriteFile(dir.file("data/scripts/field/main.txt"),
+                        "dofile(\"data\\\\Scripts\\\\FIELD\\\\common.txt\")\n"
+                        "local f = loadfile(\"DATA\\\\scripts\\\\field\\\\common.txt\")\n"
+                        "loaded = type(f)\n");
+    testutil::WriteFile(dir.file("bad_range.txt"), "x = math.random(0)\n");
+    testutil::WriteFile(dir.file("bad_order.txt"), "x = math.random(3, 1)\n");
+    testutil::WriteFile(dir.file("syntax.txt"), "x = = 1\n");
+    State s(Libraries::BaseMath);
+    ASSERT_TRUE(script::RunFile(s.L, "data\\Scripts\\Field\\main.txt"));
+    EXPECT_EQ(s.Number("shared"), 12);
+    EXPECT_EQ(s.Type("loaded"), "string") << "type() returns a string";
+    lua_getglobal(s.L, "loaded");
+    EXPECT_STREQ(lua_tostring(s.L, -1), "function");
+    lua_settop(s.L, 0);
+
+    for (const char* file : {"bad_range.txt", "bad_order.txt", "syntax.txt", "missing.txt"}) {
+        EXPECT_FALSE(script::RunFile(s.L, file));
+        EXPECT_EQ(CountBoldRed(log, std::string("Script error in ") + file), 1) << file;
+        EXPECT_EQ(lua_gettop(s.L), 0) << file;
+    }
+    EXPECT_NE(log.Text().find("interval is empty"), std::string::npos);
+}
+
+TEST(Script, ProtectedCallsReturnFallbackAndKeepTheStack) {
+    Capture log;
+    State s(Libraries::BaseMath);
+    script::RegisterD3DXVECTOR3(s.L);
+    ASSERT_EQ(luaL_dostring(s.L, "function fails() error('boom') end\n"
+                                 "function gives_text() return 'abc' end\n"
+                                 "function gives_vec(a) return D3DXVECTOR3(a, 0, 0) end"),
+              LUA_OK);
+    luabind::object fails = script::GetGlobal(s.L, "fails");
+    luabind::object text = script::GetGlobal(s.L, "gives_text");
+    luabind::object vec = script::GetGlobal(s.L, "gives_vec");
+    luabind::object none = script::GetGlobal(s.L, "not_there");
+
+    EXPECT_EQ(script::Call<int>(s.L, fails, "fails", 7, nullptr), 7);
+    EXPECT_EQ(script::Call<int>(s.L, text, "gives_text", -3, nullptr), -3);
+    EXPECT_FALSE(script::CallVoid(s.L, none, "not_there", nullptr));
+    EXPECT_FLOAT_EQ(script::Call<D3DXVECTOR3>(s.L, vec, "gives_vec", D3DXVECTOR3(0, 0, 0), nullptr, 2.5f).x, 2.5f);
+    std::string html = log.Text();
+    EXPECT_EQ(CountBoldRed(log, "Script error in fails:"), 1);
+    EXPECT_NE(html.find("boom"), std::string::npos);
+    EXPECT_EQ(CountBoldRed(log, "Script error in gives_text:"), 1);
+    EXPECT_EQ(CountBoldRed(log, "Script error in not_there:"), 1);
+
+    bool once = false;
+    const int top = lua_gettop(s.L);
+    for (int i = 0; i < 1000; ++i) {
+        script::Call<int>(s.L, fails, "step_hook", 0, &once);
+        script::Call<int>(s.L, text, "step_hook", 0, &once);
+    }
+    EXPECT_EQ(lua_gettop(s.L), top);
+    EXPECT_EQ(CountBoldRed(log, "Script error in step_hook:"), 1) << "a per-step hook logs its first failure only";
+    once = false;
+    script::Call<int>(s.L, fails, "step_hook", 0, &once);
+    EXPECT_EQ(CountBoldRed(log, "Script error in step_hook:"), 2) << "clearing the flag re-arms the log";
+
+    float value = 4.0f;
+    ASSERT_EQ(luaL_dostring(s.L, "num = 2.5 txt = 'a'"), LUA_OK);
+    EXPECT_TRUE(script::ReadGlobalNumber(s.L, "num", value));
+    EXPECT_FALSE(script::ReadGlobalNumber(s.L, "txt", value));
+    EXPECT_FALSE(script::ReadGlobalNumber(s.L, "absent", value));
+    EXPECT_FLOAT_EQ(value, 2.5f);
+    EXPECT_EQ(lua_gettop(s.L), top);
+}
+
+}  // namespace
