@@ -3,7 +3,6 @@
 // xdg-email, which opens the player's mail composer. KOLVAR_MAIL_LOG=<file>
 // records the calls there instead of starting xdg-email.
 #include "mapi.h"
-#include "platform/win32/CodePage1252.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -27,10 +26,19 @@ namespace {
 LHANDLE g_NextSession = 1;
 std::vector<LHANDLE> g_Sessions;
 
+// Code page 1252 -> Unicode; the five undefined bytes keep their value.
+uint32_t FromCp1252(unsigned char c) {
+    static const uint16_t kHigh[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    return c >= 0x80 && c <= 0x9F ? kHigh[c - 0x80] : c;
+}
+
 std::string Utf8(const char* text) {
     std::string out;
     for (const char* p = text ? text : ""; *p; ++p) {
-        uint32_t u = platform::Cp1252ToUnicode(static_cast<unsigned char>(*p));
+        uint32_t u = FromCp1252(static_cast<unsigned char>(*p));
         if (u < 0x80) {
             out += static_cast<char>(u);
         } else if (u < 0x800) {
