@@ -60,7 +60,6 @@ TEST(Script, VectorOperatorsDivideByReciprocal) {
     script::RegisterD3DXVECTOR4(s.L);
     script::RegisterD3DXCOLOR(s.L);
     EXPECT_EQ(static_cast<float>(s.Number("(D3DXVECTOR3(5, 7, 10) / 3).x")), 1.66666675f);
-    EXPECT_NE(1.66666675f, 5.0f / 3.0f) << "plain division would give a different float";
     struct Case { const char* expr; double want; } cases[] = {
         {"(D3DXVECTOR3(1, 2, 3) + D3DXVECTOR3(1, 1, 1) * 2).x", 3},
         {"(D3DXVECTOR3(1, 2, 3) + D3DXVECTOR3(1, 1, 1) * 2).y", 4},
@@ -146,7 +145,6 @@ TEST(Script, RunFileTranslatesPathsAndLogsFailures) {
     State s(Libraries::BaseMath);
     ASSERT_TRUE(script::RunFile(s.L, "data\\Scripts\\Field\\main.txt"));
     EXPECT_EQ(s.Number("shared"), 12);
-    EXPECT_EQ(s.Type("loaded"), "string") << "type() returns a string";
     lua_getglobal(s.L, "loaded");
     EXPECT_STREQ(lua_tostring(s.L, -1), "function");
     lua_settop(s.L, 0);

@@ -1,0 +1,172 @@
+#include "app/Highscores.h"
+
+#include <platform.h>
+#include <shellapi.h>
+#include <win32.h>
+
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+#include "app/MenuText.h"
+#include "engine/Ini.h"
+#include "engine/Log.h"
+
+CMenuText* g_HighscoreNames[CHighscores::kPlaces] = {};
+CMenuText* g_HighscoreScores[CHighscores::kPlaces] = {};
+
+namespace {
+
+const size_t kMaxEncoded = 5000;
+
+std::string ScoresFileName() { return ReadIniString("config.ini", "highscores", "local_scores_file"); }
+
+std::string Base64(const std::string& bytes) {
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (size_t i = 0; i < bytes.size(); i += 3) {
+        uint32_t n = static_cast<uint8_t>(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+        if (i + 2 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 2]);
+        out += kAlphabet[(n >> 18) & 63];
+        out += kAlphabet[(n >> 12) & 63];
+        out += i + 1 < bytes.size() ? kAlphabet[(n >> 6) & 63] : '=';
+        out += i + 2 < bytes.size() ? kAlphabet[n & 63] : '=';
+    }
+    return out;
+}
+
+}  // namespace
+
+CHighscores::CHighscores() { Clear(); }
+
+CHighscores::~CHighscores() {}
+
+void CHighscores::Clear() {
+    for (HighscoreEntry& entry : m_entries) {
+        memset(entry.name, 0, sizeof entry.name);
+        strcpy(entry.name, "Empty");
+        entry.score = 0;
+    }
+}
+
+void CHighscores::Load() {
+    const std::string name = ScoresFileName();
+    g_Log.Print("blue", "Loading highscores file: %s", name.c_str());
+    FILE* file = name.empty() ? nullptr : fopen(platform::HostPath(name.c_str()).c_str(), "rb");
+    if (!file) {
+        g_Log.Print("red", "couldn't open highscores file");
+        g_Log.Print("red", "highscores is empty now");
+        return;
+    }
+    HighscoreEntry read[kPlaces];
+    size_t records = fread(read, sizeof(HighscoreEntry), kPlaces, file);
+    fclose(file);
+    if (records < static_cast<size_t>(kPlaces)) {
+        g_Log.Print("red", "something wrong while read highscore file: %s", name.c_str());
+        g_Log.Print("red", "highscores is empty now");
+        Clear();
+        return;
+    }
+    for (int i = 0; i < kPlaces; ++i) {
+        m_entries[i] = read[i];
+        // A name without its NUL is cut to the buffer.
+        m_entries[i].name[sizeof m_entries[i].name - 1] = '\0';
+    }
+    g_Log.Print("green", "Loading highscores file complete");
+}
+
+void CHighscores::Save() {
+    const std::string name = ScoresFileName();
+    g_Log.Print("blue", "Writing highscores file: %s", name.c_str());
+    const std::string target = name.empty() ? std::string() : platform::HostPath(name.c_str());
+    // The table goes to a temporary file first, so a failed write never costs the old file.
+    const std::string temporary = target + ".tmp";
+    FILE* file = nullptr;
+    if (!target.empty() && !(platform::HostExists(target) && platform::IsReadOnlyFile(target)))
+        file = fopen(temporary.c_str(), "wb");
+    if (!file) {
+        g_Log.Print("red", "couldn't open/create highscores file");
+        g_Log.Print("red", "highscores will be erased !");
+        return;
+    }
+    size_t records = fwrite(m_entries, sizeof(HighscoreEntry), kPlaces, file);
+    bool ok = fflush(file) == 0 && records == static_cast<size_t>(kPlaces);
+    ok = fclose(file) == 0 && ok;
+    if (ok && rename(temporary.c_str(), target.c_str()) != 0) ok = false;
+    if (!ok) {
+        unlink(temporary.c_str());
+        g_Log.Print("red", "something wrong while write highscore file: %s", name.c_str());
+        g_Log.Print("red", "highscores will be erased !");
+        return;
+    }
+    g_Log.Print("green", "Writing highscores file complete");
+}
+
+int CHighscores::AddScore(int32_t score) {
+    int place = -1;
+    for (int i = 0; i < kPlaces; ++i) {
+        if (m_entries[i].score <= score) {
+            place = i;
+            break;
+        }
+    }
+    if (place < 0) return -1;
+    for (int i = kPlaces - 1; i > place; --i) m_entries[i] = m_entries[i - 1];
+    memset(m_entries[place].name, 0, sizeof m_entries[place].name);
+    m_entries[place].score = score;
+    return place;
+}
+
+std::string CHighscores::EncodeOnlineData() const {
+    std::string data;
+    for (const HighscoreEntry& entry : m_entries) {
+        data += std::string(entry.name, strnlen(entry.name, sizeof entry.name));
+        data += '\n';
+        data += std::to_string(entry.score);
+        data += '\n';
+    }
+    for (char& c : data) c = static_cast<char>(static_cast<uint8_t>(c) - 0x30);
+    return Base64(data);
+}
+
+void CHighscores::GotoOnlineScores() {
+    Load();
+    const std::string script = ReadIniString("config.ini", "highscores", "online_scores_script");
+    const std::string html = ReadIniString("config.ini", "highscores", "online_scores_html");
+    // No score server is run for this game; without an address there is nothing to post to.
+    if (script.empty()) {
+        g_Log.Print("red", "online scores: [highscores] online_scores_script is not set");
+        return;
+    }
+    const std::string encoded = EncodeOnlineData();
+    if (encoded.size() > kMaxEncoded) {
+        MessageBoxA(nullptr, "Can't process high scores.", "Error in CHighscores::GotoOnlineScores(...)",
+                    MB_OK | MB_ICONSTOP);
+        return;
+    }
+    std::string page = "<body style=\"display:none\" onload=\"document.forms(0).submit();\">\n<form action=\"";
+    page += script;
+    page += "\" method=\"POST\">\n<input type=hidden name=Data value = \"";
+    page += encoded;
+    page += "\">\n</form></body>";
+    std::string crlf;
+    for (char c : page) {
+        if (c == '\n') crlf += '\r';
+        crlf += c;
+    }
+    if (html.empty() || !platform::WriteFileSafely(platform::HostPath(html.c_str()), crlf)) {
+        MessageBoxA(nullptr, "Can't process high scores.", "Error(...)", MB_OK | MB_ICONSTOP);
+        return;
+    }
+    ShellExecuteA(nullptr, "open", html.c_str(), nullptr, nullptr, 0);
+}
+
+void RefreshHighscoresPage() {
+    CHighscores* table = CHighscores::GetInstance();
+    for (int i = 0; i < CHighscores::kPlaces; ++i) {
+        if (g_HighscoreNames[i]) g_HighscoreNames[i]->SetText(table->m_entries[i].name);
+        if (g_HighscoreScores[i]) g_HighscoreScores[i]->SetText(std::to_string(table->m_entries[i].score).c_str());
+    }
+}

@@ -1,0 +1,157 @@
+// The high-score table: placing scores, the 2600-byte file and its faults,
+// and the online page with its encoded data.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/Highscores.h"
+#include "engine/Log.h"
+#include "support/TestUtil.h"
+
+namespace {
+
+class HighscoresTest : public testing::Test {
+protected:
+    HighscoresTest() : m_cwd(m_dir.path()) {
+        testutil::WriteFile(m_dir.file("config.ini"),
+                            "[highscores]\r\nlocal_scores_file=highscores.dat\r\n"
+                            "online_scores_html=online_scores.html\r\n"
+                            "online_scores_script=http://scores.example.invalid/post\r\n");
+        m_table = CHighscores::GetInstance();
+    }
+    ~HighscoresTest() override {
+        delete CHighscores::GetInstancePtr();
+        unsetenv("KOLVAR_SHELL_LOG");
+    }
+    void SetScores(std::initializer_list<int> scores) {
+        int i = 0;
+        for (int s : scores) m_table->m_entries[i++].score = s;
+    }
+    std::string LogSince(size_t start) const {
+        std::string all = testutil::ReadFile(std::string(g_Log.GetStartDirectory()) + "/log.html");
+        return all.substr(std::min(start, all.size()));
+    }
+    size_t LogSize() const { return testutil::ReadFile(std::string(g_Log.GetStartDirectory()) + "/log.html").size(); }
+
+    testutil::TempDir m_dir;
+    testutil::ScopedCwd m_cwd;
+    CHighscores* m_table;
+};
+
+TEST_F(HighscoresTest, ScoresTakeTheFirstPlaceTheyReach) {
+    EXPECT_STREQ(m_table->m_entries[9].name, "Empty");
+    EXPECT_EQ(m_table->AddScore(-1), -1);
+    EXPECT_EQ(m_table->AddScore(0), 0);
+    EXPECT_STREQ(m_table->m_entries[0].name, "");
+
+    SetScores({900, 800, 700, 600, 500, 400, 300, 200, 100, 50});
+    strcpy(m_table->m_entries[3].name, "Bob");
+    EXPECT_EQ(m_table->AddScore(600), 3);
+    EXPECT_EQ(m_table->m_entries[4].score, 600);
+    EXPECT_STREQ(m_table->m_entries[4].name, "Bob");
+    EXPECT_EQ(m_table->m_entries[9].score, 100);
+    EXPECT_EQ(m_table->AddScore(100), 9);
+    EXPECT_EQ(m_table->AddScore(99), -1);
+}
+
+TEST_F(HighscoresTest, SavedFileIsTenEntriesOfNameBytesAndLittleEndianScore) {
+    strcpy(m_table->m_entries[1].name, "Ann");
+    m_table->m_entries[1].score = 0x01020304;
+    m_table->m_entries[2].score = -5;
+    m_table->Save();
+    std::string bytes = testutil::ReadFile(m_dir.file("highscores.dat"));
+    ASSERT_EQ(bytes.size(), 2600u);
+    EXPECT_EQ(bytes.substr(260, 4), std::string("Ann\0", 4));
+    EXPECT_EQ(bytes.substr(260 + 256, 4), std::string("\x04\x03\x02\x01", 4));
+    EXPECT_EQ(bytes.substr(520 + 256, 4), std::string("\xfb\xff\xff\xff", 4));
+
+    m_table->Clear();
+    m_table->Load();
+    EXPECT_STREQ(m_table->m_entries[1].name, "Ann");
+    EXPECT_EQ(m_table->m_entries[2].score, -5);
+}
+
+TEST_F(HighscoresTest, BadFilesLeaveAUsableTable) {
+    // Too short: an empty table and both red lines.
+    testutil::WriteFile(m_dir.file("highscores.dat"), std::string(2599, 'x'));
+    strcpy(m_table->m_entries[0].name, "Kept?");
+    size_t start = LogSize();
+    m_table->Load();
+    EXPECT_STREQ(m_table->m_entries[0].name, "Empty");
+    std::string log = LogSince(start);
+    EXPECT_NE(log.find("something wrong while read highscore file: highscores.dat"), std::string::npos) << log;
+    EXPECT_NE(log.find("highscores is empty now"), std::string::npos);
+
+    // A name without its NUL is cut at 255 characters.
+    testutil::WriteFile(m_dir.file("highscores.dat"), std::string(2600, 'n'));
+    m_table->Load();
+    EXPECT_EQ(strlen(m_table->m_entries[4].name), 255u);
+
+    // Missing: logged, the table stays as it was.
+    remove(m_dir.file("highscores.dat").c_str());
+    start = LogSize();
+    m_table->Load();
+    EXPECT_EQ(strlen(m_table->m_entries[4].name), 255u);
+    EXPECT_NE(LogSince(start).find("couldn't open highscores file"), std::string::npos);
+}
+
+TEST_F(HighscoresTest, AFailedSaveKeepsTheOldFileAndTheTable) {
+    m_table->m_entries[0].score = 10;
+    m_table->Save();
+    const std::string old = testutil::ReadFile(m_dir.file("highscores.dat"));
+    m_table->m_entries[0].score = 20;
+    // A read-only file stops the save even for root, as it would on Windows.
+    chmod(m_dir.file("highscores.dat").c_str(), 0444);
+    size_t start = LogSize();
+    m_table->Save();
+    EXPECT_NE(LogSince(start).find("couldn't open/create highscores file"), std::string::npos);
+    EXPECT_EQ(testutil::ReadFile(m_dir.file("highscores.dat")), old);
+    EXPECT_EQ(m_table->m_entries[0].score, 20);
+}
+
+TEST_F(HighscoresTest, OnlinePageCarriesTheStoredTable) {
+    setenv("KOLVAR_SHELL_LOG", m_dir.file("shell.log").c_str(), 1);
+    m_table->Save();              // ten "Empty" entries on disk
+    m_table->AddScore(77);        // not saved: the page must not show it
+    m_table->GotoOnlineScores();
+
+    std::string page = testutil::ReadFile(m_dir.file("online_scores.html"));
+    const std::string head =
+        "<body style=\"display:none\" onload=\"document.forms(0).submit();\">\r\n"
+        "<form action=\"http://scores.example.invalid/post\" method=\"POST\">\r\n"
+        "<input type=hidden name=Data value = \"";
+    const std::string tail = "\">\r\n</form></body>";
+    ASSERT_EQ(page.compare(0, head.size(), head), 0) << page;
+    ASSERT_GT(page.size(), head.size() + tail.size());
+    EXPECT_EQ(page.substr(page.size() - tail.size()), tail);
+    std::string data = page.substr(head.size(), page.size() - head.size() - tail.size());
+    EXPECT_EQ(data.size(), 108u);
+    EXPECT_EQ(data.substr(0, 12), "FT1AREnaANoV");
+    EXPECT_EQ(data.substr(data.size() - 4), "ANo=");
+    EXPECT_EQ(m_table->m_entries[0].score, 0) << "the table is reloaded from disk";
+
+    std::string shell = testutil::ReadFile(m_dir.file("shell.log"));
+    EXPECT_EQ(shell.rfind("open\tonline_scores.html\t", 0), 0u) << shell;
+    EXPECT_EQ(shell.substr(shell.size() - 3), "\t0\n") << shell;
+}
+
+TEST_F(HighscoresTest, NegativeScoresAreShiftedByteForByte) {
+    m_table->m_entries[0].score = -5;
+    strcpy(m_table->m_entries[0].name, "");
+    // "\n-5\n" less 0x30 starts DA FD 05, which Base64 writes "2v0F".
+    EXPECT_EQ(m_table->EncodeOnlineData().substr(0, 4), "2v0F");
+}
+
+TEST_F(HighscoresTest, NoServerAddressOpensNothing) {
+    testutil::WriteFile(m_dir.file("config.ini"), "[highscores]\r\nonline_scores_html=online_scores.html\r\n");
+    setenv("KOLVAR_SHELL_LOG", m_dir.file("shell.log").c_str(), 1);
+    m_table->GotoOnlineScores();
+    EXPECT_FALSE(testutil::FileExists(m_dir.file("online_scores.html")));
+    EXPECT_FALSE(testutil::FileExists(m_dir.file("shell.log")));
+}
+
+}  // namespace

@@ -1,0 +1,118 @@
+// The menu on the GL device at 1024 x 768: the Main menu open with "new game"
+// selected and the pointer shown, and the Options page; checked by pixels and
+// saved as screenshots.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/MenuButton.h"
+#include "app/MenuPage.h"
+#include "app/MenuTitle.h"
+#include "app/MousePointer.h"
+#include "game/GameMode.h"
+#include "tests/app/MenuTestEnv.h"
+
+using namespace menutest;
+
+namespace {
+
+struct Row {
+    const char* text;
+    float y;
+};
+
+class MenuScreenshotGlTest : public MenuEnv {
+protected:
+    d3d9hooks::Backend Backend() const override { return d3d9hooks::Backend::GL; }
+    float Step() const override { return 0.025f; }
+    void OnStep() override {
+        m_manager->Update();
+        CMousePointer::GetInstance()->Update();
+    }
+
+    CMenuPage* Page(const char* title, const std::vector<Row>& rows) {
+        CMenuPage* page = new CMenuPage(nullptr);
+        MenuTextStyle heading = {m_font, 0.37f, 0.3f, 0.065f, 0.065f, 0.0f, 0xE0A0FFFFu, 0};
+        new CMenuTitle(page, &heading, title);
+        for (const Row& row : rows) {
+            MenuTextStyle style = {m_font, 0.372f, row.y, 0.06f, 0.06f, 0.0f, 0xF0F0F0F0u, 0};
+            new CMenuButton(page, &style, nullptr, row.text, nullptr, true, nullptr, false, true);
+        }
+        return page;
+    }
+
+    // Draws one frame over a dark backdrop and returns its pixels.
+    std::vector<DWORD> Shoot(const std::string& name) {
+        CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+        std::vector<DWORD> pixels;
+        if (!engine->BeginFrame(true)) {
+            ADD_FAILURE() << "no frame";
+            return pixels;
+        }
+        engine->GetDevice()->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(12, 20, 40), 1.0f, 0);
+        m_manager->Render();
+        CMousePointer::GetInstance()->Render();
+        pixels = d3d9hooks::ReadBackBuffer(engine->GetDevice(), &m_width, &m_height);
+        engine->EndFrame();
+        d3d9hooks::WritePng(testutil::ArtifactsDir() + "/" + name, pixels, m_width, m_height);
+        return pixels;
+    }
+
+    static int Brightness(DWORD p) { return int((p >> 16) & 0xff) + int((p >> 8) & 0xff) + int(p & 0xff); }
+    // Mean brightness of a rectangle given in screen fractions.
+    double Mean(const std::vector<DWORD>& px, float x0, float y0, float x1, float y1) const {
+        double sum = 0;
+        int n = 0;
+        for (UINT y = UINT(y0 * m_height); y < UINT(y1 * m_height); ++y)
+            for (UINT x = UINT(x0 * m_width); x < UINT(x1 * m_width); ++x, ++n) sum += Brightness(px[y * m_width + x]);
+        return n ? sum / n : 0.0;
+    }
+    int CountBright(const std::vector<DWORD>& px, float x0, float y0, float x1, float y1, int threshold) const {
+        int n = 0;
+        for (UINT y = UINT(y0 * m_height); y < UINT(y1 * m_height); ++y)
+            for (UINT x = UINT(x0 * m_width); x < UINT(x1 * m_width); ++x)
+                n += Brightness(px[y * m_width + x]) > threshold;
+        return n;
+    }
+
+    void CheckPanelAndTitle(const std::vector<DWORD>& px) {
+        ASSERT_EQ(px.size(), size_t(m_width) * m_height);
+        EXPECT_GT(std::abs(Mean(px, 0.1f, 0.05f, 0.3f, 0.25f) - Mean(px, 0.0f, 0.05f, 0.04f, 0.25f)), 10.0)
+            << "no panel tint";
+        EXPECT_GT(CountBright(px, 0.37f, 0.3f, 0.6f, 0.37f, 450), 200) << "no title";
+    }
+
+    UINT m_width = 0, m_height = 0;
+};
+
+const std::vector<Row> kMainRows = {{"new game", 0.4f}, {"themes", 0.46f},  {"options", 0.52f},
+                                    {"high scores", 0.58f}, {"credits", 0.64f}, {"exit", 0.72f}};
+
+TEST_F(MenuScreenshotGlTest, MainMenuOpenWithTheFirstItemSelectedAndThePointer) {
+    Page("Main menu", kMainRows);
+    Mouse(0.75f, 0.25f, false);
+    m_manager->Show();
+    Advance(1.5f);
+    ASSERT_EQ(CGameMode::GetInstance()->menuState, CGameMode::kMenuOpen);
+    std::vector<DWORD> px = Shoot("menu_main.png");
+    ASSERT_FALSE(px.empty());
+    CheckPanelAndTitle(px);
+    const double selected = Mean(px, 0.3f, 0.39f, 0.7f, 0.46f);
+    for (float y : {0.46f, 0.52f, 0.58f})
+        EXPECT_GT(selected, Mean(px, 0.3f, y - 0.01f, 0.7f, y + 0.06f) + 5.0) << "row at " << y;
+    EXPECT_GT(CountBright(px, 0.75f, 0.25f, 0.77f, 0.28f, 600), 10) << "no pointer at the pointer";
+    EXPECT_EQ(CountBright(px, 0.72f, 0.2f, 0.745f, 0.245f, 600), 0) << "pointer drawn off its hot spot";
+}
+
+TEST_F(MenuScreenshotGlTest, OptionsPage) {
+    Page("Options", {{"graphics", 0.4f}, {"sound", 0.46f}, {"controls", 0.52f}, {"game", 0.58f}, {"back", 0.68f}});
+    Mouse(0.9f, 0.9f, false);
+    m_manager->Show();
+    Advance(1.5f);
+    std::vector<DWORD> px = Shoot("menu_options.png");
+    ASSERT_FALSE(px.empty());
+    CheckPanelAndTitle(px);
+    EXPECT_GT(CountBright(px, 0.372f, 0.68f, 0.5f, 0.74f, 450), 100) << "no \"back\" row";
+}
+
+}  // namespace

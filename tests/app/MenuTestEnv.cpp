@@ -1,0 +1,123 @@
+#include "tests/app/MenuTestEnv.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "app/Highscores.h"
+#include "app/MousePointer.h"
+#include "audio/SoundEngine.h"
+#include "engine/EngineTimer.h"
+#include "engine/Font.h"
+#include "engine/FontManager.h"
+#include "engine/GlyphRect.h"
+#include "engine/MenuHooks.h"
+#include "engine/Mouse.h"
+#include "engine/TextureManager.h"
+#include "game/GameMode.h"
+
+namespace menutest {
+
+namespace {
+std::vector<DWORD> g_Played;
+void Watch(DWORD sample, float, int) { g_Played.push_back(sample); }
+LRESULT CALLBACK TestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+MenuEnv* g_Env = nullptr;
+void StepEnv() {
+    if (g_Env) g_Env->RunStep();
+}
+}  // namespace
+
+void MenuEnv::RunStep() { OnStep(); }
+
+void MenuEnv::SetUp() {
+    if (Backend() == d3d9hooks::Backend::GL && !getenv("DISPLAY")) GTEST_SKIP() << "no display for GL";
+    const char* game = getenv("KOLVAR_GAME_DIR");
+    ASSERT_TRUE(game);
+    ASSERT_EQ(symlink((std::string(game) + "/data").c_str(), m_dir.file("data").c_str()), 0);
+    testutil::WriteFile(m_dir.file("config.ini"),
+                        "[sound]\r\nbackground_volume=0.5\r\ngame_volume=0.5\r\nmusic_volume=0.5\r\n");
+    m_cwd.reset(new testutil::ScopedCwd(m_dir.path()));
+
+    d3d9hooks::ResetAll();
+    d3d9hooks::SetBackend(Backend());
+    platform::SetFakeClock(true, 1000000000LL);
+    platform::SetInputTestMode(true);
+    EngineTimerRestart();
+    InstallMenuManagerHooks();
+
+    CGeneralParameters params;
+    params.m_Caption = "Kolvar menu test";
+    params.m_IconId = 113;
+    params.m_WndProc = TestProc;
+    params.m_Windowed = true;
+    params.m_Width = 1024;
+    params.m_Height = 768;
+    params.m_FixedStep = Step();
+    params.m_UpdateCallback = StepEnv;
+    g_Env = this;
+    params.m_Bits = 32;
+    ASSERT_TRUE(CGraphicsEngine::GetInstance()->SetGeneralParameters(&params));
+    m_manager = CMenuManager::GetInstancePtr();
+    ASSERT_NE(m_manager, nullptr);
+    m_manager->m_moveSound = kMove;
+    m_manager->m_clickSound = kClick;
+    m_manager->m_changeSound = kChange;
+
+    CFontManager::GetInstance()->SetFontsPath("data\\fonts");
+    ASSERT_TRUE(CFontManager::GetInstance()->AddFont(&m_font, "font.png", 0, 0, false));
+    for (const auto& g : g_FontGlyphTable) {
+        CGlyphRect rect(g[1], g[2], g[3], g[4], g[5], g[6]);
+        m_font->AddGlyph(static_cast<char>(g[0]), &rect);
+    }
+    CSoundEngine::GetInstance();
+    SetSoundPlayWatcher(Watch);
+    CGameMode::GetInstance()->menuState = CGameMode::kMenuOpen;
+    ClearSounds();
+}
+
+void MenuEnv::TearDown() {
+    g_Env = nullptr;
+    SetSoundPlayWatcher(nullptr);
+    delete CMousePointer::GetInstancePtr();
+    delete CHighscores::GetInstancePtr();
+    delete CSoundEngine::GetInstancePtr();
+    delete CGameMode::GetInstancePtr();
+    delete CGraphicsEngine::GetInstancePtr();
+    SetMenuManagerHooks(nullptr, nullptr);
+    platform::SetInputTestMode(false);
+    platform::SetFakeClock(false);
+    d3d9hooks::ResetAll();
+    m_cwd.reset();
+}
+
+void MenuEnv::Advance(float seconds) {
+    const int steps = static_cast<int>(std::lround(seconds / Step()));
+    for (int i = 0; i < steps; ++i) {
+        platform::AdvanceFakeClock(static_cast<int64_t>(std::llround(Step() * 1e9)));
+        CGraphicsEngine::GetInstance()->Tick();
+    }
+}
+
+int MenuEnv::Played(DWORD sample) const {
+    int n = 0;
+    for (DWORD s : g_Played) n += s == sample;
+    return n;
+}
+
+void MenuEnv::ClearSounds() { g_Played.clear(); }
+
+void MenuEnv::Mouse(float x, float y, bool left) {
+    CMouse* mouse = CMouse::GetInstance();
+    mouse->SetSensitivity(0.001f);
+    platform::InjectMouseMotion(static_cast<int32_t>(std::lround((x - mouse->GetX()) * 1000.0f)),
+                                static_cast<int32_t>(std::lround((y - mouse->GetY()) * 1000.0f)));
+    platform::InjectMouseButton(0, left);
+    mouse->Update();
+}
+
+MenuTextStyle MenuEnv::Style(float x, float y, float size, uint32_t flags) const {
+    return MenuTextStyle{m_font, x, y, size, size, 0.0f, 0xF0F0F0F0u, flags};
+}
+
+}  // namespace menutest

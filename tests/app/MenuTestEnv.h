@@ -1,0 +1,56 @@
+// A menu manager on the null (or GL) device in a fresh game folder that links
+// the built data, with the textured font, fixed-step time and recorded sounds.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <d3d9hooks.h>
+#include <dinputhooks.h>
+#include <platform.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MenuItem.h"
+#include "app/MenuManager.h"
+#include "engine/GraphicsEngine.h"
+#include "support/TestUtil.h"
+
+namespace menutest {
+
+// Handles the tests give the manager's sounds, to tell them apart when counted.
+const DWORD kMove = 9001, kClick = 9002, kChange = 9003;
+
+class MenuEnv : public testing::Test {
+public:
+    void RunStep();
+
+protected:
+    virtual d3d9hooks::Backend Backend() const { return d3d9hooks::Backend::Null; }
+    // Seconds per engine step; a power of two keeps the engine time exact.
+    virtual float Step() const { return 0.25f; }
+
+    // Runs inside every engine step (the fixed steps and the remainder).
+    virtual void OnStep() {}
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs engine time forward by whole steps.
+    void Advance(float seconds);
+    float Now() const { return CGraphicsEngine::GetInstance()->GetTime(); }
+    // Sounds of one handle played since the last ClearSounds.
+    int Played(DWORD sample) const;
+    void ClearSounds();
+    // Moves the polled mouse to (x, y) (within a thousandth) and sets the left button.
+    void Mouse(float x, float y, bool left);
+    MenuTextStyle Style(float x, float y, float size = 0.05f, uint32_t flags = 0) const;
+
+    CMenuManager* m_manager = nullptr;
+    CFont* m_font = nullptr;
+    testutil::TempDir m_dir;
+    std::unique_ptr<testutil::ScopedCwd> m_cwd;
+};
+
+}  // namespace menutest

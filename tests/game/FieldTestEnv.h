@@ -1,0 +1,155 @@
+// A field on the null device with dummy audio and a fake clock, in a folder
+// that sees the game's data. Scripts can be written into the folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <d3d9hooks.h>
+#include <platform.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "audio/SoundEngine.h"
+#include "engine/EngineTimer.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/Log.h"
+#include "engine/MeshManager.h"
+#include "engine/ShaderManager.h"
+#include "engine/TextureManager.h"
+#include "game/GameField.h"
+#include "game/GameFieldHooks.h"
+#include "game/GameSettings.h"
+#include "support/TestUtil.h"
+
+namespace fieldtest {
+
+inline std::function<void()>& OnStep() {
+    static std::function<void()> f;
+    return f;
+}
+inline void StepCallback() {
+    CGraphicsEngine* e = CGraphicsEngine::GetInstancePtr();
+    if (e && e->GetCurrentStep() > 0.0f && OnStep()) OnStep()();
+}
+inline LRESULT CALLBACK TestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+
+class FieldTest : public testing::Test {
+protected:
+    void SetUp() override {
+        const char* game = getenv("KOLVAR_GAME_DIR");
+        ASSERT_TRUE(game);
+        if (!testutil::FileExists(m_dir.file("data"))) {
+            std::filesystem::create_directory_symlink(std::string(game) + "/data", m_dir.file("data"));
+            std::filesystem::create_symlink(std::string(game) + "/sound.so", m_dir.file("sound.so"));
+        }
+        m_cwd.reset(new testutil::ScopedCwd(m_dir.path()));
+        d3d9hooks::ResetAll();
+        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
+        platform::SetFakeClock(true, 1000000000LL);
+        EngineTimerRestart();
+        g_GameType = 0;
+        g_FieldScriptPath = "data\\scripts\\field\\field.txt";
+        g_FieldAnimScriptPath = "data\\scripts\\field\\field_anim.txt";
+        gamefieldhooks::RearmConstruction();
+        g_Log.Print("black", "field test");  // the next red line carries its colour tag
+        m_logStart = Log().size();
+    }
+    void TearDown() override {
+        OnStep() = nullptr;
+        delete CGameField::GetInstancePtr();
+        delete CSoundEngine::GetInstancePtr();
+        delete CGraphicsEngine::GetInstancePtr();
+        d3d9hooks::ResetAll();
+        platform::SetFakeClock(false);
+        g_FieldScriptPath.clear();
+        g_FieldAnimScriptPath.clear();
+        m_cwd.reset();
+    }
+
+    void StartEngine() {
+        CGeneralParameters p;
+        p.m_Caption = "field test";
+        p.m_IconId = 113;
+        p.m_WndProc = TestProc;
+        p.m_Windowed = true;
+        p.m_Width = 1024;
+        p.m_Height = 768;
+        p.m_FixedStep = 0.025f;
+        p.m_UpdateCallback = StepCallback;
+        p.m_Bits = 32;
+        ASSERT_TRUE(CGraphicsEngine::GetInstance()->SetGeneralParameters(&p));
+        CMeshManager::GetInstance()->SetMeshPath("data\\meshes");
+        CTextureManager::GetInstance()->SetTexturePath("data\\textures");
+        CShaderManager::GetInstance()->SetVertexShadersPath("data\\vertex_shaders");
+        CShaderManager::GetInstance()->SetPixelShadersPath("data\\pixel_shaders");
+        CSoundEngine::GetInstance()->SetAudioPath("data\\audio");
+    }
+    CGameField* MakeField() {
+        if (!CGraphicsEngine::GetInstancePtr()) StartEngine();
+        return CGameField::GetInstance();
+    }
+    // A script file in the test folder, named by a Windows path.
+    std::string Script(const std::string& name, const std::string& text) {
+        testutil::WriteFile(m_dir.file(name), text);
+        return name;
+    }
+    // Runs code in a state through the layer (failures are logged).
+    bool Run(lua_State* L, const std::string& code) {
+        static int n = 0;
+        return script::RunFile(L, Script("run" + std::to_string(++n) + ".txt", code));
+    }
+    double Global(lua_State* L, const char* name) {
+        lua_getglobal(L, name);
+        double v = lua_tonumber(L, -1);
+        lua_pop(L, 1);
+        return v;
+    }
+    std::string GlobalText(lua_State* L, const char* name) {
+        lua_getglobal(L, name);
+        std::string v = lua_tostring(L, -1) ? lua_tostring(L, -1) : "";
+        lua_pop(L, 1);
+        return v;
+    }
+    // Advances the fake clock by whole 0.025 s steps, running OnStep in each.
+    void Steps(int n) {
+        for (int i = 0; i < n; ++i) {
+            platform::AdvanceFakeClock(25000000LL);
+            CGraphicsEngine::GetInstance()->Tick();
+        }
+    }
+    // Moves engine time without running OnStep.
+    void Wait(double seconds) {
+        auto saved = OnStep();
+        OnStep() = nullptr;
+        platform::AdvanceFakeClock(static_cast<int64_t>(seconds * 1e9 + 0.5));
+        CGraphicsEngine::GetInstance()->Tick();
+        OnStep() = saved;
+    }
+    std::vector<testutil::LogEntry> Log() const {
+        return testutil::ReadLogEntries(std::string(g_Log.GetStartDirectory()) + "/log.html");
+    }
+    // The bold red lines since set-up, for failure messages.
+    std::string RedText() const {
+        std::string out;
+        auto log = Log();
+        for (size_t i = m_logStart; i < log.size(); ++i)
+            if (log[i].bold && log[i].colour == "red") out += log[i].text + "\n";
+        return out;
+    }
+    int CountBoldRed(const std::string& needle) const {
+        int n = 0;
+        auto log = Log();
+        for (size_t i = m_logStart; i < log.size(); ++i)
+            if (auto& e = log[i]; e.bold && e.colour == "red" && e.text.find(needle) != std::string::npos) ++n;
+        return n;
+    }
+
+    size_t m_logStart = 0;
+    testutil::TempDir m_dir;
+    std::unique_ptr<testutil::ScopedCwd> m_cwd;
+};
+
+}  // namespace fieldtest
