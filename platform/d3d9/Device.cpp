@@ -1185,3 +1185,24 @@ HRESULT CDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexInd
 }
 
 }  // namespace d3d9
+
+namespace {
+d3d9::CDevice* Internal(IDirect3DDevice9* device) { return dynamic_cast<d3d9::CDevice*>(device); }
+}  // namespace
+
+bool D3D9IsRecording(IDirect3DDevice9* device) {
+    d3d9::CDevice* d = Internal(device);
+    return d && d->Recording();
+}
+
+void D3D9RecordCall(IDirect3DDevice9* device, const std::string& line) {
+    if (d3d9::CDevice* d = Internal(device)) d->Record(line);
+}
+
+void D3D9AddStateListener(IDirect3DDevice9* device, void (*listener)(void*), void* context) {
+    if (d3d9::CDevice* d = Internal(device)) d->AddStateListener(listener, context);
+}
+
+void D3D9RemoveStateListener(IDirect3DDevice9* device, void (*listener)(void*), void* context) {
+    if (d3d9::CDevice* d = Internal(device)) d->RemoveStateListener(listener, context);
+}
