@@ -540,9 +540,9 @@ HRESULT CDevice::GetMaterial(D3DMATERIAL9* material) {
 }
 
 HRESULT CDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+    BeforeChange();  // a batch drawn before this call shows before it in the log
     D3D9_RECORD("SetRenderState(" + RenderStateName(state) + ", " + std::to_string(value) + ")");
     if (state >= D3D9_RENDERSTATE_COUNT) return D3DERR_INVALIDCALL;
-    BeforeChange();
     ReportUnsupported(state, value);
     DWORD& slot = Target().renderStates[state];
     if (slot != value) ++m_ffSerial;
@@ -565,10 +565,10 @@ HRESULT CDevice::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) {
 }
 
 HRESULT CDevice::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
+    BeforeChange();  // a batch drawn before this call shows before it in the log
     CTextureBase* tex = TextureFromInterface(texture);
     D3D9_RECORD("SetTexture(" + std::to_string(stage) + ", " + (texture ? ObjName(tex) : "NULL") + ")");
     if (stage >= kStages || (texture && !tex) || (tex && tex->Device() != this)) return D3DERR_INVALIDCALL;
-    BeforeChange();
     Rebind(Target().textures[stage], tex);
     MarkRecorded([stage](StateMask& m) { m.textures[stage] = true; });
     return D3D_OK;
@@ -581,10 +581,10 @@ HRESULT CDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type
 }
 
 HRESULT CDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+    BeforeChange();  // a batch drawn before this call shows before it in the log
     D3D9_RECORD("SetTextureStageState(" + std::to_string(stage) + ", " + StageStateName(type) + ", " +
            std::to_string(value) + ")");
     if (stage >= kStages || type >= D3D9_TSS_COUNT) return D3DERR_INVALIDCALL;
-    BeforeChange();
     ReportUnsupportedStage(type, value);
     DWORD& slot = Target().stageStates[stage][type];
     if (slot != value) ++m_ffSerial;
@@ -600,10 +600,10 @@ HRESULT CDevice::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD*
 }
 
 HRESULT CDevice::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
+    BeforeChange();  // a batch drawn before this call shows before it in the log
     D3D9_RECORD("SetSamplerState(" + std::to_string(sampler) + ", " + SamplerStateName(type) + ", " +
            std::to_string(value) + ")");
     if (sampler >= kSamplers || type >= D3D9_SAMP_COUNT) return D3DERR_INVALIDCALL;
-    BeforeChange();
     Target().samplerStates[sampler][type] = value;
     MarkRecorded([sampler, type](StateMask& m) { m.samplerStates[sampler][type] = true; });
     return D3D_OK;
