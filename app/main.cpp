@@ -4,6 +4,7 @@
 #include "engine/GraphicsEngine.h"
 #include "engine/Ini.h"
 #include "engine/Log.h"
+#include "launcher/Preloader.h"
 
 #include <crt.h>
 #include <win32.h>
@@ -65,6 +66,8 @@ int main(int argc, char** argv) {
             if (end && *end == '\0' && n >= 0) frameLimit = n;
         }
     }
+
+    if (!RunPreloader(nullptr)) return 0;
 
     static std::string title = ReadIniString("config.ini", "preloader", "title");
     if (title.empty()) title = "Kolvar";

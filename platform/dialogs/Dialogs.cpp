@@ -183,8 +183,14 @@ void MeasureFont(Dialog* d) {
 void ApplyFont(GtkWidget* window, const char* face, WORD points) {
     // The templates name the classic dialog font; here it is the desktop's sans.
     (void)face;
-    char css[160];
-    snprintf(css, sizeof css, "* { font-family: Sans; font-size: %upt; }", points ? points : 8u);
+    // Controls keep the sizes their templates give them: GTK's roomy padding would not fit.
+    char css[400];
+    snprintf(css, sizeof css,
+             "* { font-family: Sans; font-size: %upt; }"
+             "button { padding: 1px 6px; min-height: 0; min-width: 0; }"
+             "combobox button { padding: 0 4px; }"
+             "checkbutton { padding: 0; min-height: 0; }",
+             points ? points : 8u);
     GtkCssProvider* provider = gtk_css_provider_new();
     gtk_css_provider_load_from_data(provider, css, -1, nullptr);
     gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(window), GTK_STYLE_PROVIDER(provider),
