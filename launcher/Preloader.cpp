@@ -3,6 +3,7 @@
 #include "LauncherHooks.h"
 #include "LauncherScript.h"
 #include "SetupDialog.h"
+#include "audio/SoundEngine.h"
 #include "engine/Ini.h"
 #include "engine/Log.h"
 
@@ -140,5 +141,7 @@ bool RunPreloader(HINSTANCE instance) {
     if ((mode && strcmp(mode, "start") == 0) || (inputScript && *inputScript) || !HasDisplay()) return true;
     if (mode && strncmp(mode, "script:", 7) == 0 && !QueueLauncherScript(mode + 7)) return true;
     INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(kPreloaderDialog), nullptr, PreloaderDlgProc, 0);
+    // A song previewed in the setup left the sound engine running; without a game nobody would stop it.
+    if (result == 0 && CSoundEngine::HasInstance()) delete CSoundEngine::GetInstancePtr();
     return result != 0;
 }

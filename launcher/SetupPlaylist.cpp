@@ -154,4 +154,7 @@ void SetupDlg_PlaySong(HWND list) {
     engine->m_musicPlayer->Play();
 }
 
-void SetupDlg_StopSong() { DropPreview(CSoundEngine::GetInstance()); }
+// Without a sound engine nothing can be playing: no need to load the audio library to stop it.
+void SetupDlg_StopSong() {
+    if (CSoundEngine::HasInstance()) DropPreview(CSoundEngine::GetInstancePtr());
+}

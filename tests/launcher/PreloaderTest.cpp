@@ -172,3 +172,31 @@ TEST_F(ThemeIconTest, IconSizeIsRestoredOrStartsFromTheSystemWidth) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LauncherTest, ScriptedRunsNeverWaitForAPerson) {
+    Config(kButtonsConfig);
+    testutil::WriteFile(dir.file("close.txt"), "# closes the launcher\npress 1008\nclose\nclose\n");
+    testutil::WriteFile(dir.file("bad.txt"), "press\n");
+    struct {
+        const char* launcher;
+        const char* inputScript;
+        bool result;
+    } cases[] = {{"start", nullptr, true},
+                 {nullptr, "keys.txt", true},
+                 {"script:close.txt", nullptr, false},
+                 {"script:bad.txt", nullptr, true},
+                 {"script:missing.txt", nullptr, true}};
+    for (const auto& c : cases) {
+        if (c.launcher) setenv("KOLVAR_LAUNCHER", c.launcher, 1);
+        if (c.inputScript) setenv("KOLVAR_INPUT_SCRIPT", c.inputScript, 1);
+        EXPECT_EQ(RunPreloader(nullptr), c.result) << (c.launcher ? c.launcher : c.inputScript);
+        EXPECT_EQ(platform::PendingDialogSteps(), 0u);
+        unsetenv("KOLVAR_LAUNCHER");
+        unsetenv("KOLVAR_INPUT_SCRIPT");
+    }
+    EXPECT_NE(log.Text().find("bad.txt line 1 not understood"), std::string::npos);
+}
+
+}  // namespace

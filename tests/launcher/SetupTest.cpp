@@ -29,6 +29,8 @@ protected:
         Config("[graphics]\r\nscreen_w=800\r\nscreen_h=600\r\nbits=32\r\nfullscreen=0\r\n");
     }
     void TearDown() override {
+        // The engine's audio thread must not outlive the test's statics.
+        if (CSoundEngine::HasInstance()) delete CSoundEngine::GetInstancePtr();
         d3d9hooks::ResetAll();
         LauncherTest::TearDown();
     }
