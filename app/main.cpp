@@ -5,6 +5,7 @@
 #include "engine/GraphicsEngine.h"
 #include "engine/Ini.h"
 #include "engine/Log.h"
+#include "launcher/Preloader.h"
 
 #include <crt.h>
 #include <platform.h>
@@ -148,6 +149,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!keys.empty()) platform::testaid::UseInjectedInput();
+
+    if (!RunPreloader(nullptr)) return 0;
 
     static std::string title = ReadIniString("config.ini", "preloader", "title");
     if (title.empty()) title = "Kolvar";
