@@ -13,12 +13,12 @@
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
 #include "game/FloatingMessage.h"
+#include "game/GameField.h"
 #include "game/GameMode.h"
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
 
 bool g_LevelChanged = false;
-bool g_FieldFlipPending = false;
 
 namespace {
 
@@ -160,7 +160,7 @@ void CHud::Announce(const char* text, float charSize, float r, float g, float b,
     CAnimatedObjectList::GetInstance()->Add(message);
 }
 
-void CHud::RequestFieldFlip() { g_FieldFlipPending = true; }
+void CHud::RequestFieldFlip() { CGameField::GetInstance()->m_flipPending = true; }
 
 void CHud::Process() {
     CGameMode* gameMode = CGameMode::GetInstance();
