@@ -292,9 +292,7 @@ void CFigureGenerator::Process() {
         return;
     }
 
-    // The HUD raises the rotation bonus on its own flag until the field keeps it.
-    if (field->m_flipPending || g_FieldFlipPending) {
-        g_FieldFlipPending = false;
+    if (field->m_flipPending) {
         field->StartFlip();
         return;
     }
