@@ -12,6 +12,7 @@
 
 #include "audio/MidiManager.h"
 #include "audio/MusicPlayer.h"
+#include "audio/SoundTestView.h"
 
 #include "engine/GraphicsEngine.h"
 
@@ -135,6 +136,16 @@ bool CSoundEngine::FullPath(const char* name, std::string& path) const {
     return path.size() < MAX_PATH;
 }
 
+std::string CSoundEngine::HandleName(DWORD handle) const {
+    auto it = m_handleNames.find(handle);
+    return it == m_handleNames.end() ? std::string() : it->second;
+}
+
+DWORD CSoundEngine::Played(DWORD handle, DWORD channel, int category, float volume) const {
+    CSoundTestView::OnPlay(HandleName(handle), channel, category, volume);
+    return channel;
+}
+
 DWORD CSoundEngine::LoadSound(const char* name) {
     CountLoadedResource();
     std::string path;
@@ -145,6 +156,7 @@ DWORD CSoundEngine::LoadSound(const char* name) {
         return 0;
     }
     g_Log.Print("darkgray", "Loading sound: (%s) complete.", path.c_str());
+    m_handleNames[handle] = name;
     if (m_recording) m_records.emplace_back(CSoundRecord::kSample, handle, path);
     return handle;
 }
@@ -157,34 +169,45 @@ void SetSoundPlayWatcher(SoundPlayWatcher watcher) { g_PlayWatcher = watcher; }
 
 DWORD CSoundEngine::PlaySound(DWORD sample, int category) {
     if (g_PlayWatcher) g_PlayWatcher(sample, 1.0f, category);
-    if (!ValidCategory(category)) return 0;
-    return BASS_SamplePlayEx(sample, 0, -1, ConvertVolume(m_volumes[category]), -101, -1);
+    if (!ValidCategory(category)) return Played(sample, 0, category, 0.0f);
+    return Played(sample, BASS_SamplePlayEx(sample, 0, -1, ConvertVolume(m_volumes[category]), -101, -1), category,
+                  m_volumes[category]);
 }
 
 DWORD CSoundEngine::PlaySoundScaled(DWORD sample, float factor, int category) {
     if (g_PlayWatcher) g_PlayWatcher(sample, factor, category);
-    if (!ValidCategory(category)) return 0;
-    return BASS_SamplePlayEx(sample, 0, -1, ConvertVolume(m_volumes[category], factor), -101, -1);
+    if (!ValidCategory(category)) return Played(sample, 0, category, 0.0f);
+    return Played(sample, BASS_SamplePlayEx(sample, 0, -1, ConvertVolume(m_volumes[category], factor), -101, -1),
+                  category, m_volumes[category] * factor);
 }
 
 DWORD CSoundEngine::PlaySoundLooped(DWORD sample, int category) {
-    if (!ValidCategory(category)) return 0;
-    return BASS_SamplePlayEx(sample, 0, -1, ConvertVolume(m_volumes[category]), -101, 1);
+    if (!ValidCategory(category)) return Played(sample, 0, category, 0.0f);
+    return Played(sample, BASS_SamplePlayEx(sample, 0, -1, ConvertVolume(m_volumes[category]), -101, 1), category,
+                  m_volumes[category]);
 }
 
-void CSoundEngine::StopSample(DWORD sample) { BASS_SampleStop(sample); }
+void CSoundEngine::StopSample(DWORD sample) {
+    CSoundTestView::OnStop(sample, HandleName(sample));
+    BASS_SampleStop(sample);
+}
 
 DWORD CSoundEngine::LoadStream(const std::string& name) {
     CountLoadedResource();
     std::string path;
     DWORD handle = 0;
     if (FullPath(name.c_str(), path)) handle = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+    if (handle) m_handleNames[handle] = name;
     if (m_recording) m_records.emplace_back(CSoundRecord::kStream, handle, path);
     return handle;
 }
 
 void CSoundEngine::PlayStream(DWORD stream, int category, bool loop) {
-    if (!ValidCategory(category)) return;
+    if (!ValidCategory(category)) {
+        Played(stream, 0, category, 0.0f);
+        return;
+    }
+    Played(stream, stream, category, m_volumes[category]);
     BASS_ChannelSetAttributes(stream, -1, ConvertVolume(m_volumes[category]), -101);
     BASS_ChannelSetPosition(stream, 0);
     if (loop) {
@@ -201,11 +224,15 @@ DWORD CSoundEngine::LoadModMusic(const char* name) {
     if (!FullPath(name, path)) return 0;
     DWORD handle = BASS_MusicLoad(FALSE, path.c_str(), 0, 0, 0, 0);
     if (!handle) return 0;
+    m_handleNames[handle] = name;
     if (m_recording) m_records.emplace_back(CSoundRecord::kModMusic, handle, path);
     return handle;
 }
 
-void CSoundEngine::StopChannel(DWORD channel) { BASS_ChannelStop(channel); }
+void CSoundEngine::StopChannel(DWORD channel) {
+    CSoundTestView::OnStop(channel, HandleName(channel));
+    BASS_ChannelStop(channel);
+}
 
 void CSoundEngine::SetChannelVolume(DWORD channel, float volume) {
     BASS_ChannelSetAttributes(channel, -1, ConvertVolume(volume), -101);
@@ -275,6 +302,7 @@ void CSoundEngine::UnloadAll() {
                 MidiUnload(MidiSegmentFromHandle(record.m_handle));
                 break;
         }
+        m_handleNames.erase(record.m_handle);
         g_Log.Print("darkgray", "unloading sound file: (%s) complete", record.m_name.c_str());
     }
 }

@@ -4,6 +4,7 @@
 #include <win32.h>
 
 #include <atomic>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,8 @@ public:
     // Read by the mixer thread's sync while the menu writes them, hence atomic.
     std::atomic<float> m_volumes[3];
     std::vector<CSoundRecord> m_records;
+    // Names that handles were loaded under, for the test view of what played.
+    std::map<DWORD, std::string> m_handleNames;
     bool m_recording;
     CMusicPlayer* m_musicPlayer;
     HMODULE m_library;
@@ -94,4 +97,6 @@ private:
     bool ValidCategory(int category) const;
     // audioPath followed by name; false when it does not fit in MAX_PATH.
     bool FullPath(const char* name, std::string& path) const;
+    std::string HandleName(DWORD handle) const;
+    DWORD Played(DWORD handle, DWORD channel, int category, float volume) const;
 };

@@ -23,3 +23,11 @@ struct CGameRules {
 };
 
 extern CGameRules g_GameRules;
+
+struct lua_State;
+
+// Hands the game type and difficulty to the general script as ext_GameType and
+// ext_GameDifficulty, runs its game_NewGame and reads the rules back. On any
+// failure the reason is logged, the previous rules stay whole and it returns
+// false; g_BounceBombsLeft takes ext_RubberBombs only on success.
+bool ReadGameRules(lua_State* state);

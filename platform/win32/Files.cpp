@@ -1,5 +1,6 @@
 // Files, folders and path translation. The game builds Windows paths; they are
 // translated only at the moment a file is opened.
+#include "ProcessInternal.h"
 #include "platform.h"
 #include "win32.h"
 
@@ -469,6 +470,7 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD moveM
 }
 
 BOOL CloseHandle(HANDLE object) {
+    if (winimpl::CloseProcessHandle(object)) return TRUE;
     if (FileHandle* f = AsFile(object)) {
         close(f->fd);
         f->magic = 0;

@@ -109,6 +109,10 @@ TEST(FontGlyphsTest, ImageHoldsEachGlyphInsideItsRectangleOnly) {
                 ink += px[(y * 512 + x) * 4 + 3] > 128;
             }
         EXPECT_GT(ink, 4) << "empty glyph " << g[0];
+        // A glyph advances by its rectangle's width: a clear column on each side keeps letters apart.
+        for (int y = g[2]; y < g[2] + g[4]; ++y)
+            for (int x : {g[1], g[1] + g[3] - 1})
+                EXPECT_EQ(0, px[(y * 512 + x) * 4 + 3]) << "glyph " << g[0] << " touches its side at " << x << "," << y;
     }
     int stray = 0;
     for (int i = 0; i < 512 * 512; ++i) {

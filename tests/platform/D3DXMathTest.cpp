@@ -97,6 +97,24 @@ TEST(D3DXMath, RotationsAreLeftHanded) {
     ExpectMatrixNear(fromQ, ry);
 }
 
+TEST(D3DXMath, QuaternionProductTurnsByTheFirstThenTheSecond) {
+    D3DXVECTOR3 xAxis(1, 0, 0), yAxis(0, 1, 0);
+    D3DXQUATERNION qx, qy, product;
+    D3DXQuaternionRotationAxis(&qx, &xAxis, 0.7f);
+    D3DXQuaternionRotationAxis(&qy, &yAxis, -D3DX_PI / 2);
+    D3DXQuaternionMultiply(&product, &qx, &qy);
+    D3DXMATRIX mx, my, expected, fromQ;
+    D3DXMatrixRotationQuaternion(&mx, &qx);
+    D3DXMatrixRotationQuaternion(&my, &qy);
+    D3DXMatrixMultiply(&expected, &mx, &my);
+    D3DXMatrixRotationQuaternion(&fromQ, &product);
+    ExpectMatrixNear(fromQ, expected);
+    // Written into its own first operand, the result is the same.
+    D3DXQuaternionMultiply(&qx, &qx, &qy);
+    EXPECT_NEAR(qx.x, product.x, 1e-6);
+    EXPECT_NEAR(qx.w, product.w, 1e-6);
+}
+
 TEST(D3DXMath, ColourConversionSaturatesAndRounds) {
     EXPECT_EQ(static_cast<DWORD>(D3DXCOLOR(1.5f, -0.2f, 0.5f, 1.0f)), 0xFFFF0080u);
     EXPECT_EQ(static_cast<DWORD>(D3DXCOLOR(0, 0, 1, 0)), 0x000000FFu);

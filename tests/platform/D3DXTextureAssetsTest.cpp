@@ -50,6 +50,16 @@ TEST_F(TextureAssets, EveryNamedTextureIsThereInPowerOfTwoSizes) {
     }
 }
 
+TEST_F(TextureAssets, BonusIconsFitAboveTheScoreBar) {
+    // At the HUD's scale a 64-texel icon ends above the bar and inside the screen.
+    for (const char* name : {"figure_on.png", "figure_off.png", "bomb_on.png", "bomb_off.png", "saw_on.png",
+                             "saw_off.png"}) {
+        DecodedFile f = Load(name);
+        EXPECT_EQ(f.info.width, 64u) << name;
+        EXPECT_EQ(f.info.height, 64u) << name;
+    }
+}
+
 TEST_F(TextureAssets, FormatsTheGameReliesOn) {
     // The loading sheet: 512 x 512 with alpha; cells outside the 71 frames empty.
     DecodedFile sheet = Load("time_rule.dds");

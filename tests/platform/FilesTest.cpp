@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <platform.h>
 #include <win32.h>
 
+#include <cerrno>
 #include <set>
 
 #include "support/TestUtil.h"
@@ -106,3 +108,33 @@ TEST(Files, SafeWriteReplacesWholeFile) {
 }
 
 }  // namespace
+
+TEST(Files, WholeFileReadsTakeRegularFilesWithinTheBoundOnly) {
+    testutil::TempDir dir;
+    std::string fifo = dir.file("pipe"), big = dir.file("big"), edge = dir.file("edge"), small = dir.file("small");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    testutil::WriteFile(small, "abc");
+    testutil::WriteFile(big, "");
+    testutil::WriteFile(edge, "");
+    ASSERT_EQ(truncate(big.c_str(), off_t(platform::kMaxReadFileSize + 1)), 0);  // sparse: no disk used
+    ASSERT_EQ(truncate(edge.c_str(), off_t(platform::kMaxReadFileSize)), 0);
+    struct Case {
+        std::string path;
+        bool ok;
+        int error;
+    } cases[] = {
+        {small, true, 0}, {edge, true, 0}, {big, false, EFBIG}, {fifo, false, EACCES}, {dir.path(), false, EISDIR},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        std::string out = "stale";
+        errno = 0;
+        EXPECT_EQ(platform::ReadWholeFile(c.path, out), c.ok);  // a FIFO must not block
+        if (c.ok) {
+            EXPECT_EQ(out.size(), c.path == small ? 3u : platform::kMaxReadFileSize);
+        } else {
+            EXPECT_EQ(errno, c.error);
+            EXPECT_TRUE(out.empty());
+        }
+    }
+}

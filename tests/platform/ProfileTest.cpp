@@ -1,6 +1,9 @@
 // Private-profile behaviour the game's settings depend on.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
 
 #include <win32.h>
 
@@ -101,6 +104,33 @@ TEST(Profile, WriteKeepsOtherLinesAndCreatesWhatIsMissing) {
     EXPECT_EQ(ReadFile(lf), "[s]\nx=1\ny=2\n");
 
     EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", dir.file("no/such/folder.ini").c_str()));
+}
+
+TEST(Profile, WrittenNamesAreTrimmedAsTheReaderTrimsThem) {
+    TempDir dir;
+    std::string ini = dir.file("t.ini");
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(WritePrivateProfileStringA(" sound\t", "  music ", "0.5", ini.c_str()));
+    EXPECT_EQ(ReadFile(ini), "[sound]\r\nmusic=0.5\r\n");
+    EXPECT_EQ(Get(ini, "sound", "music"), "0.5");
+}
+
+TEST(Profile, AFileThatCannotBeReadIsNotReplaced) {
+    TempDir dir;
+    std::string fifo = dir.file("fifo.ini"), big = dir.file("big.ini");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    FILE* f = fopen(big.c_str(), "wb");
+    ASSERT_TRUE(f);
+    ASSERT_EQ(ftruncate(fileno(f), 65ll << 20), 0);  // sparse, over the read bound
+    fclose(f);
+    for (const std::string& path : {fifo, big}) {
+        SCOPED_TRACE(path);
+        EXPECT_FALSE(WritePrivateProfileStringA("s", "k", "v", path.c_str()));
+    }
+    struct stat st;
+    ASSERT_EQ(stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(stat(big.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 65ll << 20);
 }
 
 TEST(Profile, DeletesKeysAndSections) {

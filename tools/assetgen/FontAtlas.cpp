@@ -114,6 +114,61 @@ void Blit(const Ink& ink, int x, int y, int w, int h, std::vector<uint8_t>& alph
     }
 }
 
+// The ink resampled to a new width (height kept), by area so strokes keep their weight.
+Ink Squeeze(const Ink& ink, int width) {
+    Ink out;
+    out.width = width;
+    out.height = ink.height;
+    out.yOffset = ink.yOffset;
+    out.coverage.assign((size_t)width * ink.height, 0);
+    double step = double(ink.width) / width;
+    for (int y = 0; y < ink.height; ++y)
+        for (int x = 0; x < width; ++x) {
+            double from = x * step, to = from + step, sum = 0;
+            for (int sx = (int)from; sx < ink.width && sx < to; ++sx) {
+                double part = std::min<double>(sx + 1, to) - std::max<double>(sx, from);
+                sum += part * ink.coverage[(size_t)y * ink.width + sx];
+            }
+            out.coverage[(size_t)y * width + x] = (uint8_t)std::lround(std::min(255.0, sum / step));
+        }
+    return out;
+}
+
+// The columns of the ink around its heaviest column (a narrow glyph's stem).
+Ink CropAroundStem(const Ink& ink, int width) {
+    int best = 0;
+    long bestSum = -1;
+    for (int x = 0; x < ink.width; ++x) {
+        long sum = 0;
+        for (int y = 0; y < ink.height; ++y) sum += ink.coverage[(size_t)y * ink.width + x];
+        if (sum > bestSum) bestSum = sum, best = x;
+    }
+    int first = std::min(std::max(best - width / 2, 0), ink.width - width);
+    Ink out = ink;
+    out.width = width;
+    out.coverage.assign((size_t)width * ink.height, 0);
+    for (int y = 0; y < ink.height; ++y)
+        for (int x = 0; x < width; ++x)
+            out.coverage[(size_t)y * width + x] = ink.coverage[(size_t)y * ink.width + first + x];
+    return out;
+}
+
+// Squeezing thins strokes: no glyph is narrowed below this share of its width;
+// what still does not fit is cut around its stem.
+const double kMinSqueeze = 0.75;
+
+// The ink fitted into a rectangle with one clear column on each side.
+void BlitFitted(const Ink& ink, int x, int y, int w, int h, std::vector<uint8_t>& alpha) {
+    int inner = std::max(1, w - 2);
+    Ink fitted = ink;
+    if (fitted.width > inner) {
+        int squeezed = std::max(inner, (int)std::lround(ink.width * kMinSqueeze));
+        fitted = Squeeze(ink, squeezed);
+        if (fitted.width > inner) fitted = CropAroundStem(fitted, inner);
+    }
+    Blit(fitted, x + 1 + (inner - fitted.width) / 2, y, fitted.width, h, alpha);
+}
+
 struct Placed {
     unsigned char c;
     int x, y, w, h, xo, yo;
@@ -135,23 +190,26 @@ bool Layout(FT_Face face, std::vector<Placed>& placed, std::vector<uint8_t>& alp
             size_t end = i;
             while (end < chars.size() && !FixedFor(chars[end])) ++end;
             int limit = end < chars.size() ? FixedFor(chars[end])->x - kGap : kSize - 2;
-            int total = 0;
-            for (size_t k = i; k < end; ++k) total += inks[k].width + kGap;
-            double scale = total > limit - start && total > 0 ? double(limit - start) / total : 1.0;
+            // Each rectangle holds its ink plus a clear column on either side, so
+            // glyphs drawn at their rectangles' widths never touch.
+            int ink = 0, fixedPart = 0;
+            for (size_t k = i; k < end; ++k) ink += inks[k].width, fixedPart += 2 + kGap;
+            double room = limit - start - fixedPart;
+            double scale = ink > room && ink > 0 ? std::max(0.0, room) / ink : 1.0;
             int x = start;
             for (size_t k = i; k < end; ++k) {
-                int w = std::max(1, (int)std::floor(inks[k].width * scale));
+                int w = std::max(1, (int)std::floor(inks[k].width * scale)) + 2;
                 int top = TopLine(chars[k]), inkTop = inks[k].yOffset, bottom = inkTop + inks[k].height;
                 if (top < 0) top = inkTop;
                 // Overshooting ink is squeezed under the line; shorter ink sits inside the rectangle.
                 int drawTop = std::max(top, inkTop);
-                Blit(inks[k], x, row.capLine + drawTop, w, bottom - drawTop, alpha);
+                BlitFitted(inks[k], x, row.capLine + drawTop, w, bottom - drawTop, alpha);
                 placed.push_back({chars[k], x, row.capLine + top, w, bottom - top, 0, top});
                 x += w + kGap;
             }
             if (end < chars.size()) {
                 const Fixed& f = *FixedFor(chars[end]);
-                Blit(inks[end], f.x, f.y, f.w, f.h, alpha);
+                BlitFitted(inks[end], f.x, f.y, f.w, f.h, alpha);
                 placed.push_back({f.c, f.x, f.y, f.w, f.h, f.xo, f.yo});
                 start = f.x + f.w + kGap;
                 i = end + 1;

@@ -1,5 +1,6 @@
 #include "MeshGen.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -126,6 +127,92 @@ void MeshBuilder::AddRoundedBox(float hx, float hy, float hz, float radius, int 
                     AddTriangle(b, d, c);
                 }
         }
+}
+
+void MeshBuilder::AddBevelledBox(float hx, float hy, float hz, float radius, int segments) {
+    const float h[3] = {hx, hy, hz};
+    const int s = std::max(1, segments);
+    float inner[3];
+    for (int i = 0; i < 3; ++i) inner[i] = h[i] - radius;
+    // A surface point: the inner box's point c pushed out along the unit normal n.
+    // The texture is projected from the face the normal leans towards most.
+    auto vertex = [&](const float c[3], const float n[3]) {
+        MeshVertex v{};
+        int axis = 0;
+        for (int a = 1; a < 3; ++a)
+            if (std::fabs(n[a]) > std::fabs(n[axis]) + 1e-6f) axis = a;
+        int ua = (axis + 1) % 3, va = (axis + 2) % 3;
+        if (n[axis] < 0) std::swap(ua, va);
+        for (int a = 0; a < 3; ++a) {
+            v.n[a] = n[a];
+            v.p[a] = c[a] + radius * n[a];
+        }
+        v.uv[0] = (v.p[ua] + h[ua]) / (2 * h[ua]);
+        v.uv[1] = (v.p[va] + h[va]) / (2 * h[va]);
+        return AddVertex(v);
+    };
+    const float kQuarter = 1.57079633f;
+    for (int axis = 0; axis < 3; ++axis)
+        for (int sign = -1; sign <= 1; sign += 2) {
+            int ua = (axis + 1) % 3, va = (axis + 2) % 3;
+            uint32_t q[4];
+            for (int k = 0; k < 4; ++k) {
+                float c[3], n[3] = {0, 0, 0};
+                c[axis] = sign * inner[axis];
+                c[ua] = (k & 1 ? 1 : -1) * inner[ua];
+                c[va] = (k & 2 ? 1 : -1) * inner[va];
+                n[axis] = float(sign);
+                q[k] = vertex(c, n);
+            }
+            AddTriangle(q[0], q[1], q[2]);
+            AddTriangle(q[1], q[3], q[2]);
+        }
+    for (int along = 0; along < 3; ++along) {
+        int a = (along + 1) % 3, b = (along + 2) % 3;
+        for (int sa = -1; sa <= 1; sa += 2)
+            for (int sb = -1; sb <= 1; sb += 2) {
+                uint32_t prev[2] = {0, 0};
+                for (int i = 0; i <= s; ++i) {
+                    float angle = kQuarter * i / s, n[3], c[3];
+                    n[along] = 0;
+                    n[a] = sa * std::cos(angle);
+                    n[b] = sb * std::sin(angle);
+                    c[a] = sa * inner[a];
+                    c[b] = sb * inner[b];
+                    uint32_t cur[2];
+                    for (int e = 0; e < 2; ++e) {
+                        c[along] = (e ? 1 : -1) * inner[along];
+                        cur[e] = vertex(c, n);
+                    }
+                    if (i > 0) {
+                        AddTriangle(prev[0], prev[1], cur[0]);
+                        AddTriangle(prev[1], cur[1], cur[0]);
+                    }
+                    prev[0] = cur[0], prev[1] = cur[1];
+                }
+            }
+    }
+    // Corner patches: the edges of each patch take the strips' angles exactly,
+    // so the surfaces meet without cracks.
+    for (int corner = 0; corner < 8; ++corner) {
+        const float sg[3] = {corner & 1 ? 1.f : -1.f, corner & 2 ? 1.f : -1.f, corner & 4 ? 1.f : -1.f};
+        float c[3];
+        for (int a = 0; a < 3; ++a) c[a] = sg[a] * inner[a];
+        std::vector<std::vector<uint32_t>> rows(s + 1);
+        for (int i = 0; i <= s; ++i)
+            for (int j = 0; i + j <= s; ++j) {
+                float w[3] = {std::sin(kQuarter * (s - i - j) / s), std::sin(kQuarter * i / s), std::sin(kQuarter * j / s)};
+                float len = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+                float n[3];
+                for (int a = 0; a < 3; ++a) n[a] = sg[a] * w[a] / len;
+                rows[i].push_back(vertex(c, n));
+            }
+        for (int i = 0; i < s; ++i)
+            for (int j = 0; i + j < s; ++j) {
+                AddTriangle(rows[i][j], rows[i + 1][j], rows[i][j + 1]);
+                if (i + j + 1 < s) AddTriangle(rows[i + 1][j], rows[i + 1][j + 1], rows[i][j + 1]);
+            }
+    }
 }
 
 void MeshBuilder::AddPrism(const std::vector<float>& xz, float y0, float y1, float uvRadius) {

@@ -115,11 +115,13 @@ bool GenerateMeshes(const std::string& root) {
     bool ok = true;
     // Blocks: a 9-unit cube centred at the origin, rounder with each level.
     const char* blockFiles[3] = {"block_low.x", "block_medium.x", "block_high.x"};
-    const int blockSegments[3] = {1, 2, 4};
+    // Bevel steps per level: 44, 156 and 236 triangles (a block covers about
+    // 29 pixels at 1024 x 768, so finer detail would not show).
+    const int blockSegments[3] = {1, 3, 4};
     for (int level = 0; level < 3; ++level) {
         MeshBuilder m;
         m.BeginSubset(WhiteMaterial());
-        m.AddRoundedBox(4.5f, 4.5f, 4.5f, 0.9f, blockSegments[level]);
+        m.AddBevelledBox(4.5f, 4.5f, 4.5f, 0.9f, blockSegments[level]);
         ok &= Write(root, blockFiles[level], m);
     }
     {
@@ -154,7 +156,7 @@ bool GenerateMeshes(const std::string& root) {
     for (int level = 0; level < 3; ++level) {
         MeshBuilder m;
         m.BeginSubset(WhiteMaterial(30.f));
-        m.AddRoundedBox(0.5f, 0.5f, 0.5f, 0.12f, blockSegments[level]);
+        m.AddBevelledBox(0.5f, 0.5f, 0.5f, 0.12f, blockSegments[level]);
         ok &= Write(root, segmentFiles[level], m);
     }
     {

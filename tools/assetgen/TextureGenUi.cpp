@@ -240,6 +240,24 @@ void Dim(Canvas& c) {
     });
 }
 
+// Half the size by averaging 2 x 2 texels, weighted by alpha so that
+// transparent texels do not darken the edges.
+Canvas Halve(const Canvas& c) {
+    Canvas out(c.width() / 2, c.height() / 2);
+    for (int y = 0; y < out.height(); ++y)
+        for (int x = 0; x < out.width(); ++x) {
+            Color sum;
+            for (int k = 0; k < 4; ++k) {
+                const Color& p = c.at(2 * x + (k & 1), 2 * y + (k >> 1));
+                sum.r += p.r * p.a, sum.g += p.g * p.a, sum.b += p.b * p.a, sum.a += p.a;
+            }
+            out.at(x, y) = sum.a > 0 ? Rgba(sum.r / sum.a, sum.g / sum.a, sum.b / sum.a, sum.a / 4) : Color();
+        }
+    return out;
+}
+
+// Drawn at 128 x 128 and stored at 64 x 64: at the HUD's scale they then sit
+// above the score bar and inside the screen.
 bool Icons(const std::string& root) {
     for (int on = 0; on < 2; ++on) {
         // Figure: four blocks in a T.
@@ -291,9 +309,9 @@ bool Icons(const std::string& root) {
         });
         if (!on) Dim(saw);
         std::string suffix = on ? "_on.png" : "_off.png";
-        if (!WritePng(root + "/textures/figure" + suffix, fig, true) ||
-            !WritePng(root + "/textures/bomb" + suffix, bomb, true) ||
-            !WritePng(root + "/textures/saw" + suffix, saw, true))
+        if (!WritePng(root + "/textures/figure" + suffix, Halve(fig), true) ||
+            !WritePng(root + "/textures/bomb" + suffix, Halve(bomb), true) ||
+            !WritePng(root + "/textures/saw" + suffix, Halve(saw), true))
             return false;
     }
     return true;

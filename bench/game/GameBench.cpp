@@ -1,0 +1,180 @@
+// Game-play costs. DrawAll at the busiest moment of a new game: the three
+// level-1 messages and a praise with its bonus line, all in flight with their
+// trails, drawn with the textured font on GL at 1024 x 768. Run under Xvfb:
+//   xvfb-run -a -s "-screen 0 1024x768x24" build/bench/game/bench_game [frames]
+#include <d3d9hooks.h>
+#include <platform.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "audio/SoundEngine.h"
+#include "engine/EngineTimer.h"
+#include "engine/Font.h"
+#include "engine/GlyphRect.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/TextureManager.h"
+#include "game/AnimatedObjectList.h"
+#include "game/FigureGenerator.h"
+#include "game/FloatingMessage.h"
+#include "game/GameMode.h"
+#include "game/GameRules.h"
+#include "game/GameSettings.h"
+#include "game/Hud.h"
+
+namespace {
+
+LRESULT CALLBACK BenchProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+
+void Step() {
+    if (CGraphicsEngine::GetInstance()->GetCurrentStep() <= 0.0f) return;
+    CAnimatedObjectList::GetInstance()->UpdateAll();
+    CHud::GetInstance()->Process();
+}
+
+// The praise and bonus line of a four-line clear.
+void AddPraise() {
+    CFloatingMessage::Params p;
+    p.font = g_TexturedFont;
+    p.charWidth = p.charHeight = 0.09f;
+    p.textColor = D3DXCOLOR(1.0f, 0.9f, 1.0f, 1.0f);
+    p.currentColor = D3DXCOLOR(0.0f, 0.7f, 1.0f, 1.0f);
+    p.traceDensity = 500.0f;
+    p.traceLife = 0.4f;
+    p.text = "excellent !";
+    p.k0 = D3DXCOLOR(1, 1, 1, 0);
+    p.k1 = D3DXCOLOR(1, 1, 1, 1);
+    p.k2 = D3DXCOLOR(1, 1, 1, 0);
+    p.p0 = D3DXVECTOR2(0.0f, 0.06f);
+    p.p1 = D3DXVECTOR2(0.37f, 0.06f);
+    p.p2 = D3DXVECTOR2(1.0f, 0.06f);
+    p.t0 = 1.0f, p.t1 = 3.0f, p.t2 = 1.0f;
+    CFloatingMessage* praise = new CFloatingMessage();
+    praise->Start(p);
+    CAnimatedObjectList::GetInstance()->Add(praise);
+    p.text = "bonus: 1000";
+    p.textColor = D3DXCOLOR(1, 1, 1, 1);
+    p.p0 = D3DXVECTOR2(1.0f, 0.13f);
+    p.p1 = D3DXVECTOR2(0.5f, 0.13f);
+    p.p2 = D3DXVECTOR2(0.0f, 0.13f);
+    p.charWidth = p.charHeight = 0.05f;
+    p.t0 = 1.5f, p.t1 = 2.7f, p.t2 = 1.0f;
+    CFloatingMessage* bonus = new CFloatingMessage();
+    bonus->Start(p);
+    CAnimatedObjectList::GetInstance()->Add(bonus);
+}
+
+size_t Ghosts() {
+    size_t n = 0;
+    for (const auto& object : CAnimatedObjectList::GetInstance()->GetObjects()) n += object->GetTrace().size();
+    return n;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 200;
+    setenv("KOLVAR_GAME_DIR", KOLVAR_BENCH_GAME_DIR, 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    const std::string game = getenv("KOLVAR_GAME_DIR");
+    // The sound engine writes its volumes back into the current folder's config.ini.
+    char folder[] = "/tmp/kolvar-bench-XXXXXX";
+    if (!mkdtemp(folder) || chdir(folder) != 0) return 1;
+
+    d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
+    platform::SetFakeClock(true, 1000000000LL);
+    CGeneralParameters params;
+    params.m_Caption = "bench_game";
+    params.m_IconId = 113;
+    params.m_WndProc = BenchProc;
+    params.m_Windowed = true;
+    params.m_Width = 1024;
+    params.m_Height = 768;
+    params.m_FixedStep = 0.025f;
+    params.m_UpdateCallback = Step;
+    params.m_Bits = 32;
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    if (!engine->SetGeneralParameters(&params)) {
+        fprintf(stderr, "no graphics engine (is there a display?)\n");
+        return 1;
+    }
+    CTextureManager::GetInstance()->SetTexturePath((game + "/data/textures").c_str());
+    CSoundEngine::GetInstance()->SetAudioPath((game + "/data/audio").c_str());
+    g_TexturedFont = new CFont();
+    g_TexturedFont->Load("font.png", 0, 0, false);
+    for (int i = 0; i < kFontGlyphCount; ++i) {
+        const int32_t* g = g_FontGlyphTable[i];
+        CGlyphRect r(g[1], g[2], g[3], g[4], g[5], g[6]);
+        g_TexturedFont->AddGlyph(char(g[0]), &r);
+    }
+
+    // A new game: the level-1 announcement, and a four-line clear at once.
+    g_GameRules.bonusTime = 30.0f;
+    g_GameRules.bombScore = 500;
+    g_GameRules.sawScore = 1500;
+    g_GameRules.levelScore = 1000.0f;
+    g_GameRules.rotateScore = 5000.0f;
+    g_BounceBombsLeft = 3;
+    CGameMode* mode = CGameMode::GetInstance();
+    mode->mode = CGameMode::kGameRunning;
+    mode->menuState = CGameMode::kMenuClosed;
+    CHud* hud = CHud::GetInstance();
+    hud->Reset();
+    hud->Process();
+    AddPraise();
+    // The busiest moment: the step with the most trail samples alive.
+    size_t most = 0;
+    int busiestStep = 0;
+    for (int s = 1; s <= 60; ++s) {
+        platform::AdvanceFakeClock(25000000);
+        engine->Tick();
+        if (Ghosts() > most) most = Ghosts(), busiestStep = s;
+    }
+    // Replay up to that moment with time standing still from then on.
+    delete CAnimatedObjectList::GetInstancePtr();
+    hud->Reset();
+    hud->Process();
+    AddPraise();
+    for (int s = 1; s <= busiestStep; ++s) {
+        platform::AdvanceFakeClock(25000000);
+        engine->Tick();
+    }
+    const size_t messages = CAnimatedObjectList::GetInstance()->GetObjects().size();
+    const size_t ghosts = Ghosts();
+
+    auto frame = [&](double* drawSeconds) {
+        if (!engine->BeginFrame(true)) return;
+        auto start = std::chrono::steady_clock::now();
+        CAnimatedObjectList::GetInstance()->DrawAll();
+        if (drawSeconds)
+            *drawSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        engine->EndFrame();
+    };
+    for (int i = 0; i < 10; ++i) frame(nullptr);
+    double draw = 0.0;
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < frames; ++i) frame(&draw);
+    const double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    printf("bench_game DrawAll (GL, 1024 x 768): %zu messages, %zu ghost texts (+%zu texts), %.2f s into the game\n",
+           messages, ghosts, messages, busiestStep * 0.025);
+    printf("  %.3f ms per DrawAll, %.3f ms per frame with begin and present, over %d frames\n", draw * 1e3 / frames,
+           total * 1e3 / frames, frames);
+
+    delete CAnimatedObjectList::GetInstancePtr();
+    delete CHud::GetInstancePtr();
+    delete CFigureGenerator::GetInstancePtr();
+    delete CGameMode::GetInstancePtr();
+    delete g_TexturedFont;
+    g_TexturedFont = nullptr;
+    delete CSoundEngine::GetInstancePtr();
+    delete CGraphicsEngine::GetInstancePtr();
+    platform::SetFakeClock(false);
+    unlink((std::string(folder) + "/config.ini").c_str());
+    unlink((std::string(folder) + "/log.html").c_str());
+    rmdir(folder);
+    return 0;
+}

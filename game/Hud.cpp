@@ -1,0 +1,317 @@
+#include "game/Hud.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+
+#include "audio/SoundEngine.h"
+#include "engine/Font.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/Log.h"
+#include "engine/ColorScheme.h"
+#include "engine/TextureManager.h"
+#include "game/AnimatedObjectList.h"
+#include "game/FigureGenerator.h"
+#include "game/FloatingMessage.h"
+#include "game/GameField.h"
+#include "game/GameMode.h"
+#include "game/GameRules.h"
+#include "game/GameSettings.h"
+
+bool g_LevelChanged = false;
+
+namespace {
+
+const int kGameSounds = 1;
+
+float Now() { return CGraphicsEngine::GetInstance()->GetTime(); }
+
+// Truncation toward zero that stays defined for any float.
+int32_t Trunc(float v) {
+    if (!(v > -2147483648.0f)) return v != v ? 0 : INT32_MIN;
+    if (v >= 2147483647.0f) return INT32_MAX;
+    return int32_t(v);
+}
+
+D3DCOLOR SchemeColor(const D3DXCOLOR& c) {
+    auto byte = [](float v) {
+        v = v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
+        return D3DCOLOR(v * 255.0f + 0.5f);
+    };
+    return byte(c.a) << 24 | byte(c.r) << 16 | byte(c.g) << 8 | byte(c.b);
+}
+
+CTextureEntry* LoadHudTexture(const char* name) {
+    CTextureEntry* entry = nullptr;
+    CTextureManager::GetInstance()->LoadTexture(&entry, false, name, D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                                D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE,
+                                                0, nullptr, nullptr, false, 10.0f);
+    return entry;
+}
+
+CTextureEntry* LoadBarTexture(const char* name) {
+    CTextureEntry* entry = nullptr;
+    CTextureManager::GetInstance()->GetTexture(&entry, name, false, false, 10.0f);
+    return entry;
+}
+
+void PlayGameSound(DWORD sample) { CSoundEngine::GetInstance()->PlaySoundScaled(sample, 1.0f, kGameSounds); }
+
+}  // namespace
+
+CHud* CHud::GetInstance() { return CSingleton<CHud>::GetInstance(); }
+
+CHud::CHud()
+    : score(0),
+      displayedScore(0.0f),
+      level(1),
+      lines(0),
+      bonusTime(0.0f),
+      bombScore(0),
+      sawScore(0),
+      periodStart(0.0f),
+      periodBase(0),
+      warningLead(3.0f),
+      lastTick(0.0f),
+      tickInterval(1.0f),
+      ticking(false),
+      panelX(0.74f),
+      panelY(0.75f) {
+    figureIconOff = LoadHudTexture("figure_off.png");
+    figureIconOn = LoadHudTexture("figure_on.png");
+    bombIconOn = LoadHudTexture("bomb_on.png");
+    bombIconOff = LoadHudTexture("bomb_off.png");
+    sawIconOn = LoadHudTexture("saw_on.png");
+    sawIconOff = LoadHudTexture("saw_off.png");
+    scoreBarFrame = LoadBarTexture("score_line.png");
+    scoreBarFill = LoadBarTexture("score_line_full.png");
+
+    CSoundEngine* sound = CSoundEngine::GetInstance();
+    tickSound = sound->LoadSound("timer.wav");
+    periodEndSound = sound->LoadSound("drop.wav");
+    levelSound = sound->LoadSound("next_level.wav");
+
+    timeGauge.LoadSheet("time_rule.dds", 10, 71, 50, 50);
+    timeGauge.SetColor(1.0f, 1.0f, 1.0f);
+    timeGauge.SetAlpha(1.0f);
+    timeGauge.SetScale(1.0f);
+    timeGauge.SetPosition(panelX, panelY);
+    timeGauge.StopAnimation();
+
+    rotationSound = sound->LoadSound("voice4.wav");
+}
+
+CHud::~CHud() { timeGauge.Release(); }
+
+void CHud::Reset() {
+    score = 0;
+    displayedScore = 0.0f;
+    level = 0;
+    lines = 0;
+    LevelUp();
+    rotationBase = 0;
+    bonusTime = g_GameRules.bonusTime;
+    bombScore = g_GameRules.bombScore;
+    sawScore = g_GameRules.sawScore;
+    // The bars divide by these; rules that would make them meaningless are clamped.
+    if (!(bonusTime > 0.0f)) {
+        g_Log.PrintBold("red", "Error: (Hud) bonus time %f is not positive, using 30", double(bonusTime));
+        bonusTime = 30.0f;
+    }
+    if (bombScore <= 0) {
+        g_Log.PrintBold("red", "Error: (Hud) bomb score %d is not positive, using 1", bombScore);
+        bombScore = 1;
+    }
+    if (sawScore <= bombScore) {
+        const int32_t fixed = bombScore == INT32_MAX ? INT32_MAX : bombScore + 1;
+        g_Log.PrintBold("red", "Error: (Hud) saw score %d is not above the bomb score, using %d", sawScore, fixed);
+        sawScore = fixed;
+    }
+    periodStart = Now();
+    periodBase = Trunc(displayedScore);
+}
+
+void CHud::LevelUp() {
+    ++level;
+    g_LevelChanged = true;
+}
+
+void CHud::Announce(const char* text, float charSize, float r, float g, float b, float a, float density, float life,
+                    float x0, float y0, float x1, float y1, float x2, float y2, float t0, float t1, float t2) {
+    CFloatingMessage::Params p;
+    p.font = g_TexturedFont;
+    p.charWidth = p.charHeight = charSize;
+    p.textColor = D3DXCOLOR(r, g, b, a);
+    p.currentColor = D3DXCOLOR(0.0f, 0.7f, 1.0f, 1.0f);
+    p.traceDensity = density;
+    p.traceLife = life;
+    p.text = text;
+    p.k0 = D3DXCOLOR(1, 1, 1, 0);
+    p.k1 = D3DXCOLOR(1, 1, 1, 1);
+    p.k2 = D3DXCOLOR(1, 1, 1, 0);
+    p.p0 = D3DXVECTOR2(x0, y0);
+    p.p1 = D3DXVECTOR2(x1, y1);
+    p.p2 = D3DXVECTOR2(x2, y2);
+    p.t0 = t0;
+    p.t1 = t1;
+    p.t2 = t2;
+    CFloatingMessage* message = new CFloatingMessage();
+    message->Start(p);
+    CAnimatedObjectList::GetInstance()->Add(message);
+}
+
+void CHud::RequestFieldFlip() { CGameField::GetInstance()->m_flipPending = true; }
+
+void CHud::Process() {
+    CGameMode* gameMode = CGameMode::GetInstance();
+    if (gameMode->mode != CGameMode::kGameRunning) {
+        displayedScore = float(score);
+        return;
+    }
+
+    if (gameMode->menuState == CGameMode::kMenuClosed && g_LevelChanged) {
+        if (level == 1) {
+            char text[64];
+            snprintf(text, sizeof text, "You have <%i> bounce bombs", g_BounceBombsLeft);
+            Announce(text, 0.04f, 1, 1, 0.95f, 0.95f, 200.0f, 0.3f, 0.2f, 0.06f, 0.36f, 0.06f, 1.0f, 0.06f, 1, 3, 1);
+            Announce("Press \"Enter\" to activate", 0.04f, 0.95f, 1, 1, 0.95f, 200.0f, 0.3f, 0.2f, 0.095f, 0.38f,
+                     0.095f, 1.0f, 0.095f, 1, 3, 1);
+        }
+        g_LevelChanged = false;
+        PlayGameSound(levelSound);
+        char text[32];
+        snprintf(text, sizeof text, "Level %i", level);
+        Announce(text, 0.07f, 0.75f, 1, 1, 0.75f, 700.0f, 0.5f, 0.3f, 0.0f, 0.44f, 0.2f, 0.6f, 0.0f, 1, 2, 1);
+    }
+
+    // Roll the shown score up towards the score; a lower score shows at once.
+    const float d = float(score) - displayedScore;
+    if (d > 0.0f) {
+        const float step = CGraphicsEngine::GetInstance()->GetCurrentStep();
+        displayedScore += d > 10.0f ? step * d * 1.5f : step * 25.0f;
+    }
+    if (displayedScore > float(score)) displayedScore = float(score);
+
+    const int32_t shown = Trunc(displayedScore);
+    if (double(shown) >= std::trunc(double(float(level) * g_GameRules.levelScore))) LevelUp();
+
+    if (double(shown) - double(rotationBase) >= double(g_GameRules.rotateScore)) {
+        rotationBase = shown;
+        RequestFieldFlip();
+        PlayGameSound(rotationSound);
+        Announce("Rotation bonus !", 0.07f, 1, 1, 1, 0.75f, 700.0f, 0.5f, 0.36f, 0.0f, 0.36f, 0.3f, 0.36f, 0.0f, 1, 2,
+                 1);
+    }
+
+    const float now = Now();
+    const float elapsed = now - periodStart;
+    if (elapsed >= bonusTime - warningLead) {
+        if (!ticking) {
+            ticking = true;
+            lastTick = now;
+        } else if (now - lastTick >= tickInterval) {
+            lastTick = now;
+            PlayGameSound(tickSound);
+        }
+    }
+    timeBar = bonusTime > 0.0f ? std::fmin(elapsed / bonusTime, 1.0f) : 1.0f;
+
+    const int64_t points = int64_t(shown) - int64_t(periodBase);
+    bonusIcon = points >= sawScore ? 2 : (points >= bombScore ? 1 : 0);
+
+    if (elapsed >= bonusTime) {
+        PlayGameSound(periodEndSound);
+        ticking = false;
+        CFigureGenerator* generator = CFigureGenerator::GetInstance();
+        if (points >= sawScore)
+            generator->sawFlag = true;
+        else if (points >= bombScore)
+            generator->bombFlag = true;
+        else
+            generator->specialFigureFlag = true;
+        periodStart = now;
+        periodBase = Trunc(displayedScore);
+    }
+
+    // The left half fills towards the bomb, the right half towards the saw.
+    double bar;
+    if (points < bombScore)
+        bar = bombScore > 0 ? 0.5 * double(points) / double(bombScore) : 0.0;
+    else
+        bar = sawScore > bombScore ? 0.5 + 0.5 * double(points - bombScore) / double(int64_t(sawScore) - bombScore)
+                                   : 1.0;
+    scoreBar = float(bar < 0.0 ? 0.0 : (bar > 1.0 ? 1.0 : bar));
+}
+
+std::string CHud::ClockText(long hour, long minute) {
+    char text[32];
+    snprintf(text, sizeof text, "%02ld:%02ld", hour, minute);
+    return text;
+}
+
+void CHud::DrawSprite(CTextureEntry* texture, const RECT* source, float x, float y, float scaleX, float scaleY) {
+    // A texture that failed to load is skipped, not drawn through.
+    if (!texture || !texture->m_pTexture) return;
+    D3DXVECTOR2 scaling(scaleX, scaleY), translation(x, y);
+    CGraphicsEngine::GetInstance()->GetSprite()->Draw(texture->m_pTexture, source, &scaling, nullptr, 0.0f,
+                                                      &translation, 0xFFFFFFFF);
+}
+
+void CHud::DrawPanel() {
+    const CColorScheme scheme = g_CurrentScheme;
+    CGameMode* gameMode = CGameMode::GetInstance();
+    const bool menuClosed = gameMode->menuState == CGameMode::kMenuClosed;
+    CFont* font = g_TexturedFont;
+    auto text = [font](float x, float y, float size, const D3DXCOLOR& color, const std::string& s) {
+        if (font) font->DrawText(x, y, size, size, SchemeColor(color), s.c_str(), 0, 0.0f);
+    };
+    auto number = [](int32_t v) { return std::to_string(v); };
+
+    text(0.05f, 0.11f, 0.04f, scheme.next_color, "next: ");
+    text(0.05f, 0.45f, 0.04f, scheme.score_color, "score: ");
+    text(0.15f, 0.45f, 0.04f, scheme.score_value_color, number(Trunc(displayedScore)));
+    text(0.05f, 0.49f, 0.04f, scheme.lines_color, "lines: ");
+    text(0.15f, 0.49f, 0.04f, scheme.lines_value_color, number(lines));
+    text(0.05f, 0.6f, 0.04f, scheme.level_color, "level: ");
+    text(0.15f, 0.6f, 0.04f, scheme.level_value_color, number(level));
+    if (menuClosed) {
+        const time_t now = time(nullptr);
+        struct tm local;
+        localtime_r(&now, &local);
+        text(0.83f, 0.1f, 0.05f, scheme.time_color, ClockText(local.tm_hour, local.tm_min));
+        text(0.75f, 0.495f, 0.04f, scheme.game_type_color, "game type:");
+        text(0.9f, 0.5f, 0.03f, scheme.game_type_value_color, g_GameType == 1 ? "color kolvar" : "simple kolvar");
+        static const char* const kDifficulties[4] = {"easy", "medium", "hard", "mega-hard"};
+        text(0.75f, 0.555f, 0.04f, scheme.difficulty_color, "difficulty:");
+        if (g_Difficulty >= 0 && g_Difficulty < 4)
+            text(0.9f, 0.56f, 0.03f, scheme.difficulty_value_color, kDifficulties[g_Difficulty]);
+    }
+
+    if (gameMode->mode == CGameMode::kNoGame || !menuClosed) return;
+
+    timeGauge.SetCurrent(Trunc(float(timeGauge.GetNum() - 1) * timeBar));
+    timeGauge.SetRotate(0.0f);
+    timeGauge.Draw();
+
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    ID3DXSprite* sprite = engine->GetSprite();
+    if (!sprite || FAILED(sprite->Begin())) return;
+    const float w = float(engine->GetScreenWidth()), h = float(engine->GetScreenHeight());
+    const float px = panelX, py = panelY;
+    const float barX = (px + 0.05f) * w, barY = (py + 0.032f) * h;
+    const float barSx = 0.3f * w / 800.0f, barSy = 0.3f * h / 600.0f;
+    DrawSprite(scoreBarFrame, nullptr, barX, barY, barSx, barSy);
+    if (scoreBarFill) {
+        RECT fill;
+        fill.left = 0;
+        fill.top = 0;
+        fill.right = Trunc((0.1f + 0.9f * scoreBar) * scoreBarFill->m_Width);
+        fill.bottom = Trunc(scoreBarFill->m_Height);
+        DrawSprite(scoreBarFill, &fill, barX, barY, barSx, barSy);
+    }
+    const float iconSx = 0.4f * w / 800.0f, iconSy = 0.4f * h / 600.0f, iconY = (py - 0.02f) * h;
+    DrawSprite(bonusIcon == 0 ? figureIconOn : figureIconOff, nullptr, (px + 0.06f) * w, iconY, iconSx, iconSy);
+    DrawSprite(bonusIcon == 1 ? bombIconOn : bombIconOff, nullptr, (px + 0.13f) * w, iconY, iconSx, iconSy);
+    DrawSprite(bonusIcon == 2 ? sawIconOn : sawIconOff, nullptr, (px + 0.2f) * w, iconY, iconSx, iconSy);
+    sprite->End();
+}

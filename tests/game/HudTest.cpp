@@ -1,0 +1,257 @@
+// The HUD's step: score roll-up, levels and their announcements, the rotation
+// bonus, the bonus period with its ticks, flags and bars; and what the panel
+// asks of the device.
+#include "tests/game/HudTestEnv.h"
+
+#include <d3d9hooks.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+using hudtest::HudTest;
+
+TEST_F(HudTest, ShownScoreRollsUpAndFollowsALowerScoreAtOnce) {
+    StartGame();
+    m_hud->score = 250;
+    Step();
+    EXPECT_FLOAT_EQ(m_hud->displayedScore, 9.375f);
+    // Within 10 points it grows 0.625 per step and stops exactly at the score.
+    m_hud->displayedScore = 241.0f;
+    Step();
+    EXPECT_FLOAT_EQ(m_hud->displayedScore, 241.625f);
+    Step(20);
+    EXPECT_EQ(m_hud->displayedScore, 250.0f);
+    m_hud->score = 100;
+    Step();
+    EXPECT_EQ(m_hud->displayedScore, 100.0f);
+}
+
+TEST_F(HudTest, LevelRisesOnePerStepAndIsAnnouncedTheStepAfter) {
+    StartGame();
+    Step();
+    m_sounds.Clear();
+    const size_t before = Messages().size();
+
+    m_hud->score = 2500;
+    m_hud->displayedScore = 2500.0f;
+    Step();
+    EXPECT_EQ(m_hud->level, 2);
+    EXPECT_EQ(Messages().size(), before);
+    Step();
+    EXPECT_EQ(m_hud->level, 3);
+    ASSERT_EQ(Messages().size(), before + 1);
+    EXPECT_EQ(Messages().back(), "Level 2");
+    Step();
+    EXPECT_EQ(m_hud->level, 3);  // 3000 not reached
+    EXPECT_EQ(Messages().back(), "Level 3");
+    EXPECT_EQ(m_sounds.Played(), (std::vector<std::string>{"next_level.wav", "next_level.wav"}));
+}
+
+TEST_F(HudTest, FirstLevelIsAnnouncedWithTheBounceBombHintsOnceTheMenuCloses) {
+    g_BounceBombsLeft = 0;
+    StartGame(CGameMode::kMenuOpen);
+    Step(5);
+    EXPECT_TRUE(Messages().empty());
+    EXPECT_TRUE(m_sounds.Played().empty());
+    CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
+    Step();
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"You have <0> bounce bombs", "Press \"Enter\" to activate",
+                                                   "Level 1"}));
+    EXPECT_EQ(m_sounds.Played(), (std::vector<std::string>{"next_level.wav"}));
+    Step(10);
+    EXPECT_EQ(Messages().size(), 3u);
+}
+
+TEST_F(HudTest, RotationBonusNeedsAFullRotateScoreEachTime) {
+    g_GameRules.rotateScore = 1000.0f;
+    g_GameRules.levelScore = 1.0e6f;
+    StartGame();
+    Step();
+    m_sounds.Clear();
+    struct Case {
+        int shown;
+        bool granted;
+    };
+    int grants = 0;
+    for (const Case& c : {Case{999, false}, Case{1000, true}, Case{1999, false}, Case{2000, true}}) {
+        CGameField* field = CGameField::GetInstance();
+        field->m_flipPending = false;
+        m_sounds.Clear();
+        m_hud->score = c.shown;
+        m_hud->displayedScore = float(c.shown);
+        Step();
+        grants += c.granted;
+        EXPECT_EQ(field->m_flipPending, c.granted) << c.shown;
+        EXPECT_EQ(m_sounds.Played(), c.granted ? std::vector<std::string>{"voice4.wav"} : std::vector<std::string>{})
+            << c.shown;
+        const std::vector<std::string> texts = Messages();
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), "Rotation bonus !"), grants) << c.shown;
+    }
+}
+
+// Steps of 1/32 s keep the float engine time exact, so the whole seconds of
+// the period fall on steps as they would on paper.
+class HudExactClockTest : public HudTest {
+protected:
+    double StepSeconds() const override { return 1.0 / 32.0; }
+};
+
+TEST_F(HudExactClockTest, PeriodTicksForItsLastSecondsThenEndsWithTheDrop) {
+    g_GameRules.levelScore = 1.0e6f;
+    StartGame();
+    m_sounds.Clear();
+    std::vector<std::pair<int, std::string>> heard;
+    for (int step = 1; step <= 32 * 31; ++step) {
+        Step();
+        for (const std::string& name : m_sounds.Played()) heard.emplace_back(step, name);
+        m_sounds.Clear();
+        if (step == 32 * 27) {
+            EXPECT_TRUE(m_hud->ticking);
+        }
+    }
+    // Silent when the warning opens at 27 s; ticks at 28 and 29 s; at 30 s the
+    // tick comes before the drop. The next period is only a second old.
+    const std::vector<std::pair<int, std::string>> expected = {
+        {32 * 28, "timer.wav"}, {32 * 29, "timer.wav"}, {32 * 30, "timer.wav"}, {32 * 30, "drop.wav"}};
+    EXPECT_EQ(heard, expected);
+    EXPECT_FALSE(m_hud->ticking);
+    EXPECT_FLOAT_EQ(m_engine->GetTime() - m_hud->periodStart, 1.0f);
+}
+
+TEST_F(HudTest, PeriodEndEarnsExactlyOneObjectByItsPoints) {
+    struct Case {
+        int points;
+        int icon;
+    };
+    for (const Case& c : {Case{0, 0}, Case{499, 0}, Case{500, 1}, Case{1499, 1}, Case{1500, 2}, Case{9000, 2}}) {
+        delete CFigureGenerator::GetInstancePtr();
+        StartGame();
+        m_hud->score = 7 + c.points;
+        m_hud->displayedScore = float(7 + c.points);
+        m_hud->periodBase = 7;
+        m_hud->periodStart = m_engine->GetTime() - 30.0f;
+        Step();
+        CFigureGenerator* g = CFigureGenerator::GetInstance();
+        EXPECT_EQ(m_hud->bonusIcon, c.icon) << c.points;
+        EXPECT_EQ(g->specialFigureFlag, c.icon == 0) << c.points;
+        EXPECT_EQ(g->bombFlag, c.icon == 1) << c.points;
+        EXPECT_EQ(g->sawFlag, c.icon == 2) << c.points;
+        EXPECT_EQ(m_hud->periodBase, 7 + c.points) << c.points;
+    }
+}
+
+TEST_F(HudTest, BarsFillTowardsTheBombThenTheSaw) {
+    StartGame();
+    struct Case {
+        int points;
+        float bar;
+    };
+    for (const Case& c : {Case{250, 0.25f}, Case{1000, 0.75f}, Case{2000, 1.0f}}) {
+        m_hud->score = c.points;
+        m_hud->displayedScore = float(c.points);
+        Step();
+        EXPECT_FLOAT_EQ(m_hud->scoreBar, c.bar) << c.points;
+    }
+    m_hud->periodStart = m_engine->GetTime() + 0.025f - 15.01f;
+    Step();
+    EXPECT_NEAR(m_hud->timeBar, 0.5f, 0.001f);
+    m_hud->DrawPanel();
+    EXPECT_EQ(m_hud->timeGauge.GetCurrent(), 35);
+}
+
+TEST_F(HudTest, PeriodRunsUnderTheMenuAndNothingRunsWithoutAGame) {
+    StartGame();
+    CGameMode* mode = CGameMode::GetInstance();
+    mode->menuState = CGameMode::kMenuOpen;
+    const float start = m_hud->periodStart;
+    Step(1201);
+    EXPECT_TRUE(CFigureGenerator::GetInstance()->specialFigureFlag);
+    EXPECT_GT(m_hud->periodStart, start);
+
+    mode->mode = CGameMode::kNoGame;
+    delete CFigureGenerator::GetInstancePtr();
+    m_sounds.Clear();
+    const float periodStart = m_hud->periodStart;
+    m_hud->score = 5000;
+    Step(1300);
+    EXPECT_EQ(m_hud->displayedScore, 5000.0f);
+    EXPECT_EQ(m_hud->level, 1);
+    EXPECT_EQ(m_hud->periodStart, periodStart);
+    EXPECT_TRUE(m_sounds.Calls().empty());
+    EXPECT_FALSE(CFigureGenerator::GetInstance()->specialFigureFlag);
+}
+
+TEST_F(HudTest, BadRulesAreClampedWithALogLine) {
+    struct Case {
+        float bonusTime;
+        int bomb, saw;
+        float wantTime;
+        int wantBomb, wantSaw;
+    };
+    for (const Case& c : {Case{0.0f, 0, 0, 30.0f, 1, 2}, Case{-5.0f, 700, 700, 30.0f, 700, 701},
+                          Case{std::nanf(""), -3, 5, 30.0f, 1, 5}, Case{12.0f, 100, 200, 12.0f, 100, 200}}) {
+        g_GameRules.bonusTime = c.bonusTime;
+        g_GameRules.bombScore = c.bomb;
+        g_GameRules.sawScore = c.saw;
+        MarkLog();
+        m_hud->Reset();
+        EXPECT_EQ(m_hud->bonusTime, c.wantTime);
+        EXPECT_EQ(m_hud->bombScore, c.wantBomb);
+        EXPECT_EQ(m_hud->sawScore, c.wantSaw);
+        const bool clamped = c.wantTime != c.bonusTime || c.wantBomb != c.bomb || c.wantSaw != c.saw;
+        EXPECT_EQ(NewLog().empty(), !clamped) << c.bomb;
+    }
+}
+
+TEST(HudClock, HourAndMinuteArePaddedToTwoDigits) {
+    EXPECT_EQ(CHud::ClockText(9, 5), "09:05");
+}
+
+TEST_F(HudTest, ScoreBarFillIsCutAtItsShare) {
+    StartGame();
+    m_hud->scoreBar = 0.5f;
+    d3d9hooks::ClearCallLog();
+    m_hud->DrawPanel();
+    // The frame whole, then the fill cut to (0.1 + 0.9 * 0.5) of its 512 texels.
+    std::vector<std::string> bars;
+    for (const std::string& call : d3d9hooks::CallsStartingWith("ID3DXSprite.Draw("))
+        if (call.find("{0.384,0.384}") != std::string::npos) bars.push_back(call);
+    ASSERT_EQ(bars.size(), 2u);
+    EXPECT_NE(bars[0].find("(tex, NULL,"), std::string::npos) << bars[0];
+    EXPECT_NE(bars[1].find("(tex, {0,0,281,64},"), std::string::npos) << bars[1];
+}
+
+// Only the bomb's lit icon is in this texture folder.
+class HudMissingIconsTest : public HudTest {
+protected:
+    std::string TextureFolder(const std::string& game) const override {
+        testutil::WriteFile(m_Dir.file("bomb_on.png"), testutil::ReadFile(game + "/data/textures/bomb_on.png"));
+        testutil::WriteFile(m_Dir.file("font.png"), testutil::ReadFile(game + "/data/textures/font.png"));
+        return m_Dir.path();
+    }
+};
+
+TEST_F(HudMissingIconsTest, IconsFollowTheBonusIconAndMissingOnesAreSkipped) {
+    StartGame();
+    const int bombX = int((0.74f + 0.13f) * 1024);
+    struct Case {
+        int icon;
+        size_t draws;
+    };
+    for (const Case& c : {Case{0, 0u}, Case{1, 1u}, Case{2, 0u}}) {
+        m_hud->bonusIcon = c.icon;
+        d3d9hooks::ClearCallLog();
+        m_hud->DrawPanel();
+        std::vector<std::string> icons;
+        for (const std::string& call : d3d9hooks::CallsStartingWith("ID3DXSprite.Draw("))
+            if (call.find("{0.512,0.512}") != std::string::npos) icons.push_back(call);
+        ASSERT_EQ(icons.size(), c.draws) << c.icon;
+        if (c.draws) {
+            EXPECT_NE(icons[0].find("{" + std::to_string(bombX) + "."), std::string::npos) << icons[0];
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+// A running HUD on the null (or GL) device: fake clock, 0.025 s steps that
+// update the animated objects and the HUD as the game's step does, the
+// shipped textures, sounds and textured font, and a view of what was played.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <platform.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/SoundEngine.h"
+#include "audio/SoundTestView.h"
+#include "engine/Font.h"
+#include "engine/GlyphRect.h"
+#include "engine/ColorScheme.h"
+#include "game/AnimatedObjectList.h"
+#include "game/FigureGenerator.h"
+#include "game/FloatingMessage.h"
+#include "game/GameField.h"
+#include "game/GameMode.h"
+#include "game/GameRules.h"
+#include "game/GameSettings.h"
+#include "game/Hud.h"
+#include "tests/engine/TextureTestEngine.h"
+
+namespace hudtest {
+
+inline void UpdateStep() {
+    // The tick's remainder call after whole steps has length 0: not a step of its own.
+    if (CGraphicsEngine::GetInstance()->GetCurrentStep() <= 0.0f) return;
+    CAnimatedObjectList::GetInstance()->UpdateAll();
+    CHud::GetInstance()->Process();
+}
+
+class HudTest : public textest::EngineTest {
+protected:
+    void SetUp() override {
+        textest::EngineTest::SetUp();
+        if (IsSkipped()) return;
+        testutil::WriteFile(m_Dir.file("config.ini"),
+                            "[sound]\r\nbackground_volume=1.00000\r\ngame_volume=0.50000\r\nmusic_volume=1.00000\r\n");
+        m_cwd.reset(new testutil::ScopedCwd(m_Dir.path()));
+        m_Params.m_Caption = "Kolvar HUD test";
+        m_Params.m_IconId = 113;
+        m_Params.m_WndProc = textest::TestProc;
+        m_Params.m_Windowed = true;
+        m_Params.m_Width = 1024;
+        m_Params.m_Height = 768;
+        m_Params.m_FixedStep = float(StepSeconds());
+        m_Params.m_UpdateCallback = UpdateStep;
+        m_Params.m_Bits = 32;
+        m_engine = CGraphicsEngine::GetInstance();
+        ASSERT_TRUE(m_engine->SetGeneralParameters(&m_Params));
+        m_engine->Tick();
+
+        const std::string game = getenv("KOLVAR_GAME_DIR");
+        CTextureManager::GetInstance()->SetTexturePath(TextureFolder(game).c_str());
+        CSoundEngine::GetInstance()->SetAudioPath((game + "/data/audio").c_str());
+        g_TexturedFont = new CFont();
+        g_TexturedFont->Load("font.png", 0, 0, false);
+        for (int i = 0; i < kFontGlyphCount; ++i) {
+            const int32_t* g = g_FontGlyphTable[i];
+            CGlyphRect r(g[1], g[2], g[3], g[4], g[5], g[6]);
+            g_TexturedFont->AddGlyph(char(g[0]), &r);
+        }
+
+        g_GameRules = CGameRules();
+        g_GameRules.bonusTime = 30.0f;
+        g_GameRules.bombScore = 500;
+        g_GameRules.sawScore = 1500;
+        g_GameRules.levelScore = 1000.0f;
+        g_GameRules.rotateScore = 100000.0f;
+        m_hud = CHud::GetInstance();
+    }
+    void TearDown() override {
+        delete CAnimatedObjectList::GetInstancePtr();
+        delete CHud::GetInstancePtr();
+        delete CFigureGenerator::GetInstancePtr();
+        delete CGameField::GetInstancePtr();
+        delete CGameMode::GetInstancePtr();
+        delete g_TexturedFont;
+        g_TexturedFont = nullptr;
+        delete CSoundEngine::GetInstancePtr();
+        g_LevelChanged = false;
+        textest::EngineTest::TearDown();
+        m_cwd.reset();
+    }
+    virtual double StepSeconds() const { return 0.025; }
+    // The folder the HUD's textures come from; tests may point it elsewhere.
+    virtual std::string TextureFolder(const std::string& game) const { return game + "/data/textures"; }
+
+    // A game running with the menu closed, its HUD reset and processed once.
+    void StartGame(int menuState = CGameMode::kMenuClosed) {
+        CGameMode* mode = CGameMode::GetInstance();
+        mode->mode = CGameMode::kGameRunning;
+        mode->menuState = menuState;
+        m_hud->Reset();
+        m_hud->Process();
+    }
+    void Step(int steps = 1) {
+        for (int i = 0; i < steps; ++i) {
+            platform::AdvanceFakeClock(int64_t(StepSeconds() * 1e9 + 0.5));
+            m_engine->Tick();
+        }
+    }
+    // Texts of the floating messages alive now, in list order.
+    static std::vector<std::string> Messages() {
+        std::vector<std::string> texts;
+        for (const auto& object : CAnimatedObjectList::GetInstance()->GetObjects())
+            if (auto* m = dynamic_cast<CFloatingMessage*>(object.get())) texts.push_back(m->GetParams().text);
+        return texts;
+    }
+
+    CSoundTestView m_sounds;
+    CGraphicsEngine* m_engine = nullptr;
+    CHud* m_hud = nullptr;
+    std::unique_ptr<testutil::ScopedCwd> m_cwd;
+};
+
+}  // namespace hudtest
