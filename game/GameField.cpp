@@ -1,6 +1,7 @@
 #include "game/GameField.h"
 
 #include "game/BlockPartManager.h"
+#include "game/CellSeekerEffect.h"
 
 #include <platform.h>
 
@@ -164,6 +165,8 @@ CGameField::CGameField()
 
     if (m_luaField) m_fieldUpdateHook = script::GetGlobal(m_luaField, "game_FieldUpdate");
     // The two cell-seeker effects and the fragment manager join here.
+    m_cellSeekers[0] = new CCellSeekerEffect(nullptr, 0.125f);
+    m_cellSeekers[1] = new CCellSeekerEffect(nullptr, 0.625f);
     m_alpha = 0.5f;
     CBlockPartManager::GetInstance();
     m_constructed = true;
