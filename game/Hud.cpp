@@ -13,6 +13,7 @@
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
 #include "game/FloatingMessage.h"
+#include "game/GameField.h"
 #include "game/GameMode.h"
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
@@ -160,7 +161,10 @@ void CHud::Announce(const char* text, float charSize, float r, float g, float b,
     CAnimatedObjectList::GetInstance()->Add(message);
 }
 
-void CHud::RequestFieldFlip() { g_FieldFlipPending = true; }
+void CHud::RequestFieldFlip() {
+    g_FieldFlipPending = true;
+    if (CGameField* field = CGameField::GetInstancePtr()) field->m_flipPending = true;
+}
 
 void CHud::Process() {
     CGameMode* gameMode = CGameMode::GetInstance();
