@@ -19,7 +19,6 @@
 #include "game/GameSettings.h"
 
 bool g_LevelChanged = false;
-bool g_FieldFlipPending = false;
 
 namespace {
 
@@ -161,10 +160,7 @@ void CHud::Announce(const char* text, float charSize, float r, float g, float b,
     CAnimatedObjectList::GetInstance()->Add(message);
 }
 
-void CHud::RequestFieldFlip() {
-    g_FieldFlipPending = true;
-    if (CGameField* field = CGameField::GetInstancePtr()) field->m_flipPending = true;
-}
+void CHud::RequestFieldFlip() { CGameField::GetInstance()->m_flipPending = true; }
 
 void CHud::Process() {
     CGameMode* gameMode = CGameMode::GetInstance();

@@ -12,10 +12,6 @@ class CTextureEntry;
 
 // Set when the level goes up; cleared once the new level has been announced.
 extern bool g_LevelChanged;
-// The rotation bonus's request that the field turn over before the next
-// figure; stands in for the field's own flip-pending flag until the field
-// takes it over in RequestFieldFlip.
-extern bool g_FieldFlipPending;
 
 // The in-game head-up display and the keeper of the running game's score,
 // lines, level and bonus periods.

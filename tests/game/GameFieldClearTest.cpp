@@ -38,7 +38,6 @@ protected:
         delete CGameMode::GetInstancePtr();
         delete CBlockPartManager::GetInstancePtr();
         g_LevelChanged = false;
-        g_FieldFlipPending = false;
         g_GameRules = CGameRules();
         g_GameType = 0;
         FieldTest::TearDown();

@@ -20,6 +20,7 @@
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
 #include "game/FloatingMessage.h"
+#include "game/GameField.h"
 #include "game/GameMode.h"
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
@@ -79,12 +80,12 @@ protected:
         delete CAnimatedObjectList::GetInstancePtr();
         delete CHud::GetInstancePtr();
         delete CFigureGenerator::GetInstancePtr();
+        delete CGameField::GetInstancePtr();
         delete CGameMode::GetInstancePtr();
         delete g_TexturedFont;
         g_TexturedFont = nullptr;
         delete CSoundEngine::GetInstancePtr();
         g_LevelChanged = false;
-        g_FieldFlipPending = false;
         textest::EngineTest::TearDown();
         m_cwd.reset();
     }
