@@ -167,7 +167,7 @@ void CGameField::Update() {
     AnimateFalling();
     CBlockPartManager::GetInstance()->Update();
     UpdateWorldMatrix();
-    // The per-block matrices (UpdateBlockMatrices) join here with the field drawing.
+    UpdateBlockMatrices();
 }
 
 bool CGameField::CheckClears() {
@@ -199,14 +199,8 @@ void CGameField::DestroyBlock(int x, int y, bool raise) {
     CFieldBlock& cell = m_grid[y][x];
     if (cell.m_value < 0) return;
 
-    D3DXVECTOR3 position;
-    D3DXVECTOR2 size;
-    GetBlockPosition(x, y, &position, &size);
-    const D3DCOLORVALUE& colour = m_materials[cell.m_value < kMaterials ? cell.m_value : 0].Diffuse;
-    CBlockPart* part = new CBlockPart();
-    part->Init(position.x, position.y, position.z, size.x, size.y, colour.r, colour.g, colour.b, colour.a,
-               CBlockPart::kPieces);
-    CBlockPartManager::GetInstance()->Add(part);
+    // The fragment copies the cell's place and colour before it is emptied.
+    new CBlockPart(x, y);
 
     if (raise)
         for (int r = y - 1; r >= 0; --r) {
