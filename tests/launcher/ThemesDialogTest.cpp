@@ -236,11 +236,14 @@ TEST_F(ThemesDialogTest, AddInstallsAnArchiveAndRefillsTheListWhateverHappened) 
 TEST_F(ThemesDialogTest, ScreenshotShowsTheConfiguredTexts) {
     Config(testutil::ReadFile(std::string(getenv("KOLVAR_SOURCE_DIR")) + "/data/templates/config.ini"));
     Theme("simple", "Simple");
-    Theme("dusk", "Dusk");
+    Theme("nightsky", "Night Sky");
+    // The shipped logo, when the game folder has it, for a picture worth looking at.
+    std::string logo = std::string(getenv("KOLVAR_GAME_DIR")) + "/themes/nightsky/logo.bmp";
+    if (testutil::FileExists(logo)) testutil::WriteFile(dir.file("themes/nightsky/logo.bmp"), testutil::ReadFile(logo));
     std::string shot = testutil::ArtifactsDir() + "/themes_dialog.png";
     std::string title, add;
     bool saved = false;
-    Run({DialogStep::Call([&](HWND d) {
+    Run({DialogStep::SelectList(kThemesList, 0), DialogStep::Call([&](HWND d) {
         saved = platform::SaveDialogScreenshot(d, shot);
         char buf[256];
         GetWindowTextA(d, buf, sizeof buf);
