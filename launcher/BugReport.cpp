@@ -1,16 +1,75 @@
 #include "launcher/BugReport.h"
 
+#include "launcher/Preloader.h"
 #include "engine/Ini.h"
 #include "engine/Log.h"
 
+#include <dlgtemplate.h>
 #include <platform.h>
 #include <winbase.h>
+#include <winuser.h>
 
 #include <cstdio>
 
 namespace {
 
 CMapiSession g_MapiSession;
+
+using platform::DialogControlClass;
+
+const platform::DialogTemplateRegistrar g_BugReportTemplate({
+    kBugReportDialog,
+    "Bug report",
+    WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT,
+    278,
+    161,
+    "MS Shell Dlg",
+    8,
+    {
+        {DialogControlClass::Static, 1046, "Describe the problem:", WS_CHILD | WS_VISIBLE | SS_LEFT, 17, 9, 233, 8},
+        {DialogControlClass::Edit, 1010, "",
+         WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN,
+         16, 23, 248, 112},
+        {DialogControlClass::Button, 1040, "Send", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 71, 140, 50, 14},
+        {DialogControlClass::Button, 1041, "Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 163, 140, 50,
+         14},
+    },
+});
+
+const platform::DialogTemplateRegistrar g_DxDiagWaitTemplate({
+    kDxDiagWaitDialog,
+    "DirectX Diagnostic Tool",
+    WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_CENTER | DS_SETFONT,
+    128,
+    41,
+    "MS Shell Dlg",
+    8,
+    {
+        {DialogControlClass::Static, -1, "Please wait...", WS_CHILD | WS_VISIBLE | SS_LEFT, 39, 14, 45, 8},
+    },
+});
+
+std::string BugReportText(const char* key) { return ReadIniString("config.ini", "preloader_bug_report", key); }
+
+void InitBugReport(HWND dialog) {
+    std::string title = BugReportText("title");
+    std::string send = BugReportText("send_button");
+    std::string cancel = BugReportText("cancel_button");
+    std::string problem = BugReportText("problem_static");
+    SetWindowTextA(dialog, title.c_str());
+    SetDlgItemTextA(dialog, 1040, send.c_str());
+    SetDlgItemTextA(dialog, 1041, cancel.c_str());
+    SetDlgItemTextA(dialog, 1046, problem.c_str());
+}
+
+void Send(HWND dialog) {
+    DialogBoxParamA(g_hPreloaderInstance, MAKEINTRESOURCEA(kDxDiagWaitDialog), nullptr, DxDiagDlgProc, 0);
+    // The body's buffer: longer text is cut to its first 4,999 characters.
+    char body[5000] = "";
+    GetDlgItemTextA(dialog, 1010, body, sizeof body);
+    // A failed send keeps the dialog open for another try.
+    if (SendBugReport(dialog, body)) EndDialog(dialog, 0);
+}
 
 }  // namespace
 
@@ -137,4 +196,34 @@ bool SendBugReport(HWND dialog, const char* problemText) {
     SetCurrentDirectoryA(current);
     UnloadMapi();
     return sent;
+}
+
+INT_PTR CALLBACK BugReportDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_INITDIALOG:
+            InitBugReport(dialog);
+            return TRUE;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case 1040: Send(dialog); break;
+                case 1041: EndDialog(dialog, 0); break;
+                default: break;
+            }
+            return TRUE;
+        case WM_CLOSE:
+            EndDialog(dialog, 0);
+            return FALSE;
+        default: return FALSE;
+    }
+}
+
+INT_PTR CALLBACK DxDiagDlgProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        // Painted once: the launcher's thread blocks until the tool ends.
+        ShowWindow(dialog, SW_SHOWNORMAL);
+        UpdateWindow(dialog);
+        RunDxDiag(dialog);
+        EndDialog(dialog, 0);
+    }
+    return FALSE;
 }

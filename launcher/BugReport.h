@@ -17,6 +17,13 @@ public:
     HWND m_owner = nullptr;
 };
 
+const WORD kBugReportDialog = 126;
+const WORD kDxDiagWaitDialog = 127;
+
+INT_PTR CALLBACK BugReportDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// The "Please wait..." box shown while the diagnostics run.
+INT_PTR CALLBACK DxDiagDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 // Runs the diagnostics program, which writes dxdiag.txt into the current folder;
 // true when it ran (a box tells the player when it could not start).
 bool RunDxDiag(HWND owner);

@@ -3,6 +3,8 @@
 #include "LauncherHooks.h"
 #include "LauncherScript.h"
 #include "SetupDialog.h"
+#include "ThemesDialog.h"
+#include "launcher/BugReport.h"
 #include "audio/SoundEngine.h"
 #include "engine/Ini.h"
 #include "engine/Log.h"
@@ -23,8 +25,6 @@ namespace {
 using platform::DialogControlClass;
 
 const WORD kPreloaderDialog = 9;
-const WORD kThemesDialog = 121;
-const WORD kBugReportDialog = 126;
 const DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 
 const platform::DialogTemplateRegistrar g_PreloaderTemplate({
@@ -58,10 +58,6 @@ void OpenFromConfig(const char* key) {
 }
 
 void ShowNested(WORD id, DLGPROC proc) {
-    if (!proc) {
-        g_Log.Print("gray", "[PRELOADER] dialog %d is not part of this build", id);
-        return;
-    }
     DialogBoxParamA(g_hPreloaderInstance, MAKEINTRESOURCEA(id), nullptr, proc, 0);
 }
 
@@ -111,7 +107,7 @@ INT_PTR CALLBACK PreloaderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPAR
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
                 case 1002: EndDialog(dialog, 1); break;
-                case 1028: ShowNested(kThemesDialog, nullptr); break;
+                case 1028: ShowNested(kThemesDialog, ThemesDlgProc); break;
                 case 1008: ShowNested(kSetupDialog, SetupDlgProc); break;
                 case 1007:
                     if (g_OnlineScoresHook)
@@ -122,7 +118,7 @@ INT_PTR CALLBACK PreloaderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPAR
                 case 1003: OpenFromConfig("web_file"); break;
                 case 1004: OpenFromConfig("history_file"); break;
                 case 1009: ShellExecuteA(nullptr, "open", "tell.exe", nullptr, nullptr, SW_SHOWNORMAL); break;
-                case 1013: ShowNested(kBugReportDialog, nullptr); break;
+                case 1013: ShowNested(kBugReportDialog, BugReportDlgProc); break;
                 default: break;
             }
             return TRUE;

@@ -904,7 +904,8 @@ LRESULT ItemMessage(Item* item, UINT message, WPARAM wParam, LPARAM lParam) {
         GdkPixbuf* pixbuf = PixbufOfBitmap(bitmap);
         item->image = pixbuf ? bitmap : nullptr;
         gtk_image_set_from_pixbuf(GTK_IMAGE(item->inner), pixbuf);
-        if (pixbuf && !(item->style & SS_REALSIZEIMAGE)) {
+        // A centred image keeps the control's size and sits in its middle.
+        if (pixbuf && !(item->style & (SS_REALSIZEIMAGE | SS_CENTERIMAGE))) {
             // The control takes the bitmap's size, its frame around it.
             GtkBorder border = {0, 0, 0, 0};
             gtk_style_context_get_border(gtk_widget_get_style_context(item->outer), GTK_STATE_FLAG_NORMAL, &border);

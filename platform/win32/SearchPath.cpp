@@ -112,8 +112,8 @@ DWORD SearchPathA(LPCSTR path, LPCSTR fileName, LPCSTR extension, DWORD bufferLe
     return 0;
 }
 
-// Weak: the shell's folder functions may bring their own definition.
-__attribute__((weak)) UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+// The game folder's "windows": where our system programs (Dxdiag.exe) are installed.
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
     std::string folder = WindowsFolder();
     if (folder.empty()) {
         SetLastError(ERROR_PATH_NOT_FOUND);

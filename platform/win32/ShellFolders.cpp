@@ -2,6 +2,7 @@
 // launcher needs.
 #include "platform.h"
 #include "shlobj.h"
+#include "winbase.h"
 #include "winuser.h"
 
 #include <sys/stat.h>
@@ -33,9 +34,11 @@ std::string DataHome() {
     return std::string(home ? home : ".") + "/.local/share";
 }
 
+// The one Windows folder of the layer, the one GetWindowsDirectoryA names.
 std::string WindowsFolder() {
-    char cwd[4096];
-    return std::string(getcwd(cwd, sizeof cwd) ? cwd : ".") + "/windows";
+    char dir[4096];
+    UINT length = GetWindowsDirectoryA(dir, sizeof dir);
+    return length > 0 && length < sizeof dir ? std::string(dir) : std::string();
 }
 
 }  // namespace
@@ -48,6 +51,7 @@ HRESULT SHGetFolderPathA(HWND, INT folder, HANDLE, DWORD, LPSTR path) {
         dir = WindowsFolder();
     else
         return E_INVALIDARG;
+    if (dir.empty()) return E_FAIL;
     MakeFolders(dir);
     return CopyOut(dir, path, MAX_PATH) ? S_OK : E_FAIL;
 }
@@ -103,9 +107,3 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
     return static_cast<DWORD>(n);
 }
 
-UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
-    std::string dir = WindowsFolder();
-    MakeFolders(dir + "/system32");
-    if (!CopyOut(dir, buffer, size)) return static_cast<UINT>(dir.size() + 1);
-    return static_cast<UINT>(dir.size());
-}

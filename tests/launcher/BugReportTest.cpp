@@ -4,6 +4,7 @@
 
 #include "launcher/BugReport.h"
 
+#include <winuser.h>
 #include <winuserhooks.h>
 
 #include <cstdlib>
@@ -12,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "LauncherTestEnv.h"
+#include "engine/Ini.h"
 #include "support/TestUtil.h"
 
 namespace fs = std::filesystem;
@@ -194,6 +197,77 @@ TEST_F(BugReport, DiagnosticsWriteTheReportOrSayTheyCouldNot) {
     EXPECT_EQ(Boxes(), std::vector<std::string>{"error: Couldn't run dxdiag.exe"});
     ASSERT_TRUE(SendBugReport(nullptr, "text"));
     EXPECT_EQ(Sent().files.size(), 1u);
+}
+
+// The dialog itself, under the display.
+class BugReportDialog : public LauncherTest {
+protected:
+    void SetUp() override {
+        LauncherTest::SetUp();
+        if (IsSkipped()) return;
+        Config(testutil::ReadFile(std::string(getenv("KOLVAR_SOURCE_DIR")) + "/data/templates/config.ini"));
+        platform::ClearRecordedMessageBoxes();
+    }
+    void TearDown() override {
+        unsetenv("KOLVAR_MAIL_LOG");
+        unsetenv("KOLVAR_MISSING_MODULES");
+        LauncherTest::TearDown();
+    }
+    INT_PTR Open(const std::vector<platform::DialogStep>& steps) {
+        platform::QueueDialogSteps(steps);
+        return DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kBugReportDialog), nullptr, BugReportDlgProc, 0);
+    }
+    static std::string Text(HWND d, int id) {
+        char buf[256] = "";
+        GetDlgItemTextA(d, id, buf, sizeof buf);
+        return buf;
+    }
+};
+
+TEST_F(BugReportDialog, AFailedSendKeepsTheDialogOpenWithItsText) {
+    setenv("KOLVAR_MISSING_MODULES", "mapi32.dll", 1);
+    std::string kept;
+    fs::path folder;
+    EXPECT_EQ(Open({platform::DialogStep::Call([](HWND d) { SetDlgItemTextA(d, 1010, "It crashed."); }),
+                    platform::DialogStep::Press(1040), platform::DialogStep::Call([&](HWND d) {
+                        kept = Text(d, 1010);
+                        folder = fs::current_path();
+                    }),
+                    platform::DialogStep::Press(1041)}),
+              0);
+    EXPECT_EQ(kept, "It crashed.");
+    EXPECT_EQ(folder, fs::path(dir.path()));
+    ASSERT_FALSE(platform::RecordedMessageBoxes().empty());
+    EXPECT_EQ(platform::RecordedMessageBoxes().back().text, "Couldn't send report");
+    EXPECT_TRUE(testutil::FileExists(dir.file("dxdiag.txt")));  // the diagnostics ran first
+}
+
+TEST_F(BugReportDialog, SendMailsTheTextAndTheFreshReportThenCloses) {
+    setenv("KOLVAR_MAIL_LOG", dir.file("mail.log").c_str(), 1);
+    testutil::WriteFile(dir.file("dxdiag.txt"), "stale");
+    std::string shot = testutil::ArtifactsDir() + "/bug_report.png";
+    bool saved = false;
+    std::string caption, send;
+    EXPECT_EQ(Open({platform::DialogStep::Call([&](HWND d) {
+                        SetDlgItemTextA(d, 1010, "The saw went through the floor.");
+                        saved = platform::SaveDialogScreenshot(d, shot);
+                        char buf[256];
+                        GetWindowTextA(d, buf, sizeof buf);
+                        caption = buf;
+                        send = Text(d, 1040);
+                    }),
+                    platform::DialogStep::Press(1040)}),
+              0);
+    EXPECT_EQ(platform::PendingDialogSteps(), 0u);
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(caption, ReadIniString("config.ini", "preloader_bug_report", "title"));
+    EXPECT_EQ(send, ReadIniString("config.ini", "preloader_bug_report", "send_button"));
+    Mail mail = ParseMail(testutil::ReadFile(dir.file("bugreport.eml")));
+    EXPECT_EQ(mail.body, "The saw went through the floor.");
+    ASSERT_EQ(mail.files.size(), 1u);
+    EXPECT_EQ(mail.files[0].first, "dxdiag.txt");
+    EXPECT_NE(mail.files[0].second.find("OpenGL renderer: "), std::string::npos);
+    EXPECT_EQ(platform::RecordedMessageBoxes().size(), 0u);
 }
 
 }  // namespace

@@ -65,6 +65,22 @@ TEST_F(LauncherTest, PagesAreReadFromConfigOnEachPressAndTellIsStarted) {
     EXPECT_EQ(g_ScoresOpened, 1);
 }
 
+TEST_F(LauncherTest, ThemesAndBugReportButtonsOpenTheirDialogs) {
+    Config(std::string(kButtonsConfig) +
+           "[preloader_themes]\r\ntitle=Pick a look\r\n[preloader_bug_report]\r\ntitle=Report it\r\n");
+    std::vector<std::string> opened;
+    auto caption = [&](HWND d) {
+        char buf[256] = "";
+        GetWindowTextA(d, buf, sizeof buf);
+        opened.push_back(buf);
+    };
+    platform::QueueDialogSteps({DialogStep::Press(1028), DialogStep::Call(caption), DialogStep::Close(),
+                                DialogStep::Press(1013), DialogStep::Call(caption), DialogStep::Press(1041),
+                                DialogStep::Call(caption), DialogStep::Press(1002)});
+    EXPECT_TRUE(RunPreloader(nullptr));
+    EXPECT_EQ(opened, (std::vector<std::string>{"Pick a look", "Report it", "My Launcher"}));
+}
+
 TEST_F(LauncherTest, ScreenshotShowsTheConfiguredTexts) {
     std::string config = testutil::ReadFile(std::string(getenv("KOLVAR_SOURCE_DIR")) + "/data/templates/config.ini");
     Config(config);

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "support/TestUtil.h"
 
@@ -54,6 +56,31 @@ TEST_F(ShellTest, StartsAProgramWithItsParametersInItsFolder) {
 TEST_F(ShellTest, RefusesOtherVerbs) {
     testutil::WriteFile(dir.file("a.txt"), "x");
     EXPECT_EQ(Code(ShellExecuteA(nullptr, "print", dir.file("a.txt").c_str(), nullptr, nullptr, 1)), SE_ERR_NOASSOC);
+}
+
+// The system programs live in the game folder's "windows", wherever the game was started from.
+TEST_F(ShellTest, WindowsFolderIsInTheGameFolderForEveryCaller) {
+    const char* saved = getenv("KOLVAR_GAME_DIR");
+    std::string before = saved ? saved : "";
+    testutil::TempDir elsewhere;
+    setenv("KOLVAR_GAME_DIR", dir.path().c_str(), 1);
+    std::string windows, shell;
+    UINT needed = 0;
+    {
+        testutil::ScopedCwd cwd(elsewhere.path());
+        char buf[MAX_PATH] = "";
+        if (GetWindowsDirectoryA(buf, sizeof buf)) windows = buf;
+        char small[4];
+        needed = GetWindowsDirectoryA(small, sizeof small);
+        if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_WINDOWS, nullptr, 0, buf))) shell = buf;
+    }
+    if (saved)
+        setenv("KOLVAR_GAME_DIR", before.c_str(), 1);
+    else
+        unsetenv("KOLVAR_GAME_DIR");
+    EXPECT_EQ(windows, dir.path() + "/windows");
+    EXPECT_EQ(shell, windows);
+    EXPECT_EQ(needed, windows.size() + 1);  // a short buffer is told the size it needs
 }
 
 }  // namespace
