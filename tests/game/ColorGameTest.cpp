@@ -20,13 +20,15 @@ TEST(ColorGame, DroppedSticksAndASpecialFigurePlayToGameOver) {
     ASSERT_GE(colours, 1);
     int landings = 0, specialLandings = 0;
     CBaseFigure* previous = nullptr;
-    bool previousSpecial = false;
+    bool previousSpecial = false, cycled = false;
     headless::AfterStep() = [&] {
         if (previous && generator->current != previous) {
             ++landings;
             specialLandings += previousSpecial;
         }
         previous = generator->current;
+        if (previous && previous->kind == CBaseFigure::kColor)
+            cycled = cycled || static_cast<CColorFigure*>(previous)->cycling;
         previousSpecial = previous && previous->kind == CBaseFigure::kColor &&
                           static_cast<CColorFigure*>(previous)->special;
         for (int y = 0; y < field->m_height; ++y)
@@ -40,8 +42,8 @@ TEST(ColorGame, DroppedSticksAndASpecialFigurePlayToGameOver) {
             generator->specialFigureFlag = true;
             asked = true;
         }
-        // Drop pulses every other step, a rotate pulse now and then.
-        (s % 2) ? game.Press(0x39) : game.Release(0x39);
+        // A rotate pulse, then a drop pulse half a cycle later.
+        (s % 14 == 7) ? game.Press(0x39) : game.Release(0x39);
         (s % 14 == 0) ? game.Press(0xC8) : game.Release(0xC8);
         game.Step();
     }
@@ -51,6 +53,7 @@ TEST(ColorGame, DroppedSticksAndASpecialFigurePlayToGameOver) {
     EXPECT_EQ(generator->next, nullptr);
     EXPECT_GT(landings, 3);
     EXPECT_EQ(specialLandings, 1);
+    EXPECT_TRUE(cycled);  // the figure step passes rotate on to the cycle
     EXPECT_GE(CHud::GetInstance()->score, landings * g_GameRules.figureHitScore);
     game.Step(40);  // one second: the last trails fade
     EXPECT_EQ(manager->GetSystems().size(), systemsBefore);
