@@ -6,6 +6,7 @@
 #include "audio/SoundEngine.h"
 #include "engine/Camera.h"
 #include "engine/GraphicsEngine.h"
+#include "engine/Log.h"
 #include "engine/Mesh.h"
 #include "engine/ShaderManager.h"
 #include "engine/TextureEntry.h"
@@ -66,18 +67,33 @@ void ComputeBlockMatrices(CFieldBlock& block, const D3DXMATRIX& world) {
     D3DXMatrixInverse(&block.m_invWorld, nullptr, &world);
 }
 
-CBlockFigure::CBlockFigure() : trail(4, CFigureTrail::ColorSource::Diffuse) {}
+CFieldBlock* LandingCell(int column, int row, const char* figure) {
+    CGameField* field = CGameField::GetInstance();
+    if (column < 0 || column >= field->m_width || row < 0 || row >= field->m_height ||
+        field->m_grid[row][column].m_value < -1) {
+        g_Log.PrintBold("red", "Error, %s landed a block outside the play area at column %d, row %d", figure,
+                        column, row);
+        return nullptr;
+    }
+    return &field->m_grid[row][column];
+}
+
+CBlockFigure::CBlockFigure() : CBlockFigure(kShapes, kShapeCount, -1, CFigureTrail::ColorSource::Diffuse, "block figure") {}
+
+CBlockFigure::CBlockFigure(const SFigureShape* shapes, int shapeCount, int value, CFigureTrail::ColorSource source,
+                           const char* name)
+    : trail(4, source), m_shapes(shapes), m_shapeCount(shapeCount), m_value(value), m_name(name) {}
 
 CBlockFigure::~CBlockFigure() = default;
 
 void CBlockFigure::SetShape(int shapeIndex, int phaseIndex) {
-    shape = std::clamp(shapeIndex, 0, kShapeCount - 1);
-    phase = std::clamp(phaseIndex, 0, kShapes[shape].phaseCount - 1);
+    shape = std::clamp(shapeIndex, 0, m_shapeCount - 1);
+    phase = std::clamp(phaseIndex, 0, m_shapes[shape].phaseCount - 1);
     LayOut();
 }
 
 void CBlockFigure::LayOut() {
-    const int color = kShapeColors[shape];
+    const int color = m_value >= 0 ? m_value : kShapeColors[shape];
     const SFigurePhase& p = CurrentPhase();
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) blocks[r * 4 + c].m_value = p.mask[r][c] ? color : -1;
@@ -90,7 +106,7 @@ void CBlockFigure::Init() {
     x = -11.0f;
     y = 10.0f;
     z = 20.0f;
-    SetShape(RandomInt(0, kShapeCount), 0);
+    SetShape(RandomInt(0, m_shapeCount), 0);
     Update();
 }
 
@@ -107,9 +123,9 @@ bool CBlockFigure::Start() {
 bool CBlockFigure::CanBe(int cx, int cy, int type, int phaseIndex) {
     if (type == -1) type = shape;
     if (phaseIndex == -1) phaseIndex = phase;
-    if (type < 0 || type >= kShapeCount || phaseIndex < 0 || phaseIndex >= kShapes[type].phaseCount) return false;
+    if (type < 0 || type >= m_shapeCount || phaseIndex < 0 || phaseIndex >= m_shapes[type].phaseCount) return false;
     CGameField* field = CGameField::GetInstance();
-    const SFigurePhase& p = kShapes[type].phases[phaseIndex];
+    const SFigurePhase& p = m_shapes[type].phases[phaseIndex];
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) {
             if (!p.mask[r][c]) continue;
@@ -124,25 +140,22 @@ void CBlockFigure::Build() {
     const float angle = CurrentPhase().angle;
     if (CFigureGenerator* generator = CFigureGenerator::GetInstancePtr())
         CSoundEngine::GetInstance()->PlaySound(generator->landingSound, 1);
-    CGameField* field = CGameField::GetInstance();
     const int bx = static_cast<int>(x), by = static_cast<int>(y);
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) {
             const CFieldBlock& block = blocks[r * 4 + c];
             if (block.m_value == -1) continue;
-            const int gx = bx + c, gy = by + r;
-            // The script only lands where CanBe holds; never write past the grid.
-            if (gx < 0 || gx >= field->m_width || gy < 0 || gy >= field->m_height) continue;
-            CFieldBlock& cell = field->m_grid[gy][gx];
-            cell.Reset();
-            cell.m_value = block.m_value;
-            cell.m_rotation = D3DXVECTOR3(0.0f, 0.0f, angle);
+            CFieldBlock* cell = LandingCell(bx + c, by + r, m_name);
+            if (!cell) continue;
+            cell->Reset();
+            cell->m_value = block.m_value;
+            cell->m_rotation = D3DXVECTOR3(0.0f, 0.0f, angle);
         }
 }
 
 int CBlockFigure::GetNextPhase() {
     const int next = phase + 1;
-    return next >= kShapes[shape].phaseCount ? 0 : next;
+    return next >= m_shapes[shape].phaseCount ? 0 : next;
 }
 
 void CBlockFigure::SetNextPhase() {
@@ -218,7 +231,9 @@ void CBlockFigure::Update() {
         }
 }
 
-void CBlockFigure::Render() {
+void CBlockFigure::Render() { RenderFigureBlocks(blocks, 16, preview); }
+
+void RenderFigureBlocks(const CFieldBlock* blocks, int count, bool preview) {
     CGameField* field = CGameField::GetInstance();
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
     IDirect3DDevice9* device = engine->GetDevice();
@@ -248,7 +263,8 @@ void CBlockFigure::Render() {
                                    : preview ? D3DXVECTOR3(-5, 10, 10)
                                              : D3DXVECTOR3(0, 0, 10);
 
-    for (const CFieldBlock& block : blocks) {
+    for (int i = 0; i < count; ++i) {
+        const CFieldBlock& block = blocks[i];
         if (block.m_value == -1) continue;
         D3DXVECTOR3 e3, l3;
         D3DXVec3TransformCoord(&e3, &eyeWorld, &block.m_invWorld);

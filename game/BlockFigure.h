@@ -34,10 +34,28 @@ public:
     CFigureTrail trail;
     CFieldBlock blocks[16];  // [row * 4 + column]
 
+protected:
+    // The special figure shares everything but its table, its one block
+    // value, its start row and its trail colour.
+    CBlockFigure(const SFigureShape* shapes, int shapeCount, int value, CFigureTrail::ColorSource source,
+                 const char* name);
+    const SFigurePhase& CurrentPhase() const { return m_shapes[shape].phases[phase]; }
+
 private:
     void LayOut();
-    const SFigurePhase& CurrentPhase() const { return kShapes[shape].phases[phase]; }
+
+    const SFigureShape* m_shapes;
+    int m_shapeCount;
+    int m_value;  // -1: the shape's own colour
+    const char* m_name;
 };
 
 // The four per-block matrices from a block's world matrix.
 void ComputeBlockMatrices(CFieldBlock& block, const D3DXMATRIX& world);
+
+// The field cell a landing block goes to, or null (logged) when the cell lies
+// outside the grid or the play area: a faulty script must not corrupt the field.
+CFieldBlock* LandingCell(int column, int row, const char* figure);
+
+// Draws figure blocks (value -1 skipped) as the field draws its blocks.
+void RenderFigureBlocks(const CFieldBlock* blocks, int count, bool preview);

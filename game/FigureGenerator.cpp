@@ -12,6 +12,8 @@
 #include "engine/TextureManager.h"
 #include "game/BaseFigure.h"
 #include "game/BlockFigure.h"
+#include "game/ColorFigure.h"
+#include "game/SpecialBlockFigure.h"
 #include "game/GameField.h"
 #include "game/GameMode.h"
 #include "game/GameOverHook.h"
@@ -69,8 +71,11 @@ bool IsFigureKind(int kind) {
 CBaseFigure* MakeBomb() { return nullptr; }
 CBaseFigure* MakeSaw() { return nullptr; }
 CBaseFigure* MakeBounceBomb() { return nullptr; }
-CBaseFigure* MakeSpecialFigure(int /*gameType*/) { return nullptr; }
-CBaseFigure* MakeColorFigure() { return nullptr; }
+CBaseFigure* MakeSpecialFigure(int gameType) {
+    if (gameType == 0) return new CSpecialBlockFigure();
+    return new CColorFigure(true);
+}
+CBaseFigure* MakeColorFigure() { return new CColorFigure(false); }
 
 }  // namespace
 
@@ -222,7 +227,7 @@ bool CFigureGenerator::StepFigure() {
         p[5] = false;
         if (g_GameType == 0) p[4] = false;
     }
-    // The colour figure's animation joins here.
+    if (figure->kind == CBaseFigure::kColor) static_cast<CColorFigure*>(figure)->Animate(p[3], false);
 
     double result = 0.0;
     const bool called = script::Protect(state, "game_FigureAction", [&] {
@@ -375,6 +380,7 @@ void CFigureGenerator::Upkeep() {
 
 void CFigureGenerator::ClearFigures() {
     DeleteObjects();
+    colorsNumWarned = false;
     specialFigureFlag = bombFlag = sawFlag = bounceBombFlag = false;
     Process();
 }

@@ -59,8 +59,10 @@ void CFigureTrail::Update(const CFieldBlock* blocks, float x, float y, float rot
                 const D3DCOLORVALUE& c = m_source == ColorSource::Diffuse ? m.Diffuse : m.Ambient;
                 start = D3DXCOLOR(c.r, c.g, c.b, c.a);
             }
+            // The colour figure's cycle moves its blocks on an arc; the trail rides along.
+            const D3DXVECTOR3& off = blocks[j * kColumns + i].m_positionOffset;
             D3DXMATRIX K;
-            D3DXMatrixTranslation(&K, i * cw - px, j * ch - py, 0.0f);
+            D3DXMatrixTranslation(&K, i * cw - px + off.x, j * ch - py + off.y, off.z);
             const D3DXMATRIX KRFG = K * RFG;
             for (int k = 0; k < kPerPlace; ++k) {
                 CObjectEmitter* e = Emitter(j, i, k);

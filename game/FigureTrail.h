@@ -21,7 +21,8 @@ public:
     CFigureTrail& operator=(const CFigureTrail&) = delete;
 
     // blocks: rows x 4 records row by row; x, y the frame in cells; the
-    // figure turns by rotate about the pivot (cells within the frame).
+    // figure turns by rotate about the pivot (cells within the frame). Each
+    // block's position offset moves its emitters with it.
     void Update(const CFieldBlock* blocks, float x, float y, float rotate, float pivotX, float pivotY);
     // Every emitter off (the figure in the preview lays nothing).
     void SwitchOff();

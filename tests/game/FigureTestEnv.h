@@ -1,0 +1,45 @@
+// An empty field of any size whose wave shifts every block by (shift, 0, 0)
+// scaled by the wave weight, for the figure tests.
+#pragma once
+
+#include <string>
+
+#include "FieldTestEnv.h"
+#include "engine/ParticleSystemsManager.h"
+#include "game/FigureGenerator.h"
+
+namespace figuretest {
+
+class FigureTest : public fieldtest::FieldTest {
+protected:
+    CGameField* Field(int w = 10, int h = 20) {
+        std::string cells = std::to_string(w) + " " + std::to_string(h) + "\n";
+        for (int y = 0; y < h; ++y) cells += std::string(w, '0') + "\n";
+        testutil::WriteFile(m_dir.file("cells.txt"), cells);
+        g_FieldScriptPath = Script("field_test.txt",
+                                   "alpha = 0.5 beta = 1.0 Ax = 0 Bx = 0 Cx = 0 Dx = 0\n"
+                                   "function game_FieldInit() ext_Create('cells.txt') end\n"
+                                   "function game_FieldUpdate(x, y, t) return D3DXVECTOR3(shift or 1, 0, 0) end\n");
+        CGameField* f = MakeField();
+        f->InitFromScript();
+        return f;
+    }
+    // The shipped figure script: the generator's sounds and its colour speed.
+    CFigureGenerator* Generator() {
+        g_FigureScriptPath = "data\\scripts\\figure\\figure.txt";
+        return CFigureGenerator::GetInstance();
+    }
+    void TearDown() override {
+        delete CFigureGenerator::GetInstancePtr();
+        delete CParticleSystemsManager::GetInstancePtr();
+        g_FigureScriptPath.clear();
+        FieldTest::TearDown();
+    }
+    static D3DXVECTOR3 Centre(const CFieldBlock& b) {
+        D3DXMATRIX world;
+        D3DXMatrixInverse(&world, nullptr, &b.m_invWorld);
+        return D3DXVECTOR3(world._41, world._42, world._43);
+    }
+};
+
+}  // namespace figuretest
