@@ -117,3 +117,32 @@ D3DXVECTOR2 Reflect(const D3DXVECTOR2& d, int side) {
     float dot = n.x * d.x + n.y * d.y;
     return D3DXVECTOR2(d.x - 2.0f * dot * n.x, d.y - 2.0f * dot * n.y);
 }
+
+int TopBlockRow(int width, int height, const CellValueFn& value) {
+    for (int row = 0; row < height; ++row)
+        for (int column = 0; column < width; ++column)
+            if (value(column, row) >= 0) return row;
+    return height - 1;
+}
+
+float DepthWeight(int topRow, float y, float alpha, float beta) {
+    int t = topRow - 2 > 0 ? topRow - 2 : 0;
+    if (t == 0 || y >= static_cast<float>(t)) return alpha;
+    return beta + (alpha - beta) * y / static_cast<float>(t);
+}
+
+void BounceFlight(float& x, float& y, D3DXVECTOR2& direction, float speed, float dt,
+                  const std::function<int(float, float)>& collide, const std::function<void()>& bounced) {
+    for (int i = 0; i < 5; ++i) {
+        float cx = x + direction.x * speed * dt * 0.2f;
+        float cy = y + direction.y * speed * dt * 0.2f;
+        int side = collide(cx, cy);
+        if (side == kSideNone) {
+            x = cx;
+            y = cy;
+            continue;
+        }
+        bounced();
+        direction = Reflect(direction, side);
+    }
+}

@@ -55,3 +55,15 @@ int ProbeCollision(float x, float y, int width, int height, const CellValueFn& v
                    const std::function<void(int, int)>& knock);
 // The direction mirrored off the side of the code; 0 leaves it.
 D3DXVECTOR2 Reflect(const D3DXVECTOR2& direction, int side);
+
+// The first row from the top holding a block, H - 1 with none.
+int TopBlockRow(int width, int height, const CellValueFn& value);
+// How much of the field script's displacement the object takes at row y:
+// beta at the top, alpha from two rows above the stack down.
+float DepthWeight(int topRow, float y, float alpha, float beta);
+
+// The bounce bomb's flight in one step: five sub-steps of speed * dt / 5
+// along the direction; a sub-step whose candidate collides (collide gives its
+// side code) stays put, calls bounced and mirrors the direction.
+void BounceFlight(float& x, float& y, D3DXVECTOR2& direction, float speed, float dt,
+                  const std::function<int(float, float)>& collide, const std::function<void()>& bounced);

@@ -140,3 +140,38 @@ TEST(SpecialObjectRulesTest, ReflectionMirrorsOneComponentAndKeepsTheLength) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SpecialObjectRulesTest, DisplacementWeightRunsFromBetaAtTheTopToAlphaAboveTheStack) {
+    Grid g(4, 12);
+    EXPECT_EQ(TopBlockRow(g.w, g.h, g.Value()), 11);
+    g.at(3, 10) = 0;
+    g.at(0, 7) = 2;
+    ASSERT_EQ(TopBlockRow(g.w, g.h, g.Value()), 7);
+    struct Case { int top; float y, want; } cases[] = {
+        {7, 0.0f, 1.5f}, {7, 2.5f, 1.0f}, {7, 5.0f, 0.5f}, {7, 6.0f, 0.5f}, {2, 0.0f, 0.5f}, {0, 3.0f, 0.5f}};
+    for (auto& c : cases) EXPECT_FLOAT_EQ(DepthWeight(c.top, c.y, 0.5f, 1.5f), c.want) << c.top << " " << c.y;
+}
+
+TEST(SpecialObjectRulesTest, BounceFlightMovesFreelyAndStaysPutOnEveryBounce) {
+    float x = 7.0f, y = 2.5f;
+    D3DXVECTOR2 d(0.607f, 0.707f);
+    int bounces = 0;
+    BounceFlight(x, y, d, 10.0f, 0.025f, [](float, float) { return kSideNone; }, [&] { ++bounces; });
+    EXPECT_NEAR(x - 7.0f, 0.153f, 2e-3f);
+    EXPECT_NEAR(y - 2.5f, 0.178f, 2e-3f);
+    EXPECT_EQ(bounces, 0);
+
+    // A wall below for the first two candidates only.
+    int calls = 0;
+    float x0 = x, y0 = y;
+    BounceFlight(x, y, d, 10.0f, 0.025f, [&](float, float) { return ++calls <= 2 ? kSideBelow : kSideNone; },
+                 [&] { ++bounces; });
+    EXPECT_EQ(bounces, 2);
+    EXPECT_FLOAT_EQ(d.y, 0.707f) << "mirrored twice";
+    EXPECT_NEAR(x - x0, 3 * 0.607f * 10.0f * 0.025f * 0.2f, 1e-4f) << "bouncing sub-steps do not move";
+    EXPECT_NEAR(y - y0, 3 * 0.707f * 10.0f * 0.025f * 0.2f, 1e-4f);
+}
+
+}  // namespace
