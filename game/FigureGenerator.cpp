@@ -12,6 +12,10 @@
 #include "engine/TextureManager.h"
 #include "game/BaseFigure.h"
 #include "game/BlockFigure.h"
+#include "game/BombFigure.h"
+#include "game/BounceBombFigure.h"
+#include "game/SawFigure.h"
+#include "game/BounceBombList.h"
 #include "game/GameField.h"
 #include "game/GameMode.h"
 #include "game/GameOverHook.h"
@@ -66,9 +70,9 @@ bool IsFigureKind(int kind) {
 
 // Objects of later kinds join here as they are written; until then a request
 // for one is consumed and the next upkeep makes an ordinary figure.
-CBaseFigure* MakeBomb() { return nullptr; }
-CBaseFigure* MakeSaw() { return nullptr; }
-CBaseFigure* MakeBounceBomb() { return nullptr; }
+CBaseFigure* MakeBomb() { return new CBombFigure(); }
+CBaseFigure* MakeSaw() { return new CSawFigure(); }
+CBaseFigure* MakeBounceBomb() { return new CBounceBombFigure(); }
 CBaseFigure* MakeSpecialFigure(int /*gameType*/) { return nullptr; }
 CBaseFigure* MakeColorFigure() { return nullptr; }
 
@@ -147,6 +151,8 @@ CFigureGenerator::CFigureGenerator() {
 
     landingSound = soundEngine->LoadSound("boxhit.wav");
 
+    CBounceBombList::GetInstance()->knockSound = sounds[3];
+
     if (state) {
         figureActionHook = script::GetGlobal(state, "game_FigureAction");
         setupValuesHook = script::GetGlobal(state, "game_SetupValues");
@@ -167,6 +173,7 @@ CFigureGenerator::~CFigureGenerator() {
     figureInitHook = luabind::object();
     script::CloseState(state);
     DeleteObjects();
+    delete CBounceBombList::GetInstancePtr();
     spark.Release();
 }
 
@@ -260,7 +267,7 @@ void CFigureGenerator::Process() {
     if (field->m_flipRunning) return;
 
     UpdateKeyRepeat();
-    // The bounce-bomb list's step joins here.
+    CBounceBombList::GetInstance()->Update();
 
     if (current && IsFigureKind(current->kind)) {
         if (!StepFigure()) return;
@@ -381,7 +388,7 @@ void CFigureGenerator::ClearFigures() {
 
 void CFigureGenerator::Render() {
     if (CGameMode::GetInstance()->menuState != CGameMode::kMenuClosed) return;
-    // The bounce-bomb list draws first once it exists.
+    if (CBounceBombList* list = CBounceBombList::GetInstancePtr()) list->Render();
     if (current) current->Render();
     if (next) next->Render();
 }

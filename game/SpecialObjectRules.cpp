@@ -2,6 +2,11 @@
 
 #include <cmath>
 
+#include "engine/Camera.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/ShaderManager.h"
+#include "game/GameField.h"
+
 int ScriptToInt(float value) {
     if (value < 0.0f) value -= 1.0f;
     return static_cast<int>(value);
@@ -145,4 +150,44 @@ void BounceFlight(float& x, float& y, D3DXVECTOR2& direction, float speed, float
         bounced();
         direction = Reflect(direction, side);
     }
+}
+
+CellValueFn FieldCellValues() {
+    CGameField* field = CGameField::GetInstance();
+    return [field](int x, int y) { return field->Cell(x, y).m_value; };
+}
+
+bool HighShaderPath() {
+    CShaderManager* s = CShaderManager::GetInstance();
+    return (s->GetVertexShaderMajor() > 0 && s->GetVertexShaderMinor() > 0 && s->GetPixelShaderMajor() > 0 &&
+            s->GetPixelShaderMinor() > 0) ||
+           (s->GetVertexShaderMajor() >= 2 && s->GetPixelShaderMajor() >= 2);
+}
+
+void ObjectMatrices(const D3DXMATRIX& world, D3DXMATRIX* clip, D3DXMATRIX* worldViewInvTranspose,
+                    D3DXMATRIX* worldViewTranspose, D3DXMATRIX* invWorld) {
+    D3DXMATRIX view, proj;
+    D3DXMatrixIdentity(&view);
+    D3DXMatrixIdentity(&proj);
+    if (CCamera* camera = CGraphicsEngine::GetInstance()->GetCamera()) {
+        view = camera->GetViewMatrix();
+        proj = camera->GetProjMatrix();
+    }
+    D3DXMATRIX worldView = world * view;
+    D3DXMATRIX worldViewProj = worldView * proj;
+    D3DXMatrixTranspose(clip, &worldViewProj);
+    D3DXMATRIX inverse;
+    // A degenerate scale must not leave garbage in the constants.
+    if (!D3DXMatrixInverse(&inverse, nullptr, &worldView)) D3DXMatrixIdentity(&inverse);
+    D3DXMatrixTranspose(worldViewInvTranspose, &inverse);
+    D3DXMatrixTranspose(worldViewTranspose, &worldView);
+    if (!D3DXMatrixInverse(invWorld, nullptr, &world)) D3DXMatrixIdentity(invWorld);
+}
+
+D3DXVECTOR3 CameraPosition() {
+    CCamera* camera = CGraphicsEngine::GetInstance()->GetCamera();
+    if (!camera) return D3DXVECTOR3(0.0f, 0.0f, -7.0f);
+    D3DXMATRIX inverse;
+    if (!D3DXMatrixInverse(&inverse, nullptr, &camera->GetViewMatrix())) return camera->GetEyePt();
+    return D3DXVECTOR3(inverse._41, inverse._42, inverse._43);
 }

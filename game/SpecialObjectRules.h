@@ -67,3 +67,18 @@ float DepthWeight(int topRow, float y, float alpha, float beta);
 // side code) stays put, calls bounced and mirrors the direction.
 void BounceFlight(float& x, float& y, D3DXVECTOR2& direction, float speed, float dt,
                   const std::function<int(float, float)>& collide, const std::function<void()>& bounced);
+
+// The values of the current field's cells (the field must exist).
+CellValueFn FieldCellValues();
+
+// The pixel-program drawing path: all four shader version numbers above 0,
+// or both majors at least 2.
+bool HighShaderPath();
+
+// The four matrices the object programs take, from a world matrix and the
+// engine's camera: clip, world-view inverse transpose, world-view transpose,
+// inverse world.
+void ObjectMatrices(const D3DXMATRIX& world, D3DXMATRIX* clip, D3DXMATRIX* worldViewInvTranspose,
+                    D3DXMATRIX* worldViewTranspose, D3DXMATRIX* invWorld);
+// The camera's position (the translation of the inverse view).
+D3DXVECTOR3 CameraPosition();

@@ -88,15 +88,18 @@ TEST(FigureGenerator, RequestsReplaceTheWaitingFigureOnePerUpkeep) {
     game.Step();
     ASSERT_NE(g->current, nullptr);
     g->bombFlag = g->sawFlag = g->specialFigureFlag = true;
-    // The special objects come with their own classes; until then each
-    // request is consumed in order and leaves the preview empty.
+    // Each request is consumed in order and replaces the waiting object; the
+    // special figure's class joins later and leaves the preview empty until then.
     g->Process();
     EXPECT_FALSE(g->bombFlag);
     EXPECT_TRUE(g->sawFlag);
-    EXPECT_EQ(g->next, nullptr);
+    ASSERT_NE(g->next, nullptr);
+    EXPECT_EQ(g->next->kind, CBaseFigure::kBomb);
     g->Process();
     EXPECT_FALSE(g->sawFlag);
     EXPECT_TRUE(g->specialFigureFlag);
+    ASSERT_NE(g->next, nullptr);
+    EXPECT_EQ(g->next->kind, CBaseFigure::kBomb);
     g->Process();
     EXPECT_FALSE(g->specialFigureFlag);
     g->Process();
