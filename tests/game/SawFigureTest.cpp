@@ -16,8 +16,14 @@ protected:
 TEST_F(SawGame, CutsAFiveWideSwathToTheFloorThenBreaksAndEnds) {
     Fill(3);
     const int before = Blocks();
-    int fall = StepUntil([&] { return m_saw->state == CSawFigure::kBroken; });
+    int fall = StepUntil([&] {
+        // Seeded right before the breaking step.
+        if (m_saw->state == CSawFigure::kCutting && m_saw->y + 0.125f >= 19.0f) crt_srand(1);
+        return m_saw->state == CSawFigure::kBroken;
+    });
     EXPECT_NEAR(fall, 152, 1) << "19 rows at 5 a second, through the blocks";
+    EXPECT_NEAR(m_saw->pieceVelocity[0].x, -7.49f, 0.01f);
+    EXPECT_NEAR(m_saw->pieceVelocity[0].y, 11.73f, 0.01f);
     EXPECT_EQ(m_saw->y, 19.0f);
     EXPECT_EQ(m_saw->x, 4.0f);
     CGameField* field = CGameField::GetInstance();
