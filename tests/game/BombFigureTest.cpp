@@ -82,7 +82,7 @@ TEST_F(BombGame, BlastEmptiesTheDiscAroundTheLandingAndLeavesTheRest) {
     StepUntil([&] { return BombGone(); });
     for (auto& c : disc) EXPECT_LT(field->Cell(c.first, c.second).m_value, 0) << c.first << "," << c.second;
     EXPECT_EQ(before - Blocks(), inDisc);
-    EXPECT_GT(inDisc, 60);
+    EXPECT_GT(inDisc, 30);
 }
 
 TEST_F(BombGame, DeletedWhileTheFuseBurnsStopsTheHiss) {
