@@ -14,6 +14,10 @@
 #include "game/BlockFigure.h"
 #include "game/ColorFigure.h"
 #include "game/SpecialBlockFigure.h"
+#include "game/BombFigure.h"
+#include "game/BounceBombFigure.h"
+#include "game/SawFigure.h"
+#include "game/BounceBombList.h"
 #include "game/GameField.h"
 #include "game/GameMode.h"
 #include "game/GameOverHook.h"
@@ -66,11 +70,10 @@ bool IsFigureKind(int kind) {
     return kind == CBaseFigure::kBlock || kind == CBaseFigure::kColor || kind == CBaseFigure::kSpecial;
 }
 
-// Objects of later kinds join here as they are written; until then a request
-// for one is consumed and the next upkeep makes an ordinary figure.
-CBaseFigure* MakeBomb() { return nullptr; }
-CBaseFigure* MakeSaw() { return nullptr; }
-CBaseFigure* MakeBounceBomb() { return nullptr; }
+// The object each request asks for, and the ordinary figure of each game type.
+CBaseFigure* MakeBomb() { return new CBombFigure(); }
+CBaseFigure* MakeSaw() { return new CSawFigure(); }
+CBaseFigure* MakeBounceBomb() { return new CBounceBombFigure(); }
 CBaseFigure* MakeSpecialFigure(int gameType) {
     if (gameType == 0) return new CSpecialBlockFigure();
     return new CColorFigure(true);
@@ -152,6 +155,8 @@ CFigureGenerator::CFigureGenerator() {
 
     landingSound = soundEngine->LoadSound("boxhit.wav");
 
+    CBounceBombList::GetInstance()->knockSound = sounds[3];
+
     if (state) {
         figureActionHook = script::GetGlobal(state, "game_FigureAction");
         setupValuesHook = script::GetGlobal(state, "game_SetupValues");
@@ -172,6 +177,7 @@ CFigureGenerator::~CFigureGenerator() {
     figureInitHook = luabind::object();
     script::CloseState(state);
     DeleteObjects();
+    delete CBounceBombList::GetInstancePtr();
     spark.Release();
 }
 
@@ -265,7 +271,7 @@ void CFigureGenerator::Process() {
     if (field->m_flipRunning) return;
 
     UpdateKeyRepeat();
-    // The bounce-bomb list's step joins here.
+    CBounceBombList::GetInstance()->Update();
 
     if (current && IsFigureKind(current->kind)) {
         if (!StepFigure()) return;
@@ -387,7 +393,7 @@ void CFigureGenerator::ClearFigures() {
 
 void CFigureGenerator::Render() {
     if (CGameMode::GetInstance()->menuState != CGameMode::kMenuClosed) return;
-    // The bounce-bomb list draws first once it exists.
+    if (CBounceBombList* list = CBounceBombList::GetInstancePtr()) list->Render();
     if (current) current->Render();
     if (next) next->Render();
 }

@@ -88,15 +88,17 @@ TEST(FigureGenerator, RequestsReplaceTheWaitingFigureOnePerUpkeep) {
     game.Step();
     ASSERT_NE(g->current, nullptr);
     g->bombFlag = g->sawFlag = g->specialFigureFlag = true;
-    // Bombs and saws come with their own classes; until then those requests
-    // are consumed in order and leave the preview empty.
+    // Each request is consumed in order and replaces the waiting object.
     g->Process();
     EXPECT_FALSE(g->bombFlag);
     EXPECT_TRUE(g->sawFlag);
-    EXPECT_EQ(g->next, nullptr);
+    ASSERT_NE(g->next, nullptr);
+    EXPECT_EQ(g->next->kind, CBaseFigure::kBomb);
     g->Process();
     EXPECT_FALSE(g->sawFlag);
     EXPECT_TRUE(g->specialFigureFlag);
+    ASSERT_NE(g->next, nullptr);
+    EXPECT_EQ(g->next->kind, CBaseFigure::kBomb);
     g->Process();
     EXPECT_FALSE(g->specialFigureFlag);
     ASSERT_NE(g->next, nullptr);

@@ -1,0 +1,208 @@
+#include "game/BounceBombFigure.h"
+
+#include <cmath>
+
+#include "audio/SoundEngine.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/Mesh.h"
+#include "engine/ShaderManager.h"
+#include "engine/Utils.h"
+#include "game/BombEffects.h"
+#include "game/BounceBombList.h"
+#include "game/FigureGenerator.h"
+#include "game/GameField.h"
+#include "game/GameRules.h"
+#include "game/SpecialObjectRules.h"
+
+namespace {
+template <class T>
+const float* Floats(const T& value) {
+    return reinterpret_cast<const float*>(&value);
+}
+
+// One of the three bounce samples, quieter than the game's knocks.
+void PlayBounce() {
+    CFigureGenerator* g = CFigureGenerator::GetInstancePtr();
+    const int index = RandomInt(0, 3);
+    if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) sound->PlaySoundScaled(g ? g->sounds[index] : 0, 0.3f, 1);
+}
+}  // namespace
+
+CBounceBombParticle::~CBounceBombParticle() = default;
+
+CBounceBombEmitter::CBounceBombEmitter(float x, float y, float z, CTextureEntry* texture)
+    : CParticleSystem(texture, 1000, false, true),
+      startTime(CGraphicsEngine::GetInstance()->GetTime()),
+      lifetime(3.0f),
+      position(x, y, z),
+      finished(false) {
+    SpawnBurst<CBounceBombParticle>(*this, position, startTime);
+}
+
+CBounceBombEmitter::~CBounceBombEmitter() = default;
+
+bool CBounceBombEmitter::Update() {
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    float t = engine->GetTime();
+    if (!(t - startTime < lifetime)) finished = true;
+    if (finished && m_Particles.empty()) return false;
+    StepBurst<CBounceBombParticle>(*this, t, engine->GetCurrentStep());
+    return CParticleSystem::Update();
+}
+
+CBounceBombFigure::CBounceBombFigure()
+    : scale(0.0115f, 0.0115f, 0.0115f),
+      angles(-D3DX_PI / 2.0f, 0.0f, 0.0f),
+      spin(1.0f, 1.5f, 2.0f),
+      specularColor(1.0f, 1.0f, 1.0f, 1.0f),
+      lifetime(g_GameRules.rubberTime),
+      direction(0.607f, 0.707f) {
+    kind = kBounceBomb;
+    phase = 0;
+    D3DXMatrixIdentity(&world);
+    clip = worldViewInvTranspose = worldViewTranspose = invWorld = world;
+}
+
+CBounceBombFigure::~CBounceBombFigure() = default;
+
+void CBounceBombFigure::Init() {
+    preview = true;
+    x = -10.0f;
+    y = 8.0f;
+    z = 20.0f;
+    Update();
+}
+
+bool CBounceBombFigure::Start() {
+    preview = false;
+    rotate = 0.0f;
+    y = 2.5f;
+    z = 0.0f;
+    x = static_cast<float>(CGameField::GetInstance()->m_width / 2 - 2) + 3.0f;
+    startTime = CGraphicsEngine::GetInstance()->GetTime();
+    Update();
+    return true;
+}
+
+bool CBounceBombFigure::CanBe(int cx, int cy, int, int) {
+    CGameField* field = CGameField::GetInstance();
+    return FootprintFree(cx, cy, field->m_width, field->m_height, FieldCellValues());
+}
+
+void CBounceBombFigure::Build() {}
+int CBounceBombFigure::GetNextPhase() { return 0; }
+int CBounceBombFigure::GetCurrentPhase() { return 0; }
+int CBounceBombFigure::GetCurrentType() { return 0; }
+void CBounceBombFigure::SetNextPhase() {}
+
+int CBounceBombFigure::TestCollision(float px, float py) {
+    CGameField* field = CGameField::GetInstance();
+    bool knocked = false;
+    int side = ProbeCollision(px, py, field->m_width, field->m_height, FieldCellValues(), [&](int c, int r) {
+        CBounceBombList::GetInstance()->AddBlock(c, r);
+        field->DestroyBlock(c, r, true);
+        PlayBounce();
+        knocked = true;
+    });
+    if (knocked) CBounceBombList::GetInstance()->Update();
+    return side;
+}
+
+bool CBounceBombFigure::ProcessKeys(bool, bool, bool, bool, bool) {
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    const float t = engine->GetTime();
+    trail.Update(world);
+    CGameField* field = CGameField::GetInstance();
+    if (field->IsEmpty()) {
+        field->CollapseColumns(5.0f);
+        return false;
+    }
+    const float e = t - startTime;
+    if (!(e < lifetime)) {
+        Update();
+        CFigureGenerator* g = CFigureGenerator::GetInstancePtr();
+        KeepIfRegistered(new CBounceBombEmitter(world._41, world._42, world._43, g ? g->particleTexture : nullptr));
+        field->CollapseColumns(5.0f);
+        return false;
+    }
+    const float speed = startSpeed + (endSpeed - startSpeed) * e / lifetime;
+    const float dt = engine->GetCurrentStep();
+    angles += spin * dt;
+    BounceFlight(x, y, direction, speed, dt, &CBounceBombFigure::TestCollision, PlayBounce);
+    Update();
+    return true;
+}
+
+void CBounceBombFigure::Update() {
+    CGameField* field = CGameField::GetInstance();
+    const float t = CGraphicsEngine::GetInstance()->GetTime();
+    const int top = TopBlockRow(field->m_width, field->m_height, FieldCellValues());
+    const float s = DepthWeight(top, y, field->m_alpha, field->m_beta);
+    const D3DXVECTOR3 p = field->FieldUpdate(x, y, t);
+    D3DXMATRIX sm, rx, ry, rz, place;
+    D3DXMatrixScaling(&sm, scale.x, scale.y, scale.z);
+    D3DXMatrixRotationX(&rx, angles.x);
+    D3DXMatrixRotationY(&ry, angles.y);
+    D3DXMatrixRotationZ(&rz, angles.z);
+    D3DXMATRIX m = sm * rx * ry * rz;
+    if (preview) {
+        D3DXMatrixTranslation(&place, x, y, z);
+        m = m * place;
+    } else {
+        const float pitchX = field->m_blockSpacing.x + field->m_blockOffset.x;
+        const float pitchY = field->m_blockSpacing.y + field->m_blockOffset.y;
+        D3DXMATRIX flip;
+        D3DXMatrixRotationX(&flip, D3DX_PI);
+        D3DXMatrixTranslation(&place, x * pitchX + s * p.x - (field->m_width - 1) / 2.0f,
+                              y * pitchY + s * p.y - (field->m_height - 1) / 2.0f, z + s * p.z);
+        m = m * flip * place * field->m_fieldMatrix;
+    }
+    world = m;
+    ObjectMatrices(world, &clip, &worldViewInvTranspose, &worldViewTranspose, &invWorld);
+}
+
+void CBounceBombFigure::Render() {
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    IDirect3DDevice9* device = engine->GetDevice();
+    CFigureGenerator* g = CFigureGenerator::GetInstancePtr();
+    if (!device || !g || !g->specularShaders[0]) return;
+    CShaderManager* shaders = CShaderManager::GetInstance();
+    CVertexShader* vs = g->specularShaders[0];
+    shaders->SetVertexShader(vs);
+    shaders->SetPixelShader(nullptr);
+    shaders->SetVertexDeclaration(g->specularDeclarations[0]);
+    device->SetTexture(0, nullptr);
+    const D3DXVECTOR3 lightPoint(0.0f, 0.0f, -10.0f);
+    const D3DXVECTOR3 eye = CameraPosition();
+    D3DXVECTOR4 light, eyeLocal;
+    D3DXVec3Transform(&light, &lightPoint, &invWorld);
+    D3DXVec3Transform(&eyeLocal, &eye, &invWorld);
+    const float range[4] = {50.0f, 0.5f, 0.5f, 0.5f};
+    const float attenuation[4] = {0.5f, 0.5f, 0.5f, 0.5f};
+    shaders->SetVertexShaderConstant(vs, "light_position", Floats(light), 1);
+    shaders->SetVertexShaderConstant(vs, "light_range", range, 1);
+    shaders->SetVertexShaderConstant(vs, "light_attenuation", attenuation, 1);
+    shaders->SetVertexShaderConstant(vs, "eye_position", Floats(eyeLocal), 1);
+    shaders->SetVertexShaderConstant(vs, "clip_matrix", Floats(clip), 4);
+    shaders->SetVertexShaderConstant(vs, "world_matrix_it", Floats(worldViewInvTranspose), 4);
+    shaders->SetVertexShaderConstant(vs, "world_matrix_t", Floats(worldViewTranspose), 4);
+
+    const float dark[4] = {0.1f, 0.1f, 0.1f, 1.0f};
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    shaders->SetVertexShaderConstant(vs, "diffuse_color", dark, 1);
+    shaders->SetVertexShaderConstant(vs, "ambient_color", black, 1);
+    shaders->SetVertexShaderConstant(vs, "specular_color", Floats(specularColor), 1);
+    if (g->meshes[4]) g->meshes[4]->Render(device);
+
+    // A zero lifetime must not divide: the glow is then at its end.
+    float f = 0.0f;
+    if (!preview) f = lifetime > 0.0f ? (engine->GetTime() - startTime) / lifetime : 1.0f;
+    f = f < 0.0f ? 0.0f : (f > 1.0f ? 1.0f : f);
+    const float glow[4] = {0.7f * f, 0.7f - 0.5f * f, 0.0f, 1.0f};
+    const float grey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+    const float dim[4] = {0.1f, 0.1f, 0.1f, 1.0f};
+    shaders->SetVertexShaderConstant(vs, "ambient_color", glow, 1);
+    shaders->SetVertexShaderConstant(vs, "diffuse_color", grey, 1);
+    shaders->SetVertexShaderConstant(vs, "specular_color", dim, 1);
+    if (g->meshes[5]) g->meshes[5]->Render(device);
+}

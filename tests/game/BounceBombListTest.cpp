@@ -1,0 +1,93 @@
+#include <sstream>
+#include <vector>
+
+#include "FieldTestEnv.h"
+#include "game/BounceBombList.h"
+
+namespace {
+
+using fieldtest::FieldTest;
+using fieldtest::OnStep;
+
+std::vector<DWORD> g_played;
+void Record(DWORD sample, float, int) { g_played.push_back(sample); }
+
+class BounceBombListTest : public FieldTest {
+protected:
+    void SetUp() override {
+        FieldTest::SetUp();
+        StartEngine();
+        g_played.clear();
+        SetSoundPlayWatcher(Record);
+        m_list = CBounceBombList::GetInstance();
+        m_list->knockSound = CSoundEngine::GetInstance()->LoadSound("bounce4.wav");
+        OnStep() = [this] { m_list->Update(); };
+    }
+    void TearDown() override {
+        SetSoundPlayWatcher(nullptr);
+        delete CBounceBombList::GetInstancePtr();
+        FieldTest::TearDown();
+    }
+    // Straight at the box along -z: aim = target + (0, 0, -4) without spread.
+    void AddAlongZ(float lifetime = 6.0f, float speed = 20.0f) {
+        D3DXVECTOR3 zero(0.0f, 0.0f, 0.0f);
+        m_list->Add(zero, zero, D3DXVECTOR3(1.0f, 2.0f, 3.0f), D3DXVECTOR3(0.0f, 0.0f, -1.0f), zero, 2, speed,
+                    lifetime);
+    }
+    CBounceBombList* m_list = nullptr;
+};
+
+TEST_F(BounceBombListTest, BlockStrikesTheBoxOnceThenOnlySlidesDown) {
+    AddAlongZ();
+    Steps(9);  // z = -4.5: not yet inside
+    ASSERT_EQ(m_list->blocks[0].state, CFlyingBlock::kFlying);
+    EXPECT_TRUE(g_played.empty());
+    Steps(1);
+    CFlyingBlock b = m_list->blocks[0];
+    EXPECT_EQ(b.state, CFlyingBlock::kStuck);
+    EXPECT_EQ(g_played, std::vector<DWORD>{m_list->knockSound});
+    Steps(20);
+    const CFlyingBlock& later = m_list->blocks[0];
+    EXPECT_EQ(g_played.size(), 1u);
+    EXPECT_NEAR(later.position.y, b.position.y - 1.0f, 1e-4f);
+    EXPECT_EQ(later.position.x, b.position.x);
+    EXPECT_EQ(later.position.z, b.position.z);
+    EXPECT_EQ(later.angles, b.angles);
+}
+
+TEST_F(BounceBombListTest, RecordsExpireByAgeAndExpiredNeighboursGoInOnePass) {
+    AddAlongZ(0.01f);
+    AddAlongZ(0.01f);
+    AddAlongZ(6.0f, 1.0f);
+    Steps(1);
+    ASSERT_EQ(m_list->blocks.size(), 1u);
+    EXPECT_EQ(m_list->blocks[0].lifetime, 6.0f);
+    Steps(238);
+    EXPECT_EQ(m_list->blocks.size(), 1u);
+    Steps(2);
+    EXPECT_TRUE(m_list->blocks.empty());
+}
+
+TEST_F(BounceBombListTest, AddBlockCopiesTheCellAndFliesAtTwentyTowardsTheViewer) {
+    testutil::WriteFile(m_dir.file("shape.txt"), "3 2\n000\n000\n");
+    g_FieldScriptPath = Script("setup.txt", "alpha = 0.5 beta = 1.5 Ax = 0 Bx = 0 Cx = 0 Dx = 0\n"
+                                            "function game_FieldInit() ext_Create('shape.txt') end\n");
+    CGameField* f = MakeField();
+    f->InitFromScript();
+    f->Cell(2, 1).m_value = 5;
+    f->Cell(2, 1).m_rotation = D3DXVECTOR3(0.1f, 0.2f, 0.3f);
+    D3DXVECTOR3 cell;
+    f->GetBlockPosition(2, 1, &cell, nullptr);
+
+    m_list->AddBlock(2, 1);
+    m_list->AddBlock(3, 1);  // outside the grid: nothing
+    ASSERT_EQ(m_list->blocks.size(), 1u);
+    const CFlyingBlock& b = m_list->blocks[0];
+    EXPECT_EQ(b.position, cell);
+    EXPECT_EQ(b.color, 5);
+    EXPECT_EQ(b.angles, D3DXVECTOR3(0.1f, 0.2f, 0.3f));
+    EXPECT_NEAR(D3DXVec3Length(&b.velocity), 20.0f, 1e-3f);
+    EXPECT_LT(b.velocity.z, 0.0f);  // the camera looks along +z from in front
+}
+
+}  // namespace
