@@ -2,9 +2,12 @@
 // program opens the engine window from config.ini and runs the frame loop
 // until the window is closed, F12 is pressed or --frames N frames are drawn.
 // --key and --capture script a run for tests (see --help).
+#include "app/ThemeManager.h"
+#include "audio/SoundEngine.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Ini.h"
 #include "engine/Log.h"
+#include "launcher/Preloader.h"
 
 #include <crt.h>
 #include <platform.h>
@@ -94,12 +97,18 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void UpdateFrame() {}
+void UpdateFrame() {
+    if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) sound->Update();
+}
 
 // Until the scene is drawn, a slowly changing backdrop shows the loop is alive.
 void RenderFrame() {
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
     if (!engine->BeginFrame(true)) return;
+    if (DrawThemeBackground()) {
+        engine->EndFrame();
+        return;
+    }
     float t = engine->GetTime();
     int g = static_cast<int>(64.0f + 48.0f * std::sin(t * 1.3f));
     int b = static_cast<int>(96.0f + 64.0f * std::sin(t * 0.7f + 1.0f));
@@ -149,6 +158,8 @@ int main(int argc, char** argv) {
     }
     if (!keys.empty()) platform::testaid::UseInjectedInput();
 
+    if (!RunPreloader(nullptr)) return 0;
+
     static std::string title = ReadIniString("config.ini", "preloader", "title");
     if (title.empty()) title = "Kolvar";
     CGeneralParameters params;
@@ -178,6 +189,14 @@ int main(int argc, char** argv) {
         if (engine->BeginFrame(true)) engine->EndFrame();
     }
 
+    // The theme and its music, as start-up will load them.
+    CSoundEngine* sound = CSoundEngine::GetInstance();
+    sound->Start();
+    sound->SetAudioPath("data\\audio");
+    g_bUserPlaylist = ReadIniInt("playlist.ini", "playlist", "num") != 0;
+    StartThemes();
+    LoadStartTheme();
+
     long frames = 0;
     MSG msg;
     memset(&msg, 0, sizeof msg);
@@ -197,6 +216,8 @@ int main(int argc, char** argv) {
     }
     RunTestAids(frames, keys, captures, engine->GetDevice());
     printf("%s: %ld frames in %.2f s of engine time\n", title.c_str(), frames, engine->GetTime());
+    DeleteThemeManager();
+    delete sound;
     delete engine;
     return 0;
 }
