@@ -8,14 +8,11 @@
 #include "app/MenuOptionList.h"
 #include "app/MenuPage.h"
 #include "app/MenuPages.h"
+#include "app/ThemeManager.h"
 #include "engine/Ini.h"
 #include "engine/TextureEntry.h"
 #include "game/GameSettings.h"
 
-#if __has_include("app/ThemeManager.h")
-#include "app/ThemeManager.h"
-#define KOLVAR_HAS_THEMES 1
-#endif
 
 namespace {
 
@@ -41,14 +38,6 @@ int MarkedTheme() {
     return -1;
 }
 
-std::string CurrentTheme() {
-#ifdef KOLVAR_HAS_THEMES
-    return g_CurrentThemeName;
-#else
-    return std::string();
-#endif
-}
-
 void SetShown(CMenuItem* item, bool shown) {
     item->m_enabled = shown;
     item->m_visible = shown;
@@ -63,9 +52,7 @@ void BuildThemesPage() {
     g_ThemePrevArrow = new CMenuImage(
         p, Picture(0.42f, 0.34f, 0.7f, 0.6f, 0.5f, g_ThemeArrowTextures[0], g_ThemeArrowTextures[1]), OnThemeListPrev,
         nullptr);
-#ifdef KOLVAR_HAS_THEMES
     for (const auto& theme : CThemeManager::GetInstance()->m_themeFolders) g_themeNames.push_back(theme.first);
-#endif
     for (size_t n = 0; n < g_themeNames.size(); ++n) {
         const MenuTextStyle style = Style(0.37f, 0.41f + static_cast<float>(n % 5) * 0.06f);
         g_themeButtons.push_back(
@@ -92,7 +79,7 @@ void BuildThemesPage() {
 
 void RefreshThemesPage() {
     const int count = static_cast<int>(g_themeButtons.size());
-    const std::string current = CurrentTheme();
+    const std::string& current = g_CurrentThemeName;
     for (int n = 0; n < count; ++n) {
         const std::string& name = g_themeNames[static_cast<size_t>(n)];
         g_themeButtons[static_cast<size_t>(n)]->m_text = name == current ? "[ " + name + " ]" : name;
@@ -126,11 +113,9 @@ void UpdateThemeLogo() {
     const int marked = MarkedTheme();
     if (marked < 0) return;
     CTextureEntry* logo = nullptr;
-#ifdef KOLVAR_HAS_THEMES
     const auto& logos = CThemeManager::GetInstance()->m_themeLogos;
     auto found = logos.find(g_themeNames[static_cast<size_t>(marked)]);
     if (found != logos.end() && found->second && found->second->m_pTexture) logo = found->second;
-#endif
     g_ThemeLogo->m_visible = logo != nullptr;
     if (logo) g_ThemeLogo->m_picture.normalTexture = g_ThemeLogo->m_picture.selectedTexture = logo;
 }
@@ -140,7 +125,6 @@ void OnRandomThemeOption() { WriteIniInt(kConfig, "preloader_themes", "random", 
 void OnApplyTheme() {
     const int marked = MarkedTheme();
     if (marked < 0) return;
-#ifdef KOLVAR_HAS_THEMES
     const std::string name = g_themeNames[static_cast<size_t>(marked)];
     g_CurrentThemeName = name;
     WriteIniString(kConfig, "game", "theme", name);
@@ -148,7 +132,6 @@ void OnApplyTheme() {
     themes->UnloadTheme();
     auto folder = themes->m_themeFolders.find(name);
     if (folder != themes->m_themeFolders.end()) themes->LoadTheme(folder->second, true);
-#endif
     UpdateThemeLogo();
 }
 

@@ -2,19 +2,23 @@
 // (0 Left, 1 Right, 2 Up, 3 Down, 4 Enter, 5 Escape) and their actions.
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "app/GameFlowLinks.h"
 #include "app/Highscores.h"
 #include "app/MenuButton.h"
+#include "app/MenuImage.h"
 #include "app/MenuOptionList.h"
 #include "app/MenuPage.h"
 #include "app/MenuPages.h"
 #include "app/MenuSlider.h"
 #include "app/MenuText.h"
+#include "app/ThemeManager.h"
 #include "audio/SoundEngine.h"
 #include "engine/Ini.h"
 #include "engine/Log.h"
+#include "engine/TextureEntry.h"
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
 #include "game/Hud.h"
@@ -48,9 +52,12 @@ protected:
         g_GameType = g_Difficulty = g_FallType = g_FrameType = g_FrameDetails = g_BlocksDetails = 0;
         g_bExitRequested = false;
         g_bNameEntry = false;
+        MakeFixtures();
         BuildMenus();
     }
+    virtual void MakeFixtures() {}
     void TearDown() override {
+        delete CThemeManager::GetInstancePtr();
         delete CHud::GetInstancePtr();
         g_TexturedFont = nullptr;
         g_bExitRequested = false;
@@ -303,6 +310,83 @@ TEST_F(MenuPagesTest, EnterStoresTheTypedNameOrNoname) {
         ASSERT_EQ(file.size(), 2600u);
         EXPECT_STREQ(file.c_str(), c.stored);
     }
+}
+
+// Seven themes "Theme 0".."Theme 6" in folders t0..t6; all but the last have a logo.
+class MenuThemesPageTest : public MenuPagesTest {
+protected:
+    void MakeFixtures() override {
+        for (int i = 0; i < 7; ++i) {
+            const std::string folder = "themes/t" + std::to_string(i);
+            std::filesystem::create_directories(m_dir.file(folder));
+            testutil::WriteFile(m_dir.file(folder + "/info.ini"), "[general]\r\nname=Theme " + std::to_string(i) + "\r\n");
+            testutil::WriteFile(m_dir.file(folder + "/script.txt"), "-- nothing to draw\n");
+            if (i < 6)
+                std::filesystem::copy_file(m_dir.file("data/textures/bomb_on.png"), m_dir.file(folder + "/logo.png"));
+        }
+        WriteIniString("config.ini", "game", "theme", "Theme 1");
+        g_CurrentThemeName = "Theme 1";
+    }
+    std::vector<std::string> Shown() const {
+        std::vector<std::string> texts;
+        for (CMenuItem* item : g_ThemesPage->m_items)
+            if (auto* b = dynamic_cast<CMenuButton*>(item))
+                if (b->m_callback == OnSelectTheme && b->m_visible && b->m_enabled) texts.push_back(b->m_text);
+        return texts;
+    }
+};
+
+TEST_F(MenuThemesPageTest, FiveThemesPerScreenWithTheArrowsThatLeadOn) {
+    Activate(g_MainMenuPage, "themes");
+    ASSERT_EQ(Current(), g_ThemesPage);
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"Theme 0", "[ Theme 1 ]", "Theme 2", "Theme 3", "Theme 4"}));
+    EXPECT_TRUE(g_ThemeNextArrow->m_visible);
+    EXPECT_FALSE(g_ThemePrevArrow->m_visible);
+    OnThemeListNext();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"Theme 5", "Theme 6"}));
+    EXPECT_FALSE(g_ThemeNextArrow->m_visible);
+    EXPECT_TRUE(g_ThemePrevArrow->m_visible);
+    OnThemeListPrev();
+    OnThemeListPrev();  // not below the first screen
+    EXPECT_EQ(g_ThemeScrollPage, 0);
+}
+
+TEST_F(MenuThemesPageTest, SelectingMarksTheThemeAndShowsItsLogo) {
+    Activate(g_MainMenuPage, "themes");
+    Activate(g_ThemesPage, "Theme 3");
+    EXPECT_EQ(Find(g_ThemesPage, "[ Theme 3 ]"), g_ThemesPage->m_selected);
+    EXPECT_NE(Find(g_ThemesPage, "Theme 1"), nullptr);
+    EXPECT_TRUE(g_ThemeLogo->m_visible);
+    EXPECT_EQ(g_ThemeLogo->m_picture.normalTexture, CThemeManager::GetInstance()->m_themeLogos["Theme 3"]);
+    OnThemeListNext();
+    Activate(g_ThemesPage, "Theme 6");
+    EXPECT_FALSE(g_ThemeLogo->m_visible);
+}
+
+TEST_F(MenuThemesPageTest, BackKeepsTheThemeApplySwitchesIt) {
+    Activate(g_MainMenuPage, "themes");
+    Activate(g_ThemesPage, "Theme 4");
+    const std::string before = testutil::ReadFile("config.ini");
+    Activate(g_ThemesPage, "Back");
+    EXPECT_EQ(Current(), g_MainMenuPage);
+    EXPECT_EQ(testutil::ReadFile("config.ini"), before);
+    EXPECT_EQ(g_CurrentThemeName, "Theme 1");
+
+    Activate(g_MainMenuPage, "themes");
+    Activate(g_ThemesPage, "Theme 4");
+    const size_t logStart = LogText().size();
+    Activate(g_ThemesPage, "Apply");
+    EXPECT_EQ(g_CurrentThemeName, "Theme 4");
+    EXPECT_EQ(Ini("game", "theme"), "Theme 4");
+    EXPECT_NE(LogText().find("loading from theme folder: (t4)", logStart), std::string::npos);
+}
+
+TEST_F(MenuThemesPageTest, RandomOptionIsStored) {
+    WriteIniInt("config.ini", "preloader_themes", "random", 1);
+    Activate(g_MainMenuPage, "themes");
+    EXPECT_EQ(g_RandomThemeList->GetIndex(), 1);
+    Activate(g_ThemesPage, "Random theme on startup", 1);
+    EXPECT_EQ(Ini("preloader_themes", "random"), "0");
 }
 
 TEST_F(MenuPagesTest, MoreThemesOpensTheShortcutShown) {
