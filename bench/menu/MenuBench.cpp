@@ -13,6 +13,7 @@
 #include "app/MenuManager.h"
 #include "app/MenuPages.h"
 #include "app/MousePointer.h"
+#include "app/ThemeManager.h"
 #include "engine/Font.h"
 #include "engine/FontManager.h"
 #include "engine/GlyphRect.h"
@@ -103,6 +104,7 @@ int main(int argc, char** argv) {
     Report("menu drawing alone", alone);
     Report("whole frame", whole);
     delete CMousePointer::GetInstancePtr();
+    delete CThemeManager::GetInstancePtr();  // its logos go back to the engine's texture manager
     delete engine;
     return 0;
 }
