@@ -10,17 +10,17 @@
 #include <cstring>
 #include <vector>
 
-#include "app/MenuButton.h"
 #include "app/MenuManager.h"
-#include "app/MenuPage.h"
-#include "app/MenuTitle.h"
+#include "app/MenuPages.h"
 #include "app/MousePointer.h"
+#include "app/ThemeManager.h"
 #include "engine/Font.h"
 #include "engine/FontManager.h"
 #include "engine/GlyphRect.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/TextureManager.h"
 #include "game/GameMode.h"
+#include "game/GameSettings.h"
 
 namespace {
 
@@ -76,20 +76,10 @@ int main(int argc, char** argv) {
         font->AddGlyph(static_cast<char>(g[0]), &rect);
     }
 
-    CMenuPage* page = new CMenuPage(nullptr);
-    MenuTextStyle title = {font, 0.37f, 0.3f, 0.065f, 0.065f, 0.0f, 0xE0A0FFFFu, 0};
-    new CMenuTitle(page, &title, "Main menu");
-    const struct {
-        const char* text;
-        float y;
-    } rows[] = {{"new game", 0.4f}, {"themes", 0.46f},  {"options", 0.52f}, {"high scores", 0.58f},
-                {"credits", 0.64f}, {"exit", 0.72f}, {"return to game", 0.9f}};
-    for (const auto& row : rows) {
-        MenuTextStyle style = {font, 0.372f, row.y, 0.06f, 0.06f, 0.0f, 0xF0F0F0F0u, 0};
-        new CMenuButton(page, &style, nullptr, row.text, nullptr, true, nullptr, false, true);
-    }
+    // The game's own pages, opening on the Main menu.
+    g_TexturedFont = font;
+    BuildMenus();
     CMenuManager* menu = CMenuManager::GetInstance();
-    menu->Show();
     // Open at once: the opening is not what is measured.
     menu->m_transitionStart = engine->GetTime() - 2.0f;
     menu->Update();
@@ -114,6 +104,7 @@ int main(int argc, char** argv) {
     Report("menu drawing alone", alone);
     Report("whole frame", whole);
     delete CMousePointer::GetInstancePtr();
+    delete CThemeManager::GetInstancePtr();  // its logos go back to the engine's texture manager
     delete engine;
     return 0;
 }

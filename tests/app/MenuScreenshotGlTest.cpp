@@ -5,21 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "app/MenuButton.h"
-#include "app/MenuPage.h"
-#include "app/MenuTitle.h"
+#include <d3d9.h>
+
+#include "app/MenuPages.h"
 #include "app/MousePointer.h"
 #include "game/GameMode.h"
+#include "game/GameSettings.h"
 #include "tests/app/MenuTestEnv.h"
 
 using namespace menutest;
 
 namespace {
-
-struct Row {
-    const char* text;
-    float y;
-};
 
 class MenuScreenshotGlTest : public MenuEnv {
 protected:
@@ -30,15 +26,15 @@ protected:
         CMousePointer::GetInstance()->Update();
     }
 
-    CMenuPage* Page(const char* title, const std::vector<Row>& rows) {
-        CMenuPage* page = new CMenuPage(nullptr);
-        MenuTextStyle heading = {m_font, 0.37f, 0.3f, 0.065f, 0.065f, 0.0f, 0xE0A0FFFFu, 0};
-        new CMenuTitle(page, &heading, title);
-        for (const Row& row : rows) {
-            MenuTextStyle style = {m_font, 0.372f, row.y, 0.06f, 0.06f, 0.0f, 0xF0F0F0F0u, 0};
-            new CMenuButton(page, &style, nullptr, row.text, nullptr, true, nullptr, false, true);
-        }
-        return page;
+    // The game's own pages, opening on the Main menu.
+    void Build() {
+        g_TexturedFont = m_font;
+        CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
+        BuildMenus();
+    }
+    void TearDown() override {
+        g_TexturedFont = nullptr;
+        MenuEnv::TearDown();
     }
 
     // Draws one frame over a dark backdrop and returns its pixels.
@@ -85,13 +81,9 @@ protected:
     UINT m_width = 0, m_height = 0;
 };
 
-const std::vector<Row> kMainRows = {{"new game", 0.4f}, {"themes", 0.46f},  {"options", 0.52f},
-                                    {"high scores", 0.58f}, {"credits", 0.64f}, {"exit", 0.72f}};
-
 TEST_F(MenuScreenshotGlTest, MainMenuOpenWithTheFirstItemSelectedAndThePointer) {
-    Page("Main menu", kMainRows);
     Mouse(0.75f, 0.25f, false);
-    m_manager->Show();
+    Build();
     Advance(1.5f);
     ASSERT_EQ(CGameMode::GetInstance()->menuState, CGameMode::kMenuOpen);
     std::vector<DWORD> px = Shoot("menu_main.png");
@@ -105,9 +97,9 @@ TEST_F(MenuScreenshotGlTest, MainMenuOpenWithTheFirstItemSelectedAndThePointer) 
 }
 
 TEST_F(MenuScreenshotGlTest, OptionsPage) {
-    Page("Options", {{"graphics", 0.4f}, {"sound", 0.46f}, {"controls", 0.52f}, {"game", 0.58f}, {"back", 0.68f}});
     Mouse(0.9f, 0.9f, false);
-    m_manager->Show();
+    Build();
+    m_manager->SetCurrentPage(g_OptionsPage);
     Advance(1.5f);
     std::vector<DWORD> px = Shoot("menu_options.png");
     ASSERT_FALSE(px.empty());

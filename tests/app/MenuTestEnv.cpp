@@ -41,6 +41,7 @@ void MenuEnv::SetUp() {
 
     d3d9hooks::ResetAll();
     d3d9hooks::SetBackend(Backend());
+    BeforeEngine();
     platform::SetFakeClock(true, 1000000000LL);
     platform::SetInputTestMode(true);
     EngineTimerRestart();

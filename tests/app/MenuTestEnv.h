@@ -33,6 +33,8 @@ protected:
 
     // Runs inside every engine step (the fixed steps and the remainder).
     virtual void OnStep() {}
+    // Runs after the device hooks are reset, before the engine starts (adapter modes, faults).
+    virtual void BeforeEngine() {}
 
     void SetUp() override;
     void TearDown() override;

@@ -1,0 +1,403 @@
+// The game's pages built by BuildMenus, driven through the menu input codes
+// (0 Left, 1 Right, 2 Up, 3 Down, 4 Enter, 5 Escape) and their actions.
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "app/GameFlowLinks.h"
+#include "app/Highscores.h"
+#include "app/MenuButton.h"
+#include "app/MenuImage.h"
+#include "app/MenuOptionList.h"
+#include "app/MenuPage.h"
+#include "app/MenuPages.h"
+#include "app/MenuSlider.h"
+#include "app/MenuText.h"
+#include "app/ThemeManager.h"
+#include "audio/SoundEngine.h"
+#include "engine/Ini.h"
+#include "engine/Log.h"
+#include "engine/TextureEntry.h"
+#include "game/GameMode.h"
+#include "game/GameSettings.h"
+#include "game/Hud.h"
+#include "tests/app/MenuTestEnv.h"
+
+namespace {
+
+using menutest::MenuEnv;
+
+D3DDISPLAYMODE Mode(UINT w, UINT h, D3DFORMAT format) {
+    D3DDISPLAYMODE m{};
+    m.Width = w;
+    m.Height = h;
+    m.RefreshRate = 60;
+    m.Format = format;
+    return m;
+}
+
+class MenuPagesTest : public MenuEnv {
+protected:
+    void BeforeEngine() override {
+        d3d9hooks::SetAdapterModes(D3DFMT_R5G6B5, {Mode(640, 480, D3DFMT_R5G6B5), Mode(800, 600, D3DFMT_R5G6B5)});
+        d3d9hooks::SetAdapterModes(D3DFMT_X8R8G8B8, {Mode(800, 600, D3DFMT_X8R8G8B8), Mode(1024, 768, D3DFMT_X8R8G8B8),
+                                                     Mode(1280, 1024, D3DFMT_X8R8G8B8)});
+    }
+    void SetUp() override {
+        MenuEnv::SetUp();
+        if (IsSkipped() || HasFatalFailure()) return;
+        WriteIniString("config.ini", "highscores", "local_scores_file", "highscores.dat");
+        g_TexturedFont = m_font;
+        g_GameType = g_Difficulty = g_FallType = g_FrameType = g_FrameDetails = g_BlocksDetails = 0;
+        g_bExitRequested = false;
+        g_bNameEntry = false;
+        MakeFixtures();
+        BuildMenus();
+    }
+    virtual void MakeFixtures() {}
+    void TearDown() override {
+        delete CThemeManager::GetInstancePtr();
+        delete CHud::GetInstancePtr();
+        g_TexturedFont = nullptr;
+        g_bExitRequested = false;
+        g_bNameEntry = false;
+        MenuEnv::TearDown();
+    }
+
+    CMenuPage* Current() const { return m_manager->GetCurrentPage(); }
+    // The first button of the page with this text.
+    CMenuButton* Find(CMenuPage* page, const char* text) const {
+        for (CMenuItem* item : page->m_items)
+            if (auto* b = dynamic_cast<CMenuButton*>(item))
+                if (b->m_text == text) return b;
+        return nullptr;
+    }
+    void Activate(CMenuPage* page, const char* text, int input = 4) {
+        m_manager->SetCurrentPage(page);
+        CMenuButton* button = Find(page, text);
+        ASSERT_NE(button, nullptr) << text;
+        ASSERT_TRUE(page->Select(button));
+        m_manager->OnInput(input);
+    }
+    std::string Ini(const char* section, const char* key) const {
+        return ReadIniString("config.ini", section, key);
+    }
+    std::string LogText() const {
+        return testutil::ReadFile(std::string(g_Log.GetStartDirectory()) + "/log.html");
+    }
+};
+
+TEST_F(MenuPagesTest, OpensOnTheMainMenuWithoutReturnToGame) {
+    EXPECT_EQ(Current(), g_MainMenuPage);
+    EXPECT_EQ(CGameMode::GetInstance()->menuState, CGameMode::kMenuOpening);
+    EXPECT_EQ(g_MainMenuPage->m_selected, Find(g_MainMenuPage, "new game"));
+    EXPECT_FALSE(g_ReturnToGameButton->m_enabled);
+    EXPECT_FALSE(g_ReturnToGameButton->m_visible);
+    // Escape reaches only the disabled "return to game": nothing happens.
+    m_manager->OnInput(5);
+    EXPECT_EQ(Current(), g_MainMenuPage);
+    EXPECT_EQ(CGameMode::GetInstance()->menuState, CGameMode::kMenuOpening);
+}
+
+TEST_F(MenuPagesTest, ReturnToGameShowsOnlyOverARunningGame) {
+    CGameMode* mode = CGameMode::GetInstance();
+    mode->menuState = CGameMode::kMenuClosed;
+    mode->mode = CGameMode::kGameRunning;
+    ShowMainMenu();
+    EXPECT_TRUE(g_ReturnToGameButton->m_enabled && g_ReturnToGameButton->m_visible);
+    m_manager->OnInput(5);
+    EXPECT_EQ(mode->menuState, CGameMode::kMenuClosing);
+}
+
+TEST_F(MenuPagesTest, ValueKeysOnButtonsWithoutValues) {
+    struct Case {
+        CMenuPage** page;
+        const char* text;
+        bool exits;
+    } cases[] = {{&g_MainMenuPage, "exit", true},    {&g_NewGamePage, "start", false},
+                 {&g_HighscoresPage, "Reset", false}, {&g_GraphicsPage, "Apply", false},
+                 {&g_OptionsPage, "controls", false}};
+    for (const Case& c : cases) {
+        for (int input : {0, 1}) {
+            g_bExitRequested = false;
+            const std::string before = testutil::ReadFile("config.ini");
+            Activate(*c.page, c.text, input);
+            EXPECT_EQ(g_bExitRequested, c.exits) << c.text << " " << input;
+            EXPECT_EQ(Current(), *c.page) << c.text;
+            EXPECT_EQ(CGameMode::GetInstance()->menuState, CGameMode::kMenuOpening) << c.text;
+            EXPECT_EQ(testutil::ReadFile("config.ini"), before) << c.text;
+        }
+    }
+    // Enter on "controls" leads nowhere either.
+    Activate(g_OptionsPage, "controls");
+    EXPECT_EQ(Current(), g_OptionsPage);
+}
+
+TEST_F(MenuPagesTest, ColorDepthListFillsTheResolutionsOfThatDepth) {
+    EXPECT_EQ(g_ResolutionList->GetCount(), 2);  // 16-bit modes at build time
+    EXPECT_STREQ(g_ResolutionList->GetText(), "640x480");
+    g_ResolutionList->SetIndex(1);
+    g_ColorDepthList->SetIndex(1);
+    OnColorDepthChanged();
+    ASSERT_EQ(g_ResolutionList->GetCount(), 3);
+    EXPECT_EQ(g_ResolutionList->GetIndex(), 0);
+    g_ResolutionList->SetIndex(2);
+    EXPECT_STREQ(g_ResolutionList->GetText(), "1280x1024");
+}
+
+TEST_F(MenuPagesTest, GraphicsPageShowsTheCurrentSettings) {
+    g_FrameDetails = 2;
+    g_BlocksDetails = 1;
+    g_ColorDepthList->SetIndex(1);
+    OnColorDepthChanged();
+    Activate(g_OptionsPage, "graphics");
+    EXPECT_EQ(Current(), g_GraphicsPage);
+    EXPECT_EQ(g_ColorDepthList->GetIndex(), 1);  // the engine runs at 32 bits
+    EXPECT_EQ(g_FullScreenList->GetIndex(), 0);
+    EXPECT_STREQ(g_ResolutionList->GetText(), "1024x768");
+    EXPECT_EQ(g_FrameDetailsList->GetIndex(), 2);
+    EXPECT_EQ(g_BlocksDetailsList->GetIndex(), 1);
+}
+
+TEST_F(MenuPagesTest, ApplyWritesTheChosenModeAlsoWhenItIsRefused) {
+    for (bool refused : {false, true}) {
+        g_ColorDepthList->SetIndex(1);
+        OnColorDepthChanged();
+        g_ResolutionList->SetIndex(refused ? 2 : 0);
+        g_FrameDetailsList->SetIndex(2);
+        g_BlocksDetailsList->SetIndex(1);
+        if (refused) d3d9hooks::FailReset(D3DERR_INVALIDCALL, 1);
+        const size_t logStart = LogText().size();
+        OnApplyGraphics();
+        const std::string log = LogText().substr(logStart);
+        EXPECT_EQ(log.find("set general params failed... ") != std::string::npos, refused);
+        EXPECT_EQ(Ini("graphics", "screen_w"), refused ? "1280" : "800");
+        EXPECT_EQ(Ini("graphics", "screen_h"), refused ? "1024" : "600");
+        EXPECT_EQ(Ini("graphics", "fullscreen"), "0");
+        EXPECT_EQ(Ini("graphics", "bits"), "32");
+        EXPECT_EQ(Ini("graphics", "frame_details"), "2");
+        EXPECT_EQ(Ini("graphics", "blocks_details"), "1");
+        EXPECT_EQ(g_FrameDetails, 2);
+        // The refused mode leaves the engine on the mode it had.
+        EXPECT_EQ(CGraphicsEngine::GetInstance()->GetScreenWidth(), 800);
+    }
+}
+
+// An adapter without 16-bit modes.
+class MenuPagesNoModesTest : public MenuPagesTest {
+protected:
+    void BeforeEngine() override {
+        MenuPagesTest::BeforeEngine();
+        d3d9hooks::SetAdapterModes(D3DFMT_R5G6B5, {});
+    }
+};
+
+TEST_F(MenuPagesNoModesTest, ApplyWithNoModesOfTheDepthChangesNothing) {
+    EXPECT_EQ(g_ResolutionList->GetCount(), 0);
+    g_FrameDetailsList->SetIndex(2);
+    OnApplyGraphics();
+    EXPECT_NE(LogText().find("no display modes of 16 bits"), std::string::npos);
+    EXPECT_EQ(Ini("graphics", "bits"), "");
+    EXPECT_EQ(g_FrameDetails, 0);
+    EXPECT_EQ(CGraphicsEngine::GetInstance()->GetScreenWidth(), 1024);
+}
+
+TEST_F(MenuPagesTest, NewGamePageShowsTheSettingsAndStartWritesThem) {
+    WriteIniInt("config.ini", "game", "fall_type", 1);
+    g_GameType = 1;
+    g_Difficulty = 2;
+    Activate(g_MainMenuPage, "new game");
+    EXPECT_EQ(Current(), g_NewGamePage);
+    EXPECT_EQ(g_GameTypeList->GetIndex(), 1);
+    EXPECT_EQ(g_DifficultyList->GetIndex(), 2);
+    EXPECT_STREQ(g_FallTypeList->GetText(), "as a brick");
+    EXPECT_EQ(g_NewGamePage->m_selected, g_StartButton);
+
+    g_DifficultyList->SetIndex(3);
+    g_FallTypeList->SetIndex(1);
+    m_manager->OnInput(4);
+    EXPECT_EQ(Ini("game", "game_type"), "1");
+    EXPECT_EQ(Ini("game", "difficulty"), "3");
+    EXPECT_EQ(Ini("game", "fall_type"), "1");
+    EXPECT_EQ(g_Difficulty, 3);
+    EXPECT_EQ(g_FallType, 1);
+    EXPECT_EQ(CGameMode::GetInstance()->menuState, CGameMode::kMenuClosing);
+}
+
+TEST_F(MenuPagesTest, SoundAndGameSlidersSetTheSettings) {
+    CSoundEngine* sound = CSoundEngine::GetInstance();
+    sound->m_volumes[0] = 0.25f;
+    sound->m_volumes[2] = 0.75f;
+    Activate(g_OptionsPage, "sound");
+    EXPECT_FLOAT_EQ(g_BackgroundSlider->m_value, 0.25f);
+    EXPECT_FLOAT_EQ(g_MusicSlider->m_value, 0.75f);
+    m_manager->OnInput(3);  // "game sounds: "
+    m_manager->OnInput(1);
+    EXPECT_FLOAT_EQ(sound->m_volumes[1], g_GameSoundsSlider->m_value);
+    EXPECT_NE(g_GameSoundsSlider->m_value, 0.5f);
+
+    g_FrameOpacity = 0.5f;
+    g_FrameType = 1;
+    Activate(g_OptionsPage, "game");
+    EXPECT_FLOAT_EQ(g_FrameOpacitySlider->m_value, 0.5f);
+    EXPECT_EQ(g_FrameTypeList->GetIndex(), 1);
+    m_manager->OnInput(1);  // frame type wraps to "solid"
+    EXPECT_EQ(g_FrameType, 0);
+    m_manager->OnInput(3);
+    m_manager->OnInput(0);
+    EXPECT_FLOAT_EQ(g_FrameOpacity, g_FrameOpacitySlider->m_value);
+    EXPECT_LT(g_FrameOpacity, 0.5f);
+}
+
+TEST_F(MenuPagesTest, ResetEmptiesAndSavesTheTable) {
+    CHighscores* table = CHighscores::GetInstance();
+    table->AddScore(500);
+    strcpy(table->m_entries[0].name, "Ann");
+    RefreshHighscoresPage();
+    EXPECT_STREQ(g_HighscoreNames[0]->GetText(), "Ann");
+    Activate(g_HighscoresPage, "Reset");
+    EXPECT_STREQ(g_HighscoreNames[0]->GetText(), "Empty");
+    EXPECT_STREQ(g_HighscoreScores[0]->GetText(), "0");
+    EXPECT_EQ(testutil::ReadFile("highscores.dat").size(), 2600u);
+}
+
+TEST_F(MenuPagesTest, GoodScoreOpensTheNameEntry) {
+    CHighscores* table = CHighscores::GetInstance();
+    for (int i = 0; i < CHighscores::kPlaces; ++i) table->m_entries[i].score = 1000 - 100 * i;
+    CHud::GetInstance()->score = 700;
+    CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
+    OnGameOverFinished();
+    EXPECT_EQ(Current(), g_HighscoresPage);
+    EXPECT_EQ(CGameMode::GetInstance()->menuState, CGameMode::kMenuOpening);
+    EXPECT_TRUE(g_bNameEntry);
+    EXPECT_EQ(g_NameEntryPlace, 3);
+    EXPECT_EQ(g_HighscoresPage->m_selected, nullptr);
+    EXPECT_FALSE(g_HighscoresBack->m_enabled);
+    EXPECT_FALSE(g_HighscoresReset->m_enabled);
+    EXPECT_STREQ(g_HighscoreScores[3]->GetText(), "700");
+}
+
+TEST_F(MenuPagesTest, PoorScoreOpensTheTableWithoutEntry) {
+    CHighscores* table = CHighscores::GetInstance();
+    for (int i = 0; i < CHighscores::kPlaces; ++i) table->m_entries[i].score = 1000;
+    CHud::GetInstance()->score = 10;
+    CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
+    OnGameOverFinished();
+    EXPECT_EQ(Current(), g_HighscoresPage);
+    EXPECT_FALSE(g_bNameEntry);
+    EXPECT_TRUE(g_HighscoresBack->m_enabled && g_HighscoresReset->m_enabled);
+}
+
+TEST_F(MenuPagesTest, EnterStoresTheTypedNameOrNoname) {
+    struct Case {
+        const char* typed;
+        const char* stored;
+    } cases[] = {{"Ana", "Ana"}, {"   ", "Noname"}, {"", "Noname"}, {" x ", " x "}};
+    for (const Case& c : cases) {
+        CHighscores::GetInstance()->Clear();
+        CHud::GetInstance()->score = 50;
+        CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
+        OnGameOverFinished();
+        ASSERT_TRUE(g_bNameEntry);
+        strcpy(g_EnteredName, c.typed);
+        EndNameEntry();
+        EXPECT_FALSE(g_bNameEntry);
+        EXPECT_TRUE(g_HighscoresBack->m_enabled && g_HighscoresReset->m_enabled);
+        EXPECT_EQ(g_HighscoresPage->m_selected, g_HighscoresBack);
+        EXPECT_STREQ(g_HighscoreNames[0]->GetText(), c.stored);
+        const std::string file = testutil::ReadFile("highscores.dat");
+        ASSERT_EQ(file.size(), 2600u);
+        EXPECT_STREQ(file.c_str(), c.stored);
+    }
+}
+
+// Seven themes "Theme 0".."Theme 6" in folders t0..t6; all but the last have a logo.
+class MenuThemesPageTest : public MenuPagesTest {
+protected:
+    void MakeFixtures() override {
+        for (int i = 0; i < 7; ++i) {
+            const std::string folder = "themes/t" + std::to_string(i);
+            std::filesystem::create_directories(m_dir.file(folder));
+            testutil::WriteFile(m_dir.file(folder + "/info.ini"), "[general]\r\nname=Theme " + std::to_string(i) + "\r\n");
+            testutil::WriteFile(m_dir.file(folder + "/script.txt"), "-- nothing to draw\n");
+            if (i < 6)
+                std::filesystem::copy_file(m_dir.file("data/textures/bomb_on.png"), m_dir.file(folder + "/logo.png"));
+        }
+        WriteIniString("config.ini", "game", "theme", "Theme 1");
+        g_CurrentThemeName = "Theme 1";
+    }
+    std::vector<std::string> Shown() const {
+        std::vector<std::string> texts;
+        for (CMenuItem* item : g_ThemesPage->m_items)
+            if (auto* b = dynamic_cast<CMenuButton*>(item))
+                if (b->m_callback == OnSelectTheme && b->m_visible && b->m_enabled) texts.push_back(b->m_text);
+        return texts;
+    }
+};
+
+TEST_F(MenuThemesPageTest, FiveThemesPerScreenWithTheArrowsThatLeadOn) {
+    Activate(g_MainMenuPage, "themes");
+    ASSERT_EQ(Current(), g_ThemesPage);
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"Theme 0", "[ Theme 1 ]", "Theme 2", "Theme 3", "Theme 4"}));
+    EXPECT_TRUE(g_ThemeNextArrow->m_visible);
+    EXPECT_FALSE(g_ThemePrevArrow->m_visible);
+    OnThemeListNext();
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"Theme 5", "Theme 6"}));
+    EXPECT_FALSE(g_ThemeNextArrow->m_visible);
+    EXPECT_TRUE(g_ThemePrevArrow->m_visible);
+    OnThemeListPrev();
+    OnThemeListPrev();  // not below the first screen
+    EXPECT_EQ(g_ThemeScrollPage, 0);
+}
+
+TEST_F(MenuThemesPageTest, SelectingMarksTheThemeAndShowsItsLogo) {
+    Activate(g_MainMenuPage, "themes");
+    Activate(g_ThemesPage, "Theme 3");
+    EXPECT_EQ(Find(g_ThemesPage, "[ Theme 3 ]"), g_ThemesPage->m_selected);
+    EXPECT_NE(Find(g_ThemesPage, "Theme 1"), nullptr);
+    EXPECT_TRUE(g_ThemeLogo->m_visible);
+    EXPECT_EQ(g_ThemeLogo->m_picture.normalTexture, CThemeManager::GetInstance()->m_themeLogos["Theme 3"]);
+    OnThemeListNext();
+    Activate(g_ThemesPage, "Theme 6");
+    EXPECT_FALSE(g_ThemeLogo->m_visible);
+}
+
+TEST_F(MenuThemesPageTest, BackKeepsTheThemeApplySwitchesIt) {
+    Activate(g_MainMenuPage, "themes");
+    Activate(g_ThemesPage, "Theme 4");
+    const std::string before = testutil::ReadFile("config.ini");
+    Activate(g_ThemesPage, "Back");
+    EXPECT_EQ(Current(), g_MainMenuPage);
+    EXPECT_EQ(testutil::ReadFile("config.ini"), before);
+    EXPECT_EQ(g_CurrentThemeName, "Theme 1");
+
+    Activate(g_MainMenuPage, "themes");
+    Activate(g_ThemesPage, "Theme 4");
+    const size_t logStart = LogText().size();
+    Activate(g_ThemesPage, "Apply");
+    EXPECT_EQ(g_CurrentThemeName, "Theme 4");
+    EXPECT_EQ(Ini("game", "theme"), "Theme 4");
+    EXPECT_NE(LogText().find("loading from theme folder: (t4)", logStart), std::string::npos);
+}
+
+TEST_F(MenuThemesPageTest, RandomOptionIsStored) {
+    WriteIniInt("config.ini", "preloader_themes", "random", 1);
+    Activate(g_MainMenuPage, "themes");
+    EXPECT_EQ(g_RandomThemeList->GetIndex(), 1);
+    Activate(g_ThemesPage, "Random theme on startup", 1);
+    EXPECT_EQ(Ini("preloader_themes", "random"), "0");
+}
+
+TEST_F(MenuPagesTest, MoreThemesOpensTheShortcutShown) {
+    const std::string record = m_dir.file("shell.log");
+    setenv("KOLVAR_SHELL_LOG", record.c_str(), 1);
+    testutil::WriteFile("more_themes.url", "[InternetShortcut]\r\nURL=file:///nowhere/more_themes.html\r\n");
+    Activate(g_ThemesPage, "more themes");
+    unsetenv("KOLVAR_SHELL_LOG");
+    const std::string log = testutil::ReadFile(record);
+    EXPECT_EQ(log.substr(0, 21), "open\tmore_themes.url\t");
+    EXPECT_EQ(log.substr(log.size() - 3), "\t1\n");
+}
+
+}  // namespace
