@@ -52,4 +52,7 @@ bool HasDisplay();
 // created with SDL_WINDOW_OPENGL so the device can draw into it), or null.
 void* SdlWindowOf(HWND__* window);
 
+// Frees a bitmap made by LoadImageA (GDI's DeleteObject); false for any other handle.
+bool DeleteLoadedBitmap(void* object);
+
 }  // namespace platform

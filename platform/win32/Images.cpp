@@ -23,7 +23,7 @@ GdkPixbuf* PixbufOfBitmap(HANDLE bitmap) {
     return Bitmaps().count(b) ? b->pixbuf : nullptr;
 }
 
-bool DeleteLoadedBitmap(void* object) {
+bool platform::DeleteLoadedBitmap(void* object) {
     auto* b = static_cast<LoadedBitmap*>(object);
     if (!Bitmaps().erase(b)) return false;
     g_object_unref(b->pixbuf);

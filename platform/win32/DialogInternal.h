@@ -4,7 +4,6 @@
 #include <gtk/gtk.h>
 
 #include "winuser.h"
-#include "LoadedBitmaps.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 // its own; messages reach the dialog procedure synchronously, as on the original.
 #include "DialogInternal.h"
 
-#include "../win32/WindowInternal.h"
+#include "WindowInternal.h"
 #include "dialoghooks.h"
 #include "dlgtemplate.h"
 #include "platform.h"
