@@ -80,6 +80,25 @@ TEST(FigureGenerator, PendingFlipStartsBeforeAnyPromotion) {
     EXPECT_EQ(g->next, waiting);
 }
 
+// Blocks still being cleared keep the waiting figure out of the field.
+TEST(FigureGenerator, MarkedBlocksDelayThePromotion) {
+    headless::Game game;
+    game.Boot();
+    game.NewGame(0, 1, 0, 5);
+    CFigureGenerator* g = CFigureGenerator::GetInstance();
+    CFieldBlock& cell = CGameField::GetInstance()->Cell(3, 20);
+    cell.m_value = 1;
+    cell.m_removalMark = true;
+    CBaseFigure* waiting = g->next;
+    ASSERT_NE(waiting, nullptr);
+    for (int i = 0; i < 5; ++i) g->Process();
+    EXPECT_EQ(g->current, nullptr);
+    EXPECT_EQ(g->next, waiting);
+    cell.m_removalMark = false;
+    g->Process();
+    EXPECT_EQ(g->current, waiting);
+}
+
 TEST(FigureGenerator, RequestsReplaceTheWaitingFigureOnePerUpkeep) {
     headless::Game game;
     game.Boot();

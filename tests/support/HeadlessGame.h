@@ -85,14 +85,15 @@ class Game {
 public:
     static constexpr double kStep = 0.025;
 
-    Game() {
+    // gl: the GL device (screenshots under Xvfb) instead of the null one.
+    explicit Game(bool gl = false) {
         const char* game = getenv("KOLVAR_GAME_DIR");
         EXPECT_TRUE(game);
         std::filesystem::create_directory_symlink(std::string(game ? game : ".") + "/data", m_dir.file("data"));
         std::filesystem::create_symlink(std::string(game ? game : ".") + "/sound.so", m_dir.file("sound.so"));
         m_cwd.reset(new testutil::ScopedCwd(m_dir.path()));
         d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
+        d3d9hooks::SetBackend(gl ? d3d9hooks::Backend::GL : d3d9hooks::Backend::Null);
         platform::SetFakeClock(true, 1000000000LL);
         EngineTimerRestart();
         platform::SetInputTestMode(true);

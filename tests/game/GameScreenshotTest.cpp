@@ -1,0 +1,216 @@
+// Pictures of a running game on the GL device (Xvfb, llvmpipe), saved under
+// build/test-artifacts/ and checked at the projected centres of cells and blocks.
+#include <d3d9hooks.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "game/BlockFigure.h"
+#include "game/CellSeekerEffect.h"
+#include "game/VarFrame.h"
+#include "game/VarFrameHooks.h"
+#include "support/HeadlessGame.h"
+
+namespace {
+
+struct Picture {
+    std::vector<DWORD> px;
+    UINT w = 0, h = 0;
+    DWORD At(const D3DXVECTOR2& p) const {
+        const int x = std::clamp(int(p.x), 0, int(w) - 1), y = std::clamp(int(p.y), 0, int(h) - 1);
+        return px[size_t(y) * w + x];
+    }
+    // The brightest pixel within r of p.
+    int Brightest(const D3DXVECTOR2& p, int r) const {
+        int best = 0;
+        for (int dy = -r; dy <= r; ++dy)
+            for (int dx = -r; dx <= r; ++dx) best = std::max(best, Brightness(At(p + D3DXVECTOR2(float(dx), float(dy)))));
+        return best;
+    }
+    static int Channel(DWORD c, int i) { return int((c >> (16 - 8 * i)) & 0xff); }
+    static int Brightness(DWORD c) { return (Channel(c, 0) + Channel(c, 1) + Channel(c, 2)) / 3; }
+};
+
+// Channels the material holds stand clear of those it lacks; white is bright.
+::testing::AssertionResult ShowsColour(DWORD pixel, const D3DCOLORVALUE& diffuse) {
+    const float want[3] = {diffuse.r, diffuse.g, diffuse.b};
+    int lowMax = -1, highMin = 256;
+    for (int i = 0; i < 3; ++i) {
+        const int v = Picture::Channel(pixel, i);
+        if (want[i] >= 0.5f)
+            highMin = std::min(highMin, v);
+        else
+            lowMax = std::max(lowMax, v);
+    }
+    const bool ok = lowMax < 0 ? highMin > 60 : highMin > lowMax + 20;
+    if (ok) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << std::hex << "pixel 0x" << pixel << " for " << want[0] << ","
+                                         << want[1] << "," << want[2];
+}
+
+D3DXVECTOR2 Project(const D3DXVECTOR3& world) {
+    D3DXVECTOR3 ndc;
+    D3DXVec3TransformCoord(&ndc, &world, CGraphicsEngine::GetInstance()->GetViewProjMatrix());
+    return D3DXVECTOR2((ndc.x + 1.0f) * 0.5f * 1024.0f, (1.0f - ndc.y) * 0.5f * 768.0f);
+}
+D3DXVECTOR3 CellCentre(int x, int y) {
+    CGameField* f = CGameField::GetInstance();
+    D3DXVECTOR3 local, world;
+    f->GetBlockPositionCentered(x, y, &local, nullptr);
+    D3DXVec3TransformCoord(&world, &local, &f->m_fieldMatrix);
+    return world;
+}
+D3DXVECTOR3 BlockCentre(const CFieldBlock& b) {
+    D3DXMATRIX world;
+    D3DXMatrixInverse(&world, nullptr, &b.m_invWorld);
+    return D3DXVECTOR3(world._41, world._42, world._43);
+}
+
+Picture Draw(const char* name, bool frame, bool figures) {
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    Picture p;
+    EXPECT_TRUE(engine->BeginFrame(true));
+    if (frame) CVarFrame::GetInstance()->Render();
+    CGameField::GetInstance()->Render();
+    if (figures) CFigureGenerator::GetInstance()->Render();
+    CParticleSystemsManager::GetInstance()->Render();
+    p.px = d3d9hooks::ReadBackBuffer(engine->GetDevice(), &p.w, &p.h);
+    engine->EndFrame();
+    EXPECT_EQ(p.w, 1024u);
+    EXPECT_EQ(p.h, 768u);
+    d3d9hooks::WritePng(testutil::ArtifactsDir() + "/" + name, p.px, p.w, p.h);
+    return p;
+}
+
+TEST(GameScreenshot, FallingFigureShowsItsColourAndTrailWithThePreviewBeside) {
+    headless::Game game(true);
+    d3d9hooks::SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+    game.Boot();
+    game.NewGame(0, 1, 0, 321);
+    CGameField* field = CGameField::GetInstance();
+    for (int x = 1; x <= 10; ++x)
+        if (x != 5) field->Cell(x, 20).m_value = x % 7;
+    for (int x = 1; x <= 3; ++x) field->Cell(x, 19).m_value = 3;
+    CFigureGenerator* generator = CFigureGenerator::GetInstance();
+    while (game.Steps() < 400 && !(generator->current && generator->current->y >= 5.0f)) game.Step();
+    ASSERT_TRUE(generator->current && generator->next);
+    auto* figure = dynamic_cast<CBlockFigure*>(generator->current);
+    auto* preview = dynamic_cast<CBlockFigure*>(generator->next);
+    ASSERT_TRUE(figure && preview);
+
+    const Picture p = Draw("figure_high.png", false, true);
+    const D3DCOLORVALUE colour = field->m_materials[CBlockFigure::kShapeColors[figure->shape]].Diffuse;
+    const D3DXVECTOR3 up = CellCentre(1, 9) - CellCentre(1, 10);
+    int blocks = 0, trails = 0;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) {
+            const CFieldBlock& b = figure->blocks[r * 4 + c];
+            if (b.m_value < 0) continue;
+            ++blocks;
+            EXPECT_TRUE(ShowsColour(p.At(Project(BlockCentre(b))), colour)) << r << "," << c;
+            if (r > 0 && figure->blocks[(r - 1) * 4 + c].m_value >= 0) continue;
+            trails += Picture::Brightness(p.At(Project(BlockCentre(b) + up * 0.6f))) > 40;
+        }
+    EXPECT_EQ(blocks, 4);
+    EXPECT_GE(trails, 1);
+    const float fieldLeft = Project(CellCentre(0, 10)).x;
+    for (const CFieldBlock& b : preview->blocks) {
+        if (b.m_value < 0) continue;
+        const D3DXVECTOR2 at = Project(BlockCentre(b));
+        EXPECT_LT(at.x, fieldLeft);
+        EXPECT_GT(Picture::Brightness(p.At(at)), 20);
+    }
+}
+
+TEST(GameScreenshot, FieldFrameAndClearingOnBothPaths) {
+    struct Case {
+        DWORD vs, ps;
+        int frameType;
+        const char* name;
+        bool high;
+    } cases[] = {{D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), 1, "field_frame_high.png", true},
+                 {D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 0), 0, "field_frame_low.png", false}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        headless::Game game(true);
+        d3d9hooks::SetShaderVersions(k.vs, k.ps);
+        varframehooks::RearmConstruction();
+        g_FrameType = k.frameType;
+        g_FrameOpacity = 1.0f;
+        g_FrameDetails = 2;
+        g_BlocksDetails = 2;
+        game.Boot();
+        game.NewGame(0, 1, 0, 55);
+        CVarFrame* frame = CVarFrame::GetInstance();
+        frame->CallFrameInit();
+        frame->NewGame();
+        headless::AfterStep() = [frame] { frame->UpdateTransforms(); };
+
+        // A full bottom line under red and blue blocks; the comets start on it.
+        CGameField* field = CGameField::GetInstance();
+        const int mid = field->m_height / 2;
+        int bottom = field->m_height - 1;
+        while (bottom > 0 && field->Cell(field->m_width / 2, bottom).m_value != -1) --bottom;
+        int placed = 0;
+        for (int x = 0; x < field->m_width; ++x) {
+            if (field->Cell(x, bottom).m_value == -1) field->Cell(x, bottom).m_value = x % 2 ? 0 : 3;
+            if (field->Cell(x, bottom - 1).m_value == -1 && placed < 6)
+                field->Cell(x, bottom - 1).m_value = placed++ < 3 ? 0 : 3;
+        }
+        field->CheckClears();
+        game.Step(36);
+        int marked = 0, inside = 0;
+        for (int x = 0; x < field->m_width; ++x) {
+            marked += field->Cell(x, bottom).m_removalMark;
+            inside += field->Cell(x, bottom).m_value >= -1;
+        }
+        ASSERT_GT(marked, 0);
+        ASSERT_LT(marked, inside);
+
+        const Picture p = Draw(k.name, true, false);
+        for (int value : {0, 3}) {
+            int seen = 0, wrong = 0;
+            for (int y = bottom - 3; y <= bottom; ++y)
+                for (int x = 0; x < field->m_width; ++x) {
+                    const CFieldBlock& b = field->Cell(x, y);
+                    if (b.m_value != value || b.m_removalMark) continue;
+                    // A comet covers what lies near it, its tail at most one more block.
+                    const D3DXVECTOR2 at = Project(BlockCentre(b));
+                    bool covered = false;
+                    for (CCellSeekerEffect* seeker : field->m_cellSeekers) {
+                        const D3DXVECTOR2 d = Project(seeker->position) - at;
+                        covered |= D3DXVec2Length(&d) < 40.0f;
+                    }
+                    if (covered) continue;
+                    ++seen;
+                    wrong += !ShowsColour(p.At(at), field->m_materials[value].Diffuse);
+                }
+            EXPECT_GT(seen, 1) << value;
+            EXPECT_LE(wrong, 1) << value;
+        }
+        // The wall cells beside the first and last playable cell of a middle row.
+        int first = -1, last = -1;
+        for (int x = 0; x < field->m_width; ++x)
+            if (field->Cell(x, mid).m_value == -1) {
+                if (first < 0) first = x;
+                last = x;
+            }
+        ASSERT_GT(first, 0);
+        ASSERT_LT(last, field->m_width - 1);
+        EXPECT_LT(Picture::Brightness(p.At(Project(CellCentre((first + last) / 2, 4)))), 12);
+        EXPECT_GT(Picture::Brightness(p.At(Project(CellCentre(first - 1, mid)))), 40);
+        EXPECT_GT(Picture::Brightness(p.At(Project(CellCentre(last + 1, mid)))), 40);
+        if (k.high) {
+            int bright = 0;
+            for (CCellSeekerEffect* seeker : field->m_cellSeekers)
+                bright = std::max(bright, p.Brightest(Project(seeker->position), 8));
+            EXPECT_GT(bright, 180);
+        }
+        headless::AfterStep() = nullptr;
+        delete CVarFrame::GetInstancePtr();
+    }
+    g_FrameType = g_FrameDetails = g_BlocksDetails = 0;
+    g_FrameOpacity = 0.0f;
+}
+
+}  // namespace
