@@ -1,0 +1,57 @@
+#include "app/Shutdown.h"
+
+#include "app/MousePointer.h"
+#include "app/Startup.h"
+#include "audio/MusicPlayer.h"
+#include "audio/SoundEngine.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/Ini.h"
+#include "game/AnimatedObjectList.h"
+#include "game/FigureGenerator.h"
+#include "game/GameField.h"
+#include "game/GameMode.h"
+#include "game/GameSettings.h"
+#include "game/Hud.h"
+#if __has_include("game/VarFrame.h")
+#include "game/VarFrame.h"
+#define KOLVAR_HAS_FRAME 1
+#endif
+#if __has_include("app/ThemeManager.h")
+#include "app/ThemeManager.h"
+#define KOLVAR_HAS_THEMES 1
+#endif
+
+bool g_bShutdownDone = false;
+
+void ShutdownApplication() {
+    if (g_bShutdownDone) return;
+    g_bShutdownDone = true;
+
+    WriteIniInt("config.ini", "game", "frame_type", g_FrameType);
+    WriteIniFloat("config.ini", "game", "frame_opacity", g_FrameOpacity);
+
+    delete CAnimatedObjectList::GetInstancePtr();
+#ifdef KOLVAR_HAS_THEMES
+    DeleteThemeManager();
+#endif
+    delete CMousePointer::GetInstancePtr();
+#ifdef KOLVAR_HAS_FRAME
+    delete CVarFrame::GetInstancePtr();
+#endif
+    delete CGameField::GetInstancePtr();
+    delete CFigureGenerator::GetInstancePtr();
+    delete CGameMode::GetInstancePtr();
+    delete CHud::GetInstancePtr();
+
+    CSoundEngine* sound = CSoundEngine::GetInstancePtr();
+    if (g_bUserPlaylist && sound && sound->GetMusicPlayer()) {
+        CMusicPlayer* player = sound->GetMusicPlayer();
+        player->Stop();
+        delete player;
+        sound->SetMusicPlayer(nullptr);
+    }
+    delete sound;
+
+    // The engine destroys its window after the device.
+    delete CGraphicsEngine::GetInstancePtr();
+}
