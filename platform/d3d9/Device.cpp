@@ -1,6 +1,7 @@
 #include "Device.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -99,8 +100,9 @@ HRESULT CDevice::Init(D3DPRESENT_PARAMETERS* pp) {
 void CDevice::ResetState() {
     HoldBindings(*m_state, false);
     SetDefaultState(*m_state, m_pp.BackBufferWidth, m_pp.BackBufferHeight);
-    ++m_vsConstVersion;
-    ++m_psConstVersion;
+    TouchVertexRegisters(0, kVertexConstants);
+    TouchPixelRegisters(0, kPixelConstants);
+    ++m_ffSerial;
     if (!m_pp.EnableAutoDepthStencil) m_state->renderStates[D3DRS_ZENABLE] = D3DZB_FALSE;
 }
 
@@ -120,6 +122,56 @@ ULONG CDevice::Release() {
 }
 
 // ---- bookkeeping ----
+
+void CDevice::TouchVertexRegisters(UINT start, UINT count) {
+    ++m_constSerial;
+    for (UINT i = start; i < start + count; ++i) m_vsRegSerial[i] = m_constSerial;
+}
+
+void CDevice::TouchPixelRegisters(UINT start, UINT count) {
+    ++m_constSerial;
+    for (UINT i = start; i < start + count; ++i) m_psRegSerial[i] = m_constSerial;
+}
+
+void CDevice::AddStateListener(void (*listener)(void*), void* context) {
+    m_listeners.emplace_back(listener, context);
+}
+
+void CDevice::RemoveStateListener(void (*listener)(void*), void* context) {
+    for (auto it = m_listeners.begin(); it != m_listeners.end(); ++it)
+        if (it->first == listener && it->second == context) {
+            m_listeners.erase(it);
+            return;
+        }
+}
+
+void CDevice::BeforeChange() {
+    // What a listener does in response (its own draws) must not call it again.
+    if (m_listeners.empty() || m_notifying) return;
+    m_notifying = true;
+    const auto listeners = m_listeners;
+    for (const auto& l : listeners) l.first(l.second);
+    m_notifying = false;
+}
+
+// The layer draws without these: say so once per device rather than silently.
+void CDevice::ReportUnsupported(DWORD state, DWORD value) {
+    if (state == D3DRS_FOGENABLE && value && !m_reportedFog) {
+        m_reportedFog = true;
+        fprintf(stderr, "d3d9: fog is not supported; drawing without it\n");
+    } else if (state == D3DRS_CLIPPLANEENABLE && value && !m_reportedClip) {
+        m_reportedClip = true;
+        fprintf(stderr, "d3d9: user clip planes are not supported; drawing unclipped\n");
+    }
+}
+
+void CDevice::ReportUnsupportedStage(DWORD type, DWORD value) {
+    if ((type == D3DTSS_COLOROP || type == D3DTSS_ALPHAOP) &&
+        (value == D3DTOP_BUMPENVMAP || value == D3DTOP_BUMPENVMAPLUMINANCE) && !m_reportedBump) {
+        m_reportedBump = true;
+        fprintf(stderr, "d3d9: bump-map stage operations are not supported; the stage passes its input on\n");
+    }
+}
 
 std::string CDevice::NextObjectName(const char* kind) {
     return std::string(kind) + "#" + std::to_string(++m_nameCounters[kind]);
@@ -392,6 +444,7 @@ HRESULT CDevice::BeginScene() {
 
 HRESULT CDevice::EndScene() {
     HRESULT hr = m_inScene ? D3D_OK : D3DERR_INVALIDCALL;
+    BeforeChange();
     m_inScene = false;
     D3D9_RECORD("EndScene()" + ResultText(hr));
     return hr;
@@ -407,8 +460,10 @@ HRESULT CDevice::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR 
     if ((count > 0 && !rects) || flags == 0 || (flags & ~7u) ||
         ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !m_pp.EnableAutoDepthStencil) || z < 0.0f || z > 1.0f)
         hr = D3DERR_INVALIDCALL;
-    else if (m_loss == Loss::None)
+    else if (m_loss == Loss::None) {
+        BeforeChange();
         m_renderer->Clear(*this, count, rects, flags, color, z, stencil);
+    }
     D3D9_RECORD(line + ResultText(hr));
     return hr;
 }
@@ -425,6 +480,7 @@ HRESULT CDevice::SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX* matr
     const int slot = TransformSlot(state);
     D3D9_RECORD("SetTransform(" + TransformName(state) + ", " + FloatsText(matrix ? &matrix->_11 : nullptr, 16) + ")");
     if (slot < 0 || !matrix) return D3DERR_INVALIDCALL;
+    BeforeChange();
     Target().transforms[slot] = *matrix;
     MarkRecorded([slot](StateMask& m) { m.transforms[slot] = true; });
     return D3D_OK;
@@ -453,6 +509,7 @@ HRESULT CDevice::SetViewport(const D3DVIEWPORT9* vp) {
         vp->MinZ > vp->MaxZ) {
         hr = D3DERR_INVALIDCALL;
     } else {
+        BeforeChange();
         Target().viewport = *vp;
         MarkRecorded([](StateMask& m) { m.viewport = true; });
     }
@@ -470,6 +527,7 @@ HRESULT CDevice::GetViewport(D3DVIEWPORT9* viewport) {
 HRESULT CDevice::SetMaterial(const D3DMATERIAL9* material) {
     D3D9_RECORD("SetMaterial(" + std::string(material ? FloatsText(&material->Diffuse.r, 17) : "NULL") + ")");
     if (!material) return D3DERR_INVALIDCALL;
+    BeforeChange();
     Target().material = *material;
     MarkRecorded([](StateMask& m) { m.material = true; });
     return D3D_OK;
@@ -482,9 +540,13 @@ HRESULT CDevice::GetMaterial(D3DMATERIAL9* material) {
 }
 
 HRESULT CDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+    BeforeChange();  // a batch drawn before this call shows before it in the log
     D3D9_RECORD("SetRenderState(" + RenderStateName(state) + ", " + std::to_string(value) + ")");
     if (state >= D3D9_RENDERSTATE_COUNT) return D3DERR_INVALIDCALL;
-    Target().renderStates[state] = value;
+    ReportUnsupported(state, value);
+    DWORD& slot = Target().renderStates[state];
+    if (slot != value) ++m_ffSerial;
+    slot = value;
     MarkRecorded([state](StateMask& m) { m.renderStates[state] = true; });
     return D3D_OK;
 }
@@ -503,6 +565,7 @@ HRESULT CDevice::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture) {
 }
 
 HRESULT CDevice::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture) {
+    BeforeChange();  // a batch drawn before this call shows before it in the log
     CTextureBase* tex = TextureFromInterface(texture);
     D3D9_RECORD("SetTexture(" + std::to_string(stage) + ", " + (texture ? ObjName(tex) : "NULL") + ")");
     if (stage >= kStages || (texture && !tex) || (tex && tex->Device() != this)) return D3DERR_INVALIDCALL;
@@ -518,10 +581,14 @@ HRESULT CDevice::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type
 }
 
 HRESULT CDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value) {
+    BeforeChange();  // a batch drawn before this call shows before it in the log
     D3D9_RECORD("SetTextureStageState(" + std::to_string(stage) + ", " + StageStateName(type) + ", " +
            std::to_string(value) + ")");
     if (stage >= kStages || type >= D3D9_TSS_COUNT) return D3DERR_INVALIDCALL;
-    Target().stageStates[stage][type] = value;
+    ReportUnsupportedStage(type, value);
+    DWORD& slot = Target().stageStates[stage][type];
+    if (slot != value) ++m_ffSerial;
+    slot = value;
     MarkRecorded([stage, type](StateMask& m) { m.stageStates[stage][type] = true; });
     return D3D_OK;
 }
@@ -533,6 +600,7 @@ HRESULT CDevice::GetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD*
 }
 
 HRESULT CDevice::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value) {
+    BeforeChange();  // a batch drawn before this call shows before it in the log
     D3D9_RECORD("SetSamplerState(" + std::to_string(sampler) + ", " + SamplerStateName(type) + ", " +
            std::to_string(value) + ")");
     if (sampler >= kSamplers || type >= D3D9_SAMP_COUNT) return D3DERR_INVALIDCALL;
@@ -613,8 +681,8 @@ void CDevice::CaptureInto(DeviceState& v, const StateMask& m) {
 }
 
 void CDevice::ApplyFrom(const DeviceState& v, const StateMask& m) {
-    ++m_vsConstVersion;
-    ++m_psConstVersion;
+    BeforeChange();
+    ++m_ffSerial;
     // Applying while another block records goes into that block, as setters do.
     DeviceState& s = Target();
     StateMask* rec = m_recordingBlock ? &m_recordingBlock->Mask() : nullptr;
@@ -681,12 +749,14 @@ void CDevice::ApplyFrom(const DeviceState& v, const StateMask& m) {
         if (m.vertexConstants[i]) {
             m_vsConstUsed = std::max(m_vsConstUsed, static_cast<UINT>(i + 1));
             memcpy(s.vertexConstants[i], v.vertexConstants[i], 16);
+            if (!rec) TouchVertexRegisters(static_cast<UINT>(i), 1);
             if (rec) rec->vertexConstants[i] = true;
         }
     for (int i = 0; i < kPixelConstants; ++i)
         if (m.pixelConstants[i]) {
             m_psConstUsed = std::max(m_psConstUsed, static_cast<UINT>(i + 1));
             memcpy(s.pixelConstants[i], v.pixelConstants[i], 16);
+            if (!rec) TouchPixelRegisters(static_cast<UINT>(i), 1);
             if (rec) rec->pixelConstants[i] = true;
         }
 }
@@ -734,6 +804,8 @@ HRESULT CDevice::SetVertexDeclaration(IDirect3DVertexDeclaration9* decl) {
     auto* d = dynamic_cast<CVertexDeclaration*>(decl);
     D3D9_RECORD("SetVertexDeclaration(" + (decl ? ObjName(d) : std::string("NULL")) + ")");
     if (decl && (!d || d->Device() != this)) return D3DERR_INVALIDCALL;
+    BeforeChange();
+    ++m_ffSerial;
     DeviceState& s = Target();
     Rebind(s.declaration, d);
     s.fvf = d ? d->Fvf() : 0;
@@ -755,6 +827,8 @@ HRESULT CDevice::SetFVF(DWORD fvf) {
         d = DeclarationForFvf(fvf);
         if (!d) return D3DERR_INVALIDCALL;
     }
+    BeforeChange();
+    ++m_ffSerial;
     DeviceState& s = Target();
     Rebind(s.declaration, d);
     s.fvf = fvf;
@@ -818,6 +892,7 @@ HRESULT CDevice::SetVertexShader(IDirect3DVertexShader9* shader) {
     auto* vs = dynamic_cast<CVertexShader*>(shader);
     D3D9_RECORD("SetVertexShader(" + (shader ? ObjName(vs) : std::string("NULL")) + ")");
     if (shader && (!vs || vs->Device() != this)) return D3DERR_INVALIDCALL;
+    BeforeChange();
     CShader* base = vs;
     Rebind(Target().vertexShader, base);
     MarkRecorded([](StateMask& m) { m.vertexShader = true; });
@@ -835,6 +910,7 @@ HRESULT CDevice::SetPixelShader(IDirect3DPixelShader9* shader) {
     auto* ps = dynamic_cast<CPixelShader*>(shader);
     D3D9_RECORD("SetPixelShader(" + (shader ? ObjName(ps) : std::string("NULL")) + ")");
     if (shader && (!ps || ps->Device() != this)) return D3DERR_INVALIDCALL;
+    BeforeChange();
     CShader* base = ps;
     Rebind(Target().pixelShader, base);
     MarkRecorded([](StateMask& m) { m.pixelShader = true; });
@@ -852,8 +928,9 @@ HRESULT CDevice::SetVertexShaderConstantF(UINT start, const float* data, UINT co
     D3D9_RECORD("SetVertexShaderConstantF(" + std::to_string(start) + ", " + FloatsText(data, count * 4) + ", " +
            std::to_string(count) + ")");
     if (!data || start > kVertexConstants || count > kVertexConstants - start) return D3DERR_INVALIDCALL;
+    BeforeChange();
     memcpy(Target().vertexConstants[start], data, count * 16);
-    ++m_vsConstVersion;
+    if (!m_recordingBlock) TouchVertexRegisters(start, count);
     m_vsConstUsed = std::max(m_vsConstUsed, start + count);
     MarkRecorded([start, count](StateMask& m) {
         for (UINT i = 0; i < count; ++i) m.vertexConstants[start + i] = true;
@@ -871,8 +948,9 @@ HRESULT CDevice::SetPixelShaderConstantF(UINT start, const float* data, UINT cou
     D3D9_RECORD("SetPixelShaderConstantF(" + std::to_string(start) + ", " + FloatsText(data, count * 4) + ", " +
            std::to_string(count) + ")");
     if (!data || start > kPixelConstants || count > kPixelConstants - start) return D3DERR_INVALIDCALL;
+    BeforeChange();
     memcpy(Target().pixelConstants[start], data, count * 16);
-    ++m_psConstVersion;
+    if (!m_recordingBlock) TouchPixelRegisters(start, count);
     m_psConstUsed = std::max(m_psConstUsed, start + count);
     MarkRecorded([start, count](StateMask& m) {
         for (UINT i = 0; i < count; ++i) m.pixelConstants[start + i] = true;
@@ -893,6 +971,7 @@ HRESULT CDevice::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* vb, UINT o
     D3D9_RECORD("SetStreamSource(" + std::to_string(stream) + ", " + (vb ? ObjName(b) : std::string("NULL")) + ", " +
            std::to_string(offset) + ", " + std::to_string(stride) + ")");
     if (stream >= kStreams || (vb && (!b || b->Device() != this))) return D3DERR_INVALIDCALL;
+    BeforeChange();
     StreamBinding& s = Target().streams[stream];
     Rebind(s.buffer, b);
     s.offset = offset;
@@ -915,6 +994,7 @@ HRESULT CDevice::SetIndices(IDirect3DIndexBuffer9* ib) {
     auto* b = dynamic_cast<CIndexBuffer*>(ib);
     D3D9_RECORD("SetIndices(" + (ib ? ObjName(b) : std::string("NULL")) + ")");
     if (ib && (!b || b->Device() != this)) return D3DERR_INVALIDCALL;
+    BeforeChange();
     Rebind(Target().indices, b);
     MarkRecorded([](StateMask& m) { m.indices = true; });
     return D3D_OK;
@@ -937,45 +1017,44 @@ HRESULT CDevice::ValidateDraw(const char*, bool indexed, UINT vertexCount, UINT 
     const CVertexDeclaration* decl = m_state->declaration;
     if (!decl) return D3DERR_INVALIDCALL;
     if (vertexCount == 0) return D3DERR_INVALIDCALL;
-    int64_t lowest = startVertex, highest = static_cast<int64_t>(startVertex) + vertexCount - 1;
+    const int64_t lowest = startVertex, highest = static_cast<int64_t>(startVertex) + vertexCount - 1;
     if (indexed) {
         const CIndexBuffer* ib = m_state->indices;
         if (!ib) return D3DERR_INVALIDCALL;
         const uint64_t end = (static_cast<uint64_t>(startIndex) + vertexCount) * ib->IndexSize();
         if (end > ib->Length()) return D3DERR_INVALIDCALL;
-        uint32_t lo = 0xFFFFFFFFu, hi = 0;
-        const uint8_t* p = ib->Data() + static_cast<size_t>(startIndex) * ib->IndexSize();
-        for (UINT i = 0; i < vertexCount; ++i) {
-            uint32_t v;
-            if (ib->IndexSize() == 2) {
-                uint16_t s;
-                memcpy(&s, p + i * 2, 2);
-                v = s;
-            } else {
-                memcpy(&v, p + i * 4, 4);
-            }
-            lo = std::min(lo, v);
-            hi = std::max(hi, v);
+        // The bounds of the locked ranges the draw touches cover its indices;
+        // only when they fail is every index looked at.
+        uint32_t lo, hi;
+        ib->RangeBounds(startIndex, vertexCount, &lo, &hi);
+        if (!StreamsHold(static_cast<int64_t>(lo) + baseVertex, static_cast<int64_t>(hi) + baseVertex)) {
+            ib->ExactBounds(startIndex, vertexCount, &lo, &hi);
+            if (!StreamsHold(static_cast<int64_t>(lo) + baseVertex, static_cast<int64_t>(hi) + baseVertex))
+                return D3DERR_INVALIDCALL;
         }
-        lowest = static_cast<int64_t>(lo) + baseVertex;
-        highest = static_cast<int64_t>(hi) + baseVertex;
         if (maxIndexOut) *maxIndexOut = hi;
+        return D3D_OK;
     }
-    if (lowest < 0) return D3DERR_INVALIDCALL;
-    // Every stream the declaration reads must hold the vertices drawn.
-    for (const D3DVERTEXELEMENT9& e : decl->Elements()) {
+    return StreamsHold(lowest, highest) ? D3D_OK : D3DERR_INVALIDCALL;
+}
+
+// Every stream the declaration reads must hold the vertices drawn.
+bool CDevice::StreamsHold(int64_t lowest, int64_t highest) const {
+    if (lowest < 0) return false;
+    for (const D3DVERTEXELEMENT9& e : m_state->declaration->Elements()) {
         if (e.Stream == 0xFF) break;
         const StreamBinding& s = m_state->streams[e.Stream];
-        if (!s.buffer || s.stride == 0) return D3DERR_INVALIDCALL;
+        if (!s.buffer || s.stride == 0) return false;
         const uint64_t need = s.offset + static_cast<uint64_t>(highest) * s.stride + e.Offset + DeclTypeSize(e.Type);
-        if (need > s.buffer->Length()) return D3DERR_INVALIDCALL;
+        if (need > s.buffer->Length()) return false;
     }
-    return D3D_OK;
+    return true;
 }
 
 HRESULT CDevice::SubmitDraw(const DrawCall& call) {
-    if (m_loss == Loss::None) m_renderer->Draw(*this, call);
-    return D3D_OK;
+    BeforeChange();
+    if (m_loss != Loss::None) return D3D_OK;
+    return m_renderer->Draw(*this, call);
 }
 
 HRESULT CDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
@@ -1106,3 +1185,24 @@ HRESULT CDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minVertexInd
 }
 
 }  // namespace d3d9
+
+namespace {
+d3d9::CDevice* Internal(IDirect3DDevice9* device) { return dynamic_cast<d3d9::CDevice*>(device); }
+}  // namespace
+
+bool D3D9IsRecording(IDirect3DDevice9* device) {
+    d3d9::CDevice* d = Internal(device);
+    return d && d->Recording();
+}
+
+void D3D9RecordCall(IDirect3DDevice9* device, const std::string& line) {
+    if (d3d9::CDevice* d = Internal(device)) d->Record(line);
+}
+
+void D3D9AddStateListener(IDirect3DDevice9* device, void (*listener)(void*), void* context) {
+    if (d3d9::CDevice* d = Internal(device)) d->AddStateListener(listener, context);
+}
+
+void D3D9RemoveStateListener(IDirect3DDevice9* device, void (*listener)(void*), void* context) {
+    if (d3d9::CDevice* d = Internal(device)) d->RemoveStateListener(listener, context);
+}

@@ -7,6 +7,8 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "DeviceState.h"
 #include "Renderer.h"
@@ -125,9 +127,16 @@ public:
     Loss GetLoss() const { return m_loss; }
     int LiveDefaultPoolObjects() const;  // resources only
     int LiveStateBlocks() const;
-    // Bumped whenever a constant register may have changed (uploads are lazy).
-    uint64_t VertexConstantsVersion() const { return m_vsConstVersion; }
-    uint64_t PixelConstantsVersion() const { return m_psConstVersion; }
+    // Each register's serial: the device-wide write count when it last changed,
+    // so a program uploads only the registers written since it last drew.
+    const uint64_t* VertexRegisterSerials() const { return m_vsRegSerial; }
+    const uint64_t* PixelRegisterSerials() const { return m_psRegSerial; }
+    uint64_t ConstantSerial() const { return m_constSerial; }
+    // Changes whenever a state the generated shaders depend on may have changed.
+    uint64_t FixedFunctionSerial() const { return m_ffSerial; }
+    // Called before any call that changes what a draw would use (D3DX sprite batching).
+    void AddStateListener(void (*listener)(void*), void* context);
+    void RemoveStateListener(void (*listener)(void*), void* context);
     // One past the highest register ever written: uploads stop there.
     UINT VertexConstantsUsed() const { return m_vsConstUsed; }
     UINT PixelConstantsUsed() const { return m_psConstUsed; }
@@ -141,6 +150,7 @@ private:
     HRESULT ValidateDraw(const char* what, bool indexed, UINT vertexCount, UINT startVertex, INT baseVertex,
                          UINT startIndex, UINT* maxIndex);
     HRESULT SubmitDraw(const DrawCall& call);
+    bool StreamsHold(int64_t lowest, int64_t highest) const;
     CVertexDeclaration* DeclarationForFvf(DWORD fvf);
     void ResetState();
 
@@ -159,8 +169,18 @@ private:
     std::map<DWORD, CVertexDeclaration*> m_fvfDeclarations;
     std::string m_shaderLog;
     uint32_t m_shaderSerial = 0;
-    uint64_t m_vsConstVersion = 1;
-    uint64_t m_psConstVersion = 1;
+    uint64_t m_vsRegSerial[kVertexConstants] = {};
+    uint64_t m_psRegSerial[kPixelConstants] = {};
+    uint64_t m_constSerial = 0;
+    uint64_t m_ffSerial = 1;
+    std::vector<std::pair<void (*)(void*), void*>> m_listeners;
+    bool m_notifying = false;
+    bool m_reportedFog = false, m_reportedClip = false, m_reportedBump = false;
+    void TouchVertexRegisters(UINT start, UINT count);
+    void TouchPixelRegisters(UINT start, UINT count);
+    void BeforeChange();
+    void ReportUnsupported(DWORD state, DWORD value);
+    void ReportUnsupportedStage(DWORD type, DWORD value);
     UINT m_vsConstUsed = 0;
     UINT m_psConstUsed = 0;
 };

@@ -55,6 +55,7 @@ FFPixelKey MakePixelKey(const DeviceState& s, const uint8_t textureTypes[kStages
     key.stageCount = static_cast<uint8_t>(n);
     key.specular = s.renderStates[D3DRS_SPECULARENABLE] ? 1 : 0;
     key.pointSprite = s.renderStates[D3DRS_POINTSPRITEENABLE] ? 1 : 0;
+    key.alphaFunc = AlphaFuncOf(s);
     return key;
 }
 
@@ -140,23 +141,9 @@ const char* kVertexCommon =
     "  gl_PointSize = clamp(v_psize, u_d3d_point.y, u_d3d_point.z);\n"
     "}\n";
 
-// Alpha test on the final colour, as D3D compares it: in 0..255 steps.
 const char* kPixelCommon =
     "out vec4 oC0;\n"
-    "uniform int u_d3d_alphaFunc;\n"
-    "uniform float u_d3d_alphaRef;\n"
-    "void d3d_alpha_test(float alpha) {\n"
-    "  float a = floor(clamp(alpha, 0.0, 1.0) * 255.0 + 0.5);\n"
-    "  bool pass = true;\n"
-    "  if (u_d3d_alphaFunc == 1) pass = false;\n"
-    "  else if (u_d3d_alphaFunc == 2) pass = a < u_d3d_alphaRef;\n"
-    "  else if (u_d3d_alphaFunc == 3) pass = a == u_d3d_alphaRef;\n"
-    "  else if (u_d3d_alphaFunc == 4) pass = a <= u_d3d_alphaRef;\n"
-    "  else if (u_d3d_alphaFunc == 5) pass = a > u_d3d_alphaRef;\n"
-    "  else if (u_d3d_alphaFunc == 6) pass = a != u_d3d_alphaRef;\n"
-    "  else if (u_d3d_alphaFunc == 7) pass = a >= u_d3d_alphaRef;\n"
-    "  if (!pass) discard;\n"
-    "}\n";
+    "uniform float u_d3d_alphaRef;\n";
 
 std::string ArgText(uint8_t arg, int stage, bool alpha) {
     std::string base;
@@ -252,7 +239,7 @@ std::string PixelShaderText(const FFPixelKey& key) {
         s += "  }\n";
     }
     if (key.specular) s += "  current.rgb = clamp(current.rgb + specular.rgb, 0.0, 1.0);\n";
-    s += "  oC0 = current;\n  d3d_alpha_test(oC0.a);\n}\n";
+    s += "  oC0 = current;\n" + AlphaTestText(key.alphaFunc, "oC0.a") + "}\n";
     return s;
 }
 
@@ -333,8 +320,28 @@ std::string WrapPixelShader(const std::string& userText) {
     std::string s = PixelPrelude();
     s += "#define main d3d_user_main\n#line 1\n";
     s += WithoutVersion(userText);
-    s += "\n#undef main\nvoid main() {\n  oC0 = vec4(0.0);\n  d3d_user_main();\n  d3d_alpha_test(oC0.a);\n}\n";
+    s += "\n";
     return s;
+}
+
+std::string PixelMainText(uint8_t alphaFunc) {
+    return std::string("#version 330 core\n") + kPixelCommon + "void d3d_user_main();\nvoid main() {\n" +
+           "  oC0 = vec4(0.0);\n  d3d_user_main();\n" + AlphaTestText(alphaFunc, "oC0.a") + "}\n";
+}
+
+uint8_t AlphaFuncOf(const DeviceState& s) {
+    if (!s.renderStates[D3DRS_ALPHATESTENABLE]) return 0;
+    const DWORD f = s.renderStates[D3DRS_ALPHAFUNC];
+    return f >= D3DCMP_NEVER && f < D3DCMP_ALWAYS ? static_cast<uint8_t>(f) : 0;
+}
+
+// D3D compares the final alpha in 0..255 steps.
+std::string AlphaTestText(uint8_t alphaFunc, const char* alpha) {
+    static const char* kOps[9] = {nullptr, nullptr, "<", "==", "<=", ">", "!=", ">=", nullptr};
+    if (alphaFunc == D3DCMP_NEVER) return "  discard;\n";
+    if (alphaFunc >= 9 || !kOps[alphaFunc]) return "";
+    return std::string("  if (!(floor(clamp(") + alpha + ", 0.0, 1.0) * 255.0 + 0.5) " + kOps[alphaFunc] +
+           " u_d3d_alphaRef)) discard;\n";
 }
 
 }  // namespace d3d9

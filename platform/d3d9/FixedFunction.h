@@ -25,7 +25,7 @@ struct FFPixelKey {
     uint8_t stageCount;
     uint8_t specular;     // SPECULARENABLE adds colour 1
     uint8_t pointSprite;  // texture coordinates from the point
-    uint8_t pad;
+    uint8_t alphaFunc;    // D3DCMP_* of the alpha test, 0 when it is off
 };
 
 struct FFVertexKey {
@@ -46,7 +46,14 @@ std::string VertexShaderText(const FFVertexKey& key);  // complete vertex shader
 
 // Preludes and wrappers around the game's GLSL (see d3d9.h for the contract).
 std::string WrapVertexShader(const std::string& userText);
+// The game's pixel shader without a main: linked with PixelMainText.
 std::string WrapPixelShader(const std::string& userText);
+// The main that runs the game's pixel shader and then the alpha test.
+std::string PixelMainText(uint8_t alphaFunc);
 std::string PixelPrelude();
+// The alpha test compiled in: nothing for no test, so no discard is left.
+std::string AlphaTestText(uint8_t alphaFunc, const char* alpha);
+// The alpha function a draw tests with (0: no test), as the keys hold it.
+uint8_t AlphaFuncOf(const DeviceState& state);
 
 }  // namespace d3d9

@@ -10,7 +10,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <map>
+#include <set>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "VertexBuffer.h"
 #include "Device.h"
 #include "DxtDecoder.h"
+#include "GlCount.h"
 #include "FixedFunction.h"
 #include "HookState.h"
 #include "Renderer.h"
@@ -37,6 +39,7 @@
 namespace d3d9 {
 
 extern std::string g_glRendererName;
+uint64_t g_glCalls = 0;
 
 namespace {
 
@@ -214,15 +217,25 @@ bool AttributeFormat(BYTE type, AttribFormat* f) {
     }
 }
 
+// Uniform values a program last received: uploads happen only on a change.
+struct UniformCache {
+    float world[16], view[16], proj[16];
+    float clip[2], point[3], alphaRef, viewport[4], depthRange[2];
+    float matDiffuse[4], matAmbient[4], matEmissive[4], ambient[4], pointScale[3], tfactor[4];
+    float stageConstant[kStages][4];
+};
+
 struct Program {
     GLuint name = 0;
     GLint vsConst = -1, psConst = -1;
-    GLint clip = -1, point = -1, alphaFunc = -1, alphaRef = -1;
+    GLint clip = -1, point = -1, alphaRef = -1;
     GLint world = -1, view = -1, proj = -1, viewport = -1, depthRange = -1;
     GLint matDiffuse = -1, matAmbient = -1, matEmissive = -1, ambient = -1, pointScale = -1;
     GLint tfactor = -1, stageConstant = -1;
-    uint64_t vsVersion = 0, psVersion = 0;
+    GLint vsCount = 0, psCount = 0;  // active sizes of the register arrays
+    uint64_t vsUploaded = 0, psUploaded = 0;  // constant serial at the last upload
     uint32_t vsSerial = 0, psSerial = 0;  // user shaders it was linked from (0: generated)
+    UniformCache cache;
 };
 
 void ColorOf(DWORD argb, float out[4]) {
@@ -232,6 +245,55 @@ void ColorOf(DWORD argb, float out[4]) {
     out[3] = ((argb >> 24) & 0xFF) / 255.0f;
 }
 
+// Keys are zeroed PODs: hashed and compared as bytes.
+template <class K>
+struct KeyHash {
+    size_t operator()(const K& k) const {
+        const unsigned char* p = reinterpret_cast<const unsigned char*>(&k);
+        uint64_t h = 1469598103934665603ull;
+        for (size_t i = 0; i < sizeof k; ++i) h = (h ^ p[i]) * 1099511628211ull;
+        return static_cast<size_t>(h);
+    }
+};
+template <class K>
+struct KeyEqual {
+    bool operator()(const K& a, const K& b) const { return memcmp(&a, &b, sizeof a) == 0; }
+};
+struct PairHash {
+    size_t operator()(const std::pair<uint64_t, uint64_t>& p) const {
+        return static_cast<size_t>(p.first * 0x9E3779B97F4A7C15ull ^ (p.second + 0x632BE59BD9B4E019ull));
+    }
+};
+
+// Every GL state the draw path sets, as it was last set.
+struct RasterState {
+    GLint viewport[4];
+    float depthRange[2];
+    GLboolean depthTest, depthMask;
+    GLenum depthFunc;
+    GLboolean cull;
+    GLenum frontFace, polygonMode;
+    GLboolean blend;
+    GLenum src, dst, srcA, dstA, eq, eqA;
+    DWORD blendColor;
+    DWORD colorMask;
+    GLboolean stencil;
+    GLenum stencilFunc, stencilFail, stencilZFail, stencilPass;
+    GLint stencilRef;
+    GLuint stencilMask, stencilWriteMask;
+};
+
+// The streams a draw reads, as the vertex attributes were last pointed at them.
+struct AttribSetup {
+    const CVertexDeclaration* decl;
+    GLuint buffer[kStreams];
+    UINT offset[kStreams];
+    UINT stride[kStreams];
+};
+
+constexpr GLuint kUnknown = 0xFFFFFFFFu;
+constexpr GLsizeiptr kRingBytes = 4 << 20;
+
 class CGlRenderer final : public CRenderer {
 public:
     ~CGlRenderer() override { Close(); }
@@ -240,7 +302,7 @@ public:
     HRESULT Resize(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* width, UINT* height) override;
     void Clear(CDevice& device, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                DWORD stencil) override;
-    void Draw(CDevice& device, const DrawCall& call) override;
+    HRESULT Draw(CDevice& device, const DrawCall& call) override;
     void Present() override;
     bool CompileShader(CShader& shader, std::string* log) override;
     void Forget(CDeviceObject& object) override;
@@ -259,11 +321,22 @@ private:
     void BackBufferSize(const D3DPRESENT_PARAMETERS& pp, UINT* width, UINT* height);
     GLuint CompileStage(GLenum stage, const std::string& text, std::string* log);
     Program* ProgramFor(CDevice& device, const DeviceState& s, const uint8_t textureTypes[kStages]);
+    Program* Link(uint64_t vsId, uint64_t psId, GLuint vs, GLuint ps, GLuint psMain, uint32_t vsSerial,
+                  uint32_t psSerial);
     void ApplyStates(CDevice& device, const DeviceState& s);
     void BindTextures(const DeviceState& s, uint8_t textureTypes[kStages]);
-    void UploadTexture(CTextureBase& tex);
+    void UploadTexture(CTextureBase& tex, GLenum target);
     void UploadBuffer(CBufferBase& buffer, GLenum target);
     void SetUniforms(CDevice& device, const DeviceState& s, Program& p);
+    bool SetAttributes(const DeviceState& s, const CVertexDeclaration& decl, const DrawCall& call);
+    GLintptr RingWrite(const void* data, size_t bytes, size_t align);
+    HRESULT Refuse(const std::string& why);
+    void ForgetShadow();
+    void BindFramebuffer(GLuint fbo);
+    void BindArrayBuffer(GLuint name);
+    void BindElementBuffer(GLuint name);
+    void ActiveUnit(int unit);
+    void UseProgram(GLuint name);
 
     SDL_Window* m_window = nullptr;
     SDL_Window* m_ownWindow = nullptr;  // hidden stand-in when no window was given
@@ -271,18 +344,107 @@ private:
     SDL_GLContext m_context = nullptr;
     GLuint m_fbo = 0, m_color = 0, m_depth = 0;
     UINT m_width = 0, m_height = 0;
-    GLuint m_vao = 0, m_streamVbo = 0, m_streamIbo = 0;
+    GLuint m_vao = 0, m_ring = 0;
+    GLsizeiptr m_ringSize = kRingBytes, m_ringHead = 0;
     GLuint m_samplers[kSamplers] = {};
     DWORD m_samplerCache[kSamplers][D3D9_SAMP_COUNT];
     bool m_samplerValid[kSamplers] = {};
     bool m_s3tc = false;
+    bool m_checkErrors = false;  // KOLVAR_GL_DEBUG without debug output: glGetError after each draw
 
-    std::map<std::string, GLuint> m_ffVertex, m_ffPixel;  // generated shaders by key bytes
-    std::map<std::pair<uint64_t, uint64_t>, Program> m_programs;
-    std::string m_lastLinkError;
+    // What GL holds now, so unchanged state is not sent again.
+    GLuint m_boundFbo = kUnknown, m_boundProgram = kUnknown, m_arrayBuffer = kUnknown, m_elementBuffer = kUnknown;
+    int m_activeUnit = -1;
+    GLuint m_bound2D[kStages], m_boundCube[kStages];
+    RasterState m_raster;
+    bool m_rasterValid = false;
+    AttribSetup m_attribs;
+    bool m_attribsValid = false;
+    uint32_t m_enabledAttribs = 0;
+
+    // The generated shaders in force, rebuilt only when their states change.
+    uint64_t m_ffSerial = 0;
+    const CVertexDeclaration* m_ffDecl = nullptr;
+    uint8_t m_ffTextureTypes[kStages] = {};
+    GLuint m_ffVertexName = 0, m_ffPixelName = 0;
+    Program* m_lastProgram = nullptr;
+    std::pair<uint64_t, uint64_t> m_lastProgramKey{0, 0};
+
+    std::unordered_map<FFVertexKey, GLuint, KeyHash<FFVertexKey>, KeyEqual<FFVertexKey>> m_ffVertex;
+    std::unordered_map<FFPixelKey, GLuint, KeyHash<FFPixelKey>, KeyEqual<FFPixelKey>> m_ffPixel;
+    GLuint m_pixelMains[8] = {};  // per alpha function, for the game's pixel shaders
+    std::unordered_map<std::pair<uint64_t, uint64_t>, Program, PairHash> m_programs;
+    std::set<std::string> m_reported;
     std::vector<DWORD> m_presented;
     UINT m_presentedWidth = 0, m_presentedHeight = 0;
 };
+
+void APIENTRY DebugOutput(GLenum, GLenum type, GLuint, GLenum severity, GLsizei, const GLchar* message,
+                            const void*) {
+    // Notifications are the driver chatting; errors and warnings are ours to see.
+    if (severity == GL_DEBUG_SEVERITY_NOTIFICATION) return;
+    fprintf(stderr, "d3d9: GL %s: %s\n", type == GL_DEBUG_TYPE_ERROR ? "error" : "message", message);
+}
+
+void Toggle(GLenum cap, bool on) {
+    if (on)
+        glEnable(cap);
+    else
+        glDisable(cap);
+}
+
+bool DebugRequested() {
+    const char* v = getenv("KOLVAR_GL_DEBUG");
+    return v && strcmp(v, "1") == 0;
+}
+
+HRESULT CGlRenderer::Refuse(const std::string& why) {
+    if (m_reported.insert(why).second) fprintf(stderr, "d3d9: draw not issued: %s\n", why.c_str());
+    return D3DERR_INVALIDCALL;
+}
+
+void CGlRenderer::ForgetShadow() {
+    m_boundFbo = m_boundProgram = m_arrayBuffer = m_elementBuffer = kUnknown;
+    m_activeUnit = -1;
+    for (int i = 0; i < kStages; ++i) m_bound2D[i] = m_boundCube[i] = kUnknown;
+    m_rasterValid = false;
+    m_attribsValid = false;
+    m_enabledAttribs = 0xFFFFFFFFu;
+    m_lastProgram = nullptr;
+    m_ffDecl = nullptr;
+    m_ffSerial = 0;
+    for (bool& v : m_samplerValid) v = false;
+}
+
+void CGlRenderer::BindFramebuffer(GLuint fbo) {
+    if (m_boundFbo == fbo) return;
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    m_boundFbo = fbo;
+}
+
+void CGlRenderer::BindArrayBuffer(GLuint name) {
+    if (m_arrayBuffer == name) return;
+    glBindBuffer(GL_ARRAY_BUFFER, name);
+    m_arrayBuffer = name;
+}
+
+void CGlRenderer::BindElementBuffer(GLuint name) {
+    if (m_elementBuffer == name) return;
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, name);
+    m_elementBuffer = name;
+}
+
+void CGlRenderer::ActiveUnit(int unit) {
+    if (m_activeUnit == unit) return;
+    glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(unit));
+    m_activeUnit = unit;
+}
+
+void CGlRenderer::UseProgram(GLuint name) {
+    if (m_boundProgram == name) return;
+    glUseProgram(name);
+    m_boundProgram = name;
+}
 
 bool CGlRenderer::MakeCurrent() {
     if (!m_context) return false;
@@ -320,6 +482,8 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    const bool debug = DebugRequested();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, debug ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
     if (!m_window) {
         m_ownWindow = SDL_CreateWindow("d3d9", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 64, 64,
                                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
@@ -336,17 +500,32 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
     SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     if (const char* r = reinterpret_cast<const char*>(glGetString(GL_RENDERER))) g_glRendererName = r;
     GLint extensions = 0;
+    bool khrDebug = false;
     glGetIntegerv(GL_NUM_EXTENSIONS, &extensions);
     for (GLint i = 0; i < extensions; ++i) {
         const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
         if (e && strcmp(e, "GL_EXT_texture_compression_s3tc") == 0) m_s3tc = true;
+        if (e && strcmp(e, "GL_KHR_debug") == 0) khrDebug = true;
     }
+    // GL failures go to standard error: the driver's own words where it has
+    // debug output, else a glGetError after every draw when asked for.
+    if (khrDebug) {
+        auto callback = reinterpret_cast<PFNGLDEBUGMESSAGECALLBACKPROC>(SDL_GL_GetProcAddress("glDebugMessageCallback"));
+        if (callback) {
+            glEnable(GL_DEBUG_OUTPUT);
+            if (debug) glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
+            callback(DebugOutput, nullptr);
+        }
+    }
+    m_checkErrors = debug && !khrDebug;
     // Lets a test run the software decoder on a driver that has S3TC.
     if (const char* off = getenv("KOLVAR_GL_NO_S3TC")) m_s3tc = m_s3tc && strcmp(off, "1") != 0;
     glGenVertexArrays(1, &m_vao);
     glBindVertexArray(m_vao);
-    glGenBuffers(1, &m_streamVbo);
-    glGenBuffers(1, &m_streamIbo);
+    glGenBuffers(1, &m_ring);
+    glBindBuffer(GL_ARRAY_BUFFER, m_ring);
+    glBufferData(GL_ARRAY_BUFFER, m_ringSize, nullptr, GL_STREAM_DRAW);
+    m_ringHead = 0;
     glGenSamplers(kSamplers, m_samplers);
     for (int i = 0; i < kSamplers; ++i) glBindSampler(static_cast<GLuint>(i), m_samplers[i]);
     glEnable(GL_PROGRAM_POINT_SIZE);
@@ -355,6 +534,7 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     BackBufferSize(pp, width, height);
+    ForgetShadow();
     if (!CreateBackBuffer(*width, *height, pp.BackBufferFormat)) {
         Close();
         return D3DERR_OUTOFVIDEOMEMORY;
@@ -410,6 +590,7 @@ bool CGlRenderer::CreateBackBuffer(UINT width, UINT height, D3DFORMAT format) {
     glClearColor(0, 0, 0, 0);
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    ForgetShadow();
     return true;
 }
 
@@ -419,12 +600,16 @@ void CGlRenderer::Close() {
         for (auto& p : m_programs) glDeleteProgram(p.second.name);
         for (auto& s : m_ffVertex) glDeleteShader(s.second);
         for (auto& s : m_ffPixel) glDeleteShader(s.second);
+        for (GLuint& m : m_pixelMains) {
+            if (m) glDeleteShader(m);
+            m = 0;
+        }
         m_programs.clear();
         m_ffVertex.clear();
         m_ffPixel.clear();
         glDeleteSamplers(kSamplers, m_samplers);
-        glDeleteBuffers(1, &m_streamVbo);
-        glDeleteBuffers(1, &m_streamIbo);
+        glDeleteBuffers(1, &m_ring);
+        m_ring = 0;
         glDeleteVertexArrays(1, &m_vao);
         if (m_fbo) {
             glDeleteFramebuffers(1, &m_fbo);
@@ -444,7 +629,8 @@ void CGlRenderer::Close() {
 void CGlRenderer::Clear(CDevice& device, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                         DWORD stencil) {
     if (!MakeCurrent()) return;
-    glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+    BindFramebuffer(m_fbo);
+    m_rasterValid = false;  // masks and clear values change below
     const D3DVIEWPORT9& vp = device.State().viewport;
     GLbitfield mask = 0;
     if (flags & D3DCLEAR_TARGET) {
@@ -509,6 +695,7 @@ void CGlRenderer::Present() {
     }
     SDL_GL_SwapWindow(m_window);
     glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
+    m_boundFbo = m_fbo;
 }
 
 std::vector<DWORD> CGlRenderer::ReadBack(UINT* width, UINT* height) {
@@ -516,6 +703,7 @@ std::vector<DWORD> CGlRenderer::ReadBack(UINT* width, UINT* height) {
     if (!MakeCurrent()) return {};
     std::vector<DWORD> out(static_cast<size_t>(m_width) * m_height);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+    m_boundFbo = kUnknown;
     glReadPixels(0, 0, static_cast<GLsizei>(m_width), static_cast<GLsizei>(m_height), GL_BGRA, GL_UNSIGNED_BYTE,
                  out.data());  // row 0 is the top row already
     *width = m_width;
@@ -550,19 +738,32 @@ bool CGlRenderer::CompileShader(CShader& shader, std::string* log) {
     }
     const bool vertex = shader.Kind() == D3D9_GLSL_VERTEX;
     const std::string text = vertex ? WrapVertexShader(shader.Text()) : WrapPixelShader(shader.Text());
-    shader.m_glName = CompileStage(vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, text, log);
+    std::string info;
+    shader.m_glName = CompileStage(vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER, text, &info);
+    if (!shader.m_glName) fprintf(stderr, "d3d9: %s shader failed to compile: %s\n", vertex ? "vertex" : "pixel", info.c_str());
+    if (log) *log = info;
     return shader.m_glName != 0;
 }
 
 void CGlRenderer::Forget(CDeviceObject& object) {
     if (!MakeCurrent()) return;
+    // GL unbinds what it deletes, and may hand the name out again.
     if (auto* t = dynamic_cast<CTextureBase*>(&object)) {
         if (t->m_glName) glDeleteTextures(1, &t->m_glName);
+        for (int i = 0; i < kStages; ++i) {
+            if (m_bound2D[i] == t->m_glName) m_bound2D[i] = kUnknown;
+            if (m_boundCube[i] == t->m_glName) m_boundCube[i] = kUnknown;
+        }
         t->m_glName = 0;
     } else if (auto* b = dynamic_cast<CBufferBase*>(&object)) {
         if (b->m_glName) glDeleteBuffers(1, &b->m_glName);
+        if (m_arrayBuffer == b->m_glName) m_arrayBuffer = kUnknown;
+        if (m_elementBuffer == b->m_glName) m_elementBuffer = kUnknown;
+        m_attribsValid = false;
         b->m_glName = 0;
     } else if (auto* s = dynamic_cast<CShader*>(&object)) {
+        m_lastProgram = nullptr;
+        m_boundProgram = kUnknown;
         for (auto it = m_programs.begin(); it != m_programs.end();) {
             if (it->second.vsSerial == s->m_serial || it->second.psSerial == s->m_serial) {
                 glDeleteProgram(it->second.name);
@@ -576,79 +777,34 @@ void CGlRenderer::Forget(CDeviceObject& object) {
     }
 }
 
-Program* CGlRenderer::ProgramFor(CDevice& device, const DeviceState& s, const uint8_t textureTypes[kStages]) {
-    uint64_t vsId, psId;
-    GLuint vsName, psName;
-    uint32_t vsSerial = 0, psSerial = 0;
-    if (s.vertexShader) {
-        vsSerial = s.vertexShader->m_serial;
-        vsId = vsSerial;
-        vsName = s.vertexShader->m_glName;
-    } else {
-        const FFVertexKey key = MakeVertexKey(s, *device.CurrentDeclaration());
-        std::string bytes(reinterpret_cast<const char*>(&key), sizeof key);
-        auto it = m_ffVertex.find(bytes);
-        if (it == m_ffVertex.end()) {
-            std::string log;
-            GLuint name = CompileStage(GL_VERTEX_SHADER, VertexShaderText(key), &log);
-            if (!name) {
-                m_lastLinkError = log;
-                return nullptr;
-            }
-            it = m_ffVertex.emplace(bytes, name).first;
-        }
-        vsName = it->second;
-        vsId = (1ull << 63) | it->second;
-    }
-    if (s.pixelShader) {
-        psSerial = s.pixelShader->m_serial;
-        psId = psSerial;
-        psName = s.pixelShader->m_glName;
-    } else {
-        const FFPixelKey key = MakePixelKey(s, textureTypes);
-        std::string bytes(reinterpret_cast<const char*>(&key), sizeof key);
-        auto it = m_ffPixel.find(bytes);
-        if (it == m_ffPixel.end()) {
-            std::string log;
-            GLuint name = CompileStage(GL_FRAGMENT_SHADER, PixelShaderText(key), &log);
-            if (!name) {
-                m_lastLinkError = log;
-                return nullptr;
-            }
-            it = m_ffPixel.emplace(bytes, name).first;
-        }
-        psName = it->second;
-        psId = (1ull << 63) | it->second;
-    }
-    auto key = std::make_pair(vsId, psId);
-    auto found = m_programs.find(key);
-    if (found != m_programs.end()) return found->second.name ? &found->second : nullptr;
-
+Program* CGlRenderer::Link(uint64_t vsId, uint64_t psId, GLuint vsName, GLuint psName, GLuint psMain,
+                           uint32_t vsSerial, uint32_t psSerial) {
+    const auto key = std::make_pair(vsId, psId);
     Program p;
     p.vsSerial = vsSerial;
     p.psSerial = psSerial;
     p.name = glCreateProgram();
     glAttachShader(p.name, vsName);
     glAttachShader(p.name, psName);
+    if (psMain) glAttachShader(p.name, psMain);
     glLinkProgram(p.name);
     GLint ok = 0;
     glGetProgramiv(p.name, GL_LINK_STATUS, &ok);
     if (!ok) {
         char info[2048] = {};
         glGetProgramInfoLog(p.name, sizeof info, nullptr, info);
-        m_lastLinkError = info;
+        fprintf(stderr, "d3d9: shader program failed to link: %s\n", info);
         glDeleteProgram(p.name);
         p.name = 0;
-        m_programs[key] = p;  // do not retry every draw
+        m_programs[key] = p;  // do not retry (or report again) every draw
         return nullptr;
     }
-    glUseProgram(p.name);
+    UseProgram(p.name);
     auto loc = [&](const char* n) { return glGetUniformLocation(p.name, n); };
     p.vsConst = loc("vs_c");
     p.psConst = loc("ps_c");
     p.clip = loc("u_d3d_clip");
     p.point = loc("u_d3d_point");
-    p.alphaFunc = loc("u_d3d_alphaFunc");
     p.alphaRef = loc("u_d3d_alphaRef");
     p.world = loc("u_world");
     p.view = loc("u_view");
@@ -662,7 +818,18 @@ Program* CGlRenderer::ProgramFor(CDevice& device, const DeviceState& s, const ui
     p.pointScale = loc("u_pointScale");
     p.tfactor = loc("u_tfactor");
     p.stageConstant = loc("u_stageConstant");
-    // Samplers are named after their stage.
+    // Registers past the highest one the program reads need no upload.
+    GLint uniforms = 0;
+    glGetProgramiv(p.name, GL_ACTIVE_UNIFORMS, &uniforms);
+    for (GLint i = 0; i < uniforms; ++i) {
+        char name[64];
+        GLint size = 0;
+        GLenum type = 0;
+        glGetActiveUniform(p.name, static_cast<GLuint>(i), sizeof name, nullptr, &size, &type, name);
+        if (!strncmp(name, "vs_c", 4)) p.vsCount = size;
+        if (!strncmp(name, "ps_c", 4)) p.psCount = size;
+    }
+    memset(&p.cache, 0xFF, sizeof p.cache);  // NaNs: the first draw sets everything
     for (int i = 0; i < kStages; ++i) {
         const std::string n = "s" + std::to_string(i);
         GLint l = loc(n.c_str());
@@ -671,16 +838,85 @@ Program* CGlRenderer::ProgramFor(CDevice& device, const DeviceState& s, const ui
     return &(m_programs[key] = p);
 }
 
-void CGlRenderer::UploadTexture(CTextureBase& tex) {
-    if (!tex.m_anyDirty && tex.m_glName) return;
+Program* CGlRenderer::ProgramFor(CDevice& device, const DeviceState& s, const uint8_t textureTypes[kStages]) {
+    const bool ffVertex = !s.vertexShader, ffPixel = !s.pixelShader;
+    if ((ffVertex || ffPixel) &&
+        (device.FixedFunctionSerial() != m_ffSerial || m_ffDecl != device.CurrentDeclaration() ||
+         memcmp(m_ffTextureTypes, textureTypes, kStages) != 0)) {
+        // A state the generated shaders depend on changed: find them again.
+        m_ffSerial = device.FixedFunctionSerial();
+        m_ffDecl = device.CurrentDeclaration();
+        memcpy(m_ffTextureTypes, textureTypes, kStages);
+        m_ffVertexName = m_ffPixelName = 0;
+        const FFVertexKey vkey = MakeVertexKey(s, *device.CurrentDeclaration());
+        auto v = m_ffVertex.find(vkey);
+        if (v == m_ffVertex.end()) {
+            std::string log;
+            GLuint name = CompileStage(GL_VERTEX_SHADER, VertexShaderText(vkey), &log);
+            if (name == 0) fprintf(stderr, "d3d9: generated vertex shader failed to compile: %s\n", log.c_str());
+            v = m_ffVertex.emplace(vkey, name).first;  // a failure is remembered, not retried
+        }
+        const FFPixelKey pkey = MakePixelKey(s, textureTypes);
+        auto p = m_ffPixel.find(pkey);
+        if (p == m_ffPixel.end()) {
+            std::string log;
+            GLuint name = CompileStage(GL_FRAGMENT_SHADER, PixelShaderText(pkey), &log);
+            if (name == 0) fprintf(stderr, "d3d9: generated pixel shader failed to compile: %s\n", log.c_str());
+            p = m_ffPixel.emplace(pkey, name).first;
+        }
+        m_ffVertexName = v->second;
+        m_ffPixelName = p->second;
+    }
+    uint64_t vsId, psId;
+    GLuint vsName, psName, psMain = 0;
+    if (!ffVertex) {
+        vsId = s.vertexShader->m_serial;
+        vsName = s.vertexShader->m_glName;
+    } else {
+        vsName = m_ffVertexName;
+        vsId = (1ull << 63) | vsName;
+    }
+    if (!ffPixel) {
+        const uint8_t alphaFunc = AlphaFuncOf(s);
+        psId = s.pixelShader->m_serial | (static_cast<uint64_t>(alphaFunc) << 32);
+        psName = s.pixelShader->m_glName;
+        if (!m_pixelMains[alphaFunc]) {
+            std::string log;
+            m_pixelMains[alphaFunc] = CompileStage(GL_FRAGMENT_SHADER, PixelMainText(alphaFunc), &log);
+            if (!m_pixelMains[alphaFunc]) fprintf(stderr, "d3d9: pixel shader main failed to compile: %s\n", log.c_str());
+        }
+        psMain = m_pixelMains[alphaFunc];
+        if (!psMain) return nullptr;
+    } else {
+        psName = m_ffPixelName;
+        psId = (1ull << 63) | psName;
+    }
+    if (!vsName || !psName) return nullptr;
+    const auto key = std::make_pair(vsId, psId);
+    if (m_lastProgram && key == m_lastProgramKey) return m_lastProgram;
+    auto found = m_programs.find(key);
+    Program* p = nullptr;
+    if (found != m_programs.end())
+        p = found->second.name ? &found->second : nullptr;
+    else
+        p = Link(vsId, psId, vsName, psName, psMain, ffVertex ? 0 : s.vertexShader->m_serial,
+                 ffPixel ? 0 : s.pixelShader->m_serial);
+    if (p) {
+        m_lastProgram = p;
+        m_lastProgramKey = key;
+    }
+    return p;
+}
+
+void CGlRenderer::UploadTexture(CTextureBase& tex, GLenum target) {
     GlFormat f;
     if (!FormatFor(tex.Format(), &f)) return;
     const bool decode = f.compressed && !m_s3tc;  // no S3TC: decode the blocks here
     if (decode) FormatFor(D3DFMT_A8R8G8B8, &f);
-    const GLenum target = tex.TextureType() == D3DRTYPE_CUBETEXTURE ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
     const bool fresh = tex.m_glName == 0;
     if (fresh) glGenTextures(1, &tex.m_glName);
     glBindTexture(target, tex.m_glName);
+    (target == GL_TEXTURE_2D ? m_bound2D : m_boundCube)[m_activeUnit] = tex.m_glName;
     if (fresh) {
         glTexParameteri(target, GL_TEXTURE_BASE_LEVEL, 0);
         glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(tex.Levels()) - 1);
@@ -722,13 +958,17 @@ void CGlRenderer::UploadTexture(CTextureBase& tex) {
 
 void CGlRenderer::UploadBuffer(CBufferBase& b, GLenum target) {
     const bool fresh = b.m_glName == 0;
+    if (!fresh && !b.m_discarded && b.m_dirtyEnd <= b.m_dirtyBegin) return;  // GL has it all
     if (fresh) glGenBuffers(1, &b.m_glName);
-    glBindBuffer(target, b.m_glName);
+    if (target == GL_ARRAY_BUFFER)
+        BindArrayBuffer(b.m_glName);
+    else
+        BindElementBuffer(b.m_glName);
     if (fresh || b.m_discarded) {
         // A discard lets the driver hand us fresh storage instead of waiting.
         glBufferData(target, b.Length(), b.Data(),
                      (b.Usage() & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW);
-    } else if (b.m_dirtyEnd > b.m_dirtyBegin) {
+    } else {
         glBufferSubData(target, b.m_dirtyBegin, b.m_dirtyEnd - b.m_dirtyBegin, b.Data() + b.m_dirtyBegin);
     }
     b.m_discarded = false;
@@ -739,19 +979,29 @@ void CGlRenderer::BindTextures(const DeviceState& s, uint8_t types[kStages]) {
     for (int i = 0; i < kStages; ++i) {
         CTextureBase* t = s.textures[i];
         types[i] = 0;
-        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(i));
+        GLuint want2D = 0, wantCube = 0;
         GlFormat f;
         if (t && FormatFor(t->Format(), &f)) {
-            UploadTexture(*t);
             const bool cube = t->TextureType() == D3DRTYPE_CUBETEXTURE;
             types[i] = cube ? 2 : 1;
-            glBindTexture(cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D, t->m_glName);
-            glBindTexture(cube ? GL_TEXTURE_2D : GL_TEXTURE_CUBE_MAP, 0);
-        } else {
-            glBindTexture(GL_TEXTURE_2D, 0);
-            glBindTexture(GL_TEXTURE_CUBE_MAP, 0);
+            if (t->m_anyDirty || !t->m_glName) {
+                ActiveUnit(i);
+                UploadTexture(*t, cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D);
+            }
+            (cube ? wantCube : want2D) = t->m_glName;
         }
-        if (i < kSamplers &&
+        // One unit must not hold both kinds while a sampler reads it.
+        if (m_bound2D[i] != want2D) {
+            ActiveUnit(i);
+            glBindTexture(GL_TEXTURE_2D, want2D);
+            m_bound2D[i] = want2D;
+        }
+        if (m_boundCube[i] != wantCube) {
+            ActiveUnit(i);
+            glBindTexture(GL_TEXTURE_CUBE_MAP, wantCube);
+            m_boundCube[i] = wantCube;
+        }
+        if (i < kSamplers && t &&
             (!m_samplerValid[i] || memcmp(m_samplerCache[i], s.samplerStates[i], sizeof m_samplerCache[i]) != 0)) {
             const DWORD* p = s.samplerStates[i];
             const GLuint sm = m_samplers[i];
@@ -782,190 +1032,335 @@ void CGlRenderer::BindTextures(const DeviceState& s, uint8_t types[kStages]) {
 void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
     const DWORD* rs = s.renderStates;
     const D3DVIEWPORT9& vp = s.viewport;
-    glViewport(static_cast<GLint>(vp.X), static_cast<GLint>(vp.Y), static_cast<GLsizei>(vp.Width),
-               static_cast<GLsizei>(vp.Height));
-    glDepthRange(vp.MinZ, vp.MaxZ);
-
+    RasterState r;
+    memset(&r, 0, sizeof r);
+    r.viewport[0] = static_cast<GLint>(vp.X);
+    r.viewport[1] = static_cast<GLint>(vp.Y);
+    r.viewport[2] = static_cast<GLint>(vp.Width);
+    r.viewport[3] = static_cast<GLint>(vp.Height);
+    r.depthRange[0] = vp.MinZ;
+    r.depthRange[1] = vp.MaxZ;
     const bool depth = device.HasDepthBuffer() && rs[D3DRS_ZENABLE] != D3DZB_FALSE;
-    if (depth) {
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(CompareFunc(rs[D3DRS_ZFUNC]));
-    } else {
-        glDisable(GL_DEPTH_TEST);
-    }
-    glDepthMask(depth && rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE);
-
+    r.depthTest = depth;
+    r.depthFunc = depth ? CompareFunc(rs[D3DRS_ZFUNC]) : 0;
+    r.depthMask = depth && rs[D3DRS_ZWRITEENABLE] ? GL_TRUE : GL_FALSE;
     // CULLMODE names the faces dropped: CCW keeps clockwise ones. Drawing
     // upside down turns screen clockwise into GL counter-clockwise.
-    if (rs[D3DRS_CULLMODE] == D3DCULL_NONE) {
-        glDisable(GL_CULL_FACE);
-    } else {
-        glEnable(GL_CULL_FACE);
-        glCullFace(GL_BACK);
-        glFrontFace(rs[D3DRS_CULLMODE] == D3DCULL_CCW ? GL_CCW : GL_CW);
-    }
-    glPolygonMode(GL_FRONT_AND_BACK, rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
-                                     : rs[D3DRS_FILLMODE] == D3DFILL_POINT   ? GL_POINT
-                                                                             : GL_FILL);
-
-    if (rs[D3DRS_ALPHABLENDENABLE]) {
-        glEnable(GL_BLEND);
-        GLenum src, dst, srcA, dstA;
-        BlendPair(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], &src, &dst);
+    r.cull = rs[D3DRS_CULLMODE] != D3DCULL_NONE;
+    r.frontFace = !r.cull ? 0 : rs[D3DRS_CULLMODE] == D3DCULL_CCW ? GL_CCW : GL_CW;
+    r.polygonMode = rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
+                    : rs[D3DRS_FILLMODE] == D3DFILL_POINT   ? GL_POINT
+                                                            : GL_FILL;
+    r.blend = rs[D3DRS_ALPHABLENDENABLE] != 0;
+    if (r.blend) {
+        BlendPair(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], &r.src, &r.dst);
+        r.eq = BlendOp(rs[D3DRS_BLENDOP]);
         if (rs[D3DRS_SEPARATEALPHABLENDENABLE]) {
-            BlendPair(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], &srcA, &dstA);
-            glBlendEquationSeparate(BlendOp(rs[D3DRS_BLENDOP]), BlendOp(rs[D3DRS_BLENDOPALPHA]));
+            BlendPair(rs[D3DRS_SRCBLENDALPHA], rs[D3DRS_DESTBLENDALPHA], &r.srcA, &r.dstA);
+            r.eqA = BlendOp(rs[D3DRS_BLENDOPALPHA]);
         } else {
-            srcA = src;
-            dstA = dst;
-            glBlendEquation(BlendOp(rs[D3DRS_BLENDOP]));
+            r.srcA = r.src;
+            r.dstA = r.dst;
+            r.eqA = r.eq;
         }
-        glBlendFuncSeparate(src, dst, srcA, dstA);
-        float factor[4];
-        ColorOf(rs[D3DRS_BLENDFACTOR], factor);
-        glBlendColor(factor[0], factor[1], factor[2], factor[3]);
-    } else {
-        glDisable(GL_BLEND);
+        r.blendColor = rs[D3DRS_BLENDFACTOR];
     }
-    const DWORD cw = rs[D3DRS_COLORWRITEENABLE];
-    glColorMask(cw & 1 ? GL_TRUE : GL_FALSE, cw & 2 ? GL_TRUE : GL_FALSE, cw & 4 ? GL_TRUE : GL_FALSE,
-                cw & 8 ? GL_TRUE : GL_FALSE);
-
-    if (rs[D3DRS_STENCILENABLE] && device.HasDepthBuffer()) {
-        glEnable(GL_STENCIL_TEST);
-        glStencilFunc(CompareFunc(rs[D3DRS_STENCILFUNC]), static_cast<GLint>(rs[D3DRS_STENCILREF]),
-                      rs[D3DRS_STENCILMASK]);
-        glStencilOp(StencilOp(rs[D3DRS_STENCILFAIL]), StencilOp(rs[D3DRS_STENCILZFAIL]),
-                    StencilOp(rs[D3DRS_STENCILPASS]));
-        glStencilMask(rs[D3DRS_STENCILWRITEMASK]);
-    } else {
-        glDisable(GL_STENCIL_TEST);
+    r.colorMask = rs[D3DRS_COLORWRITEENABLE] & 0xF;
+    r.stencil = rs[D3DRS_STENCILENABLE] && device.HasDepthBuffer();
+    if (r.stencil) {
+        r.stencilFunc = CompareFunc(rs[D3DRS_STENCILFUNC]);
+        r.stencilRef = static_cast<GLint>(rs[D3DRS_STENCILREF]);
+        r.stencilMask = rs[D3DRS_STENCILMASK];
+        r.stencilFail = StencilOp(rs[D3DRS_STENCILFAIL]);
+        r.stencilZFail = StencilOp(rs[D3DRS_STENCILZFAIL]);
+        r.stencilPass = StencilOp(rs[D3DRS_STENCILPASS]);
+        r.stencilWriteMask = rs[D3DRS_STENCILWRITEMASK];
     }
+    const bool all = !m_rasterValid;
+    RasterState& o = m_raster;
+    if (!all && memcmp(&r, &o, sizeof r) == 0) return;
+#define H1_CHANGED(field) (all || memcmp(&r.field, &o.field, sizeof r.field) != 0)
+    if (H1_CHANGED(viewport)) glViewport(r.viewport[0], r.viewport[1], r.viewport[2], r.viewport[3]);
+    if (H1_CHANGED(depthRange)) glDepthRange(r.depthRange[0], r.depthRange[1]);
+    if (H1_CHANGED(depthTest)) Toggle(GL_DEPTH_TEST, r.depthTest);
+    if (r.depthTest && H1_CHANGED(depthFunc)) glDepthFunc(r.depthFunc);
+    if (H1_CHANGED(depthMask)) glDepthMask(r.depthMask);
+    if (H1_CHANGED(cull)) Toggle(GL_CULL_FACE, r.cull);
+    if (r.cull && H1_CHANGED(frontFace)) {
+        if (all) glCullFace(GL_BACK);
+        glFrontFace(r.frontFace);
+    }
+    if (H1_CHANGED(polygonMode)) glPolygonMode(GL_FRONT_AND_BACK, r.polygonMode);
+    if (H1_CHANGED(blend)) Toggle(GL_BLEND, r.blend);
+    if (r.blend) {
+        if (H1_CHANGED(eq) || H1_CHANGED(eqA)) glBlendEquationSeparate(r.eq, r.eqA);
+        if (H1_CHANGED(src) || H1_CHANGED(dst) || H1_CHANGED(srcA) || H1_CHANGED(dstA))
+            glBlendFuncSeparate(r.src, r.dst, r.srcA, r.dstA);
+        if (H1_CHANGED(blendColor)) {
+            float factor[4];
+            ColorOf(r.blendColor, factor);
+            glBlendColor(factor[0], factor[1], factor[2], factor[3]);
+        }
+    }
+    if (H1_CHANGED(colorMask))
+        glColorMask(r.colorMask & 1 ? GL_TRUE : GL_FALSE, r.colorMask & 2 ? GL_TRUE : GL_FALSE,
+                    r.colorMask & 4 ? GL_TRUE : GL_FALSE, r.colorMask & 8 ? GL_TRUE : GL_FALSE);
+    if (H1_CHANGED(stencil)) Toggle(GL_STENCIL_TEST, r.stencil);
+    if (r.stencil) {
+        if (H1_CHANGED(stencilFunc) || H1_CHANGED(stencilRef) || H1_CHANGED(stencilMask))
+            glStencilFunc(r.stencilFunc, r.stencilRef, r.stencilMask);
+        if (H1_CHANGED(stencilFail) || H1_CHANGED(stencilZFail) || H1_CHANGED(stencilPass))
+            glStencilOp(r.stencilFail, r.stencilZFail, r.stencilPass);
+        if (H1_CHANGED(stencilWriteMask)) glStencilMask(r.stencilWriteMask);
+    }
+#undef H1_CHANGED
+    // Fields of a group that is off were not sent: keep GL's values for them.
+    if (!r.depthTest) r.depthFunc = all ? 0 : o.depthFunc;
+    if (!r.cull) r.frontFace = all ? 0 : o.frontFace;
+    if (!r.blend) {
+        RasterState keep = o;
+        if (all) memset(&keep, 0, sizeof keep);
+        r.src = keep.src, r.dst = keep.dst, r.srcA = keep.srcA, r.dstA = keep.dstA;
+        r.eq = keep.eq, r.eqA = keep.eqA, r.blendColor = keep.blendColor;
+    }
+    if (!r.stencil) {
+        RasterState keep = o;
+        if (all) memset(&keep, 0, sizeof keep);
+        r.stencilFunc = keep.stencilFunc, r.stencilRef = keep.stencilRef, r.stencilMask = keep.stencilMask;
+        r.stencilFail = keep.stencilFail, r.stencilZFail = keep.stencilZFail, r.stencilPass = keep.stencilPass;
+        r.stencilWriteMask = keep.stencilWriteMask;
+    }
+    m_raster = r;
+    m_rasterValid = true;
 }
+
+namespace {
+template <size_t N>
+bool Differs(float (&cache)[N], const float* value) {
+    if (memcmp(cache, value, sizeof cache) == 0) return false;
+    memcpy(cache, value, sizeof cache);
+    return true;
+}
+
+// The first and last register written after `since`, within `count`.
+bool DirtyRange(const uint64_t* serials, GLint count, uint64_t since, GLint* first, GLint* last) {
+    *first = -1;
+    for (GLint i = 0; i < count; ++i)
+        if (serials[i] > since) {
+            if (*first < 0) *first = i;
+            *last = i;
+        }
+    return *first >= 0;
+}
+}  // namespace
 
 void CGlRenderer::SetUniforms(CDevice& device, const DeviceState& s, Program& p) {
     const DWORD* rs = s.renderStates;
     const D3DVIEWPORT9& vp = s.viewport;
-    // Registers never written are zero in GL as on the device: stop at the last written.
-    if (p.vsConst >= 0 && p.vsVersion != device.VertexConstantsVersion()) {
-        if (device.VertexConstantsUsed() > 0)
-            glUniform4fv(p.vsConst, static_cast<GLsizei>(device.VertexConstantsUsed()), &s.vertexConstants[0][0]);
-        p.vsVersion = device.VertexConstantsVersion();
+    UniformCache& c = p.cache;
+    // Only the registers written since this program last drew; they persist
+    // across program switches, so each program catches up on its own.
+    GLint first, last;
+    if (p.vsConst >= 0 && p.vsUploaded != device.ConstantSerial()) {
+        const GLint count = std::min<GLint>(p.vsCount, static_cast<GLint>(device.VertexConstantsUsed()));
+        if (DirtyRange(device.VertexRegisterSerials(), count, p.vsUploaded, &first, &last))
+            glUniform4fv(p.vsConst + first, last - first + 1, &s.vertexConstants[first][0]);
+        p.vsUploaded = device.ConstantSerial();
     }
-    if (p.psConst >= 0 && p.psVersion != device.PixelConstantsVersion()) {
-        if (device.PixelConstantsUsed() > 0)
-            glUniform4fv(p.psConst, static_cast<GLsizei>(device.PixelConstantsUsed()), &s.pixelConstants[0][0]);
-        p.psVersion = device.PixelConstantsVersion();
+    if (p.psConst >= 0 && p.psUploaded != device.ConstantSerial()) {
+        const GLint count = std::min<GLint>(p.psCount, static_cast<GLint>(device.PixelConstantsUsed()));
+        if (DirtyRange(device.PixelRegisterSerials(), count, p.psUploaded, &first, &last))
+            glUniform4fv(p.psConst + first, last - first + 1, &s.pixelConstants[first][0]);
+        p.psUploaded = device.ConstantSerial();
     }
     // D3D9 puts pixel centres where GL puts pixel corners: shift by half a pixel.
-    if (p.clip >= 0) glUniform4f(p.clip, 1.0f / vp.Width, 1.0f / vp.Height, 0.0f, 0.0f);
-    if (p.point >= 0)
-        glUniform3f(p.point, BitsFloat(rs[D3DRS_POINTSIZE]), BitsFloat(rs[D3DRS_POINTSIZE_MIN]),
-                    std::min(BitsFloat(rs[D3DRS_POINTSIZE_MAX]), 256.0f));
-    if (p.alphaFunc >= 0)
-        glUniform1i(p.alphaFunc, rs[D3DRS_ALPHATESTENABLE] ? static_cast<GLint>(rs[D3DRS_ALPHAFUNC]) : static_cast<GLint>(D3DCMP_ALWAYS));
-    if (p.alphaRef >= 0) glUniform1f(p.alphaRef, static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF));
-    if (p.world >= 0) glUniformMatrix4fv(p.world, 1, GL_FALSE, &s.transforms[0]._11);
-    if (p.view >= 0) glUniformMatrix4fv(p.view, 1, GL_FALSE, &s.transforms[1]._11);
-    if (p.proj >= 0) glUniformMatrix4fv(p.proj, 1, GL_FALSE, &s.transforms[2]._11);
-    if (p.viewport >= 0)
-        glUniform4f(p.viewport, static_cast<float>(vp.X), static_cast<float>(vp.Y), static_cast<float>(vp.Width),
-                    static_cast<float>(vp.Height));
-    if (p.depthRange >= 0) glUniform2f(p.depthRange, vp.MinZ, vp.MaxZ);
-    if (p.matDiffuse >= 0) glUniform4fv(p.matDiffuse, 1, &s.material.Diffuse.r);
-    if (p.matAmbient >= 0) glUniform4fv(p.matAmbient, 1, &s.material.Ambient.r);
-    if (p.matEmissive >= 0) glUniform4fv(p.matEmissive, 1, &s.material.Emissive.r);
-    float c[4];
-    if (p.ambient >= 0) {
-        ColorOf(rs[D3DRS_AMBIENT], c);
-        glUniform4fv(p.ambient, 1, c);
+    if (p.clip >= 0) {
+        const float v[2] = {1.0f / vp.Width, 1.0f / vp.Height};
+        if (Differs(c.clip, v)) glUniform4f(p.clip, v[0], v[1], 0.0f, 0.0f);
     }
-    if (p.pointScale >= 0)
-        glUniform3f(p.pointScale, BitsFloat(rs[D3DRS_POINTSCALE_A]), BitsFloat(rs[D3DRS_POINTSCALE_B]),
-                    BitsFloat(rs[D3DRS_POINTSCALE_C]));
+    if (p.point >= 0) {
+        const float v[3] = {BitsFloat(rs[D3DRS_POINTSIZE]), BitsFloat(rs[D3DRS_POINTSIZE_MIN]),
+                            std::min(BitsFloat(rs[D3DRS_POINTSIZE_MAX]), 256.0f)};
+        if (Differs(c.point, v)) glUniform3fv(p.point, 1, v);
+    }
+    if (p.alphaRef >= 0) {
+        const float v = static_cast<float>(rs[D3DRS_ALPHAREF] & 0xFF);
+        if (memcmp(&c.alphaRef, &v, 4) != 0) {
+            c.alphaRef = v;
+            glUniform1f(p.alphaRef, v);
+        }
+    }
+    if (p.world >= 0 && Differs(c.world, &s.transforms[0]._11)) glUniformMatrix4fv(p.world, 1, GL_FALSE, c.world);
+    if (p.view >= 0 && Differs(c.view, &s.transforms[1]._11)) glUniformMatrix4fv(p.view, 1, GL_FALSE, c.view);
+    if (p.proj >= 0 && Differs(c.proj, &s.transforms[2]._11)) glUniformMatrix4fv(p.proj, 1, GL_FALSE, c.proj);
+    if (p.viewport >= 0) {
+        const float v[4] = {static_cast<float>(vp.X), static_cast<float>(vp.Y), static_cast<float>(vp.Width),
+                            static_cast<float>(vp.Height)};
+        if (Differs(c.viewport, v)) glUniform4fv(p.viewport, 1, v);
+    }
+    if (p.depthRange >= 0) {
+        const float v[2] = {vp.MinZ, vp.MaxZ};
+        if (Differs(c.depthRange, v)) glUniform2fv(p.depthRange, 1, v);
+    }
+    if (p.matDiffuse >= 0 && Differs(c.matDiffuse, &s.material.Diffuse.r)) glUniform4fv(p.matDiffuse, 1, c.matDiffuse);
+    if (p.matAmbient >= 0 && Differs(c.matAmbient, &s.material.Ambient.r)) glUniform4fv(p.matAmbient, 1, c.matAmbient);
+    if (p.matEmissive >= 0 && Differs(c.matEmissive, &s.material.Emissive.r))
+        glUniform4fv(p.matEmissive, 1, c.matEmissive);
+    float v[4];
+    if (p.ambient >= 0) {
+        ColorOf(rs[D3DRS_AMBIENT], v);
+        if (Differs(c.ambient, v)) glUniform4fv(p.ambient, 1, v);
+    }
+    if (p.pointScale >= 0) {
+        const float k[3] = {BitsFloat(rs[D3DRS_POINTSCALE_A]), BitsFloat(rs[D3DRS_POINTSCALE_B]),
+                            BitsFloat(rs[D3DRS_POINTSCALE_C])};
+        if (Differs(c.pointScale, k)) glUniform3fv(p.pointScale, 1, k);
+    }
     if (p.tfactor >= 0) {
-        ColorOf(rs[D3DRS_TEXTUREFACTOR], c);
-        glUniform4fv(p.tfactor, 1, c);
+        ColorOf(rs[D3DRS_TEXTUREFACTOR], v);
+        if (Differs(c.tfactor, v)) glUniform4fv(p.tfactor, 1, v);
     }
     if (p.stageConstant >= 0) {
         float k[kStages][4];
         for (int i = 0; i < kStages; ++i) ColorOf(s.stageStates[i][D3DTSS_CONSTANT], k[i]);
-        glUniform4fv(p.stageConstant, kStages, &k[0][0]);
+        if (memcmp(c.stageConstant, k, sizeof k) != 0) {
+            memcpy(c.stageConstant, k, sizeof k);
+            glUniform4fv(p.stageConstant, kStages, &k[0][0]);
+        }
     }
 }
 
-void CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
-    if (!MakeCurrent()) return;
-    const DeviceState& s = device.State();
-    CVertexDeclaration* decl = device.CurrentDeclaration();
-    if (!decl) return;
-    glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
-    glBindVertexArray(m_vao);
+// Appends to the stream ring, `align`-aligned; orphans its store when full so
+// the GPU keeps reading the old one while we write the new.
+GLintptr CGlRenderer::RingWrite(const void* data, size_t bytes, size_t align) {
+    GLsizeiptr at = (m_ringHead + static_cast<GLsizeiptr>(align) - 1) / static_cast<GLsizeiptr>(align) *
+                    static_cast<GLsizeiptr>(align);
+    BindArrayBuffer(m_ring);
+    if (at + static_cast<GLsizeiptr>(bytes) > m_ringSize) {
+        while (static_cast<GLsizeiptr>(bytes) > m_ringSize) m_ringSize *= 2;
+        glBufferData(GL_ARRAY_BUFFER, m_ringSize, nullptr, GL_STREAM_DRAW);
+        at = 0;
+    }
+    void* p = glMapBufferRange(GL_ARRAY_BUFFER, at, static_cast<GLsizeiptr>(bytes),
+                               GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
+    if (!p) return -1;
+    memcpy(p, data, bytes);
+    glUnmapBuffer(GL_ARRAY_BUFFER);
+    m_ringHead = at + static_cast<GLsizeiptr>(bytes);
+    return at;
+}
 
-    uint8_t textureTypes[kStages];
-    BindTextures(s, textureTypes);
-    if ((s.vertexShader && !s.vertexShader->m_glName) || (s.pixelShader && !s.pixelShader->m_glName)) return;
-    Program* program = ProgramFor(device, s, textureTypes);
-    if (!program) return;
-    glUseProgram(program->name);
-    SetUniforms(device, s, *program);
-    ApplyStates(device, s);
-
-    // Vertex arrays from the declaration; missing inputs read constants.
-    bool used[16] = {};
-    for (const D3DVERTEXELEMENT9& e : decl->Elements()) {
+// Points the vertex attributes at the streams; nothing when they already are.
+bool CGlRenderer::SetAttributes(const DeviceState& s, const CVertexDeclaration& decl, const DrawCall& call) {
+    AttribSetup want;
+    memset(&want, 0, sizeof want);
+    want.decl = &decl;
+    if (call.userVertices) {
+        want.buffer[0] = m_ring;
+        want.stride[0] = call.userStride;
+    } else {
+        for (int i = 0; i < kStreams; ++i) {
+            const StreamBinding& b = s.streams[i];
+            if (!b.buffer) continue;
+            want.offset[i] = b.offset;
+            want.stride[i] = b.stride;
+        }
+        for (const D3DVERTEXELEMENT9& e : decl.Elements()) {
+            if (e.Stream == 0xFF) break;
+            CVertexBuffer* b = s.streams[e.Stream].buffer;
+            if (!b) continue;
+            UploadBuffer(*b, GL_ARRAY_BUFFER);
+            want.buffer[e.Stream] = b->m_glName;
+        }
+    }
+    if (m_attribsValid && memcmp(&want, &m_attribs, sizeof want) == 0) return true;
+    uint32_t used = 0;
+    if (!m_attribsValid) m_enabledAttribs = 0xFFFFFFFFu;  // unknown: disable what is unused
+    const uint32_t wasEnabled = m_attribsValid ? m_enabledAttribs : 0;
+    for (const D3DVERTEXELEMENT9& e : decl.Elements()) {
         if (e.Stream == 0xFF) break;
         const int loc = AttributeLocation(e.Usage, e.UsageIndex);
         AttribFormat f;
-        if (loc < 0 || used[loc] || !AttributeFormat(e.Type, &f)) continue;
-        size_t base;
-        GLsizei stride;
-        if (call.userVertices) {
-            base = 0;
-            stride = static_cast<GLsizei>(call.userStride);
-        } else {
-            const StreamBinding& b = s.streams[e.Stream];
-            if (!b.buffer) continue;
-            UploadBuffer(*b.buffer, GL_ARRAY_BUFFER);
-            base = b.offset;
-            stride = static_cast<GLsizei>(b.stride);
-        }
-        if (call.userVertices) glBindBuffer(GL_ARRAY_BUFFER, m_streamVbo);
-        glEnableVertexAttribArray(static_cast<GLuint>(loc));
-        glVertexAttribPointer(static_cast<GLuint>(loc), f.size, f.type, f.normalized, stride,
-                              reinterpret_cast<const void*>(base + e.Offset));
-        used[loc] = true;
+        if (loc < 0 || (used & (1u << loc)) || !AttributeFormat(e.Type, &f) || !want.buffer[e.Stream]) continue;
+        BindArrayBuffer(want.buffer[e.Stream]);
+        if (!(wasEnabled & (1u << loc))) glEnableVertexAttribArray(static_cast<GLuint>(loc));
+        glVertexAttribPointer(static_cast<GLuint>(loc), f.size, f.type, f.normalized,
+                              static_cast<GLsizei>(want.stride[e.Stream]),
+                              reinterpret_cast<const void*>(static_cast<size_t>(want.offset[e.Stream]) + e.Offset));
+        used |= 1u << loc;
     }
+    // Missing inputs read constants.
     for (int i = 0; i < 16; ++i) {
-        if (used[i]) continue;
-        glDisableVertexAttribArray(static_cast<GLuint>(i));
-        if (i == 2)
-            glVertexAttrib4f(2, 1.0f, 1.0f, 1.0f, 1.0f);  // no diffuse colour reads as white
-        else
-            glVertexAttrib4f(static_cast<GLuint>(i), 0.0f, 0.0f, 0.0f, 1.0f);
+        if (used & (1u << i)) continue;
+        if (m_enabledAttribs & (1u << i)) glDisableVertexAttribArray(static_cast<GLuint>(i));
+        if (!m_attribsValid || (m_enabledAttribs & (1u << i))) {
+            if (i == 2)
+                glVertexAttrib4f(2, 1.0f, 1.0f, 1.0f, 1.0f);  // no diffuse colour reads as white
+            else
+                glVertexAttrib4f(static_cast<GLuint>(i), 0.0f, 0.0f, 0.0f, 1.0f);
+        }
     }
+    m_enabledAttribs = used;
+    m_attribs = want;
+    m_attribsValid = true;
+    return true;
+}
+
+HRESULT CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
+    if (!MakeCurrent()) return Refuse("no GL context");
+    const DeviceState& s = device.State();
+    CVertexDeclaration* decl = device.CurrentDeclaration();
+    if (!decl) return Refuse("no vertex declaration");
+    if ((s.vertexShader && !s.vertexShader->m_glName) || (s.pixelShader && !s.pixelShader->m_glName))
+        return Refuse("the shader set did not compile");
+    BindFramebuffer(m_fbo);
+
+    uint8_t textureTypes[kStages];
+    BindTextures(s, textureTypes);
+    Program* program = ProgramFor(device, s, textureTypes);
+    if (!program) return Refuse("no shader program (see the compile or link error above)");
+    UseProgram(program->name);
+    SetUniforms(device, s, *program);
+    ApplyStates(device, s);
+
+    // User data goes into the ring at a multiple of its stride, so the
+    // attributes stay put and only the first vertex moves.
+    GLint firstVertex = static_cast<GLint>(call.startVertex);
+    GLint baseVertex = call.baseVertex;
+    GLintptr indexOffset = 0;
     if (call.userVertices) {
-        // Stream the user's vertices (set up before the pointers were taken above).
-        glBindBuffer(GL_ARRAY_BUFFER, m_streamVbo);
-        glBufferData(GL_ARRAY_BUFFER, call.userVertexBytes, call.userVertices, GL_STREAM_DRAW);
+        const GLintptr at = RingWrite(call.userVertices, call.userVertexBytes, call.userStride);
+        if (at < 0) return Refuse("could not map the stream buffer");
+        firstVertex = baseVertex = static_cast<GLint>(at / static_cast<GLintptr>(call.userStride));
+        if (call.userIndices) {
+            indexOffset = RingWrite(call.userIndices, static_cast<size_t>(call.vertexCount) * call.userIndexSize,
+                                    call.userIndexSize);
+            if (indexOffset < 0) return Refuse("could not map the stream buffer");
+        }
     }
+    SetAttributes(s, *decl, call);
 
     const GLenum mode = PrimitiveMode(call.type);
     const GLsizei count = static_cast<GLsizei>(call.vertexCount);
     if (!call.indexed) {
-        glDrawArrays(mode, static_cast<GLint>(call.startVertex), count);
+        glDrawArrays(mode, firstVertex, count);
     } else if (call.userIndices) {
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m_streamIbo);
-        glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(call.vertexCount) * call.userIndexSize,
-                     call.userIndices, GL_STREAM_DRAW);
-        glDrawElements(mode, count, call.userIndexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT, nullptr);
+        BindElementBuffer(m_ring);
+        glDrawElementsBaseVertex(mode, count, call.userIndexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                                 reinterpret_cast<const void*>(indexOffset), baseVertex);
     } else {
         CIndexBuffer* ib = s.indices;
         UploadBuffer(*ib, GL_ELEMENT_ARRAY_BUFFER);
+        BindElementBuffer(ib->m_glName);
         const size_t offset = static_cast<size_t>(call.startIndex) * ib->IndexSize();
         glDrawElementsBaseVertex(mode, count, ib->IndexSize() == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
-                                 reinterpret_cast<const void*>(offset), call.baseVertex);
+                                 reinterpret_cast<const void*>(offset), baseVertex);
     }
+    if (m_checkErrors) {
+        for (GLenum e = glGetError(); e != GL_NO_ERROR; e = glGetError())
+            fprintf(stderr, "d3d9: GL error 0x%04x after a draw\n", e);
+    }
+    return D3D_OK;
 }
 
 }  // namespace

@@ -230,3 +230,9 @@ std::string D3D9ShaderCompileLog(IDirect3DDevice9* device) {
     auto* d = dynamic_cast<d3d9::CDevice*>(device);
     return d ? d->LastShaderLog() : std::string();
 }
+
+namespace d3d9 {
+extern uint64_t g_glCalls;
+}
+
+uint64_t d3d9hooks::GlCallCount() { return d3d9::g_glCalls; }

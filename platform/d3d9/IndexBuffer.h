@@ -1,6 +1,9 @@
 // An index buffer (16- or 32-bit indices).
 #pragma once
 
+#include <utility>
+#include <vector>
+
 #include "BufferBase.h"
 
 namespace d3d9 {
@@ -21,8 +24,23 @@ public:
     D3DFORMAT Format() const { return m_format; }
     UINT IndexSize() const { return m_format == D3DFMT_INDEX32 ? 4 : 2; }
 
+    // Lowest and highest index over the locked ranges that overlap the draw's
+    // indices: a cover, exact when the draw spans whole ranges.
+    void RangeBounds(UINT first, UINT count, uint32_t* lo, uint32_t* hi) const;
+    // Lowest and highest of exactly these indices (caller checks the bounds).
+    void ExactBounds(UINT first, UINT count, uint32_t* lo, uint32_t* hi) const;
+
 private:
+    struct Range {
+        UINT first, end;  // in indices
+        uint32_t lo, hi;
+    };
+    Range Scan(UINT first, UINT end) const;
+    void Rebound(UINT first, UINT end);
+
     D3DFORMAT m_format;
+    std::vector<Range> m_ranges;  // sorted, disjoint, covering the buffer
+    std::vector<std::pair<UINT, UINT>> m_pending;  // byte ranges locked for writing
 };
 
 }  // namespace d3d9

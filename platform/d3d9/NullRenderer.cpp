@@ -46,7 +46,7 @@ public:
         return D3D_OK;
     }
     void Clear(CDevice&, DWORD, const D3DRECT*, DWORD, D3DCOLOR, float, DWORD) override {}
-    void Draw(CDevice&, const DrawCall&) override {}
+    HRESULT Draw(CDevice&, const DrawCall&) override { return D3D_OK; }
     void Present() override {}
     bool CompileShader(CShader& shader, std::string* log) override {
         // No compiler here; a program without an entry point is still refused.

@@ -36,7 +36,8 @@ public:
     virtual HRESULT Resize(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* width, UINT* height) = 0;
     virtual void Clear(CDevice& device, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                        DWORD stencil) = 0;
-    virtual void Draw(CDevice& device, const DrawCall& call) = 0;
+    // D3DERR_INVALIDCALL (with a line on standard error) when the draw cannot be issued.
+    virtual HRESULT Draw(CDevice& device, const DrawCall& call) = 0;
     virtual void Present() = 0;
     virtual bool CompileShader(CShader& shader, std::string* log) = 0;
     // The object is going away: drop whatever the backend keeps for it.

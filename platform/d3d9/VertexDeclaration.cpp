@@ -31,18 +31,48 @@ UINT DeclTypeSize(BYTE type) {
 }
 
 bool DeclarationFromFvf(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* out, UINT* stride) {
-    std::vector<D3DVERTEXELEMENT9> e;
+    D3DVERTEXELEMENT9 e[MAXD3DDECLLENGTH + 1];
+    UINT count = 0;
+    if (!D3D9DeclarationFromFvf(fvf, e, &count, stride)) return false;
+    if (out) out->assign(e, e + count);
+    return true;
+}
+
+}  // namespace d3d9
+
+UINT D3D9DeclTypeSize(BYTE type) { return d3d9::DeclTypeSize(type); }
+
+bool D3D9DeclarationFromFvf(DWORD fvf, D3DVERTEXELEMENT9* out, UINT* count, UINT* stride) {
+    if (!out) return false;
+    using d3d9::DeclTypeSize;
+    UINT n = 0;
     WORD offset = 0;
     auto add = [&](BYTE type, BYTE usage, BYTE index) {
-        e.push_back(D3DVERTEXELEMENT9{0, offset, type, D3DDECLMETHOD_DEFAULT, usage, index});
+        out[n++] = D3DVERTEXELEMENT9{0, offset, type, D3DDECLMETHOD_DEFAULT, usage, index};
         offset = static_cast<WORD>(offset + DeclTypeSize(type));
     };
-    switch (fvf & D3DFVF_POSITION_MASK) {
+    const DWORD position = fvf & D3DFVF_POSITION_MASK;
+    switch (position) {
         case 0: break;
         case D3DFVF_XYZ: add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0); break;
         case D3DFVF_XYZRHW: add(D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITIONT, 0); break;
         case D3DFVF_XYZW: add(D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_POSITION, 0); break;
-        default: return false;  // blend weights are not used by the game
+        default: {
+            // XYZB1..XYZB5: the position, then the weights; the last "weight"
+            // may hold the blend indices instead.
+            if (position < D3DFVF_XYZB1 || position > D3DFVF_XYZB5) return false;
+            add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_POSITION, 0);
+            const int weights = static_cast<int>((position - D3DFVF_XYZ) / 2);
+            const bool lastIsIndex = (fvf & (D3DFVF_LASTBETA_UBYTE4 | D3DFVF_LASTBETA_D3DCOLOR)) != 0;
+            const int plain = lastIsIndex ? weights - 1 : weights;
+            if (plain > 4) return false;
+            static const BYTE kWeightTypes[4] = {D3DDECLTYPE_FLOAT1, D3DDECLTYPE_FLOAT2, D3DDECLTYPE_FLOAT3,
+                                                 D3DDECLTYPE_FLOAT4};
+            if (plain > 0) add(kWeightTypes[plain - 1], D3DDECLUSAGE_BLENDWEIGHT, 0);
+            if (lastIsIndex)
+                add((fvf & D3DFVF_LASTBETA_UBYTE4) ? D3DDECLTYPE_UBYTE4 : D3DDECLTYPE_D3DCOLOR,
+                    D3DDECLUSAGE_BLENDINDICES, 0);
+        }
     }
     if (fvf & D3DFVF_NORMAL) add(D3DDECLTYPE_FLOAT3, D3DDECLUSAGE_NORMAL, 0);
     if (fvf & D3DFVF_PSIZE) add(D3DDECLTYPE_FLOAT1, D3DDECLUSAGE_PSIZE, 0);
@@ -55,11 +85,13 @@ bool DeclarationFromFvf(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* out, UINT* st
                                        D3DDECLTYPE_FLOAT1};
         add(kTypes[(fvf >> (16 + i * 2)) & 3], D3DDECLUSAGE_TEXCOORD, static_cast<BYTE>(i));
     }
-    e.push_back(D3DVERTEXELEMENT9 D3DDECL_END());
-    if (out) *out = std::move(e);
+    out[n++] = D3DVERTEXELEMENT9 D3DDECL_END();
+    if (count) *count = n;
     if (stride) *stride = offset;
     return true;
 }
+
+namespace d3d9 {
 
 HRESULT CVertexDeclaration::GetDevice(IDirect3DDevice9** device) {
     if (!device || !m_device) return D3DERR_INVALIDCALL;

@@ -8,7 +8,7 @@
 namespace d3d9 {
 
 // The declaration an FVF code stands for (end marker included) and its
-// stride; false for codes we do not support (blend weights, >8 sets).
+// stride; false for codes Direct3D refuses (see D3D9DeclarationFromFvf).
 bool DeclarationFromFvf(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UINT* stride);
 // Size in bytes of one element type, 0 for unknown types.
 UINT DeclTypeSize(BYTE type);

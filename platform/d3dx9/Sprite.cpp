@@ -1,10 +1,13 @@
 // ID3DXSprite: screen-space textured quads drawn as pre-transformed vertices,
-// with the device states saved at Begin and restored at End.
+// with the device states saved at Begin and restored at End. Consecutive
+// sprites of one texture go out as one draw; any device call that changes
+// state between Begin and End sends the batch first, so every sprite draws
+// with the states it was drawn under.
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
-#include "../d3d9/Device.h"
 #include "d3dx9core.h"
 
 namespace {
@@ -27,7 +30,6 @@ class CXSprite final : public ID3DXSprite {
 public:
     explicit CXSprite(IDirect3DDevice9* device) : m_device(device) {
         m_device->AddRef();
-        m_internal = dynamic_cast<d3d9::CDevice*>(device);
         OnResetDevice();
     }
 
@@ -56,6 +58,7 @@ public:
         m_saved->Capture();
         SetSpriteStates();
         m_begun = true;
+        D3D9AddStateListener(m_device, &CXSprite::BeforeDeviceChange, this);
         return D3D_OK;
     }
 
@@ -96,8 +99,11 @@ public:
     HRESULT End() override {
         Record("ID3DXSprite.End()");
         if (!m_begun) return D3DERR_INVALIDCALL;
+        D3D9RemoveStateListener(m_device, &CXSprite::BeforeDeviceChange, this);
+        const HRESULT hr = Flush();
         m_begun = false;
         if (m_saved) m_saved->Apply();
+        if (FAILED(hr)) return hr;
         return D3D_OK;
     }
 
@@ -120,13 +126,34 @@ public:
 
 private:
     ~CXSprite() {
+        if (m_begun) D3D9RemoveStateListener(m_device, &CXSprite::BeforeDeviceChange, this);
+        if (m_batchTexture) m_batchTexture->Release();
         if (m_saved) m_saved->Release();
         m_device->Release();
     }
 
-    bool Recording() const { return m_internal && m_internal->Recording(); }
+    bool Recording() const { return D3D9IsRecording(m_device); }
     void Record(const std::string& line) {
-        if (Recording()) m_internal->Record(line);
+        if (Recording()) D3D9RecordCall(m_device, line);
+    }
+
+    static void BeforeDeviceChange(void* self) { static_cast<CXSprite*>(self)->Flush(); }
+
+    // Sends the batched sprites: two triangles each, one draw.
+    HRESULT Flush() {
+        if (m_batch.empty()) return D3D_OK;
+        std::vector<SpriteVertex> vertices;
+        vertices.swap(m_batch);
+        IDirect3DTexture9* texture = m_batchTexture;
+        m_batchTexture = nullptr;
+        m_device->SetTexture(0, texture);
+        m_device->SetFVF(kSpriteFvf);
+        HRESULT hr = m_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(vertices.size() / 3),
+                                               vertices.data(), sizeof(SpriteVertex));
+        texture->Release();
+        vertices.clear();
+        vertices.swap(m_batch);  // keep the storage
+        return hr;
     }
 
     void SetSpriteStates() {
@@ -188,16 +215,20 @@ private:
             v[i].u = (static_cast<float>(r.left) + x) / static_cast<float>(desc.Width);
             v[i].v = (static_cast<float>(r.top) + y) / static_cast<float>(desc.Height);
         }
-        m_device->SetTexture(0, texture);
-        m_device->SetFVF(kSpriteFvf);
-        HRESULT hr = m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(SpriteVertex));
-        if (ownScope) End();
-        return hr;
+        if (m_batchTexture != texture) {
+            Flush();
+            m_batchTexture = texture;
+            texture->AddRef();  // the game may let go of it before the batch goes out
+        }
+        const int order[6] = {0, 1, 2, 2, 1, 3};
+        for (int i : order) m_batch.push_back(v[i]);
+        return ownScope ? End() : D3D_OK;
     }
 
     ULONG m_ref = 1;
     IDirect3DDevice9* m_device;
-    d3d9::CDevice* m_internal = nullptr;
+    std::vector<SpriteVertex> m_batch;
+    IDirect3DTexture9* m_batchTexture = nullptr;
     IDirect3DStateBlock9* m_saved = nullptr;
     bool m_begun = false;
     bool m_lost = false;

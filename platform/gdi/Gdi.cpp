@@ -1,5 +1,6 @@
 // GDI objects over FreeType. Handles are pointers into a table of live
 // objects, so a stale or foreign handle is refused instead of followed.
+#include "../dialogs/LoadedBitmaps.h"
 #include "wingdi.h"
 #include "gdihooks.h"
 #include "platform.h"
@@ -360,7 +361,7 @@ HGDIOBJ SelectObject(HDC handle, HGDIOBJ object) {
 
 BOOL DeleteObject(HGDIOBJ object) {
     Object* o = ToObject(object);
-    if (!o) return FALSE;
+    if (!o) return DeleteLoadedBitmap(object) ? TRUE : FALSE;
     if (o->stock) return TRUE;
     // Deleting an object a DC still uses would leave the DC dangling.
     if (o->selections > 0) return FALSE;

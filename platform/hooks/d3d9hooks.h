@@ -72,6 +72,10 @@ std::vector<DWORD> ReadBackBuffer(IDirect3DDevice9* device, UINT* width, UINT* h
 // check the picture the player sees.
 void CapturePresents(bool on);
 std::vector<DWORD> LastPresentedFrame(IDirect3DDevice9* device, UINT* width, UINT* height);
+// GL calls the GL backend has made so far (all devices): a test compares two
+// readings around a draw to hold the draw path to its budget.
+uint64_t GlCallCount();
+
 // Writes top-down 0xAARRGGBB pixels as a PNG. False on failure.
 bool WritePng(const std::string& path, const std::vector<DWORD>& pixels, UINT width, UINT height);
 

@@ -952,6 +952,20 @@ bool D3D9ReadGlslBlob(const DWORD* blob, DWORD* kind, const char** text);
 // Size in bytes of a well-formed blob, 0 otherwise.
 UINT D3D9GlslBlobSize(const DWORD* blob);
 
+// Vertex formats: the declaration an FVF code stands for, end marker included
+// (up to MAXD3DDECLLENGTH + 1 elements), and its stride. False for codes
+// Direct3D refuses. The one conversion the device and D3DX share.
+bool D3D9DeclarationFromFvf(DWORD fvf, D3DVERTEXELEMENT9* elements, UINT* count, UINT* stride);
+// Size in bytes of one declaration element type, 0 for unknown types.
+UINT D3D9DeclTypeSize(BYTE type);
+
+// For the D3DX part of the layer: the device's call recording, and a callback
+// run before any call that changes what the next draw uses (sprite batching).
+bool D3D9IsRecording(IDirect3DDevice9* device);
+void D3D9RecordCall(IDirect3DDevice9* device, const std::string& line);
+void D3D9AddStateListener(IDirect3DDevice9* device, void (*listener)(void*), void* context);
+void D3D9RemoveStateListener(IDirect3DDevice9* device, void (*listener)(void*), void* context);
+
 // The compiler's message (GL info log) of the device's last refused
 // CreateVertexShader / CreatePixelShader, for the caller's log line.
 std::string D3D9ShaderCompileLog(IDirect3DDevice9* device);

@@ -7,3 +7,6 @@
 // "S_OK"), or "Unknown" for a code the layer never returns.
 const char* DXGetErrorString9(HRESULT hr);
 #define DXGetErrorString9A DXGetErrorString9
+
+// The name the game's log lines use for it.
+inline const char* GetDxErrorString(HRESULT hr) { return DXGetErrorString9(hr); }

@@ -165,6 +165,12 @@ BOOL MoveFileA(LPCSTR existingFile, LPCSTR newFile);
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 DWORD GetFileAttributesA(LPCSTR fileName);
+// READONLY clears the write bits, anything else gives them back; the rest has no Linux meaning.
+BOOL SetFileAttributesA(LPCSTR fileName, DWORD attributes);
+// The program's own file (module null); the length copied, or 0 when it does not fit.
+DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+// The folder "windows" in the game folder (system32 below it), made on first use.
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 
 #define GENERIC_READ 0x80000000u
 #define GENERIC_WRITE 0x40000000u

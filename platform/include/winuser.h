@@ -195,3 +195,103 @@ void PostQuitMessage(INT exitCode);
 #define IDNO 7
 
 INT MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// ---- Dialogs (GTK 3 behind them) ----
+typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef uintptr_t DWORD_PTR;
+
+#define WM_SETTEXT 0x000C
+#define WM_GETTEXT 0x000D
+#define WM_GETTEXTLENGTH 0x000E
+#define WM_SETTINGCHANGE 0x001A
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+
+#define HWND_BROADCAST ((HWND)(intptr_t)0xffff)
+#define SMTO_NORMAL 0x0000
+#define SMTO_BLOCK 0x0001
+#define SMTO_ABORTIFHUNG 0x0002
+
+#define SM_CXICON 11
+#define SM_CYICON 12
+
+// Control styles that the templates use.
+#define WS_GROUP 0x00020000u
+#define WS_TABSTOP 0x00010000u
+#define WS_VSCROLL 0x00200000u
+#define WS_HSCROLL 0x00100000u
+#define DS_SETFONT 0x40u
+#define DS_MODALFRAME 0x80u
+#define DS_CENTER 0x0800u
+#define BS_PUSHBUTTON 0x0u
+#define BS_DEFPUSHBUTTON 0x1u
+#define BS_AUTOCHECKBOX 0x3u
+#define BS_GROUPBOX 0x7u
+#define BS_TYPEMASK 0xFu
+#define SS_LEFT 0x0u
+#define SS_BITMAP 0xEu
+#define SS_TYPEMASK 0x1Fu
+#define SS_REALSIZEIMAGE 0x0800u
+#define SS_SUNKEN 0x1000u
+#define LBS_NOTIFY 0x0001u
+#define CBS_DROPDOWNLIST 0x0003u
+#define ES_MULTILINE 0x0004u
+#define ES_AUTOVSCROLL 0x0040u
+#define ES_READONLY 0x0800u
+#define ES_WANTRETURN 0x1000u
+
+// Notifications (high word of WM_COMMAND's wParam).
+#define BN_CLICKED 0
+#define LBN_SELCHANGE 1
+#define CBN_SELCHANGE 1
+
+#define LB_ADDSTRING 0x0180
+#define LB_INSERTSTRING 0x0181
+#define LB_DELETESTRING 0x0182
+#define LB_RESETCONTENT 0x0184
+#define LB_SETCURSEL 0x0186
+#define LB_GETCURSEL 0x0188
+#define LB_GETTEXT 0x0189
+#define LB_GETTEXTLEN 0x018A
+#define LB_GETCOUNT 0x018B
+#define LB_ERR (-1)
+
+#define CB_ADDSTRING 0x0143
+#define CB_GETCOUNT 0x0146
+#define CB_GETCURSEL 0x0147
+#define CB_RESETCONTENT 0x014B
+#define CB_SETCURSEL 0x014E
+#define CB_ERR (-1)
+
+#define BM_GETCHECK 0x00F0
+#define BM_SETCHECK 0x00F1
+#define BST_UNCHECKED 0
+#define BST_CHECKED 1
+
+#define STM_SETIMAGE 0x0172
+#define STM_GETIMAGE 0x0173
+#define IMAGE_BITMAP 0
+#define LR_DEFAULTCOLOR 0x0000
+#define LR_LOADFROMFILE 0x0010
+#define LR_DEFAULTSIZE 0x0040
+
+// Modal: runs its own loop until EndDialog. -1 when the template is unknown or
+// no display can be opened.
+INT_PTR DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC proc, LPARAM param);
+BOOL EndDialog(HWND dialog, INT_PTR result);
+HWND GetDlgItem(HWND dialog, INT id);
+BOOL SetDlgItemTextA(HWND dialog, INT id, LPCSTR text);
+UINT GetDlgItemTextA(HWND dialog, INT id, LPSTR text, INT size);
+INT GetWindowTextA(HWND window, LPSTR text, INT size);
+BOOL SetWindowTextA(HWND window, LPCSTR text);
+BOOL EnableWindow(HWND window, BOOL enable);
+BOOL IsWindowEnabled(HWND window);
+BOOL IsWindowVisible(HWND window);
+BOOL UpdateWindow(HWND window);
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT SendDlgItemMessageA(HWND dialog, INT id, UINT message, WPARAM wParam, LPARAM lParam);
+// Nothing listens for broadcasts on this desktop: they succeed at once.
+LRESULT SendMessageTimeoutA(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags, UINT timeout,
+                            DWORD_PTR* result);
+// Bitmaps from files only (LR_LOADFROMFILE); DeleteObject frees them.
+HANDLE LoadImageA(HINSTANCE instance, LPCSTR name, UINT type, INT width, INT height, UINT flags);

@@ -1,5 +1,6 @@
 // Files, folders and path translation. The game builds Windows paths; they are
 // translated only at the moment a file is opened.
+#include "ProcessInternal.h"
 #include "platform.h"
 #include "win32.h"
 
@@ -9,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -347,9 +350,9 @@ struct FileHandle {
 const uint32_t kFileMagic = 0x46494C45;  // "FILE"
 struct FindHandle {
     uint32_t magic;
-    DIR* dir;
+    std::vector<std::string> names;  // matching entries in listing order
+    size_t next;
     std::string folder;
-    std::string pattern;
 };
 const uint32_t kFindMagic = 0x46494E44;  // "FIND"
 
@@ -469,6 +472,7 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD moveM
 }
 
 BOOL CloseHandle(HANDLE object) {
+    if (winimpl::CloseProcessHandle(object)) return TRUE;
     if (FileHandle* f = AsFile(object)) {
         close(f->fd);
         f->magic = 0;
@@ -482,19 +486,31 @@ BOOL CloseHandle(HANDLE object) {
 // ---- File search ----
 
 namespace {
+// NTFS lists a folder in upper-cased name order; readdir's order depends on the
+// file system, so the listing is sorted the same way here (bytes break ties).
+bool ListsBefore(const std::string& a, const std::string& b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        int ca = std::toupper(static_cast<unsigned char>(a[i]));
+        int cb = std::toupper(static_cast<unsigned char>(b[i]));
+        if (ca != cb) return ca < cb;
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+}
+
 bool NextMatch(FindHandle* h, LPWIN32_FIND_DATAA data) {
-    while (dirent* e = readdir(h->dir)) {
-        if (fnmatch(h->pattern.c_str(), e->d_name, FNM_CASEFOLD) != 0) continue;
+    while (h->next < h->names.size()) {
+        const std::string& name = h->names[h->next++];
         memset(data, 0, sizeof *data);
-        std::string full = h->folder + e->d_name;
+        std::string full = h->folder + name;
         struct stat st;
-        if (stat(full.c_str(), &st) == 0) {
-            data->dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
-            uint64_t size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
-            data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
-            data->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
-        }
-        snprintf(data->cFileName, sizeof data->cFileName, "%s", e->d_name);
+        if (stat(full.c_str(), &st) != 0) continue;  // removed since the listing
+        data->dwFileAttributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+        uint64_t size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
+        data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+        data->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);
+        snprintf(data->cFileName, sizeof data->cFileName, "%s", name.c_str());
         return true;
     }
     return false;
@@ -517,9 +533,13 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    auto* h = new FindHandle{kFindMagic, d, hostFolder + "/", mask};
+    auto* h = new FindHandle{kFindMagic, {}, 0, hostFolder + "/"};
+    while (dirent* e = readdir(d))
+        if (fnmatch(mask.c_str(), e->d_name, FNM_CASEFOLD) == 0) h->names.emplace_back(e->d_name);
+    closedir(d);
+    std::sort(h->names.begin(), h->names.end(), ListsBefore);
     if (!NextMatch(h, data)) {
-        closedir(d);
+        h->magic = 0;
         delete h;
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
@@ -538,7 +558,6 @@ BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
 BOOL FindClose(HANDLE find) {
     auto* h = static_cast<FindHandle*>(find);
     if (!h || find == INVALID_HANDLE_VALUE || h->magic != kFindMagic) return FALSE;
-    closedir(h->dir);
     h->magic = 0;
     delete h;
     return TRUE;

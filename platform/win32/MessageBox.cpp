@@ -66,6 +66,10 @@ INT MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
         return g_Answer ? g_Answer : buttons.front().id;
     }
 
+    // Over a launcher dialog the box belongs to it; the SDL box serves the game window.
+    INT dialogAnswer = 0;
+    if (!platform::SdlWindowOf(owner) && winimpl::DialogMessageBox(t, c, type, &dialogAnswer)) return dialogAnswer;
+
     std::string utf8Text = winimpl::Cp1252ToUtf8(t);
     std::string utf8Caption = winimpl::Cp1252ToUtf8(c);
     std::vector<SDL_MessageBoxButtonData> data;

@@ -1,6 +1,7 @@
 // Run-time modules. The game loads its audio, unzip and mail libraries by their
 // Windows names; each one is a shared object of ours in the game folder
 // ("sound.dll" -> "sound.so"), so a missing module fails the same way.
+#include "ModuleInternal.h"
 #include "platform.h"
 #include "win32.h"
 
@@ -23,7 +24,15 @@ std::string Lower(std::string s) {
     return s;
 }
 
-// "Sound.DLL" -> "sound.so"; a name without ".dll" keeps its own extension.
+}  // namespace
+
+namespace winimpl {
+
+bool IsModuleName(const std::string& name) {
+    std::string lower = Lower(name);
+    return lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".dll") == 0;
+}
+
 std::string HostModuleName(const std::string& name) {
     std::string lower = Lower(name);
     if (lower.size() >= 4 && lower.compare(lower.size() - 4, 4, ".dll") == 0)
@@ -31,7 +40,6 @@ std::string HostModuleName(const std::string& name) {
     return lower;
 }
 
-// Test hook: KOLVAR_MISSING_MODULES="sound.dll,unzip.dll" makes those names fail to load.
 bool IsMarkedMissing(const std::string& name) {
     const char* list = getenv("KOLVAR_MISSING_MODULES");
     if (!list || !*list) return false;
@@ -59,8 +67,7 @@ std::string ExecutableFolder() {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-// Where a bare module name is looked up, in order.
-std::vector<std::string> SearchFolders() {
+std::vector<std::string> ModuleSearchFolders() {
     std::vector<std::string> folders;
     folders.push_back(".");
     std::string exe = ExecutableFolder();
@@ -71,7 +78,9 @@ std::vector<std::string> SearchFolders() {
     return folders;
 }
 
-}  // namespace
+}  // namespace winimpl
+
+using winimpl::HostModuleName;
 
 HMODULE LoadLibraryA(LPCSTR fileName) {
     if (!fileName || !*fileName) {
@@ -81,7 +90,7 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
     std::string name(fileName);
     size_t sep = name.find_last_of("\\/");
     std::string base = sep == std::string::npos ? name : name.substr(sep + 1);
-    if (IsMarkedMissing(base)) {
+    if (winimpl::IsMarkedMissing(base)) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
@@ -92,7 +101,7 @@ HMODULE LoadLibraryA(LPCSTR fileName) {
         std::string folder = platform::HostPath(name.substr(0, sep).c_str());
         candidates.push_back(folder + "/" + HostModuleName(base));
     } else {
-        for (const std::string& folder : SearchFolders()) candidates.push_back(folder + "/" + HostModuleName(base));
+        for (const std::string& folder : winimpl::ModuleSearchFolders()) candidates.push_back(folder + "/" + HostModuleName(base));
     }
     for (const std::string& path : candidates) {
         if (access(path.c_str(), F_OK) != 0) continue;

@@ -352,6 +352,7 @@ BOOL DestroyWindow(HWND window) {
 }
 
 BOOL ShowWindow(HWND window, INT command) {
+    if (winimpl::IsDialogHandle(window)) return winimpl::ShowDialogWindow(window, command);
     if (!winimpl::IsLiveWindow(window)) return FALSE;
     BOOL wasVisible = (window->style & WS_VISIBLE) ? TRUE : FALSE;
     if (command == SW_HIDE) {
@@ -373,6 +374,7 @@ BOOL ShowWindow(HWND window, INT command) {
 }
 
 HWND SetFocus(HWND window) {
+    if (winimpl::IsDialogHandle(window)) return winimpl::FocusDialogWindow(window);
     State& s = S();
     HWND previous = winimpl::IsLiveWindow(s.focus) ? s.focus : nullptr;
     if (!window) {
@@ -474,6 +476,7 @@ BOOL GetClientRect(HWND window, LPRECT rect) {
 }
 
 INT GetSystemMetrics(INT index) {
+    if (index == SM_CXICON || index == SM_CYICON) return 32;
     if (index != SM_CXSCREEN && index != SM_CYSCREEN) return 0;
     SDL_DisplayMode mode;
     if (winimpl::EnsureVideo() && SDL_GetDesktopDisplayMode(0, &mode) == 0)

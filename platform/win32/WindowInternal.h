@@ -44,4 +44,11 @@ void Utf8ToCp1252(const char* text, std::string& out);
 // Virtual-key code of an SDL key, 0 when the key has none.
 UINT VirtualKeyOf(const SDL_Keysym& key);
 
+// Dialogs and their controls (platform/dialogs) answer for their own handles.
+bool IsDialogHandle(HWND window);
+BOOL ShowDialogWindow(HWND window, INT command);
+HWND FocusDialogWindow(HWND window);
+// A GTK message box over the dialog on screen; false when no dialog is up.
+bool DialogMessageBox(const char* text, const char* caption, UINT type, INT* answer);
+
 }  // namespace winimpl

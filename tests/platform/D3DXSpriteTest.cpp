@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "d3d9hooks.h"
@@ -72,6 +73,43 @@ TEST(D3DXSpriteNull, ResetNeedsTheSpriteToLetGo) {
     dev->GetRenderState(D3DRS_DESTBLEND, &v);
     EXPECT_EQ(v, D3DBLEND_ZERO);
     tex->Release();
+    EXPECT_EQ(sprite->Release(), 0u);
+    EXPECT_EQ(dev->Release(), 0u);
+    d3d->Release();
+    d3d9hooks::ResetAll();
+}
+
+// Sprites of one texture share a draw; a state change between them (the
+// loading screen's, the pointer's) sends the sprites before it first.
+TEST(D3DXSpriteNull, BatchesByTextureAndFlushesBeforeStateChanges) {
+    d3d9hooks::ResetAll();
+    d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    IDirect3DDevice9* dev = MakeDevice(d3d, 320, 240);
+    ID3DXSprite* sprite = nullptr;
+    ASSERT_EQ(D3DXCreateSprite(dev, &sprite), D3D_OK);
+    IDirect3DTexture9* a = SolidTexture(dev, 8, 8, 0xFFFFFFFF);
+    IDirect3DTexture9* b = SolidTexture(dev, 8, 8, 0xFF000000);
+    dev->BeginScene();
+    ASSERT_EQ(sprite->Begin(), D3D_OK);
+    d3d9hooks::ClearCallLog();
+    const D3DXVECTOR2 pos(10, 10);
+    for (IDirect3DTexture9* t : {a, a, a}) sprite->Draw(t, nullptr, nullptr, nullptr, 0.0f, &pos, 0xFFFFFFFF);
+    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    for (IDirect3DTexture9* t : {a, b}) sprite->Draw(t, nullptr, nullptr, nullptr, 0.0f, &pos, 0xFFFFFFFF);
+    EXPECT_EQ(sprite->End(), D3D_OK);
+    dev->EndScene();
+    std::vector<std::string> order;
+    for (const std::string& line : d3d9hooks::CallLog())
+        if (line.rfind("DrawPrimitiveUP(", 0) == 0 || line.rfind("SetRenderState(D3DRS_DESTBLEND", 0) == 0)
+            order.push_back(line);
+    const std::vector<std::string> expected = {"DrawPrimitiveUP(D3DPT_TRIANGLELIST, 6, 28)",
+                                               "SetRenderState(D3DRS_DESTBLEND, 2)",
+                                               "DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, 28)",
+                                               "DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, 28)"};
+    EXPECT_EQ(order, expected);
+    a->Release();
+    b->Release();
     EXPECT_EQ(sprite->Release(), 0u);
     EXPECT_EQ(dev->Release(), 0u);
     d3d->Release();

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "support/TestUtil.h"
 
@@ -93,6 +95,22 @@ TEST(Files, CopyFindAndAttributes) {
     chmod(dir.file("a.txt").c_str(), 0444);
     EXPECT_NE(GetFileAttributesA(dir.file("a.txt").c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
     EXPECT_EQ(GetFileAttributesA(dir.file("zzz").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// The listing order decides which of two same-named themes wins, so it must
+// not depend on the file system: case-insensitive, as NTFS lists.
+TEST(Files, SearchListsInCaseInsensitiveOrder) {
+    TempDir dir;
+    for (const char* name : {"b", "_x", "C", "a2", "A", ".h"}) WriteFile(dir.file(name), "x");
+    WIN32_FIND_DATAA data;
+    std::vector<std::string> names;
+    HANDLE f = FindFirstFileA((dir.path() + "\\*").c_str(), &data);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    do
+        if (data.cFileName[0] != '.' || data.cFileName[1] == 'h') names.push_back(data.cFileName);
+    while (FindNextFileA(f, &data));
+    FindClose(f);
+    EXPECT_EQ(names, (std::vector<std::string>{".h", "A", "a2", "b", "C", "_x"}));
 }
 
 TEST(Files, SafeWriteReplacesWholeFile) {

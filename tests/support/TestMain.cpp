@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(home + "/.config");
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home + "/.local/share").c_str(), 1);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     setenv("KOLVAR_HEADLESS_DIALOGS", "1", 0);  // nobody can click a box under Xvfb
     setenv("KOLVAR_GAME_DIR", KOLVAR_TEST_GAME_DIR, 0);

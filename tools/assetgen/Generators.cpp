@@ -16,6 +16,11 @@ std::string& SourceRoot() {
     return root;
 }
 
+std::string& ThemeRoot() {
+    static std::string root;
+    return root;
+}
+
 bool MakeFolders(const std::string& path) {
     for (size_t i = 1; i <= path.size(); ++i) {
         if (i == path.size() || path[i] == '/') {

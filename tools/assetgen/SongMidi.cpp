@@ -219,3 +219,41 @@ bool Generate(const std::string& root) {
 assetgen::Registrar g_registrar("midi songs", Generate);
 
 }  // namespace
+
+// A theme's song in the shape of the playlist songs: broken chords, a walking
+// bass, light drums after the first bars and the melody on top.
+std::string assetgen::MidiSong(const MidiTune& tune) {
+    Song s;
+    s.Tempo(tune.bpm);
+    for (int ch = 0; ch < 3; ++ch) {
+        s.Program(ch, tune.programs[ch]);
+        s.Control(ch, 91, 64);
+    }
+    const int bars = static_cast<int>(tune.chords.size());
+    for (int bar = 0; bar < bars; ++bar) {
+        const SongChord& c = tune.chords[static_cast<size_t>(bar)];
+        const uint32_t at = static_cast<uint32_t>(bar) * kBar;
+        if (bar + 1 == bars) {
+            for (int n : c.notes) s.Note(0, n, at, kW, 56);
+            s.Note(1, c.bass, at, kW, 76);
+            continue;
+        }
+        const int arp[4] = {c.notes[0], c.notes[1], c.notes[2], c.notes[1] + 12};
+        for (int i = 0; i < 8; ++i) s.Note(0, arp[i % 4], at + i * kE, kE + kS, i % 4 == 0 ? 60 : 46);
+        s.Note(1, c.bass, at, kH - 20, 80);
+        s.Note(1, c.bass + 7, at + kH, kQ - 20, 70);
+        s.Note(1, c.bass + 12, at + kH + kQ, kQ - 20, 66);
+        if (bar >= 2) {
+            for (int i = 0; i < 4; ++i) s.Note(9, 42, at + i * kQ, kS, 36);
+            s.Note(9, 36, at, kS, 64);
+            s.Note(9, 38, at + kH, kS, 50);
+        }
+    }
+    std::vector<std::vector<Tone>> melody;
+    for (const auto& bar : tune.melody) {
+        melody.emplace_back();
+        for (const SongTone& t : bar) melody.back().push_back({t.key, t.length});
+    }
+    Melody(s, 2, static_cast<uint32_t>(tune.melodyBar) * kBar, melody, 80);
+    return s.Bytes();
+}

@@ -121,16 +121,9 @@ struct Pattern {
     }
 };
 
-struct Chord {
-    int bass;
-    int notes[3];
-};
+using Chord = assetgen::SongChord;
+using Tone = assetgen::SongTone;  // length in rows
 const Chord kAm{45, {57, 60, 64}}, kF{41, {53, 57, 60}}, kC{48, {55, 60, 64}}, kG{43, {55, 59, 62}};
-
-struct Tone {
-    int key;   // concert pitch, 0 rest
-    int rows;  // a row is a sixteenth note
-};
 
 // Lead plays an octave above its module note (16-sample cycle), bass an octave
 // below (64-sample cycle), arpeggio as written (32-sample cycle).
@@ -139,7 +132,7 @@ void Bar(Pattern& p, int bar, const Chord& c, const std::vector<Tone>& melody, b
     int row = base;
     for (const Tone& t : melody) {
         if (t.key) p.Put(row, 0, kLead, t.key - 12);
-        row += t.rows;
+        row += t.length;
     }
     const int bassRows[4] = {0, 6, 8, 12};
     if (!ending) {
@@ -165,16 +158,8 @@ void Bar(Pattern& p, int bar, const Chord& c, const std::vector<Tone>& melody, b
 }
 
 std::string Module() {
-    Noise noise;
-    std::vector<Sample> samples = {
-        {"pluck lead", Pluck(16, 5200, 0.997, noise), 46},
-        {"round bass", Bass(7000), 60},
-        {"kick", Kick(), 64},
-        {"snare", Snare(noise), 40},
-        {"pluck arp", Pluck(32, 4200, 0.995, noise), 30},
-        {"hat", Hat(noise), 22},
-    };
-
+    assetgen::ModuleTune tune;
+    tune.title = "evening circuit";
     const Chord prog[4] = {kAm, kF, kC, kG};
     const std::vector<Tone> melodyA[4] = {
         {{69, 4}, {72, 2}, {76, 2}, {81, 4}, {79, 4}},
@@ -186,15 +171,46 @@ std::string Module() {
         {{77, 4}, {81, 4}, {84, 4}, {81, 4}},
         {{79, 6}, {76, 2}, {72, 4}, {76, 4}},
         {{74, 4}, {79, 4}, {83, 8}}};
-    std::vector<Pattern> patterns(4);
-    for (int bar = 0; bar < 4; ++bar) {
-        Bar(patterns[0], bar, prog[bar], {}, bar >= 2, false);
-        Bar(patterns[1], bar, prog[bar], melodyA[bar], true, false);
-        Bar(patterns[2], bar, prog[bar], melodyB[bar], true, false);
-    }
     const Chord endProg[4] = {kAm, kF, kG, kAm};
     const std::vector<Tone> ending[4] = {{{81, 16}}, {{77, 16}}, {{79, 8}, {83, 8}}, {{81, 16}}};
-    for (int bar = 0; bar < 4; ++bar) Bar(patterns[3], bar, endProg[bar], ending[bar], bar < 3, bar == 3);
+    for (int i = 0; i < 4; ++i) {
+        tune.chords[i] = prog[i];
+        tune.melodyA[i] = melodyA[i];
+        tune.melodyB[i] = melodyB[i];
+        tune.endChords[i] = endProg[i];
+        tune.ending[i] = ending[i];
+    }
+    return assetgen::ModuleSong(tune);
+}
+
+bool Generate(const std::string& root) {
+    std::string mod = Module();
+    return assetgen::WriteBytes(root + "/music/circuit.mod", mod.data(), mod.size());
+}
+
+assetgen::Registrar g_registrar("tracker module", Generate);
+
+}  // namespace
+
+std::string assetgen::ModuleSong(const ModuleTune& tune) {
+    Noise noise;
+    std::vector<Sample> samples = {
+        {"pluck lead", Pluck(16, 5200, 0.997, noise), 46},
+        {"round bass", Bass(7000), 60},
+        {"kick", Kick(), 64},
+        {"snare", Snare(noise), 40},
+        {"pluck arp", Pluck(32, 4200, 0.995, noise), 30},
+        {"hat", Hat(noise), 22},
+    };
+
+    std::vector<Pattern> patterns(4);
+    for (int bar = 0; bar < 4; ++bar) {
+        Bar(patterns[0], bar, tune.chords[bar], {}, bar >= 2, false);
+        Bar(patterns[1], bar, tune.chords[bar], tune.melodyA[bar], true, false);
+        Bar(patterns[2], bar, tune.chords[bar], tune.melodyB[bar], true, false);
+    }
+    for (int bar = 0; bar < 4; ++bar)
+        Bar(patterns[3], bar, tune.endChords[bar], tune.ending[bar], bar < 3, bar == 3);
     patterns[0].cells[0][0].effect = 0xF;  // speed 6 ticks per row
     patterns[0].cells[0][0].param = 6;
     const std::vector<int> order = {0, 1, 2, 1, 3};
@@ -204,7 +220,7 @@ std::string Module() {
         out.push_back(static_cast<char>((v >> 8) & 0xFF));
         out.push_back(static_cast<char>(v & 0xFF));
     };
-    std::string title = "evening circuit";
+    std::string title = tune.title;
     title.resize(20, '\0');
     out += title;
     std::vector<std::vector<int8_t>> data;
@@ -244,11 +260,4 @@ std::string Module() {
     return out;
 }
 
-bool Generate(const std::string& root) {
-    std::string mod = Module();
-    return assetgen::WriteBytes(root + "/music/circuit.mod", mod.data(), mod.size());
-}
 
-assetgen::Registrar g_registrar("tracker module", Generate);
-
-}  // namespace

@@ -102,7 +102,7 @@ Stereo Compose() {
     return out;
 }
 
-bool Encode(const Stereo& pcm, std::string& bytes) {
+bool Encode(const Stereo& pcm, const char* title, std::string& bytes) {
     vorbis_info vi;
     vorbis_info_init(&vi);
     if (vorbis_encode_init_vbr(&vi, 2, kRate, 0.4f) != 0) {
@@ -111,7 +111,7 @@ bool Encode(const Stereo& pcm, std::string& bytes) {
     }
     vorbis_comment vc;
     vorbis_comment_init(&vc);
-    vorbis_comment_add_tag(&vc, "TITLE", "Evening");
+    vorbis_comment_add_tag(&vc, "TITLE", title);
     vorbis_dsp_state vd;
     vorbis_block vb;
     vorbis_analysis_init(&vd, &vi);
@@ -171,9 +171,18 @@ bool Encode(const Stereo& pcm, std::string& bytes) {
 
 bool Generate(const std::string& root) {
     std::string bytes;
-    return Encode(Compose(), bytes) && assetgen::WriteBytes(root + "/music/evening.ogg", bytes.data(), bytes.size());
+    return Encode(Compose(), "Evening", bytes) && assetgen::WriteBytes(root + "/music/evening.ogg", bytes.data(), bytes.size());
 }
 
 assetgen::Registrar g_registrar("stream song", Generate);
 
 }  // namespace
+
+bool assetgen::EncodeOgg(const std::vector<float>& left, const std::vector<float>& right, const char* title,
+                         std::string& bytes) {
+    if (left.size() != right.size()) return false;
+    Stereo pcm(0);
+    pcm.left = left;
+    pcm.right = right;
+    return Encode(pcm, title, bytes);
+}

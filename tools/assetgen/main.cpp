@@ -1,5 +1,6 @@
-// assetgen <data folder> [<source folder>]: writes every generated asset below
-// the data folder, and the generated C++ sources into the source folder.
+// assetgen <data folder> [<source folder> [<theme folder>]]: writes every generated
+// asset below the data folder, the generated C++ sources into the source folder
+// and the shipped themes' files into the theme folder.
 // Each generator is deterministic: the same build writes the same bytes.
 #include "Generators.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     }
     std::string root = argv[1];
     if (argc > 2) assetgen::SourceRoot() = argv[2];
+    if (argc > 3) assetgen::ThemeRoot() = argv[3];
     int failures = 0;
     for (const assetgen::Generator& g : assetgen::Registry()) {
         if (!g.run(root)) {

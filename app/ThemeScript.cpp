@@ -1,0 +1,192 @@
+// Script functions of the theme state. Indexes come from scripts, so every use
+// checks them: a bad index is ignored and the size functions answer 0.
+#include "app/ThemeScript.h"
+
+#include <lua.hpp>
+#include <luabind/luabind.hpp>
+
+#include <cmath>
+#include <string>
+
+#include "audio/SoundEngine.h"
+#include "engine/AnimatedSprite.h"
+#include "engine/ColorScheme.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/Script.h"
+#include "engine/Sprite.h"
+#include "engine/TextureManager.h"
+
+std::vector<DWORD> g_ThemeSounds;
+std::vector<DWORD> g_ThemeStreams;
+
+namespace {
+
+template <class T>
+const T* At(const std::vector<T>& table, int index) {
+    if (index < 0 || static_cast<size_t>(index) >= table.size()) return nullptr;
+    return &table[static_cast<size_t>(index)];
+}
+
+DWORD Handle(const std::vector<DWORD>& table, int index) {
+    const DWORD* h = At(table, index);
+    return h ? *h : 0;
+}
+
+CColorScheme& ExtGetDefaultScheme() { return g_DefaultScheme; }
+CColorScheme& ExtGetCurrentScheme() { return g_CurrentScheme; }
+
+int ExtLoadTexture(const std::string& name) {
+    CTextureEntry* entry = nullptr;
+    CTextureManager::GetInstance()->LoadTexture(&entry, false, name.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
+                                                D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_LINEAR,
+                                                D3DX_FILTER_LINEAR, 0, nullptr, nullptr, false, 0.0f);
+    g_ThemeTextures.push_back(entry);
+    return static_cast<int>(g_ThemeTextures.size()) - 1;
+}
+
+// Textures stay until the theme is unloaded.
+void ExtUnLoadTexture(int) {}
+
+int ExtLoadSound(const std::string& name) {
+    g_ThemeSounds.push_back(CSoundEngine::GetInstance()->LoadSound(name.c_str()));
+    return static_cast<int>(g_ThemeSounds.size()) - 1;
+}
+
+void ExtPlaySound(int index, int loop) {
+    DWORD sample = Handle(g_ThemeSounds, index);
+    if (!sample) return;
+    if (loop)
+        CSoundEngine::GetInstance()->PlaySoundLooped(sample, 0);
+    else
+        CSoundEngine::GetInstance()->PlaySound(sample, 0);
+}
+
+void ExtStopSound(int index) {
+    if (DWORD sample = Handle(g_ThemeSounds, index)) CSoundEngine::GetInstance()->StopSample(sample);
+}
+
+int ExtLoadStream(const std::string& name) {
+    g_ThemeStreams.push_back(CSoundEngine::GetInstance()->LoadStream(name));
+    return static_cast<int>(g_ThemeStreams.size()) - 1;
+}
+
+void ExtPlayStream(int index, int loop) {
+    if (DWORD stream = Handle(g_ThemeStreams, index)) CSoundEngine::GetInstance()->PlayStream(stream, 0, loop != 0);
+}
+
+void ExtStopStream(int index) {
+    if (DWORD stream = Handle(g_ThemeStreams, index)) CSoundEngine::GetInstance()->StopChannel(stream);
+}
+
+void ExtSetStreamVolume(int index, float volume) {
+    DWORD stream = Handle(g_ThemeStreams, index);
+    if (!stream) return;
+    CSoundEngine* engine = CSoundEngine::GetInstance();
+    engine->SetChannelVolume(stream, volume * engine->m_volumes[0]);
+}
+
+float ExtGetCurrentTime() { return CGraphicsEngine::GetInstance()->GetTime(); }
+float ExtGetDeltaTime() { return CGraphicsEngine::GetInstance()->GetCurrentStep(); }
+float ExtGetScreenWidth() { return static_cast<float>(CGraphicsEngine::GetInstance()->GetScreenWidth()); }
+float ExtGetScreenHeight() { return static_cast<float>(CGraphicsEngine::GetInstance()->GetScreenHeight()); }
+
+const CTextureEntry* TextureAt(int index) {
+    CTextureEntry* const* entry = At(g_ThemeTextures, index);
+    return entry && *entry && (*entry)->m_pTexture ? *entry : nullptr;
+}
+
+float ExtGetTextureWidth(int index) {
+    const CTextureEntry* entry = TextureAt(index);
+    return entry ? entry->m_Width : 0.0f;
+}
+
+float ExtGetTextureHeight(int index) {
+    const CTextureEntry* entry = TextureAt(index);
+    return entry ? entry->m_Height : 0.0f;
+}
+
+float ExtSin(float angle) { return std::sin(angle); }
+float ExtCos(float angle) { return std::cos(angle); }
+
+// Scripts cannot read a C++ bool; both loaders answer true as the scripts expect.
+bool LoadFrames(CAnimatedSprite& sprite, const std::string& prefix, const std::string& extension, int digits,
+                int first, int last, int step) {
+    sprite.Load(prefix.c_str(), extension.c_str(), digits, first, last, step);
+    return true;
+}
+
+bool LoadSheet(CAnimatedSprite& sprite, const std::string& file, int columns, int count, int width, int height) {
+    sprite.LoadSheet(file.c_str(), columns, count, width, height);
+    return true;
+}
+
+}  // namespace
+
+void RegisterThemeScriptInterface(lua_State* L) {
+    using luabind::class_;
+    using luabind::def;
+    script::RegisterD3DVECTOR(L);
+    script::RegisterD3DXVECTOR3(L);
+    script::RegisterD3DXVECTOR2(L);
+    script::RegisterD3DXCOLOR(L);
+    luabind::module(L)[class_<CSprite>("ext_newSprite")
+                           .def(luabind::constructor<>())
+                           .def_readwrite("texture", &CSprite::texture)
+                           .def_readwrite("x", &CSprite::x)
+                           .def_readwrite("y", &CSprite::y)
+                           .def_readwrite("scale_x", &CSprite::scale_x)
+                           .def_readwrite("scale_y", &CSprite::scale_y)
+                           .def_readwrite("center_x", &CSprite::center_x)
+                           .def_readwrite("center_y", &CSprite::center_y)
+                           .def_readwrite("rotate", &CSprite::rotate)
+                           .def_readwrite("color_red", &CSprite::color_red)
+                           .def_readwrite("color_green", &CSprite::color_green)
+                           .def_readwrite("color_blue", &CSprite::color_blue)
+                           .def_readwrite("color_alpha", &CSprite::color_alpha)
+                           .def_readwrite("fit_to_screen", &CSprite::fit_to_screen)
+                           .def("Draw", &CSprite::Draw)];
+    luabind::module(L)[class_<CAnimatedSprite>("ext_newAnimatedSprite")
+                           .def(luabind::constructor<>())
+                           .def("Draw", &CAnimatedSprite::Draw)
+                           .def("Load", &LoadFrames)
+                           .def("LoadSheet", &LoadSheet)
+                           .def("Update", &CAnimatedSprite::Update)
+                           .def("SetAnimation", &CAnimatedSprite::SetAnimation)
+                           .def("SetPosition", &CAnimatedSprite::SetPosition)
+                           .def("SetScale", &CAnimatedSprite::SetScale)
+                           .def("SetScaleXY", &CAnimatedSprite::SetScaleXY)
+                           .def("SetFirst", &CAnimatedSprite::SetFirst)
+                           .def("SetLast", &CAnimatedSprite::SetLast)
+                           .def("SetNext", &CAnimatedSprite::SetNext)
+                           .def("SetPrev", &CAnimatedSprite::SetPrev)
+                           .def("SetSize", &CAnimatedSprite::SetSize)
+                           .def("SetCurrent", &CAnimatedSprite::SetCurrent)
+                           .def("SetCentered", &CAnimatedSprite::SetCentered)
+                           .def("GetCurrent", &CAnimatedSprite::GetCurrent)
+                           .def("GetNum", &CAnimatedSprite::GetNum)
+                           .def("SetRotate", &CAnimatedSprite::SetRotate)
+                           .def("SetAnimationCount", &CAnimatedSprite::SetAnimationCount)
+                           .def("SetDualDirection", &CAnimatedSprite::SetDualDirection)
+                           .def("SetAlpha", &CAnimatedSprite::SetAlpha)
+                           .def("SetColor", &CAnimatedSprite::SetColor)];
+    script::RegisterCColorScheme(L);
+    luabind::module(L)[def("ext_GetDefaultScheme", &ExtGetDefaultScheme),
+                       def("ext_GetCurrentScheme", &ExtGetCurrentScheme),
+                       def("ext_LoadTexture", &ExtLoadTexture),
+                       def("ext_UnLoadTexture", &ExtUnLoadTexture),
+                       def("ext_LoadSound", &ExtLoadSound),
+                       def("ext_PlaySound", &ExtPlaySound),
+                       def("ext_StopSound", &ExtStopSound),
+                       def("ext_LoadStream", &ExtLoadStream),
+                       def("ext_PlayStream", &ExtPlayStream),
+                       def("ext_StopStream", &ExtStopStream),
+                       def("ext_SetStreamVolume", &ExtSetStreamVolume),
+                       def("ext_GetCurrentTime", &ExtGetCurrentTime),
+                       def("ext_GetDeltaTime", &ExtGetDeltaTime),
+                       def("ext_GetScreenWidth", &ExtGetScreenWidth),
+                       def("ext_GetScreenHeight", &ExtGetScreenHeight),
+                       def("ext_GetTextureWidth", &ExtGetTextureWidth),
+                       def("ext_GetTextureHeight", &ExtGetTextureHeight),
+                       def("ext_sin", &ExtSin),
+                       def("ext_cos", &ExtCos)];
+}

@@ -1,0 +1,3 @@
+#include "game/BaseFigure.h"
+
+bool CBaseFigure::ProcessKeys(bool, bool, bool, bool, bool) { return true; }

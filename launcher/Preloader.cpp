@@ -1,0 +1,147 @@
+#include "Preloader.h"
+
+#include "LauncherHooks.h"
+#include "LauncherScript.h"
+#include "SetupDialog.h"
+#include "audio/SoundEngine.h"
+#include "engine/Ini.h"
+#include "engine/Log.h"
+
+#include <dlgtemplate.h>
+#include <shellapi.h>
+#include <wingdi.h>
+#include <winuser.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+HINSTANCE g_hPreloaderInstance = nullptr;
+
+namespace {
+
+using platform::DialogControlClass;
+
+const WORD kPreloaderDialog = 9;
+const WORD kThemesDialog = 121;
+const WORD kBugReportDialog = 126;
+const DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+
+const platform::DialogTemplateRegistrar g_PreloaderTemplate({
+    kPreloaderDialog,
+    "Kolvar",
+    WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER | DS_SETFONT,
+    235,
+    156,
+    "MS Shell Dlg",
+    8,
+    {
+        {DialogControlClass::Static, 1005, "", WS_CHILD | WS_VISIBLE | SS_BITMAP | SS_SUNKEN | WS_BORDER, 0, 1, 17, 15},
+        {DialogControlClass::Button, 1002, "Start", kButton, 163, 7, 70, 16},
+        {DialogControlClass::Button, 1028, "Themes", kButton, 163, 24, 70, 16},
+        {DialogControlClass::Button, 1008, "Setup", kButton, 163, 41, 70, 16},
+        {DialogControlClass::Button, 1007, "Online scores", kButton, 163, 64, 70, 16},
+        {DialogControlClass::Button, 1003, "Web", kButton, 163, 81, 70, 16},
+        {DialogControlClass::Button, 1004, "History", kButton, 163, 98, 70, 16},
+        {DialogControlClass::Button, 1009, "Tell a friend", kButton, 49, 118, 90, 16},
+        {DialogControlClass::Button, 1013, "Bug report", kButton, 152, 118, 82, 16},
+    },
+});
+
+void (*g_OnlineScoresHook)() = nullptr;
+
+std::string Preloader(const char* key) { return ReadIniString("config.ini", "preloader", key); }
+
+void OpenFromConfig(const char* key) {
+    std::string target = Preloader(key);
+    ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void ShowNested(WORD id, DLGPROC proc) {
+    if (!proc) {
+        g_Log.Print("gray", "[PRELOADER] dialog %d is not part of this build", id);
+        return;
+    }
+    DialogBoxParamA(g_hPreloaderInstance, MAKEINTRESOURCEA(id), nullptr, proc, 0);
+}
+
+bool HasDisplay() {
+    const char* x = getenv("DISPLAY");
+    const char* wl = getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (wl && *wl);
+}
+
+void InitDialog(HWND dialog) {
+    RegisterThemeFileIcon();
+    std::string logoFile = Preloader("logo_file");
+    std::string start = Preloader("start_button");
+    std::string themes = Preloader("themes_button");
+    std::string web = Preloader("web_button");
+    std::string setup = Preloader("setup_button");
+    std::string history = Preloader("history_button");
+    std::string title = Preloader("title");
+    std::string scores = Preloader("scores_button");
+    std::string bugReport = Preloader("bug_report_button");
+    int onlineScores = ReadIniInt("config.ini", "preloader", "enable_online_highscores");
+
+    HANDLE logo = LoadImageA(nullptr, logoFile.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+    if (logo) SendDlgItemMessageA(dialog, 1005, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
+
+    SetDlgItemTextA(dialog, 1013, bugReport.c_str());
+    SetDlgItemTextA(dialog, 1009, Preloader("tell_button").c_str());
+    SetDlgItemTextA(dialog, 1002, start.c_str());
+    SetDlgItemTextA(dialog, 1003, web.c_str());
+    SetDlgItemTextA(dialog, 1008, setup.c_str());
+    SetDlgItemTextA(dialog, 1028, themes.c_str());
+    SetDlgItemTextA(dialog, 1004, history.c_str());
+    SetDlgItemTextA(dialog, 1007, scores.c_str());
+    SetWindowTextA(dialog, title.c_str());
+    if (onlineScores == 0) ShowWindow(GetDlgItem(dialog, 1007), SW_HIDE);
+}
+
+}  // namespace
+
+void SetOnlineScoresHook(void (*openOnlineScores)()) { g_OnlineScoresHook = openOnlineScores; }
+
+INT_PTR CALLBACK PreloaderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_INITDIALOG:
+            InitDialog(dialog);
+            return TRUE;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case 1002: EndDialog(dialog, 1); break;
+                case 1028: ShowNested(kThemesDialog, nullptr); break;
+                case 1008: ShowNested(kSetupDialog, SetupDlgProc); break;
+                case 1007:
+                    if (g_OnlineScoresHook)
+                        g_OnlineScoresHook();
+                    else
+                        g_Log.Print("gray", "[PRELOADER] online scores are not available");
+                    break;
+                case 1003: OpenFromConfig("web_file"); break;
+                case 1004: OpenFromConfig("history_file"); break;
+                case 1009: ShellExecuteA(nullptr, "open", "tell.exe", nullptr, nullptr, SW_SHOWNORMAL); break;
+                case 1013: ShowNested(kBugReportDialog, nullptr); break;
+                default: break;
+            }
+            return TRUE;
+        case WM_CLOSE:
+            EndDialog(dialog, 0);
+            return FALSE;
+        default: return FALSE;
+    }
+}
+
+bool RunPreloader(HINSTANCE instance) {
+    g_hPreloaderInstance = instance;
+    // Scripted runs and machines without a desktop never wait for a person.
+    const char* mode = getenv("KOLVAR_LAUNCHER");
+    const char* inputScript = getenv("KOLVAR_INPUT_SCRIPT");
+    if ((mode && strcmp(mode, "start") == 0) || (inputScript && *inputScript) || !HasDisplay()) return true;
+    if (mode && strncmp(mode, "script:", 7) == 0 && !QueueLauncherScript(mode + 7)) return true;
+    INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(kPreloaderDialog), nullptr, PreloaderDlgProc, 0);
+    // A song previewed in the setup left the sound engine running; without a game nobody would stop it.
+    if (result == 0 && CSoundEngine::HasInstance()) delete CSoundEngine::GetInstancePtr();
+    return result != 0;
+}

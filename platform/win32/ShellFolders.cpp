@@ -1,0 +1,111 @@
+// Shell folders, change notification and the few file and module queries the
+// launcher needs.
+#include "platform.h"
+#include "shlobj.h"
+#include "winuser.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+extern char** environ;
+
+namespace {
+
+void MakeFolders(const std::string& path) {
+    for (size_t i = 1; i <= path.size(); ++i)
+        if (i == path.size() || path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
+}
+
+bool CopyOut(const std::string& value, LPSTR buffer, size_t size) {
+    if (!buffer || value.size() + 1 > size) return false;
+    memcpy(buffer, value.c_str(), value.size() + 1);
+    return true;
+}
+
+std::string DataHome() {
+    const char* xdg = getenv("XDG_DATA_HOME");
+    if (xdg && *xdg) return xdg;
+    const char* home = getenv("HOME");
+    return std::string(home ? home : ".") + "/.local/share";
+}
+
+std::string WindowsFolder() {
+    char cwd[4096];
+    return std::string(getcwd(cwd, sizeof cwd) ? cwd : ".") + "/windows";
+}
+
+}  // namespace
+
+HRESULT SHGetFolderPathA(HWND, INT folder, HANDLE, DWORD, LPSTR path) {
+    std::string dir;
+    if (folder == CSIDL_LOCAL_APPDATA)
+        dir = DataHome() + "/kolvar";
+    else if (folder == CSIDL_WINDOWS)
+        dir = WindowsFolder();
+    else
+        return E_INVALIDARG;
+    MakeFolders(dir);
+    return CopyOut(dir, path, MAX_PATH) ? S_OK : E_FAIL;
+}
+
+void SHChangeNotify(LONG eventId, UINT, LPCVOID, LPCVOID) {
+    if (!(eventId & (SHCNE_UPDATEIMAGE | SHCNE_ASSOCCHANGED))) return;
+    std::string mime = DataHome() + "/mime";
+    if (const char* log = getenv("KOLVAR_SHELL_LOG")) {
+        if (*log) {
+            if (FILE* f = fopen(log, "ab")) {
+                fprintf(f, "SHChangeNotify\t%ld\t%s\n", static_cast<long>(eventId), mime.c_str());
+                fclose(f);
+            }
+            return;
+        }
+    }
+    struct stat st;
+    if (stat((mime + "/packages").c_str(), &st) != 0) return;
+    std::string command = "update-mime-database '" + mime + "' >/dev/null 2>&1";
+    if (system(command.c_str()) != 0) fprintf(stderr, "[shell] update-mime-database failed\n");
+}
+
+BOOL SetFileAttributesA(LPCSTR fileName, DWORD attributes) {
+    if (!fileName) return FALSE;
+    std::string host = platform::HostPath(fileName);
+    struct stat st;
+    if (stat(host.c_str(), &st) != 0) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return FALSE;
+    }
+    mode_t mode = st.st_mode & 07777;
+    mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~0222) : (mode | 0200);
+    if (chmod(host.c_str(), mode) != 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
+    if (module) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return 0;
+    }
+    char path[4096];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return 0;
+    path[n] = '\0';
+    if (!CopyOut(path, fileName, size)) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    return static_cast<DWORD>(n);
+}
+
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+    std::string dir = WindowsFolder();
+    MakeFolders(dir + "/system32");
+    if (!CopyOut(dir, buffer, size)) return static_cast<UINT>(dir.size() + 1);
+    return static_cast<UINT>(dir.size());
+}

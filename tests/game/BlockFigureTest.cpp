@@ -1,0 +1,253 @@
+#include <cmath>
+#include <cstdlib>
+#include <set>
+#include <sstream>
+
+#include "FieldTestEnv.h"
+#include "engine/ParticleSystemsManager.h"
+#include "engine/Shader.h"
+#include "game/BlockFigure.h"
+#include "game/FigureGenerator.h"
+#include "game/ObjectEmitter.h"
+
+namespace {
+
+using fieldtest::FieldTest;
+
+// A field of cells.txt whose wave shifts everything by (1, 0, 0) scaled by the weight.
+const char* kFieldScript =
+    "alpha = 0.5 beta = 1.0 Ax = 0 Bx = 0 Cx = 0 Dx = 0\n"
+    "function game_FieldInit() ext_Create('cells.txt') end\n"
+    "function game_FieldUpdate(x, y, t) return D3DXVECTOR3(shift or 1, 0, 0) end\n";
+
+std::string EmptyCells(int w, int h) {
+    std::string s = std::to_string(w) + " " + std::to_string(h) + "\n";
+    for (int y = 0; y < h; ++y) s += std::string(w, '0') + "\n";
+    return s;
+}
+
+class BlockFigureTest : public FieldTest {
+protected:
+    CGameField* Field(int w = 10, int h = 21) {
+        testutil::WriteFile(m_dir.file("cells.txt"), EmptyCells(w, h));
+        g_FieldScriptPath = Script("field_test.txt", kFieldScript);
+        CGameField* f = MakeField();
+        f->InitFromScript();
+        return f;
+    }
+    void TearDown() override {
+        delete CFigureGenerator::GetInstancePtr();
+        delete CParticleSystemsManager::GetInstancePtr();
+        FieldTest::TearDown();
+    }
+    static D3DXVECTOR3 Centre(const CFieldBlock& b) {
+        D3DXMATRIX world;
+        D3DXMatrixInverse(&world, nullptr, &b.m_invWorld);
+        return D3DXVECTOR3(world._41, world._42, world._43);
+    }
+    // Block centres of the figure, rounded to 1/1000 so that sets compare.
+    static std::set<std::tuple<long, long, long>> Centres(const CBlockFigure& f) {
+        std::set<std::tuple<long, long, long>> out;
+        for (const CFieldBlock& b : f.blocks)
+            if (b.m_value != -1) {
+                D3DXVECTOR3 c = Centre(b);
+                out.insert({std::lround(c.x * 1000), std::lround(c.y * 1000), std::lround(c.z * 1000)});
+            }
+        return out;
+    }
+};
+
+typedef std::set<std::pair<int, int>> Cells;  // (row, column)
+
+Cells MaskCells(const SFigurePhase& p) {
+    Cells out;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            if (p.mask[r][c]) out.insert({r, c});
+    return out;
+}
+
+// The mask turned +pi/2 about the pivot with the row-vector z rotation.
+Cells Turned(const SFigurePhase& p) {
+    Cells out;
+    for (auto [r, c] : MaskCells(p)) {
+        D3DXMATRIX rot;
+        D3DXMatrixRotationZ(&rot, D3DX_PI / 2);
+        D3DXVECTOR3 v(c - p.pivotX, r - p.pivotY, 0), t;
+        D3DXVec3TransformCoord(&t, &v, &rot);
+        out.insert({int(std::lround(t.y + p.pivotY)), int(std::lround(t.x + p.pivotX))});
+    }
+    return out;
+}
+
+TEST(BlockShapes, EveryTurnIsTheMaskTurnedAboutItsPivot) {
+    for (int s = 0; s < CBlockFigure::kShapeCount; ++s) {
+        const SFigureShape& shape = CBlockFigure::kShapes[s];
+        SCOPED_TRACE(s);
+        ASSERT_TRUE(shape.phaseCount == 2 || shape.phaseCount == 4);
+        EXPECT_EQ(MaskCells(shape.phases[0]).size(), 4u);
+        for (int p = 0; p < shape.phaseCount; ++p) {
+            const SFigurePhase& from = shape.phases[p];
+            if (shape.phaseCount == 4)
+                EXPECT_EQ(Turned(from), MaskCells(shape.phases[(p + 1) % 4])) << "phase " << p;
+            EXPECT_EQ(from.direction, shape.phaseCount == 4 || p == 0 ? 1 : 0);
+            EXPECT_FLOAT_EQ(from.angle, p * D3DX_PI / 2);
+        }
+        if (shape.phaseCount == 2) EXPECT_EQ(Turned(shape.phases[0]), MaskCells(shape.phases[1]));
+        for (int p = shape.phaseCount; p < 4; ++p) EXPECT_TRUE(MaskCells(shape.phases[p]).empty());
+    }
+    // The square looks the same in both phases.
+    EXPECT_EQ(MaskCells(CBlockFigure::kShapes[3].phases[0]), MaskCells(CBlockFigure::kShapes[3].phases[1]));
+}
+
+TEST_F(BlockFigureTest, PhasesCycleAndBlocksTakeTheShapeColour) {
+    Field();
+    const int colours[] = {0, 1, 3, 2, 4, 5, 6};
+    for (int s = 0; s < CBlockFigure::kShapeCount; ++s) {
+        CBlockFigure f;
+        f.SetShape(s, 0);
+        const int count = CBlockFigure::kShapes[s].phaseCount;
+        for (int step = 1; step <= count; ++step) {
+            f.SetNextPhase();
+            EXPECT_EQ(f.GetCurrentPhase(), step % count) << s;
+            Cells laid;
+            for (int i = 0; i < 16; ++i)
+                if (f.blocks[i].m_value != -1) {
+                    EXPECT_EQ(f.blocks[i].m_value, colours[s]);
+                    laid.insert({i / 4, i % 4});
+                }
+            EXPECT_EQ(laid, MaskCells(CBlockFigure::kShapes[s].phases[f.phase]));
+        }
+    }
+}
+
+// At the start of a swing (four phases: -pi/2, two: +pi/2, as the figure
+// script starts it) the blocks stand where they stood before the turn.
+TEST_F(BlockFigureTest, SwingStartsWhereTheTurnBegan) {
+    CGameField* field = Field();
+    ASSERT_TRUE(Run(field->GetFieldState(), "shift = 0"));
+    for (int s = 0; s < CBlockFigure::kShapeCount; ++s)
+        for (int p = 0; p < CBlockFigure::kShapes[s].phaseCount; ++p) {
+            CBlockFigure f;
+            f.SetShape(s, p);
+            f.Start();
+            f.x = 3;
+            f.y = 5;
+            f.Update();
+            auto before = Centres(f);
+            f.SetNextPhase();
+            f.rotate = CBlockFigure::kShapes[s].phaseCount == 4 ? -D3DX_PI / 2 : D3DX_PI / 2;
+            f.Update();
+            EXPECT_EQ(Centres(f), before) << "shape " << s << " phase " << p;
+        }
+}
+
+TEST_F(BlockFigureTest, CanBeTestsOnlyBlocksInsidePlayableCells) {
+    CGameField* field = Field(10, 21);
+    field->Cell(5, 10).m_value = 3;
+    field->Cell(0, 20).m_value = -2;
+    struct Case {
+        int shape, phase, x, y;
+        bool fits;
+    } cases[] = {
+        {0, 0, -1, 0, true},    // bar in column 1 of the frame: column 0 of the grid
+        {0, 0, -2, 0, false},   // bar outside on the left
+        {0, 0, 7, 17, true},    // rows 17..20 of column 8
+        {0, 0, 7, 18, false},   // row 21 does not exist
+        {0, 0, 0, -1, false},   // a block in row -1
+        {0, 0, 4, 7, false},    // column 5 rows 7..10 meets the block
+        {0, 1, 0, 17, true},    // row 19, columns 0..3
+        {0, 1, 0, 18, false},   // row 20 column 0 is outside the play area
+        {0, 1, 6, -2, true},    // rows 0..1 of the frame are empty above the grid
+    };
+    CBlockFigure f;
+    f.SetShape(2, 1);
+    for (const Case& c : cases) {
+        EXPECT_EQ(f.CanBe(c.x, c.y, c.shape, c.phase), c.fits) << c.shape << "/" << c.phase << " at " << c.x << "," << c.y;
+        EXPECT_EQ(f.shape, 2);
+        EXPECT_EQ(f.phase, 1);
+    }
+}
+
+TEST_F(BlockFigureTest, StartPlacesTheFrameByWidth) {
+    for (int w : {9, 10}) {
+        Field(w, 21);
+        CBlockFigure f;
+        f.SetShape(1, 0);
+        EXPECT_TRUE(f.Start());
+        EXPECT_FLOAT_EQ(f.x, w == 9 ? 2.0f : 3.0f);
+        EXPECT_FLOAT_EQ(f.y, 1.0f);
+        EXPECT_FALSE(f.preview);
+        delete CGameField::GetInstancePtr();
+        gamefieldhooks::RearmConstruction();
+    }
+}
+
+std::vector<DWORD> g_played;
+void Watch(DWORD sample, float, int category) {
+    if (category == 1) g_played.push_back(sample);
+}
+
+TEST_F(BlockFigureTest, BuildWritesValueAndPhaseAngleAtTheTruncatedPosition) {
+    CGameField* field = Field(10, 21);
+    g_FigureScriptPath = "data\\scripts\\figure\\figure.txt";
+    CFigureGenerator* generator = CFigureGenerator::GetInstance();
+    g_played.clear();
+    SetSoundPlayWatcher(Watch);
+    CBlockFigure f;
+    f.SetShape(0, 1);  // row 2 of the frame, four across
+    f.x = 7.9f;        // columns 7..10: column 10 lies outside and is skipped
+    f.y = 3.6f;
+    f.Build();
+    SetSoundPlayWatcher(nullptr);
+    g_FigureScriptPath.clear();
+    ASSERT_EQ(g_played.size(), 1u);
+    EXPECT_EQ(g_played[0], generator->landingSound);
+    for (int x = 0; x < 10; ++x) {
+        EXPECT_EQ(field->Cell(x, 5).m_value, x >= 7 ? 0 : -1) << x;
+        if (x >= 7) EXPECT_FLOAT_EQ(field->Cell(x, 5).m_rotation.z, D3DX_PI / 2);
+    }
+    int filled = 0;
+    for (int y = 0; y < 21; ++y)
+        for (int x = 0; x < 10; ++x) filled += field->Cell(x, y).m_value >= 0;
+    EXPECT_EQ(filled, 3);
+}
+
+// With alpha 0.5 and beta 1.0 the wave runs from beta at the top row to alpha
+// two rows above the highest block.
+TEST_F(BlockFigureTest, WaveWeightFollowsTheHighestBlock) {
+    CGameField* field = Field(10, 21);
+    float last = 0;
+    auto shiftAt = [&](float y) {
+        CBlockFigure f;
+        f.SetShape(0, 1);  // one row of blocks, frame row 2
+        f.Start();
+        f.y = y - 2;
+        f.Update();
+        ASSERT_NE(f.blocks[8].m_value, -1);
+        // The wave moves the block along the field's x; the field matrix keeps x.
+        CBlockFigure still;
+        still.SetShape(0, 1);
+        still.Start();
+        still.y = y - 2;
+        Run(field->GetFieldState(), "shift = 0");
+        still.Update();
+        Run(field->GetFieldState(), "shift = 1");
+        D3DXVECTOR3 a = Centre(f.blocks[8]), b = Centre(still.blocks[8]);
+        D3DXVECTOR3 d = a - b;
+        last = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+    };
+    struct Case {
+        int blockRow;  // -1: empty field
+        float gy, shift;
+    } cases[] = {{-1, 0, 1.0f}, {-1, 9, 0.75f}, {-1, 18, 0.5f}, {-1, 20, 0.5f},
+                 {0, 0, 0.5f},  {1, 9, 0.5f},  {2, 15, 0.5f}};
+    for (const Case& c : cases) {
+        field->Clear();
+        if (c.blockRow >= 0) field->Cell(9, c.blockRow).m_value = 1;
+        shiftAt(c.gy);
+        EXPECT_NEAR(last, c.shift, 1e-4) << c.blockRow << " gy " << c.gy;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+#include "engine/Log.h"
+#include "game/BaseFigure.h"
+#include "support/HeadlessGame.h"
+
+namespace {
+
+TEST(FigureScriptToInt, TruncatesTowardMinusOneBelowZero) {
+    struct Case {
+        double in, out;
+    } cases[] = {{0, 0}, {2.9, 2}, {-0.1, -1}, {-0.5, -1}, {-1.0, -2}, {-3.0, -4}};
+    for (const Case& c : cases) EXPECT_EQ(FigureScriptToInt(c.in), c.out) << c.in;
+}
+
+double Eval(lua_State* L, const std::string& expression) {
+    std::string code = "return " + expression;
+    if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, 1, 0) != 0) {
+        ADD_FAILURE() << lua_tostring(L, -1);
+        lua_pop(L, 1);
+        return -999;
+    }
+    double v = lua_type(L, -1) == LUA_TBOOLEAN ? lua_toboolean(L, -1) : lua_tonumber(L, -1);
+    lua_pop(L, 1);
+    return v;
+}
+
+TEST(FigureGenerator, ScriptFunctionsActOnTheCurrentFigureOnly) {
+    headless::Game game;
+    game.Boot();
+    lua_State* L = CFigureGenerator::GetInstance()->state;
+    for (const char* f : {"ext_GetNextPhase()", "ext_GetCurrentPhase()", "ext_GetCurrentType()"})
+        EXPECT_EQ(Eval(L, f), 0) << f;
+    EXPECT_EQ(Eval(L, "ext_CanBe(4, 1, -1, -1)"), 0);
+    game.NewGame(0, 1, 0, 3);
+    game.Step();
+    CFigureGenerator* g = CFigureGenerator::GetInstance();
+    ASSERT_NE(g->current, nullptr);
+    ASSERT_NE(g->next, nullptr);
+    // Truncated coordinates: 4.9, 1.2 stands for column 4, row 1.
+    CGameField* field = CGameField::GetInstance();
+    EXPECT_EQ(Eval(L, "ext_CanBe(4.9, 1.2, -1, -1)"), g->current->CanBe(4, 1, -1, -1));
+    for (int x = 0; x < field->m_width; ++x) field->Cell(x, 1).m_value = 2;
+    EXPECT_EQ(Eval(L, "ext_CanBe(4.9, 1.2, -1, -1)"), 0);
+    EXPECT_EQ(Eval(L, "ext_GetFieldW()"), field->m_width);
+    EXPECT_EQ(Eval(L, "ext_GetCurrentLevel()"), 1);
+}
+
+TEST(FigureGenerator, PausedOrFlippingStepsChangeNothing) {
+    headless::Game game;
+    game.Boot();
+    game.NewGame(0, 1, 0, 5);
+    game.Step(4);
+    CFigureGenerator* g = CFigureGenerator::GetInstance();
+    CGameMode* mode = CGameMode::GetInstance();
+    CGameField* field = CGameField::GetInstance();
+    ASSERT_NE(g->current, nullptr);
+    const float y = g->current->y;
+    for (int variant = 0; variant < 3; ++variant) {
+        mode->menuState = variant == 0 ? CGameMode::kMenuOpen : CGameMode::kMenuClosed;
+        mode->mode = variant == 1 ? CGameMode::kNoGame : CGameMode::kGameRunning;
+        field->m_flipRunning = variant == 2;
+        for (int i = 0; i < 80; ++i) g->Process();
+        EXPECT_FLOAT_EQ(g->current->y, y) << variant;
+    }
+}
+
+TEST(FigureGenerator, PendingFlipStartsBeforeAnyPromotion) {
+    headless::Game game;
+    game.Boot();
+    game.NewGame(0, 1, 0, 5);
+    CFigureGenerator* g = CFigureGenerator::GetInstance();
+    CGameField* field = CGameField::GetInstance();
+    CBaseFigure* waiting = g->next;
+    ASSERT_NE(waiting, nullptr);
+    ASSERT_EQ(g->current, nullptr);
+    field->m_flipPending = true;
+    g->Process();
+    EXPECT_TRUE(field->m_flipRunning);
+    EXPECT_FALSE(field->m_flipPending);
+    EXPECT_EQ(g->current, nullptr);
+    EXPECT_EQ(g->next, waiting);
+}
+
+TEST(FigureGenerator, RequestsReplaceTheWaitingFigureOnePerUpkeep) {
+    headless::Game game;
+    game.Boot();
+    game.NewGame(0, 1, 0, 5);
+    CFigureGenerator* g = CFigureGenerator::GetInstance();
+    game.Step();
+    ASSERT_NE(g->current, nullptr);
+    g->bombFlag = g->sawFlag = g->specialFigureFlag = true;
+    // The special objects come with their own classes; until then each
+    // request is consumed in order and leaves the preview empty.
+    g->Process();
+    EXPECT_FALSE(g->bombFlag);
+    EXPECT_TRUE(g->sawFlag);
+    EXPECT_EQ(g->next, nullptr);
+    g->Process();
+    EXPECT_FALSE(g->sawFlag);
+    EXPECT_TRUE(g->specialFigureFlag);
+    g->Process();
+    EXPECT_FALSE(g->specialFigureFlag);
+    g->Process();
+    ASSERT_NE(g->next, nullptr);
+    EXPECT_EQ(g->next->kind, CBaseFigure::kBlock);
+}
+
+// A held drop is ignored by the next figure until released or 0.3 s pass.
+TEST(FigureGenerator, HeldDropWaitsForReleaseOrTimeout) {
+    for (bool release : {false, true}) {
+        headless::Game game;
+        game.Boot();
+        game.NewGame(0, 1, 0, 11);
+        CFigureGenerator* g = CFigureGenerator::GetInstance();
+        game.Step();
+        ASSERT_NE(g->current, nullptr);
+        game.Press(0x39);
+        while (g->current) game.Step();  // dropped, landed
+        EXPECT_TRUE(g->dropSuppressed);
+        while (!g->current) game.Step();
+        CBaseFigure* second = g->current;
+        const float y = second->y;
+        if (release) {
+            game.Release(0x39);
+            game.Step();
+            game.Press(0x39);
+            game.Step();
+            EXPECT_NE(g->current, second);  // dropped at once
+            continue;
+        }
+        game.Step(8);  // under 0.3 s: still in the air
+        EXPECT_EQ(g->current, second);
+        EXPECT_LT(second->y - y, 2.0f);
+        game.Step(6);
+        EXPECT_NE(g->current, second);
+    }
+}
+
+struct BadScript {
+    const char* name;
+    const char* text;
+};
+
+// Each fault is logged in red and ends the game (a bad x only keeps the old one).
+TEST(FigureGenerator, BrokenFigureScriptsAreLoggedAndEndTheGame) {
+    const char* hooks =
+        "function game_SetupValues(x, y, r) ext_x = x ext_y = y ext_rotate = r end\n"
+        "function game_FigureInit() return 1 end\n";
+    const BadScript cases[] = {
+        {"missing", nullptr},
+        {"syntax", "function game_FigureAction( oops\n"},
+        {"boolean", "function game_FigureAction() return true end\n"},
+        {"string x", "function game_FigureAction() ext_x = 'left' return 1 end\n"},
+        {"no action", ""},
+    };
+    for (const BadScript& c : cases) {
+        SCOPED_TRACE(c.name);
+        headless::Game game;
+        if (c.text) testutil::WriteFile(game.Dir().file("fig.txt"), std::string(hooks) + c.text);
+        testutil::WriteFile(game.Dir().file("init.txt"),
+                            testutil::ReadFile(game.Dir().file("data/scripts/general/init.txt")) +
+                                "\nfigure_action_script = 'fig.txt'\n");
+        game.Boot("init.txt");
+        const size_t before = testutil::ReadLogEntries(std::string(g_Log.GetStartDirectory()) + "/log.html").size();
+        game.NewGame(0, 1, 0, 1);
+        game.Step(40);
+        auto log = testutil::ReadLogEntries(std::string(g_Log.GetStartDirectory()) + "/log.html");
+        int red = 0;
+        for (size_t i = before; i < log.size(); ++i)
+            if (log[i].bold && log[i].colour == "red") ++red;
+        EXPECT_GE(red, 1);
+        if (std::string(c.name) == "string x") {
+            // A position that is not a number keeps the old one; the figure still falls.
+            EXPECT_FALSE(game.Over());
+        } else {
+            EXPECT_EQ(headless::GameOverCount(), 1);
+        }
+    }
+}
+
+}  // namespace

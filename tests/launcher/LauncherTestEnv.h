@@ -1,0 +1,50 @@
+// A game folder of its own for each launcher test: config.ini, a recording
+// shell, a registry and a desktop data folder in temporary places.
+#pragma once
+
+#include <dialoghooks.h>
+#include <gtest/gtest.h>
+#include <platform.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/LogCapture.h"
+#include "support/TestUtil.h"
+
+class LauncherTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!getenv("DISPLAY") || !*getenv("DISPLAY")) GTEST_SKIP() << "the launcher needs an X display";
+        m_cwd.reset(new testutil::ScopedCwd(dir.path()));
+        setenv("KOLVAR_SHELL_LOG", dir.file("shell.log").c_str(), 1);
+        setenv("XDG_DATA_HOME", dir.file("share").c_str(), 1);
+        unsetenv("KOLVAR_LAUNCHER");
+        unsetenv("KOLVAR_INPUT_SCRIPT");
+        platform::SetRegistryFile(dir.file("registry.ini"));
+        platform::ClearDialogSteps();
+        platform::SetScriptIdleTimeout(5.0);
+    }
+    void TearDown() override {
+        platform::ClearDialogSteps();
+        unsetenv("KOLVAR_SHELL_LOG");
+        m_cwd.reset();
+    }
+
+    void Config(const std::string& text) { testutil::WriteFile(dir.file("config.ini"), text); }
+    std::string ShellLog() const {
+        return testutil::FileExists(dir.file("shell.log")) ? testutil::ReadFile(dir.file("shell.log")) : "";
+    }
+    static size_t Count(const std::string& text, const std::string& what) {
+        size_t n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+        return n;
+    }
+
+    testutil::TempDir dir;
+    testutil::LogCapture log;
+
+private:
+    std::unique_ptr<testutil::ScopedCwd> m_cwd;
+};

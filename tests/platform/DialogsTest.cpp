@@ -1,0 +1,308 @@
+#include <commdlg.h>
+#include <dialoghooks.h>
+#include <dlgtemplate.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <wingdi.h>
+#include <winuser.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/TestUtil.h"
+
+namespace {
+
+using platform::DialogControlClass;
+using platform::DialogStep;
+
+const WORD kTestDialog = 901;
+const DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+
+// A dialog of this test's own, registered the way the program registers its dialogs.
+const platform::DialogTemplateRegistrar g_Registrar({kTestDialog,
+                                                     "Test dialog",
+                                                     WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_CENTER,
+                                                     200,
+                                                     120,
+                                                     "MS Shell Dlg",
+                                                     8,
+                                                     {
+                                                         {DialogControlClass::Button, 11, "&One", kButton, 10, 8, 50, 14},
+                                                         {DialogControlClass::Button, 12, "Two", kButton | BS_DEFPUSHBUTTON, 70, 8, 50, 14},
+                                                         {DialogControlClass::Button, 13, "Check", kButton | BS_AUTOCHECKBOX, 130, 8, 50, 10},
+                                                         {DialogControlClass::ListBox, 20, "", kButton | LBS_NOTIFY | WS_VSCROLL | WS_BORDER, 10, 30, 90, 60},
+                                                         {DialogControlClass::ComboBox, 21, "", kButton | CBS_DROPDOWNLIST | WS_VSCROLL, 110, 30, 80, 40},
+                                                         {DialogControlClass::Static, 22, "", WS_CHILD | WS_VISIBLE | SS_BITMAP | SS_SUNKEN, 110, 60, 10, 10},
+                                                         {DialogControlClass::Edit, 23, "", kButton | ES_MULTILINE | ES_WANTRETURN, 110, 80, 80, 30},
+                                                     }});
+
+struct Seen {
+    UINT message;
+    WORD id;
+    WORD code;
+};
+std::vector<Seen> g_Seen;
+std::function<void(HWND, WORD id, WORD code)> g_OnCommand;
+std::function<void(HWND)> g_OnInit;
+
+INT_PTR CALLBACK RecordingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_INITDIALOG:
+            g_Seen.push_back({message, 0, 0});
+            if (g_OnInit) g_OnInit(dialog);
+            return TRUE;
+        case WM_COMMAND:
+            g_Seen.push_back({message, LOWORD(wParam), HIWORD(wParam)});
+            if (g_OnCommand) g_OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
+            return TRUE;
+        case WM_CLOSE:
+            g_Seen.push_back({message, 0, 0});
+            EndDialog(dialog, 77);
+            return TRUE;
+        default: return FALSE;
+    }
+}
+
+class DialogsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!getenv("DISPLAY") || !*getenv("DISPLAY")) GTEST_SKIP() << "dialogs need an X display";
+        g_Seen.clear();
+        g_OnCommand = nullptr;
+        g_OnInit = nullptr;
+        platform::ClearDialogSteps();
+        platform::SetScriptIdleTimeout(5.0);
+    }
+    void TearDown() override { platform::ClearDialogSteps(); }
+
+    INT_PTR Run(const std::vector<DialogStep>& steps) {
+        platform::QueueDialogSteps(steps);
+        return DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kTestDialog), nullptr, RecordingProc, 5);
+    }
+};
+
+const auto Call = DialogStep::Call;
+const auto Press = DialogStep::Press;
+const auto Close = DialogStep::Close;
+
+TEST(DialogTemplatesTest, UnknownTemplateGivesMinusOne) {
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(4321), nullptr, RecordingProc, 0), -1);
+    EXPECT_EQ(platform::FindDialogTemplate(4321), nullptr);
+}
+
+TEST_F(DialogsTest, ControlsSitAtTheirConvertedPositions) {
+    RECT one = {}, list = {};
+    INT cw = 0, ch = 0;
+    Run({Call([&](HWND d) {
+             platform::DialogBaseUnits(d, &cw, &ch);
+             platform::DialogControlRect(GetDlgItem(d, 11), &one);
+             platform::DialogControlRect(GetDlgItem(d, 20), &list);
+         }),
+         Close()});
+    ASSERT_GT(cw, 2);
+    ASSERT_GT(ch, 6);
+    EXPECT_EQ(one.left, 10 * cw / 4);
+    EXPECT_EQ(one.top, 8 * ch / 8);
+    EXPECT_EQ(list.left, 10 * cw / 4);
+    EXPECT_EQ(list.top, 30 * ch / 8);
+    EXPECT_EQ(list.right - list.left, 90 * cw / 4);
+    EXPECT_EQ(list.bottom - list.top, 60 * ch / 8);
+}
+
+TEST_F(DialogsTest, ButtonsReachTheProcedureAfterInitAndEndDialogGivesTheResult) {
+    g_OnCommand = [](HWND d, WORD id, WORD) {
+        if (id == 12) EndDialog(d, 1234);
+    };
+    INT_PTR result = Run({Press(11), Press(13), DialogStep::Escape(), Press(12)});
+    EXPECT_EQ(result, 1234);
+    ASSERT_EQ(g_Seen.size(), 5u);
+    EXPECT_EQ(g_Seen[0].message, (UINT)WM_INITDIALOG);
+    const WORD ids[] = {11, 13, IDCANCEL, 12};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(g_Seen[i + 1].message, (UINT)WM_COMMAND);
+        EXPECT_EQ(g_Seen[i + 1].id, ids[i]);
+        EXPECT_EQ(g_Seen[i + 1].code, BN_CLICKED);
+    }
+}
+
+TEST_F(DialogsTest, CloseBoxSendsCloseAndHiddenOrDisabledButtonsCannotBePressed) {
+    g_OnInit = [](HWND d) {
+        ShowWindow(GetDlgItem(d, 11), SW_HIDE);
+        EnableWindow(GetDlgItem(d, 12), FALSE);
+    };
+    bool hidden = true, enabled = true;
+    INT_PTR result = Run({Press(11), Press(12), Call([&](HWND d) {
+                              hidden = !IsWindowVisible(GetDlgItem(d, 11));
+                              enabled = IsWindowEnabled(GetDlgItem(d, 12));
+                          }),
+                          Close()});
+    EXPECT_EQ(result, 77);
+    EXPECT_TRUE(hidden);
+    EXPECT_FALSE(enabled);
+    ASSERT_EQ(g_Seen.size(), 2u);
+    EXPECT_EQ(g_Seen[1].message, (UINT)WM_CLOSE);
+}
+
+TEST_F(DialogsTest, ListKeepsIndicesThroughInsertDeleteAndSelection) {
+    std::vector<std::string> texts;
+    LRESULT afterDelete = 0, badInsert = 0, selAfterInsert = 0, selAfterDeleteSelected = 0, badSel = 0;
+    Run({Call([&](HWND d) {
+             for (const char* t : {"a", "b", "c"}) SendDlgItemMessageA(d, 20, LB_ADDSTRING, 0, (LPARAM)t);
+             SendDlgItemMessageA(d, 20, LB_SETCURSEL, 1, 0);  // "b"
+             SendDlgItemMessageA(d, 20, LB_INSERTSTRING, 0, (LPARAM) "z");
+             selAfterInsert = SendDlgItemMessageA(d, 20, LB_GETCURSEL, 0, 0);
+             badInsert = SendDlgItemMessageA(d, 20, LB_INSERTSTRING, 9, (LPARAM) "x");
+             afterDelete = SendDlgItemMessageA(d, 20, LB_DELETESTRING, 0, 0);
+             LRESULT n = SendDlgItemMessageA(d, 20, LB_GETCOUNT, 0, 0);
+             for (LRESULT i = 0; i < n; ++i) {
+                 char buf[32] = {};
+                 EXPECT_EQ(SendDlgItemMessageA(d, 20, LB_GETTEXTLEN, i, 0),
+                           SendDlgItemMessageA(d, 20, LB_GETTEXT, i, (LPARAM)buf));
+                 texts.push_back(buf);
+             }
+             SendDlgItemMessageA(d, 20, LB_DELETESTRING, 1, 0);  // the selected "b"
+             selAfterDeleteSelected = SendDlgItemMessageA(d, 20, LB_GETCURSEL, 0, 0);
+             badSel = SendDlgItemMessageA(d, 20, LB_SETCURSEL, 7, 0);
+         }),
+         DialogStep::SelectList(20, 1),
+         Close()});
+    EXPECT_EQ(selAfterInsert, 2);
+    EXPECT_EQ(badInsert, LB_ERR);
+    EXPECT_EQ(afterDelete, 3);
+    EXPECT_EQ(texts, (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(selAfterDeleteSelected, LB_ERR);
+    EXPECT_EQ(badSel, LB_ERR);
+    // Only the user's pick notifies; the program's own selections stay quiet.
+    ASSERT_EQ(g_Seen.size(), 3u);
+    EXPECT_EQ(g_Seen[1].id, 20);
+    EXPECT_EQ(g_Seen[1].code, LBN_SELCHANGE);
+}
+
+TEST_F(DialogsTest, ComboCheckBoxAndTextFollowTheirMessages) {
+    LRESULT none = 0, picked = 0, count = 0, checked = 0;
+    char text[64] = {};
+    Run({Call([&](HWND d) {
+             for (const char* t : {"640x480x16", "800x600x32"}) SendDlgItemMessageA(d, 21, CB_ADDSTRING, 0, (LPARAM)t);
+             none = SendDlgItemMessageA(d, 21, CB_GETCURSEL, 0, 0);
+             SendDlgItemMessageA(d, 13, BM_SETCHECK, BST_CHECKED, 0);
+             SetDlgItemTextA(d, 23, "line one\r\nline two");
+         }),
+         DialogStep::SelectCombo(21, 1),
+         Call([&](HWND d) {
+             picked = SendDlgItemMessageA(d, 21, CB_GETCURSEL, 0, 0);
+             count = SendDlgItemMessageA(d, 21, CB_GETCOUNT, 0, 0);
+             checked = SendDlgItemMessageA(d, 13, BM_GETCHECK, 0, 0);
+             SetDlgItemTextA(d, 11, "Caf\xe9");
+             GetDlgItemTextA(d, 11, text, sizeof text);
+         }),
+         Close()});
+    EXPECT_EQ(none, CB_ERR);
+    EXPECT_EQ(picked, 1);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(checked, BST_CHECKED);
+    EXPECT_STREQ(text, "Caf\xe9");
+    ASSERT_EQ(g_Seen.size(), 3u);  // init, the pick, close: BM_SETCHECK does not notify
+    EXPECT_EQ(g_Seen[1].id, 21);
+    EXPECT_EQ(g_Seen[1].code, CBN_SELCHANGE);
+}
+
+TEST_F(DialogsTest, PictureTakesTheBitmapsSize) {
+    testutil::TempDir dir;
+    // A 40 x 30 24-bit bitmap file (rows of 120 bytes, no padding).
+    std::string bmp = "BM";
+    auto u32 = [&](uint32_t v) { bmp.append(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [&](uint16_t v) { bmp.append(reinterpret_cast<const char*>(&v), 2); };
+    const uint32_t pixels = 120 * 30;
+    u32(54 + pixels); u32(0); u32(54); u32(40); u32(40); u32(30); u16(1); u16(24); u32(0); u32(pixels);
+    u32(0); u32(0); u32(0); u32(0);
+    bmp.append(pixels, '\x7f');
+    testutil::WriteFile(dir.file("logo.bmp"), bmp);
+    HANDLE image = LoadImageA(nullptr, dir.file("logo.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(LoadImageA(nullptr, dir.file("none.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr);
+    RECT before = {}, after = {};
+    Run({Call([&](HWND d) {
+             platform::DialogControlRect(GetDlgItem(d, 22), &before);
+             SendDlgItemMessageA(d, 22, STM_SETIMAGE, IMAGE_BITMAP, (LPARAM)image);
+             UpdateWindow(d);
+             platform::DialogControlRect(GetDlgItem(d, 22), &after);
+         }),
+         Close()});
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_GE(after.right - after.left, 40);
+    EXPECT_LT(after.right - after.left, 40 + 12);
+    EXPECT_GE(after.bottom - after.top, 30);
+    EXPECT_LT(after.bottom - after.top, 30 + 12);
+    EXPECT_TRUE(DeleteObject(image));
+    EXPECT_FALSE(DeleteObject(image));
+}
+
+class FileChooserTest : public DialogsTest {
+protected:
+    testutil::TempDir dir;
+    char file[255] = {};
+    char title[255] = {};
+    OPENFILENAMEA Ofn(DWORD size = 255) {
+        OPENFILENAMEA ofn;
+        memset(&ofn, 0, sizeof ofn);
+        ofn.lStructSize = sizeof ofn;
+        ofn.lpstrFilter = "Songs\0*.mid;*.ogg\0All\0*.*\0";
+        ofn.nFilterIndex = 1;
+        ofn.lpstrFile = file;
+        ofn.nMaxFile = size;
+        ofn.lpstrFileTitle = title;
+        ofn.nMaxFileTitle = sizeof title;
+        ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+        ofn.lpstrDefExt = "MID";
+        return ofn;
+    }
+};
+
+TEST_F(FileChooserTest, ReturnsTheChosenPathAndKeepsTheCurrentFolder) {
+    testutil::WriteFile(dir.file("Song.MID"), "x");
+    char before[4096], after[4096];
+    ASSERT_TRUE(getcwd(before, sizeof before));
+    platform::QueueFileChooserAnswer(dir.file("Song.MID"));
+    OPENFILENAMEA ofn = Ofn();
+    ASSERT_TRUE(GetOpenFileNameA(&ofn));
+    ASSERT_TRUE(getcwd(after, sizeof after));
+    EXPECT_STREQ(after, before);
+    EXPECT_EQ(std::string(file), dir.file("Song.MID"));
+    EXPECT_STREQ(title, "Song.MID");
+    EXPECT_EQ(std::string(file + ofn.nFileOffset), "Song.MID");
+}
+
+TEST_F(FileChooserTest, CancelMissingFileAndTooLongPathAreRefused) {
+    std::string longName = std::string(240, 'n') + ".ogg";
+    testutil::WriteFile(dir.file(longName), "x");
+    struct Case {
+        std::string answer;
+        DWORD error;
+    } cases[] = {{"", 0}, {dir.file("missing.ogg"), CDERR_DIALOGFAILURE}, {dir.file(longName), FNERR_BUFFERTOOSMALL}};
+    for (const Case& c : cases) {
+        strcpy(file, "untouched");
+        platform::QueueFileChooserAnswer(c.answer);
+        OPENFILENAMEA ofn = Ofn();
+        EXPECT_FALSE(GetOpenFileNameA(&ofn)) << c.answer;
+        EXPECT_EQ(CommDlgExtendedError(), c.error) << c.answer;
+        EXPECT_STREQ(file, "untouched") << c.answer;
+    }
+}
+
+TEST(FileFiltersTest, ParsesLabelsAndMatchesPatternsWithoutCase) {
+    std::vector<platform::FileFilter> f =
+        platform::ParseFileFilters("Music\0*.mid; *.OGG\0Mod  File (*.xm)\0*.xm\0\0");
+    ASSERT_EQ(f.size(), 2u);
+    EXPECT_EQ(f[1].label, "Mod  File (*.xm)");
+    EXPECT_EQ(f[0].patterns, (std::vector<std::string>{"*.mid", "*.OGG"}));
+    struct {
+        const char* name;
+        bool music;
+    } cases[] = {{"a.mid", true}, {"B.MID", true}, {"c.ogg", true}, {"d.xm", false}, {"mid", false}, {"e.mid.txt", false}};
+    for (const auto& c : cases) EXPECT_EQ(platform::FileFilterMatches(f[0], c.name), c.music) << c.name;
+}
+
+}  // namespace

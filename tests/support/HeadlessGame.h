@@ -1,0 +1,230 @@
+// A whole line or colour game without a display: null device, dummy audio,
+// a fake clock of 0.025 s steps, the seeded 15-bit generator and injected
+// keys. Use it from a test that links the game library:
+//
+//   headless::Game game;              // folder, engine, input test mode
+//   game.Boot();                      // init.txt in a bare state, actions bound
+//   game.NewGame(0, 1, 0, 12345);     // line game, medium, as a brick, seed
+//   while (!game.Over() && game.Steps() < limit) game.Step();
+//
+// Each step runs the update order of the main loop (keyboard, animated
+// objects, sound, HUD, figure generator, field, particles). Keys are held
+// with Press/Release (DirectInput scan codes). Game over goes through the
+// game-over hook, which here does what the shell's first step does: the
+// game stops (mode 1, field disappearing) and the hook count grows.
+// Tests may write their own init.txt or scripts into Dir() before Boot.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <crt.h>
+#include <d3d9hooks.h>
+#include <dinputhooks.h>
+#include <platform.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "audio/SoundEngine.h"
+#include "engine/EngineTimer.h"
+#include "engine/Font.h"
+#include "engine/GlyphRect.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/Keyboard.h"
+#include "engine/MeshManager.h"
+#include "engine/ParticleSystemsManager.h"
+#include "engine/Script.h"
+#include "engine/ShaderManager.h"
+#include "engine/TextureManager.h"
+#include "game/AnimatedObjectList.h"
+#include "game/FigureGenerator.h"
+#include "game/GameField.h"
+#include "game/GameFieldHooks.h"
+#include "game/GameMode.h"
+#include "game/GameOverHook.h"
+#include "game/GameRules.h"
+#include "game/GameSettings.h"
+#include "game/Hud.h"
+#include "support/TestUtil.h"
+
+namespace headless {
+
+inline int& GameOverCount() {
+    static int n = 0;
+    return n;
+}
+inline void OnGameOver() {
+    ++GameOverCount();
+    CGameMode* mode = CGameMode::GetInstance();
+    mode->gameState = CGameMode::kFieldDisappearing;
+    mode->mode = CGameMode::kNoGame;
+}
+// Runs after each step's update order, for observers (bots, assertions).
+inline std::function<void()>& AfterStep() {
+    static std::function<void()> f;
+    return f;
+}
+inline void UpdateStep() {
+    CGraphicsEngine* e = CGraphicsEngine::GetInstancePtr();
+    if (!e || e->GetCurrentStep() <= 0.0f) return;
+    CKeyboard::GetInstance()->Update();
+    CAnimatedObjectList::GetInstance()->UpdateAll();
+    CSoundEngine::GetInstance()->Update();
+    CHud::GetInstance()->Process();
+    CFigureGenerator::GetInstance()->Process();
+    CGameField::GetInstance()->Update();
+    CParticleSystemsManager::GetInstance()->Update();
+    if (AfterStep()) AfterStep()();
+}
+inline LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+
+class Game {
+public:
+    static constexpr double kStep = 0.025;
+
+    Game() {
+        const char* game = getenv("KOLVAR_GAME_DIR");
+        EXPECT_TRUE(game);
+        std::filesystem::create_directory_symlink(std::string(game ? game : ".") + "/data", m_dir.file("data"));
+        std::filesystem::create_symlink(std::string(game ? game : ".") + "/sound.so", m_dir.file("sound.so"));
+        m_cwd.reset(new testutil::ScopedCwd(m_dir.path()));
+        d3d9hooks::ResetAll();
+        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
+        platform::SetFakeClock(true, 1000000000LL);
+        EngineTimerRestart();
+        platform::SetInputTestMode(true);
+        gamefieldhooks::RearmConstruction();
+        GameOverCount() = 0;
+        SetGameOverHook(OnGameOver);
+    }
+    ~Game() {
+        AfterStep() = nullptr;
+        SetGameOverHook(nullptr);
+        delete CFigureGenerator::GetInstancePtr();
+        delete CAnimatedObjectList::GetInstancePtr();
+        delete CHud::GetInstancePtr();
+        delete CGameField::GetInstancePtr();
+        delete CGameMode::GetInstancePtr();
+        delete CParticleSystemsManager::GetInstancePtr();
+        delete g_TexturedFont;
+        g_TexturedFont = nullptr;
+        if (m_general) script::CloseState(m_general);
+        delete CSoundEngine::GetInstancePtr();
+        delete CGraphicsEngine::GetInstancePtr();
+        platform::SetInputTestMode(false);
+        d3d9hooks::ResetAll();
+        platform::SetFakeClock(false);
+        g_FieldScriptPath.clear();
+        g_FieldAnimScriptPath.clear();
+        g_FrameScriptPath.clear();
+        g_FigureScriptPath.clear();
+        g_GameRules = CGameRules();
+        m_cwd.reset();
+    }
+    Game(const Game&) = delete;
+    Game& operator=(const Game&) = delete;
+
+    const testutil::TempDir& Dir() const { return m_dir; }
+    lua_State* General() const { return m_general; }
+
+    // Engine, general state from initPath, script paths, fonts, key bindings.
+    void Boot(const std::string& initPath = "data\\scripts\\general\\init.txt") {
+        CGeneralParameters p;
+        p.m_Caption = "headless game";
+        p.m_IconId = 113;
+        p.m_WndProc = Proc;
+        p.m_Windowed = true;
+        p.m_Width = 1024;
+        p.m_Height = 768;
+        p.m_FixedStep = float(kStep);
+        p.m_UpdateCallback = UpdateStep;
+        p.m_Bits = 32;
+        ASSERT_TRUE(CGraphicsEngine::GetInstance()->SetGeneralParameters(&p));
+        CMeshManager::GetInstance()->SetMeshPath("data\\meshes");
+        CTextureManager::GetInstance()->SetTexturePath("data\\textures");
+        CShaderManager::GetInstance()->SetVertexShadersPath("data\\vertex_shaders");
+        CShaderManager::GetInstance()->SetPixelShadersPath("data\\pixel_shaders");
+        CSoundEngine::GetInstance()->SetAudioPath("data\\audio");
+
+        m_general = script::OpenState(script::Libraries::Bare);
+        ASSERT_TRUE(m_general);
+        script::RegisterGeneralInterface(m_general);
+        script::RunFile(m_general, initPath);
+        g_FigureScriptPath = GlobalText("figure_action_script");
+        g_FieldScriptPath = GlobalText("field_script");
+        g_FrameScriptPath = GlobalText("frame_script");
+        g_FieldAnimScriptPath = GlobalText("field_anim_script");
+
+        g_TexturedFont = new CFont();
+        g_TexturedFont->Load("font.png", 0, 0, false);
+        for (int i = 0; i < kFontGlyphCount; ++i) {
+            const int32_t* g = g_FontGlyphTable[i];
+            CGlyphRect r(g[1], g[2], g[3], g[4], g[5], g[6]);
+            g_TexturedFont->AddGlyph(char(g[0]), &r);
+        }
+
+        CKeyboard* k = CKeyboard::GetInstance();
+        const unsigned none = ~0u;
+        k->BindAction(1, 0xCB, none, 0.2f, 0.0f);
+        k->BindAction(2, 0xCD, none, 0.2f, 0.0f);
+        k->BindAction(3, 0xC8, none, 0.3f, 0.0f);
+        k->BindAction(4, 0xD0, none, 0.0f, 0.0f);
+        k->BindAction(5, 0x39, none, 0.0f, 0.0f);
+        CGameField::GetInstance();
+        CFigureGenerator::GetInstance();
+    }
+
+    // Play starts as after the field's appearance: rules from game_NewGame,
+    // then field, generator and HUD reset in that order.
+    void NewGame(int gameType, int difficulty, int fallType, unsigned seed) {
+        crt_srand(seed);
+        g_GameType = gameType;
+        g_Difficulty = difficulty;
+        g_FallType = fallType;
+        CGameMode* mode = CGameMode::GetInstance();
+        mode->mode = CGameMode::kGameRunning;
+        mode->menuState = CGameMode::kMenuClosed;
+        mode->gameState = CGameMode::kPlaying;
+        EXPECT_TRUE(ReadGameRules(m_general));
+        CGameField* field = CGameField::GetInstance();
+        field->InitFromScript();
+        field->Update();
+        CFigureGenerator* generator = CFigureGenerator::GetInstance();
+        generator->ClearFigures();
+        CHud* hud = CHud::GetInstance();
+        hud->Reset();
+        hud->Process();
+    }
+
+    void Step(int n = 1) {
+        for (int i = 0; i < n; ++i) {
+            platform::AdvanceFakeClock(int64_t(kStep * 1e9 + 0.5));
+            CGraphicsEngine::GetInstance()->Tick();
+            ++m_steps;
+        }
+    }
+    void Press(int dik) { platform::InjectKey(dik, true); }
+    void Release(int dik) { platform::InjectKey(dik, false); }
+
+    bool Over() const { return GameOverCount() > 0; }
+    long Steps() const { return m_steps; }
+
+private:
+    std::string GlobalText(const char* name) {
+        lua_getglobal(m_general, name);
+        const char* s = lua_tostring(m_general, -1);
+        std::string out = s ? s : "";
+        lua_pop(m_general, 1);
+        return out;
+    }
+
+    testutil::TempDir m_dir;
+    std::unique_ptr<testutil::ScopedCwd> m_cwd;
+    lua_State* m_general = nullptr;
+    long m_steps = 0;
+};
+
+}  // namespace headless
