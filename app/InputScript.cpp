@@ -272,6 +272,9 @@ bool StartInputScript(const char* path) {
         return false;
     }
     g_runner = &runner;
+    // A leading screenshot takes the first loading-screen frame.
+    while (runner.next < runner.commands.size() && runner.commands[runner.next].kind == InputCommand::Screenshot)
+        runner.pendingScreenshot = runner.commands[runner.next++].text;
     platform::SetFakeClock(true, 0);
     platform::testaid::UseInjectedInput();
     SetIdlePassHook(OnIdlePass);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/MainLoop.h"
 #include "app/Startup.h"
 #include "engine/Font.h"
 #include "engine/GraphicsEngine.h"
@@ -57,4 +58,5 @@ void DrawLoadingScreen() {
     g_LoadingSprite.SetAlpha(1.0f);
     g_LoadingSprite.Draw();
     engine->EndFrame();
+    NotifyFramePresented();
 }

@@ -49,6 +49,9 @@ IdlePassHook g_framePresentedHook = nullptr;
 
 void SetIdlePassHook(IdlePassHook hook) { g_idlePassHook = hook; }
 void SetFramePresentedHook(IdlePassHook hook) { g_framePresentedHook = hook; }
+void NotifyFramePresented() {
+    if (g_framePresentedHook) g_framePresentedHook();
+}
 
 void RunMessageLoop() {
     MSG msg;
@@ -199,7 +202,7 @@ void DrawFrame(CGraphicsEngine* engine) {
     CAnimatedObjectList::GetInstance()->DrawAll();
     CMousePointer::GetInstance()->Render();
     engine->EndFrame();
-    if (g_framePresentedHook) g_framePresentedHook();
+    NotifyFramePresented();
 }
 
 }  // namespace

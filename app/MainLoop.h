@@ -20,3 +20,5 @@ typedef void (*IdlePassHook)();
 void SetIdlePassHook(IdlePassHook hook);
 // Runs after each presented frame; null: nothing.
 void SetFramePresentedHook(IdlePassHook hook);
+// Called after every present, the loading screen's too.
+void NotifyFramePresented();
