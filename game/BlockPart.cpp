@@ -6,6 +6,7 @@
 #include "engine/Utils.h"
 #include "game/BlockPartManager.h"
 #include "game/BlockPartPiece.h"
+#include "game/GameField.h"
 #include "game/ObjectEmitter.h"
 
 namespace {
@@ -13,6 +14,21 @@ const float kTwoPi = 6.28318530718f;
 }  // namespace
 
 CBlockPart::CBlockPart() = default;
+
+CBlockPart::CBlockPart(int x, int y) {
+    CGameField* field = CGameField::GetInstance();
+    if (field && x >= 0 && y >= 0 && x < field->m_width && y < field->m_height) {
+        int value = field->m_grid[y][x].m_value;
+        if (value >= 0 && value < CGameField::kMaterials) {
+            D3DXVECTOR3 centre;
+            D3DXVECTOR2 size;
+            field->GetBlockPosition(x, y, &centre, &size);
+            const D3DCOLORVALUE& c = field->m_materials[value].Diffuse;
+            Init(centre.x, centre.y, centre.z, size.x, size.y, c.r, c.g, c.b, c.a, kPieces);
+        }
+    }
+    CBlockPartManager::GetInstance()->Add(this);
+}
 
 CBlockPart::~CBlockPart() {
     for (CBlockPartPiece* piece : pieces) delete piece;

@@ -9,6 +9,9 @@ class CBlockPart {
 public:
     static const int kPieces = 10;
 
+    // A fragment of the block in field cell (x, y), which must still hold it;
+    // hands itself to the fragment manager.
+    CBlockPart(int x, int y);
     // An empty fragment, filled by Init; nobody owns it yet.
     CBlockPart();
     ~CBlockPart();

@@ -1,5 +1,8 @@
 #include "game/GameField.h"
 
+#include "game/BlockPartManager.h"
+#include "game/CellSeekerEffect.h"
+
 #include <platform.h>
 
 #include <algorithm>
@@ -162,7 +165,10 @@ CGameField::CGameField()
 
     if (m_luaField) m_fieldUpdateHook = script::GetGlobal(m_luaField, "game_FieldUpdate");
     // The two cell-seeker effects and the fragment manager join here.
+    m_cellSeekers[0] = new CCellSeekerEffect(nullptr, 0.125f);
+    m_cellSeekers[1] = new CCellSeekerEffect(nullptr, 0.625f);
     m_alpha = 0.5f;
+    CBlockPartManager::GetInstance();
     m_constructed = true;
 }
 
@@ -210,6 +216,7 @@ CGameField::~CGameField() {
     m_appearUpdateHook = luabind::object();
     m_disappearUpdateHook = luabind::object();
     // The fragment manager is deleted here, before the states close.
+    delete CBlockPartManager::GetInstancePtr();
     script::CloseState(m_luaField);
     script::CloseState(m_luaAnim);
     m_grid.resize(boost::extents[0][0]);

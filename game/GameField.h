@@ -86,8 +86,8 @@ public:
     void DestroyBlock(int x, int y, bool raise);
     bool ClearLines();
     bool ClearColorRuns();
-    // Defined with the field drawing.
     void AnimateFalling();
+    // Defined with the field drawing.
     void UpdateBlockMatrices();
     void Render();
 

@@ -1,6 +1,7 @@
 // Game-play costs. DrawAll at the busiest moment of a new game: the three
 // level-1 messages and a praise with its bonus line, all in flight with their
-// trails, drawn with the textured font on GL at 1024 x 768. Run under Xvfb:
+// trails, drawn with the textured font on GL at 1024 x 768; and one field
+// step of the colour game on a full classic field. Run under Xvfb:
 //   xvfb-run -a -s "-screen 0 1024x768x24" build/bench/game/bench_game [frames]
 #include <d3d9hooks.h>
 #include <platform.h>
@@ -17,10 +18,14 @@
 #include "engine/Font.h"
 #include "engine/GlyphRect.h"
 #include "engine/GraphicsEngine.h"
+#include "engine/MeshManager.h"
+#include "engine/ShaderManager.h"
 #include "engine/TextureManager.h"
 #include "game/AnimatedObjectList.h"
+#include "game/BlockPartManager.h"
 #include "game/FigureGenerator.h"
 #include "game/FloatingMessage.h"
+#include "game/GameField.h"
 #include "game/GameMode.h"
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
@@ -163,6 +168,41 @@ int main(int argc, char** argv) {
            messages, ghosts, messages, busiestStep * 0.025);
     printf("  %.3f ms per DrawAll, %.3f ms per frame with begin and present, over %d frames\n", draw * 1e3 / frames,
            total * 1e3 / frames, frames);
+
+    // One field step of the colour game on a full classic field: every step
+    // searches the whole grid, marks the runs and scores them.
+    g_GameType = 1;
+    g_FieldScriptPath = game + "/data/scripts/field/field.txt";
+    g_FieldAnimScriptPath = game + "/data/scripts/field/field_anim.txt";
+    CMeshManager::GetInstance()->SetMeshPath((game + "/data/meshes").c_str());
+    CShaderManager::GetInstance()->SetVertexShadersPath((game + "/data/vertex_shaders").c_str());
+    CShaderManager::GetInstance()->SetPixelShadersPath((game + "/data/pixel_shaders").c_str());
+    CGameField* field = CGameField::GetInstance();
+    if (!field->Create(game + "/data/fields/classic.txt")) {
+        fprintf(stderr, "no classic field\n");
+        return 1;
+    }
+    for (int y = 0; y < field->m_height; ++y)
+        for (int x = 0; x < field->m_width; ++x)
+            if (field->Cell(x, y).m_value == -1) field->Cell(x, y).m_value = (x / 3 + y) % 7;
+    const int steps = frames * 10;
+    double fieldSeconds = 0.0;
+    int marked = 0;
+    for (int i = 0; i < steps; ++i) {
+        for (int y = 0; y < field->m_height; ++y)
+            for (int x = 0; x < field->m_width; ++x) field->Cell(x, y).m_removalMark = false;
+        CFigureGenerator::GetInstance()->chainCount = 0;
+        auto begin = std::chrono::steady_clock::now();
+        field->Update();
+        fieldSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        if (i == 0)
+            for (int y = 0; y < field->m_height; ++y)
+                for (int x = 0; x < field->m_width; ++x) marked += field->Cell(x, y).m_removalMark;
+    }
+    printf("bench_game field step (colour game, full classic field, %d blocks marked per step):\n", marked);
+    printf("  %.2f us per CGameField::Update over %d steps\n", fieldSeconds * 1e6 / steps, steps);
+    delete CBlockPartManager::GetInstancePtr();
+    delete field;
 
     delete CAnimatedObjectList::GetInstancePtr();
     delete CHud::GetInstancePtr();

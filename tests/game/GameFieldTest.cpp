@@ -104,12 +104,13 @@ TEST_F(FieldShape, SmallerShapeKeepsSurvivingCellsButResetsTheirValues) {
     EXPECT_FLOAT_EQ(kept.m_clipMatrix._41, 7);
 }
 
-// Construction loads by the device's shader versions, in a fixed order.
+// Construction loads by the device's shader versions, in a fixed order; the
+// fragment manager it makes last loads "block_part.x".
 TEST_F(FieldTest, ConstructionLoadsByShaderVersion) {
     struct Case { DWORD vs, ps; const char* vsFile; const char* vsProfile; const char* psProfile; int decl, count; } cases[] = {
-        {D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), "pp_cube_map_high_vs.cg", "vs_2_0", "ps_2_0", 1, 12},
-        {D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 4), "pp_cube_map_high_vs.cg", "vs_1_1", "ps_1_1", 1, 12},
-        {D3DVS_VERSION(2, 0), D3DPS_VERSION(1, 4), "specular.cg", "vs_1_1", nullptr, 0, 11},
+        {D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), "pp_cube_map_high_vs.cg", "vs_2_0", "ps_2_0", 1, 13},
+        {D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 4), "pp_cube_map_high_vs.cg", "vs_1_1", "ps_1_1", 1, 13},
+        {D3DVS_VERSION(2, 0), D3DPS_VERSION(1, 4), "specular.cg", "vs_1_1", nullptr, 0, 12},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.vsProfile + std::string(c.psProfile ? c.psProfile : "-"));

@@ -1,0 +1,322 @@
+// The field's update step, the falling of blocks and the clearing of lines
+// and colour runs.
+#include <platform.h>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "audio/SoundEngine.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/Utils.h"
+#include "game/AnimatedObjectList.h"
+#include "game/BlockPart.h"
+#include "game/BlockPartManager.h"
+#include "game/FigureGenerator.h"
+#include "game/FloatingMessage.h"
+#include "game/GameField.h"
+#include "game/GameMode.h"
+#include "game/GameRules.h"
+#include "game/GameSettings.h"
+#include "game/Hud.h"
+
+namespace {
+
+const int kGameSounds = 1;
+const float kClearFallSpeed = 5.0f;
+
+float EngineTime() {
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
+    return engine ? engine->GetTime() : 0.0f;
+}
+
+float EngineStep() {
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
+    return engine ? engine->GetCurrentStep() : 0.0f;
+}
+
+int LineScore(int lines) {
+    const int index = lines >= 5 ? 4 : lines - 1;
+    return g_GameRules.lineScore[index];
+}
+
+// Points for the blocks one colour pass marks, all its runs together.
+int ColorRunScore(int marked) {
+    if (marked >= 6) return 100;
+    if (marked == 5) return 60;
+    if (marked == 4) return 30;
+    return 15;
+}
+
+int ChainBonus(int chain) {
+    static const int kBonus[] = {0, 0, 50, 100, 200, 400};
+    return chain >= 6 ? 1000 : (chain < 0 ? 0 : kBonus[chain]);
+}
+
+void AddMessage(const CFloatingMessage::Params& params) {
+    CFloatingMessage* message = new CFloatingMessage();
+    message->Start(params);
+    CAnimatedObjectList::GetInstance()->Add(message);
+}
+
+// The praise for three lines or more, then the bonus line under it.
+void Praise(const DWORD voices[3], int lines) {
+    static const char* const kPraise[] = {"outstanding !", "impressive!", "excellent !"};
+    const int k = RandomInt(0, 3);
+    CSoundEngine::GetInstance()->PlaySoundScaled(voices[k], 1.0f, kGameSounds);
+
+    CFloatingMessage::Params p;
+    p.font = g_TexturedFont;
+    p.charWidth = p.charHeight = 0.09f;
+    p.textColor = D3DXCOLOR(1.0f, 0.9f, 1.0f, 1.0f);
+    p.currentColor = D3DXCOLOR(0.0f, 0.7f, 1.0f, 1.0f);
+    p.traceDensity = 500.0f;
+    p.traceLife = 0.4f;
+    p.text = kPraise[k];
+    p.k0 = D3DXCOLOR(1, 1, 1, 0);
+    p.k1 = D3DXCOLOR(1, 1, 1, 1);
+    p.k2 = D3DXCOLOR(1, 1, 1, 0);
+    p.p0 = D3DXVECTOR2(0.0f, 0.06f);
+    p.p1 = D3DXVECTOR2(0.37f, 0.06f);
+    p.p2 = D3DXVECTOR2(1.0f, 0.06f);
+    p.t0 = 1.0f;
+    p.t1 = 3.0f;
+    p.t2 = 1.0f;
+    AddMessage(p);
+
+    char text[32];
+    snprintf(text, sizeof text, "bonus: %i", LineScore(lines));
+    p.text = text;
+    p.textColor = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
+    p.p0 = D3DXVECTOR2(1.0f, 0.13f);
+    p.p1 = D3DXVECTOR2(0.5f, 0.13f);
+    p.p2 = D3DXVECTOR2(0.0f, 0.13f);
+    p.charWidth = p.charHeight = 0.05f;
+    p.t0 = 1.5f;
+    p.t1 = 2.7f;
+    p.t2 = 1.0f;
+    AddMessage(p);
+}
+
+}  // namespace
+
+void CGameField::Update() {
+    CGameMode* mode = CGameMode::GetInstance();
+    if (mode->menuState != CGameMode::kMenuClosed) return;
+
+    if (m_flipRunning) UpdateFlip();
+
+    CHud* hud = CHud::GetInstancePtr();
+    const int level = hud ? hud->level : 1;
+    m_wobbleInterval = 1.0f - float(level) / 20.0f;
+
+    const float now = EngineTime();
+    // A field without cells has no line to draw for a wobble.
+    if (m_width > 0 && m_height > 0) {
+        if (m_wobbleState == 0) {
+            if (now - m_wobbleStart > m_wobbleInterval) {
+                m_wobbleStart = now;
+                m_wobbleState = RandomInt(1, 3);
+                m_wobbleAxis = RandomInt(0, 2);
+                m_wobbleDirection = RandomInt(0, 2) == 1;
+                m_wobbleLine = m_wobbleState == 1 ? RandomInt(0, m_height) : RandomInt(0, m_width);
+            }
+        } else {
+            const float t = (now - m_wobbleStart) / m_wobbleDuration;
+            const float angle = m_wobbleDirection ? D3DX_PI / 2.0f : -D3DX_PI / 2.0f;
+            D3DXQUATERNION q;
+            if (m_wobbleAxis == 0)
+                D3DXQuaternionRotationYawPitchRoll(&q, 0.0f, angle, 0.0f);
+            else if (m_wobbleAxis == 1)
+                D3DXQuaternionRotationYawPitchRoll(&q, angle, 0.0f, 0.0f);
+            else
+                D3DXQuaternionRotationYawPitchRoll(&q, 0.0f, 0.0f, angle);
+            const bool row = m_wobbleState == 1;
+            const int count = row ? m_width : m_height;
+            const int limit = row ? m_height : m_width;
+            if (m_wobbleLine >= 0 && m_wobbleLine < limit) {
+                for (int i = 0; i < count; ++i) {
+                    CFieldBlock& cell = row ? m_grid[m_wobbleLine][i] : m_grid[i][m_wobbleLine];
+                    D3DXQUATERNION target;
+                    D3DXQuaternionMultiply(&target, &cell.m_baseOrientation, &q);
+                    if (t < 1.0f) {
+                        D3DXQuaternionSlerp(&cell.m_orientation, &cell.m_baseOrientation, &target, t);
+                    } else {
+                        cell.m_orientation = target;
+                        cell.m_baseOrientation = target;
+                    }
+                }
+            }
+            if (t >= 1.0f) {
+                m_wobbleStart = now;
+                m_wobbleState = 0;
+            }
+        }
+    }
+
+    for (int r = 0; r < m_height; ++r)
+        for (int c = 0; c < m_width; ++c) {
+            CFieldBlock& cell = m_grid[r][c];
+            if (cell.m_value == -1) continue;
+            const float amplitude = cell.m_value >= 0 ? m_alpha : 1.0f;
+            cell.m_waveOffset =
+                D3DXVECTOR3(amplitude * m_ax * std::sin(m_bx * now + m_cx * float(c) + m_dx * float(r)), 0.0f, 0.0f);
+        }
+
+    CheckClears();
+    AnimateFalling();
+    CBlockPartManager::GetInstance()->Update();
+    UpdateWorldMatrix();
+    UpdateBlockMatrices();
+}
+
+bool CGameField::CheckClears() {
+    if (g_GameType == 0) return ClearLines();
+    if (g_GameType == 1) return ClearColorRuns();
+    return false;
+}
+
+bool CGameField::HasMarkedBlocks() const {
+    for (int y = 0; y < m_height; ++y)
+        for (int x = 0; x < m_width; ++x) {
+            const CFieldBlock& cell = m_grid[y][x];
+            if (cell.m_value >= 0 && (cell.m_motionCounter != 0 || cell.m_removalMark)) return true;
+        }
+    return false;
+}
+
+bool CGameField::IsSettled() const {
+    for (int y = 0; y < m_height; ++y)
+        for (int x = 0; x < m_width; ++x) {
+            const CFieldBlock& cell = m_grid[y][x];
+            if (cell.m_value >= 0 && cell.m_motionCounter != 0) return false;
+        }
+    return true;
+}
+
+void CGameField::DestroyBlock(int x, int y, bool raise) {
+    if (x < 0 || y < 0 || x >= m_width || y >= m_height) return;
+    CFieldBlock& cell = m_grid[y][x];
+    if (cell.m_value < 0) return;
+
+    // The fragment copies the cell's place and colour before it is emptied.
+    new CBlockPart(x, y);
+
+    if (raise)
+        for (int r = y - 1; r >= 0; --r) {
+            CFieldBlock& above = m_grid[r][x];
+            // As in CollapseColumns: nothing falls through a wall cell.
+            if (above.m_value <= -2) break;
+            if (above.m_value >= 0) ++above.m_motionCounter;
+        }
+    cell.Reset();
+}
+
+void CGameField::AnimateFalling() {
+    if (g_GameType == 1)
+        for (int y = 0; y < m_height; ++y)
+            for (int x = 0; x < m_width; ++x)
+                if (m_grid[y][x].m_removalMark) return;
+    const float step = EngineStep();
+    for (int y = m_height - 2; y >= 0; --y)
+        for (int x = 0; x < m_width; ++x) {
+            CFieldBlock& cell = m_grid[y][x];
+            if (cell.m_value < 0 || cell.m_motionCounter == 0) continue;
+            cell.m_fallOffset += m_fallSpeed * step;
+            if (cell.m_fallOffset < m_blockSpacing.y) continue;
+            CFieldBlock& below = m_grid[y + 1][x];
+            if (below.m_value != -1) {
+                // Never overwrite a block or a wall: behind a block still
+                // falling it waits; on anything at rest the fall ends.
+                if (below.m_value >= 0 && below.m_motionCounter != 0) {
+                    cell.m_fallOffset = m_blockSpacing.y;
+                } else {
+                    cell.m_motionCounter = 0;
+                    cell.m_fallOffset = 0.0f;
+                }
+                continue;
+            }
+            cell.m_fallOffset = 0.0f;
+            --cell.m_motionCounter;
+            below = cell;
+            below.m_orientation = below.m_baseOrientation;
+            cell.Reset();
+        }
+}
+
+bool CGameField::ClearLines() {
+    if (!IsSettled()) return false;
+    int lines = 0;
+    if (g_GameType == 0)
+        for (int y = m_height - 1; y >= 0; --y) {
+            int start = -1;
+            bool full = true;
+            for (int x = 0; x < m_width; ++x) {
+                CFieldBlock& cell = m_grid[y][x];
+                if (start < 0 && cell.m_value >= -1) start = x;
+                if (start < 0) continue;
+                if (cell.m_value == -1 || (cell.m_value >= 0 && cell.m_removalMark)) full = false;
+                if (cell.m_value <= -2) {
+                    if (full) {
+                        ++lines;
+                        for (int i = start; i < x; ++i) m_grid[y][i].m_removalMark = true;
+                    }
+                    start = -1;
+                    full = true;
+                }
+            }
+        }
+    if (lines == 0) return false;
+
+    CHud* hud = CHud::GetInstance();
+    hud->AddScore(LineScore(lines));
+    if (lines >= 3) Praise(m_sounds + 1, lines);
+    hud->lines += lines;
+    return false;
+}
+
+bool CGameField::ClearColorRuns() {
+    CollapseColumns(kClearFallSpeed);
+    if (HasMarkedBlocks()) return true;
+
+    const int w = m_width, h = m_height;
+    std::vector<char> flags(size_t(w) * size_t(h), 0);
+    auto start = [&](int x, int y) {
+        const CFieldBlock& cell = m_grid[y][x];
+        return cell.m_value >= 0 && !cell.m_removalMark && cell.m_motionCounter == 0;
+    };
+    auto run = [&](int x, int y, int dx, int dy) {
+        if (!start(x, y)) return;
+        const int value = m_grid[y][x].m_value;
+        int length = 1;
+        for (int cx = x + dx, cy = y + dy; cx >= 0 && cx < w && cy >= 0 && cy < h && m_grid[cy][cx].m_value == value;
+             cx += dx, cy += dy)
+            ++length;
+        if (length < 3) return;
+        for (int i = 0; i < length; ++i) flags[size_t(y + i * dy) * w + size_t(x + i * dx)] = 1;
+    };
+    for (int y = 0; y <= h - 3; ++y)
+        for (int x = 0; x < w; ++x) run(x, y, 0, 1);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x <= w - 3; ++x) run(x, y, 1, 0);
+    for (int y = 0; y <= h - 3; ++y)
+        for (int x = 0; x <= w - 3; ++x) run(x, y, 1, 1);
+    for (int y = 0; y <= h - 3; ++y)
+        for (int x = w - 1; x >= 2; --x) run(x, y, -1, 1);
+
+    int marked = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (flags[size_t(y) * w + size_t(x)]) {
+                m_grid[y][x].m_removalMark = true;
+                ++marked;
+            }
+    if (marked < 3) return false;
+
+    CHud* hud = CHud::GetInstance();
+    hud->AddScore(ColorRunScore(marked));
+    CFigureGenerator* generator = CFigureGenerator::GetInstance();
+    ++generator->chainCount;
+    hud->AddScore(ChainBonus(generator->chainCount));
+    return true;
+}

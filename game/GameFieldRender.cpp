@@ -1,0 +1,149 @@
+// The field's per-block matrices and its draw on the two shader paths.
+#include <algorithm>
+#include <cmath>
+
+#include "engine/Camera.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/Mesh.h"
+#include "engine/ShaderManager.h"
+#include "engine/TextureEntry.h"
+#include "game/BlockPartManager.h"
+#include "game/GameField.h"
+#include "game/GameMode.h"
+#include "game/GameSettings.h"
+
+namespace {
+const float kLightRange[4] = {50.0f, 0.5f, 0.5f, 0.5f};
+const float kLightAttenuation[4] = {0.5f, 0.5f, 0.5f, 0.5f};
+
+void ToObjectSpace(const D3DXMATRIX& inverseWorld, const D3DXVECTOR3& point, float out[4]) {
+    D3DXVECTOR3 p;
+    D3DXVec3TransformCoord(&p, &point, &inverseWorld);
+    out[0] = p.x, out[1] = p.y, out[2] = p.z, out[3] = 1.0f;
+}
+
+// The high path needs all four version numbers above 0, or both majors at 2 or more.
+bool UsesHighPath() {
+    CShaderManager* shaders = CShaderManager::GetInstance();
+    int vsMajor = shaders->GetVertexShaderMajor(), vsMinor = shaders->GetVertexShaderMinor();
+    int psMajor = shaders->GetPixelShaderMajor(), psMinor = shaders->GetPixelShaderMinor();
+    return (vsMajor > 0 && vsMinor > 0 && psMajor > 0 && psMinor > 0) || (vsMajor >= 2 && psMajor >= 2);
+}
+}  // namespace
+
+void CGameField::UpdateBlockMatrices() {
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    const D3DXMATRIX& view = engine->GetCamera()->GetViewMatrix();
+    const D3DXMATRIX& viewProj = *engine->GetViewProjMatrix();
+    float pitchX = m_blockSpacing.x + m_blockOffset.x, pitchY = m_blockSpacing.y + m_blockOffset.y;
+    for (int r = 0; r < m_height; ++r) {
+        for (int c = 0; c < m_width; ++c) {
+            CFieldBlock& cell = m_grid[r][c];
+            if (cell.m_value < 0) continue;
+            D3DXMATRIX s, rot, q, t;
+            D3DXMatrixScaling(&s, cell.m_scale.x, cell.m_scale.y, cell.m_scale.z);
+            D3DXMatrixRotationYawPitchRoll(&rot, cell.m_rotation.y, cell.m_rotation.x, cell.m_rotation.z);
+            D3DXMatrixRotationQuaternion(&q, &cell.m_orientation);
+            D3DXMatrixTranslation(&t,
+                                  pitchX * c - pitchX * (m_width - 1) / 2 + cell.m_positionOffset.x + cell.m_waveOffset.x,
+                                  pitchY * r - pitchY * (m_height - 1) / 2 + cell.m_positionOffset.y + cell.m_fallOffset +
+                                      cell.m_waveOffset.y,
+                                  cell.m_positionOffset.z + cell.m_waveOffset.z);
+            D3DXMATRIX world = s * rot * q * t * m_fieldMatrix;
+            D3DXMATRIX m = world * viewProj;
+            D3DXMatrixTranspose(&cell.m_clipMatrix, &m);
+            D3DXMATRIX worldView = world * view, inverse;
+            D3DXMatrixInverse(&inverse, nullptr, &worldView);
+            D3DXMatrixTranspose(&cell.m_worldViewInvTranspose, &inverse);
+            D3DXMatrixTranspose(&cell.m_worldViewTranspose, &worldView);
+            D3DXMatrixInverse(&cell.m_invWorld, nullptr, &world);
+        }
+    }
+}
+
+void CGameField::Render() {
+    CBlockPartManager::GetInstance()->Render();
+    if (CGameMode::GetInstance()->menuState != CGameMode::kMenuClosed) return;
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    IDirect3DDevice9* device = engine->GetDevice();
+    if (!device) return;
+    CShaderManager* shaders = CShaderManager::GetInstance();
+    // A detail level from the configuration file may be anything.
+    CMesh* mesh = m_meshes[std::min(std::max(g_BlocksDetails, 0), 2)];
+
+    D3DXMATRIX inverseView;
+    D3DXMatrixInverse(&inverseView, nullptr, &engine->GetCamera()->GetViewMatrix());
+    const D3DXVECTOR3 eye(inverseView._41, inverseView._42, inverseView._43);
+    const float t = engine->GetTime();
+    float light[4], eyeLocal[4];
+
+    if (UsesHighPath()) {
+        shaders->SetVertexShader(m_vertexShader);
+        shaders->SetPixelShader(m_pixelShader);
+        shaders->SetVertexDeclaration(m_vertexDeclaration);
+        for (int stage = 0; stage < 3; ++stage)
+            if (m_textures[stage]) m_textures[stage]->Set(stage);
+        const D3DXVECTOR3 worldLight(0.0f, 0.0f, 10.0f);
+        for (int r = 0; r < m_height; ++r) {
+            for (int c = 0; c < m_width; ++c) {
+                const CFieldBlock& cell = m_grid[r][c];
+                if (cell.m_value < 0) continue;
+                const D3DMATERIAL9& material = m_materials[cell.m_value];
+                ToObjectSpace(cell.m_invWorld, worldLight, light);
+                ToObjectSpace(cell.m_invWorld, eye, eyeLocal);
+                shaders->SetVertexShaderConstant(m_vertexShader, "eye_position", eyeLocal, 1);
+                shaders->SetVertexShaderConstant(m_vertexShader, "light_position", light, 1);
+                shaders->SetVertexShaderConstant(m_vertexShader, "clip_matrix", &cell.m_clipMatrix._11, 4);
+                shaders->SetVertexShaderConstant(m_vertexShader, "world_matrix_t", &cell.m_worldViewTranspose._11, 4);
+                shaders->SetVertexShaderConstant(m_vertexShader, "world_matrix_it", &cell.m_worldViewInvTranspose._11, 4);
+                shaders->SetPixelShaderConstant(m_pixelShader, "diffuse_color", &material.Diffuse.r, 1);
+                shaders->SetPixelShaderConstant(m_pixelShader, "ambient_color", &material.Ambient.r, 1);
+                if (cell.m_removalMark) {
+                    // Marked blocks pulse.
+                    float glow = std::fabs(std::sin(5 * t)) * 3;
+                    D3DXCOLOR pulse(material.Ambient.r * glow, material.Ambient.g * glow, material.Ambient.b * glow,
+                                    std::fabs(std::sin(10 * t)) * 0.5f + 0.5f);
+                    shaders->SetPixelShaderConstant(m_pixelShader, "ambient_color", &pulse.r, 1);
+                }
+                if (mesh) mesh->Render(device, true, true);
+            }
+        }
+        return;
+    }
+
+    shaders->SetVertexShader(m_vertexShader);
+    shaders->SetPixelShader(nullptr);
+    shaders->SetVertexDeclaration(m_vertexDeclaration);
+    if (m_textures[0]) m_textures[0]->Set(0);
+    if (m_textures[2]) m_textures[2]->Set(1);
+    const D3DXVECTOR3 worldLight(0.0f, 0.0f, -10.0f);
+    for (int r = 0; r < m_height; ++r) {
+        for (int c = 0; c < m_width; ++c) {
+            const CFieldBlock& cell = m_grid[r][c];
+            if (cell.m_value < 0) continue;
+            const D3DMATERIAL9& material = m_materials[cell.m_value];
+            D3DXCOLOR diffuse(material.Diffuse);
+            if (cell.m_removalMark) diffuse *= 0.5f;
+            ToObjectSpace(cell.m_invWorld, worldLight, light);
+            ToObjectSpace(cell.m_invWorld, eye, eyeLocal);
+            shaders->SetVertexShaderConstant(m_vertexShader, "diffuse_color", &diffuse.r, 1);
+            shaders->SetVertexShaderConstant(m_vertexShader, "light_position", light, 1);
+            shaders->SetVertexShaderConstant(m_vertexShader, "light_range", kLightRange, 1);
+            shaders->SetVertexShaderConstant(m_vertexShader, "light_attenuation", kLightAttenuation, 1);
+            shaders->SetVertexShaderConstant(m_vertexShader, "eye_position", eyeLocal, 1);
+            shaders->SetVertexShaderConstant(m_vertexShader, "clip_matrix", &cell.m_clipMatrix._11, 4);
+            shaders->SetVertexShaderConstant(m_vertexShader, "world_matrix_it", &cell.m_worldViewInvTranspose._11, 4);
+            shaders->SetVertexShaderConstant(m_vertexShader, "world_matrix_t", &cell.m_worldViewTranspose._11, 4);
+            shaders->SetVertexShaderConstant(m_vertexShader, "ambient_color", &material.Ambient.r, 1);
+            shaders->SetVertexShaderConstant(m_vertexShader, "specular_color", &material.Specular.r, 1);
+            device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
+            device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
+            device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_BLENDFACTORALPHA);
+            device->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFFFFFFFF);
+            if (mesh) mesh->Render(device, true, true);
+            if (cell.m_removalMark) device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        }
+    }
+    device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    device->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 1);
+}

@@ -1,0 +1,161 @@
+#include <cmath>
+
+#include "FrameTestEnv.h"
+#include "engine/PixelShader.h"
+#include "engine/VertexShader.h"
+
+namespace {
+
+using frametest::Dist;
+
+class FieldRender : public frametest::FrameFixture {
+protected:
+    // Classic field with a red block at (1, 20), a blue one at (2, 20) and a marked green one at (3, 19).
+    CGameField* BlockField() {
+        CGameField* f = ClassicField();
+        f->Cell(1, 20).m_value = 0;
+        f->Cell(2, 20).m_value = 3;
+        f->Cell(3, 19).m_value = 1;
+        f->Cell(3, 19).m_removalMark = true;
+        f->UpdateWorldMatrix();
+        f->UpdateBlockMatrices();
+        return f;
+    }
+    std::vector<std::string> RenderCalls(CGameField* f) {
+        IDirect3DDevice9* device = CGraphicsEngine::GetInstance()->GetDevice();
+        device->BeginScene();
+        d3d9hooks::ClearCallLog();
+        f->Render();
+        std::vector<std::string> calls = d3d9hooks::CallLog();
+        device->EndScene();
+        return calls;
+    }
+    static std::string Joined(const std::vector<std::string>& calls) {
+        std::string s;
+        for (const auto& c : calls) s += c + "\n";
+        return s;
+    }
+};
+
+TEST_F(FieldRender, ShaderVersionsChooseThePath) {
+    struct Case {
+        DWORD vs, ps;
+        bool high;
+    } cases[] = {{D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 4), true},
+                 {D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 0), false},
+                 {D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), true},
+                 {D3DVS_VERSION(2, 0), D3DPS_VERSION(1, 4), false}};
+    for (const Case& c : cases) {
+        d3d9hooks::SetShaderVersions(c.vs, c.ps);
+        CGameField* f = BlockField();
+        std::vector<std::string> calls = RenderCalls(f);
+        std::string why = std::to_string(c.vs) + "/" + std::to_string(c.ps) + "\n" + Joined(calls);
+        EXPECT_EQ(f->m_pixelShader != nullptr, c.high) << why;
+        EXPECT_EQ(Count(calls, "DrawIndexedPrimitive"), 3) << why;
+        EXPECT_EQ(Count(calls, "SetTexture(2, "), c.high ? 1 : 0) << why;
+        EXPECT_EQ(Count(calls, "SetRenderState(D3DRS_TEXTUREFACTOR, 4294967295)"), c.high ? 0 : 3) << why;
+        if (c.high) {
+            EXPECT_EQ(Count(calls, "SetVertexShaderConstantF("), 3 * 5) << why;
+            EXPECT_EQ(Count(calls, "SetPixelShaderConstantF("), 3 * 2 + 1) << why;  // the marked block's pulse
+        } else {
+            // Blending off after the marked block only; stage 1 put back after the loop.
+            EXPECT_EQ(Count(calls, "SetRenderState(D3DRS_ALPHABLENDENABLE, 0)"), 1) << why;
+            ASSERT_GE(calls.size(), 2u);
+            EXPECT_EQ(calls[calls.size() - 2], "SetTextureStageState(1, D3DTSS_COLOROP, 1)") << why;
+            EXPECT_EQ(calls.back(), "SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 1)") << why;
+        }
+        TearDown();
+        SetUp();
+    }
+}
+
+TEST_F(FieldRender, MarkedBlockPulsesOnTheHighPathAndDimsOnTheLow) {
+    d3d9hooks::SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+    CGameField* f = BlockField();
+    f->Cell(1, 20).m_value = -1;  // the marked block is the last one drawn
+    f->Cell(2, 20).m_value = -1;
+    Steps(13);
+    RenderCalls(f);
+    const float t = CGraphicsEngine::GetInstance()->GetTime();
+    float ambient[4];
+    IDirect3DDevice9* device = CGraphicsEngine::GetInstance()->GetDevice();
+    device->GetPixelShaderConstantF(f->m_pixelShader->GetParameterRegister("ambient_color"), ambient, 1);
+    const float glow = std::fabs(std::sin(5 * t)) * 3;
+    EXPECT_NEAR(ambient[1], 0.3f * glow, 1e-4f);
+    EXPECT_NEAR(ambient[0], 0.0f, 1e-6f);
+    EXPECT_NEAR(ambient[3], std::fabs(std::sin(10 * t)) * 0.5f + 0.5f, 1e-4f);
+    TearDown();
+    SetUp();
+
+    d3d9hooks::SetShaderVersions(D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 0));
+    f = BlockField();
+    f->Cell(1, 20).m_value = -1;
+    f->Cell(2, 20).m_value = -1;
+    RenderCalls(f);
+    float diffuse[4];
+    device = CGraphicsEngine::GetInstance()->GetDevice();
+    device->GetVertexShaderConstantF(f->m_vertexShader->GetParameterRegister("diffuse_color"), diffuse, 1);
+    EXPECT_EQ(diffuse[1], 0.5f);
+    EXPECT_EQ(diffuse[3], 0.5f);
+}
+
+TEST_F(FieldRender, OpenMenuDrawsNothingAndDetailLevelsAreClamped) {
+    CGameField* f = BlockField();
+    CGameMode::GetInstance()->menuState = CGameMode::kMenuOpen;
+    EXPECT_EQ(Count(RenderCalls(f), "DrawIndexedPrimitive"), 0);
+    CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
+
+    std::vector<std::string> draws[3];
+    for (int level = 0; level < 3; ++level) {
+        g_BlocksDetails = level;
+        std::vector<std::string> calls = RenderCalls(f);
+        draws[level].clear();
+        for (const auto& c : calls)
+            if (c.rfind("DrawIndexedPrimitive", 0) == 0) draws[level].push_back(c);
+    }
+    EXPECT_NE(draws[0], draws[2]);
+    struct Case {
+        int setting, meshOf;
+    } cases[] = {{7, 2}, {-1, 0}};
+    for (const Case& c : cases) {
+        g_BlocksDetails = c.setting;
+        std::vector<std::string> got;
+        for (const auto& call : RenderCalls(f))
+            if (call.rfind("DrawIndexedPrimitive", 0) == 0) got.push_back(call);
+        EXPECT_EQ(got, draws[c.meshOf]) << c.setting;
+    }
+    g_BlocksDetails = 0;
+}
+
+TEST_F(FieldRender, BlockMatricesPlaceEachBlockOnItsCell) {
+    CGameField* f = BlockField();
+    f->SetRotation(-0.6f, false);
+    f->Cell(2, 20).m_fallOffset = 0.3f;
+    f->Cell(2, 20).m_waveOffset = D3DXVECTOR3(0.2f, 0.0f, 0.0f);
+    f->UpdateBlockMatrices();
+    const D3DXMATRIX before = f->Cell(2, 20).m_invWorld;
+    for (int x : {1, 2, 3}) {
+        int y = x == 3 ? 19 : 20;
+        const CFieldBlock& cell = f->Cell(x, y);
+        D3DXMATRIX world;
+        D3DXMatrixInverse(&world, nullptr, &cell.m_invWorld);
+        // Independent path: the cell's centre, moved in field space by fall and wave, through the field.
+        D3DXVECTOR3 centre, size;
+        D3DXVECTOR2 unused;
+        f->GetBlockPositionCentered(x, y, &centre, &unused);
+        centre += D3DXVECTOR3(cell.m_waveOffset.x, cell.m_fallOffset, 0.0f);
+        D3DXVec3TransformCoord(&size, &centre, &f->m_fieldMatrix);
+        EXPECT_LT(Dist(D3DXVECTOR3(world._41, world._42, world._43), size), 1e-4f) << x;
+        D3DXMATRIX product = cell.m_invWorld * world;
+        for (int i = 0; i < 16; ++i) EXPECT_NEAR(product.m[i / 4][i % 4], i % 5 == 0 ? 1.0f : 0.0f, 1e-4f);
+    }
+    // A view turn rebuilds the field matrix at once; the block follows in the next matrices.
+    f->SetRotation(0.9f, true);
+    f->UpdateBlockMatrices();
+    EXPECT_GT(Dist(D3DXVECTOR3(before._41, before._42, before._43),
+                   D3DXVECTOR3(f->Cell(2, 20).m_invWorld._41, f->Cell(2, 20).m_invWorld._42,
+                               f->Cell(2, 20).m_invWorld._43)),
+              1e-3f);
+}
+
+}  // namespace
