@@ -106,6 +106,7 @@ TEST_P(WholeGame, PlaysToGameOverAndQuits) {
     Image play, over;
     ASSERT_TRUE(play.Load(shots + "shell_play_" + suffix + ".png"));
     EXPECT_GT(play.LitPixels(0.0f, 0.4f, 0.3f, 0.65f), 200) << "HUD text at the left";
+    EXPECT_GT(play.LitPixels(0.36f, 0.3f, 0.64f, 0.9f, 100), 1000) << "blocks in the field's middle third";
     ASSERT_TRUE(over.Load(shots + "shell_gameover_" + suffix + ".png"));
     EXPECT_GT(over.LitPixels(0.0f, 0.0f, 1.0f, 0.15f, 170), 500) << "Game over in the top band";
     if (type == 0) {
@@ -116,6 +117,17 @@ TEST_P(WholeGame, PlaysToGameOverAndQuits) {
     }
 
     const std::string log = testutil::ReadFile(dir.file("log.html"));
+    // Start-up's order, as the log shows it.
+    size_t at = 0;
+    for (const char* line : {"Initializing shader manager", "Initializing menu manager", "Creating keyboard device",
+                             "font.png", "(Aero)", "intro.jpg", "time_rule.dds",
+                             "Creating normalization cube texture complete.", "Initializing sound engine",
+                             "Setting audio path:", "menu_move.wav", "menu_click.wav", "menu_change.wav",
+                             "gameover.wav", "removing texture: (data\\textures\\intro.jpg)"}) {
+        const size_t next = log.find(line, at);
+        EXPECT_NE(next, std::string::npos) << line << " after position " << at;
+        if (next != std::string::npos) at = next;
+    }
     EXPECT_NE(log.rfind("Graphics engine ended"), std::string::npos);
     EXPECT_GT(log.rfind("Graphics engine ended"), log.rfind("gameover.wav"));
     EXPECT_NE(testutil::ReadFile(dir.file("config.ini")).find("res_count="), std::string::npos);
