@@ -12,13 +12,7 @@
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
 #include "game/Hud.h"
-#if __has_include("game/VarFrame.h")
 #include "game/VarFrame.h"
-#define KOLVAR_HAS_FRAME 1
-#endif
-#if __has_include("game/GameOverHook.h")
-#define KOLVAR_HAS_FIGURE_STEP 1
-#endif
 
 bool g_bNameEntry = false;
 int g_NameEntryPlace = 0;
@@ -35,16 +29,12 @@ void ResetGameObjects() {
     CGameField* field = CGameField::GetInstance();
     field->InitFromScript();
     field->Update();
-#ifdef KOLVAR_HAS_FRAME
     CVarFrame* frame = CVarFrame::GetInstance();
     frame->NewGame();
     frame->UpdateTransforms();
-#endif
-#ifdef KOLVAR_HAS_FIGURE_STEP
     CFigureGenerator* generator = CFigureGenerator::GetInstance();
     generator->ClearFigures();
     generator->Process();
-#endif
     CHud* hud = CHud::GetInstance();
     hud->Reset();
     hud->Process();

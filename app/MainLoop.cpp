@@ -26,17 +26,8 @@
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
 #include "game/Hud.h"
-#if __has_include("game/VarFrame.h")
 #include "game/VarFrame.h"
-#define KOLVAR_HAS_FRAME 1
-#endif
-#if __has_include("game/GameOverHook.h")
-#define KOLVAR_HAS_FIGURE_STEP 1
-#endif
-#if __has_include("app/ThemeManager.h")
 #include "app/ThemeManager.h"
-#define KOLVAR_HAS_THEMES 1
-#endif
 
 float g_FpsLastTime = 0.0f;
 int g_FpsFrameCount = 0;
@@ -103,13 +94,9 @@ void UpdateStep() {
     CAnimatedObjectList::GetInstance()->UpdateAll();
     CSoundEngine::GetInstance()->Update();
     CHud::GetInstance()->Process();
-#ifdef KOLVAR_HAS_FIGURE_STEP
     CFigureGenerator::GetInstance()->Process();
-#endif
     CGameField::GetInstance()->Update();
-#ifdef KOLVAR_HAS_FRAME
     CVarFrame::GetInstance()->UpdateTransforms();
-#endif
     CMenuManager::GetInstance()->Update();
     CParticleSystemsManager::GetInstance()->Update();
     DriveFieldAnimation();
@@ -168,15 +155,8 @@ D3DCOLOR SchemeColor(const D3DXCOLOR& c) {
 
 void DrawFrame(CGraphicsEngine* engine) {
     // Nothing paints a background without a theme: clear, or the screen smears.
-    bool background = false;
-#ifdef KOLVAR_HAS_THEMES
     if (!engine->BeginFrame(false)) return;
-    background = DrawThemeBackground();
-    if (!background) engine->GetDevice()->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-#else
-    if (!engine->BeginFrame(true)) return;
-#endif
-    (void)background;
+    if (!DrawThemeBackground()) engine->GetDevice()->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     const float now = engine->GetTime();
     CountFrameRate(now);
     if (g_TexturedFont) {
@@ -184,12 +164,8 @@ void DrawFrame(CGraphicsEngine* engine) {
         snprintf(fps, sizeof fps, "%i", g_Fps);
         g_TexturedFont->DrawText(0.96f, 0.0f, 0.025f, 0.025f, SchemeColor(g_CurrentScheme.fps_color), fps, 0, 0.0f);
     }
-#ifdef KOLVAR_HAS_FRAME
     CVarFrame::GetInstance()->Render();
-#endif
-#ifdef KOLVAR_HAS_FIGURE_STEP
     CFigureGenerator::GetInstance()->Render();
-#endif
     CGameField::GetInstance()->Render();
     CParticleSystemsManager::GetInstance()->Render();
     CHud::GetInstance()->DrawPanel();

@@ -12,14 +12,8 @@
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
 #include "game/Hud.h"
-#if __has_include("game/VarFrame.h")
 #include "game/VarFrame.h"
-#define KOLVAR_HAS_FRAME 1
-#endif
-#if __has_include("app/ThemeManager.h")
 #include "app/ThemeManager.h"
-#define KOLVAR_HAS_THEMES 1
-#endif
 
 bool g_bShutdownDone = false;
 
@@ -31,13 +25,9 @@ void ShutdownApplication() {
     WriteIniFloat("config.ini", "game", "frame_opacity", g_FrameOpacity);
 
     delete CAnimatedObjectList::GetInstancePtr();
-#ifdef KOLVAR_HAS_THEMES
     DeleteThemeManager();
-#endif
     delete CMousePointer::GetInstancePtr();
-#ifdef KOLVAR_HAS_FRAME
     delete CVarFrame::GetInstancePtr();
-#endif
     delete CGameField::GetInstancePtr();
     delete CFigureGenerator::GetInstancePtr();
     delete CGameMode::GetInstancePtr();

@@ -32,27 +32,13 @@
 #include "game/Hud.h"
 #include "launcher/LauncherHooks.h"
 #include "launcher/Preloader.h"
-#if __has_include("game/VarFrame.h")
 #include "game/VarFrame.h"
-#define KOLVAR_HAS_FRAME 1
-#endif
-#if __has_include("game/GameOverHook.h")
 #include "game/GameOverHook.h"
-#define KOLVAR_HAS_FIGURE_STEP 1
-#endif
-#if __has_include("app/ThemeManager.h")
 #include "app/ThemeManager.h"
-#define KOLVAR_HAS_THEMES 1
-#endif
 
 std::string g_VersionText;
 std::string g_WindowTitle;
 lua_State* g_LuaState = nullptr;
-#ifndef KOLVAR_HAS_THEMES
-bool g_bUserPlaylist = false;
-bool g_bRandomTheme = false;
-std::string g_CurrentThemeName;
-#endif
 CFont* g_SystemFont = nullptr;
 CTextureEntry* g_IntroTexture = nullptr;
 CAnimatedSprite g_LoadingSprite;
@@ -117,9 +103,7 @@ void StartUserPlaylist() {
 
 void CreateGameObjects() {
     CGameField::GetInstance();
-#ifdef KOLVAR_HAS_FRAME
     CVarFrame::GetInstance()->CallFrameInit();
-#endif
     CFigureGenerator::GetInstance();
     CMousePointer::GetInstance();
     CHud::GetInstance();
@@ -181,9 +165,7 @@ bool StartApplication(HINSTANCE instance) {
 
     InstallMenuManagerHooks();
     SetLoadingScreenProc(DrawLoadingScreen);
-#ifdef KOLVAR_HAS_FIGURE_STEP
     SetGameOverHook(ShowGameOver);
-#endif
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
     if (!engine->SetGeneralParameters(&params)) {
         MessageBoxA(nullptr, "Couldn't initialize graphics engine.\n See log.html for detail.", "Error !",
@@ -230,11 +212,7 @@ bool StartApplication(HINSTANCE instance) {
     CSoundEngine* sound = CSoundEngine::GetInstance();
     sound->Start();
     sound->SetAudioPath("data\\audio");
-#ifdef KOLVAR_HAS_THEMES
     StartThemes();
-#else
-    g_bRandomTheme = ReadIniInt(kConfig, "preloader_themes", "random") != 0;
-#endif
     CMenuManager* menus = CMenuManager::GetInstance();
     menus->m_moveSound = sound->LoadSound("menu_move.wav");
     menus->m_clickSound = sound->LoadSound("menu_click.wav");
@@ -244,11 +222,7 @@ bool StartApplication(HINSTANCE instance) {
     CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
     ShowMainMenu();
     CHighscores::GetInstance()->Load();
-#ifdef KOLVAR_HAS_THEMES
     LoadStartTheme();
-#else
-    if (!g_bRandomTheme) g_CurrentThemeName = ReadIniString(kConfig, "game", "theme");
-#endif
     if (g_bUserPlaylist) StartUserPlaylist();
     g_GameOverSound = sound->LoadSound("gameover.wav");
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/ThemeManager.h"  // the theme and playlist start-up globals
 #include "engine/AnimatedSprite.h"
 
 struct lua_State;
@@ -14,9 +15,6 @@ class CTextureEntry;
 extern std::string g_VersionText;
 extern std::string g_WindowTitle;
 extern lua_State* g_LuaState;
-extern bool g_bUserPlaylist;
-extern bool g_bRandomTheme;
-extern std::string g_CurrentThemeName;
 extern CFont* g_SystemFont;
 extern CTextureEntry* g_IntroTexture;
 extern CAnimatedSprite g_LoadingSprite;
