@@ -73,6 +73,7 @@ struct Runner {
     };
     std::vector<Held> held;
     std::string pendingScreenshot;
+    bool screenshotRequested = false;
     bool timedOut = false;
 };
 
@@ -138,7 +139,14 @@ bool Step(Runner& r, const InputCommand& c) {
             }
             return false;
         case InputCommand::Screenshot:
-            r.pendingScreenshot = c.text;
+            // Done once the frame is on disk, so a following exit cannot swallow it.
+            if (!r.screenshotRequested) {
+                r.pendingScreenshot = c.text;
+                r.screenshotRequested = true;
+                return false;
+            }
+            if (!r.pendingScreenshot.empty()) return false;
+            r.screenshotRequested = false;
             return true;
         case InputCommand::Exit:
             SendToWindow(WM_KEYDOWN, VK_F12);
