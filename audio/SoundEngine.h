@@ -44,6 +44,9 @@ public:
     bool Pause();
     void SetAudioPath(const char* folder);
     void Update();
+    // The engine owns the player it holds and deletes it with itself.
+    CMusicPlayer* GetMusicPlayer() const { return m_musicPlayer; }
+    void SetMusicPlayer(CMusicPlayer* player) { m_musicPlayer = player; }
 
     void BeginSoundList();
     void EndSoundList();

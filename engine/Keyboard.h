@@ -20,6 +20,8 @@ public:
     void SetKeyRepeat(unsigned key, float delay, float interval);
     void ResetRepeat();
     void Update();
+    // The window procedure re-acquires it when the application changes activation.
+    IDirectInputDevice8* GetDevice() const { return m_pDevice; }
     bool IsActionDown(unsigned action) const;
 
 private:

@@ -12,6 +12,7 @@ public:
     virtual ~CMouse();
 
     void Update();
+    IDirectInputDevice8* GetDevice() const { return m_pDevice; }
 
     float GetX() const { return m_X; }
     float GetY() const { return m_Y; }

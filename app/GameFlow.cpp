@@ -1,0 +1,104 @@
+#include "app/GameFlow.h"
+
+#include "app/MenuManager.h"
+#include "app/Startup.h"
+#include "audio/SoundEngine.h"
+#include "engine/Log.h"
+#include "game/AnimatedObjectList.h"
+#include "game/FigureGenerator.h"
+#include "game/FloatingMessage.h"
+#include "game/GameField.h"
+#include "game/GameMode.h"
+#include "game/GameRules.h"
+#include "game/GameSettings.h"
+#include "game/Hud.h"
+#include "game/VarFrame.h"
+
+bool g_bNameEntry = false;
+int g_NameEntryPlace = 0;
+char g_EnteredName[256] = {};
+float g_NameBlinkStart = 0.0f;
+int g_NameBlinkOn = 0;
+
+namespace {
+
+NameEntryDrawer g_nameEntryDrawer = nullptr;
+
+// The resets a new game and the start of play share.
+void ResetGameObjects() {
+    CGameField* field = CGameField::GetInstance();
+    field->InitFromScript();
+    field->Update();
+    CVarFrame* frame = CVarFrame::GetInstance();
+    frame->NewGame();
+    frame->UpdateTransforms();
+    CFigureGenerator* generator = CFigureGenerator::GetInstance();
+    generator->ClearFigures();
+    generator->Process();
+    CHud* hud = CHud::GetInstance();
+    hud->Reset();
+    hud->Process();
+}
+
+void StartGameOverMessage(const char* text, float fromX, float holdX, float toX) {
+    CFloatingMessage::Params p;
+    p.font = g_TexturedFont;
+    p.charWidth = p.charHeight = 0.09f;
+    p.textColor = D3DXCOLOR(1.0f, 0.95f, 1.0f, 1.0f);
+    p.currentColor = D3DXCOLOR(0.0f, 0.7f, 1.0f, 1.0f);
+    p.traceDensity = 400.0f;
+    p.traceLife = 0.3f;
+    p.text = text;
+    p.k0 = D3DXCOLOR(1, 1, 1, 0);
+    p.k1 = D3DXCOLOR(1, 1, 1, 1);
+    p.k2 = D3DXCOLOR(1, 1, 1, 0);
+    p.p0 = D3DXVECTOR2(fromX, 0.06f);
+    p.p1 = D3DXVECTOR2(holdX, 0.06f);
+    p.p2 = D3DXVECTOR2(toX, 0.06f);
+    p.t0 = 1.0f;
+    p.t1 = 3.0f;
+    p.t2 = 1.0f;
+    CFloatingMessage* message = new CFloatingMessage();
+    message->Start(p);
+    CAnimatedObjectList::GetInstance()->Add(message);
+}
+
+}  // namespace
+
+void StartGame() {
+    CGameMode* mode = CGameMode::GetInstance();
+    mode->gameState = CGameMode::kFieldAppearing;
+    mode->mode = CGameMode::kNoGame;
+    ResetGameObjects();
+    CGameField::GetInstance()->AppearStart();
+}
+
+void NewGameFromScript() {
+    CGameMode::GetInstance()->mode = CGameMode::kGameRunning;
+    // A failed read keeps the previous rules whole; play goes on with them.
+    ReadGameRules(g_LuaState);
+    ResetGameObjects();
+}
+
+void ShowGameOver() {
+    CGameMode* mode = CGameMode::GetInstance();
+    mode->gameState = CGameMode::kFieldDisappearing;
+    mode->mode = CGameMode::kNoGame;
+    StartGameOverMessage("Game", 0.0f, 0.37f, 1.0f);
+    StartGameOverMessage("over", 1.0f, 0.51f, 0.0f);
+    CSoundEngine::GetInstance()->PlaySoundScaled(g_GameOverSound, 1.0f, 1);
+    CGameField::GetInstance()->DisappearStart();
+}
+
+void OnGameOverFinished() { ShowMainMenu(); }
+
+void ShowMainMenu() {
+    if (CGameMode::GetInstance()->menuState == CGameMode::kMenuOpen) return;
+    CMenuManager::GetInstance()->Show();
+}
+
+void SetNameEntryDrawer(NameEntryDrawer drawer) { g_nameEntryDrawer = drawer; }
+
+void DrawNameEntry(const char* text) {
+    if (g_nameEntryDrawer) g_nameEntryDrawer(text);
+}

@@ -1,0 +1,243 @@
+#include "app/Startup.h"
+
+#include <wingdi.h>
+#include <winuser.h>
+
+#include "app/GameFlow.h"
+#include "app/Highscores.h"
+#include "app/LoadingScreen.h"
+#include "app/MainLoop.h"
+#include "app/MenuManager.h"
+#include "app/MousePointer.h"
+#include "app/WindowProc.h"
+#include "audio/MusicPlayer.h"
+#include "audio/SoundEngine.h"
+#include "engine/Font.h"
+#include "engine/FontManager.h"
+#include "engine/GlyphRect.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/Ini.h"
+#include "engine/Keyboard.h"
+#include "engine/Loading.h"
+#include "engine/Log.h"
+#include "engine/MeshManager.h"
+#include "engine/Mouse.h"
+#include "engine/Script.h"
+#include "engine/ShaderManager.h"
+#include "engine/TextureManager.h"
+#include "game/FigureGenerator.h"
+#include "game/GameField.h"
+#include "game/GameMode.h"
+#include "game/GameSettings.h"
+#include "game/Hud.h"
+#include "launcher/LauncherHooks.h"
+#include "launcher/Preloader.h"
+#include "game/VarFrame.h"
+#include "game/GameOverHook.h"
+#include "app/ThemeManager.h"
+
+std::string g_VersionText;
+std::string g_WindowTitle;
+lua_State* g_LuaState = nullptr;
+CFont* g_SystemFont = nullptr;
+CTextureEntry* g_IntroTexture = nullptr;
+CAnimatedSprite g_LoadingSprite;
+bool g_bLoadingScreen = false;
+DWORD g_GameOverSound = 0;
+
+namespace {
+
+const char kConfig[] = "config.ini";
+
+void OpenOnlineScores() { CHighscores::GetInstance()->GotoOnlineScores(); }
+
+// The four script names of init.txt; a missing one stops the start.
+bool ReadScriptPaths() {
+    struct Path {
+        const char* global;
+        std::string* out;
+    };
+    const Path paths[] = {{"figure_action_script", &g_FigureScriptPath},
+                          {"field_script", &g_FieldScriptPath},
+                          {"frame_script", &g_FrameScriptPath},
+                          {"field_anim_script", &g_FieldAnimScriptPath}};
+    for (const Path& p : paths) {
+        lua_getglobal(g_LuaState, p.global);
+        const bool ok = lua_type(g_LuaState, -1) == LUA_TSTRING;
+        if (ok) *p.out = lua_tostring(g_LuaState, -1);
+        lua_pop(g_LuaState, 1);
+        if (!ok) {
+            g_Log.PrintBold("red", "Error, init.txt doesn't set '%s'", p.global);
+            MessageBoxA(nullptr, "Couldn't read the game scripts.\n See log.html for detail.", "Error !",
+                        MB_OK | MB_ICONERROR);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool OpenGeneralScript() {
+    g_LuaState = script::OpenState(script::Libraries::Bare);
+    if (!g_LuaState) return false;
+    script::RegisterGeneralInterface(g_LuaState);
+    script::RunFile(g_LuaState, "data\\scripts\\general\\init.txt");
+    return ReadScriptPaths();
+}
+
+void DrawClearedFrame(const char* text) {
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    if (!engine->BeginFrame(true)) return;
+    if (text && g_TexturedFont) g_TexturedFont->DrawText(0.5f, 0.5f, 0.05f, 0.05f, 0xFFFFFFFF, text, CFont::kCentered, 0.0f);
+    engine->EndFrame();
+}
+
+void StartUserPlaylist() {
+    CSoundEngine* sound = CSoundEngine::GetInstance();
+    sound->SetAudioPath(".");
+    CMusicPlayer* player = new CMusicPlayer("playlist.ini");
+    sound->SetMusicPlayer(player);
+    player->LoadPlaylist();
+    player->Play();
+    sound->SetAudioPath("data\\audio");
+}
+
+void CreateGameObjects() {
+    CGameField::GetInstance();
+    CVarFrame::GetInstance()->CallFrameInit();
+    CFigureGenerator::GetInstance();
+    CMousePointer::GetInstance();
+    CHud::GetInstance();
+    CMouse::GetInstance()->SetSensitivity(0.005f);
+}
+
+void BindGameActions() {
+    const unsigned kNever = 0xFFFFFFFFu;
+    CKeyboard* keyboard = CKeyboard::GetInstance();
+    keyboard->BindAction(1, 0xCB, kNever, 0.2f, 0.0f);
+    keyboard->BindAction(2, 0xCD, kNever, 0.2f, 0.0f);
+    keyboard->BindAction(3, 0xC8, kNever, 0.3f, 0.0f);
+    keyboard->BindAction(4, 0xD0, kNever, 0.0f, 0.0f);
+    keyboard->BindAction(5, 0x39, kNever, 0.0f, 0.0f);
+}
+
+}  // namespace
+
+void AddFontGlyphs(CFont* font) {
+    if (!font) return;
+    for (int i = 0; i < kFontGlyphCount; ++i) {
+        const int32_t* g = g_FontGlyphTable[i];
+        const CGlyphRect rect(g[1], g[2], g[3], g[4], g[5], g[6]);
+        font->AddGlyph(char(g[0]), &rect);
+    }
+}
+
+bool StartApplication(HINSTANCE instance) {
+    SetOnlineScoresHook(OpenOnlineScores);
+    if (!RunPreloader(instance)) return false;
+
+    g_bLoadingScreen = false;
+    CGeneralParameters params;
+    g_VersionText = ReadIniString(kConfig, "game", "version");
+    g_WindowTitle = ReadIniString(kConfig, "preloader", "title");
+    params.m_Caption = g_WindowTitle.c_str();
+    params.m_IconId = 113;
+    params.m_WndProc = WndProc;
+    params.m_Instance = instance;
+    params.m_Width = ReadIniInt(kConfig, "graphics", "screen_w");
+    params.m_Height = ReadIniInt(kConfig, "graphics", "screen_h");
+    params.m_Windowed = ReadIniInt(kConfig, "graphics", "fullscreen") == 0;
+    params.m_Bits = ReadIniInt(kConfig, "graphics", "bits");
+    params.m_UpdateCallback = UpdateFrame;
+    params.m_FixedStep = 0.025f;
+
+    if (!OpenGeneralScript()) {
+        script::CloseState(g_LuaState);
+        return false;
+    }
+    g_Difficulty = ReadIniInt(kConfig, "game", "difficulty");
+    g_GameType = ReadIniInt(kConfig, "game", "game_type");
+    g_FrameType = ReadIniInt(kConfig, "game", "frame_type");
+    g_FrameOpacity = ReadIniFloat(kConfig, "game", "frame_opacity");
+    g_bUserPlaylist = ReadIniInt("playlist.ini", "playlist", "num") != 0;
+    g_FrameDetails = ReadIniInt(kConfig, "graphics", "frame_details");
+    g_BlocksDetails = ReadIniInt(kConfig, "graphics", "blocks_details");
+    g_CurrentScheme = g_DefaultScheme;
+
+    InstallMenuManagerHooks();
+    SetLoadingScreenProc(DrawLoadingScreen);
+    SetGameOverHook(ShowGameOver);
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    if (!engine->SetGeneralParameters(&params)) {
+        MessageBoxA(nullptr, "Couldn't initialize graphics engine.\n See log.html for detail.", "Error !",
+                    MB_OK | MB_ICONERROR);
+        script::CloseState(g_LuaState);
+        return false;
+    }
+    engine->Pause();
+    DrawClearedFrame(nullptr);
+
+    CMeshManager::GetInstance()->SetMeshPath("data\\meshes");
+    CFontManager* fonts = CFontManager::GetInstance();
+    fonts->SetFontsPath("data\\fonts");
+    CTextureManager* textures = CTextureManager::GetInstance();
+    textures->SetTexturePath("data\\textures");
+    if (!fonts->AddFont(&g_TexturedFont, "font.png", 0, 0, false) || !g_TexturedFont) {
+        script::CloseState(g_LuaState);
+        return false;
+    }
+    AddFontGlyphs(g_TexturedFont);
+    DrawClearedFrame("Loading ... ");
+    CShaderManager* shaders = CShaderManager::GetInstance();
+    shaders->SetVertexShadersPath("data\\vertex_shaders");
+    shaders->SetPixelShadersPath("data\\pixel_shaders");
+    AddFontResourceA("data\\fonts\\aero.ttf");
+    fonts->AddFont(&g_SystemFont, "Aero", 100, 0, true);
+    RemoveFontResourceA("data\\fonts\\aero.ttf");
+    textures->GetTexture(&g_IntroTexture, "intro.jpg", false, false, 0.0f);
+    g_LoadingSprite.LoadSheet("time_rule.dds", 10, 71, 50, 50);
+    g_LoadingSprite.SetColor(1.0f, 1.0f, 1.0f);
+    g_LoadingSprite.SetAlpha(1.0f);
+    g_LoadingSprite.SetScale(1.0f);
+    g_LoadingSprite.SetPosition(0.95f, 0.95f);
+    g_LoadingSprite.StopAnimation();
+
+    g_ResCount = ReadIniInt(kConfig, "game", "res_count");
+    g_bLoadingScreen = true;
+    g_LoadedResources = 0;
+    LoadingProgressStep();
+    // Made once so the first block drawn later does not stall; nothing reads it here.
+    CTextureEntry* normalizationCube = nullptr;
+    textures->CreateNormalizationCubeTexture(&normalizationCube);
+
+    CSoundEngine* sound = CSoundEngine::GetInstance();
+    sound->Start();
+    sound->SetAudioPath("data\\audio");
+    StartThemes();
+    CMenuManager* menus = CMenuManager::GetInstance();
+    menus->m_moveSound = sound->LoadSound("menu_move.wav");
+    menus->m_clickSound = sound->LoadSound("menu_click.wav");
+    menus->m_changeSound = sound->LoadSound("menu_change.wav");
+    CreateGameObjects();
+    BindGameActions();
+    CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
+    ShowMainMenu();
+    CHighscores::GetInstance()->Load();
+    LoadStartTheme();
+    if (g_bUserPlaylist) StartUserPlaylist();
+    g_GameOverSound = sound->LoadSound("gameover.wav");
+
+    engine->Resume();
+    WriteIniInt(kConfig, "game", "res_count", g_LoadedResources);
+    g_LoadedResources = g_ResCount;
+    LoadingProgressStep();
+    g_bLoadingScreen = false;
+    textures->RemoveTexture(g_IntroTexture);
+    g_IntroTexture = nullptr;
+    return true;
+}
+
+int WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    if (StartApplication(instance)) RunMessageLoop();
+    script::CloseState(g_LuaState);
+    return 0;
+}

@@ -1,0 +1,139 @@
+// The real executable under Xvfb with scripted input: start, drop until game
+// over, back to the menu, F12. One run per game type, screenshots kept.
+#include <gtest/gtest.h>
+
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb/stb_image.h>
+
+#include <dirent.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/TestUtil.h"
+
+namespace {
+
+struct Image {
+    int w = 0, h = 0;
+    std::vector<unsigned char> rgb;
+    bool Load(const std::string& path) {
+        int n = 0;
+        unsigned char* data = stbi_load(path.c_str(), &w, &h, &n, 3);
+        if (!data) return false;
+        rgb.assign(data, data + size_t(w) * size_t(h) * 3);
+        stbi_image_free(data);
+        return true;
+    }
+    // Pixels brighter than the level in the box given as fractions of the picture.
+    int LitPixels(float x0, float y0, float x1, float y1, int level = 150) const {
+        int lit = 0;
+        for (int y = int(y0 * h); y < int(y1 * h); ++y)
+            for (int x = int(x0 * w); x < int(x1 * w); ++x) {
+                const unsigned char* p = &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3];
+                if (p[0] + p[1] + p[2] > 3 * level) ++lit;
+            }
+        return lit;
+    }
+};
+
+// A game folder of links to the built one, with fresh settings.
+std::string MakeGameFolder(const testutil::TempDir& dir, int gameType) {
+    const std::string game = getenv("KOLVAR_GAME_DIR");
+    // Everything built, but the player's files: those start fresh.
+    DIR* listing = opendir(game.c_str());
+    EXPECT_NE(listing, nullptr);
+    while (dirent* e = listing ? readdir(listing) : nullptr) {
+        const std::string name = e->d_name;
+        if (name == "." || name == ".." || name == "config.ini" || name == "playlist.ini" ||
+            name.find("log") == 0 || name.find("CMake") == 0 || name.find("highscores") == 0)
+            continue;
+        EXPECT_EQ(symlink((game + "/" + name).c_str(), dir.file(name).c_str()), 0) << name;
+    }
+    if (listing) closedir(listing);
+    std::string config = testutil::ReadFile(std::string(getenv("KOLVAR_SOURCE_DIR")) + "/data/templates/config.ini");
+    const std::string key = "game_type=0";
+    const size_t at = config.find(key);
+    if (at != std::string::npos) config.replace(at, key.size(), "game_type=" + std::to_string(gameType));
+    testutil::WriteFile(dir.file("config.ini"), config);
+    testutil::WriteFile(dir.file("playlist.ini"), "[playlist]\r\nnum=0\r\n");
+    return dir.path();
+}
+
+int RunGame(const std::string& folder, const std::string& script) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(folder.c_str()) != 0) _exit(100);
+        setenv("KOLVAR_INPUT_SCRIPT", script.c_str(), 1);
+        setenv("KOLVAR_LAUNCHER", "start", 1);
+        setenv("KOLVAR_SCREENSHOT_DIR", testutil::ArtifactsDir().c_str(), 1);
+        execl("./kolvar", "kolvar", static_cast<char*>(nullptr));
+        _exit(101);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class WholeGame : public testing::TestWithParam<int> {};
+
+TEST_P(WholeGame, PlaysToGameOverAndQuits) {
+    const char* display = getenv("DISPLAY");
+    if (!display || !*display) KOLVAR_SKIP_WITHOUT_GL();
+    const int type = GetParam();
+    const std::string suffix = type == 0 ? "lines" : "colors";
+    testutil::TempDir dir;
+    const std::string folder = MakeGameFolder(dir, type);
+    const std::string script = dir.file("input.txt");
+    testutil::WriteFile(script, std::string(type == 0 ? "screenshot shell_loading\n" : "") +
+                                    "wait_until menustate=3 20\n"
+                                    "press enter\n"
+                                    "wait_until gamestate=2 30\n"
+                                    "wait 1.5\n"
+                                    "screenshot shell_play_" + suffix + "\n"
+                                    "press_until space 0.25 gamestate=3 400\n"
+                                    "wait 1.5\n"
+                                    "screenshot shell_gameover_" + suffix + "\n"
+                                    "wait_until gamestate=0 60\n"
+                                    "wait_until menustate=3 20\n"
+                                    "exit\n");
+    ASSERT_EQ(RunGame(folder, script), 0);
+
+    const std::string shots = testutil::ArtifactsDir() + "/";
+    Image play, over;
+    ASSERT_TRUE(play.Load(shots + "shell_play_" + suffix + ".png"));
+    EXPECT_GT(play.LitPixels(0.0f, 0.4f, 0.3f, 0.65f), 200) << "HUD text at the left";
+    EXPECT_GT(play.LitPixels(0.36f, 0.3f, 0.64f, 0.9f, 100), 1000) << "blocks in the field's middle third";
+    ASSERT_TRUE(over.Load(shots + "shell_gameover_" + suffix + ".png"));
+    EXPECT_GT(over.LitPixels(0.0f, 0.0f, 1.0f, 0.15f, 170), 500) << "Game over in the top band";
+    if (type == 0) {
+        Image loading;
+        ASSERT_TRUE(loading.Load(shots + "shell_loading.png"));
+        EXPECT_GT(loading.LitPixels(0.0f, 0.0f, 1.0f, 0.8f, 20), loading.w * loading.h / 4) << "the intro";
+        EXPECT_GT(loading.LitPixels(0.9f, 0.88f, 0.98f, 0.97f, 60), 50) << "the ring";
+    }
+
+    const std::string log = testutil::ReadFile(dir.file("log.html"));
+    // Start-up's order, as the log shows it.
+    size_t at = 0;
+    for (const char* line : {"Initializing shader manager", "Initializing menu manager", "Creating keyboard device",
+                             "font.png", "(Aero)", "intro.jpg", "time_rule.dds",
+                             "Creating normalization cube texture complete.", "Initializing sound engine",
+                             "Setting audio path:", "menu_move.wav", "menu_click.wav", "menu_change.wav",
+                             "gameover.wav", "removing texture: (data\\textures\\intro.jpg)"}) {
+        const size_t next = log.find(line, at);
+        EXPECT_NE(next, std::string::npos) << line << " after position " << at;
+        if (next != std::string::npos) at = next;
+    }
+    EXPECT_NE(log.rfind("Graphics engine ended"), std::string::npos);
+    EXPECT_GT(log.rfind("Graphics engine ended"), log.rfind("gameover.wav"));
+    EXPECT_NE(testutil::ReadFile(dir.file("config.ini")).find("res_count="), std::string::npos);
+}
+
+// The colour game joins (value 1) once the generator makes colour figures.
+INSTANTIATE_TEST_SUITE_P(Types, WholeGame, testing::Values(0));
+
+}  // namespace
