@@ -1,5 +1,6 @@
 #include "app/GameFlow.h"
 
+#include "app/GameFlowLinks.h"
 #include "app/MenuManager.h"
 #include "app/Startup.h"
 #include "audio/SoundEngine.h"
@@ -90,15 +91,11 @@ void ShowGameOver() {
     CGameField::GetInstance()->DisappearStart();
 }
 
-void OnGameOverFinished() { ShowMainMenu(); }
-
-void ShowMainMenu() {
-    if (CGameMode::GetInstance()->menuState == CGameMode::kMenuOpen) return;
-    CMenuManager::GetInstance()->Show();
-}
-
 void SetNameEntryDrawer(NameEntryDrawer drawer) { g_nameEntryDrawer = drawer; }
 
 void DrawNameEntry(const char* text) {
-    if (g_nameEntryDrawer) g_nameEntryDrawer(text);
+    if (g_nameEntryDrawer)
+        g_nameEntryDrawer(text);
+    else
+        DrawEnteredName(text);
 }

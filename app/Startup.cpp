@@ -4,6 +4,7 @@
 #include <winuser.h>
 
 #include "app/GameFlow.h"
+#include "app/MenuPages.h"
 #include "app/Highscores.h"
 #include "app/LoadingScreen.h"
 #include "app/MainLoop.h"
@@ -219,8 +220,7 @@ bool StartApplication(HINSTANCE instance) {
     menus->m_changeSound = sound->LoadSound("menu_change.wav");
     CreateGameObjects();
     BindGameActions();
-    CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
-    ShowMainMenu();
+    BuildMenus();
     CHighscores::GetInstance()->Load();
     LoadStartTheme();
     if (g_bUserPlaylist) StartUserPlaylist();

@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "app/GameFlow.h"
+#include "app/GameFlowLinks.h"
 #include "app/MenuManager.h"
 #include "app/StartScreen.h"
 #include "audio/MusicPlayer.h"
@@ -99,8 +100,7 @@ bool OnEnter() {
         return false;
     }
     if (g_bNameEntry) {
-        // The table's part comes with the high-score page.
-        g_bNameEntry = false;
+        EndNameEntry();
         return false;
     }
     MenuInput(4);
