@@ -6,7 +6,7 @@
 #include "FigureTestEnv.h"
 #include "game/GameMode.h"
 #include "game/ObjectEmitter.h"
-#include "game/SpecialBlockFigure.h"
+#include "game/BonusBlockFigure.h"
 
 namespace {
 

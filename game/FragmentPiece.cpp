@@ -1,4 +1,4 @@
-#include "game/BlockPartPiece.h"
+#include "game/FragmentPiece.h"
 
 #include "engine/GraphicsEngine.h"
 #include "game/ObjectEmitter.h"

@@ -1,4 +1,4 @@
-#include "game/SpecialBlockFigure.h"
+#include "game/BonusBlockFigure.h"
 
 #include "game/GameField.h"
 
