@@ -111,17 +111,7 @@ TEST_F(BombGame, AMenuOpenDuringTheBurnLeavesNoStaleSparks) {
 // the game has ended.
 TEST(BombBlast, FullFieldBlastStaysWithinTheParticleBudget) {
     headless::Game game;
-    std::string cells = "20 20\n";
-    for (int y = 0; y < 20; ++y) cells += std::string(20, '0') + "\n";
-    testutil::WriteFile(game.Dir().file("cells.txt"), cells);
-    testutil::WriteFile(game.Dir().file("open_field.txt"),
-                        "alpha = 0.5 beta = 1.0 Ax = 0 Bx = 0 Cx = 0 Dx = 0\n"
-                        "function game_FieldInit() ext_Create('cells.txt') end\n"
-                        "function game_FieldUpdate(x, y, t) return D3DXVECTOR3(0, 0, 0) end\n");
-    testutil::WriteFile(game.Dir().file("init.txt"),
-                        testutil::ReadFile(game.Dir().file("data/scripts/general/init.txt")) +
-                            "\nfield_script = 'open_field.txt'\n");
-    game.Boot("init.txt");
+    game.Boot(game.OpenFieldInit(20, 20));
     CParticleSystemsManager* manager = CParticleSystemsManager::GetInstance();
     const size_t baseline = manager->GetSystems().size();
     game.NewGame(0, 1, 0, 3);

@@ -10,17 +10,7 @@ namespace {
 // clear, the green drops beside two greens in row 19 and clears as a chain.
 TEST(ColorGame, AClearingThatLinesUpASecondRunEarnsTheChainBonus) {
     headless::Game game;
-    std::string cells = "10 20\n";
-    for (int y = 0; y < 20; ++y) cells += std::string(10, '0') + "\n";
-    testutil::WriteFile(game.Dir().file("cells.txt"), cells);
-    testutil::WriteFile(game.Dir().file("open_field.txt"),
-                        "alpha = 0.5 beta = 1.0 Ax = 0 Bx = 0 Cx = 0 Dx = 0\n"
-                        "function game_FieldInit() ext_Create('cells.txt') end\n"
-                        "function game_FieldUpdate(x, y, t) return D3DXVECTOR3(0, 0, 0) end\n");
-    testutil::WriteFile(game.Dir().file("init.txt"),
-                        testutil::ReadFile(game.Dir().file("data/scripts/general/init.txt")) +
-                            "\nfield_script = 'open_field.txt'\n");
-    game.Boot("init.txt");
+    game.Boot(game.OpenFieldInit(10, 20));
     game.NewGame(1, 1, 0, 5);
     game.Step();
     CFigureGenerator* g = CFigureGenerator::GetInstance();
