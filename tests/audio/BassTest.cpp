@@ -9,7 +9,11 @@
 #include <cmath>
 #include <thread>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "AudioTestUtil.h"
+#include "platform.h"
 #include "support/TestUtil.h"
 
 using namespace audiotest;
@@ -326,6 +330,22 @@ TEST_F(BassTest, CorruptAndMissingFilesGiveHandleZero) {
         EXPECT_EQ(m_bass.StreamPlay(empty, FALSE, BASS_SAMPLE_LOOP), TRUE);
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         EXPECT_EQ(m_bass.ChannelIsActive(empty), 0u);
+    }
+    m_bass.Free();
+}
+
+TEST_F(BassTest, FifosAndOversizeFilesAreRefusedWithoutBlocking) {
+    const std::string fifo = m_dir.file("pipe.wav"), big = m_dir.file("big.wav");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    WriteConstantWav(big, 0.5f, 100);
+    ASSERT_EQ(truncate(big.c_str(), off_t(platform::kMaxReadFileSize + 1)), 0);  // sparse: no disk used
+    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    for (const std::string& path : {fifo, big}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0), 0u);
+        EXPECT_EQ(m_bass.ErrorGetCode(), BASS_ERROR_FILEOPEN);
+        EXPECT_EQ(m_bass.StreamCreateFile(FALSE, path.c_str(), 0, 0, 0), 0u);
+        EXPECT_EQ(m_bass.MusicLoad(FALSE, path.c_str(), 0, 0, 0, 0), 0u);
     }
     m_bass.Free();
 }

@@ -343,10 +343,9 @@ BASSDEF HSAMPLE BASS_SampleLoad(BOOL memory, const void* file, DWORD offset, DWO
     std::string path = HostFilePath(static_cast<const char*>(file));
     std::vector<float> frames;
     std::string error;
-    if (!DecodeWholeFile(path, frames, error)) {
-        FILE* probe = fopen(path.c_str(), "rb");
-        Fail(probe ? BASS_ERROR_FILEFORM : BASS_ERROR_FILEOPEN);
-        if (probe) fclose(probe);
+    bool opened = false;
+    if (!DecodeWholeFile(path, frames, error, &opened)) {
+        Fail(opened ? BASS_ERROR_FILEFORM : BASS_ERROR_FILEOPEN);
         return 0;
     }
     std::unique_ptr<CSample> sample(new CSample);
