@@ -20,12 +20,6 @@ using namespace audiotest;
 
 namespace {
 
-const float kQuantum = 1.0f / 32768.0f;
-
-void WaitFor(const std::function<bool()>& done, int maxMs = 3000) {
-    for (int i = 0; i < maxMs / 5 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
-
 class BassTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_bass.Loaded()) << "sound.so not found"; }

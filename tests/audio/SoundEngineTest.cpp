@@ -19,12 +19,6 @@ using namespace audiotest;
 
 namespace {
 
-const float kQuantum = 1.0f / 32768.0f;
-
-void WaitFor(const std::function<bool()>& done, int maxMs = 3000) {
-    for (int i = 0; i < maxMs / 5 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
-
 const char* const kConfig =
     "[sound]\r\nbackground_volume=0.25000\r\ngame_volume=0.50000\r\nmusic_volume=0.75000\r\n";
 
