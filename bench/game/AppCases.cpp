@@ -69,14 +69,18 @@ std::vector<double> g_updateMs;
 void TimedUpdateFrame() {
     const auto start = Clock::now();
     UpdateFrame();
-    // Only the fixed steps count; a tick's remainder call has next to no time to spend.
-    if (CGraphicsEngine::GetInstance()->GetCurrentStep() >= 0.0249f) g_updateMs.push_back(MsSince(start));
+    // At 60 frames a second a tick runs one update with the frame's time; a
+    // call with no time to spend is not counted.
+    if (CGraphicsEngine::GetInstance()->GetCurrentStep() > 0.0f) g_updateMs.push_back(MsSince(start));
 }
 
 // Blocks in every playable cell of the lower rows, one hole per row so none
 // clears, until there are at least `want`; the top rows stay free for figures.
 int FillField(int want) {
     CGameField* field = CGameField::GetInstance();
+    for (int y = 0; y < field->m_height; ++y)
+        for (int x = 0; x < field->m_width; ++x)
+            if (field->Cell(x, y).m_value >= 0) field->Cell(x, y).Reset();
     int blocks = 0;
     for (int y = field->m_height - 1; y >= 0 && blocks < want; --y) {
         int playable = 0;
@@ -86,7 +90,6 @@ int FillField(int want) {
             CFieldBlock& cell = field->Cell(x, y);
             if (cell.m_value < -1) continue;
             const bool hole = seen++ == y % (playable ? playable : 1);
-            cell.Reset();
             if (!hole) cell.m_value = (x * 3 + y) % 7, ++blocks;
         }
     }

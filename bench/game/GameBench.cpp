@@ -3,7 +3,8 @@
 // three level-1 messages and a praise with its bonus line in flight); one field
 // step of the colour game on a full classic field; a full field with a
 // four-line clear on both shader paths; the figure steps of both games; each
-// theme's background.   bench_game [frames]
+// theme's background.
+//   bench_game [frames] [whole|messages|field|figures|backgrounds]
 #include <platform.h>
 
 #include <algorithm>
@@ -184,15 +185,18 @@ void RunMessagesAndColourStep(int frames) {
 
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 100;
+    const std::string only = argc > 2 ? argv[2] : "";
+    auto wanted = [&](const char* name) { return only.empty() || only == name; };
     bench::GameFolder folder;
     if (!folder.Ok()) return 1;
     bench::PrintMachineLoad();
     // First, while this process has no window: the whole game runs in children.
-    const bool whole = bench::RunWholeGameCase(frames * 3 / 2);
-    RunMessagesAndColourStep(frames);
-    bench::RunFieldCase(std::max(1, frames / 40));
-    bench::RunFigureCases(frames * 3);
-    bench::RunBackgroundCase(frames);
+    bool ok = true;
+    if (wanted("whole")) ok = bench::RunWholeGameCase(frames * 3 / 2);
+    if (wanted("messages")) RunMessagesAndColourStep(frames);
+    if (wanted("field")) bench::RunFieldCase(std::max(1, frames / 40));
+    if (wanted("figures")) bench::RunFigureCases(frames * 3);
+    if (wanted("backgrounds")) bench::RunBackgroundCase(frames);
     bench::PrintMachineLoad();
-    return whole ? 0 : 1;
+    return ok ? 0 : 1;
 }
