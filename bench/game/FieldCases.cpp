@@ -122,29 +122,20 @@ void PlayAndMeasure(GameSession& session, int gameType, int steps, bool special,
 }  // namespace
 
 void RunFigureCases(int steps) {
-    {
+    const struct {
+        int gameType;
+        bool special;
+        const char* what;
+    } kGames[] = {{0, false, "game step, line game (falling figure with trail, preview, field, frame"},
+                  {1, true, "colour game step (special colour figures falling and in the preview, landed trails"}};
+    for (const auto& game : kGames) {
         GameSession session(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), 1);
         if (!session.Ok()) return;
         std::vector<double> figures;
         size_t most = 0;
-        PlayAndMeasure(session, 0, steps, false, figures, &most);
+        PlayAndMeasure(session, game.gameType, steps, game.special, figures, &most);
         const Figures u = Summarise(session.StepMs()), f = Summarise(figures);
-        printf("game step, line game (falling figure with trail, preview, field, frame; up to %zu particle "
-               "systems):\n",
-               most);
-        printf("  update step %.3f ms mean, %.3f ms p95 (aim 0.2 ms); figures' draw %.3f ms mean, %.3f ms p95\n",
-               u.mean, u.p95, f.mean, f.p95);
-    }
-    {
-        GameSession session(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), 1);
-        if (!session.Ok()) return;
-        std::vector<double> figures;
-        size_t most = 0;
-        PlayAndMeasure(session, 1, steps, true, figures, &most);
-        const Figures u = Summarise(session.StepMs()), f = Summarise(figures);
-        printf("colour game step (special colour figures falling and in the preview, landed trails fading; "
-               "up to %zu particle systems):\n",
-               most);
+        printf("%s; up to %zu particle systems):\n", game.what, most);
         printf("  update step %.3f ms mean, %.3f ms p95 (aim 0.2 ms); figures' draw %.3f ms mean, %.3f ms p95\n",
                u.mean, u.p95, f.mean, f.p95);
     }
