@@ -422,3 +422,33 @@ TEST_F(BassTest, MixerSourceAddsIntoTheDeviceUntilRemoved) {
     ASSERT_GE(left.size(), 3u * 1024u);
     for (size_t i = 0; i < 3u * 1024u; ++i) ASSERT_EQ(left[i], 0.125f);
 }
+
+namespace {
+// State a mixer source reads that dies with the process, like a player's.
+struct ExitState {
+    bool alive = true;
+    ~ExitState() {
+        alive = false;
+        // Several mixing blocks long: a device still running now calls the source.
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+};
+
+void SourceReadingState(float*, int, void* user) {
+    if (!static_cast<ExitState*>(user)->alive) _exit(3);
+    ++g_sourceCalls;
+}
+}  // namespace
+
+TEST_F(BassTest, ExitWithTheDeviceOpenStopsMixingBeforeStateDies) {
+    EXPECT_EXIT(
+        {
+            static ExitState state;
+            if (m_bass.Init(1, 44100, 0, nullptr, nullptr) != TRUE) _exit(4);
+            g_sourceCalls = 0;
+            if (m_bass.AddSource(&SourceReadingState, &state) == 0) _exit(5);
+            WaitFor([] { return g_sourceCalls >= 2; });
+            exit(0);
+        },
+        testing::ExitedWithCode(0), "");
+}

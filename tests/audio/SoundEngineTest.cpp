@@ -306,7 +306,7 @@ TEST_F(SoundEngineTest, NoDeviceLogsAndTheGameGoesOnSilently) {
     engine->Update();
 }
 
-TEST(SoundEngineDeathTest, MissingLibraryLogsAndExitsWithCodeZero) {
+TEST(SoundEngineDeathTest, MissingLibraryLogsAndExitsWithAFailureCode) {
     testing::FLAGS_gtest_death_test_style = "fast";
     testutil::TempDir dir;
     testutil::ScopedCwd cwd(dir.path());
@@ -318,7 +318,7 @@ TEST(SoundEngineDeathTest, MissingLibraryLogsAndExitsWithCodeZero) {
             fprintf(stderr, "still running\n");
             _exit(3);
         },
-        testing::ExitedWithCode(0), "");
+        testing::ExitedWithCode(1), "");
     EXPECT_TRUE(log.Contains("Initializing sound engine"));
     EXPECT_TRUE(log.Contains("<B>")) << "the error line is bold";
     EXPECT_TRUE(log.Contains("Color = red"));
