@@ -136,12 +136,8 @@ int BlocksInField() {
 // drops each figure where it enters until the game ends.
 TEST(ColorGame, GreedyBotClearsRunsAndChainsAndLandsSpecialFiguresToGameOver) {
     headless::Game game;
-    testutil::WriteFile(game.Dir().file("test_init.txt"),
-                        testutil::ReadFile(game.Dir().file("data/scripts/general/init.txt")) +
-                            "\nlocal base_new_game = game_NewGame\n"
-                            "function game_NewGame() base_new_game() ext_BombScore = 100000000 "
-                            "ext_SawScore = 200000000 end\n");
-    game.Boot("test_init.txt");
+    game.Boot(game.InitWith("local base_new_game = game_NewGame\n"
+                            "function game_NewGame() base_new_game() ext_BombScore = 1e8 ext_SawScore = 2e8 end"));
     CParticleSystemsManager* manager = CParticleSystemsManager::GetInstance();
     const size_t systemsBefore = manager->GetSystems().size();
     const std::string logFile = std::string(g_Log.GetStartDirectory()) + "/log.html";

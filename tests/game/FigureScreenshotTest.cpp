@@ -136,7 +136,9 @@ TEST(FigureScreenshot, SpecialFigureIsDarkGreyOnBlueWithThePreviewBeside) {
         EXPECT_EQ(checked, 3);
         const float fieldLeft = Project(CellCentre(0, 10)).x;
         for (const CFieldBlock& b : square->blocks)
-            if (b.m_value >= 0) EXPECT_LT(Project(BlockCentre(b)).x, fieldLeft);
+            if (b.m_value >= 0) {
+                EXPECT_LT(Project(BlockCentre(b)).x, fieldLeft);
+            }
     }
 }
 
