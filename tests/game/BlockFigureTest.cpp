@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -10,6 +11,8 @@
 #include "game/FigureGenerator.h"
 #include "game/GameMode.h"
 #include "game/ObjectEmitter.h"
+#include "engine/PixelShader.h"
+#include "engine/VertexShader.h"
 
 namespace {
 
@@ -287,6 +290,147 @@ TEST_F(BlockFigureTest, TrailFollowsEachColumnsTopBlockAndEndsWithTheFigure) {
     }
     mode->menuState = menu;
     EXPECT_EQ(manager->GetSystems().size(), before);
+}
+
+// The shader constants in force at each draw of the null device, by register.
+struct DrawConstants {
+    std::map<unsigned, D3DXVECTOR4> vs, ps;
+};
+
+std::vector<DrawConstants> ConstantsAtDraws(const std::vector<std::string>& calls) {
+    std::vector<DrawConstants> draws;
+    DrawConstants now;
+    for (const std::string& call : calls) {
+        const bool vs = call.rfind("SetVertexShaderConstantF(", 0) == 0;
+        if (vs || call.rfind("SetPixelShaderConstantF(", 0) == 0) {
+            std::istringstream in(call.substr(call.find('(') + 1));
+            unsigned reg = 0;
+            char sep = 0;
+            in >> reg >> sep >> sep;  // ", {"
+            std::vector<float> v;
+            for (float f; in >> f;) {
+                v.push_back(f);
+                if (!(in >> sep) || sep == '}') break;
+            }
+            for (size_t i = 0; i + 4 <= v.size(); i += 4)
+                (vs ? now.vs : now.ps)[reg + unsigned(i / 4)] = D3DXVECTOR4(v[i], v[i + 1], v[i + 2], v[i + 3]);
+        } else if (call.rfind("DrawIndexedPrimitive", 0) == 0) {
+            draws.push_back(now);
+        }
+    }
+    return draws;
+}
+
+D3DXMATRIX Rows(std::map<unsigned, D3DXVECTOR4>& regs, unsigned first) {
+    D3DXMATRIX m;
+    for (unsigned r = 0; r < 4; ++r) {
+        const D3DXVECTOR4& v = regs[first + r];
+        m.m[r][0] = v.x, m.m[r][1] = v.y, m.m[r][2] = v.z, m.m[r][3] = v.w;
+    }
+    return m;
+}
+
+::testing::AssertionResult NearIdentity(const D3DXMATRIX& m) {
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            if (std::fabs(m.m[r][c] - (r == c ? 1.0f : 0.0f)) > 1e-3f)
+                return ::testing::AssertionFailure() << "element " << r << "," << c << " is " << m.m[r][c];
+    return ::testing::AssertionSuccess();
+}
+
+// What each block's draw receives, recovered from the uploads alone: the
+// world matrix from the transposed world-view, the lights and the eye back
+// in world space, and which matrix went up as "world_matrix_it".
+TEST_F(BlockFigureTest, RenderUploadsEachPathsMatricesLightAndColour) {
+    struct Case {
+        DWORD vs, ps;
+        bool pathA;
+    } cases[] = {{D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), true},
+                 {D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 4), true},
+                 {D3DVS_VERSION(2, 0), D3DPS_VERSION(1, 4), false},
+                 {D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 0), false}};
+    for (const Case& c : cases) {
+        d3d9hooks::SetShaderVersions(c.vs, c.ps);
+        CGameField* field = Field();
+        CVertexShader* vs = field->m_vertexShader;
+        ASSERT_TRUE(vs);
+        ASSERT_EQ(field->m_pixelShader != nullptr, c.pathA);
+        CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+        const D3DXMATRIX view = engine->GetCamera()->GetViewMatrix();
+        D3DXMATRIX invView;
+        D3DXMatrixInverse(&invView, nullptr, &view);
+        const D3DXVECTOR3 camera(invView._41, invView._42, invView._43);
+        const D3DXCOLOR diffuse(field->m_materials[2].Diffuse);
+        for (bool preview : {true, false}) {
+            SCOPED_TRACE(std::to_string(c.vs) + "/" + std::to_string(c.ps) + (preview ? " preview" : " play"));
+            CBlockFigure f;
+            f.SetShape(3, 0);  // the square, colour 2
+            if (!preview) f.Start();
+            f.Update();
+            IDirect3DDevice9* device = engine->GetDevice();
+            device->BeginScene();
+            d3d9hooks::ClearCallLog();
+            f.Render();
+            std::vector<DrawConstants> draws = ConstantsAtDraws(d3d9hooks::CallLog());
+            device->EndScene();
+            ASSERT_GE(draws.size(), 4u);
+            const D3DXVECTOR3 light = !c.pathA ? D3DXVECTOR3(0, 0, -10)
+                                      : preview ? D3DXVECTOR3(-5, 10, 10)
+                                                : D3DXVECTOR3(0, 0, 10);
+            for (DrawConstants& d : draws) {
+                D3DXMATRIX worldViewT = Rows(d.vs, vs->GetParameterRegister("world_matrix_t"));
+                const D3DXMATRIX it = Rows(d.vs, vs->GetParameterRegister("world_matrix_it"));
+                D3DXMATRIX worldView, world, product;
+                D3DXMatrixTranspose(&worldView, &worldViewT);
+                D3DXMatrixMultiply(&world, &worldView, &invView);
+                if (c.pathA)
+                    D3DXMatrixMultiply(&product, &it, &world);  // the inverse world
+                else
+                    D3DXMatrixMultiply(&product, &worldViewT, &it);  // the world-view inverse transpose
+                EXPECT_TRUE(NearIdentity(product));
+                const D3DXVECTOR4 l4 = d.vs[vs->GetParameterRegister("light_position")];
+                const D3DXVECTOR4 e4 = d.vs[vs->GetParameterRegister("eye_position")];
+                const D3DXVECTOR3 lo(l4.x, l4.y, l4.z), eo(e4.x, e4.y, e4.z);
+                D3DXVECTOR3 l, e;
+                D3DXVec3TransformCoord(&l, &lo, &world);
+                D3DXVec3TransformCoord(&e, &eo, &world);
+                const D3DXVECTOR3 dl = l - light, de = e - camera;
+                EXPECT_LT(D3DXVec3Length(&dl), 0.01f) << l.x << "," << l.y << "," << l.z;
+                EXPECT_LT(D3DXVec3Length(&de), 0.01f) << e.x << "," << e.y << "," << e.z;
+                const D3DXVECTOR4 colour = c.pathA ? d.ps[field->m_pixelShader->GetParameterRegister("diffuse_color")]
+                                                   : d.vs[vs->GetParameterRegister("diffuse_color")];
+                EXPECT_EQ(D3DXCOLOR(colour.x, colour.y, colour.z, colour.w), diffuse);
+                if (!c.pathA) {
+                    EXPECT_EQ(d.vs[vs->GetParameterRegister("light_range")], D3DXVECTOR4(50.0f, 0.5f, 0.5f, 0.5f));
+                    EXPECT_EQ(d.vs[vs->GetParameterRegister("light_attenuation")], D3DXVECTOR4(0.5f, 0.5f, 0.5f, 0.5f));
+                }
+            }
+        }
+        TearDown();
+        SetUp();
+    }
+}
+
+TEST_F(BlockFigureTest, AnOpenMenuHidesTheFigures) {
+    Field();
+    g_FigureScriptPath = "data\\scripts\\figure\\figure.txt";
+    CFigureGenerator* generator = CFigureGenerator::GetInstance();
+    g_FigureScriptPath.clear();
+    generator->next = new CBlockFigure();
+    generator->next->Init();
+    CGameMode* mode = CGameMode::GetInstance();
+    const int menu = mode->menuState;
+    mode->menuState = CGameMode::kMenuOpen;
+    IDirect3DDevice9* device = CGraphicsEngine::GetInstance()->GetDevice();
+    device->BeginScene();
+    d3d9hooks::ClearCallLog();
+    generator->Render();
+    EXPECT_TRUE(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive").empty());
+    mode->menuState = CGameMode::kMenuClosed;
+    generator->Render();
+    EXPECT_FALSE(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive").empty());
+    device->EndScene();
+    mode->menuState = menu;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the bounce bomb in a running game on the GL device.
 #include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "game/BombEffects.h"
@@ -94,79 +95,93 @@ void LandSome(int fromRow) {
             if ((x + y) % 3) f->Cell(x, y).m_value = (x + y) % 7;
 }
 
-TEST(FigureScreenshot, SpecialFigureIsDarkGreyOnBlueWithThePreviewBeside) {
-    auto game = GlGame(0);
-    LandSome(17);
-    auto* spiral = new CSpecialBlockFigure();
-    auto* square = new CSpecialBlockFigure();
-    Place(nullptr, square);
-    square->SetShape(0, 0);
-    square->Update();
-    spiral->Init();
-    spiral->SetShape(3, 0);
-    spiral->Start();
-    CFigureGenerator::GetInstance()->current = spiral;
-    game->Step(60);
-    ASSERT_EQ(CFigureGenerator::GetInstance()->current, spiral);
+// Both drawing paths: the pixel-program one, and the vertex-only one forced
+// by the reported shader versions.
+struct Path {
+    const char* suffix;
+    DWORD vs, ps;
+};
+const Path kPaths[] = {{"", D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0)}, {"_low", D3DVS_VERSION(1, 1), D3DPS_VERSION(0, 0)}};
 
-    const D3DCOLOR blue = D3DCOLOR_XRGB(40, 80, 160);
-    const Picture p = Draw("special_figure.png", false, true, blue);
-    int checked = 0;
-    for (const CFieldBlock& b : spiral->blocks) {
-        if (b.m_value < 0 || checked == 3) continue;
-        const DWORD px = p.At(Project(BlockCentre(b)));
-        const int r = Picture::Channel(px, 0), g = Picture::Channel(px, 1), bl = Picture::Channel(px, 2);
-        EXPECT_LT(Picture::Brightness(px), 80) << std::hex << px;
-        EXPECT_LE(std::max({r, g, bl}) - std::min({r, g, bl}), 20) << std::hex << px;
-        ++checked;
+std::string PngName(const char* stem, const Path& path) { return std::string(stem) + path.suffix + ".png"; }
+
+TEST(FigureScreenshot, SpecialFigureIsDarkGreyOnBlueWithThePreviewBeside) {
+    for (const Path& path : kPaths) {
+        SCOPED_TRACE(PngName("special_figure", path));
+        auto game = GlGame(0, path.vs, path.ps);
+        LandSome(17);
+        auto* spiral = new CSpecialBlockFigure();
+        auto* square = new CSpecialBlockFigure();
+        Place(nullptr, square);
+        square->SetShape(0, 0);
+        square->Update();
+        spiral->Init();
+        spiral->SetShape(3, 0);
+        spiral->Start();
+        CFigureGenerator::GetInstance()->current = spiral;
+        game->Step(60);
+        ASSERT_EQ(CFigureGenerator::GetInstance()->current, spiral);
+
+        const D3DCOLOR blue = D3DCOLOR_XRGB(40, 80, 160);
+        const Picture p = Draw(PngName("special_figure", path).c_str(), false, true, blue);
+        int checked = 0;
+        for (const CFieldBlock& b : spiral->blocks) {
+            if (b.m_value < 0 || checked == 3) continue;
+            const DWORD px = p.At(Project(BlockCentre(b)));
+            const int r = Picture::Channel(px, 0), g = Picture::Channel(px, 1), bl = Picture::Channel(px, 2);
+            EXPECT_LT(Picture::Brightness(px), 80) << std::hex << px;
+            EXPECT_LE(std::max({r, g, bl}) - std::min({r, g, bl}), 20) << std::hex << px;
+            ++checked;
+        }
+        EXPECT_EQ(checked, 3);
+        const float fieldLeft = Project(CellCentre(0, 10)).x;
+        for (const CFieldBlock& b : square->blocks)
+            if (b.m_value >= 0) {
+                EXPECT_LT(Project(BlockCentre(b)).x, fieldLeft);
+            }
     }
-    EXPECT_EQ(checked, 3);
-    const float fieldLeft = Project(CellCentre(0, 10)).x;
-    for (const CFieldBlock& b : square->blocks)
-        if (b.m_value >= 0) EXPECT_LT(Project(BlockCentre(b)).x, fieldLeft);
 }
 
 TEST(FigureScreenshot, ColourStickShowsItsColoursAndTheCycleMovesThem) {
-    auto game = GlGame(1);
-    auto* stick = new CColorFigure(false);
-    auto* big = new CColorFigure(true);
-    Place(stick, big);
-    const int colours[3] = {0, 1, 3};  // red, green, blue materials
-    for (int r = 0; r < 3; ++r) stick->Cell(r, 1).m_value = colours[r];
-    stick->Update();
-    const Picture still = Draw("colour_figure.png", false, true);
-    for (int r = 0; r < 3; ++r) {
-        const DWORD px = still.At(Project(BlockCentre(stick->Cell(r, 1))));
-        int own = Picture::Channel(px, r), other = 0;
-        for (int i = 0; i < 3; ++i)
-            if (i != r) other = std::max(other, Picture::Channel(px, i));
-        EXPECT_GT(own, other + 30) << r << std::hex << " 0x" << px;
+    for (const Path& path : kPaths) {
+        SCOPED_TRACE(PngName("colour_figure", path));
+        auto game = GlGame(1, path.vs, path.ps);
+        auto* stick = new CColorFigure(false);
+        auto* big = new CColorFigure(true);
+        Place(stick, big);
+        const int colours[3] = {0, 1, 3};  // red, green, blue materials
+        for (int r = 0; r < 3; ++r) stick->Cell(r, 1).m_value = colours[r];
+        stick->Update();
+        const Picture still = Draw(PngName("colour_figure", path).c_str(), false, true);
+        for (int r = 0; r < 3; ++r) {
+            const DWORD px = still.At(Project(BlockCentre(stick->Cell(r, 1))));
+            int own = Picture::Channel(px, r), other = 0;
+            for (int i = 0; i < 3; ++i)
+                if (i != r) other = std::max(other, Picture::Channel(px, i));
+            EXPECT_GT(own, other + 30) << r << std::hex << " 0x" << px;
+        }
+        const D3DXVECTOR2 top = Project(BlockCentre(stick->Cell(0, 1))),
+                          bottom = Project(BlockCentre(stick->Cell(2, 1)));
+        game->Press(0xC8);
+        game->Step(5);
+        game->Release(0xC8);
+        ASSERT_TRUE(stick->cycling);
+        const Picture cycle = Draw(PngName("colour_figure_cycle", path).c_str(), false, true);
+        int differ = 0;
+        for (float t = 0.0f; t <= 1.0f; t += 0.1f) {
+            const D3DXVECTOR2 at = top + (bottom - top) * t;
+            differ += std::abs(Picture::Brightness(still.At(at)) - Picture::Brightness(cycle.At(at))) > 20;
+        }
+        EXPECT_GE(differ, 3);
     }
-    const D3DXVECTOR2 top = Project(BlockCentre(stick->Cell(0, 1))), bottom = Project(BlockCentre(stick->Cell(2, 1)));
-    game->Press(0xC8);
-    game->Step(5);
-    game->Release(0xC8);
-    ASSERT_TRUE(stick->cycling);
-    const Picture cycle = Draw("colour_figure_cycle.png", false, true);
-    int differ = 0;
-    for (float t = 0.0f; t <= 1.0f; t += 0.1f) {
-        const D3DXVECTOR2 at = top + (bottom - top) * t;
-        differ += std::abs(Picture::Brightness(still.At(at)) - Picture::Brightness(cycle.At(at))) > 20;
-    }
-    EXPECT_GE(differ, 3);
 }
 
 // A bomb half way through its burn on both drawing paths: the body is lit
 // and the fuse sparks glow warm.
 TEST(FigureScreenshot, BombBurnsWithWarmSparksOnBothPaths) {
-    struct Case {
-        const char* file;
-        DWORD vs, ps;
-    } cases[] = {{"bomb_sparks.png", D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0)},
-                 {"bomb_sparks_low.png", D3DVS_VERSION(1, 1), D3DPS_VERSION(0, 0)}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
-        auto game = GlGame(0, c.vs, c.ps);
+    for (const Path& path : kPaths) {
+        SCOPED_TRACE(PngName("bomb_sparks", path));
+        auto game = GlGame(0, path.vs, path.ps);
         LandSome(16);
         auto* bomb = new CBombFigure();
         Place(bomb, nullptr);
@@ -174,7 +189,7 @@ TEST(FigureScreenshot, BombBurnsWithWarmSparksOnBothPaths) {
         ASSERT_EQ(bomb->state, CBombFigure::kBurning);
         game->Step(20);
         ASSERT_TRUE(bomb->fuseSparks);
-        const Picture p = Draw(c.file, false, true);
+        const Picture p = Draw(PngName("bomb_sparks", path).c_str(), false, true);
         const D3DXVECTOR3 centre = bomb->Centre();
         EXPECT_GE(MeanIn(p, Project(centre), 0, ProjectedRadius(centre, 0.9f) * 0.7f).Luminance(), 40.0f);
         const D3DXVECTOR2 sparks = Project(bomb->fuseSparks->currentPoint);

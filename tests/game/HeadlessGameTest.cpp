@@ -1,6 +1,4 @@
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "game/BaseFigure.h"
 #include "game/BlockFigure.h"
@@ -159,15 +157,10 @@ Target Plan(CBaseFigure* figure) {
 // lines are cleared, then drops each where it enters, to game over.
 BotOutcome PlayBot(int fallType, unsigned seed, const char* init = nullptr) {
     headless::Game game;
-    if (init) {
-        std::ifstream in(std::string(getenv("KOLVAR_GAME_DIR")) + "/data/scripts/general/init.txt");
-        std::stringstream text;
-        text << in.rdbuf() << "\n" << init << "\n";
-        std::ofstream(game.Dir().file("test_init.txt")) << text.str();
-        game.Boot("test_init.txt");
-    } else {
+    if (init)
+        game.Boot(game.InitWith(init));
+    else
         game.Boot();
-    }
     game.NewGame(0, 1, fallType, seed);
     CFigureGenerator* generator = CFigureGenerator::GetInstance();
     CGameField* field = CGameField::GetInstance();

@@ -215,6 +215,13 @@ public:
         return "init.txt";
     }
 
+    // Writes the shipped init.txt followed by extra lines; returns its path for Boot.
+    std::string InitWith(const std::string& extra) {
+        testutil::WriteFile(m_dir.file("test_init.txt"),
+                            testutil::ReadFile(m_dir.file("data/scripts/general/init.txt")) + "\n" + extra + "\n");
+        return "test_init.txt";
+    }
+
     void Step(int n = 1) {
         for (int i = 0; i < n; ++i) {
             platform::AdvanceFakeClock(int64_t(kStep * 1e9 + 0.5));
