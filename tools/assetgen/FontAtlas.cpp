@@ -153,6 +153,39 @@ Ink CropAroundStem(const Ink& ink, int width) {
     return out;
 }
 
+// A "1" pinned to a narrow rectangle keeps its stem and flag; its foot, cut to the
+// stem's width, would read as "]". The stem runs on down through the foot rows.
+Ink WithoutFoot(const Ink& ink) {
+    if (ink.width < 3 || ink.height < 4) return ink;
+    auto at = [&](int x, int y) { return ink.coverage[(size_t)y * ink.width + x]; };
+    // The stem: the inked columns of the middle row.
+    const int middle = ink.height / 2;
+    int left = -1, right = -1;
+    for (int x = 0; x < ink.width; ++x)
+        if (at(x, middle) >= 128) {
+            if (left < 0) left = x;
+            right = x;
+        }
+    if (left < 0) return ink;
+    Ink out = ink;
+    for (int y = middle; y < ink.height; ++y)
+        for (int x = 0; x < ink.width; ++x)
+            out.coverage[(size_t)y * ink.width + x] = (x >= left && x <= right) ? at(x, middle) : 0;
+    // Drop the columns the foot alone used.
+    int first = ink.width, last = -1;
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x)
+            if (out.coverage[(size_t)y * out.width + x]) first = std::min(first, x), last = std::max(last, x);
+    if (last < first) return ink;
+    Ink cropped = out;
+    cropped.width = last - first + 1;
+    cropped.coverage.assign((size_t)cropped.width * out.height, 0);
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < cropped.width; ++x)
+            cropped.coverage[(size_t)y * cropped.width + x] = out.coverage[(size_t)y * out.width + first + x];
+    return cropped;
+}
+
 // Squeezing thins strokes: no glyph is narrowed below this share of its width;
 // what still does not fit is cut around its stem.
 const double kMinSqueeze = 0.75;
@@ -209,7 +242,7 @@ bool Layout(FT_Face face, std::vector<Placed>& placed, std::vector<uint8_t>& alp
             }
             if (end < chars.size()) {
                 const Fixed& f = *FixedFor(chars[end]);
-                BlitFitted(inks[end], f.x, f.y, f.w, f.h, alpha);
+                BlitFitted(f.c == '1' ? WithoutFoot(inks[end]) : inks[end], f.x, f.y, f.w, f.h, alpha);
                 placed.push_back({f.c, f.x, f.y, f.w, f.h, f.xo, f.yo});
                 start = f.x + f.w + kGap;
                 i = end + 1;
