@@ -292,6 +292,10 @@ struct AttribSetup {
 };
 
 constexpr GLuint kUnknown = 0xFFFFFFFFu;
+
+bool HasStencil(D3DFORMAT format) {
+    return format == D3DFMT_D24S8 || format == D3DFMT_D24X4S4 || format == D3DFMT_D15S1 || format == D3DFMT_D24FS8;
+}
 constexpr GLsizeiptr kRingBytes = 4 << 20;
 
 class CGlRenderer final : public CRenderer {
@@ -343,6 +347,10 @@ private:
     Uint32 m_windowId = 0;              // tells whether m_window still exists
     SDL_GLContext m_context = nullptr;
     GLuint m_fbo = 0, m_color = 0, m_depth = 0;
+    bool m_opaque = false;  // an X8 back buffer: alpha stays 1
+    // The device's depth format has no stencil: stencil is cleared with depth,
+    // which the software renderer does far faster than depth alone.
+    bool m_stencilUnused = false;
     UINT m_width = 0, m_height = 0;
     GLuint m_vao = 0, m_ring = 0;
     GLsizeiptr m_ringSize = kRingBytes, m_ringHead = 0;
@@ -535,6 +543,7 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     BackBufferSize(pp, width, height);
     ForgetShadow();
+    m_stencilUnused = !HasStencil(pp.AutoDepthStencilFormat);
     if (!CreateBackBuffer(*width, *height, pp.BackBufferFormat)) {
         Close();
         return D3DERR_OUTOFVIDEOMEMORY;
@@ -553,6 +562,7 @@ HRESULT CGlRenderer::Resize(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* 
     }
     SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     BackBufferSize(pp, width, height);
+    m_stencilUnused = !HasStencil(pp.AutoDepthStencilFormat);
     return CreateBackBuffer(*width, *height, pp.BackBufferFormat) ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
 }
 
@@ -570,10 +580,12 @@ bool CGlRenderer::CreateBackBuffer(UINT width, UINT height, D3DFORMAT format) {
     glGenFramebuffers(1, &m_fbo);
     glGenRenderbuffers(1, &m_color);
     glGenRenderbuffers(1, &m_depth);
-    // An X8 back buffer has no alpha to blend against: destination alpha reads 1.
+    // Always RGBA8: it blits into the window several times faster than RGB8 on
+    // the software renderer. An X8 back buffer keeps its alpha at 1 instead
+    // (cleared to 1, never written), so destination alpha still reads 1.
+    m_opaque = format != D3DFMT_A8R8G8B8;
     glBindRenderbuffer(GL_RENDERBUFFER, m_color);
-    glRenderbufferStorage(GL_RENDERBUFFER, format == D3DFMT_A8R8G8B8 ? GL_RGBA8 : GL_RGB8, static_cast<GLsizei>(width),
-                          static_cast<GLsizei>(height));
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
     glBindRenderbuffer(GL_RENDERBUFFER, m_depth);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(width),
                           static_cast<GLsizei>(height));
@@ -587,7 +599,7 @@ bool CGlRenderer::CreateBackBuffer(UINT width, UINT height, D3DFORMAT format) {
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
-    glClearColor(0, 0, 0, 0);
+    glClearColor(0, 0, 0, m_opaque ? 1.f : 0.f);
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     ForgetShadow();
@@ -636,7 +648,7 @@ void CGlRenderer::Clear(CDevice& device, DWORD count, const D3DRECT* rects, DWOR
     if (flags & D3DCLEAR_TARGET) {
         float c[4];
         ColorOf(color, c);
-        glClearColor(c[0], c[1], c[2], c[3]);
+        glClearColor(c[0], c[1], c[2], m_opaque ? 1.f : c[3]);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         mask |= GL_COLOR_BUFFER_BIT;
     }
@@ -644,14 +656,24 @@ void CGlRenderer::Clear(CDevice& device, DWORD count, const D3DRECT* rects, DWOR
         glClearDepth(z);
         glDepthMask(GL_TRUE);
         mask |= GL_DEPTH_BUFFER_BIT;
+        if (m_stencilUnused && !(flags & D3DCLEAR_STENCIL)) {
+            glClearStencil(0);
+            glStencilMask(0xFFFFFFFF);
+            mask |= GL_STENCIL_BUFFER_BIT;
+        }
     }
     if (flags & D3DCLEAR_STENCIL) {
         glClearStencil(static_cast<GLint>(stencil));
         glStencilMask(0xFFFFFFFF);
         mask |= GL_STENCIL_BUFFER_BIT;
     }
-    // Clears cover the viewport (and the rectangles within it), top-down.
-    glEnable(GL_SCISSOR_TEST);
+    // Clears cover the viewport (and the rectangles within it), top-down;
+    // one covering the whole buffer needs no scissor.
+    const bool whole = count == 0 && vp.X == 0 && vp.Y == 0 && vp.Width == m_width && vp.Height == m_height;
+    if (whole)
+        glDisable(GL_SCISSOR_TEST);
+    else
+        glEnable(GL_SCISSOR_TEST);
     auto clearRect = [&](LONG x1, LONG y1, LONG x2, LONG y2) {
         x1 = std::max<LONG>(x1, static_cast<LONG>(vp.X));
         y1 = std::max<LONG>(y1, static_cast<LONG>(vp.Y));
@@ -1065,7 +1087,7 @@ void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
         }
         r.blendColor = rs[D3DRS_BLENDFACTOR];
     }
-    r.colorMask = rs[D3DRS_COLORWRITEENABLE] & 0xF;
+    r.colorMask = rs[D3DRS_COLORWRITEENABLE] & (m_opaque ? 0x7 : 0xF);
     r.stencil = rs[D3DRS_STENCILENABLE] && device.HasDepthBuffer();
     if (r.stencil) {
         r.stencilFunc = CompareFunc(rs[D3DRS_STENCILFUNC]);
