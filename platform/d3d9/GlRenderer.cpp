@@ -347,7 +347,6 @@ private:
     Uint32 m_windowId = 0;              // tells whether m_window still exists
     SDL_GLContext m_context = nullptr;
     GLuint m_fbo = 0, m_color = 0, m_depth = 0;
-    bool m_opaque = false;  // an X8 back buffer: alpha stays 1
     // The device's depth format has no stencil: stencil is cleared with depth,
     // which the software renderer does far faster than depth alone.
     bool m_stencilUnused = false;
@@ -580,12 +579,10 @@ bool CGlRenderer::CreateBackBuffer(UINT width, UINT height, D3DFORMAT format) {
     glGenFramebuffers(1, &m_fbo);
     glGenRenderbuffers(1, &m_color);
     glGenRenderbuffers(1, &m_depth);
-    // Always RGBA8: it blits into the window several times faster than RGB8 on
-    // the software renderer. An X8 back buffer keeps its alpha at 1 instead
-    // (cleared to 1, never written), so destination alpha still reads 1.
-    m_opaque = format != D3DFMT_A8R8G8B8;
+    // An X8 back buffer has no alpha to blend against: destination alpha reads 1.
     glBindRenderbuffer(GL_RENDERBUFFER, m_color);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
+    glRenderbufferStorage(GL_RENDERBUFFER, format == D3DFMT_A8R8G8B8 ? GL_RGBA8 : GL_RGB8, static_cast<GLsizei>(width),
+                          static_cast<GLsizei>(height));
     glBindRenderbuffer(GL_RENDERBUFFER, m_depth);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, static_cast<GLsizei>(width),
                           static_cast<GLsizei>(height));
@@ -599,7 +596,7 @@ bool CGlRenderer::CreateBackBuffer(UINT width, UINT height, D3DFORMAT format) {
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
-    glClearColor(0, 0, 0, m_opaque ? 1.f : 0.f);
+    glClearColor(0, 0, 0, 0);
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     ForgetShadow();
@@ -648,7 +645,7 @@ void CGlRenderer::Clear(CDevice& device, DWORD count, const D3DRECT* rects, DWOR
     if (flags & D3DCLEAR_TARGET) {
         float c[4];
         ColorOf(color, c);
-        glClearColor(c[0], c[1], c[2], m_opaque ? 1.f : c[3]);
+        glClearColor(c[0], c[1], c[2], c[3]);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         mask |= GL_COLOR_BUFFER_BIT;
     }
@@ -1087,7 +1084,7 @@ void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
         }
         r.blendColor = rs[D3DRS_BLENDFACTOR];
     }
-    r.colorMask = rs[D3DRS_COLORWRITEENABLE] & (m_opaque ? 0x7 : 0xF);
+    r.colorMask = rs[D3DRS_COLORWRITEENABLE] & 0xF;
     r.stencil = rs[D3DRS_STENCILENABLE] && device.HasDepthBuffer();
     if (r.stencil) {
         r.stencilFunc = CompareFunc(rs[D3DRS_STENCILFUNC]);
