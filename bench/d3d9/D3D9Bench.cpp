@@ -1,4 +1,4 @@
-// bench_d3d9 [--frames N]
+// bench_d3d9 [--frames N] [--empty] [--null]
 // The GL device's own costs at 1024 x 768: an empty frame, 1000 small
 // pre-transformed quads from user memory, 200 indexed draws through a vertex
 // program with fresh constants each (a full field of blocks), and 20000 point
@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <vector>
 
@@ -19,15 +20,28 @@
 namespace {
 
 uint64_t g_callsPerFrame = 0;  // GL calls of the last measured frame
+double g_drawCpu = 0;          // seconds of this thread's CPU inside the draws
+
+// This thread's CPU time: the draws' own cost without the raster threads'
+// work; on the GL device it still holds the driver's vertex stage, on the
+// null device it is our layer alone.
+double ThreadCpu() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
 
 double Measure(IDirect3DDevice9* dev, long frames, const std::function<void()>& draw) {
     const auto start = std::chrono::steady_clock::now();
     uint64_t frameStart = 0;
+    g_drawCpu = 0;
     for (long f = 0; f < frames; ++f) {
         frameStart = d3d9hooks::GlCallCount();
         dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
         dev->BeginScene();
+        const double cpu = ThreadCpu();
         draw();
+        g_drawCpu += ThreadCpu() - cpu;
         dev->EndScene();
         dev->Present(nullptr, nullptr, nullptr, nullptr);
     }
@@ -38,7 +52,8 @@ double Measure(IDirect3DDevice9* dev, long frames, const std::function<void()>& 
 void Report(const char* what, long frames, double seconds, long drawsPerFrame) {
     printf("%-34s %8.1f fps", what, frames / seconds);
     if (drawsPerFrame > 0)
-        printf("  %7.2f us per draw  %5.1f GL calls per draw", seconds / frames / drawsPerFrame * 1e6,
+        printf("  %7.2f us per draw  %7.2f us CPU per draw  %5.1f GL calls per draw",
+               seconds / frames / drawsPerFrame * 1e6, g_drawCpu / frames / drawsPerFrame * 1e6,
                static_cast<double>(g_callsPerFrame) / drawsPerFrame);
     else
         printf("  %llu GL calls per frame", static_cast<unsigned long long>(g_callsPerFrame));
@@ -49,8 +64,15 @@ void Report(const char* what, long frames, double seconds, long drawsPerFrame) {
 
 int main(int argc, char** argv) {
     long frames = 300;
-    for (int i = 1; i + 1 < argc; i += 2)
-        if (!strcmp(argv[i], "--frames")) frames = atol(argv[i + 1]);
+    bool emptyOnly = false;   // --empty: the empty frame alone, for profiling Present
+    bool nullDevice = false;  // --null: the same draws on the null device (our layer without a driver)
+    for (int i = 1; i < argc; ++i)
+        if (!strcmp(argv[i], "--frames") && i + 1 < argc)
+            frames = atol(argv[++i]);
+        else if (!strcmp(argv[i], "--empty"))
+            emptyOnly = true;
+        else if (!strcmp(argv[i], "--null"))
+            nullDevice = true;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         fprintf(stderr, "no display: %s\n", SDL_GetError());
         return 1;
@@ -58,7 +80,8 @@ int main(int argc, char** argv) {
     SDL_Window* window = SDL_CreateWindow("bench_d3d9", 0, 0, 1024, 768, SDL_WINDOW_OPENGL);
     HWND hwnd = reinterpret_cast<HWND>(window);
     d3d9hooks::RegisterSdlWindow(hwnd, window);
-    d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
+    d3d9hooks::SetBackend(nullDevice ? d3d9hooks::Backend::Null : d3d9hooks::Backend::GL);
+    d3d9hooks::SetNullRecording(false);
     IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
     D3DPRESENT_PARAMETERS pp{};
     pp.Windowed = TRUE;
@@ -75,6 +98,12 @@ int main(int argc, char** argv) {
     dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
 
     Report("empty frame", frames, Measure(dev, frames, [] {}), 0);
+    if (emptyOnly) {
+        dev->Release();
+        d3d->Release();
+        SDL_DestroyWindow(window);
+        return 0;
+    }
 
     struct TL {
         float x, y, z, rhw;

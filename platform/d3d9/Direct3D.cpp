@@ -235,7 +235,7 @@ HRESULT CDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE devType, HWND focusWind
     } else if (!pp->Windowed && (pp->BackBufferWidth == 0 || pp->BackBufferHeight == 0)) {
         hr = D3DERR_INVALIDCALL;
     } else {
-        const bool record = m_null || GlRecordingRequested();
+        const bool record = (m_null && NullRecordingRequested()) || GlRecordingRequested();
         CRenderer* renderer = m_null ? CreateNullRenderer() : CreateGlRenderer();
         auto* dev = new CDevice(this, renderer, adapter, devType, focusWindow, behaviorFlags, record);
         D3DPRESENT_PARAMETERS copy = *pp;
@@ -255,7 +255,7 @@ HRESULT CDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE devType, HWND focusWind
 
 IDirect3D9* Direct3DCreate9(UINT sdkVersion) {
     const bool null = d3d9::UseNullBackend();
-    const bool record = null || d3d9::GlRecordingRequested();
+    const bool record = (null && d3d9::NullRecordingRequested()) || d3d9::GlRecordingRequested();
     if (record) d3d9::AppendCall("Direct3DCreate9(" + std::to_string(sdkVersion) + ")");
     if (sdkVersion != D3D_SDK_VERSION || d3d9::Direct3DCreateRefused()) return nullptr;
     return new d3d9::CDirect3D(null, record);

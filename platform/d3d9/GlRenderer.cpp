@@ -292,6 +292,10 @@ struct AttribSetup {
 };
 
 constexpr GLuint kUnknown = 0xFFFFFFFFu;
+
+bool HasStencil(D3DFORMAT format) {
+    return format == D3DFMT_D24S8 || format == D3DFMT_D24X4S4 || format == D3DFMT_D15S1 || format == D3DFMT_D24FS8;
+}
 constexpr GLsizeiptr kRingBytes = 4 << 20;
 
 class CGlRenderer final : public CRenderer {
@@ -343,6 +347,9 @@ private:
     Uint32 m_windowId = 0;              // tells whether m_window still exists
     SDL_GLContext m_context = nullptr;
     GLuint m_fbo = 0, m_color = 0, m_depth = 0;
+    // The device's depth format has no stencil: stencil is cleared with depth,
+    // which the software renderer does far faster than depth alone.
+    bool m_stencilUnused = false;
     UINT m_width = 0, m_height = 0;
     GLuint m_vao = 0, m_ring = 0;
     GLsizeiptr m_ringSize = kRingBytes, m_ringHead = 0;
@@ -535,6 +542,7 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     BackBufferSize(pp, width, height);
     ForgetShadow();
+    m_stencilUnused = !HasStencil(pp.AutoDepthStencilFormat);
     if (!CreateBackBuffer(*width, *height, pp.BackBufferFormat)) {
         Close();
         return D3DERR_OUTOFVIDEOMEMORY;
@@ -553,6 +561,7 @@ HRESULT CGlRenderer::Resize(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* 
     }
     SDL_GL_SetSwapInterval(pp.PresentationInterval == D3DPRESENT_INTERVAL_IMMEDIATE ? 0 : 1);
     BackBufferSize(pp, width, height);
+    m_stencilUnused = !HasStencil(pp.AutoDepthStencilFormat);
     return CreateBackBuffer(*width, *height, pp.BackBufferFormat) ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
 }
 
@@ -644,14 +653,24 @@ void CGlRenderer::Clear(CDevice& device, DWORD count, const D3DRECT* rects, DWOR
         glClearDepth(z);
         glDepthMask(GL_TRUE);
         mask |= GL_DEPTH_BUFFER_BIT;
+        if (m_stencilUnused && !(flags & D3DCLEAR_STENCIL)) {
+            glClearStencil(0);
+            glStencilMask(0xFFFFFFFF);
+            mask |= GL_STENCIL_BUFFER_BIT;
+        }
     }
     if (flags & D3DCLEAR_STENCIL) {
         glClearStencil(static_cast<GLint>(stencil));
         glStencilMask(0xFFFFFFFF);
         mask |= GL_STENCIL_BUFFER_BIT;
     }
-    // Clears cover the viewport (and the rectangles within it), top-down.
-    glEnable(GL_SCISSOR_TEST);
+    // Clears cover the viewport (and the rectangles within it), top-down;
+    // one covering the whole buffer needs no scissor.
+    const bool whole = count == 0 && vp.X == 0 && vp.Y == 0 && vp.Width == m_width && vp.Height == m_height;
+    if (whole)
+        glDisable(GL_SCISSOR_TEST);
+    else
+        glEnable(GL_SCISSOR_TEST);
     auto clearRect = [&](LONG x1, LONG y1, LONG x2, LONG y2) {
         x1 = std::max<LONG>(x1, static_cast<LONG>(vp.X));
         y1 = std::max<LONG>(y1, static_cast<LONG>(vp.Y));

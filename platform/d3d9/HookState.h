@@ -10,6 +10,7 @@ namespace d3d9 {
 
 void AppendCall(const std::string& line);
 bool GlRecordingRequested();
+bool NullRecordingRequested();
 bool UseNullBackend();
 // An injected failure for this CreateDevice / Reset, or S_OK.
 HRESULT TakeCreateFault(DWORD behaviorFlags);

@@ -26,6 +26,7 @@ struct Hooks {
     Fault create, reset;
     bool refuseCreate = false;
     bool glRecording = false;
+    bool nullRecording = true;
     bool capturePresents = false;
     std::vector<std::string> log;
     std::map<HWND, void*> windows;
@@ -50,6 +51,8 @@ void AppendCall(const std::string& line) {
 }
 
 bool GlRecordingRequested() { return State().glRecording; }
+
+bool NullRecordingRequested() { return State().nullRecording; }
 
 bool PresentCaptureRequested() { return State().capturePresents; }
 
@@ -140,6 +143,7 @@ void ResetAll() {
     h.reset = Fault{};
     h.refuseCreate = false;
     h.glRecording = false;
+    h.nullRecording = true;
     h.capturePresents = false;
 }
 
@@ -155,6 +159,8 @@ std::vector<DWORD> LastPresentedFrame(IDirect3DDevice9* device, UINT* width, UIN
 }
 
 void SetGlRecording(bool on) { State().glRecording = on; }
+
+void SetNullRecording(bool on) { State().nullRecording = on; }
 
 const std::vector<std::string>& CallLog() { return State().log; }
 

@@ -48,6 +48,8 @@ void ResetAll();
 // "SetRenderState(D3DRS_ZENABLE, 1)" or "Clear(0, NULL, D3DCLEAR_TARGET|D3DCLEAR_ZBUFFER, 0x4d4d4d4d, 1, 0)".
 // Direct3D object calls ("CreateDevice(...)") go to the same log.
 void SetGlRecording(bool on);
+// On by default; off lets a benchmark time the null device's calls alone.
+void SetNullRecording(bool on);
 const std::vector<std::string>& CallLog();
 void ClearCallLog();
 // Lines of the log that start with `prefix` (e.g. "SetRenderState(").

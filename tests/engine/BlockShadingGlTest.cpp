@@ -27,7 +27,7 @@ const UINT kSize = 256;
 // Camera on -z looking at the origin and a light above-left of it, on the viewer's
 // side; the transposed matrices and the object-space eye and light the programs read.
 struct BlockView {
-    D3DXMATRIX clipT, wvT, wvIT;
+    D3DXMATRIX clip, clipT, wvT, wvIT;
     float eye[4], light[4];
 };
 BlockView MakeBlockView(const D3DXMATRIX& world, float eyeDistance) {
@@ -38,6 +38,7 @@ BlockView MakeBlockView(const D3DXMATRIX& world, float eyeDistance) {
     D3DXMatrixMultiply(&wv, &world, &view);
     D3DXMatrixMultiply(&clip, &wv, &proj);
     BlockView b;
+    b.clip = clip;
     D3DXMatrixTranspose(&b.clipT, &clip);
     D3DXMatrixTranspose(&b.wvT, &wv);
     D3DXMatrixInverse(&inverse, nullptr, &wv);
@@ -77,9 +78,19 @@ struct PathCase {
     DWORD vs, ps;
 };
 
+const float kEyeDistance = 2.2f;
+
+D3DXMATRIX BlockWorld() {
+    D3DXMATRIX rotation, scale, world;
+    D3DXMatrixRotationYawPitchRoll(&rotation, 0.6f, 0.5f, 0.f);
+    D3DXMatrixScaling(&scale, 0.1f, 0.1f, 0.1f);
+    D3DXMatrixMultiply(&world, &scale, &rotation);
+    return world;
+}
+
 // Textures made here so the test needs no image loader: a tiled diffuse
-// map, a bumpy normal map and a sky-to-ground cube map.
-IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, bool normalMap) {
+// map, a bumpy normal map (both plain when asked) and a sky-to-ground cube map.
+IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, bool normalMap, bool plain = false) {
     IDirect3DTexture9* tex = nullptr;
     if (FAILED(device->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr))) return nullptr;
     D3DLOCKED_RECT lr;
@@ -87,7 +98,9 @@ IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, bool normalMap) {
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
             DWORD* p = reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch) + x;
-            if (normalMap) {
+            if (plain) {
+                *p = normalMap ? D3DCOLOR_ARGB(255, 128, 128, 255) : D3DCOLOR_ARGB(255, 220, 220, 230);
+            } else if (normalMap) {
                 float nx = 0.35f * std::sin(x * 0.4f), ny = 0.35f * std::sin(y * 0.4f);
                 float nz = std::sqrt(1.f - nx * nx - ny * ny);
                 *p = D3DCOLOR_ARGB(255, int((nx * 0.5f + 0.5f) * 255), int((ny * 0.5f + 0.5f) * 255),
@@ -107,10 +120,14 @@ IDirect3DCubeTexture9* MakeCube(IDirect3DDevice9* device) {
     for (int face = 0; face < 6; ++face) {
         D3DLOCKED_RECT lr;
         if (FAILED(cube->LockRect(D3DCUBEMAP_FACES(face), 0, &lr, nullptr, 0))) continue;
+        // Blended by the texel direction's height, so no face edge shows.
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 16; ++x) {
                 DWORD* p = reinterpret_cast<DWORD*>(static_cast<BYTE*>(lr.pBits) + y * lr.Pitch) + x;
-                *p = face == 2 ? D3DCOLOR_ARGB(255, 120, 170, 255) : D3DCOLOR_ARGB(255, 200, 160, 90);
+                const float s = (x + 0.5f) / 8.f - 1.f, t = (y + 0.5f) / 8.f - 1.f;
+                const float up = face == 2 ? 1.f : face == 3 ? -1.f : -t;
+                const float sky = 0.5f + 0.5f * up / std::sqrt(1.f + s * s + t * t);
+                *p = D3DCOLOR_ARGB(255, int(200 - 80 * sky), int(160 + 10 * sky), int(90 + 165 * sky));
             }
         cube->UnlockRect(D3DCUBEMAP_FACES(face), 0);
     }
@@ -123,6 +140,7 @@ struct DrawOptions {
     float ambient[4] = {0.25f, 0.2f, 0.2f, 1};
     bool blend = false;  // SRCALPHA / INVSRCALPHA over the clear colour
     bool screenshot = true;
+    bool plainTextures = false;  // no texture detail: only the lighting varies over a face
 };
 
 std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window, const DrawOptions& options = DrawOptions()) {
@@ -170,17 +188,13 @@ std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window, const Dra
                                 : nullptr;
         CMesh* block = nullptr;
         meshes->LoadMesh(&block, "block_high.x", high ? 1 : 0);
-        IDirect3DTexture9* diffuse = MakeTexture(device, false);
-        IDirect3DTexture9* bump = MakeTexture(device, true);
+        IDirect3DTexture9* diffuse = MakeTexture(device, false, options.plainTextures);
+        IDirect3DTexture9* bump = MakeTexture(device, true, options.plainTextures);
         IDirect3DCubeTexture9* cube = MakeCube(device);
         EXPECT_TRUE(vs && block && diffuse && bump && cube) << path.name;
 
         if (vs && block && (ps || !high)) {
-            D3DXMATRIX rotation, scale, world;
-            D3DXMatrixRotationYawPitchRoll(&rotation, 0.6f, 0.5f, 0.f);
-            D3DXMatrixScaling(&scale, 0.1f, 0.1f, 0.1f);
-            D3DXMatrixMultiply(&world, &scale, &rotation);
-            const BlockView bv = MakeBlockView(world, 2.2f);
+            const BlockView bv = MakeBlockView(BlockWorld(), kEyeDistance);
             const D3DXMATRIX &clipT = bv.clipT, &wvT = bv.wvT, &wvIT = bv.wvIT;
             const float *eye4 = bv.eye, *light4 = bv.light;
             const float diffuseColor[4] = {0.9f, 0.5f, 0.2f, 1};
@@ -304,6 +318,61 @@ TEST(BlockShadingGlTest, EveryShaderPathDrawsADifferentlyLitBlock) {
                        std::fabs(seen[i].b - seen[j].b);
             EXPECT_GT(d, 6.0) << paths[i].name << " and " << paths[j].name << " look the same";
         }
+}
+
+// Each face of the block is a flat quad of two triangles meeting on the
+// diagonal from (+u, -v) to (-u, +v). Pixels just either side of it must
+// match wherever the face is seen: a step means a value interpolated
+// differently on the two triangles.
+TEST(BlockShadingGlTest, FlatFacesShowNoSeamOnTheirDiagonal) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no video: " << SDL_GetError();
+    SDL_Window* window = SDL_CreateWindow("seam", 0, 0, kSize, kSize, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!window) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        KOLVAR_SKIP_WITHOUT_GL() << "no GL window: " << SDL_GetError();
+    }
+    const PathCase paths[] = {{"seam_ps20", D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0)},
+                              {"seam_ps11", D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 1)}};
+    DrawOptions plain;
+    plain.plainTextures = true;
+    plain.screenshot = false;
+    std::vector<DWORD> frames[2];
+    for (int i = 0; i < 2; ++i) frames[i] = DrawBlock(paths[i], window, plain);
+    SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (frames[0].empty() || frames[1].empty()) GTEST_SKIP() << "no pixels read back (null renderer)";
+
+    const BlockView bv = MakeBlockView(BlockWorld(), kEyeDistance);
+    auto pixelAt = [&](const std::vector<DWORD>& frame, const D3DXVECTOR3& p) {
+        D3DXVECTOR3 ndc;
+        D3DXVec3TransformCoord(&ndc, &p, &bv.clip);
+        const int x = int((ndc.x + 1.f) * 0.5f * kSize), y = int((1.f - ndc.y) * 0.5f * kSize);
+        return frame[size_t(y) * kSize + size_t(x)];
+    };
+    const float half = 4.5f, inner = 3.6f, offset = 0.4f;  // the block's size, its flat part, the step off the diagonal
+    int facesSeen = 0;
+    for (int axis = 0; axis < 3; ++axis)
+        for (int sign = -1; sign <= 1; sign += 2) {
+            D3DXVECTOR3 normal(0, 0, 0), toEye, eye(bv.eye[0], bv.eye[1], bv.eye[2]);
+            (&normal.x)[axis] = float(sign);
+            toEye = eye - normal * half;
+            D3DXVec3Normalize(&toEye, &toEye);
+            if (D3DXVec3Dot(&toEye, &normal) < 0.3f) continue;  // hidden or seen edge-on
+            ++facesSeen;
+            const int ua = (axis + 1) % 3, va = (axis + 2) % 3;
+            for (float along : {-0.5f, 0.f, 0.5f}) {
+                D3DXVECTOR3 a = normal * half, b = normal * half;
+                (&a.x)[ua] = inner * along + offset, (&a.x)[va] = -inner * along + offset;
+                (&b.x)[ua] = inner * along - offset, (&b.x)[va] = -inner * along - offset;
+                for (int i = 0; i < 2; ++i) {
+                    const DWORD pa = pixelAt(frames[i], a), pb = pixelAt(frames[i], b);
+                    for (int shift = 0; shift <= 16; shift += 8)
+                        EXPECT_NEAR(int((pa >> shift) & 255), int((pb >> shift) & 255), 4)
+                            << paths[i].name << " face " << axis << sign << " at " << along;
+                }
+            }
+        }
+    EXPECT_GE(facesSeen, 2);
 }
 
 // A program that passes the stand-in's checks but not the GL compiler: the
