@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/GameFlowLinks.h"
+#include "app/GameFlow.h"
 #include "app/Highscores.h"
 #include "app/MenuButton.h"
 #include "app/MenuImage.h"
