@@ -104,6 +104,8 @@ TEST_P(WholeGame, PlaysToGameOverEntersANameAndQuits) {
                                     "wait_until menustate=3 20\n"
                                     // Any score beats the empty table: the name entry is open.
                                     "type Ann\n"
+                                    "wait 0.5\n"
+                                    "screenshot shell_name_" + suffix + "\n"
                                     "press enter\n"
                                     "wait 0.2\n"
                                     "exit\n");
