@@ -20,6 +20,8 @@
 #include "app/Shutdown.h"
 #include "app/Startup.h"
 #include "app/WindowProc.h"
+#include "audio/MusicPlayer.h"
+#include "audio/SoundEngine.h"
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Ini.h"
@@ -287,6 +289,25 @@ TEST_F(ShellRun, EnterLaunchesABounceBombOnlyInPlay) {
     EXPECT_TRUE(CFigureGenerator::GetInstance()->bounceBombFlag);
     WndProc(window, WM_KEYDOWN, VK_RETURN, 0);  // one pending: nothing more
     EXPECT_EQ(g_BounceBombsLeft, 2);
+}
+
+TEST_F(ShellRun, CommaAndPeriodStepTheUserPlaylist) {
+    testutil::WriteFile(m_dir->file("playlist.ini"),
+                        "[playlist]\r\nnum=2\r\ncurrent=1\r\nsong1=data\\audio\\voice1.wav\r\nsong2=data\\audio\\voice2.wav\r\n");
+    Start();
+    CMusicPlayer* player = CSoundEngine::GetInstance()->GetMusicPlayer();
+    ASSERT_NE(player, nullptr);
+    ASSERT_EQ(player->m_songs.size(), 2u);
+    ASSERT_EQ(player->m_current, 0);
+    HWND window = CGraphicsEngine::GetInstance()->GetWindow();
+    struct Case {
+        WPARAM key;
+        int song;
+    } cases[] = {{VK_OEM_PERIOD, 1}, {VK_OEM_PERIOD, 0}, {VK_OEM_COMMA, 1}};
+    for (const Case& c : cases) {
+        WndProc(window, WM_KEYDOWN, c.key, 0);
+        EXPECT_EQ(player->m_current, c.song) << c.key;
+    }
 }
 
 }  // namespace
