@@ -108,15 +108,46 @@ float ExtGetTextureHeight(int index) {
 float ExtSin(float angle) { return std::sin(angle); }
 float ExtCos(float angle) { return std::cos(angle); }
 
+// The engine's sprite keeps its textures until told to let them go; a theme's
+// sprite lives in the theme's state, so it gives them back when the script
+// drops it, at the latest when the theme is unloaded and its state closes.
+class CThemeAnimatedSprite : public CAnimatedSprite {
+public:
+    CThemeAnimatedSprite() = default;
+    CThemeAnimatedSprite(const CThemeAnimatedSprite&) = delete;
+    CThemeAnimatedSprite& operator=(const CThemeAnimatedSprite&) = delete;
+    ~CThemeAnimatedSprite() {
+        Release();
+        DropSheet();
+    }
+    void DropSheet() {
+        // Without a manager the sheet went with it already.
+        if (CTextureManager* textures = CTextureManager::GetInstancePtr())
+            if (m_sheet) textures->RemoveTexture(m_sheet);
+        m_sheet = nullptr;
+    }
+    CTextureEntry* m_sheet = nullptr;  // the sheet the sprite holds a use of
+};
+
 // Scripts cannot read a C++ bool; both loaders answer true as the scripts expect.
-bool LoadFrames(CAnimatedSprite& sprite, const std::string& prefix, const std::string& extension, int digits,
+bool LoadFrames(CThemeAnimatedSprite& sprite, const std::string& prefix, const std::string& extension, int digits,
                 int first, int last, int step) {
     sprite.Load(prefix.c_str(), extension.c_str(), digits, first, last, step);
     return true;
 }
 
-bool LoadSheet(CAnimatedSprite& sprite, const std::string& file, int columns, int count, int width, int height) {
+bool LoadSheet(CThemeAnimatedSprite& sprite, const std::string& file, int columns, int count, int width,
+               int height) {
+    CTextureManager* textures = CTextureManager::GetInstance();
     sprite.LoadSheet(file.c_str(), columns, count, width, height);
+    // The sprite does not say which entry it took: the same load finds it, and
+    // its extra use goes straight back. A failed load leaves the old sheet held.
+    CTextureEntry* entry = nullptr;
+    if (textures->GetTexture(&entry, file.c_str(), false, false, 10.0f) && entry) {
+        textures->RemoveTexture(entry);
+        sprite.DropSheet();  // the use of the sheet it replaced
+        sprite.m_sheet = entry;
+    }
     return true;
 }
 
@@ -145,7 +176,7 @@ void RegisterThemeScriptInterface(lua_State* L) {
                            .def_readwrite("color_alpha", &CSprite::color_alpha)
                            .def_readwrite("fit_to_screen", &CSprite::fit_to_screen)
                            .def("Draw", &CSprite::Draw)];
-    luabind::module(L)[class_<CAnimatedSprite>("ext_newAnimatedSprite")
+    luabind::module(L)[class_<CThemeAnimatedSprite>("ext_newAnimatedSprite")
                            .def(luabind::constructor<>())
                            .def("Draw", &CAnimatedSprite::Draw)
                            .def("Load", &LoadFrames)

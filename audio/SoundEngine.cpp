@@ -21,6 +21,8 @@ namespace {
 const char* const kConfigFile = "config.ini";
 const char* const kVolumeKeys[3] = {"background_volume", "game_volume", "music_volume"};
 const int kSampleMaxPlaybacks = 5;
+// The game cannot run without its audio library: a failure, so not exit code 0.
+const int kExitNoAudioLibrary = 1;
 
 // The window the device belongs to: the graphics engine's, which is created
 // here when the launcher reaches the sound engine first (it may have no window yet).
@@ -35,7 +37,7 @@ void Resolve(HMODULE library, const char* name, T& entry) {
         // A library without one of the calls cannot be used at all.
         g_Log.PrintBold("red", "Error: (SoundEngine) Missing entry point: %s", name);
         g_Log.PrintBold("red", "Error: (SoundEngine) Couldn't load temp file.");
-        exit(0);
+        exit(kExitNoAudioLibrary);
     }
 }
 
@@ -52,7 +54,7 @@ CSoundEngine::CSoundEngine() : m_recording(false), m_musicPlayer(nullptr), m_lib
     m_library = LoadLibraryA("sound.dll");
     if (!m_library) {
         g_Log.PrintBold("red", "Error: (SoundEngine) Couldn't load temp file.");
-        exit(0);
+        exit(kExitNoAudioLibrary);
     }
 
     Resolve(m_library, "BASS_ErrorGetCode", BASS_ErrorGetCode);

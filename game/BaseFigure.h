@@ -14,6 +14,21 @@ struct SFigurePhase {
 };
 static_assert(sizeof(SFigurePhase) == 80, "a phase record is 80 bytes");
 
+// A phase from its mask rows written as four decimal digits from the left,
+// leading zeros dropped: 110 is "0110", 1001 is "#..#".
+constexpr SFigurePhase FigurePhase(int r0, int r1, int r2, int r3, float pivotX, float pivotY, int direction,
+                                   float angle) {
+    SFigurePhase p{};
+    const int rows[4] = {r0, r1, r2, r3};
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0, digits = rows[r]; c < 4; ++c, digits /= 10) p.mask[r][3 - c] = digits % 10;
+    p.pivotX = pivotX;
+    p.pivotY = pivotY;
+    p.direction = direction;
+    p.angle = angle;
+    return p;
+}
+
 // A shape: the phases in use (2 or 4); records past the count are all zero.
 struct SFigureShape {
     int32_t phaseCount;

@@ -16,41 +16,30 @@
 #include "game/GameSettings.h"
 
 namespace {
-
-const float kPi = D3DX_PI;
-
-// Masks as rows of four digits from the left.
-#define M(r0, r1, r2, r3) \
-    { {(r0 / 1000) % 10, (r0 / 100) % 10, (r0 / 10) % 10, r0 % 10}, \
-      {(r1 / 1000) % 10, (r1 / 100) % 10, (r1 / 10) % 10, r1 % 10}, \
-      {(r2 / 1000) % 10, (r2 / 100) % 10, (r2 / 10) % 10, r2 % 10}, \
-      {(r3 / 1000) % 10, (r3 / 100) % 10, (r3 / 10) % 10, r3 % 10} }
-
+constexpr float kPi = D3DX_PI;
 }  // namespace
 
-// Literal masks are written in decimal with leading zeros dropped: 110 is "0110".
 const SFigureShape CBlockFigure::kShapes[kShapeCount] = {
-    {2, {{M(100, 100, 100, 100), 1, 2, 1, 0}, {M(0, 0, 1111, 0), 1, 2, 0, kPi / 2}, {}, {}}},
-    {2, {{M(1100, 110, 0, 0), 1, 1, 1, 0}, {M(10, 110, 100, 0), 1, 1, 0, kPi / 2}, {}, {}}},
-    {2, {{M(110, 1100, 0, 0), 1, 1, 1, 0}, {M(100, 110, 10, 0), 1, 1, 0, kPi / 2}, {}, {}}},
-    {2, {{M(110, 110, 0, 0), 1.5f, 0.5f, 1, 0}, {M(110, 110, 0, 0), 1.5f, 0.5f, 0, kPi / 2}, {}, {}}},
+    {2, {FigurePhase(100, 100, 100, 100, 1, 2, 1, 0), FigurePhase(0, 0, 1111, 0, 1, 2, 0, kPi / 2), {}, {}}},
+    {2, {FigurePhase(1100, 110, 0, 0, 1, 1, 1, 0), FigurePhase(10, 110, 100, 0, 1, 1, 0, kPi / 2), {}, {}}},
+    {2, {FigurePhase(110, 1100, 0, 0, 1, 1, 1, 0), FigurePhase(100, 110, 10, 0, 1, 1, 0, kPi / 2), {}, {}}},
+    {2, {FigurePhase(110, 110, 0, 0, 1.5f, 0.5f, 1, 0), FigurePhase(110, 110, 0, 0, 1.5f, 0.5f, 0, kPi / 2), {}, {}}},
     {4,
-     {{M(1110, 100, 0, 0), 1, 1, 1, 0},
-      {M(10, 110, 10, 0), 1, 1, 1, kPi / 2},
-      {M(0, 100, 1110, 0), 1, 1, 1, kPi},
-      {M(1000, 1100, 1000, 0), 1, 1, 1, 3 * kPi / 2}}},
+     {FigurePhase(1110, 100, 0, 0, 1, 1, 1, 0),
+      FigurePhase(10, 110, 10, 0, 1, 1, 1, kPi / 2),
+      FigurePhase(0, 100, 1110, 0, 1, 1, 1, kPi),
+      FigurePhase(1000, 1100, 1000, 0, 1, 1, 1, 3 * kPi / 2)}},
     {4,
-     {{M(110, 100, 100, 0), 1, 1, 1, 0},
-      {M(0, 1110, 10, 0), 1, 1, 1, kPi / 2},
-      {M(100, 100, 1100, 0), 1, 1, 1, kPi},
-      {M(1000, 1110, 0, 0), 1, 1, 1, 3 * kPi / 2}}},
+     {FigurePhase(110, 100, 100, 0, 1, 1, 1, 0),
+      FigurePhase(0, 1110, 10, 0, 1, 1, 1, kPi / 2),
+      FigurePhase(100, 100, 1100, 0, 1, 1, 1, kPi),
+      FigurePhase(1000, 1110, 0, 0, 1, 1, 1, 3 * kPi / 2)}},
     {4,
-     {{M(110, 10, 10, 0), 2, 1, 1, 0},
-      {M(1, 111, 0, 0), 2, 1, 1, kPi / 2},
-      {M(10, 10, 11, 0), 2, 1, 1, kPi},
-      {M(0, 111, 100, 0), 2, 1, 1, 3 * kPi / 2}}},
+     {FigurePhase(110, 10, 10, 0, 2, 1, 1, 0),
+      FigurePhase(1, 111, 0, 0, 2, 1, 1, kPi / 2),
+      FigurePhase(10, 10, 11, 0, 2, 1, 1, kPi),
+      FigurePhase(0, 111, 100, 0, 2, 1, 1, 3 * kPi / 2)}},
 };
-#undef M
 
 const int CBlockFigure::kShapeColors[kShapeCount] = {0, 1, 3, 2, 4, 5, 6};
 

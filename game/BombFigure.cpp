@@ -20,11 +20,6 @@ namespace {
 
 enum { kSoundExplode = 4, kSoundWait = 5 };
 
-template <class T>
-const float* Floats(const T& value) {
-    return reinterpret_cast<const float*>(&value);
-}
-
 DWORD GeneratorSound(int index) {
     CFigureGenerator* g = CFigureGenerator::GetInstancePtr();
     return g ? g->sounds[index] : 0;
@@ -99,17 +94,6 @@ bool CBombFigure::Start() {
     Update();
     return CanBe(static_cast<int>(x), static_cast<int>(y), -1, -1);
 }
-
-bool CBombFigure::CanBe(int cx, int cy, int, int) {
-    CGameField* field = CGameField::GetInstance();
-    return FootprintFree(cx, cy, field->m_width, field->m_height, FieldCellValues());
-}
-
-void CBombFigure::Build() {}
-int CBombFigure::GetNextPhase() { return 0; }
-int CBombFigure::GetCurrentPhase() { return 0; }
-int CBombFigure::GetCurrentType() { return 0; }
-void CBombFigure::SetNextPhase() {}
 
 D3DXVECTOR3 CBombFigure::Centre() const { return D3DXVECTOR3(bodyWorld._41, bodyWorld._42, bodyWorld._43); }
 
@@ -266,9 +250,9 @@ void CBombFigure::Render() {
     D3DXVECTOR4 eyeLocal, light;
     D3DXVec3Transform(&eyeLocal, &eye, &bodyInvWorld);
     auto setFuse = [&] {
-        shaders->SetVertexShaderConstant(vs, "clip_matrix", Floats(fuseClip), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_t", Floats(fuseWorldViewTranspose), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_it", Floats(fuseWorldViewInvTranspose), 4);
+        shaders->SetVertexShaderConstant(vs, "clip_matrix", ShaderFloats(fuseClip), 4);
+        shaders->SetVertexShaderConstant(vs, "world_matrix_t", ShaderFloats(fuseWorldViewTranspose), 4);
+        shaders->SetVertexShaderConstant(vs, "world_matrix_it", ShaderFloats(fuseWorldViewInvTranspose), 4);
     };
     if (HighShaderPath() && g->bombPixelShader) {
         CPixelShader* ps = g->bombPixelShader;
@@ -279,13 +263,13 @@ void CBombFigure::Render() {
             if (field->m_textures[stage]) field->m_textures[stage]->Set(stage);
         const D3DXVECTOR3 lightPoint(0.0f, 0.0f, 10.0f);
         D3DXVec3Transform(&light, &lightPoint, &bodyInvWorld);
-        shaders->SetVertexShaderConstant(vs, "eye_position", Floats(eyeLocal), 1);
-        shaders->SetVertexShaderConstant(vs, "light_position", Floats(light), 1);
-        shaders->SetVertexShaderConstant(vs, "clip_matrix", Floats(bodyClip), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_t", Floats(bodyWorldViewTranspose), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_it", Floats(bodyWorldViewInvTranspose), 4);
-        shaders->SetPixelShaderConstant(ps, "diffuse_color", Floats(diffuseColor), 1);
-        shaders->SetPixelShaderConstant(ps, "ambient_color", Floats(ambientColor), 1);
+        shaders->SetVertexShaderConstant(vs, "eye_position", ShaderFloats(eyeLocal), 1);
+        shaders->SetVertexShaderConstant(vs, "light_position", ShaderFloats(light), 1);
+        shaders->SetVertexShaderConstant(vs, "clip_matrix", ShaderFloats(bodyClip), 4);
+        shaders->SetVertexShaderConstant(vs, "world_matrix_t", ShaderFloats(bodyWorldViewTranspose), 4);
+        shaders->SetVertexShaderConstant(vs, "world_matrix_it", ShaderFloats(bodyWorldViewInvTranspose), 4);
+        shaders->SetPixelShaderConstant(ps, "diffuse_color", ShaderFloats(diffuseColor), 1);
+        shaders->SetPixelShaderConstant(ps, "ambient_color", ShaderFloats(ambientColor), 1);
         if (g->bombMeshes[0]) g->bombMeshes[0]->Render(device);
         setFuse();
         const float fuseDiffuse[4] = {0.5f, 0.5f, 0.5f, 1.0f};
@@ -302,16 +286,16 @@ void CBombFigure::Render() {
         D3DXVec3Transform(&light, &lightPoint, &bodyInvWorld);
         const float range[4] = {50.0f, 0.5f, 0.5f, 0.5f};
         const float attenuation[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-        shaders->SetVertexShaderConstant(vs, "diffuse_color", Floats(diffuseColor), 1);
-        shaders->SetVertexShaderConstant(vs, "light_position", Floats(light), 1);
+        shaders->SetVertexShaderConstant(vs, "diffuse_color", ShaderFloats(diffuseColor), 1);
+        shaders->SetVertexShaderConstant(vs, "light_position", ShaderFloats(light), 1);
         shaders->SetVertexShaderConstant(vs, "light_range", range, 1);
         shaders->SetVertexShaderConstant(vs, "light_attenuation", attenuation, 1);
-        shaders->SetVertexShaderConstant(vs, "eye_position", Floats(eyeLocal), 1);
-        shaders->SetVertexShaderConstant(vs, "clip_matrix", Floats(bodyClip), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_it", Floats(bodyWorldViewInvTranspose), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_t", Floats(bodyWorldViewTranspose), 4);
-        shaders->SetVertexShaderConstant(vs, "ambient_color", Floats(ambientColor), 1);
-        shaders->SetVertexShaderConstant(vs, "specular_color", Floats(specularColor), 1);
+        shaders->SetVertexShaderConstant(vs, "eye_position", ShaderFloats(eyeLocal), 1);
+        shaders->SetVertexShaderConstant(vs, "clip_matrix", ShaderFloats(bodyClip), 4);
+        shaders->SetVertexShaderConstant(vs, "world_matrix_it", ShaderFloats(bodyWorldViewInvTranspose), 4);
+        shaders->SetVertexShaderConstant(vs, "world_matrix_t", ShaderFloats(bodyWorldViewTranspose), 4);
+        shaders->SetVertexShaderConstant(vs, "ambient_color", ShaderFloats(ambientColor), 1);
+        shaders->SetVertexShaderConstant(vs, "specular_color", ShaderFloats(specularColor), 1);
         if (g->bombMeshes[0]) g->bombMeshes[0]->Render(device);
         setFuse();
         if (g->bombMeshes[1]) g->bombMeshes[1]->Render(device);

@@ -3,7 +3,7 @@
 #include <win32.h>
 #include <d3dx9math.h>
 
-#include "game/BaseFigure.h"
+#include "game/SelfMovingFigure.h"
 #include "game/SpecialObjectRules.h"
 
 class CBombEmitter1;
@@ -12,7 +12,7 @@ class CObjectEmitter;
 
 // The bomb a bonus period earns: steered while it falls, then it lies still
 // while the fuse burns and blows a disc out of the stack.
-class CBombFigure : public CBaseFigure {
+class CBombFigure : public CSelfMovingFigure {
 public:
     enum { kFalling = 0, kLanded = 1, kBurning = 2, kLastSecond = 3 };
 
@@ -24,12 +24,6 @@ public:
     void Render() override;
     void Update() override;
     bool ProcessKeys(bool left, bool right, bool rotate, bool down, bool drop) override;
-    void Build() override;
-    bool CanBe(int x, int y, int type, int phase) override;
-    int GetNextPhase() override;
-    int GetCurrentPhase() override;
-    int GetCurrentType() override;
-    void SetNextPhase() override;
 
     // The body's origin in the world: where the effects go.
     D3DXVECTOR3 Centre() const;

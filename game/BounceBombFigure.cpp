@@ -15,11 +15,6 @@
 #include "game/SpecialObjectRules.h"
 
 namespace {
-template <class T>
-const float* Floats(const T& value) {
-    return reinterpret_cast<const float*>(&value);
-}
-
 // One of the three bounce samples, quieter than the game's knocks.
 void PlayBounce() {
     CFigureGenerator* g = CFigureGenerator::GetInstancePtr();
@@ -83,17 +78,6 @@ bool CBounceBombFigure::Start() {
     Update();
     return true;
 }
-
-bool CBounceBombFigure::CanBe(int cx, int cy, int, int) {
-    CGameField* field = CGameField::GetInstance();
-    return FootprintFree(cx, cy, field->m_width, field->m_height, FieldCellValues());
-}
-
-void CBounceBombFigure::Build() {}
-int CBounceBombFigure::GetNextPhase() { return 0; }
-int CBounceBombFigure::GetCurrentPhase() { return 0; }
-int CBounceBombFigure::GetCurrentType() { return 0; }
-void CBounceBombFigure::SetNextPhase() {}
 
 int CBounceBombFigure::TestCollision(float px, float py) {
     CGameField* field = CGameField::GetInstance();
@@ -179,19 +163,19 @@ void CBounceBombFigure::Render() {
     D3DXVec3Transform(&eyeLocal, &eye, &invWorld);
     const float range[4] = {50.0f, 0.5f, 0.5f, 0.5f};
     const float attenuation[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-    shaders->SetVertexShaderConstant(vs, "light_position", Floats(light), 1);
+    shaders->SetVertexShaderConstant(vs, "light_position", ShaderFloats(light), 1);
     shaders->SetVertexShaderConstant(vs, "light_range", range, 1);
     shaders->SetVertexShaderConstant(vs, "light_attenuation", attenuation, 1);
-    shaders->SetVertexShaderConstant(vs, "eye_position", Floats(eyeLocal), 1);
-    shaders->SetVertexShaderConstant(vs, "clip_matrix", Floats(clip), 4);
-    shaders->SetVertexShaderConstant(vs, "world_matrix_it", Floats(worldViewInvTranspose), 4);
-    shaders->SetVertexShaderConstant(vs, "world_matrix_t", Floats(worldViewTranspose), 4);
+    shaders->SetVertexShaderConstant(vs, "eye_position", ShaderFloats(eyeLocal), 1);
+    shaders->SetVertexShaderConstant(vs, "clip_matrix", ShaderFloats(clip), 4);
+    shaders->SetVertexShaderConstant(vs, "world_matrix_it", ShaderFloats(worldViewInvTranspose), 4);
+    shaders->SetVertexShaderConstant(vs, "world_matrix_t", ShaderFloats(worldViewTranspose), 4);
 
     const float dark[4] = {0.1f, 0.1f, 0.1f, 1.0f};
     const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     shaders->SetVertexShaderConstant(vs, "diffuse_color", dark, 1);
     shaders->SetVertexShaderConstant(vs, "ambient_color", black, 1);
-    shaders->SetVertexShaderConstant(vs, "specular_color", Floats(specularColor), 1);
+    shaders->SetVertexShaderConstant(vs, "specular_color", ShaderFloats(specularColor), 1);
     if (g->meshes[4]) g->meshes[4]->Render(device);
 
     // A zero lifetime must not divide: the glow is then at its end.

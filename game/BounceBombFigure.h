@@ -4,7 +4,7 @@
 
 #include "engine/Particle.h"
 #include "engine/ParticleSystem.h"
-#include "game/BaseFigure.h"
+#include "game/SelfMovingFigure.h"
 #include "game/FigureTrail.h"
 
 class CTextureEntry;
@@ -38,7 +38,7 @@ public:
 
 // Fired with Enter: flies by itself, ricochets off walls and knocks out the
 // blocks it touches, speeding up until it bursts at the end of its life.
-class CBounceBombFigure : public CBaseFigure {
+class CBounceBombFigure : public CSelfMovingFigure {
 public:
     CBounceBombFigure();
     ~CBounceBombFigure() override;
@@ -48,12 +48,6 @@ public:
     void Render() override;
     void Update() override;
     bool ProcessKeys(bool left, bool right, bool rotate, bool down, bool drop) override;
-    void Build() override;
-    bool CanBe(int x, int y, int type, int phase) override;
-    int GetNextPhase() override;
-    int GetCurrentPhase() override;
-    int GetCurrentType() override;
-    void SetNextPhase() override;
 
     // The side code of the obstacles around (x, y) on the current field;
     // touched blocks fly off towards the viewer and leave the field.

@@ -10,13 +10,6 @@
 #include "game/FigureGenerator.h"
 #include "game/GameField.h"
 
-namespace {
-template <class T>
-const float* Floats(const T& value) {
-    return reinterpret_cast<const float*>(&value);
-}
-}  // namespace
-
 CSawFigure::CSawFigure()
     : bodyScale(0.016f, 0.016f, 0.016f),
       modelOffset(0.8f, 1.0f, 0.0f),
@@ -64,12 +57,6 @@ bool CSawFigure::CanBe(int cx, int cy, int, int) {
     CGameField* field = CGameField::GetInstance();
     return SawFootprintFree(cx, cy, field->m_width, field->m_height, FieldCellValues());
 }
-
-void CSawFigure::Build() {}
-int CSawFigure::GetNextPhase() { return 0; }
-int CSawFigure::GetCurrentPhase() { return 0; }
-int CSawFigure::GetCurrentType() { return 0; }
-void CSawFigure::SetNextPhase() {}
 
 void CSawFigure::Update() {
     spinAngles.z += 10.5f * CGraphicsEngine::GetInstance()->GetCurrentStep();
@@ -177,11 +164,11 @@ void CSawFigure::Render() {
     if (field->m_textures[0]) field->m_textures[0]->Set(0);
     const float range[4] = {50.0f, 0.5f, 0.5f, 0.5f};
     const float attenuation[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-    shaders->SetVertexShaderConstant(vs, "diffuse_color", Floats(diffuseColor), 1);
+    shaders->SetVertexShaderConstant(vs, "diffuse_color", ShaderFloats(diffuseColor), 1);
     shaders->SetVertexShaderConstant(vs, "light_range", range, 1);
     shaders->SetVertexShaderConstant(vs, "light_attenuation", attenuation, 1);
-    shaders->SetVertexShaderConstant(vs, "ambient_color", Floats(ambientColor), 1);
-    shaders->SetVertexShaderConstant(vs, "specular_color", Floats(specularColor), 1);
+    shaders->SetVertexShaderConstant(vs, "ambient_color", ShaderFloats(ambientColor), 1);
+    shaders->SetVertexShaderConstant(vs, "specular_color", ShaderFloats(specularColor), 1);
     const D3DXVECTOR3 eye = CameraPosition();
     const D3DXVECTOR3 lightPoint(0.0f, 0.0f, -10.0f);
     auto draw = [&](CMesh* mesh, const D3DXMATRIX& clip, const D3DXMATRIX& it, const D3DXMATRIX& t,
@@ -189,11 +176,11 @@ void CSawFigure::Render() {
         D3DXVECTOR4 light, eyeLocal;
         D3DXVec3Transform(&light, &lightPoint, &invWorld);
         D3DXVec3Transform(&eyeLocal, &eye, &invWorld);
-        shaders->SetVertexShaderConstant(vs, "light_position", Floats(light), 1);
-        shaders->SetVertexShaderConstant(vs, "eye_position", Floats(eyeLocal), 1);
-        shaders->SetVertexShaderConstant(vs, "clip_matrix", Floats(clip), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_it", Floats(it), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_t", Floats(t), 4);
+        shaders->SetVertexShaderConstant(vs, "light_position", ShaderFloats(light), 1);
+        shaders->SetVertexShaderConstant(vs, "eye_position", ShaderFloats(eyeLocal), 1);
+        shaders->SetVertexShaderConstant(vs, "clip_matrix", ShaderFloats(clip), 4);
+        shaders->SetVertexShaderConstant(vs, "world_matrix_it", ShaderFloats(it), 4);
+        shaders->SetVertexShaderConstant(vs, "world_matrix_t", ShaderFloats(t), 4);
         if (mesh) mesh->Render(device);
     };
     if (state == kCutting) {

@@ -2,12 +2,12 @@
 
 #include <d3dx9math.h>
 
-#include "game/BaseFigure.h"
+#include "game/SelfMovingFigure.h"
 #include "game/SpecialObjectRules.h"
 
 // The saw a big bonus period earns: a spinning blade that cuts a five-wide
 // swath down the field and breaks in three at the bottom.
-class CSawFigure : public CBaseFigure {
+class CSawFigure : public CSelfMovingFigure {
 public:
     enum { kCutting = 0, kBroken = 1 };
 
@@ -19,12 +19,8 @@ public:
     void Render() override;
     void Update() override;
     bool ProcessKeys(bool left, bool right, bool rotate, bool down, bool drop) override;
-    void Build() override;
+    // Blocks do not stop the saw; only cells outside the grid or the play area.
     bool CanBe(int x, int y, int type, int phase) override;
-    int GetNextPhase() override;
-    int GetCurrentPhase() override;
-    int GetCurrentType() override;
-    void SetNextPhase() override;
 
     D3DXVECTOR3 bodyScale;
     D3DXVECTOR3 modelOffset;

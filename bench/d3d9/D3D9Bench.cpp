@@ -18,21 +18,30 @@
 
 namespace {
 
+uint64_t g_callsPerFrame = 0;  // GL calls of the last measured frame
+
 double Measure(IDirect3DDevice9* dev, long frames, const std::function<void()>& draw) {
     const auto start = std::chrono::steady_clock::now();
+    uint64_t frameStart = 0;
     for (long f = 0; f < frames; ++f) {
+        frameStart = d3d9hooks::GlCallCount();
         dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
         dev->BeginScene();
         draw();
         dev->EndScene();
         dev->Present(nullptr, nullptr, nullptr, nullptr);
     }
+    g_callsPerFrame = d3d9hooks::GlCallCount() - frameStart;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 void Report(const char* what, long frames, double seconds, long drawsPerFrame) {
     printf("%-34s %8.1f fps", what, frames / seconds);
-    if (drawsPerFrame > 0) printf("  %7.2f us per draw", seconds / frames / drawsPerFrame * 1e6);
+    if (drawsPerFrame > 0)
+        printf("  %7.2f us per draw  %5.1f GL calls per draw", seconds / frames / drawsPerFrame * 1e6,
+               static_cast<double>(g_callsPerFrame) / drawsPerFrame);
+    else
+        printf("  %llu GL calls per frame", static_cast<unsigned long long>(g_callsPerFrame));
     printf("\n");
 }
 

@@ -1,9 +1,10 @@
-// Game-play costs. DrawAll at the busiest moment of a new game: the three
-// level-1 messages and a praise with its bonus line, all in flight with their
-// trails, drawn with the textured font on GL at 1024 x 768; and one field
-// step of the colour game on a full classic field. Run under Xvfb:
-//   xvfb-run -a -s "-screen 0 1024x768x24" build/bench/game/bench_game [frames]
-#include <d3d9hooks.h>
+// Game-play costs on GL at 1024 x 768 (run under Xvfb, see common/BenchCommon.h):
+// the whole game in process; DrawAll at the busiest moment of a new game (the
+// three level-1 messages and a praise with its bonus line in flight); one field
+// step of the colour game on a full classic field; a full field with a
+// four-line clear on both shader paths; the figure steps of both games; each
+// theme's background.
+//   bench_game [frames] [whole|messages|field|figures|backgrounds]
 #include <platform.h>
 
 #include <algorithm>
@@ -11,17 +12,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 
 #include "audio/SoundEngine.h"
+#include "common/BenchCommon.h"
 #include "engine/EngineTimer.h"
-#include "engine/Font.h"
-#include "engine/GlyphRect.h"
 #include "engine/GraphicsEngine.h"
-#include "engine/MeshManager.h"
-#include "engine/ShaderManager.h"
-#include "engine/TextureManager.h"
 #include "game/AnimatedObjectList.h"
+#include "game/BenchCases.h"
 #include "game/BlockPartManager.h"
 #include "game/FigureGenerator.h"
 #include "game/FloatingMessage.h"
@@ -32,8 +29,6 @@
 #include "game/Hud.h"
 
 namespace {
-
-LRESULT CALLBACK BenchProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
 void Step() {
     if (CGraphicsEngine::GetInstance()->GetCurrentStep() <= 0.0f) return;
@@ -79,43 +74,14 @@ size_t Ghosts() {
     return n;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 200;
-    setenv("KOLVAR_GAME_DIR", KOLVAR_BENCH_GAME_DIR, 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    const std::string game = getenv("KOLVAR_GAME_DIR");
-    // The sound engine writes its volumes back into the current folder's config.ini.
-    char folder[] = "/tmp/kolvar-bench-XXXXXX";
-    if (!mkdtemp(folder) || chdir(folder) != 0) return 1;
-
-    d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
+// The messages' DrawAll and the colour game's field step, on an engine of their own.
+void RunMessagesAndColourStep(int frames) {
     platform::SetFakeClock(true, 1000000000LL);
-    CGeneralParameters params;
-    params.m_Caption = "bench_game";
-    params.m_IconId = 113;
-    params.m_WndProc = BenchProc;
-    params.m_Windowed = true;
-    params.m_Width = 1024;
-    params.m_Height = 768;
-    params.m_FixedStep = 0.025f;
-    params.m_UpdateCallback = Step;
-    params.m_Bits = 32;
+    EngineTimerRestart();
+    if (!bench::StartEngine("bench_game", Step)) return;
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
-    if (!engine->SetGeneralParameters(&params)) {
-        fprintf(stderr, "no graphics engine (is there a display?)\n");
-        return 1;
-    }
-    CTextureManager::GetInstance()->SetTexturePath((game + "/data/textures").c_str());
-    CSoundEngine::GetInstance()->SetAudioPath((game + "/data/audio").c_str());
-    g_TexturedFont = new CFont();
-    g_TexturedFont->Load("font.png", 0, 0, false);
-    for (int i = 0; i < kFontGlyphCount; ++i) {
-        const int32_t* g = g_FontGlyphTable[i];
-        CGlyphRect r(g[1], g[2], g[3], g[4], g[5], g[6]);
-        g_TexturedFont->AddGlyph(char(g[0]), &r);
-    }
+    g_TexturedFont = bench::LoadTexturedFont();
+    if (!g_TexturedFont) return;
 
     // A new game: the level-1 announcement, and a four-line clear at once.
     g_GameRules.bonusTime = 30.0f;
@@ -153,17 +119,17 @@ int main(int argc, char** argv) {
 
     auto frame = [&](double* drawSeconds) {
         if (!engine->BeginFrame(true)) return;
-        auto start = std::chrono::steady_clock::now();
+        auto start = bench::Clock::now();
         CAnimatedObjectList::GetInstance()->DrawAll();
         if (drawSeconds)
-            *drawSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            *drawSeconds += std::chrono::duration<double>(bench::Clock::now() - start).count();
         engine->EndFrame();
     };
     for (int i = 0; i < 10; ++i) frame(nullptr);
     double draw = 0.0;
-    auto start = std::chrono::steady_clock::now();
+    auto start = bench::Clock::now();
     for (int i = 0; i < frames; ++i) frame(&draw);
-    const double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double total = std::chrono::duration<double>(bench::Clock::now() - start).count();
     printf("bench_game DrawAll (GL, 1024 x 768): %zu messages, %zu ghost texts (+%zu texts), %.2f s into the game\n",
            messages, ghosts, messages, busiestStep * 0.025);
     printf("  %.3f ms per DrawAll, %.3f ms per frame with begin and present, over %d frames\n", draw * 1e3 / frames,
@@ -172,15 +138,12 @@ int main(int argc, char** argv) {
     // One field step of the colour game on a full classic field: every step
     // searches the whole grid, marks the runs and scores them.
     g_GameType = 1;
-    g_FieldScriptPath = game + "/data/scripts/field/field.txt";
-    g_FieldAnimScriptPath = game + "/data/scripts/field/field_anim.txt";
-    CMeshManager::GetInstance()->SetMeshPath((game + "/data/meshes").c_str());
-    CShaderManager::GetInstance()->SetVertexShadersPath((game + "/data/vertex_shaders").c_str());
-    CShaderManager::GetInstance()->SetPixelShadersPath((game + "/data/pixel_shaders").c_str());
+    g_FieldScriptPath = "data\\scripts\\field\\field.txt";
+    g_FieldAnimScriptPath = "data\\scripts\\field\\field_anim.txt";
     CGameField* field = CGameField::GetInstance();
-    if (!field->Create(game + "/data/fields/classic.txt")) {
+    if (!field->Create("data\\fields\\classic.txt")) {
         fprintf(stderr, "no classic field\n");
-        return 1;
+        return;
     }
     for (int y = 0; y < field->m_height; ++y)
         for (int x = 0; x < field->m_width; ++x)
@@ -192,9 +155,9 @@ int main(int argc, char** argv) {
         for (int y = 0; y < field->m_height; ++y)
             for (int x = 0; x < field->m_width; ++x) field->Cell(x, y).m_removalMark = false;
         CFigureGenerator::GetInstance()->chainCount = 0;
-        auto begin = std::chrono::steady_clock::now();
+        auto begin = bench::Clock::now();
         field->Update();
-        fieldSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        fieldSeconds += std::chrono::duration<double>(bench::Clock::now() - begin).count();
         if (i == 0)
             for (int y = 0; y < field->m_height; ++y)
                 for (int x = 0; x < field->m_width; ++x) marked += field->Cell(x, y).m_removalMark;
@@ -208,13 +171,32 @@ int main(int argc, char** argv) {
     delete CHud::GetInstancePtr();
     delete CFigureGenerator::GetInstancePtr();
     delete CGameMode::GetInstancePtr();
-    delete g_TexturedFont;
-    g_TexturedFont = nullptr;
+    g_TexturedFont = nullptr;  // the font manager's, gone with the engine
     delete CSoundEngine::GetInstancePtr();
     delete CGraphicsEngine::GetInstancePtr();
+    g_FieldScriptPath.clear();
+    g_FieldAnimScriptPath.clear();
+    g_GameType = 0;
+    g_GameRules = CGameRules();
     platform::SetFakeClock(false);
-    unlink((std::string(folder) + "/config.ini").c_str());
-    unlink((std::string(folder) + "/log.html").c_str());
-    rmdir(folder);
-    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 100;
+    const std::string only = argc > 2 ? argv[2] : "";
+    auto wanted = [&](const char* name) { return only.empty() || only == name; };
+    bench::GameFolder folder;
+    if (!folder.Ok()) return 1;
+    bench::PrintMachineLoad();
+    // First, while this process has no window: the whole game runs in children.
+    bool ok = true;
+    if (wanted("whole")) ok = bench::RunWholeGameCase(frames * 3 / 2);
+    if (wanted("messages")) RunMessagesAndColourStep(frames);
+    if (wanted("field")) bench::RunFieldCase(std::max(1, frames / 40));
+    if (wanted("figures")) bench::RunFigureCases(frames * 3);
+    if (wanted("backgrounds")) bench::RunBackgroundCase(frames);
+    bench::PrintMachineLoad();
+    return ok ? 0 : 1;
 }

@@ -12,7 +12,6 @@
 
 #include <filesystem>
 
-#include "engine/Log.h"
 #include "support/TestUtil.h"
 
 namespace audiotest {
@@ -34,6 +33,30 @@ void Resolve(HMODULE module, const char* name, T& entry) {
 }
 
 }  // namespace
+
+void WaitFor(const std::function<bool()>& done, int maxMs) {
+    for (int i = 0; i < maxMs / 5 && !done(); ++i) usleep(5000);
+}
+
+std::string MidiBeats(int count, int key) {
+    std::string track;
+    for (int i = 0; i < count; ++i) {
+        track += std::string("\x00\x90", 2) + char(key + i % 12) + char(100);
+        track += std::string("\x60\x80", 2) + char(key + i % 12) + char(0);
+    }
+    track += std::string("\x00\xFF\x2F\x00", 4);
+    std::string out("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk", 18);
+    uint32_t n = static_cast<uint32_t>(track.size());
+    out += {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
+    return out + track;
+}
+
+double Rms(const std::vector<float>& pcm, size_t from, size_t to) {
+    double sum = 0;
+    to = std::min(to, pcm.size());
+    for (size_t i = from; i < to; ++i) sum += double(pcm[i]) * pcm[i];
+    return to > from ? std::sqrt(sum / (to - from)) : 0.0;
+}
 
 void WriteWav(const std::string& path, const std::vector<float>& samples, int channels, int rate) {
     std::string out = "RIFF";
@@ -141,15 +164,6 @@ std::vector<float> LeftFromFirstSound(const std::vector<float>& stereo, float th
         left.push_back(stereo[i]);
     }
     return left;
-}
-
-LogTail::LogTail() : m_Path(std::string(g_Log.GetStartDirectory()) + "/log.html") {
-    m_Start = testutil::ReadFile(m_Path).size();
-}
-
-std::string LogTail::Text() const {
-    std::string all = testutil::ReadFile(m_Path);
-    return all.size() > m_Start ? all.substr(m_Start) : std::string();
 }
 
 FrameCounter::FrameCounter(HMODULE library) {

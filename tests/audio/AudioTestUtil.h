@@ -8,10 +8,27 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "support/EngineSupport.h"
+
 namespace audiotest {
+
+using testutil::LogTail;
+
+// One step of 16-bit PCM as a float sample.
+const float kQuantum = 1.0f / 32768.0f;
+
+// Polls until done() holds or the time is up.
+void WaitFor(const std::function<bool()>& done, int maxMs = 3000);
+
+// A format-0 MIDI file, 96 ticks per quarter: one note on every beat from the key up.
+std::string MidiBeats(int count, int key = 60);
+
+// Root mean square of the samples from..to (to is clamped to the size).
+double Rms(const std::vector<float>& pcm, size_t from, size_t to);
 
 // 16-bit PCM WAV, interleaved frames of the given channel count.
 void WriteWav(const std::string& path, const std::vector<float>& samples, int channels, int rate = 44100);
@@ -48,18 +65,6 @@ private:
 
 // Left-channel frames of a capture with the leading silence removed.
 std::vector<float> LeftFromFirstSound(const std::vector<float>& stereo, float threshold = 1e-4f);
-
-// Text appended to log.html since the object was made.
-class LogTail {
-public:
-    LogTail();
-    std::string Text() const;
-    bool Contains(const std::string& needle) const { return Text().find(needle) != std::string::npos; }
-
-private:
-    std::string m_Path;
-    size_t m_Start;
-};
 
 // Counts the frames the mixer produces, through a mixer source, so tests wait
 // for output instead of for time.

@@ -9,18 +9,16 @@
 #include <cmath>
 #include <thread>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "AudioTestUtil.h"
+#include "platform.h"
 #include "support/TestUtil.h"
 
 using namespace audiotest;
 
 namespace {
-
-const float kQuantum = 1.0f / 32768.0f;
-
-void WaitFor(const std::function<bool()>& done, int maxMs = 3000) {
-    for (int i = 0; i < maxMs / 5 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
 
 class BassTest : public ::testing::Test {
 protected:
@@ -330,6 +328,22 @@ TEST_F(BassTest, CorruptAndMissingFilesGiveHandleZero) {
     m_bass.Free();
 }
 
+TEST_F(BassTest, FifosAndOversizeFilesAreRefusedWithoutBlocking) {
+    const std::string fifo = m_dir.file("pipe.wav"), big = m_dir.file("big.wav");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    WriteConstantWav(big, 0.5f, 100);
+    ASSERT_EQ(truncate(big.c_str(), off_t(platform::kMaxReadFileSize + 1)), 0);  // sparse: no disk used
+    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    for (const std::string& path : {fifo, big}) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0), 0u);
+        EXPECT_EQ(m_bass.ErrorGetCode(), BASS_ERROR_FILEOPEN);
+        EXPECT_EQ(m_bass.StreamCreateFile(FALSE, path.c_str(), 0, 0, 0), 0u);
+        EXPECT_EQ(m_bass.MusicLoad(FALSE, path.c_str(), 0, 0, 0, 0), 0u);
+    }
+    m_bass.Free();
+}
+
 TEST_F(BassTest, EveryGameSoundExistsAndDecodes) {
     const char* dir = getenv("KOLVAR_GAME_DIR");
     ASSERT_NE(dir, nullptr);
@@ -407,4 +421,34 @@ TEST_F(BassTest, MixerSourceAddsIntoTheDeviceUntilRemoved) {
     std::vector<float> left = LeftFromFirstSound(capture.Read());
     ASSERT_GE(left.size(), 3u * 1024u);
     for (size_t i = 0; i < 3u * 1024u; ++i) ASSERT_EQ(left[i], 0.125f);
+}
+
+namespace {
+// State a mixer source reads that dies with the process, like a player's.
+struct ExitState {
+    bool alive = true;
+    ~ExitState() {
+        alive = false;
+        // Several mixing blocks long: a device still running now calls the source.
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    }
+};
+
+void SourceReadingState(float*, int, void* user) {
+    if (!static_cast<ExitState*>(user)->alive) _exit(3);
+    ++g_sourceCalls;
+}
+}  // namespace
+
+TEST_F(BassTest, ExitWithTheDeviceOpenStopsMixingBeforeStateDies) {
+    EXPECT_EXIT(
+        {
+            static ExitState state;
+            if (m_bass.Init(1, 44100, 0, nullptr, nullptr) != TRUE) _exit(4);
+            g_sourceCalls = 0;
+            if (m_bass.AddSource(&SourceReadingState, &state) == 0) _exit(5);
+            WaitFor([] { return g_sourceCalls >= 2; });
+            exit(0);
+        },
+        testing::ExitedWithCode(0), "");
 }

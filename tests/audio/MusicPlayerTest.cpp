@@ -24,35 +24,10 @@ namespace {
 float g_testTime = 0.0f;
 float TestTime() { return g_testTime; }
 
-void WaitFor(const std::function<bool()>& done, int maxMs = 3000) {
-    for (int i = 0; i < maxMs / 5 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
-
-// A format-0 MIDI file, 96 ticks per quarter: one note on every beat.
-std::string Beats(int count) {
-    std::string track;
-    for (int i = 0; i < count; ++i) {
-        track += std::string("\x00\x90", 2) + char(60 + i % 12) + char(100);
-        track += std::string("\x60\x80", 2) + char(60 + i % 12) + char(0);
-    }
-    track += std::string("\x00\xFF\x2F\x00", 4);
-    std::string out("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk", 18);
-    uint32_t n = static_cast<uint32_t>(track.size());
-    out += {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
-    return out + track;
-}
-
 std::vector<float> Tone(double seconds) {
     std::vector<float> wave(static_cast<size_t>(seconds * 44100));
     for (size_t i = 0; i < wave.size(); ++i) wave[i] = 0.3f * static_cast<float>(std::sin(i * 0.0627));
     return wave;
-}
-
-double Rms(const std::vector<float>& pcm, size_t from, size_t to) {
-    double sum = 0;
-    to = std::min(to, pcm.size());
-    for (size_t i = from; i < to; ++i) sum += double(pcm[i]) * pcm[i];
-    return to > from ? std::sqrt(sum / (to - from)) : 0.0;
 }
 
 class MusicPlayerTest : public ::testing::Test {
@@ -62,7 +37,7 @@ protected:
         g_testTime += 1000.0f;
         m_savedTime = CMusicPlayer::ms_engineTime;
         CMusicPlayer::ms_engineTime = TestTime;
-        testutil::WriteFile(m_dir.file("a.mid"), Beats(64));
+        testutil::WriteFile(m_dir.file("a.mid"), MidiBeats(64));
         WriteTinyModule(m_dir.file("b.mod"));
         WriteWav(m_dir.file("c.wav"), Tone(6.0), 1);
     }
@@ -126,7 +101,7 @@ TEST_F(MusicPlayerTest, LoadsEachKindByItsExtensionAndLogsTheOutcome) {
 }
 
 TEST_F(MusicPlayerTest, ANameWithoutADotIsItsOwnExtension) {
-    testutil::WriteFile(m_dir.file("mid"), Beats(4));
+    testutil::WriteFile(m_dir.file("mid"), MidiBeats(4));
     std::filesystem::create_directories(m_dir.file("x.wav"));
     WriteWav(m_dir.file("x.wav/song"), Tone(0.5), 1);
     LogTail log;
@@ -203,7 +178,7 @@ TEST_F(MusicPlayerTest, EmptyMissingAndAllFailingPlaylistsDoNothing) {
 
 TEST_F(MusicPlayerTest, LongPathsAreSkippedAndFullPathsLoadFromTheirFolder) {
     std::filesystem::create_directories(m_dir.file("sub"));
-    testutil::WriteFile(m_dir.file("sub/d.mid"), Beats(4));
+    testutil::WriteFile(m_dir.file("sub/d.mid"), MidiBeats(4));
     WriteWav(m_dir.file("sub/e.wav"), Tone(0.5), 1);
     std::string windowsDir = "C:" + m_dir.path() + "/sub";
     for (char& c : windowsDir)

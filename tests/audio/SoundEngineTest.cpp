@@ -19,12 +19,6 @@ using namespace audiotest;
 
 namespace {
 
-const float kQuantum = 1.0f / 32768.0f;
-
-void WaitFor(const std::function<bool()>& done, int maxMs = 3000) {
-    for (int i = 0; i < maxMs / 5 && !done(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
-
 const char* const kConfig =
     "[sound]\r\nbackground_volume=0.25000\r\ngame_volume=0.50000\r\nmusic_volume=0.75000\r\n";
 
@@ -312,7 +306,7 @@ TEST_F(SoundEngineTest, NoDeviceLogsAndTheGameGoesOnSilently) {
     engine->Update();
 }
 
-TEST(SoundEngineDeathTest, MissingLibraryLogsAndExitsWithCodeZero) {
+TEST(SoundEngineDeathTest, MissingLibraryLogsAndExitsWithAFailureCode) {
     testing::FLAGS_gtest_death_test_style = "fast";
     testutil::TempDir dir;
     testutil::ScopedCwd cwd(dir.path());
@@ -324,7 +318,7 @@ TEST(SoundEngineDeathTest, MissingLibraryLogsAndExitsWithCodeZero) {
             fprintf(stderr, "still running\n");
             _exit(3);
         },
-        testing::ExitedWithCode(0), "");
+        testing::ExitedWithCode(1), "");
     EXPECT_TRUE(log.Contains("Initializing sound engine"));
     EXPECT_TRUE(log.Contains("<B>")) << "the error line is bold";
     EXPECT_TRUE(log.Contains("Color = red"));

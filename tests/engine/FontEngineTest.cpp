@@ -15,11 +15,9 @@
 #include "engine/Keyboard.h"
 #include "engine/Mouse.h"
 #include "engine/TextureManager.h"
+#include "support/EngineSupport.h"
 
 namespace {
-
-LRESULT CALLBACK FontTestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
-void NoStep() {}
 
 std::string GameDir() {
     const char* dir = getenv("KOLVAR_GAME_DIR");
@@ -32,15 +30,7 @@ protected:
         d3d9hooks::ResetAll();
         d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
         platform::SetInputTestMode(true);
-        m_params.m_Caption = "Kolvar font test";
-        m_params.m_IconId = 113;
-        m_params.m_WndProc = FontTestProc;
-        m_params.m_Windowed = true;
-        m_params.m_Width = 640;
-        m_params.m_Height = 480;
-        m_params.m_FixedStep = 0.025f;
-        m_params.m_UpdateCallback = NoStep;
-        m_params.m_Bits = 32;
+        testutil::FillWindowed(m_params, "Kolvar font test", 640, 480);
     }
     void TearDown() override {
         delete CGraphicsEngine::GetInstancePtr();
@@ -70,11 +60,7 @@ TEST_F(FontEngineTest, FontsAndInputWorkThroughTheEngine) {
     ASSERT_TRUE(CTextureManager::GetInstance()->SetTexturePath((GameDir() + "/data/textures").c_str()));
     CFont* textured = nullptr;
     ASSERT_TRUE(CFontManager::GetInstance()->AddFont(&textured, "font.png", 0, 0, false));
-    for (int i = 0; i < kFontGlyphCount; ++i) {
-        const int32_t* g = g_FontGlyphTable[i];
-        CGlyphRect r(g[1], g[2], g[3], g[4], g[5], g[6]);
-        textured->AddGlyph((char)g[0], &r);
-    }
+    testutil::AddGameGlyphs(textured);
     float w = 0, h = 0;
     textured->GetTextExtent("A", 1.0f / 15, 1.0f / 15, &w, &h, 0.0f);
     EXPECT_NEAR(29 * 640.0f / 1024.0f, w, 1e-3);

@@ -6,21 +6,13 @@
 #include <d3dx9core.h>
 #include <wingdi.h>
 
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#include <stb/stb_image.h>
-#pragma GCC diagnostic pop
-
 #include <cstdlib>
 #include <string>
 
 #include "engine/BitmapFont.h"
 #include "engine/Font.h"
 #include "engine/FontServices.h"
-#include "engine/GlyphRect.h"
-#include "support/TestUtil.h"
+#include "support/EngineSupport.h"
 
 namespace {
 
@@ -43,12 +35,7 @@ public:
         d3d9hooks::RegisterSdlWindow(kWindow, m_window);
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
         if (!m_d3d) return;
-        D3DPRESENT_PARAMETERS pp = {};
-        pp.Windowed = TRUE;
-        pp.BackBufferWidth = width;
-        pp.BackBufferHeight = height;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        D3DPRESENT_PARAMETERS pp = testutil::WindowedPresent(width, height);
         pp.hDeviceWindow = kWindow;
         m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &m_device);
     }
@@ -83,9 +70,10 @@ CTextureEntry* const kEntry = reinterpret_cast<CTextureEntry*>(static_cast<uintp
 
 // font.png as a managed A8R8G8B8 texture, the way the texture manager would load it.
 IDirect3DTexture9* LoadFontImage(IDirect3DDevice9* device) {
-    int w = 0, h = 0, n = 0;
-    unsigned char* px = stbi_load((GameDir() + "/data/textures/font.png").c_str(), &w, &h, &n, 4);
-    if (!px) return nullptr;
+    int w = 0, h = 0;
+    std::vector<unsigned char> rgba = testutil::LoadRgba(GameDir() + "/data/textures/font.png", &w, &h);
+    if (rgba.empty()) return nullptr;
+    const unsigned char* px = rgba.data();
     IDirect3DTexture9* tex = nullptr;
     if (SUCCEEDED(device->CreateTexture(w, h, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr))) {
         D3DLOCKED_RECT lr;
@@ -100,7 +88,6 @@ IDirect3DTexture9* LoadFontImage(IDirect3DDevice9* device) {
             tex->UnlockRect(0);
         }
     }
-    stbi_image_free(px);
     return tex;
 }
 
@@ -122,19 +109,35 @@ void UseScene(IDirect3DDevice9* device, ID3DXSprite* sprite, IDirect3DTexture9* 
     fontservices::SetSources(&s);
 }
 
+// A GL scene with a sprite and font.png, handed to the fonts as their sources.
+struct FontScene {
+    FontScene(int width, int height) : scene(width, height) {
+        if (!scene.device() || FAILED(D3DXCreateSprite(scene.device(), &sprite))) return;
+        texture = LoadFontImage(scene.device());
+        if (texture) UseScene(scene.device(), sprite, texture, width, height);
+    }
+    ~FontScene() {
+        if (sprite) sprite->Release();
+        if (texture) texture->Release();
+        fontservices::SetSources(nullptr);
+    }
+    bool Ready() const { return texture != nullptr; }
+
+    GlScene scene;
+    ID3DXSprite* sprite = nullptr;
+    IDirect3DTexture9* texture = nullptr;
+};
+
 bool Lit(DWORD p) { return ((p >> 16) & 0xFF) > 128 && ((p >> 8) & 0xFF) > 128 && (p & 0xFF) > 128; }
 
 class FontScreenshotTest : public testing::TestWithParam<std::pair<int, int>> {};
 
 TEST_P(FontScreenshotTest, SystemAndTexturedTextReachTheScreen) {
     int width = GetParam().first, height = GetParam().second;
-    GlScene scene(width, height);
+    FontScene fonts(width, height);
+    GlScene& scene = fonts.scene;
     if (!scene.device()) KOLVAR_SKIP_WITHOUT_GL() << "no GL device here";
-    ID3DXSprite* sprite = nullptr;
-    ASSERT_EQ(S_OK, D3DXCreateSprite(scene.device(), &sprite));
-    IDirect3DTexture9* texture = LoadFontImage(scene.device());
-    ASSERT_NE(nullptr, texture);
-    UseScene(scene.device(), sprite, texture, width, height);
+    ASSERT_TRUE(fonts.Ready());
 
     std::string aero = GameDir() + "/data/fonts/aero.ttf";
     ASSERT_EQ(1, AddFontResourceA(aero.c_str()));
@@ -143,11 +146,7 @@ TEST_P(FontScreenshotTest, SystemAndTexturedTextReachTheScreen) {
     RemoveFontResourceA(aero.c_str());
     CFont textured;
     ASSERT_TRUE(textured.Load("font.png", 0, 0, false));
-    for (int i = 0; i < kFontGlyphCount; ++i) {
-        const int32_t* g = g_FontGlyphTable[i];
-        CGlyphRect r(g[1], g[2], g[3], g[4], g[5], g[6]);
-        textured.AddGlyph((char)g[0], &r);
-    }
+    testutil::AddGameGlyphs(&textured);
 
     IDirect3DDevice9* d = scene.device();
     d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF202040, 1.0f, 0);
@@ -175,30 +174,19 @@ TEST_P(FontScreenshotTest, SystemAndTexturedTextReachTheScreen) {
     EXPECT_GT(litIn(width / 3, texturedBand0, width / 2, texturedBand1), 50);
     EXPECT_EQ(0, litIn(0, 0, width, systemBand0 - 10));
     EXPECT_EQ(0, litIn(0, texturedBand1 + 10, width, height));
-
-    sprite->Release();
-    texture->Release();
-    fontservices::SetSources(nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Resolutions, FontScreenshotTest,
                          testing::Values(std::make_pair(1024, 768), std::make_pair(800, 600)));
 
 TEST(FontCharsetScreenshotTest, EveryGlyphLandsOnItsRectangle) {
-    GlScene scene(1024, 768);
+    FontScene fonts(1024, 768);
+    GlScene& scene = fonts.scene;
     if (!scene.device()) KOLVAR_SKIP_WITHOUT_GL() << "no GL device here";
-    ID3DXSprite* sprite = nullptr;
-    ASSERT_EQ(S_OK, D3DXCreateSprite(scene.device(), &sprite));
-    IDirect3DTexture9* texture = LoadFontImage(scene.device());
-    ASSERT_NE(nullptr, texture);
-    UseScene(scene.device(), sprite, texture, 1024, 768);
+    ASSERT_TRUE(fonts.Ready());
     CFont font;
     ASSERT_TRUE(font.Load("font.png", 0, 0, false));
-    for (int i = 0; i < kFontGlyphCount; ++i) {
-        const int32_t* g = g_FontGlyphTable[i];
-        CGlyphRect r(g[1], g[2], g[3], g[4], g[5], g[6]);
-        font.AddGlyph((char)g[0], &r);
-    }
+    testutil::AddGameGlyphs(&font);
 
     // At 1024 x 768 and width 1/15 each glyph drawn at (x, y - y offset) lands on its own rectangle.
     IDirect3DDevice9* d = scene.device();
@@ -214,9 +202,9 @@ TEST(FontCharsetScreenshotTest, EveryGlyphLandsOnItsRectangle) {
     std::vector<DWORD> shot = scene.Shot("font_charset_1024x768.png", &w, &h);
     ASSERT_EQ(1024u, w);
 
-    int w0 = 0, h0 = 0, n = 0;
-    unsigned char* png = stbi_load((GameDir() + "/data/textures/font.png").c_str(), &w0, &h0, &n, 4);
-    ASSERT_NE(nullptr, png);
+    int w0 = 0, h0 = 0;
+    std::vector<unsigned char> png = testutil::LoadRgba(GameDir() + "/data/textures/font.png", &w0, &h0);
+    ASSERT_FALSE(png.empty());
     int mismatches = 0, inked = 0;
     for (int y = 0; y < 512; ++y)
         for (int x = 0; x < 512; ++x) {
@@ -225,12 +213,8 @@ TEST(FontCharsetScreenshotTest, EveryGlyphLandsOnItsRectangle) {
             inked += want;
             if ((want && !got) || (clear && got)) ++mismatches;
         }
-    stbi_image_free(png);
     EXPECT_GT(inked, 5000);
     EXPECT_LT(mismatches, inked / 50) << "the screenshot differs from font.png";
-    sprite->Release();
-    texture->Release();
-    fontservices::SetSources(nullptr);
 }
 
 }  // namespace

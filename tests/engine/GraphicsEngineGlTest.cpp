@@ -11,17 +11,30 @@
 
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
-#include "support/TestUtil.h"
-
 #include "engine/TextureEntry.h"
+#include "support/EngineSupport.h"
 
 namespace {
 
 int g_Updates = 0;
 void CountUpdate() { ++g_Updates; }
-LRESULT CALLBACK GlTestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
 DWORD Rgb(DWORD argb) { return argb & 0x00FFFFFF; }
+
+// A managed texture of one colour; the caller releases it.
+IDirect3DTexture9* SolidTexture(IDirect3DDevice9* device, UINT size, DWORD argb) {
+    IDirect3DTexture9* texture = nullptr;
+    if (device->CreateTexture(size, size, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr) != D3D_OK)
+        return nullptr;
+    D3DLOCKED_RECT locked;
+    if (texture->LockRect(0, &locked, nullptr, 0) == D3D_OK) {
+        for (UINT y = 0; y < size; ++y)
+            for (UINT x = 0; x < size; ++x)
+                reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch)[x] = argb;
+        texture->UnlockRect(0);
+    }
+    return texture;
+}
 
 class GraphicsEngineGlTest : public testing::Test {
 protected:
@@ -38,15 +51,7 @@ protected:
 
     CGraphicsEngine* Start(int width, int height) {
         CGeneralParameters p;
-        p.m_Caption = "Kolvar GL test";
-        p.m_IconId = 113;
-        p.m_WndProc = GlTestProc;
-        p.m_Windowed = true;
-        p.m_Width = width;
-        p.m_Height = height;
-        p.m_FixedStep = 0.025f;
-        p.m_UpdateCallback = CountUpdate;
-        p.m_Bits = 32;
+        testutil::FillWindowed(p, "Kolvar GL test", width, height, CountUpdate);
         CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
         if (!engine->SetGeneralParameters(&p)) return nullptr;
         return engine;
@@ -77,14 +82,8 @@ TEST_F(GraphicsEngineGlTest, WindowRunsFramesAndShowsTheQuad) {
     EXPECT_GE(g_Updates, 300) << "every tick calls the update at least once";
 
     // A white texture on the unit quad, scaled up in front of the start camera.
-    IDirect3DTexture9* texture = nullptr;
-    ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
-    D3DLOCKED_RECT locked;
-    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 4; ++x)
-            reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch)[x] = 0xFFE0C020;
-    texture->UnlockRect(0);
+    IDirect3DTexture9* texture = SolidTexture(device, 4, 0xFFE0C020);
+    ASSERT_NE(texture, nullptr);
 
     ASSERT_TRUE(engine->BeginFrame(true));
     device->Clear(0, nullptr, D3DCLEAR_TARGET, D3DCOLOR_XRGB(0, 0, 255), 1.0f, 0);
@@ -125,14 +124,8 @@ TEST_F(GraphicsEngineGlTest, Sprite2DIsCentredAndScaledForTheScreen) {
         CGraphicsEngine* engine = Start(c.width, c.height);
         ASSERT_NE(engine, nullptr);
         IDirect3DDevice9* device = engine->GetDevice();
-        IDirect3DTexture9* texture = nullptr;
-        ASSERT_EQ(device->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
-        D3DLOCKED_RECT locked;
-        ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-        for (int y = 0; y < 64; ++y)
-            for (int x = 0; x < 64; ++x)
-                reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch)[x] = 0xFFFFFFFF;
-        texture->UnlockRect(0);
+        IDirect3DTexture9* texture = SolidTexture(device, 64, 0xFFFFFFFF);
+        ASSERT_NE(texture, nullptr);
         CTextureEntry entry;
         entry.m_Width = 64;
         entry.m_Height = 64;

@@ -35,6 +35,12 @@ protected:
         g_Now += dt;
         kb->Update();
     }
+    // Whether the action fires in an update at the given time.
+    bool FiresAt(CKeyboard* kb, float now, unsigned action) {
+        g_Now = now;
+        kb->Update();
+        return kb->IsActionDown(action);
+    }
 
     testutil::LogCapture m_log;
 };
@@ -119,22 +125,12 @@ TEST_F(InputTest, HeldKeyFiresOnPressThenAfterDelayThenEveryStep) {
 
     // The second key of an action, with a real interval: press, +0.5 s, then every 0.25 s.
     platform::InjectKey(DIK_Q, true);
-    g_Now = 10.0f;
-    kb->Update();
-    EXPECT_TRUE(kb->IsActionDown(0));
+    EXPECT_TRUE(FiresAt(kb, 10.0f, 0));
     EXPECT_FALSE(kb->IsActionDown(1));
-    g_Now = 10.4f;
-    kb->Update();
-    EXPECT_FALSE(kb->IsActionDown(0));
-    g_Now = 10.5f;
-    kb->Update();
-    EXPECT_TRUE(kb->IsActionDown(0));
-    g_Now = 10.7f;
-    kb->Update();
-    EXPECT_FALSE(kb->IsActionDown(0));
-    g_Now = 10.75f;
-    kb->Update();
-    EXPECT_TRUE(kb->IsActionDown(0));
+    EXPECT_FALSE(FiresAt(kb, 10.4f, 0));
+    EXPECT_TRUE(FiresAt(kb, 10.5f, 0));
+    EXPECT_FALSE(FiresAt(kb, 10.7f, 0));
+    EXPECT_TRUE(FiresAt(kb, 10.75f, 0));
 }
 
 TEST_F(InputTest, UnboundAndOutOfRangeCodesNeverFire) {
@@ -195,24 +191,14 @@ TEST_F(InputTest, BindingSharesKeyTimingAndLeavesOtherKeysAlone) {
     kb->BindAction(6, DIK_Z, 0xFFFFFFFFu, 1.0f, 0.1f);
     platform::InjectKey(DIK_X, true);
     platform::InjectKey(DIK_Z, true);
-    g_Now = 1.0f;
-    kb->Update();
-    EXPECT_TRUE(kb->IsActionDown(6));
-    g_Now = 1.99f;
-    kb->Update();
-    EXPECT_FALSE(kb->IsActionDown(6));
-    g_Now = 2.0f;
-    kb->Update();
-    EXPECT_TRUE(kb->IsActionDown(6));
+    EXPECT_TRUE(FiresAt(kb, 1.0f, 6));
+    EXPECT_FALSE(FiresAt(kb, 1.99f, 6));
+    EXPECT_TRUE(FiresAt(kb, 2.0f, 6));
     // A later binding that shares Z changes its timing for both actions.
     kb->BindAction(7, DIK_Z, 0xFFFFFFFFu, 0.0f, 0.0f);
-    g_Now = 2.01f;
-    kb->Update();  // phase cleared: a fresh press
-    EXPECT_TRUE(kb->IsActionDown(6));
+    EXPECT_TRUE(FiresAt(kb, 2.01f, 6));  // phase cleared: a fresh press
     EXPECT_TRUE(kb->IsActionDown(7));
-    g_Now = 2.02f;
-    kb->Update();
-    EXPECT_TRUE(kb->IsActionDown(6));
+    EXPECT_TRUE(FiresAt(kb, 2.02f, 6));
 }
 
 TEST_F(InputTest, MouseMovesBySensitivityClampedAndKeepsValuesWhileLost) {

@@ -84,41 +84,31 @@ TEST(Log, RotatesThreeRuns) {
     EXPECT_EQ(ReadFile(dir.file("log2.html")).find("run 2"), std::string::npos);
 }
 
+// Lines written from another folder, however deep, still go to the start folder.
 TEST(Log, WritesToStartDirectoryWhereverTheProgramIs) {
     TempDir dir, elsewhere;
-    ScopedCwd cwd(dir.path());
-    {
-        CLog log;
-        ScopedCwd away(elsewhere.path());
-        log.Print("blue", "from elsewhere");
-        log.PrintBold("red", "bold from elsewhere");
-        char here[260];
-        EXPECT_STREQ(getcwd(here, sizeof here), elsewhere.path().c_str()) << "the switch is undone";
-    }
-    std::string text = ReadFile(dir.file("log.html"));
-    EXPECT_NE(text.find("from elsewhere"), std::string::npos);
-    EXPECT_NE(text.find("<B>\r\n</Font>"), std::string::npos);
-    EXPECT_NE(text.find("</Html>"), std::string::npos);
-    EXPECT_FALSE(testutil::FileExists(elsewhere.file("log.html")));
-}
-
-TEST(Log, DeepCurrentDirectoryComesBack) {
-    TempDir dir;
-    std::string deep = dir.path();
+    std::string deep = elsewhere.path();
     for (int i = 0; i < 6; ++i) {
         deep += "/" + std::string(50, 'd');
         mkdir(deep.c_str(), 0755);
     }
-    {
-        ScopedCwd start(dir.path());
-        CLog log;
-        ScopedCwd away(deep);
-        log.Print("blue", "from deep");
-        log.PrintBold("red", "bold from deep");
-        char here[4096];
-        EXPECT_STREQ(getcwd(here, sizeof here), deep.c_str()) << "the switch is undone";
+    for (const std::string& away : {elsewhere.path(), deep}) {
+        {
+            ScopedCwd start(dir.path());
+            CLog log;
+            ScopedCwd there(away);
+            log.Print("blue", "plain line");
+            log.PrintBold("red", "bold line");
+            char here[4096];
+            EXPECT_STREQ(getcwd(here, sizeof here), away.c_str()) << "the switch is undone";
+        }
+        std::string text = ReadFile(dir.file("log.html"));
+        EXPECT_NE(text.find("plain line"), std::string::npos) << away;
+        EXPECT_NE(text.find("<B>\r\n</Font>"), std::string::npos) << away;
+        EXPECT_NE(text.find("bold line"), std::string::npos) << away;
+        EXPECT_NE(text.find("</Html>"), std::string::npos) << away;
+        EXPECT_FALSE(testutil::FileExists(away + "/log.html")) << away;
     }
-    EXPECT_NE(ReadFile(dir.file("log.html")).find("bold from deep"), std::string::npos);
 }
 
 TEST(Log, LongMessagesAreCut) {

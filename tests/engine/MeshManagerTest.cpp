@@ -15,29 +15,11 @@
 #include "engine/Log.h"
 #include "engine/MeshManager.h"
 #include "engine/ShaderManager.h"
-#include "support/TestUtil.h"
+#include "support/EngineSupport.h"
 
 namespace {
 
-// Text the global log gained since the object was made.
-class LogTail {
-public:
-    LogTail() : m_start(Read().size()) {}
-    std::string Text() const {
-        std::string all = Read();
-        return all.size() > m_start ? all.substr(m_start) : std::string();
-    }
-    int Count(const std::string& needle) const {
-        std::string t = Text();
-        int n = 0;
-        for (size_t at = t.find(needle); at != std::string::npos; at = t.find(needle, at + 1)) ++n;
-        return n;
-    }
-
-private:
-    static std::string Read() { return testutil::ReadFile(std::string(g_Log.GetStartDirectory()) + "/log.html"); }
-    size_t m_start;
-};
+using testutil::LogTail;
 
 class MeshManagerTest : public testing::Test {
 protected:
@@ -249,12 +231,7 @@ TEST_F(MeshManagerTest, ResetInvalidatesAndRestoresDeviceCopies) {
 
     // The reset clears the device's declaration: the next render sets it again.
     m_device->EndScene();
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    D3DPRESENT_PARAMETERS pp = testutil::WindowedPresent(64, 64);
     ASSERT_EQ(m_device->Reset(&pp), D3D_OK);
     m_device->BeginScene();
     EXPECT_TRUE(manager->RestoreMeshes());

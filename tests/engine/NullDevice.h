@@ -3,6 +3,8 @@
 #include <d3d9.h>
 #include <d3d9hooks.h>
 
+#include "support/TestUtil.h"
+
 namespace testutil {
 
 // A null recording device with a 1024 x 768 viewport.
@@ -12,12 +14,7 @@ public:
         d3d9hooks::ResetAll();
         d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS pp = {};
-        pp.Windowed = TRUE;
-        pp.BackBufferWidth = width;
-        pp.BackBufferHeight = height;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        D3DPRESENT_PARAMETERS pp = WindowedPresent(width, height);
         if (m_d3d)
             m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, reinterpret_cast<HWND>(static_cast<uintptr_t>(1)),
                                 D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &m_device);

@@ -68,15 +68,10 @@ PointSpriteVertex VertexAt(const std::vector<BYTE>& bytes, size_t index) {
     return vertex;
 }
 
-TEST_F(ParticleSystemsManagerTest, ConstructionLoadsTextureProgramAndBuffer) {
+TEST_F(ParticleSystemsManagerTest, ConstructionLoadsAndCountsTheTextureAndTheProgramOnly) {
     EXPECT_NE(m_pManager->GetDefaultTexture(), nullptr);
-    EXPECT_NE(m_pManager->GetPointSpriteShader(), nullptr);
-    EXPECT_NE(m_pManager->GetPointSpriteDeclaration(), nullptr);
     EXPECT_NE(m_pManager->GetVertexBuffer(), nullptr);
     EXPECT_EQ(CountLogLines("Initializing particle systems manager"), 1);
-}
-
-TEST_F(ParticleSystemsManagerTest, ConstructionCountsTheTextureAndTheProgramOnly) {
     delete m_pManager;
     int before = g_LoadedResources;
     m_pManager = CParticleSystemsManager::GetInstance();
@@ -91,35 +86,26 @@ TEST_F(ParticleSystemsManagerTest, SystemsOfOneTextureStandTogetherAndDrawInOneC
     TestSystem* b1 = new TestSystem(&m_TexB, 4);
     TestSystem* b2 = new TestSystem(&m_TexB, 5);
     TestSystem* a2 = new TestSystem(&m_TexA, 6);
+    TestSystem* c1 = new TestSystem(&m_TexC, 30);
     // Each joins in front of the first system of its texture.
-    EXPECT_EQ(Systems(), (std::vector<CParticleSystem*>{a2, a1, b2, b1}));
+    EXPECT_EQ(Systems(), (std::vector<CParticleSystem*>{a2, a1, b2, b1, c1}));
     TestSystem* untextured = new TestSystem(nullptr, 0);
     EXPECT_EQ(untextured->m_pTexture, m_pManager->GetDefaultTexture());
     untextured->RemoveFromManager();
     delete untextured;
 
     m_pManager->Update();
-    EXPECT_EQ(m_pManager->GetSharedVertexTotal(), 18u);
-    ASSERT_EQ(m_pManager->GetBatches().size(), 2u);
+    EXPECT_EQ(m_pManager->GetSharedVertexTotal(), 48u);
+    ASSERT_EQ(m_pManager->GetBatches().size(), 3u);
     EXPECT_EQ(m_pManager->GetBatches()[0].texture, &m_TexA);
-    EXPECT_EQ(m_pManager->GetBatches()[0].vertexCount, 9u);
     EXPECT_EQ(m_pManager->GetBatches()[1].texture, &m_TexB);
-    EXPECT_EQ(m_pManager->GetBatches()[1].vertexCount, 9u);
+    EXPECT_EQ(m_pManager->GetBatches()[2].texture, &m_TexC);
 
+    // Each batch starts where the ones before it end.
     RenderFrame();
     EXPECT_EQ(RenderCalls("DrawPrimitive("), (std::vector<std::string>{"DrawPrimitive(D3DPT_POINTLIST, 0, 9)",
-                                                 "DrawPrimitive(D3DPT_POINTLIST, 9, 9)"}));
-}
-
-TEST_F(ParticleSystemsManagerTest, EachBatchStartsAfterTheOnesBeforeIt) {
-    new TestSystem(&m_TexA, 10);
-    new TestSystem(&m_TexB, 20);
-    new TestSystem(&m_TexC, 30);
-    m_pManager->Update();
-    RenderFrame();
-    EXPECT_EQ(RenderCalls("DrawPrimitive("), (std::vector<std::string>{"DrawPrimitive(D3DPT_POINTLIST, 0, 10)",
-                                                 "DrawPrimitive(D3DPT_POINTLIST, 10, 20)",
-                                                 "DrawPrimitive(D3DPT_POINTLIST, 30, 30)"}));
+                                                 "DrawPrimitive(D3DPT_POINTLIST, 9, 9)",
+                                                 "DrawPrimitive(D3DPT_POINTLIST, 18, 30)"}));
 }
 
 TEST_F(ParticleSystemsManagerTest, TheThousandAndFirstSystemIsRefused) {
@@ -454,27 +440,27 @@ TEST_F(ParticleSystemsManagerTest, InvalidatedManagerDrawsNothingAndKeepsItsSyst
     EXPECT_TRUE(m_pManager->RestoreDeviceObjects());
 }
 
-TEST_F(ParticleSystemsManagerTest, DrawPointSpritesSetsTheParticleStatesInOrder) {
+TEST_F(ParticleSystemsManagerTest, PointSpritesDrawBetweenTheirStatesAndPutThemBack) {
+    IDirect3DDevice9* device = CGraphicsEngine::GetInstance()->GetDevice();
+    SetPointSpriteStates(device);
+    particletest::ExpectPointSpriteStates(device, true);
+
     new TestSystem(&m_TexA, 2);
     m_pManager->Update();
     RenderFrame();
-    std::vector<std::string> states = RenderCalls("SetRenderState(");
-    std::vector<std::string> expected = particletest::kPointSpriteStatesOn;
-    expected.insert(expected.end(), particletest::kPointSpriteStatesOff.begin(),
-                    particletest::kPointSpriteStatesOff.end());
-    EXPECT_EQ(states, expected);
+    particletest::ExpectPointSpriteStates(device, false);
     EXPECT_EQ(RenderCalls("SetVertexShaderConstantF(").size(), 2u);
-
-    // Between the states: the buffer with its 20-byte stride, an identity world,
-    // the texture, then the points.
-    size_t first = std::find(m_RenderCalls.begin(), m_RenderCalls.end(), expected[0]) - m_RenderCalls.begin();
-    ASSERT_EQ(m_RenderCalls.size(), first + expected.size() + 4);
-    std::vector<std::string> middle(m_RenderCalls.begin() + first + 9, m_RenderCalls.begin() + first + 13);
-    EXPECT_EQ(middle[0].rfind("SetStreamSource(0, vb#", 0), 0u) << middle[0];
-    EXPECT_EQ(middle[0].substr(middle[0].size() - 8), ", 0, 20)") << middle[0];
-    EXPECT_EQ(middle[1], "SetTransform(D3DTS_WORLD, {1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1})");
-    EXPECT_EQ(middle[2].rfind("SetTexture(0, ", 0), 0u) << middle[2];
-    EXPECT_EQ(middle[3], "DrawPrimitive(D3DPT_POINTLIST, 0, 2)");
+    // The states, the buffer with its 20-byte stride, an identity world, the
+    // texture, the points, then the states put back.
+    auto on = std::find(m_RenderCalls.begin(), m_RenderCalls.end(), "SetRenderState(D3DRS_POINTSPRITEENABLE, 1)");
+    auto stream = std::find_if(on, m_RenderCalls.end(),
+                               [](const std::string& c) { return c.rfind("SetStreamSource(0, vb#", 0) == 0; });
+    ASSERT_LT(stream + 4, m_RenderCalls.end());
+    EXPECT_EQ(stream->substr(stream->size() - 8), ", 0, 20)") << *stream;
+    EXPECT_EQ(stream[1], "SetTransform(D3DTS_WORLD, {1,0,0,0,0,1,0,0,0,0,1,0,0,0,0,1})");
+    EXPECT_EQ(stream[2].rfind("SetTexture(0, ", 0), 0u) << stream[2];
+    EXPECT_EQ(stream[3], "DrawPrimitive(D3DPT_POINTLIST, 0, 2)");
+    EXPECT_EQ(stream[4], "SetRenderState(D3DRS_POINTSPRITEENABLE, 0)");
 }
 
 TEST_F(ParticleSystemsManagerTest, RenderHandsTheCameraToThePointSpriteProgram) {

@@ -10,21 +10,20 @@
 #include "engine/GeneralParameters.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Log.h"
-#include "support/TestUtil.h"
+#include "support/EngineSupport.h"
 
 namespace particletest {
 
 namespace {
 std::string g_savedCwd;
-size_t g_logMark = 0;
-
-LRESULT TestWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
+testutil::LogTail& Log() {
+    static testutil::LogTail tail;
+    return tail;
 }
 }  // namespace
 
 bool StartEngine(bool gl) {
-    MarkLog();
+    Log().Mark();
     d3d9hooks::ResetAll();
     d3d9hooks::SetBackend(gl ? d3d9hooks::Backend::GL : d3d9hooks::Backend::Null);
     char cwd[4096];
@@ -35,14 +34,7 @@ bool StartEngine(bool gl) {
         return false;
     }
     CGeneralParameters params;
-    params.m_Caption = "particles";
-    params.m_WndProc = TestWndProc;
-    params.m_Windowed = true;
-    params.m_Width = 1024;
-    params.m_Height = 768;
-    params.m_FixedStep = 0.025f;
-    params.m_UpdateCallback = [] {};
-    params.m_Bits = 32;
+    testutil::FillWindowed(params, "particles", 1024, 768);
     return CGraphicsEngine::GetInstance()->SetGeneralParameters(&params);
 }
 
@@ -52,29 +44,32 @@ void StopEngine() {
     if (!g_savedCwd.empty() && chdir(g_savedCwd.c_str()) != 0) ADD_FAILURE() << "chdir back";
 }
 
-std::string LogText() { return testutil::ReadFile(std::string(g_Log.GetStartDirectory()) + "/log.html"); }
+int CountLogLines(const std::string& message) { return Log().Lines(message); }
 
-void MarkLog() { g_logMark = LogText().size(); }
-
-int CountLogLines(const std::string& message) {
-    std::string text = LogText();
-    text.erase(0, std::min(g_logMark, text.size()));
-    std::string needle = " ---- " + message + "\r\n";
-    int count = 0;
-    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) ++count;
-    return count;
+void ExpectPointSpriteStates(IDirect3DDevice9* device, bool drawing) {
+    struct State {
+        D3DRENDERSTATETYPE state;
+        DWORD drawing, after;
+    } states[] = {
+        {D3DRS_POINTSPRITEENABLE, TRUE, FALSE}, {D3DRS_ZWRITEENABLE, FALSE, TRUE},
+        {D3DRS_ALPHABLENDENABLE, TRUE, FALSE},  {D3DRS_ALPHATESTENABLE, TRUE, FALSE},
+    };
+    for (const State& s : states) {
+        DWORD value = ~0u;
+        device->GetRenderState(s.state, &value);
+        EXPECT_EQ(value, drawing ? s.drawing : s.after) << "render state " << s.state;
+    }
+    if (!drawing) return;
+    DWORD src = 0, dest = 0, func = 0, ref = ~0u;
+    device->GetRenderState(D3DRS_SRCBLEND, &src);
+    device->GetRenderState(D3DRS_DESTBLEND, &dest);
+    device->GetRenderState(D3DRS_ALPHAFUNC, &func);
+    device->GetRenderState(D3DRS_ALPHAREF, &ref);
+    EXPECT_EQ(src, DWORD(D3DBLEND_SRCALPHA));
+    EXPECT_EQ(dest, DWORD(D3DBLEND_ONE));
+    EXPECT_EQ(func, DWORD(D3DCMP_GREATER));
+    EXPECT_EQ(ref, 0u);
 }
-
-const std::vector<std::string> kPointSpriteStatesOn = {
-    "SetRenderState(D3DRS_POINTSPRITEENABLE, 1)", "SetRenderState(D3DRS_LIGHTING, 0)",
-    "SetRenderState(D3DRS_ZWRITEENABLE, 0)",      "SetRenderState(D3DRS_ALPHABLENDENABLE, 1)",
-    "SetRenderState(D3DRS_SRCBLEND, 5)",          "SetRenderState(D3DRS_DESTBLEND, 2)",
-    "SetRenderState(D3DRS_ALPHATESTENABLE, 1)",   "SetRenderState(D3DRS_ALPHAREF, 0)",
-    "SetRenderState(D3DRS_ALPHAFUNC, 5)"};
-const std::vector<std::string> kPointSpriteStatesOff = {
-    "SetRenderState(D3DRS_POINTSPRITEENABLE, 0)", "SetRenderState(D3DRS_POINTSCALEENABLE, 0)",
-    "SetRenderState(D3DRS_ZWRITEENABLE, 1)", "SetRenderState(D3DRS_ALPHABLENDENABLE, 0)",
-    "SetRenderState(D3DRS_ALPHATESTENABLE, 0)"};
 
 std::vector<std::string> LockCalls() {
     std::vector<std::string> locks;

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include <d3d9.h>
+
 #include "engine/ParticleSystem.h"
 
 class CTextureEntry;
@@ -14,16 +16,12 @@ namespace particletest {
 bool StartEngine(bool gl);
 void StopEngine();
 
-// The HTML log so far, and how often a message line appears in it since
-// the last MarkLog (StartEngine marks it before bringing the engine up).
-std::string LogText();
-void MarkLog();
+// How often a message line appears in the log since StartEngine began.
 int CountLogLines(const std::string& message);
 
-// The render states of point-sprite drawing as the null device records them:
-// additive blending (SRCALPHA 5, ONE 2), alpha test GREATER (5) 0, no depth writes.
-extern const std::vector<std::string> kPointSpriteStatesOn;
-extern const std::vector<std::string> kPointSpriteStatesOff;
+// Checks the device's states: while drawing, additive blending, transparent
+// texels dropped and no depth writes; afterwards, plain opaque drawing again.
+void ExpectPointSpriteStates(IDirect3DDevice9* device, bool drawing);
 
 // Recorded buffer locks, without the buffer's name: ".Lock(0, 20, D3DLOCK_DISCARD)".
 std::vector<std::string> LockCalls();

@@ -10,25 +10,11 @@
 #include "engine/Loading.h"
 #include "engine/Log.h"
 #include "engine/ShaderManager.h"
-#include "support/TestUtil.h"
+#include "support/EngineSupport.h"
 
 namespace {
 
-class LogTail {
-public:
-    LogTail() : m_start(Read().size()) {}
-    int Count(const std::string& needle) const {
-        std::string all = Read();
-        std::string t = all.size() > m_start ? all.substr(m_start) : std::string();
-        int n = 0;
-        for (size_t at = t.find(needle); at != std::string::npos; at = t.find(needle, at + 1)) ++n;
-        return n;
-    }
-
-private:
-    static std::string Read() { return testutil::ReadFile(std::string(g_Log.GetStartDirectory()) + "/log.html"); }
-    size_t m_start;
-};
+using testutil::LogTail;
 
 const char* kVertex = R"(// @register clip_matrix c0 4
 // @register tint c4

@@ -56,8 +56,8 @@ protected:
 
 TEST_F(Sprite3DRendererTest, BeginSetsParticleStatesProgramAndConstants) {
     m_pRenderer->Begin();
-    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetRenderState("),
-              particletest::kPointSpriteStatesOn);
+    IDirect3DDevice9* device = CGraphicsEngine::GetInstance()->GetDevice();
+    particletest::ExpectPointSpriteStates(device, true);
     // After the states: the buffer, the particles' program without a pixel
     // program, then the camera constants.
     std::vector<std::string> steps;
@@ -75,9 +75,7 @@ TEST_F(Sprite3DRendererTest, BeginSetsParticleStatesProgramAndConstants) {
 
     d3d9hooks::ClearCallLog();
     m_pRenderer->End();
-    EXPECT_EQ(d3d9hooks::CallsStartingWith("SetRenderState("),
-              particletest::kPointSpriteStatesOff);
-    EXPECT_EQ(d3d9hooks::CallLog().size(), 5u);
+    particletest::ExpectPointSpriteStates(device, false);
 }
 
 TEST_F(Sprite3DRendererTest, DrawBatchWritesOneVertexAndDrawsOnePoint) {

@@ -173,12 +173,7 @@ TEST_F(SpriteTest, DrawSetsItsStatesAroundTheSprite) {
         "SetRenderState(D3DRS_ZENABLE, 1)",        "SetRenderState(D3DRS_ALPHABLENDENABLE, 0)",
     };
     // The sprite object sets and restores states of its own in between.
-    size_t at = 0;
-    for (const std::string& want : expected) {
-        while (at < states.size() && states[at] != want) ++at;
-        ASSERT_LT(at, states.size()) << "missing or out of order: " << want;
-        ++at;
-    }
+    EXPECT_TRUE(testutil::InOrder(states, expected));
 
     // A theme sprite with a bad index or a failed texture draws nothing.
     g_ThemeTextures = {nullptr};

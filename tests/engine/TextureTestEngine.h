@@ -15,19 +15,13 @@
 #include "engine/GraphicsEngine.h"
 #include "engine/Log.h"
 #include "engine/TextureManager.h"
-#include "support/TestUtil.h"
+#include "support/EngineSupport.h"
 
 namespace textest {
 
 using testutil::LogEntry;
 
-// The global log as entries.
-inline std::vector<LogEntry> ReadLog() {
-    return testutil::ReadLogEntries(std::string(g_Log.GetStartDirectory()) + "/log.html");
-}
-
 inline LRESULT CALLBACK TestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
-inline void NoUpdate() {}
 
 class EngineTest : public testing::Test {
 protected:
@@ -40,7 +34,7 @@ protected:
         d3d9hooks::SetBackend(Backend());
         platform::SetFakeClock(true, 1000000000LL);
         EngineTimerRestart();
-        m_LogStart = ReadLog().size();
+        m_Log.Mark();
     }
     void TearDown() override {
         g_ThemeTextures.clear();  // the entries go with the engine's texture manager
@@ -50,24 +44,13 @@ protected:
     }
 
     CGraphicsEngine* Start(int width = 1024, int height = 768) {
-        m_Params.m_Caption = "Kolvar texture test";
-        m_Params.m_IconId = 113;
-        m_Params.m_WndProc = TestProc;
-        m_Params.m_Windowed = true;
-        m_Params.m_Width = width;
-        m_Params.m_Height = height;
-        m_Params.m_FixedStep = 0.025f;
-        m_Params.m_UpdateCallback = NoUpdate;
-        m_Params.m_Bits = 32;
+        testutil::FillWindowed(m_Params, "Kolvar texture test", width, height);
         CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
         EXPECT_TRUE(engine->SetGeneralParameters(&m_Params));
         return engine;
     }
 
-    std::vector<LogEntry> NewLog() const {
-        std::vector<LogEntry> all = ReadLog();
-        return std::vector<LogEntry>(all.begin() + std::min(m_LogStart, all.size()), all.end());
-    }
+    std::vector<LogEntry> NewLog() const { return m_Log.Entries(); }
     // Position of the first entry with this text from `from` on, or -1.
     int Find(const std::string& text, int from = 0) const {
         std::vector<LogEntry> log = NewLog();
@@ -75,7 +58,7 @@ protected:
             if (log[i].text == text) return int(i);
         return -1;
     }
-    void MarkLog() { m_LogStart = ReadLog().size(); }
+    void MarkLog() { m_Log.Mark(); }
 
     std::string Write(const std::string& name, const std::string& bytes) {
         testutil::WriteFile(m_Dir.file(name), bytes);
@@ -83,7 +66,7 @@ protected:
     }
 
     CGeneralParameters m_Params;
-    size_t m_LogStart = 0;
+    testutil::LogTail m_Log;
     testutil::TempDir m_Dir;
 };
 

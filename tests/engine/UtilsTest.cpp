@@ -18,8 +18,6 @@ TEST(Utils, IntToStringSharesOneBuffer) {
 
 TEST(Utils, RandomIntStaysInRange) {
     crt_srand(1);
-    EXPECT_EQ(RandomInt(0, 10), 41 % 10);
-    EXPECT_EQ(RandomInt(100, 200), 18467 % 100 + 100);
     for (int i = 0; i < 1000; ++i) EXPECT_EQ(RandomInt(0, 1), 0);
     std::set<int> seen;
     for (int i = 0; i < 1000; ++i) seen.insert(RandomInt(2, 5));
@@ -34,9 +32,6 @@ TEST(Utils, RandomIntStaysInRange) {
 }
 
 TEST(Utils, RandomFloatIncludesBothEnds) {
-    crt_srand(1);
-    float first = RandomFloat(1.0f, 3.0f);
-    EXPECT_FLOAT_EQ(first, 1.0f + 2.0f * (41.0f / 32767.0f));
     // Find a seed whose next draw is 32767 and one whose next draw is 0.
     unsigned top = 0, bottom = 0;
     bool haveTop = false, haveBottom = false;

@@ -9,6 +9,7 @@
 #include "engine/Shader.h"
 #include "game/BlockFigure.h"
 #include "game/FigureGenerator.h"
+#include "game/GameMode.h"
 #include "game/ObjectEmitter.h"
 
 namespace {
@@ -243,6 +244,44 @@ TEST_F(BlockFigureTest, WaveWeightFollowsTheHighestBlock) {
         shiftAt(c.gy);
         EXPECT_NEAR(last, c.shift, 1e-4) << c.blockRow << " gy " << c.gy;
     }
+}
+
+// The trail lights the top block of each column in its diffuse colour; a
+// column whose top place is empty passes it down. Deleted, the figure's 160
+// emitters finish and leave the manager.
+TEST_F(BlockFigureTest, TrailFollowsEachColumnsTopBlockAndEndsWithTheFigure) {
+    CGameField* field = Field();
+    CParticleSystemsManager* manager = CParticleSystemsManager::GetInstance();
+    const size_t before = manager->GetSystems().size();
+    auto* f = new CBlockFigure();
+    EXPECT_EQ(manager->GetSystems().size(), before + 160);
+    f->SetShape(4, 1);  // ..#. / .##. / ..#.: column 1 starts in row 1
+    f->Update();
+    for (int i = 0; i < 160; ++i) EXPECT_FALSE(f->trail.Emitter(i / 40, (i / 10) % 4, i % 10)->emitting);
+    f->Start();
+    f->Update();
+    const D3DXCOLOR diffuse(field->m_materials[CBlockFigure::kShapeColors[4]].Diffuse);
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r)
+            for (int k = 0; k < 10; ++k) {
+                CObjectEmitter* e = f->trail.Emitter(r, c, k);
+                const int top = c == 1 ? 1 : (c == 2 ? 0 : -1);
+                ASSERT_EQ(e->emitting, r == top && k < 4) << r << "," << c << "," << k;
+                if (!e->emitting) continue;
+                EXPECT_EQ(e->startColor, diffuse);
+                EXPECT_FLOAT_EQ(e->spacing, 0.2f);
+                EXPECT_FLOAT_EQ(e->lifetime, 0.2f);
+            }
+    delete f;
+    CGameMode* mode = CGameMode::GetInstance();
+    const int menu = mode->menuState;
+    mode->menuState = CGameMode::kMenuClosed;
+    for (int i = 0; i < 10 && manager->GetSystems().size() > before; ++i) {
+        Wait(0.1);
+        manager->Update();
+    }
+    mode->menuState = menu;
+    EXPECT_EQ(manager->GetSystems().size(), before);
 }
 
 }  // namespace

@@ -1,5 +1,14 @@
+#include <cstring>
+#include <functional>
+#include <strings.h>
+
 #include "engine/Log.h"
+#include "engine/TextureManager.h"
 #include "game/BaseFigure.h"
+#include "game/BombFigure.h"
+#include "game/BonusBlockFigure.h"
+#include "game/ColorFigure.h"
+#include "game/SawFigure.h"
 #include "support/HeadlessGame.h"
 
 namespace {
@@ -153,6 +162,110 @@ TEST(FigureGenerator, HeldDropWaitsForReleaseOrTimeout) {
         game.Step(6);
         EXPECT_NE(g->current, second);
     }
+}
+
+// The first landing in either game type adds the hit score, nothing else.
+TEST(FigureGenerator, LandingAddsTheHitScore) {
+    for (int type : {0, 1}) {
+        headless::Game game;
+        game.Boot();
+        game.NewGame(type, 1, 0, 5);
+        CFigureGenerator* g = CFigureGenerator::GetInstance();
+        game.Step();
+        CBaseFigure* first = g->current;
+        ASSERT_NE(first, nullptr);
+        game.Press(0x39);
+        while (g->current == first && game.Steps() < 100) game.Step();
+        EXPECT_EQ(CHud::GetInstance()->score, g_GameRules.figureHitScore) << type;
+    }
+}
+
+// Drop and down held across a landing: the line game holds both back from the
+// next figure, the colour game only the drop.
+TEST(FigureGenerator, HeldKeysAfterALandingSuppressDownOnlyInTheLineGame) {
+    for (int type : {0, 1}) {
+        headless::Game game;
+        game.Boot();
+        game.NewGame(type, 1, 0, 11);
+        CFigureGenerator* g = CFigureGenerator::GetInstance();
+        game.Step();
+        CBaseFigure* first = g->current;
+        ASSERT_NE(first, nullptr);
+        game.Press(0x39);
+        game.Press(0xD0);
+        while ((g->current == first || !g->current) && game.Steps() < 100) game.Step();
+        CBaseFigure* second = g->current;
+        ASSERT_NE(second, nullptr);
+        const float y = second->y;
+        game.Step(4);  // 0.1 s, under the 0.3 s hold-back
+        ASSERT_EQ(g->current, second) << type << ": the drop is held back in both";
+        const float fell = second->y - y;
+        if (type == 0)
+            EXPECT_LT(fell, 0.5f) << "normal speed";
+        else
+            EXPECT_GT(fell, 1.0f) << "down still speeds the fall";
+    }
+}
+
+// Points in a bonus period bring their object at the period's end: it takes
+// the waiting figure's place at once and comes in after the landing.
+TEST(FigureGenerator, BonusPeriodPointsBringTheirObjectNext) {
+    struct Case {
+        const char* name;
+        int gameType;
+        std::function<int()> points;
+        std::function<bool(CBaseFigure*)> is;
+        float x, y;
+    } cases[] = {
+        {"bomb", 0, [] { return g_GameRules.bombScore + 100; },
+         [](CBaseFigure* f) { return dynamic_cast<CBombFigure*>(f) != nullptr; }, -10, 7},
+        {"saw", 0, [] { return g_GameRules.sawScore + 100; },
+         [](CBaseFigure* f) { return dynamic_cast<CSawFigure*>(f) != nullptr; }, -10, 8},
+        {"special", 0, [] { return g_GameRules.bombScore / 4; },
+         [](CBaseFigure* f) { return dynamic_cast<CSpecialBlockFigure*>(f) != nullptr; }, -11, 10},
+        {"colour bomb", 1, [] { return g_GameRules.bombScore + 20; },
+         [](CBaseFigure* f) { return dynamic_cast<CBombFigure*>(f) != nullptr; }, -10, 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        headless::Game game;
+        game.Boot();
+        game.NewGame(c.gameType, 1, 0, 7);
+        CFigureGenerator* g = CFigureGenerator::GetInstance();
+        CHud* hud = CHud::GetInstance();
+        game.Step();
+        ASSERT_NE(g->current, nullptr);
+        hud->AddScore(c.points());
+        hud->displayedScore = float(hud->score);
+        hud->periodStart = CGraphicsEngine::GetInstance()->GetTime() - hud->bonusTime;
+        game.Step();
+        ASSERT_TRUE(c.is(g->next));
+        EXPECT_EQ(g->next->x, c.x);
+        EXPECT_EQ(g->next->y, c.y);
+        CBaseFigure* object = g->next;
+        game.Press(0x39);
+        while (g->current != object && game.Steps() < 200) game.Step();
+        EXPECT_EQ(g->current, object);
+        EXPECT_FALSE(object->preview);
+    }
+}
+
+// The spark sheet's ten frames come with the generator and go with it.
+TEST(FigureGenerator, SparkFramesAreLoadedAndReleased) {
+    headless::Game game;
+    game.Boot();
+    const auto& frames = CFigureGenerator::GetInstance()->spark.GetFrames();
+    ASSERT_EQ(frames.size(), 10u);
+    for (size_t i = 0; i < frames.size(); ++i) {
+        ASSERT_TRUE(frames[i]);
+        const std::string tail = "ff" + std::to_string(i) + ".bmp";
+        const std::string path = frames[i]->m_Path;
+        ASSERT_GE(path.size(), tail.size());
+        EXPECT_EQ(strcasecmp(path.c_str() + path.size() - tail.size(), tail.c_str()), 0) << path;
+    }
+    delete CFigureGenerator::GetInstancePtr();
+    for (CTextureEntry* t : CTextureManager::GetInstance()->GetTextures())
+        EXPECT_EQ(strcasestr(t->m_Path, "spark"), nullptr) << t->m_Path;
 }
 
 struct BadScript {

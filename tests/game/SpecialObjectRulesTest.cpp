@@ -110,6 +110,23 @@ TEST(SpecialObjectRulesTest, ProbesReportTheLastTouchedSide) {
     }
 }
 
+// Nine probes at radius 0.7, a quarter turn of pi/4 apart summed in float:
+// the ninth falls just short of a full turn and repeats the first.
+TEST(SpecialObjectRulesTest, ProbesRunTheNinePointsInOrder) {
+    Grid g(12, 12, 1);  // blocks everywhere; nothing is emptied
+    std::vector<std::pair<int, int>> probed;
+    EXPECT_EQ(ProbeCollision(5.5f, 5.5f, g.w, g.h, g.Value(), [&](int x, int y) { probed.push_back({x, y}); }),
+              kSideRight);
+    const std::vector<std::pair<int, int>> want = {{6, 5}, {5, 5}, {5, 6}, {5, 5}, {4, 5},
+                                                   {5, 5}, {5, 4}, {5, 5}, {6, 5}};
+    EXPECT_EQ(probed, want);
+    // The side of each probe, its angle summed in float as the probes are.
+    const int sides[] = {kSideRight, kSideBelow, kSideBelow, kSideLeft, kSideLeft,
+                         kSideAbove, kSideAbove, kSideAbove, kSideRight};
+    float angle = 0.0f;
+    for (int k = 0; k < 9; ++k, angle += float(D3DX_PI / 4.0)) EXPECT_EQ(ProbeSide(angle), sides[k]) << k;
+}
+
 TEST(SpecialObjectRulesTest, ProbeKnocksOutTouchedBlocksAndSeesOutsideTheGridAsWall) {
     Grid g(12, 12);
     g.at(6, 6) = 4;  // only the diagonal probe reaches it

@@ -200,6 +200,21 @@ public:
         hud->Process();
     }
 
+    // Writes an init.txt whose field is an all-playable w x h grid without a
+    // wave; returns its path for Boot.
+    std::string OpenFieldInit(int w, int h) {
+        std::string cells = std::to_string(w) + " " + std::to_string(h) + "\n";
+        for (int y = 0; y < h; ++y) cells += std::string(size_t(w), '0') + "\n";
+        testutil::WriteFile(m_dir.file("cells.txt"), cells);
+        testutil::WriteFile(m_dir.file("open_field.txt"),
+                            "alpha = 0.5 beta = 1.0 Ax = 0 Bx = 0 Cx = 0 Dx = 0\n"
+                            "function game_FieldInit() ext_Create('cells.txt') end\n"
+                            "function game_FieldUpdate(x, y, t) return D3DXVECTOR3(0, 0, 0) end\n");
+        testutil::WriteFile(m_dir.file("init.txt"), testutil::ReadFile(m_dir.file("data/scripts/general/init.txt")) +
+                                                        "\nfield_script = 'open_field.txt'\n");
+        return "init.txt";
+    }
+
     void Step(int n = 1) {
         for (int i = 0; i < n; ++i) {
             platform::AdvanceFakeClock(int64_t(kStep * 1e9 + 0.5));

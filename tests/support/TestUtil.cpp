@@ -11,6 +11,13 @@
 #include <vector>
 #include <cstring>
 
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wunused-function"
+#include <stb/stb_image.h>
+#pragma GCC diagnostic pop
+
 namespace testutil {
 
 TempDir::TempDir() {
@@ -85,16 +92,40 @@ bool CreateSmallDevice(IDirect3D9** d3d, IDirect3DDevice9** device) {
         ADD_FAILURE() << "Direct3DCreate9 failed";
         return false;
     }
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    D3DPRESENT_PARAMETERS pp = WindowedPresent(64, 64);
     HRESULT hr = (*d3d)->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
                                       &pp, device);
     if (hr != D3D_OK) ADD_FAILURE() << "CreateDevice failed: " << hr;
     return hr == D3D_OK;
+}
+
+D3DPRESENT_PARAMETERS WindowedPresent(UINT width, UINT height) {
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.BackBufferWidth = width;
+    pp.BackBufferHeight = height;
+    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    return pp;
+}
+
+std::vector<unsigned char> LoadRgba(const std::string& path, int* width, int* height) {
+    int channels = 0;
+    unsigned char* pixels = stbi_load(path.c_str(), width, height, &channels, 4);
+    if (!pixels) return {};
+    std::vector<unsigned char> out(pixels, pixels + size_t(*width) * *height * 4);
+    stbi_image_free(pixels);
+    return out;
+}
+
+::testing::AssertionResult InOrder(const std::vector<std::string>& got, const std::vector<std::string>& wanted) {
+    size_t at = 0;
+    for (const std::string& want : wanted) {
+        while (at < got.size() && got[at] != want) ++at;
+        if (at == got.size()) return ::testing::AssertionFailure() << "missing or out of order: \"" << want << "\"";
+        ++at;
+    }
+    return ::testing::AssertionSuccess();
 }
 
 std::string ArtifactsDir() {

@@ -54,4 +54,13 @@ bool CreateSmallDevice(IDirect3D9** d3d, IDirect3DDevice9** device);
 // Where GL tests put their screenshots (build/test-artifacts).
 std::string ArtifactsDir();
 
+// Windowed X8R8G8B8 present parameters of the given size.
+D3DPRESENT_PARAMETERS WindowedPresent(UINT width, UINT height);
+
+// A picture file as RGBA bytes, empty when it cannot be read.
+std::vector<unsigned char> LoadRgba(const std::string& path, int* width, int* height);
+
+// Passes when every wanted line stands in `got` in this order; other lines may come between.
+::testing::AssertionResult InOrder(const std::vector<std::string>& got, const std::vector<std::string>& wanted);
+
 }  // namespace testutil

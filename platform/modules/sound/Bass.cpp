@@ -8,6 +8,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -166,6 +167,21 @@ void MixChannel(DWORD handle, float* out, int frames) {
     }
 }
 
+// A program may end with the device still open. The mixer thread must stop
+// before exit destroys what it reads: ours, and the state of the players that
+// added sources. Handlers registered later run earlier, so one is registered
+// when the device opens and again with each source.
+void CloseDeviceAtExit() {
+    SDL_AudioDeviceID id;
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_lock);
+        id = g_device;
+        g_device = 0;
+        g_initialised = false;
+    }
+    if (id != 0) SDL_CloseAudioDevice(id);
+}
+
 void SDLCALL MixCallback(void*, Uint8* stream, int bytes) {
     float* out = reinterpret_cast<float*>(stream);
     int frames = bytes / static_cast<int>(2 * sizeof(float));
@@ -251,6 +267,8 @@ BASSDEF BOOL BASS_Init(int device, DWORD freq, DWORD, HWND, const GUID*) {
         }
         g_device = id;
         g_initialised = true;
+        static const bool registered = std::atexit(&CloseDeviceAtExit) == 0;
+        (void)registered;
         g_paused = false;
         g_masterVolume = kMaxVolume;
     }
@@ -343,10 +361,9 @@ BASSDEF HSAMPLE BASS_SampleLoad(BOOL memory, const void* file, DWORD offset, DWO
     std::string path = HostFilePath(static_cast<const char*>(file));
     std::vector<float> frames;
     std::string error;
-    if (!DecodeWholeFile(path, frames, error)) {
-        FILE* probe = fopen(path.c_str(), "rb");
-        Fail(probe ? BASS_ERROR_FILEFORM : BASS_ERROR_FILEOPEN);
-        if (probe) fclose(probe);
+    bool opened = false;
+    if (!DecodeWholeFile(path, frames, error, &opened)) {
+        Fail(opened ? BASS_ERROR_FILEFORM : BASS_ERROR_FILEOPEN);
         return 0;
     }
     std::unique_ptr<CSample> sample(new CSample);
@@ -555,6 +572,7 @@ BASSDEF DWORD MIXER_AddSource(MIXERSOURCEPROC proc, void* user) {
     static DWORD nextId = 0;
     if (++nextId == 0) ++nextId;
     g_sources.push_back({nextId, proc, user});
+    std::atexit(&CloseDeviceAtExit);
     return nextId;
 }
 

@@ -4,13 +4,18 @@
 #include <sndfile.h>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+
+#include "platform.h"
 
 namespace sound {
 
@@ -18,13 +23,38 @@ namespace {
 
 // Nothing the game plays is longer than this; it bounds what a bad file can allocate.
 constexpr uint64_t kMaxSampleFrames = uint64_t(kRate) * 60 * 30;
-constexpr long kMaxModuleBytes = 64L * 1024 * 1024;
 constexpr int kChunk = 1024;
 
 bool Exists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
 }
+
+// libsndfile reads an open descriptor, which stays ours to close.
+struct SoundFile {
+    SNDFILE* file = nullptr;
+    int fd = -1;
+    SF_INFO info{};
+    SoundFile() = default;
+    SoundFile(const SoundFile&) = delete;
+    SoundFile& operator=(const SoundFile&) = delete;
+    ~SoundFile() { Close(); }
+    void Close() {
+        if (file) sf_close(file);
+        if (fd >= 0) close(fd);
+        file = nullptr;
+        fd = -1;
+    }
+    // False when the file is refused or missing (fd < 0) or not a sound libsndfile knows.
+    bool Open(const std::string& path) {
+        Close();
+        fd = OpenGameFile(path);
+        if (fd < 0) return false;
+        std::memset(&info, 0, sizeof(info));
+        file = sf_open_fd(fd, SFM_READ, &info, SF_FALSE);
+        return file != nullptr;
+    }
+};
 
 // Mono is doubled; beyond two channels only the front pair is kept.
 void ToStereo(const float* in, int channels, int frames, float* out) {
@@ -36,6 +66,22 @@ void ToStereo(const float* in, int channels, int frames, float* out) {
 }
 
 }  // namespace
+
+int OpenGameFile(const std::string& hostPath) {
+    // Non-blocking, so a FIFO cannot hang the mixer's caller.
+    int fd = open(hostPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
+        static_cast<uint64_t>(st.st_size) > platform::kMaxReadFileSize) {
+        std::fprintf(stderr, "refusing to read \"%s\": not a regular file of at most %llu bytes\n", hostPath.c_str(),
+                     static_cast<unsigned long long>(platform::kMaxReadFileSize));
+        close(fd);
+        return -1;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
 
 std::string HostFilePath(const char* path) {
     if (!path) return std::string();
@@ -150,17 +196,18 @@ int PullMemory(void* user, float* out, int frames) {
 
 }  // namespace
 
-bool DecodeWholeFile(const std::string& hostPath, std::vector<float>& frames, std::string& error) {
+bool DecodeWholeFile(const std::string& hostPath, std::vector<float>& frames, std::string& error, bool* opened) {
     frames.clear();
-    SF_INFO info;
-    std::memset(&info, 0, sizeof(info));
-    SNDFILE* file = sf_open(hostPath.c_str(), SFM_READ, &info);
-    if (!file) {
-        error = sf_strerror(nullptr);
+    SoundFile sound;
+    const bool ok = sound.Open(hostPath);
+    if (opened) *opened = sound.fd >= 0;
+    if (!ok) {
+        error = sound.fd >= 0 ? sf_strerror(nullptr) : "cannot open the file";
         return false;
     }
+    SNDFILE* file = sound.file;
+    const SF_INFO info = sound.info;
     if (info.channels < 1 || info.samplerate < 1000 || info.samplerate > 768000) {
-        sf_close(file);
         error = "unsupported channel count or rate";
         return false;
     }
@@ -174,12 +221,11 @@ bool DecodeWholeFile(const std::string& hostPath, std::vector<float>& frames, st
         native.resize(at + static_cast<size_t>(got) * 2);
         ToStereo(raw.data(), info.channels, static_cast<int>(got), native.data() + at);
         if (native.size() / 2 > kMaxSampleFrames) {
-            sf_close(file);
             error = "file too long";
             return false;
         }
     }
-    sf_close(file);
+    sound.Close();
     if (native.empty()) {
         error = "no audio data";
         return false;
@@ -223,13 +269,10 @@ namespace {
 
 class CFileSource : public CSource {
 public:
-    CFileSource(SNDFILE* file, const SF_INFO& info, std::string path)
-        : m_file(file), m_info(info), m_path(std::move(path)),
-          m_raw(static_cast<size_t>(kChunk) * info.channels) {
-        if (info.samplerate != kRate) m_resampler.reset(new CResampler(info.samplerate, &PullNative, this));
-    }
-    ~CFileSource() override {
-        if (m_file) sf_close(m_file);
+    CFileSource(std::unique_ptr<SoundFile> sound, std::string path)
+        : m_sound(std::move(sound)), m_info(m_sound->info), m_path(std::move(path)),
+          m_raw(static_cast<size_t>(kChunk) * m_info.channels) {
+        if (m_info.samplerate != kRate) m_resampler.reset(new CResampler(m_info.samplerate, &PullNative, this));
     }
 
     int Read(float* out, int frames) override {
@@ -246,15 +289,14 @@ public:
     bool Seek(uint64_t frame) override {
         sf_count_t native = static_cast<sf_count_t>(frame * static_cast<uint64_t>(m_info.samplerate) / kRate);
         if (m_resampler) m_resampler->Reset();
-        if (m_file && sf_seek(m_file, native, SEEK_SET) >= 0) return true;
+        if (m_sound->file && sf_seek(m_sound->file, native, SEEK_SET) >= 0) return true;
         // Formats that cannot seek are opened again and read forward.
-        if (m_file) sf_close(m_file);
-        SF_INFO info;
-        std::memset(&info, 0, sizeof(info));
-        m_file = sf_open(m_path.c_str(), SFM_READ, &info);
-        if (!m_file) return false;
+        if (!m_sound->Open(m_path)) {
+            m_sound->Close();
+            return false;
+        }
         while (native > 0) {
-            sf_count_t got = sf_readf_float(m_file, m_raw.data(), std::min<sf_count_t>(native, kChunk));
+            sf_count_t got = sf_readf_float(m_sound->file, m_raw.data(), std::min<sf_count_t>(native, kChunk));
             if (got <= 0) break;
             native -= got;
         }
@@ -267,15 +309,15 @@ private:
     }
 
     int ReadNative(float* out, int frames) {
-        if (!m_file) return 0;
+        if (!m_sound->file) return 0;
         frames = std::min(frames, kChunk);
-        sf_count_t got = sf_readf_float(m_file, m_raw.data(), frames);
+        sf_count_t got = sf_readf_float(m_sound->file, m_raw.data(), frames);
         if (got <= 0) return 0;
         ToStereo(m_raw.data(), m_info.channels, static_cast<int>(got), out);
         return static_cast<int>(got);
     }
 
-    SNDFILE* m_file;
+    std::unique_ptr<SoundFile> m_sound;
     SF_INFO m_info;
     std::string m_path;
     std::vector<float> m_raw;
@@ -318,29 +360,29 @@ private:
 }  // namespace
 
 std::unique_ptr<CSource> OpenStreamSource(const std::string& hostPath) {
-    SF_INFO info;
-    std::memset(&info, 0, sizeof(info));
-    SNDFILE* file = sf_open(hostPath.c_str(), SFM_READ, &info);
-    if (!file) return nullptr;
-    if (info.channels < 1 || info.samplerate < 1000 || info.samplerate > 768000) {
-        sf_close(file);
-        return nullptr;
-    }
-    return std::unique_ptr<CSource>(new CFileSource(file, info, hostPath));
+    std::unique_ptr<SoundFile> sound(new SoundFile);
+    if (!sound->Open(hostPath)) return nullptr;
+    const SF_INFO& info = sound->info;
+    if (info.channels < 1 || info.samplerate < 1000 || info.samplerate > 768000) return nullptr;
+    return std::unique_ptr<CSource>(new CFileSource(std::move(sound), hostPath));
 }
 
 std::unique_ptr<CSource> OpenMusicSource(const std::string& hostPath) {
-    FILE* f = fopen(hostPath.c_str(), "rb");
-    if (!f) return nullptr;
+    const int fd = OpenGameFile(hostPath);
+    if (fd < 0) return nullptr;
+    // Read to the end within the bound: the file may have changed since it was checked.
     std::vector<char> bytes;
-    if (fseek(f, 0, SEEK_END) == 0) {
-        long size = ftell(f);
-        if (size > 0 && size <= kMaxModuleBytes && fseek(f, 0, SEEK_SET) == 0) {
-            bytes.resize(static_cast<size_t>(size));
-            if (fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0 || bytes.size() + static_cast<size_t>(n) > platform::kMaxReadFileSize) {
+            if (n != 0) bytes.clear();
+            break;
         }
+        bytes.insert(bytes.end(), buffer, buffer + n);
     }
-    fclose(f);
+    close(fd);
     if (bytes.empty()) return nullptr;
     int error = 0;
     const char* message = nullptr;

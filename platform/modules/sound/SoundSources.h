@@ -16,6 +16,11 @@ constexpr int kRate = 44100;
 // case-insensitive fallback per component).
 std::string HostFilePath(const char* path);
 
+// Opens a file the way the platform reads game data: a regular file within
+// the read bound, without blocking on a FIFO; -1 otherwise (a refused file
+// says so on standard error). The descriptor is the caller's to close.
+int OpenGameFile(const std::string& hostPath);
+
 class CSource {
 public:
     virtual ~CSource() = default;
@@ -56,7 +61,9 @@ typedef std::shared_ptr<const std::vector<float>> SampleData;
 
 // Decodes a whole file (WAV, OGG, MP3 ... through libsndfile) to kRate stereo.
 // An empty result with error text on failure.
-bool DecodeWholeFile(const std::string& hostPath, std::vector<float>& frames, std::string& error);
+// `opened` tells a file that could not be opened (or was refused) from one that did not decode.
+bool DecodeWholeFile(const std::string& hostPath, std::vector<float>& frames, std::string& error,
+                     bool* opened = nullptr);
 
 class CSampleSource : public CSource {
 public:

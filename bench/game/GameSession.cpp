@@ -1,0 +1,185 @@
+#include "game/GameSession.h"
+
+#include <crt.h>
+#include <d3d9hooks.h>
+#include <platform.h>
+
+#include <lua.hpp>
+
+#include "audio/SoundEngine.h"
+#include "common/BenchCommon.h"
+#include "engine/EngineTimer.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/Keyboard.h"
+#include "engine/ParticleSystemsManager.h"
+#include "engine/Script.h"
+#include "game/AnimatedObjectList.h"
+#include "game/BlockPartManager.h"
+#include "game/FigureGenerator.h"
+#include "game/GameField.h"
+#include "game/GameFieldHooks.h"
+#include "game/GameMode.h"
+#include "game/GameOverHook.h"
+#include "game/GameRules.h"
+#include "game/GameSettings.h"
+#include "game/Hud.h"
+#include "game/VarFrame.h"
+#include "game/VarFrameHooks.h"
+
+namespace bench {
+
+namespace {
+
+std::vector<double> g_stepMs;
+bool g_over = false;
+
+void OnGameOver() {
+    g_over = true;
+    CGameMode* mode = CGameMode::GetInstance();
+    mode->gameState = CGameMode::kFieldDisappearing;
+    mode->mode = CGameMode::kNoGame;
+}
+
+// The main loop's update order, without the shell's parts.
+void UpdateStep() {
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
+    if (!engine || engine->GetCurrentStep() <= 0.0f) return;
+    const auto start = Clock::now();
+    CKeyboard::GetInstance()->Update();
+    CAnimatedObjectList::GetInstance()->UpdateAll();
+    CSoundEngine::GetInstance()->Update();
+    CHud::GetInstance()->Process();
+    CFigureGenerator::GetInstance()->Process();
+    CGameField::GetInstance()->Update();
+    CVarFrame::GetInstance()->UpdateTransforms();
+    CParticleSystemsManager::GetInstance()->Update();
+    g_stepMs.push_back(MsSince(start));
+}
+
+std::string GlobalText(lua_State* L, const char* name) {
+    lua_getglobal(L, name);
+    const char* s = lua_tostring(L, -1);
+    std::string out = s ? s : "";
+    lua_pop(L, 1);
+    return out;
+}
+
+}  // namespace
+
+GameSession::GameSession(DWORD vertexShaderVersion, DWORD pixelShaderVersion, int frameType) {
+    d3d9hooks::SetShaderVersions(vertexShaderVersion, pixelShaderVersion);
+    platform::SetFakeClock(true, 1000000000LL);
+    EngineTimerRestart();
+    gamefieldhooks::RearmConstruction();
+    varframehooks::RearmConstruction();
+    SetGameOverHook(OnGameOver);
+    g_FrameType = frameType;
+    g_FrameOpacity = 1.0f;
+    g_FrameDetails = 2;
+    g_BlocksDetails = 2;
+    if (!StartEngine("bench_game", UpdateStep)) return;
+    m_general = script::OpenState(script::Libraries::Bare);
+    if (!m_general) return;
+    script::RegisterGeneralInterface(m_general);
+    if (!script::RunFile(m_general, "data\\scripts\\general\\init.txt")) return;
+    g_FigureScriptPath = GlobalText(m_general, "figure_action_script");
+    g_FieldScriptPath = GlobalText(m_general, "field_script");
+    g_FrameScriptPath = GlobalText(m_general, "frame_script");
+    g_FieldAnimScriptPath = GlobalText(m_general, "field_anim_script");
+    g_TexturedFont = LoadTexturedFont();
+    if (!g_TexturedFont) return;
+    CKeyboard* keys = CKeyboard::GetInstance();
+    const unsigned never = ~0u;
+    keys->BindAction(1, 0xCB, never, 0.2f, 0.0f);
+    keys->BindAction(2, 0xCD, never, 0.2f, 0.0f);
+    keys->BindAction(3, 0xC8, never, 0.3f, 0.0f);
+    keys->BindAction(4, 0xD0, never, 0.0f, 0.0f);
+    keys->BindAction(5, 0x39, never, 0.0f, 0.0f);
+    CGameField::GetInstance();
+    CVarFrame::GetInstance()->CallFrameInit();
+    CFigureGenerator::GetInstance();
+    m_ok = true;
+}
+
+GameSession::~GameSession() {
+    SetGameOverHook(nullptr);
+    delete CFigureGenerator::GetInstancePtr();
+    delete CAnimatedObjectList::GetInstancePtr();
+    delete CHud::GetInstancePtr();
+    delete CVarFrame::GetInstancePtr();
+    delete CBlockPartManager::GetInstancePtr();
+    delete CGameField::GetInstancePtr();
+    delete CGameMode::GetInstancePtr();
+    // Fonts belong to the font manager, which goes with the engine.
+    g_TexturedFont = nullptr;
+    if (m_general) script::CloseState(m_general);
+    delete CSoundEngine::GetInstancePtr();
+    delete CGraphicsEngine::GetInstancePtr();
+    d3d9hooks::ClearShaderVersions();
+    platform::SetFakeClock(false);
+    g_GameRules = CGameRules();
+    g_stepMs.clear();
+}
+
+void GameSession::NewGame(int gameType, unsigned seed) {
+    crt_srand(seed);
+    g_GameType = gameType;
+    g_Difficulty = 1;
+    g_FallType = 0;
+    g_over = false;
+    CGameMode* mode = CGameMode::GetInstance();
+    mode->mode = CGameMode::kGameRunning;
+    mode->menuState = CGameMode::kMenuClosed;
+    mode->gameState = CGameMode::kPlaying;
+    ReadGameRules(m_general);
+    CGameField* field = CGameField::GetInstance();
+    field->InitFromScript();
+    field->Update();
+    CVarFrame* frame = CVarFrame::GetInstance();
+    frame->NewGame();
+    frame->UpdateTransforms();
+    CFigureGenerator::GetInstance()->ClearFigures();
+    CHud* hud = CHud::GetInstance();
+    hud->Reset();
+    hud->Process();
+}
+
+void GameSession::Step(int n) {
+    for (int i = 0; i < n; ++i) {
+        platform::AdvanceFakeClock(25000000LL);
+        CGraphicsEngine::GetInstance()->Tick();
+    }
+}
+
+bool GameSession::Over() const { return g_over; }
+
+std::vector<double>& GameSession::StepMs() { return g_stepMs; }
+
+double GameSession::Draw(bool frame, bool field, bool figures, bool particles, double* wholeMs) {
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    const auto begin = Clock::now();
+    if (!engine->BeginFrame(true)) return 0.0;
+    const auto start = Clock::now();
+    if (frame) CVarFrame::GetInstance()->Render();
+    if (figures) CFigureGenerator::GetInstance()->Render();
+    if (field) CGameField::GetInstance()->Render();
+    if (particles) CParticleSystemsManager::GetInstance()->Render();
+    const double ms = MsSince(start);
+    engine->EndFrame();
+    if (wholeMs) *wholeMs = MsSince(begin);
+    return ms;
+}
+
+double GameSession::EmptyFrame() {
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    const auto start = Clock::now();
+    if (engine->BeginFrame(true)) engine->EndFrame();
+    return MsSince(start);
+}
+
+size_t LiveParticleSystems() {
+    CParticleSystemsManager* particles = CParticleSystemsManager::GetInstancePtr();
+    return particles ? particles->GetSystems().size() : 0;
+}
+
+}  // namespace bench

@@ -1,0 +1,81 @@
+// Engine start-up settings and the global log, for the tests that link the engine.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/Font.h"
+#include "engine/GeneralParameters.h"
+#include "engine/GlyphRect.h"
+#include "engine/Log.h"
+#include "support/TestUtil.h"
+
+namespace testutil {
+
+inline LRESULT CALLBACK DefaultProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+
+inline void NoStep() {}
+
+// Windowed, 32-bit, the game's 0.025 s step; the caller may change any field.
+inline void FillWindowed(CGeneralParameters& p, const char* caption, int width, int height, void (*update)() = NoStep) {
+    p.m_Caption = caption;
+    p.m_IconId = 113;
+    p.m_WndProc = DefaultProc;
+    p.m_Windowed = true;
+    p.m_Width = width;
+    p.m_Height = height;
+    p.m_FixedStep = 0.025f;
+    p.m_UpdateCallback = update;
+    p.m_Bits = 32;
+}
+
+// The game's glyph rectangles, as the shell gives them to the textured font.
+inline void AddGameGlyphs(CFont* font) {
+    for (int i = 0; i < kFontGlyphCount; ++i) {
+        const int32_t* g = g_FontGlyphTable[i];
+        CGlyphRect r(g[1], g[2], g[3], g[4], g[5], g[6]);
+        font->AddGlyph(char(g[0]), &r);
+    }
+}
+
+// What the global log gained since the mark (made at construction).
+class LogTail {
+public:
+    LogTail() { Mark(); }
+    void Mark() {
+        m_Bytes = Whole().size();
+        m_Entries = ReadLogEntries(File()).size();
+    }
+    std::string Text() const {
+        std::string all = Whole();
+        return all.size() > m_Bytes ? all.substr(m_Bytes) : std::string();
+    }
+    bool Contains(const std::string& needle) const { return Text().find(needle) != std::string::npos; }
+    // Occurrences of the text anywhere in the new lines.
+    int Count(const std::string& needle) const {
+        std::string t = Text();
+        int n = 0;
+        for (size_t at = t.find(needle); at != std::string::npos; at = t.find(needle, at + 1)) ++n;
+        return n;
+    }
+    std::vector<LogEntry> Entries() const {
+        std::vector<LogEntry> all = ReadLogEntries(File());
+        return std::vector<LogEntry>(all.begin() + std::min(m_Entries, all.size()), all.end());
+    }
+    // Lines whose whole message is the text.
+    int Lines(const std::string& message) const {
+        int n = 0;
+        for (const LogEntry& e : Entries()) n += e.text == message;
+        return n;
+    }
+
+private:
+    static std::string File() { return std::string(g_Log.GetStartDirectory()) + "/log.html"; }
+    static std::string Whole() { return ReadFile(File()); }
+    size_t m_Bytes = 0;
+    size_t m_Entries = 0;
+};
+
+}  // namespace testutil
