@@ -1,6 +1,5 @@
 #include "app/GameFlow.h"
 
-#include "app/GameFlowLinks.h"
 #include "app/MenuManager.h"
 #include "app/Startup.h"
 #include "audio/SoundEngine.h"
@@ -23,8 +22,6 @@ int g_NameBlinkOn = 0;
 
 namespace {
 
-NameEntryDrawer g_nameEntryDrawer = nullptr;
-
 // The resets a new game and the start of play share.
 void ResetGameObjects() {
     CGameField* field = CGameField::GetInstance();
@@ -41,13 +38,16 @@ void ResetGameObjects() {
     hud->Process();
 }
 
-void StartGameOverMessage(const char* text, float fromX, float holdX, float toX) {
+}  // namespace
+
+void StartTopBandMessage(const char* text, float size, const D3DXCOLOR& textColor, float traceDensity, float fromX,
+                         float holdX, float toX) {
     CFloatingMessage::Params p;
     p.font = g_TexturedFont;
-    p.charWidth = p.charHeight = 0.09f;
-    p.textColor = D3DXCOLOR(1.0f, 0.95f, 1.0f, 1.0f);
+    p.charWidth = p.charHeight = size;
+    p.textColor = textColor;
     p.currentColor = D3DXCOLOR(0.0f, 0.7f, 1.0f, 1.0f);
-    p.traceDensity = 400.0f;
+    p.traceDensity = traceDensity;
     p.traceLife = 0.3f;
     p.text = text;
     p.k0 = D3DXCOLOR(1, 1, 1, 0);
@@ -63,8 +63,6 @@ void StartGameOverMessage(const char* text, float fromX, float holdX, float toX)
     message->Start(p);
     CAnimatedObjectList::GetInstance()->Add(message);
 }
-
-}  // namespace
 
 void StartGame() {
     CGameMode* mode = CGameMode::GetInstance();
@@ -85,17 +83,9 @@ void ShowGameOver() {
     CGameMode* mode = CGameMode::GetInstance();
     mode->gameState = CGameMode::kFieldDisappearing;
     mode->mode = CGameMode::kNoGame;
-    StartGameOverMessage("Game", 0.0f, 0.37f, 1.0f);
-    StartGameOverMessage("over", 1.0f, 0.51f, 0.0f);
+    const D3DXCOLOR light(1.0f, 0.95f, 1.0f, 1.0f);
+    StartTopBandMessage("Game", 0.09f, light, 400.0f, 0.0f, 0.37f, 1.0f);
+    StartTopBandMessage("over", 0.09f, light, 400.0f, 1.0f, 0.51f, 0.0f);
     CSoundEngine::GetInstance()->PlaySoundScaled(g_GameOverSound, 1.0f, 1);
     CGameField::GetInstance()->DisappearStart();
-}
-
-void SetNameEntryDrawer(NameEntryDrawer drawer) { g_nameEntryDrawer = drawer; }
-
-void DrawNameEntry(const char* text) {
-    if (g_nameEntryDrawer)
-        g_nameEntryDrawer(text);
-    else
-        DrawEnteredName(text);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <d3dx9math.h>
+
 // High-score name entry, shared with the window procedure and the frame drawing.
 extern bool g_bNameEntry;
 extern int g_NameEntryPlace;
@@ -13,12 +15,15 @@ void StartGame();
 void NewGameFromScript();
 // The figure script refused the next figure: messages, sound, the field disappears.
 void ShowGameOver();
+// A floating message along the top band: in from fromX, held at holdX, out to toX.
+void StartTopBandMessage(const char* text, float size, const D3DXCOLOR& textColor, float traceDensity, float fromX,
+                         float holdX, float toX);
 // The field has disappeared: back to the menu.
 void OnGameOverFinished();
 // Opens the menu on its first page unless it is open already.
 void ShowMainMenu();
 
-// Draws the name being typed in the high-score page's style; the menus install it.
-typedef void (*NameEntryDrawer)(const char* text);
-void SetNameEntryDrawer(NameEntryDrawer drawer);
-void DrawNameEntry(const char* text);
+// Enter during the name entry: stores the name ("Noname" when blank) and saves.
+void EndNameEntry();
+// Draws this frame's text of the entry in the style of its row's name.
+void DrawEnteredName(const char* text);

@@ -9,7 +9,6 @@
 #include "app/MenuManager.h"
 #include "app/MousePointer.h"
 #include "app/Shutdown.h"
-#include "app/StartScreen.h"
 #include "app/WindowProc.h"
 #include "audio/SoundEngine.h"
 #include "engine/ColorScheme.h"
@@ -170,10 +169,9 @@ void DrawFrame(CGraphicsEngine* engine) {
     CParticleSystemsManager::GetInstance()->Render();
     CHud::GetInstance()->DrawPanel();
     CMenuManager::GetInstance()->Render();
-    RenderStartScreen();
     if (g_bNameEntry) {
         const char* text = NameEntryText(now);
-        DrawNameEntry(text);
+        DrawEnteredName(text);
     }
     CAnimatedObjectList::GetInstance()->DrawAll();
     CMousePointer::GetInstance()->Render();

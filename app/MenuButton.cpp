@@ -3,7 +3,6 @@
 #include <d3d9.h>
 
 #include "app/MenuManager.h"
-#include "app/MenuValue.h"
 #include "engine/Font.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Sprite.h"
@@ -101,15 +100,4 @@ bool CMenuButton::HitTest(float x, float y) {
     return CMenuItem::HitTest(mx, my);
 }
 
-void CMenuButton::OnClick(float x, float y) {
-    if (!m_enabled) return;
-    if (HitTest(x, y)) {
-        if (m_target) {
-            CMenuManager::GetInstance()->SetCurrentPage(m_target);
-            PlayMenuSound(CMenuManager::GetInstance()->m_clickSound);
-        }
-        if (m_valueWidget) m_valueWidget->OnClick(x, y);
-        if (m_callback) m_callback();
-    }
-    if (m_valueWidget) m_valueWidget->HitTest(x, y);
-}
+void CMenuButton::OnClick(float x, float y) { ButtonClick(x, y); }

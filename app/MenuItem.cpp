@@ -76,3 +76,16 @@ bool CMenuItem::HitTest(float x, float y) { return m_valueWidget && m_valueWidge
 void CMenuItem::OnClick(float x, float y) {
     if (m_valueWidget) m_valueWidget->OnClick(x, y);
 }
+
+void CMenuItem::ButtonClick(float x, float y) {
+    if (!m_enabled) return;
+    if (HitTest(x, y)) {
+        if (m_target) {
+            CMenuManager::GetInstance()->SetCurrentPage(m_target);
+            PlayMenuSound(CMenuManager::GetInstance()->m_clickSound);
+        }
+        if (m_valueWidget) m_valueWidget->OnClick(x, y);
+        if (m_callback) m_callback();
+    }
+    if (m_valueWidget) m_valueWidget->HitTest(x, y);
+}

@@ -50,6 +50,11 @@ public:
     CMenuItem(const CMenuItem&) = delete;
     CMenuItem& operator=(const CMenuItem&) = delete;
 
+protected:
+    // The click of buttons and pictures: only when enabled; a target page with the click sound.
+    void ButtonClick(float x, float y);
+
+public:
     bool m_enabled;
     bool m_visible = true;
     bool m_back;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/GameFlowLinks.h"
+#include "app/GameFlow.h"
 #include "app/Highscores.h"
 #include "app/MenuButton.h"
 #include "app/MenuImage.h"
@@ -17,6 +17,7 @@
 #include "app/MenuSlider.h"
 #include "app/MenuText.h"
 #include "app/MenuTitle.h"
+#include "app/WindowProc.h"
 #include "audio/MusicPlayer.h"
 #include "audio/SoundEngine.h"
 #include "engine/GeneralParameters.h"

@@ -76,5 +76,3 @@ void OnRandomThemeOption();
 void OnApplyTheme();
 void OnMoreThemes();
 
-// Opens the menu on its first page; "return to game" shows only over a running game.
-void ShowMainMenu();

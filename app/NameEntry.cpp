@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "app/GameFlowLinks.h"
+#include "app/GameFlow.h"
 #include "app/Highscores.h"
 #include "app/MenuButton.h"
 #include "app/MenuManager.h"

@@ -7,18 +7,14 @@
 #include <exception>
 
 #include "app/GameFlow.h"
-#include "app/GameFlowLinks.h"
 #include "app/MenuManager.h"
-#include "app/StartScreen.h"
 #include "audio/MusicPlayer.h"
 #include "audio/SoundEngine.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Keyboard.h"
 #include "engine/Log.h"
 #include "engine/Mouse.h"
-#include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
-#include "game/FloatingMessage.h"
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
 
@@ -65,26 +61,7 @@ void LaunchBounceBomb() {
     --g_BounceBombsLeft;
     char text[64];
     snprintf(text, sizeof text, "<%i> bounce bombs remained", g_BounceBombsLeft);
-    CFloatingMessage::Params p;
-    p.font = g_TexturedFont;
-    p.charWidth = p.charHeight = 0.04f;
-    p.textColor = D3DXCOLOR(1.0f, 1.0f, 0.95f, 1.0f);
-    p.currentColor = D3DXCOLOR(0.0f, 0.7f, 1.0f, 1.0f);
-    p.traceDensity = 200.0f;
-    p.traceLife = 0.3f;
-    p.text = text;
-    p.k0 = D3DXCOLOR(1, 1, 1, 0);
-    p.k1 = D3DXCOLOR(1, 1, 1, 1);
-    p.k2 = D3DXCOLOR(1, 1, 1, 0);
-    p.p0 = D3DXVECTOR2(0.2f, 0.06f);
-    p.p1 = D3DXVECTOR2(0.36f, 0.06f);
-    p.p2 = D3DXVECTOR2(1.0f, 0.06f);
-    p.t0 = 1.0f;
-    p.t1 = 3.0f;
-    p.t2 = 1.0f;
-    CFloatingMessage* message = new CFloatingMessage();
-    message->Start(p);
-    CAnimatedObjectList::GetInstance()->Add(message);
+    StartTopBandMessage(text, 0.04f, D3DXCOLOR(1.0f, 1.0f, 0.95f, 1.0f), 200.0f, 0.2f, 0.36f, 1.0f);
 }
 
 // True when the message is not to be passed on.
@@ -179,13 +156,7 @@ void OnChar(WPARAM c) {
 
 }  // namespace
 
-void MenuInput(int code) {
-    CMenuManager* menus = CMenuManager::GetInstance();
-    if (StartScreenActive())
-        StartScreenOnInput(code);
-    else
-        menus->OnInput(code);
-}
+void MenuInput(int code) { CMenuManager::GetInstance()->OnInput(code); }
 
 LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     // No exception may cross into the window system.

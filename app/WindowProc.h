@@ -9,5 +9,5 @@ extern bool g_bExitRequested;
 
 LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Hands a menu code to the current page (or the start screen while there are no pages).
+// Hands a menu code to the current page.
 void MenuInput(int code);

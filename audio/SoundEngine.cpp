@@ -163,21 +163,13 @@ DWORD CSoundEngine::LoadSound(const char* name) {
     return handle;
 }
 
-namespace {
-SoundPlayWatcher g_PlayWatcher = nullptr;
-}  // namespace
-
-void SetSoundPlayWatcher(SoundPlayWatcher watcher) { g_PlayWatcher = watcher; }
-
 DWORD CSoundEngine::PlaySound(DWORD sample, int category) {
-    if (g_PlayWatcher) g_PlayWatcher(sample, 1.0f, category);
     if (!ValidCategory(category)) return Played(sample, 0, category, 0.0f);
     return Played(sample, BASS_SamplePlayEx(sample, 0, -1, ConvertVolume(m_volumes[category]), -101, -1), category,
                   m_volumes[category]);
 }
 
 DWORD CSoundEngine::PlaySoundScaled(DWORD sample, float factor, int category) {
-    if (g_PlayWatcher) g_PlayWatcher(sample, factor, category);
     if (!ValidCategory(category)) return Played(sample, 0, category, 0.0f);
     return Played(sample, BASS_SamplePlayEx(sample, 0, -1, ConvertVolume(m_volumes[category], factor), -101, -1),
                   category, m_volumes[category] * factor);

@@ -13,10 +13,6 @@
 
 class CMusicPlayer;
 
-// Tests watch the one-shot samples played (sample, factor, category); null: nobody watches.
-typedef void (*SoundPlayWatcher)(DWORD sample, float factor, int category);
-void SetSoundPlayWatcher(SoundPlayWatcher watcher);
-
 // The process-wide audio service over the audio library loaded at run time
 // from "sound.dll": samples, streams and module music at three volume
 // categories (0 background, 1 game sounds, 2 music) kept in config.ini.

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/GameFlowLinks.h"
+#include "app/GameFlow.h"
 #include "app/Highscores.h"
 #include "app/MenuButton.h"
 #include "app/MenuImage.h"
@@ -15,6 +15,7 @@
 #include "app/MenuSlider.h"
 #include "app/MenuText.h"
 #include "app/ThemeManager.h"
+#include "app/WindowProc.h"
 #include "audio/SoundEngine.h"
 #include "engine/Ini.h"
 #include "engine/Log.h"
@@ -223,6 +224,19 @@ TEST_F(MenuPagesTest, NewGamePageShowsTheSettingsAndStartWritesThem) {
     EXPECT_EQ(g_Difficulty, 3);
     EXPECT_EQ(g_FallType, 1);
     EXPECT_EQ(CGameMode::GetInstance()->menuState, CGameMode::kMenuClosing);
+}
+
+// The page opens on "start", so a second Enter starts the game and Down walks on
+// from "start" rather than from the first list.
+TEST_F(MenuPagesTest, EnterTwiceThroughTheWindowStartsAGame) {
+    WndProc(nullptr, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_EQ(Current(), g_NewGamePage);
+    WndProc(nullptr, WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(g_NewGamePage->m_selected, Find(g_NewGamePage, "back"));
+    WndProc(nullptr, WM_KEYDOWN, VK_UP, 0);
+    WndProc(nullptr, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(CGameMode::GetInstance()->menuState, CGameMode::kMenuClosing);
+    EXPECT_EQ(CGameMode::GetInstance()->gameState, CGameMode::kFieldAppearing);
 }
 
 TEST_F(MenuPagesTest, SoundAndGameSlidersSetTheSettings) {

@@ -19,8 +19,6 @@
 namespace menutest {
 
 namespace {
-std::vector<DWORD> g_Played;
-void Watch(DWORD sample, float, int) { g_Played.push_back(sample); }
 LRESULT CALLBACK TestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 MenuEnv* g_Env = nullptr;
 void StepEnv() {
@@ -35,6 +33,7 @@ void MenuEnv::SetUp() {
     const char* game = getenv("KOLVAR_GAME_DIR");
     ASSERT_TRUE(game);
     ASSERT_EQ(symlink((std::string(game) + "/data").c_str(), m_dir.file("data").c_str()), 0);
+    ASSERT_EQ(symlink((std::string(game) + "/sound.so").c_str(), m_dir.file("sound.so").c_str()), 0);
     testutil::WriteFile(m_dir.file("config.ini"),
                         "[sound]\r\nbackground_volume=0.5\r\ngame_volume=0.5\r\nmusic_volume=0.5\r\n");
     m_cwd.reset(new testutil::ScopedCwd(m_dir.path()));
@@ -61,9 +60,6 @@ void MenuEnv::SetUp() {
     ASSERT_TRUE(CGraphicsEngine::GetInstance()->SetGeneralParameters(&params));
     m_manager = CMenuManager::GetInstancePtr();
     ASSERT_NE(m_manager, nullptr);
-    m_manager->m_moveSound = kMove;
-    m_manager->m_clickSound = kClick;
-    m_manager->m_changeSound = kChange;
 
     CFontManager::GetInstance()->SetFontsPath("data\\fonts");
     ASSERT_TRUE(CFontManager::GetInstance()->AddFont(&m_font, "font.png", 0, 0, false));
@@ -71,15 +67,19 @@ void MenuEnv::SetUp() {
         CGlyphRect rect(g[1], g[2], g[3], g[4], g[5], g[6]);
         m_font->AddGlyph(static_cast<char>(g[0]), &rect);
     }
-    CSoundEngine::GetInstance();
-    SetSoundPlayWatcher(Watch);
+    CSoundEngine* sound = CSoundEngine::GetInstance();
+    sound->SetAudioPath("data\\audio");
+    m_manager->m_moveSound = sound->LoadSound(kMove);
+    m_manager->m_clickSound = sound->LoadSound(kClick);
+    m_manager->m_changeSound = sound->LoadSound(kChange);
+    m_sounds.reset(new CSoundTestView());
     CGameMode::GetInstance()->menuState = CGameMode::kMenuOpen;
     ClearSounds();
 }
 
 void MenuEnv::TearDown() {
     g_Env = nullptr;
-    SetSoundPlayWatcher(nullptr);
+    m_sounds.reset();
     delete CMousePointer::GetInstancePtr();
     delete CHighscores::GetInstancePtr();
     delete CSoundEngine::GetInstancePtr();
@@ -100,13 +100,13 @@ void MenuEnv::Advance(float seconds) {
     }
 }
 
-int MenuEnv::Played(DWORD sample) const {
+int MenuEnv::Played(const char* name) const {
     int n = 0;
-    for (DWORD s : g_Played) n += s == sample;
+    for (const std::string& s : m_sounds->Played()) n += s == name;
     return n;
 }
 
-void MenuEnv::ClearSounds() { g_Played.clear(); }
+void MenuEnv::ClearSounds() { m_sounds->Clear(); }
 
 void MenuEnv::Mouse(float x, float y, bool left) {
     CMouse* mouse = CMouse::GetInstance();

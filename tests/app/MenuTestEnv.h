@@ -14,13 +14,14 @@
 
 #include "app/MenuItem.h"
 #include "app/MenuManager.h"
+#include "audio/SoundTestView.h"
 #include "engine/GraphicsEngine.h"
 #include "support/TestUtil.h"
 
 namespace menutest {
 
-// Handles the tests give the manager's sounds, to tell them apart when counted.
-const DWORD kMove = 9001, kClick = 9002, kChange = 9003;
+// The manager's sounds, counted by the names they were loaded under.
+const char kMove[] = "menu_move.wav", kClick[] = "menu_click.wav", kChange[] = "menu_change.wav";
 
 class MenuEnv : public testing::Test {
 public:
@@ -42,8 +43,8 @@ protected:
     // Runs engine time forward by whole steps.
     void Advance(float seconds);
     float Now() const { return CGraphicsEngine::GetInstance()->GetTime(); }
-    // Sounds of one handle played since the last ClearSounds.
-    int Played(DWORD sample) const;
+    // Plays of one sound since the last ClearSounds.
+    int Played(const char* name) const;
     void ClearSounds();
     // Moves the polled mouse to (x, y) (within a thousandth) and sets the left button.
     void Mouse(float x, float y, bool left);
@@ -53,6 +54,7 @@ protected:
     CFont* m_font = nullptr;
     testutil::TempDir m_dir;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
+    std::unique_ptr<CSoundTestView> m_sounds;
 };
 
 }  // namespace menutest

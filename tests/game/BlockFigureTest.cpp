@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "FieldTestEnv.h"
+#include "audio/SoundTestView.h"
 #include "engine/ParticleSystemsManager.h"
 #include "engine/Shader.h"
 #include "game/BlockFigure.h"
@@ -187,26 +188,20 @@ TEST_F(BlockFigureTest, StartPlacesTheFrameByWidth) {
     }
 }
 
-std::vector<DWORD> g_played;
-void Watch(DWORD sample, float, int category) {
-    if (category == 1) g_played.push_back(sample);
-}
-
 TEST_F(BlockFigureTest, BuildWritesValueAndPhaseAngleAtTheTruncatedPosition) {
     CGameField* field = Field(10, 21);
     g_FigureScriptPath = "data\\scripts\\figure\\figure.txt";
-    CFigureGenerator* generator = CFigureGenerator::GetInstance();
-    g_played.clear();
-    SetSoundPlayWatcher(Watch);
+    CFigureGenerator::GetInstance();  // holds the landing sound
+    CSoundTestView sounds;
     CBlockFigure f;
     f.SetShape(0, 1);  // row 2 of the frame, four across
     f.x = 7.9f;        // columns 7..10: column 10 lies outside and is skipped
     f.y = 3.6f;
     f.Build();
-    SetSoundPlayWatcher(nullptr);
     g_FigureScriptPath.clear();
-    ASSERT_EQ(g_played.size(), 1u);
-    EXPECT_EQ(g_played[0], generator->landingSound);
+    ASSERT_EQ(sounds.Calls().size(), 1u);
+    EXPECT_EQ(sounds.Calls()[0].name, "boxhit.wav");
+    EXPECT_EQ(sounds.Calls()[0].category, 1);
     for (int x = 0; x < 10; ++x) {
         EXPECT_EQ(field->Cell(x, 5).m_value, x >= 7 ? 0 : -1) << x;
         if (x >= 7) EXPECT_FLOAT_EQ(field->Cell(x, 5).m_rotation.z, D3DX_PI / 2);

@@ -1,7 +1,9 @@
+#include <memory>
 #include <sstream>
 #include <vector>
 
 #include "FieldTestEnv.h"
+#include "audio/SoundTestView.h"
 #include "game/BounceBombList.h"
 
 namespace {
@@ -9,22 +11,18 @@ namespace {
 using fieldtest::FieldTest;
 using fieldtest::OnStep;
 
-std::vector<DWORD> g_played;
-void Record(DWORD sample, float, int) { g_played.push_back(sample); }
-
 class BounceBombListTest : public FieldTest {
 protected:
     void SetUp() override {
         FieldTest::SetUp();
         StartEngine();
-        g_played.clear();
-        SetSoundPlayWatcher(Record);
+        m_sounds.reset(new CSoundTestView());
         m_list = CBounceBombList::GetInstance();
         m_list->knockSound = CSoundEngine::GetInstance()->LoadSound("bounce4.wav");
         OnStep() = [this] { m_list->Update(); };
     }
     void TearDown() override {
-        SetSoundPlayWatcher(nullptr);
+        m_sounds.reset();
         delete CBounceBombList::GetInstancePtr();
         FieldTest::TearDown();
     }
@@ -35,20 +33,21 @@ protected:
                     lifetime);
     }
     CBounceBombList* m_list = nullptr;
+    std::unique_ptr<CSoundTestView> m_sounds;
 };
 
 TEST_F(BounceBombListTest, BlockStrikesTheBoxOnceThenOnlySlidesDown) {
     AddAlongZ();
     Steps(9);  // z = -4.5: not yet inside
     ASSERT_EQ(m_list->blocks[0].state, CFlyingBlock::kFlying);
-    EXPECT_TRUE(g_played.empty());
+    EXPECT_TRUE(m_sounds->Played().empty());
     Steps(1);
     CFlyingBlock b = m_list->blocks[0];
     EXPECT_EQ(b.state, CFlyingBlock::kStuck);
-    EXPECT_EQ(g_played, std::vector<DWORD>{m_list->knockSound});
+    EXPECT_EQ(m_sounds->Played(), std::vector<std::string>{"bounce4.wav"});
     Steps(20);
     const CFlyingBlock& later = m_list->blocks[0];
-    EXPECT_EQ(g_played.size(), 1u);
+    EXPECT_EQ(m_sounds->Played().size(), 1u);
     EXPECT_NEAR(later.position.y, b.position.y - 1.0f, 1e-4f);
     EXPECT_EQ(later.position.x, b.position.x);
     EXPECT_EQ(later.position.z, b.position.z);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "FigureTestEnv.h"
+#include "audio/SoundTestView.h"
 #include "game/ColorFigure.h"
 #include "game/GameRules.h"
 #include "game/ObjectEmitter.h"
@@ -166,25 +167,19 @@ TEST_F(ColorFigureTest, StartPlacesThePatternByWidth) {
     }
 }
 
-std::vector<DWORD> g_played;
-void Watch(DWORD sample, float, int category) {
-    if (category == 1) g_played.push_back(sample);
-}
-
 TEST_F(ColorFigureTest, BuildCopiesOnlyTheValues) {
     CGameField* field = Field();
-    CFigureGenerator* generator = Generator();
+    Generator();  // holds the landing sound
     field->Cell(5, 16).m_scale = D3DXVECTOR3(0.2f, 0.2f, 0.2f);
     Figure(true, {0, 1, 2, 3, 4, 5});
     m_figure->Cell(4, 2).m_scale = D3DXVECTOR3(0.5f, 0.5f, 0.5f);
     m_figure->x = 3.8f;
     m_figure->y = 12.2f;
-    g_played.clear();
-    SetSoundPlayWatcher(Watch);
+    CSoundTestView sounds;
     m_figure->Build();
-    SetSoundPlayWatcher(nullptr);
-    ASSERT_EQ(g_played.size(), 1u);
-    EXPECT_EQ(g_played[0], generator->landingSound);
+    ASSERT_EQ(sounds.Calls().size(), 1u);
+    EXPECT_EQ(sounds.Calls()[0].name, "boxhit.wav");
+    EXPECT_EQ(sounds.Calls()[0].category, 1);
     int filled = 0;
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 10; ++x) filled += field->Cell(x, y).m_value >= 0;

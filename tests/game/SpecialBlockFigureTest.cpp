@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "FigureTestEnv.h"
+#include "audio/SoundTestView.h"
 #include "game/GameMode.h"
 #include "game/ObjectEmitter.h"
 #include "game/BonusBlockFigure.h"
@@ -103,24 +104,18 @@ TEST_F(SpecialFigureTest, WaveWeightFollowsTheHighestBlock) {
     }
 }
 
-std::vector<DWORD> g_played;
-void Watch(DWORD sample, float, int category) {
-    if (category == 1) g_played.push_back(sample);
-}
-
 TEST_F(SpecialFigureTest, BuildWritesValueSevenAndThePhaseAngle) {
     CGameField* field = Field();
-    CFigureGenerator* generator = Generator();
-    g_played.clear();
-    SetSoundPlayWatcher(Watch);
+    Generator();  // holds the landing sound
+    CSoundTestView sounds;
     CSpecialBlockFigure f;
     f.SetShape(0, 1);
     f.x = 2.7f;
     f.y = 5.9f;
     f.Build();
-    SetSoundPlayWatcher(nullptr);
-    ASSERT_EQ(g_played.size(), 1u);
-    EXPECT_EQ(g_played[0], generator->landingSound);
+    ASSERT_EQ(sounds.Calls().size(), 1u);
+    EXPECT_EQ(sounds.Calls()[0].name, "boxhit.wav");
+    EXPECT_EQ(sounds.Calls()[0].category, 1);
     int filled = 0;
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 10; ++x) {
