@@ -186,6 +186,12 @@ TEST_F(ShellRun, StoredFallTypeIsNeverRead) {
     EXPECT_EQ(g_FallType, 0);
 }
 
+// The theme leaves the audio folder at the program folder; the game-over sound still loads.
+TEST_F(ShellRun, GameOverSoundLoadsAfterTheTheme) {
+    Start();
+    EXPECT_NE(g_GameOverSound, 0u);
+}
+
 TEST_F(ShellRun, AppearUpdateEndsWhenItsResultTruncatesToZero) {
     Start();
     struct Case {
