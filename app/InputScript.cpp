@@ -290,4 +290,6 @@ bool StartInputScript(const char* path) {
     return true;
 }
 
+bool InputScriptRunning() { return g_runner != nullptr; }
+
 int InputScriptExitCode(int gameResult) { return g_runner && g_runner->timedOut ? 3 : gameResult; }

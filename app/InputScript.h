@@ -27,5 +27,7 @@ bool LookUpScriptKey(const std::string& name, int* dik, unsigned* vk, int* chara
 
 // Reads and installs the script at path (null or empty: inert). False when it cannot be read.
 bool StartInputScript(const char* path);
+// True once a script is installed.
+bool InputScriptRunning();
 // The process's exit code: 3 after a timed-out wait, else the game's.
 int InputScriptExitCode(int gameResult);

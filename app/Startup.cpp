@@ -224,6 +224,8 @@ bool StartApplication(HINSTANCE instance) {
     CHighscores::GetInstance()->Load();
     LoadStartTheme();
     if (g_bUserPlaylist) StartUserPlaylist();
+    // The theme hands the audio folder back as the program folder; the game's sounds are not there.
+    sound->SetAudioPath("data\\audio");
     g_GameOverSound = sound->LoadSound("gameover.wav");
 
     engine->Resume();

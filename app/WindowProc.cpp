@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "app/GameFlow.h"
+#include "app/InputScript.h"
 #include "app/MenuManager.h"
 #include "audio/MusicPlayer.h"
 #include "audio/SoundEngine.h"
@@ -24,13 +25,11 @@ bool g_bExitRequested = false;
 namespace {
 
 // The generator's sample for a launch with no bounce bombs left.
-DWORD EmptySound() {
-    static DWORD sample = 0;
-    if (!sample) sample = CSoundEngine::GetInstance()->LoadSound("empty.wav");
-    return sample;
-}
+DWORD EmptySound() { return CFigureGenerator::GetInstance()->sounds[6]; }
 
 void OnActivate(bool active) {
+    // A scripted run feeds its own input: another window taking the focus must not stop it.
+    if (!active && InputScriptRunning()) return;
     g_bAppActive = active;
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
     if (engine->GetWindow()) {
