@@ -1,11 +1,15 @@
-// The GL backend: OpenGL 3.3 core through SDL2. The back buffer is an
-// offscreen framebuffer of the present parameters' size (so full-screen sizes
-// and read-back work whatever the window is); Present scales it into the window.
-// Drawing is upside down in GL terms: row 0 of the framebuffer is the top row,
-// as in D3D, which keeps D3D's rasterisation rules (see FixedFunction.cpp).
+// The GL backend: OpenGL 3.3 core through SDL2. When the window's drawable
+// has the back buffer's size and formats, drawing goes straight into it, the
+// right way up with a sub-pixel bias that keeps D3D's top-left rule; otherwise
+// the back buffer is an offscreen framebuffer of the present parameters' size,
+// drawn upside down (row 0 is the top row, as in D3D) and scaled into the
+// window by Present (see FixedFunction.cpp).
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/glcorearb.h>
 #include <SDL.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -220,7 +224,7 @@ bool AttributeFormat(BYTE type, AttribFormat* f) {
 // Uniform values a program last received: uploads happen only on a change.
 struct UniformCache {
     float world[16], view[16], proj[16];
-    float clip[2], point[3], alphaRef, viewport[4], depthRange[2];
+    float clip[4], point[3], alphaRef, viewport[4], depthRange[2];
     float matDiffuse[4], matAmbient[4], matEmissive[4], ambient[4], pointScale[3], tfactor[4];
     float stageConstant[kStages][4];
 };
@@ -322,6 +326,8 @@ public:
 private:
     bool MakeCurrent();
     bool CreateBackBuffer(UINT width, UINT height, D3DFORMAT format);
+    bool WindowCanHold(UINT width, UINT height, D3DFORMAT format);
+    void FinishBackBuffer(UINT width, UINT height);
     void BackBufferSize(const D3DPRESENT_PARAMETERS& pp, UINT* width, UINT* height);
     GLuint CompileStage(GLenum stage, const std::string& text, std::string* log);
     Program* ProgramFor(CDevice& device, const DeviceState& s, const uint8_t textureTypes[kStages]);
@@ -350,6 +356,8 @@ private:
     // The device's depth format has no stencil: stencil is cleared with depth,
     // which the software renderer does far faster than depth alone.
     bool m_stencilUnused = false;
+    GLuint m_target = 0;    // what draws go into: m_fbo, or 0 for the window
+    bool m_direct = false;  // drawing into the window, the right way up (GL's row 0 at the bottom)
     UINT m_width = 0, m_height = 0;
     GLuint m_vao = 0, m_ring = 0;
     GLsizeiptr m_ringSize = kRingBytes, m_ringHead = 0;
@@ -483,16 +491,31 @@ void CGlRenderer::BackBufferSize(const D3DPRESENT_PARAMETERS& pp, UINT* width, U
 }
 
 HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* width, UINT* height) {
+#ifdef __GLIBC__
+    // The software renderer frees and re-allocates its draw-time stores at the
+    // top of the heap; glibc's default trim gives them back to the kernel each
+    // time and the next draw faults them in again (measured 3x slower frames
+    // of 200 blocks). A pad keeps them.
+    static const bool padded = mallopt(M_TOP_PAD, 16 << 20) && mallopt(M_MMAP_THRESHOLD, 4 << 20);
+    (void)padded;
+#endif
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return D3DERR_NOTAVAILABLE;
     m_window = static_cast<SDL_Window*>(ResolveSdlWindow(window));
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    // Lets the window's own buffers stand in for the back buffer.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, pp.BackBufferFormat == D3DFMT_A8R8G8B8 ? 8 : 0);
     const bool debug = DebugRequested();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, debug ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
     if (!m_window) {
-        m_ownWindow = SDL_CreateWindow("d3d9", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 64, 64,
+        // The back buffer's size, so drawing can go straight into it.
+        const int w = pp.BackBufferWidth ? static_cast<int>(std::min<UINT>(pp.BackBufferWidth, 8192)) : 1024;
+        const int h = pp.BackBufferHeight ? static_cast<int>(std::min<UINT>(pp.BackBufferHeight, 8192)) : 768;
+        m_ownWindow = SDL_CreateWindow("d3d9", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, w, h,
                                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         m_window = m_ownWindow;
         if (!m_window) return D3DERR_NOTAVAILABLE;
@@ -537,7 +560,6 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
     for (int i = 0; i < kSamplers; ++i) glBindSampler(static_cast<GLuint>(i), m_samplers[i]);
     glEnable(GL_PROGRAM_POINT_SIZE);
     // Upside down, GL's lower left is D3D's top left: where a sprite's u, v start.
-    glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     BackBufferSize(pp, width, height);
@@ -565,6 +587,23 @@ HRESULT CGlRenderer::Resize(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* 
     return CreateBackBuffer(*width, *height, pp.BackBufferFormat) ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
 }
 
+bool CGlRenderer::WindowCanHold(UINT width, UINT height, D3DFORMAT format) {
+    const char* off = getenv("KOLVAR_GL_OFFSCREEN");
+    if (off && strcmp(off, "1") == 0) return false;
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(m_window, &w, &h);
+    if (static_cast<UINT>(w) != width || static_cast<UINT>(h) != height) return false;
+    GLint alpha = 0, depth = 0, stencil = 0;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_ALPHA_SIZE, &alpha);
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE, &depth);
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE,
+                                          &stencil);
+    // An X8 back buffer reads destination alpha as 1: the window must have none.
+    const bool alphaFits = format == D3DFMT_A8R8G8B8 ? alpha >= 8 : alpha == 0;
+    return alphaFits && depth >= 24 && stencil >= 8;
+}
+
 bool CGlRenderer::CreateBackBuffer(UINT width, UINT height, D3DFORMAT format) {
     if (m_fbo) {
         glDeleteFramebuffers(1, &m_fbo);
@@ -576,6 +615,16 @@ bool CGlRenderer::CreateBackBuffer(UINT width, UINT height, D3DFORMAT format) {
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
     if (width == 0 || height == 0 || static_cast<GLint>(width) > maxSize || static_cast<GLint>(height) > maxSize)
         return false;
+    m_direct = WindowCanHold(width, height, format);
+    // Upside down, GL's lower left is D3D's top left: where a sprite's u, v start.
+    glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, m_direct ? GL_UPPER_LEFT : GL_LOWER_LEFT);
+    if (m_direct) {
+        m_target = 0;
+        glDrawBuffer(GL_BACK);
+        glReadBuffer(GL_BACK);
+        FinishBackBuffer(width, height);
+        return true;
+    }
     glGenFramebuffers(1, &m_fbo);
     glGenRenderbuffers(1, &m_color);
     glGenRenderbuffers(1, &m_depth);
@@ -590,6 +639,12 @@ bool CGlRenderer::CreateBackBuffer(UINT width, UINT height, D3DFORMAT format) {
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_color);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_depth);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
+    m_target = m_fbo;
+    FinishBackBuffer(width, height);
+    return true;
+}
+
+void CGlRenderer::FinishBackBuffer(UINT width, UINT height) {
     m_width = width;
     m_height = height;
     glViewport(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
@@ -600,7 +655,6 @@ bool CGlRenderer::CreateBackBuffer(UINT width, UINT height, D3DFORMAT format) {
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     ForgetShadow();
-    return true;
 }
 
 void CGlRenderer::Close() {
@@ -632,13 +686,14 @@ void CGlRenderer::Close() {
     if (m_ownWindow) SDL_DestroyWindow(m_ownWindow);
     m_ownWindow = nullptr;
     m_window = nullptr;
-    m_fbo = 0;
+    m_fbo = m_target = 0;
+    m_direct = false;
 }
 
 void CGlRenderer::Clear(CDevice& device, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                         DWORD stencil) {
     if (!MakeCurrent()) return;
-    BindFramebuffer(m_fbo);
+    BindFramebuffer(m_target);
     m_rasterValid = false;  // masks and clear values change below
     const D3DVIEWPORT9& vp = device.State().viewport;
     GLbitfield mask = 0;
@@ -677,7 +732,7 @@ void CGlRenderer::Clear(CDevice& device, DWORD count, const D3DRECT* rects, DWOR
         x2 = std::min<LONG>(x2, static_cast<LONG>(vp.X + vp.Width));
         y2 = std::min<LONG>(y2, static_cast<LONG>(vp.Y + vp.Height));
         if (x2 <= x1 || y2 <= y1) return;
-        glScissor(x1, y1, x2 - x1, y2 - y1);
+        glScissor(x1, m_direct ? static_cast<LONG>(m_height) - y2 : y1, x2 - x1, y2 - y1);
         glClear(mask);
     };
     if (count == 0)
@@ -694,7 +749,7 @@ void CGlRenderer::Present() {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
-    if (w > 0 && h > 0) {
+    if (!m_direct && w > 0 && h > 0) {
         const bool same = static_cast<UINT>(w) == m_width && static_cast<UINT>(h) == m_height;
         glBlitFramebuffer(0, 0, static_cast<GLint>(m_width), static_cast<GLint>(m_height), 0, h, w, 0,
                           GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
@@ -713,18 +768,25 @@ void CGlRenderer::Present() {
         m_presentedHeight = static_cast<UINT>(h);
     }
     SDL_GL_SwapWindow(m_window);
-    glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
-    m_boundFbo = m_fbo;
+    glBindFramebuffer(GL_FRAMEBUFFER, m_target);
+    m_boundFbo = m_target;
 }
 
 std::vector<DWORD> CGlRenderer::ReadBack(UINT* width, UINT* height) {
     *width = *height = 0;
     if (!MakeCurrent()) return {};
     std::vector<DWORD> out(static_cast<size_t>(m_width) * m_height);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_target);
     m_boundFbo = kUnknown;
     glReadPixels(0, 0, static_cast<GLsizei>(m_width), static_cast<GLsizei>(m_height), GL_BGRA, GL_UNSIGNED_BYTE,
-                 out.data());  // row 0 is the top row already
+                 out.data());  // offscreen, row 0 is the top row already
+    if (m_direct) {
+        const size_t row = m_width;
+        for (size_t top = 0, bottom = m_height - 1; top < bottom; ++top, --bottom)
+            std::swap_ranges(out.begin() + static_cast<std::ptrdiff_t>(top * row),
+                             out.begin() + static_cast<std::ptrdiff_t>((top + 1) * row),
+                             out.begin() + static_cast<std::ptrdiff_t>(bottom * row));
+    }
     *width = m_width;
     *height = m_height;
     return out;
@@ -1054,7 +1116,8 @@ void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
     RasterState r;
     memset(&r, 0, sizeof r);
     r.viewport[0] = static_cast<GLint>(vp.X);
-    r.viewport[1] = static_cast<GLint>(vp.Y);
+    r.viewport[1] = m_direct ? static_cast<GLint>(m_height) - static_cast<GLint>(vp.Y + vp.Height)
+                             : static_cast<GLint>(vp.Y);
     r.viewport[2] = static_cast<GLint>(vp.Width);
     r.viewport[3] = static_cast<GLint>(vp.Height);
     r.depthRange[0] = vp.MinZ;
@@ -1066,7 +1129,8 @@ void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
     // CULLMODE names the faces dropped: CCW keeps clockwise ones. Drawing
     // upside down turns screen clockwise into GL counter-clockwise.
     r.cull = rs[D3DRS_CULLMODE] != D3DCULL_NONE;
-    r.frontFace = !r.cull ? 0 : rs[D3DRS_CULLMODE] == D3DCULL_CCW ? GL_CCW : GL_CW;
+    const bool keepGlCcw = (rs[D3DRS_CULLMODE] == D3DCULL_CCW) != m_direct;
+    r.frontFace = !r.cull ? 0 : keepGlCcw ? GL_CCW : GL_CW;
     r.polygonMode = rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
                     : rs[D3DRS_FILLMODE] == D3DFILL_POINT   ? GL_POINT
                                                             : GL_FILL;
@@ -1194,8 +1258,10 @@ void CGlRenderer::SetUniforms(CDevice& device, const DeviceState& s, Program& p)
     }
     // D3D9 puts pixel centres where GL puts pixel corners: shift by half a pixel.
     if (p.clip >= 0) {
-        const float v[2] = {1.0f / vp.Width, 1.0f / vp.Height};
-        if (Differs(c.clip, v)) glUniform4f(p.clip, v[0], v[1], 0.0f, 0.0f);
+        // One sub-pixel step of the rasteriser (1/256 pixel) in clip units.
+        const float step = m_direct ? 2.0f / (256.0f * vp.Height) : 0.0f;
+        const float v[4] = {1.0f / vp.Width, 1.0f / vp.Height, m_direct ? -1.0f : 1.0f, step};
+        if (Differs(c.clip, v)) glUniform4fv(p.clip, 1, v);
     }
     if (p.point >= 0) {
         const float v[3] = {BitsFloat(rs[D3DRS_POINTSIZE]), BitsFloat(rs[D3DRS_POINTSIZE_MIN]),
@@ -1332,7 +1398,7 @@ HRESULT CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
     if (!decl) return Refuse("no vertex declaration");
     if ((s.vertexShader && !s.vertexShader->m_glName) || (s.pixelShader && !s.pixelShader->m_glName))
         return Refuse("the shader set did not compile");
-    BindFramebuffer(m_fbo);
+    BindFramebuffer(m_target);
 
     uint8_t textureTypes[kStages];
     BindTextures(s, textureTypes);
