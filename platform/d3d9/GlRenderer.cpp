@@ -301,6 +301,9 @@ bool HasStencil(D3DFORMAT format) {
     return format == D3DFMT_D24S8 || format == D3DFMT_D24X4S4 || format == D3DFMT_D15S1 || format == D3DFMT_D24FS8;
 }
 constexpr GLsizeiptr kRingBytes = 4 << 20;
+uint32_t g_ringStores = 0;  // process-wide, so no renderer mistakes another's store for its own
+
+bool Dynamic(const CBufferBase& b) { return (b.Usage() & D3DUSAGE_DYNAMIC) != 0; }
 
 class CGlRenderer final : public CRenderer {
 public:
@@ -340,6 +343,12 @@ private:
     void SetUniforms(CDevice& device, const DeviceState& s, Program& p);
     bool SetAttributes(const DeviceState& s, const CVertexDeclaration& decl, const DrawCall& call);
     GLintptr RingWrite(const void* data, size_t bytes, size_t align);
+    GLintptr RingAlloc(size_t bytes, size_t align);
+    bool RingCopy(GLintptr at, const void* data, size_t bytes);
+    void RingOrphan(size_t atLeast);
+    bool NeedsPlace(const CBufferBase& b) const;
+    bool PlaceDynamic(CBufferBase& b);
+    bool StreamDynamic(const DeviceState& s, const CVertexDeclaration& decl, const DrawCall& call);
     HRESULT Refuse(const std::string& why);
     void ForgetShadow();
     void BindFramebuffer(GLuint fbo);
@@ -361,6 +370,7 @@ private:
     UINT m_width = 0, m_height = 0;
     GLuint m_vao = 0, m_ring = 0;
     GLsizeiptr m_ringSize = kRingBytes, m_ringHead = 0;
+    uint32_t m_ringStore = 0;  // changes whenever the ring gets a new store
     GLuint m_samplers[kSamplers] = {};
     DWORD m_samplerCache[kSamplers][D3D9_SAMP_COUNT];
     bool m_samplerValid[kSamplers] = {};
@@ -556,6 +566,7 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
     glBindBuffer(GL_ARRAY_BUFFER, m_ring);
     glBufferData(GL_ARRAY_BUFFER, m_ringSize, nullptr, GL_STREAM_DRAW);
     m_ringHead = 0;
+    m_ringStore = ++g_ringStores;
     glGenSamplers(kSamplers, m_samplers);
     for (int i = 0; i < kSamplers; ++i) glBindSampler(static_cast<GLuint>(i), m_samplers[i]);
     glEnable(GL_PROGRAM_POINT_SIZE);
@@ -1047,8 +1058,7 @@ void CGlRenderer::UploadBuffer(CBufferBase& b, GLenum target) {
         BindElementBuffer(b.m_glName);
     if (fresh || b.m_discarded) {
         // A discard lets the driver hand us fresh storage instead of waiting.
-        glBufferData(target, b.Length(), b.Data(),
-                     (b.Usage() & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW);
+        glBufferData(target, b.Length(), b.Data(), GL_STATIC_DRAW);
     } else {
         glBufferSubData(target, b.m_dirtyBegin, b.m_dirtyEnd - b.m_dirtyBegin, b.Data() + b.m_dirtyBegin);
     }
@@ -1318,21 +1328,98 @@ void CGlRenderer::SetUniforms(CDevice& device, const DeviceState& s, Program& p)
 // Appends to the stream ring, `align`-aligned; orphans its store when full so
 // the GPU keeps reading the old one while we write the new.
 GLintptr CGlRenderer::RingWrite(const void* data, size_t bytes, size_t align) {
+    const GLintptr at = RingAlloc(bytes, align);
+    return RingCopy(at, data, bytes) ? at : -1;
+}
+
+void CGlRenderer::RingOrphan(size_t atLeast) {
+    while (static_cast<GLsizeiptr>(atLeast) > m_ringSize) m_ringSize *= 2;
+    BindArrayBuffer(m_ring);
+    glBufferData(GL_ARRAY_BUFFER, m_ringSize, nullptr, GL_STREAM_DRAW);
+    m_ringHead = 0;
+    m_ringStore = ++g_ringStores;
+}
+
+// Room for `bytes` at an `align` multiple, past everything written since the
+// store was last orphaned.
+GLintptr CGlRenderer::RingAlloc(size_t bytes, size_t align) {
     GLsizeiptr at = (m_ringHead + static_cast<GLsizeiptr>(align) - 1) / static_cast<GLsizeiptr>(align) *
                     static_cast<GLsizeiptr>(align);
-    BindArrayBuffer(m_ring);
     if (at + static_cast<GLsizeiptr>(bytes) > m_ringSize) {
-        while (static_cast<GLsizeiptr>(bytes) > m_ringSize) m_ringSize *= 2;
-        glBufferData(GL_ARRAY_BUFFER, m_ringSize, nullptr, GL_STREAM_DRAW);
+        RingOrphan(bytes);
         at = 0;
     }
-    void* p = glMapBufferRange(GL_ARRAY_BUFFER, at, static_cast<GLsizeiptr>(bytes),
-                               GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
-    if (!p) return -1;
-    memcpy(p, data, bytes);
-    glUnmapBuffer(GL_ARRAY_BUFFER);
     m_ringHead = at + static_cast<GLsizeiptr>(bytes);
     return at;
+}
+
+// Unsynchronised: nothing drawn so far reads these bytes of this store.
+bool CGlRenderer::RingCopy(GLintptr at, const void* data, size_t bytes) {
+    if (bytes == 0) return true;
+    BindArrayBuffer(m_ring);
+    void* p = glMapBufferRange(GL_ARRAY_BUFFER, at, static_cast<GLsizeiptr>(bytes),
+                               GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
+    if (!p) return false;
+    memcpy(p, data, bytes);
+    glUnmapBuffer(GL_ARRAY_BUFFER);
+    return true;
+}
+
+// A dynamic buffer keeps its place in the ring while every lock since it
+// was written there promised not to overwrite what draws read (the new bytes
+// go in place); a discard or a plain lock, or a new store, moves it.
+bool CGlRenderer::NeedsPlace(const CBufferBase& b) const {
+    const bool dirty = b.m_dirtyEnd > b.m_dirtyBegin;
+    return b.m_ringStore != m_ringStore || b.m_discarded || (dirty && !b.m_appendOnly);
+}
+
+bool CGlRenderer::PlaceDynamic(CBufferBase& b) {
+    const bool dirty = b.m_dirtyEnd > b.m_dirtyBegin;
+    if (!NeedsPlace(b)) {
+        if (dirty && !RingCopy(static_cast<GLintptr>(b.m_ringBase) + b.m_dirtyBegin, b.Data() + b.m_dirtyBegin,
+                               b.m_dirtyEnd - b.m_dirtyBegin))
+            return false;
+    } else {
+        // The whole length is reserved, so later appends fit; after a discard
+        // only the locked range holds data worth copying.
+        const GLintptr at = RingAlloc(b.Length(), 16);
+        const UINT from = b.m_discarded && dirty ? b.m_dirtyBegin : 0;
+        const UINT to = b.m_discarded && dirty ? b.m_dirtyEnd : b.Length();
+        if (!RingCopy(at + from, b.Data() + from, to - from)) return false;
+        b.m_ringBase = at;
+        b.m_ringStore = m_ringStore;
+    }
+    b.m_discarded = false;
+    b.m_appendOnly = true;
+    b.m_dirtyBegin = b.m_dirtyEnd = 0;
+    return true;
+}
+
+// Writes the draw's dynamic buffers into the ring, all into one store: room
+// for those that move is made first, so none is orphaned by the next.
+bool CGlRenderer::StreamDynamic(const DeviceState& s, const CVertexDeclaration& decl, const DrawCall& call) {
+    CBufferBase* list[kStreams + 1];
+    int n = 0;
+    auto add = [&](CBufferBase* b) {
+        if (!b || !Dynamic(*b) || std::find(list, list + n, b) != list + n) return;
+        list[n++] = b;
+    };
+    for (const D3DVERTEXELEMENT9& e : decl.Elements()) {
+        if (e.Stream == 0xFF) break;
+        if (e.Stream < kStreams) add(s.streams[e.Stream].buffer);
+    }
+    if (call.indexed) add(s.indices);
+    if (n == 0) return true;
+    size_t moving = 0, all = 0;
+    for (int i = 0; i < n; ++i) {
+        all += list[i]->Length() + 16;
+        if (NeedsPlace(*list[i])) moving += list[i]->Length() + 16;
+    }
+    // A new store moves every one of them, and grows if they do not fit.
+    if (m_ringHead + static_cast<GLsizeiptr>(moving) > m_ringSize) RingOrphan(all);
+    for (int i = 0; i < n; ++i)
+        if (!PlaceDynamic(*list[i])) return false;
+    return true;
 }
 
 // Points the vertex attributes at the streams; nothing when they already are.
@@ -1354,6 +1441,11 @@ bool CGlRenderer::SetAttributes(const DeviceState& s, const CVertexDeclaration& 
             if (e.Stream == 0xFF) break;
             CVertexBuffer* b = s.streams[e.Stream].buffer;
             if (!b) continue;
+            if (Dynamic(*b)) {
+                want.buffer[e.Stream] = m_ring;
+                want.offset[e.Stream] = s.streams[e.Stream].offset + static_cast<UINT>(b->m_ringBase);
+                continue;
+            }
             UploadBuffer(*b, GL_ARRAY_BUFFER);
             want.buffer[e.Stream] = b->m_glName;
         }
@@ -1423,6 +1515,7 @@ HRESULT CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
             if (indexOffset < 0) return Refuse("could not map the stream buffer");
         }
     }
+    if (!call.userVertices && !StreamDynamic(s, *decl, call)) return Refuse("could not map the stream buffer");
     SetAttributes(s, *decl, call);
 
     const GLenum mode = PrimitiveMode(call.type);
@@ -1435,9 +1528,14 @@ HRESULT CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
                                  reinterpret_cast<const void*>(indexOffset), baseVertex);
     } else {
         CIndexBuffer* ib = s.indices;
-        UploadBuffer(*ib, GL_ELEMENT_ARRAY_BUFFER);
-        BindElementBuffer(ib->m_glName);
-        const size_t offset = static_cast<size_t>(call.startIndex) * ib->IndexSize();
+        size_t offset = static_cast<size_t>(call.startIndex) * ib->IndexSize();
+        if (Dynamic(*ib)) {
+            BindElementBuffer(m_ring);
+            offset += static_cast<size_t>(ib->m_ringBase);
+        } else {
+            UploadBuffer(*ib, GL_ELEMENT_ARRAY_BUFFER);
+            BindElementBuffer(ib->m_glName);
+        }
         glDrawElementsBaseVertex(mode, count, ib->IndexSize() == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                                  reinterpret_cast<const void*>(offset), baseVertex);
     }
