@@ -118,15 +118,12 @@ const char* kVaryingsIn =
 
 // Shared by both kinds of vertex program: the defaults before the program,
 // and the conversion of D3D clip space to GL after it, and the point size.
-// Positions come out upside down in GL terms (row 0 is the top row, as in
-// D3D), which is how the offscreen back buffer is drawn: an edge through pixel
-// centres then falls to the same side as under D3D's top-left rule. Drawing
-// straight into the window turns them the right way up (z = -1) and moves
-// them up by one sub-pixel step (w), so ties still go to top edges. D3D9 pixel
-// centres sit on integers, GL's on halves, hence the half-pixel shift; depth
-// 0..w becomes -w..w.
+// GL draws upside down into the back buffer, so that row 0 is the top row as
+// in D3D and an edge through pixel centres falls to the same side (D3D's
+// top-left rule); D3D9 pixel centres sit on integers, GL's on halves, hence
+// the half-pixel shift; depth 0..w becomes -w..w.
 const char* kVertexCommon =
-    "uniform vec4 u_d3d_clip;\n"   // x, y: half-pixel offset in clip units per w; z: y scale; w: y bias
+    "uniform vec4 u_d3d_clip;\n"   // x, y: half-pixel offset in clip units per w
     "uniform vec3 u_d3d_point;\n"  // size, min, max
     "void d3d_defaults() {\n"
     "  v_color0 = vec4(1.0); v_color1 = vec4(0.0);\n"
@@ -141,7 +138,6 @@ const char* kVertexCommon =
     "    gl_Position.xy += u_d3d_clip.xy * gl_Position.w;\n"
     "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n"
     "  }\n"
-    "  gl_Position.y = u_d3d_clip.z * gl_Position.y + u_d3d_clip.w * gl_Position.w;\n"
     "  gl_PointSize = clamp(v_psize, u_d3d_point.y, u_d3d_point.z);\n"
     "}\n";
 

@@ -1,9 +1,11 @@
-// The GL backend: OpenGL 3.3 core through SDL2. When the window's drawable
-// has the back buffer's size and formats, drawing goes straight into it, the
-// right way up with a sub-pixel bias that keeps D3D's top-left rule; otherwise
-// the back buffer is an offscreen framebuffer of the present parameters' size,
-// drawn upside down (row 0 is the top row, as in D3D) and scaled into the
-// window by Present (see FixedFunction.cpp).
+// The GL backend: OpenGL 3.3 core through SDL2. Drawing is upside down in GL
+// terms: row 0 is the top row, as in D3D, which keeps D3D's rasterisation
+// rules (see FixedFunction.cpp). When the window's drawable has the back
+// buffer's size and formats and the driver has clip control, drawing goes
+// straight into it with an upper-left clip origin (the rasteriser then sees
+// the same picture as offscreen); otherwise the back buffer is an offscreen
+// framebuffer of the present parameters' size that Present scales into the
+// window.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/glcorearb.h>
 #include <SDL.h>
@@ -224,7 +226,7 @@ bool AttributeFormat(BYTE type, AttribFormat* f) {
 // Uniform values a program last received: uploads happen only on a change.
 struct UniformCache {
     float world[16], view[16], proj[16];
-    float clip[4], point[3], alphaRef, viewport[4], depthRange[2];
+    float clip[2], point[3], alphaRef, viewport[4], depthRange[2];
     float matDiffuse[4], matAmbient[4], matEmissive[4], ambient[4], pointScale[3], tfactor[4];
     float stageConstant[kStages][4];
 };
@@ -366,7 +368,8 @@ private:
     // which the software renderer does far faster than depth alone.
     bool m_stencilUnused = false;
     GLuint m_target = 0;    // what draws go into: m_fbo, or 0 for the window
-    bool m_direct = false;  // drawing into the window, the right way up (GL's row 0 at the bottom)
+    bool m_direct = false;  // drawing into the window (GL's row 0 at the bottom)
+    PFNGLCLIPCONTROLPROC m_clipControl = nullptr;
     UINT m_width = 0, m_height = 0;
     GLuint m_vao = 0, m_ring = 0;
     GLsizeiptr m_ringSize = kRingBytes, m_ringHead = 0;
@@ -546,6 +549,8 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
         const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
         if (e && strcmp(e, "GL_EXT_texture_compression_s3tc") == 0) m_s3tc = true;
         if (e && strcmp(e, "GL_KHR_debug") == 0) khrDebug = true;
+        if (e && strcmp(e, "GL_ARB_clip_control") == 0)
+            m_clipControl = reinterpret_cast<PFNGLCLIPCONTROLPROC>(SDL_GL_GetProcAddress("glClipControl"));
     }
     // GL failures go to standard error: the driver's own words where it has
     // debug output, else a glGetError after every draw when asked for.
@@ -600,7 +605,7 @@ HRESULT CGlRenderer::Resize(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* 
 
 bool CGlRenderer::WindowCanHold(UINT width, UINT height, D3DFORMAT format) {
     const char* off = getenv("KOLVAR_GL_OFFSCREEN");
-    if (off && strcmp(off, "1") == 0) return false;
+    if (!m_clipControl || (off && strcmp(off, "1") == 0)) return false;
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(m_window, &w, &h);
     if (static_cast<UINT>(w) != width || static_cast<UINT>(h) != height) return false;
@@ -627,7 +632,10 @@ bool CGlRenderer::CreateBackBuffer(UINT width, UINT height, D3DFORMAT format) {
     if (width == 0 || height == 0 || static_cast<GLint>(width) > maxSize || static_cast<GLint>(height) > maxSize)
         return false;
     m_direct = WindowCanHold(width, height, format);
-    // Upside down, GL's lower left is D3D's top left: where a sprite's u, v start.
+    // Clip y -1 lands on the window's top row, so the window holds the
+    // picture the right way up while it is drawn as offscreen.
+    if (m_clipControl) m_clipControl(m_direct ? GL_UPPER_LEFT : GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+    // D3D's top left is where a sprite's u, v start: GL's lower left offscreen.
     glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, m_direct ? GL_UPPER_LEFT : GL_LOWER_LEFT);
     if (m_direct) {
         m_target = 0;
@@ -696,6 +704,7 @@ void CGlRenderer::Close() {
     }
     if (m_ownWindow) SDL_DestroyWindow(m_ownWindow);
     m_ownWindow = nullptr;
+    m_clipControl = nullptr;
     m_window = nullptr;
     m_fbo = m_target = 0;
     m_direct = false;
@@ -1139,8 +1148,7 @@ void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
     // CULLMODE names the faces dropped: CCW keeps clockwise ones. Drawing
     // upside down turns screen clockwise into GL counter-clockwise.
     r.cull = rs[D3DRS_CULLMODE] != D3DCULL_NONE;
-    const bool keepGlCcw = (rs[D3DRS_CULLMODE] == D3DCULL_CCW) != m_direct;
-    r.frontFace = !r.cull ? 0 : keepGlCcw ? GL_CCW : GL_CW;
+    r.frontFace = !r.cull ? 0 : rs[D3DRS_CULLMODE] == D3DCULL_CCW ? GL_CCW : GL_CW;
     r.polygonMode = rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
                     : rs[D3DRS_FILLMODE] == D3DFILL_POINT   ? GL_POINT
                                                             : GL_FILL;
@@ -1268,10 +1276,8 @@ void CGlRenderer::SetUniforms(CDevice& device, const DeviceState& s, Program& p)
     }
     // D3D9 puts pixel centres where GL puts pixel corners: shift by half a pixel.
     if (p.clip >= 0) {
-        // One sub-pixel step of the rasteriser (1/256 pixel) in clip units.
-        const float step = m_direct ? 2.0f / (256.0f * vp.Height) : 0.0f;
-        const float v[4] = {1.0f / vp.Width, 1.0f / vp.Height, m_direct ? -1.0f : 1.0f, step};
-        if (Differs(c.clip, v)) glUniform4fv(p.clip, 1, v);
+        const float v[2] = {1.0f / vp.Width, 1.0f / vp.Height};
+        if (Differs(c.clip, v)) glUniform4f(p.clip, v[0], v[1], 0.0f, 0.0f);
     }
     if (p.point >= 0) {
         const float v[3] = {BitsFloat(rs[D3DRS_POINTSIZE]), BitsFloat(rs[D3DRS_POINTSIZE_MIN]),
