@@ -33,6 +33,7 @@ HRESULT CBufferBase::DoLock(UINT offset, UINT size, void** data, DWORD flags) {
     *data = m_data.data() + offset;
     if (!(flags & D3DLOCK_READONLY)) {
         if (flags & D3DLOCK_DISCARD) m_discarded = true;
+        if (!(flags & (D3DLOCK_DISCARD | D3DLOCK_NOOVERWRITE))) m_appendOnly = false;
         if (m_dirtyBegin == m_dirtyEnd) {
             m_dirtyBegin = offset;
             m_dirtyEnd = offset + size;

@@ -24,6 +24,11 @@ public:
     uint32_t m_glName = 0;
     UINT m_dirtyBegin = 0, m_dirtyEnd = 0;  // empty when equal
     bool m_discarded = true;                // next upload may replace the whole store
+    bool m_appendOnly = true;               // every lock since the upload promised not to overwrite
+    // A dynamic buffer lives in the backend's stream ring: where its byte 0
+    // sits, and the ring's store it was written to (0: none yet).
+    long long m_ringBase = 0;
+    uint32_t m_ringStore = 0;
 
 protected:
     DWORD m_usage;

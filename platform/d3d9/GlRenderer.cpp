@@ -1,11 +1,17 @@
-// The GL backend: OpenGL 3.3 core through SDL2. The back buffer is an
-// offscreen framebuffer of the present parameters' size (so full-screen sizes
-// and read-back work whatever the window is); Present scales it into the window.
-// Drawing is upside down in GL terms: row 0 of the framebuffer is the top row,
-// as in D3D, which keeps D3D's rasterisation rules (see FixedFunction.cpp).
+// The GL backend: OpenGL 3.3 core through SDL2. Drawing is upside down in GL
+// terms: row 0 is the top row, as in D3D, which keeps D3D's rasterisation
+// rules (see FixedFunction.cpp). When the window's drawable has the back
+// buffer's size and formats and the driver has clip control, drawing goes
+// straight into it with an upper-left clip origin (the rasteriser then sees
+// the same picture as offscreen); otherwise the back buffer is an offscreen
+// framebuffer of the present parameters' size that Present scales into the
+// window.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/glcorearb.h>
 #include <SDL.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -297,6 +303,9 @@ bool HasStencil(D3DFORMAT format) {
     return format == D3DFMT_D24S8 || format == D3DFMT_D24X4S4 || format == D3DFMT_D15S1 || format == D3DFMT_D24FS8;
 }
 constexpr GLsizeiptr kRingBytes = 4 << 20;
+uint32_t g_ringStores = 0;  // process-wide, so no renderer mistakes another's store for its own
+
+bool Dynamic(const CBufferBase& b) { return (b.Usage() & D3DUSAGE_DYNAMIC) != 0; }
 
 class CGlRenderer final : public CRenderer {
 public:
@@ -322,6 +331,8 @@ public:
 private:
     bool MakeCurrent();
     bool CreateBackBuffer(UINT width, UINT height, D3DFORMAT format);
+    bool WindowCanHold(UINT width, UINT height, D3DFORMAT format);
+    void FinishBackBuffer(UINT width, UINT height);
     void BackBufferSize(const D3DPRESENT_PARAMETERS& pp, UINT* width, UINT* height);
     GLuint CompileStage(GLenum stage, const std::string& text, std::string* log);
     Program* ProgramFor(CDevice& device, const DeviceState& s, const uint8_t textureTypes[kStages]);
@@ -334,6 +345,12 @@ private:
     void SetUniforms(CDevice& device, const DeviceState& s, Program& p);
     bool SetAttributes(const DeviceState& s, const CVertexDeclaration& decl, const DrawCall& call);
     GLintptr RingWrite(const void* data, size_t bytes, size_t align);
+    GLintptr RingAlloc(size_t bytes, size_t align);
+    bool RingCopy(GLintptr at, const void* data, size_t bytes);
+    void RingOrphan(size_t atLeast);
+    bool NeedsPlace(const CBufferBase& b) const;
+    bool PlaceDynamic(CBufferBase& b);
+    bool StreamDynamic(const DeviceState& s, const CVertexDeclaration& decl, const DrawCall& call);
     HRESULT Refuse(const std::string& why);
     void ForgetShadow();
     void BindFramebuffer(GLuint fbo);
@@ -350,9 +367,13 @@ private:
     // The device's depth format has no stencil: stencil is cleared with depth,
     // which the software renderer does far faster than depth alone.
     bool m_stencilUnused = false;
+    GLuint m_target = 0;    // what draws go into: m_fbo, or 0 for the window
+    bool m_direct = false;  // drawing into the window (GL's row 0 at the bottom)
+    PFNGLCLIPCONTROLPROC m_clipControl = nullptr;
     UINT m_width = 0, m_height = 0;
     GLuint m_vao = 0, m_ring = 0;
     GLsizeiptr m_ringSize = kRingBytes, m_ringHead = 0;
+    uint32_t m_ringStore = 0;  // changes whenever the ring gets a new store
     GLuint m_samplers[kSamplers] = {};
     DWORD m_samplerCache[kSamplers][D3D9_SAMP_COUNT];
     bool m_samplerValid[kSamplers] = {};
@@ -483,16 +504,31 @@ void CGlRenderer::BackBufferSize(const D3DPRESENT_PARAMETERS& pp, UINT* width, U
 }
 
 HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* width, UINT* height) {
+#ifdef __GLIBC__
+    // The software renderer frees and re-allocates its draw-time stores at the
+    // top of the heap; glibc's default trim gives them back to the kernel each
+    // time and the next draw faults them in again (measured 3x slower frames
+    // of 200 blocks). A pad keeps them.
+    static const bool padded = mallopt(M_TOP_PAD, 16 << 20) && mallopt(M_MMAP_THRESHOLD, 4 << 20);
+    (void)padded;
+#endif
     if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return D3DERR_NOTAVAILABLE;
     m_window = static_cast<SDL_Window*>(ResolveSdlWindow(window));
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    // Lets the window's own buffers stand in for the back buffer.
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, pp.BackBufferFormat == D3DFMT_A8R8G8B8 ? 8 : 0);
     const bool debug = DebugRequested();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, debug ? SDL_GL_CONTEXT_DEBUG_FLAG : 0);
     if (!m_window) {
-        m_ownWindow = SDL_CreateWindow("d3d9", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 64, 64,
+        // The back buffer's size, so drawing can go straight into it.
+        const int w = pp.BackBufferWidth ? static_cast<int>(std::min<UINT>(pp.BackBufferWidth, 8192)) : 1024;
+        const int h = pp.BackBufferHeight ? static_cast<int>(std::min<UINT>(pp.BackBufferHeight, 8192)) : 768;
+        m_ownWindow = SDL_CreateWindow("d3d9", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, w, h,
                                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         m_window = m_ownWindow;
         if (!m_window) return D3DERR_NOTAVAILABLE;
@@ -513,6 +549,8 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
         const char* e = reinterpret_cast<const char*>(glGetStringi(GL_EXTENSIONS, static_cast<GLuint>(i)));
         if (e && strcmp(e, "GL_EXT_texture_compression_s3tc") == 0) m_s3tc = true;
         if (e && strcmp(e, "GL_KHR_debug") == 0) khrDebug = true;
+        if (e && strcmp(e, "GL_ARB_clip_control") == 0)
+            m_clipControl = reinterpret_cast<PFNGLCLIPCONTROLPROC>(SDL_GL_GetProcAddress("glClipControl"));
     }
     // GL failures go to standard error: the driver's own words where it has
     // debug output, else a glGetError after every draw when asked for.
@@ -533,11 +571,11 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
     glBindBuffer(GL_ARRAY_BUFFER, m_ring);
     glBufferData(GL_ARRAY_BUFFER, m_ringSize, nullptr, GL_STREAM_DRAW);
     m_ringHead = 0;
+    m_ringStore = ++g_ringStores;
     glGenSamplers(kSamplers, m_samplers);
     for (int i = 0; i < kSamplers; ++i) glBindSampler(static_cast<GLuint>(i), m_samplers[i]);
     glEnable(GL_PROGRAM_POINT_SIZE);
     // Upside down, GL's lower left is D3D's top left: where a sprite's u, v start.
-    glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, GL_LOWER_LEFT);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     BackBufferSize(pp, width, height);
@@ -565,6 +603,23 @@ HRESULT CGlRenderer::Resize(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* 
     return CreateBackBuffer(*width, *height, pp.BackBufferFormat) ? D3D_OK : D3DERR_OUTOFVIDEOMEMORY;
 }
 
+bool CGlRenderer::WindowCanHold(UINT width, UINT height, D3DFORMAT format) {
+    const char* off = getenv("KOLVAR_GL_OFFSCREEN");
+    if (!m_clipControl || (off && strcmp(off, "1") == 0)) return false;
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(m_window, &w, &h);
+    if (static_cast<UINT>(w) != width || static_cast<UINT>(h) != height) return false;
+    GLint alpha = 0, depth = 0, stencil = 0;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_BACK_LEFT, GL_FRAMEBUFFER_ATTACHMENT_ALPHA_SIZE, &alpha);
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_DEPTH, GL_FRAMEBUFFER_ATTACHMENT_DEPTH_SIZE, &depth);
+    glGetFramebufferAttachmentParameteriv(GL_FRAMEBUFFER, GL_STENCIL, GL_FRAMEBUFFER_ATTACHMENT_STENCIL_SIZE,
+                                          &stencil);
+    // An X8 back buffer reads destination alpha as 1: the window must have none.
+    const bool alphaFits = format == D3DFMT_A8R8G8B8 ? alpha >= 8 : alpha == 0;
+    return alphaFits && depth >= 24 && stencil >= 8;
+}
+
 bool CGlRenderer::CreateBackBuffer(UINT width, UINT height, D3DFORMAT format) {
     if (m_fbo) {
         glDeleteFramebuffers(1, &m_fbo);
@@ -576,6 +631,19 @@ bool CGlRenderer::CreateBackBuffer(UINT width, UINT height, D3DFORMAT format) {
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
     if (width == 0 || height == 0 || static_cast<GLint>(width) > maxSize || static_cast<GLint>(height) > maxSize)
         return false;
+    m_direct = WindowCanHold(width, height, format);
+    // Clip y -1 lands on the window's top row, so the window holds the
+    // picture the right way up while it is drawn as offscreen.
+    if (m_clipControl) m_clipControl(m_direct ? GL_UPPER_LEFT : GL_LOWER_LEFT, GL_NEGATIVE_ONE_TO_ONE);
+    // D3D's top left is where a sprite's u, v start: GL's lower left offscreen.
+    glPointParameteri(GL_POINT_SPRITE_COORD_ORIGIN, m_direct ? GL_UPPER_LEFT : GL_LOWER_LEFT);
+    if (m_direct) {
+        m_target = 0;
+        glDrawBuffer(GL_BACK);
+        glReadBuffer(GL_BACK);
+        FinishBackBuffer(width, height);
+        return true;
+    }
     glGenFramebuffers(1, &m_fbo);
     glGenRenderbuffers(1, &m_color);
     glGenRenderbuffers(1, &m_depth);
@@ -590,6 +658,12 @@ bool CGlRenderer::CreateBackBuffer(UINT width, UINT height, D3DFORMAT format) {
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, m_color);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, m_depth);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
+    m_target = m_fbo;
+    FinishBackBuffer(width, height);
+    return true;
+}
+
+void CGlRenderer::FinishBackBuffer(UINT width, UINT height) {
     m_width = width;
     m_height = height;
     glViewport(0, 0, static_cast<GLsizei>(width), static_cast<GLsizei>(height));
@@ -600,7 +674,6 @@ bool CGlRenderer::CreateBackBuffer(UINT width, UINT height, D3DFORMAT format) {
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
     ForgetShadow();
-    return true;
 }
 
 void CGlRenderer::Close() {
@@ -631,14 +704,16 @@ void CGlRenderer::Close() {
     }
     if (m_ownWindow) SDL_DestroyWindow(m_ownWindow);
     m_ownWindow = nullptr;
+    m_clipControl = nullptr;
     m_window = nullptr;
-    m_fbo = 0;
+    m_fbo = m_target = 0;
+    m_direct = false;
 }
 
 void CGlRenderer::Clear(CDevice& device, DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z,
                         DWORD stencil) {
     if (!MakeCurrent()) return;
-    BindFramebuffer(m_fbo);
+    BindFramebuffer(m_target);
     m_rasterValid = false;  // masks and clear values change below
     const D3DVIEWPORT9& vp = device.State().viewport;
     GLbitfield mask = 0;
@@ -677,7 +752,7 @@ void CGlRenderer::Clear(CDevice& device, DWORD count, const D3DRECT* rects, DWOR
         x2 = std::min<LONG>(x2, static_cast<LONG>(vp.X + vp.Width));
         y2 = std::min<LONG>(y2, static_cast<LONG>(vp.Y + vp.Height));
         if (x2 <= x1 || y2 <= y1) return;
-        glScissor(x1, y1, x2 - x1, y2 - y1);
+        glScissor(x1, m_direct ? static_cast<LONG>(m_height) - y2 : y1, x2 - x1, y2 - y1);
         glClear(mask);
     };
     if (count == 0)
@@ -694,7 +769,7 @@ void CGlRenderer::Present() {
     glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDisable(GL_SCISSOR_TEST);
-    if (w > 0 && h > 0) {
+    if (!m_direct && w > 0 && h > 0) {
         const bool same = static_cast<UINT>(w) == m_width && static_cast<UINT>(h) == m_height;
         glBlitFramebuffer(0, 0, static_cast<GLint>(m_width), static_cast<GLint>(m_height), 0, h, w, 0,
                           GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
@@ -713,18 +788,25 @@ void CGlRenderer::Present() {
         m_presentedHeight = static_cast<UINT>(h);
     }
     SDL_GL_SwapWindow(m_window);
-    glBindFramebuffer(GL_FRAMEBUFFER, m_fbo);
-    m_boundFbo = m_fbo;
+    glBindFramebuffer(GL_FRAMEBUFFER, m_target);
+    m_boundFbo = m_target;
 }
 
 std::vector<DWORD> CGlRenderer::ReadBack(UINT* width, UINT* height) {
     *width = *height = 0;
     if (!MakeCurrent()) return {};
     std::vector<DWORD> out(static_cast<size_t>(m_width) * m_height);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_fbo);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, m_target);
     m_boundFbo = kUnknown;
     glReadPixels(0, 0, static_cast<GLsizei>(m_width), static_cast<GLsizei>(m_height), GL_BGRA, GL_UNSIGNED_BYTE,
-                 out.data());  // row 0 is the top row already
+                 out.data());  // offscreen, row 0 is the top row already
+    if (m_direct) {
+        const size_t row = m_width;
+        for (size_t top = 0, bottom = m_height - 1; top < bottom; ++top, --bottom)
+            std::swap_ranges(out.begin() + static_cast<std::ptrdiff_t>(top * row),
+                             out.begin() + static_cast<std::ptrdiff_t>((top + 1) * row),
+                             out.begin() + static_cast<std::ptrdiff_t>(bottom * row));
+    }
     *width = m_width;
     *height = m_height;
     return out;
@@ -985,8 +1067,7 @@ void CGlRenderer::UploadBuffer(CBufferBase& b, GLenum target) {
         BindElementBuffer(b.m_glName);
     if (fresh || b.m_discarded) {
         // A discard lets the driver hand us fresh storage instead of waiting.
-        glBufferData(target, b.Length(), b.Data(),
-                     (b.Usage() & D3DUSAGE_DYNAMIC) ? GL_STREAM_DRAW : GL_STATIC_DRAW);
+        glBufferData(target, b.Length(), b.Data(), GL_STATIC_DRAW);
     } else {
         glBufferSubData(target, b.m_dirtyBegin, b.m_dirtyEnd - b.m_dirtyBegin, b.Data() + b.m_dirtyBegin);
     }
@@ -1054,7 +1135,8 @@ void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
     RasterState r;
     memset(&r, 0, sizeof r);
     r.viewport[0] = static_cast<GLint>(vp.X);
-    r.viewport[1] = static_cast<GLint>(vp.Y);
+    r.viewport[1] = m_direct ? static_cast<GLint>(m_height) - static_cast<GLint>(vp.Y + vp.Height)
+                             : static_cast<GLint>(vp.Y);
     r.viewport[2] = static_cast<GLint>(vp.Width);
     r.viewport[3] = static_cast<GLint>(vp.Height);
     r.depthRange[0] = vp.MinZ;
@@ -1252,21 +1334,98 @@ void CGlRenderer::SetUniforms(CDevice& device, const DeviceState& s, Program& p)
 // Appends to the stream ring, `align`-aligned; orphans its store when full so
 // the GPU keeps reading the old one while we write the new.
 GLintptr CGlRenderer::RingWrite(const void* data, size_t bytes, size_t align) {
+    const GLintptr at = RingAlloc(bytes, align);
+    return RingCopy(at, data, bytes) ? at : -1;
+}
+
+void CGlRenderer::RingOrphan(size_t atLeast) {
+    while (static_cast<GLsizeiptr>(atLeast) > m_ringSize) m_ringSize *= 2;
+    BindArrayBuffer(m_ring);
+    glBufferData(GL_ARRAY_BUFFER, m_ringSize, nullptr, GL_STREAM_DRAW);
+    m_ringHead = 0;
+    m_ringStore = ++g_ringStores;
+}
+
+// Room for `bytes` at an `align` multiple, past everything written since the
+// store was last orphaned.
+GLintptr CGlRenderer::RingAlloc(size_t bytes, size_t align) {
     GLsizeiptr at = (m_ringHead + static_cast<GLsizeiptr>(align) - 1) / static_cast<GLsizeiptr>(align) *
                     static_cast<GLsizeiptr>(align);
-    BindArrayBuffer(m_ring);
     if (at + static_cast<GLsizeiptr>(bytes) > m_ringSize) {
-        while (static_cast<GLsizeiptr>(bytes) > m_ringSize) m_ringSize *= 2;
-        glBufferData(GL_ARRAY_BUFFER, m_ringSize, nullptr, GL_STREAM_DRAW);
+        RingOrphan(bytes);
         at = 0;
     }
-    void* p = glMapBufferRange(GL_ARRAY_BUFFER, at, static_cast<GLsizeiptr>(bytes),
-                               GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
-    if (!p) return -1;
-    memcpy(p, data, bytes);
-    glUnmapBuffer(GL_ARRAY_BUFFER);
     m_ringHead = at + static_cast<GLsizeiptr>(bytes);
     return at;
+}
+
+// Unsynchronised: nothing drawn so far reads these bytes of this store.
+bool CGlRenderer::RingCopy(GLintptr at, const void* data, size_t bytes) {
+    if (bytes == 0) return true;
+    BindArrayBuffer(m_ring);
+    void* p = glMapBufferRange(GL_ARRAY_BUFFER, at, static_cast<GLsizeiptr>(bytes),
+                               GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT | GL_MAP_INVALIDATE_RANGE_BIT);
+    if (!p) return false;
+    memcpy(p, data, bytes);
+    glUnmapBuffer(GL_ARRAY_BUFFER);
+    return true;
+}
+
+// A dynamic buffer keeps its place in the ring while every lock since it
+// was written there promised not to overwrite what draws read (the new bytes
+// go in place); a discard or a plain lock, or a new store, moves it.
+bool CGlRenderer::NeedsPlace(const CBufferBase& b) const {
+    const bool dirty = b.m_dirtyEnd > b.m_dirtyBegin;
+    return b.m_ringStore != m_ringStore || b.m_discarded || (dirty && !b.m_appendOnly);
+}
+
+bool CGlRenderer::PlaceDynamic(CBufferBase& b) {
+    const bool dirty = b.m_dirtyEnd > b.m_dirtyBegin;
+    if (!NeedsPlace(b)) {
+        if (dirty && !RingCopy(static_cast<GLintptr>(b.m_ringBase) + b.m_dirtyBegin, b.Data() + b.m_dirtyBegin,
+                               b.m_dirtyEnd - b.m_dirtyBegin))
+            return false;
+    } else {
+        // The whole length is reserved, so later appends fit; after a discard
+        // only the locked range holds data worth copying.
+        const GLintptr at = RingAlloc(b.Length(), 16);
+        const UINT from = b.m_discarded && dirty ? b.m_dirtyBegin : 0;
+        const UINT to = b.m_discarded && dirty ? b.m_dirtyEnd : b.Length();
+        if (!RingCopy(at + from, b.Data() + from, to - from)) return false;
+        b.m_ringBase = at;
+        b.m_ringStore = m_ringStore;
+    }
+    b.m_discarded = false;
+    b.m_appendOnly = true;
+    b.m_dirtyBegin = b.m_dirtyEnd = 0;
+    return true;
+}
+
+// Writes the draw's dynamic buffers into the ring, all into one store: room
+// for those that move is made first, so none is orphaned by the next.
+bool CGlRenderer::StreamDynamic(const DeviceState& s, const CVertexDeclaration& decl, const DrawCall& call) {
+    CBufferBase* list[kStreams + 1];
+    int n = 0;
+    auto add = [&](CBufferBase* b) {
+        if (!b || !Dynamic(*b) || std::find(list, list + n, b) != list + n) return;
+        list[n++] = b;
+    };
+    for (const D3DVERTEXELEMENT9& e : decl.Elements()) {
+        if (e.Stream == 0xFF) break;
+        if (e.Stream < kStreams) add(s.streams[e.Stream].buffer);
+    }
+    if (call.indexed) add(s.indices);
+    if (n == 0) return true;
+    size_t moving = 0, all = 0;
+    for (int i = 0; i < n; ++i) {
+        all += list[i]->Length() + 16;
+        if (NeedsPlace(*list[i])) moving += list[i]->Length() + 16;
+    }
+    // A new store moves every one of them, and grows if they do not fit.
+    if (m_ringHead + static_cast<GLsizeiptr>(moving) > m_ringSize) RingOrphan(all);
+    for (int i = 0; i < n; ++i)
+        if (!PlaceDynamic(*list[i])) return false;
+    return true;
 }
 
 // Points the vertex attributes at the streams; nothing when they already are.
@@ -1288,6 +1447,11 @@ bool CGlRenderer::SetAttributes(const DeviceState& s, const CVertexDeclaration& 
             if (e.Stream == 0xFF) break;
             CVertexBuffer* b = s.streams[e.Stream].buffer;
             if (!b) continue;
+            if (Dynamic(*b)) {
+                want.buffer[e.Stream] = m_ring;
+                want.offset[e.Stream] = s.streams[e.Stream].offset + static_cast<UINT>(b->m_ringBase);
+                continue;
+            }
             UploadBuffer(*b, GL_ARRAY_BUFFER);
             want.buffer[e.Stream] = b->m_glName;
         }
@@ -1332,7 +1496,7 @@ HRESULT CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
     if (!decl) return Refuse("no vertex declaration");
     if ((s.vertexShader && !s.vertexShader->m_glName) || (s.pixelShader && !s.pixelShader->m_glName))
         return Refuse("the shader set did not compile");
-    BindFramebuffer(m_fbo);
+    BindFramebuffer(m_target);
 
     uint8_t textureTypes[kStages];
     BindTextures(s, textureTypes);
@@ -1357,6 +1521,7 @@ HRESULT CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
             if (indexOffset < 0) return Refuse("could not map the stream buffer");
         }
     }
+    if (!call.userVertices && !StreamDynamic(s, *decl, call)) return Refuse("could not map the stream buffer");
     SetAttributes(s, *decl, call);
 
     const GLenum mode = PrimitiveMode(call.type);
@@ -1369,9 +1534,14 @@ HRESULT CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
                                  reinterpret_cast<const void*>(indexOffset), baseVertex);
     } else {
         CIndexBuffer* ib = s.indices;
-        UploadBuffer(*ib, GL_ELEMENT_ARRAY_BUFFER);
-        BindElementBuffer(ib->m_glName);
-        const size_t offset = static_cast<size_t>(call.startIndex) * ib->IndexSize();
+        size_t offset = static_cast<size_t>(call.startIndex) * ib->IndexSize();
+        if (Dynamic(*ib)) {
+            BindElementBuffer(m_ring);
+            offset += static_cast<size_t>(ib->m_ringBase);
+        } else {
+            UploadBuffer(*ib, GL_ELEMENT_ARRAY_BUFFER);
+            BindElementBuffer(ib->m_glName);
+        }
         glDrawElementsBaseVertex(mode, count, ib->IndexSize() == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                                  reinterpret_cast<const void*>(offset), baseVertex);
     }
