@@ -9,4 +9,4 @@ export SDL_AUDIODRIVER=dummy
 export LIBGL_ALWAYS_SOFTWARE=1
 cd build
 export KOLVAR_REQUIRE_GL=1  # a GL test without a context fails instead of skipping
-xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j8 -LE bench "$@"
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure --timeout 600 -j8 -LE bench "$@"
