@@ -4,7 +4,7 @@
 #include <d3dx9math.h>
 
 #include "game/SelfMovingFigure.h"
-#include "game/SpecialObjectRules.h"
+#include "game/ObjectGridRules.h"
 
 class CBombEmitter1;
 class CBombEmitter3;

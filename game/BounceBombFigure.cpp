@@ -12,7 +12,7 @@
 #include "game/FigureGenerator.h"
 #include "game/GameField.h"
 #include "game/GameRules.h"
-#include "game/SpecialObjectRules.h"
+#include "game/ObjectGridRules.h"
 
 namespace {
 // One of the three bounce samples, quieter than the game's knocks.

@@ -3,7 +3,7 @@
 #include <d3dx9math.h>
 
 #include "game/SelfMovingFigure.h"
-#include "game/SpecialObjectRules.h"
+#include "game/ObjectGridRules.h"
 
 // The saw a big bonus period earns: a spinning blade that cuts a five-wide
 // swath down the field and breaks in three at the bottom.

@@ -1,7 +1,7 @@
 #include "game/SelfMovingFigure.h"
 
 #include "game/GameField.h"
-#include "game/SpecialObjectRules.h"
+#include "game/ObjectGridRules.h"
 
 bool CSelfMovingFigure::CanBe(int cx, int cy, int, int) {
     CGameField* field = CGameField::GetInstance();

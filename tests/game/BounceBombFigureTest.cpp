@@ -1,7 +1,7 @@
 #include "SpecialObjectGame.h"
 #include "game/BounceBombFigure.h"
 #include "game/BounceBombList.h"
-#include "game/SpecialObjectRules.h"
+#include "game/ObjectGridRules.h"
 
 namespace {
 

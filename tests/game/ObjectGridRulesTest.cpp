@@ -5,7 +5,7 @@
 #include <map>
 #include <vector>
 
-#include "game/SpecialObjectRules.h"
+#include "game/ObjectGridRules.h"
 
 namespace {
 
@@ -23,7 +23,7 @@ struct Grid {
     }
 };
 
-TEST(SpecialObjectRulesTest, BlastCoversADiscOfEightyEightCellsAroundTheTopLeftCell) {
+TEST(ObjectGridRulesTest, BlastCoversADiscOfEightyEightCellsAroundTheTopLeftCell) {
     auto cells = BlastCells(10.0f, 10.0f, 5, 20, 20);
     EXPECT_EQ(cells.size(), 88u);
     std::map<int, std::pair<int, int>> span;  // relative row -> column range
@@ -38,13 +38,13 @@ TEST(SpecialObjectRulesTest, BlastCoversADiscOfEightyEightCellsAroundTheTopLeftC
     EXPECT_EQ(span, want);
 }
 
-TEST(SpecialObjectRulesTest, BlastAtTheCornerStaysInsideTheGrid) {
+TEST(ObjectGridRulesTest, BlastAtTheCornerStaysInsideTheGrid) {
     auto cells = BlastCells(0.0f, 18.0f, 5, 10, 20);
     EXPECT_EQ(cells.size(), 32u);
     for (auto& c : cells) EXPECT_TRUE(c.first >= 0 && c.first < 10 && c.second >= 13 && c.second < 20);
 }
 
-TEST(SpecialObjectRulesTest, SawCutsTheFiveByFiveSquareAroundItsCornerInsideTheGrid) {
+TEST(ObjectGridRulesTest, SawCutsTheFiveByFiveSquareAroundItsCornerInsideTheGrid) {
     auto cut = SawCutCells(4.6f, 10.9f, 5, 12, 21);
     ASSERT_EQ(cut.size(), 25u);
     EXPECT_EQ(cut.front(), std::make_pair(3, 9));
@@ -53,7 +53,7 @@ TEST(SpecialObjectRulesTest, SawCutsTheFiveByFiveSquareAroundItsCornerInsideTheG
     EXPECT_EQ(SawCutCells(0.0f, 0.0f, 5, 12, 21).size(), 16u);
 }
 
-TEST(SpecialObjectRulesTest, BombNeedsEmptyCellsWhileTheSawPassesBlocks) {
+TEST(ObjectGridRulesTest, BombNeedsEmptyCellsWhileTheSawPassesBlocks) {
     Grid g(4, 4);
     g.at(1, 1) = 3;   // block
     g.at(3, 3) = -2;  // outside the play area
@@ -66,7 +66,7 @@ TEST(SpecialObjectRulesTest, BombNeedsEmptyCellsWhileTheSawPassesBlocks) {
     }
 }
 
-TEST(SpecialObjectRulesTest, SideMoveSnapsOntoTheNextColumn) {
+TEST(ObjectGridRulesTest, SideMoveSnapsOntoTheNextColumn) {
     struct Case { bool left; float to; int steps; } cases[] = {{true, 3.0f, 3}, {false, 5.0f, 2}};
     for (auto& c : cases) {
         CSideMove move;
@@ -83,7 +83,7 @@ TEST(SpecialObjectRulesTest, SideMoveSnapsOntoTheNextColumn) {
     }
 }
 
-TEST(SpecialObjectRulesTest, SteeringPrefersLeftAndRefusesBlockedMoves) {
+TEST(ObjectGridRulesTest, SteeringPrefersLeftAndRefusesBlockedMoves) {
     struct Case { bool left, right, leftFree, rightFree, wantLeft, wantRight; } cases[] = {
         {true, true, true, true, true, false},
         {true, true, false, true, false, true},
@@ -98,7 +98,7 @@ TEST(SpecialObjectRulesTest, SteeringPrefersLeftAndRefusesBlockedMoves) {
     }
 }
 
-TEST(SpecialObjectRulesTest, ProbesReportTheLastTouchedSide) {
+TEST(ObjectGridRulesTest, ProbesReportTheLastTouchedSide) {
     struct Case { std::vector<std::pair<int, int>> walls; int side; } cases[] = {
         {{{6, 5}}, kSideRight}, {{{5, 6}}, kSideBelow}, {{{4, 5}}, kSideLeft}, {{{5, 4}}, kSideAbove},
         {{{4, 5}, {6, 5}}, kSideRight}, {{{5, 6}, {4, 5}}, kSideLeft}, {{}, kSideNone},
@@ -112,7 +112,7 @@ TEST(SpecialObjectRulesTest, ProbesReportTheLastTouchedSide) {
 
 // Nine probes at radius 0.7, a quarter turn of pi/4 apart summed in float:
 // the ninth falls just short of a full turn and repeats the first.
-TEST(SpecialObjectRulesTest, ProbesRunTheNinePointsInOrder) {
+TEST(ObjectGridRulesTest, ProbesRunTheNinePointsInOrder) {
     Grid g(12, 12, 1);  // blocks everywhere; nothing is emptied
     std::vector<std::pair<int, int>> probed;
     EXPECT_EQ(ProbeCollision(5.5f, 5.5f, g.w, g.h, g.Value(), [&](int x, int y) { probed.push_back({x, y}); }),
@@ -127,7 +127,7 @@ TEST(SpecialObjectRulesTest, ProbesRunTheNinePointsInOrder) {
     for (int k = 0; k < 9; ++k, angle += float(D3DX_PI / 4.0)) EXPECT_EQ(ProbeSide(angle), sides[k]) << k;
 }
 
-TEST(SpecialObjectRulesTest, ProbeKnocksOutTouchedBlocksAndSeesOutsideTheGridAsWall) {
+TEST(ObjectGridRulesTest, ProbeKnocksOutTouchedBlocksAndSeesOutsideTheGridAsWall) {
     Grid g(12, 12);
     g.at(6, 6) = 4;  // only the diagonal probe reaches it
     int knocked = 0;
@@ -145,7 +145,7 @@ TEST(SpecialObjectRulesTest, ProbeKnocksOutTouchedBlocksAndSeesOutsideTheGridAsW
     EXPECT_EQ(ProbeCollision(11.5f, 5.5f, open.w, open.h, open.Value(), knock), kSideRight);
 }
 
-TEST(SpecialObjectRulesTest, ReflectionMirrorsOneComponentAndKeepsTheLength) {
+TEST(ObjectGridRulesTest, ReflectionMirrorsOneComponentAndKeepsTheLength) {
     D3DXVECTOR2 d(0.607f, 0.707f);
     struct Case { int side; float sx, sy; } cases[] = {
         {kSideBelow, 1, -1}, {kSideAbove, 1, -1}, {kSideLeft, -1, 1}, {kSideRight, -1, 1}, {kSideNone, 1, 1}};
@@ -160,7 +160,7 @@ TEST(SpecialObjectRulesTest, ReflectionMirrorsOneComponentAndKeepsTheLength) {
 
 namespace {
 
-TEST(SpecialObjectRulesTest, DisplacementWeightRunsFromBetaAtTheTopToAlphaAboveTheStack) {
+TEST(ObjectGridRulesTest, DisplacementWeightRunsFromBetaAtTheTopToAlphaAboveTheStack) {
     Grid g(4, 12);
     EXPECT_EQ(TopBlockRow(g.w, g.h, g.Value()), 11);
     g.at(3, 10) = 0;
@@ -171,7 +171,7 @@ TEST(SpecialObjectRulesTest, DisplacementWeightRunsFromBetaAtTheTopToAlphaAboveT
     for (auto& c : cases) EXPECT_FLOAT_EQ(DepthWeight(c.top, c.y, 0.5f, 1.5f), c.want) << c.top << " " << c.y;
 }
 
-TEST(SpecialObjectRulesTest, BounceFlightMovesFreelyAndStaysPutOnEveryBounce) {
+TEST(ObjectGridRulesTest, BounceFlightMovesFreelyAndStaysPutOnEveryBounce) {
     float x = 7.0f, y = 2.5f;
     D3DXVECTOR2 d(0.607f, 0.707f);
     int bounces = 0;

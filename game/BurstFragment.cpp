@@ -1,4 +1,4 @@
-#include "game/FragmentPiece.h"
+#include "game/BurstFragment.h"
 
 #include "engine/GraphicsEngine.h"
 #include "game/ObjectEmitter.h"

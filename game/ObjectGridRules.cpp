@@ -1,4 +1,4 @@
-#include "game/SpecialObjectRules.h"
+#include "game/ObjectGridRules.h"
 
 #include <cmath>
 
