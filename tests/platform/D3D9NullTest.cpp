@@ -375,17 +375,18 @@ TEST(D3D9Direct3D, ShaderVersionsFromEnvironment) {
     d3d->Release();
 }
 
-TEST(D3D9Errors, EveryCodeHasItsName) {
-    EXPECT_STREQ(DXGetErrorString9(D3DERR_DEVICELOST), "D3DERR_DEVICELOST");
-    EXPECT_STREQ(DXGetErrorString9(D3DERR_DEVICENOTRESET), "D3DERR_DEVICENOTRESET");
-    EXPECT_STREQ(DXGetErrorString9(D3DERR_INVALIDCALL), "D3DERR_INVALIDCALL");
-    EXPECT_STREQ(DXGetErrorString9(D3DERR_NOTAVAILABLE), "D3DERR_NOTAVAILABLE");
-    EXPECT_STREQ(DXGetErrorString9(D3DERR_MOREDATA), "D3DERR_MOREDATA");
-    EXPECT_STREQ(DXGetErrorString9(E_OUTOFMEMORY), "E_OUTOFMEMORY");
-    EXPECT_STREQ(DXGetErrorString9(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)), "ERROR_FILE_NOT_FOUND");
-    EXPECT_STREQ(DXGetErrorString9(S_OK), "S_OK");
-    EXPECT_STREQ(DXGetErrorString9(static_cast<HRESULT>(0x8007001E)), "DIERR_INPUTLOST");
-    EXPECT_STREQ(DXGetErrorString9(0x12345), "Unknown");
+TEST(D3D9Errors, CodesFromEachFamilyAreNamed) {
+    const struct {
+        HRESULT hr;
+        const char* name;
+    } cases[] = {
+        {D3DERR_DEVICELOST, "D3DERR_DEVICELOST"},
+        {HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "ERROR_FILE_NOT_FOUND"},
+        {static_cast<HRESULT>(0x8007001E), "DIERR_INPUTLOST"},
+        {S_OK, "S_OK"},
+        {0x12345, "Unknown"},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(DXGetErrorString9(c.hr), c.name);
 }
 
 }  // namespace
