@@ -29,16 +29,7 @@ protected:
     void SetUp() override {
         d3d9hooks::ResetAll();
         d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        m_D3D = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(m_D3D, nullptr);
-        D3DPRESENT_PARAMETERS pp = {};
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 64;
-        ASSERT_EQ(m_D3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                      D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &m_Device),
-                  D3D_OK);
+        ASSERT_TRUE(testutil::CreateSmallDevice(&m_D3D, &m_Device));
     }
     void TearDown() override {
         if (m_Device) m_Device->Release();
