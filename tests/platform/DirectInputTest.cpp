@@ -157,17 +157,13 @@ TEST(DirectInputRealTest, WithoutAFocusedWindowNothingIsAcquired) {
 
 TEST(KeyMapTest, SdlScancodesMapToDistinctScanCodes) {
     // The keys the game binds, and a sample of each group.
-    EXPECT_EQ(DIK_LEFT, platform::DikFromSdlScancode(SDL_SCANCODE_LEFT));
-    EXPECT_EQ(DIK_RIGHT, platform::DikFromSdlScancode(SDL_SCANCODE_RIGHT));
-    EXPECT_EQ(DIK_UP, platform::DikFromSdlScancode(SDL_SCANCODE_UP));
-    EXPECT_EQ(DIK_DOWN, platform::DikFromSdlScancode(SDL_SCANCODE_DOWN));
-    EXPECT_EQ(DIK_SPACE, platform::DikFromSdlScancode(SDL_SCANCODE_SPACE));
-    EXPECT_EQ(DIK_RETURN, platform::DikFromSdlScancode(SDL_SCANCODE_RETURN));
-    EXPECT_EQ(DIK_NUMPADENTER, platform::DikFromSdlScancode(SDL_SCANCODE_KP_ENTER));
-    EXPECT_EQ(DIK_RMENU, platform::DikFromSdlScancode(SDL_SCANCODE_RALT));
-    EXPECT_EQ(DIK_F12, platform::DikFromSdlScancode(SDL_SCANCODE_F12));
-    EXPECT_EQ(0, platform::DikFromSdlScancode(-1));
-    EXPECT_EQ(0, platform::DikFromSdlScancode(SDL_NUM_SCANCODES));
+    const int cases[][2] = {{SDL_SCANCODE_LEFT, DIK_LEFT},     {SDL_SCANCODE_RIGHT, DIK_RIGHT},
+                            {SDL_SCANCODE_UP, DIK_UP},         {SDL_SCANCODE_DOWN, DIK_DOWN},
+                            {SDL_SCANCODE_SPACE, DIK_SPACE},   {SDL_SCANCODE_RETURN, DIK_RETURN},
+                            {SDL_SCANCODE_KP_ENTER, DIK_NUMPADENTER}, {SDL_SCANCODE_RALT, DIK_RMENU},
+                            {SDL_SCANCODE_F12, DIK_F12},       {-1, 0},
+                            {SDL_NUM_SCANCODES, 0}};
+    for (const auto& c : cases) EXPECT_EQ(c[1], platform::DikFromSdlScancode(c[0])) << "scancode " << c[0];
 
     // Letters, digits, function keys, keypad and modifiers all map, each to its own code.
     std::set<int> seen;

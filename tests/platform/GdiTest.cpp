@@ -11,6 +11,18 @@ namespace {
 
 const char* const kDejaVu = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
+// A top-down device-independent bitmap header.
+BITMAPINFO TopDown(int w, int h, WORD bitCount = 32) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = bitCount;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 struct Dib {
     HDC dc = nullptr;
     HBITMAP bitmap = nullptr;
@@ -19,13 +31,7 @@ struct Dib {
     int width, height;
     Dib(int w, int h) : width(w), height(h) {
         dc = CreateCompatibleDC(nullptr);
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO info = TopDown(w, h);
         bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
         oldBitmap = SelectObject(dc, bitmap);
     }
@@ -165,12 +171,7 @@ TEST(GdiTest, TextIsWhiteCoverageOnBlackInTheLowByte) {
 }
 
 TEST(GdiTest, DibSectionsAreThirtyTwoBitOnly) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = 16;
-    info.bmiHeader.biHeight = -16;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    BITMAPINFO info = TopDown(16, 16, 24);
     void* bits = reinterpret_cast<void*>(1);
     EXPECT_EQ(nullptr, CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     EXPECT_EQ(nullptr, bits);

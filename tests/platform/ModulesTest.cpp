@@ -10,6 +10,7 @@
 #include <string>
 
 #include "support/TestUtil.h"
+#include "tests/platform/ScopedEnv.h"
 
 namespace {
 
@@ -25,31 +26,6 @@ void InstallModule(const std::string& folder, const std::string& name) {
     std::filesystem::copy_file(SomeSharedObject(), folder + "/" + name,
                                std::filesystem::copy_options::overwrite_existing);
 }
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_Name(name) {
-        if (const char* old = getenv(name)) {
-            m_HadValue = true;
-            m_Old = old;
-        }
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (m_HadValue)
-            setenv(m_Name, m_Old.c_str(), 1);
-        else
-            unsetenv(m_Name);
-    }
-
-private:
-    const char* m_Name;
-    bool m_HadValue = false;
-    std::string m_Old;
-};
 
 }  // namespace
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/TestUtil.h"
+#include "tests/platform/ScopedEnv.h"
 
 namespace {
 
@@ -60,13 +61,11 @@ TEST_F(ShellTest, RefusesOtherVerbs) {
 
 // The system programs live in the game folder's "windows", wherever the game was started from.
 TEST_F(ShellTest, WindowsFolderIsInTheGameFolderForEveryCaller) {
-    const char* saved = getenv("KOLVAR_GAME_DIR");
-    std::string before = saved ? saved : "";
     testutil::TempDir elsewhere;
-    setenv("KOLVAR_GAME_DIR", dir.path().c_str(), 1);
     std::string windows, shell;
     UINT needed = 0;
     {
+        ScopedEnv game("KOLVAR_GAME_DIR", dir.path().c_str());
         testutil::ScopedCwd cwd(elsewhere.path());
         char buf[MAX_PATH] = "";
         if (GetWindowsDirectoryA(buf, sizeof buf)) windows = buf;
@@ -74,10 +73,6 @@ TEST_F(ShellTest, WindowsFolderIsInTheGameFolderForEveryCaller) {
         needed = GetWindowsDirectoryA(small, sizeof small);
         if (SUCCEEDED(SHGetFolderPathA(nullptr, CSIDL_WINDOWS, nullptr, 0, buf))) shell = buf;
     }
-    if (saved)
-        setenv("KOLVAR_GAME_DIR", before.c_str(), 1);
-    else
-        unsetenv("KOLVAR_GAME_DIR");
     EXPECT_EQ(windows, dir.path() + "/windows");
     EXPECT_EQ(shell, windows);
     EXPECT_EQ(needed, windows.size() + 1);  // a short buffer is told the size it needs
