@@ -4,7 +4,7 @@
 #include <set>
 #include <sstream>
 
-#include "FieldTestEnv.h"
+#include "FigureTestEnv.h"
 #include "audio/SoundTestView.h"
 #include "engine/ParticleSystemsManager.h"
 #include "engine/Shader.h"
@@ -17,39 +17,10 @@
 
 namespace {
 
-using fieldtest::FieldTest;
-
-// A field of cells.txt whose wave shifts everything by (1, 0, 0) scaled by the weight.
-const char* kFieldScript =
-    "alpha = 0.5 beta = 1.0 Ax = 0 Bx = 0 Cx = 0 Dx = 0\n"
-    "function game_FieldInit() ext_Create('cells.txt') end\n"
-    "function game_FieldUpdate(x, y, t) return D3DXVECTOR3(shift or 1, 0, 0) end\n";
-
-std::string EmptyCells(int w, int h) {
-    std::string s = std::to_string(w) + " " + std::to_string(h) + "\n";
-    for (int y = 0; y < h; ++y) s += std::string(w, '0') + "\n";
-    return s;
-}
-
-class BlockFigureTest : public FieldTest {
+// The figure tests' field, 21 rows high like the shipped one.
+class BlockFigureTest : public figuretest::FigureTest {
 protected:
-    CGameField* Field(int w = 10, int h = 21) {
-        testutil::WriteFile(m_dir.file("cells.txt"), EmptyCells(w, h));
-        g_FieldScriptPath = Script("field_test.txt", kFieldScript);
-        CGameField* f = MakeField();
-        f->InitFromScript();
-        return f;
-    }
-    void TearDown() override {
-        delete CFigureGenerator::GetInstancePtr();
-        delete CParticleSystemsManager::GetInstancePtr();
-        FieldTest::TearDown();
-    }
-    static D3DXVECTOR3 Centre(const CFieldBlock& b) {
-        D3DXMATRIX world;
-        D3DXMatrixInverse(&world, nullptr, &b.m_invWorld);
-        return D3DXVECTOR3(world._41, world._42, world._43);
-    }
+    CGameField* Field(int w = 10, int h = 21) { return FigureTest::Field(w, h); }
     // Block centres of the figure, rounded to 1/1000 so that sets compare.
     static std::set<std::tuple<long, long, long>> Centres(const CBlockFigure& f) {
         std::set<std::tuple<long, long, long>> out;
@@ -107,7 +78,6 @@ TEST(BlockShapes, EveryTurnIsTheMaskTurnedAboutItsPivot) {
 
 TEST_F(BlockFigureTest, PhasesCycleAndBlocksTakeTheShapeColour) {
     Field();
-    const int colours[] = {0, 1, 3, 2, 4, 5, 6};
     for (int s = 0; s < CBlockFigure::kShapeCount; ++s) {
         CBlockFigure f;
         f.SetShape(s, 0);
@@ -118,7 +88,7 @@ TEST_F(BlockFigureTest, PhasesCycleAndBlocksTakeTheShapeColour) {
             Cells laid;
             for (int i = 0; i < 16; ++i)
                 if (f.blocks[i].m_value != -1) {
-                    EXPECT_EQ(f.blocks[i].m_value, colours[s]);
+                    EXPECT_EQ(f.blocks[i].m_value, CBlockFigure::kShapeColors[s]);
                     laid.insert({i / 4, i % 4});
                 }
             EXPECT_EQ(laid, MaskCells(CBlockFigure::kShapes[s].phases[f.phase]));
@@ -190,15 +160,13 @@ TEST_F(BlockFigureTest, StartPlacesTheFrameByWidth) {
 
 TEST_F(BlockFigureTest, BuildWritesValueAndPhaseAngleAtTheTruncatedPosition) {
     CGameField* field = Field(10, 21);
-    g_FigureScriptPath = "data\\scripts\\figure\\figure.txt";
-    CFigureGenerator::GetInstance();  // holds the landing sound
+    Generator();  // holds the landing sound
     CSoundTestView sounds;
     CBlockFigure f;
     f.SetShape(0, 1);  // row 2 of the frame, four across
     f.x = 7.9f;        // columns 7..10: column 10 lies outside and is skipped
     f.y = 3.6f;
     f.Build();
-    g_FigureScriptPath.clear();
     ASSERT_EQ(sounds.Calls().size(), 1u);
     EXPECT_EQ(sounds.Calls()[0].name, "boxhit.wav");
     EXPECT_EQ(sounds.Calls()[0].category, 1);
@@ -408,9 +376,7 @@ TEST_F(BlockFigureTest, RenderUploadsEachPathsMatricesLightAndColour) {
 
 TEST_F(BlockFigureTest, AnOpenMenuHidesTheFigures) {
     Field();
-    g_FigureScriptPath = "data\\scripts\\figure\\figure.txt";
-    CFigureGenerator* generator = CFigureGenerator::GetInstance();
-    g_FigureScriptPath.clear();
+    CFigureGenerator* generator = Generator();
     generator->next = new CBlockFigure();
     generator->next->Init();
     CGameMode* mode = CGameMode::GetInstance();

@@ -1,5 +1,4 @@
 #include <memory>
-#include <sstream>
 #include <vector>
 
 #include "FieldTestEnv.h"
@@ -68,11 +67,7 @@ TEST_F(BounceBombListTest, RecordsExpireByAgeAndExpiredNeighboursGoInOnePass) {
 }
 
 TEST_F(BounceBombListTest, AddBlockCopiesTheCellAndFliesAtTwentyTowardsTheViewer) {
-    testutil::WriteFile(m_dir.file("shape.txt"), "3 2\n000\n000\n");
-    g_FieldScriptPath = Script("setup.txt", "alpha = 0.5 beta = 1.5 Ax = 0 Bx = 0 Cx = 0 Dx = 0\n"
-                                            "function game_FieldInit() ext_Create('shape.txt') end\n");
-    CGameField* f = MakeField();
-    f->InitFromScript();
+    CGameField* f = FieldOf({"000", "000"});
     f->Cell(2, 1).m_value = 5;
     f->Cell(2, 1).m_rotation = D3DXVECTOR3(0.1f, 0.2f, 0.3f);
     D3DXVECTOR3 cell;

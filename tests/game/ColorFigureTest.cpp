@@ -131,25 +131,22 @@ TEST_F(ColorFigureTest, CanBeTestsOnlyThePatternColumns) {
     CGameField* field = Field();
     struct Case {
         bool special;
-        int column, row;  // a blocked cell
+        int column, row;  // a blocked cell, or -1
+        int x, y;
         bool fits;
-    } cases[] = {{false, 4, 5, false}, {false, 4, 7, false}, {false, 4, 8, true},   {false, 3, 6, true},
-                 {false, 5, 6, true},  {true, 4, 10, false}, {true, 5, 5, false},   {true, 4, 11, true},
-                 {true, 6, 6, true},   {true, 3, 6, true}};
+    } cases[] = {{false, 4, 5, 3, 5, false}, {false, 4, 7, 3, 5, false}, {false, 4, 8, 3, 5, true},
+                 {false, 3, 6, 3, 5, true},  {false, 5, 6, 3, 5, true},  {true, 4, 10, 3, 5, false},
+                 {true, 5, 5, 3, 5, false},  {true, 4, 11, 3, 5, true},  {true, 6, 6, 3, 5, true},
+                 {true, 3, 6, 3, 5, true},   {true, -1, -1, -1, 14, true}, {true, -1, -1, -2, 14, false},
+                 {true, -1, -1, 8, 14, false}, {true, -1, -1, -1, 15, false}};
     for (const Case& c : cases) {
         CColorFigure f(c.special);
         f.Init();
         field->Clear();
-        field->Cell(c.column, c.row).m_value = 0;
-        EXPECT_EQ(f.CanBe(3, 5, -1, -1), c.fits) << c.special << " " << c.column << "," << c.row;
+        if (c.column >= 0) field->Cell(c.column, c.row).m_value = 0;
+        EXPECT_EQ(f.CanBe(c.x, c.y, -1, -1), c.fits)
+            << c.special << " " << c.column << "," << c.row << " at " << c.x << "," << c.y;
     }
-    CColorFigure f(true);
-    f.Init();
-    field->Clear();
-    EXPECT_TRUE(f.CanBe(-1, 14, 0, 0));
-    EXPECT_FALSE(f.CanBe(-2, 14, 0, 0));
-    EXPECT_FALSE(f.CanBe(8, 14, 0, 0));
-    EXPECT_FALSE(f.CanBe(-1, 15, 0, 0));
 }
 
 TEST_F(ColorFigureTest, StartPlacesThePatternByWidth) {

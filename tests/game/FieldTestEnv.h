@@ -36,6 +36,9 @@ inline void StepCallback() {
 }
 inline LRESULT CALLBACK TestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
+// Wave coefficients that keep every cell still.
+inline constexpr char kStillWave[] = "alpha = 0.5 beta = 1.5 Ax = 0 Bx = 0 Cx = 0 Dx = 0\n";
+
 class FieldTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -90,6 +93,19 @@ protected:
     CGameField* MakeField() {
         if (!CGraphicsEngine::GetInstancePtr()) StartEngine();
         return CGameField::GetInstance();
+    }
+    // A field of these rows (one string per row) from a script whose top level
+    // is `globals` and whose game_FieldInit runs `extra` after the shape.
+    CGameField* FieldOf(const std::vector<std::string>& rows, const std::string& globals = kStillWave,
+                        const std::string& extra = "") {
+        std::string shape = std::to_string(rows[0].size()) + " " + std::to_string(rows.size()) + "\n";
+        for (const std::string& r : rows) shape += r + "\n";
+        testutil::WriteFile(m_dir.file("shape.txt"), shape);
+        g_FieldScriptPath =
+            Script("setup.txt", globals + "function game_FieldInit() ext_Create('shape.txt') " + extra + " end\n");
+        CGameField* f = MakeField();
+        f->InitFromScript();
+        return f;
     }
     // A script file in the test folder, named by a Windows path.
     std::string Script(const std::string& name, const std::string& text) {

@@ -13,16 +13,9 @@ namespace figuretest {
 class FigureTest : public fieldtest::FieldTest {
 protected:
     CGameField* Field(int w = 10, int h = 20) {
-        std::string cells = std::to_string(w) + " " + std::to_string(h) + "\n";
-        for (int y = 0; y < h; ++y) cells += std::string(w, '0') + "\n";
-        testutil::WriteFile(m_dir.file("cells.txt"), cells);
-        g_FieldScriptPath = Script("field_test.txt",
-                                   "alpha = 0.5 beta = 1.0 Ax = 0 Bx = 0 Cx = 0 Dx = 0\n"
-                                   "function game_FieldInit() ext_Create('cells.txt') end\n"
-                                   "function game_FieldUpdate(x, y, t) return D3DXVECTOR3(shift or 1, 0, 0) end\n");
-        CGameField* f = MakeField();
-        f->InitFromScript();
-        return f;
+        return FieldOf(std::vector<std::string>(h, std::string(w, '0')),
+                       "alpha = 0.5 beta = 1.0 Ax = 0 Bx = 0 Cx = 0 Dx = 0\n"
+                       "function game_FieldUpdate(x, y, t) return D3DXVECTOR3(shift or 1, 0, 0) end\n");
     }
     // The shipped figure script: the generator's sounds and its colour speed.
     CFigureGenerator* Generator() {

@@ -1,7 +1,6 @@
 // A field of a given shape and the frame over it, on the null device.
 #pragma once
 
-#include <sstream>
 
 #include "FieldTestEnv.h"
 #include "game/GameMode.h"
@@ -34,15 +33,8 @@ protected:
     }
     // A field of these rows (one string per row) with a wave of the given amplitude.
     CGameField* FieldOf(const std::vector<std::string>& rows, float ax = 0.0f) {
-        std::ostringstream shape;
-        shape << rows[0].size() << " " << rows.size() << "\n";
-        for (auto& r : rows) shape << r << "\n";
-        testutil::WriteFile(m_dir.file("shape.txt"), shape.str());
-        g_FieldScriptPath = Script("setup.txt", "alpha = 0.5 beta = 1.5 Ax = " + std::to_string(ax) +
-                                                    " Bx = 2 Cx = 0.3 Dx = 0.7\n"
-                                                    "function game_FieldInit() ext_Create('shape.txt') end\n");
-        CGameField* f = MakeField();
-        f->InitFromScript();
+        CGameField* f = FieldTest::FieldOf(
+            rows, "alpha = 0.5 beta = 1.5 Ax = " + std::to_string(ax) + " Bx = 2 Cx = 0.3 Dx = 0.7\n");
         f->UpdateWorldMatrix();
         return f;
     }

@@ -97,6 +97,18 @@ protected:
         return boxes;
     }
     Mail Sent() const { return ParseMail(testutil::ReadFile(m_game.file("bugreport.eml"))); }
+    // Sends with a stand-in xdg-email (the given shell text) first on PATH instead of the recording module.
+    bool SendThroughComposer(const std::string& script, const char* text) {
+        testutil::TempDir bin;
+        testutil::WriteFile(bin.file("xdg-email"), "#!/bin/sh\n" + script);
+        fs::permissions(bin.file("xdg-email"), fs::perms::owner_all);
+        const std::string path = getenv("PATH");
+        unsetenv("KOLVAR_MAIL_LOG");
+        setenv("PATH", (bin.path() + ":" + path).c_str(), 1);
+        const bool sent = SendBugReport(nullptr, text);
+        setenv("PATH", path.c_str(), 1);
+        return sent;
+    }
 
     testutil::TempDir m_game;
     testutil::ScopedCwd m_cwd{m_game.path()};
@@ -140,10 +152,6 @@ TEST_F(BugReport, BodyIsCutTo4999CharactersAndConvertedToUtf8) {
 }
 
 TEST_F(BugReport, FailedSendsShowTheBoxAndKeepTheFolder) {
-    testutil::TempDir bin;
-    testutil::WriteFile(bin.file("xdg-email"), "#!/bin/sh\nexit 1\n");
-    fs::permissions(bin.file("xdg-email"), fs::perms::owner_all);
-    std::string path = getenv("PATH");
     struct Case {
         const char* what;
         const char* missing;  // modules marked missing
@@ -153,29 +161,15 @@ TEST_F(BugReport, FailedSendsShowTheBoxAndKeepTheFolder) {
         SCOPED_TRACE(c.what);
         platform::ClearRecordedMessageBoxes();
         setenv("KOLVAR_MISSING_MODULES", c.missing, 1);
-        if (c.composerFails) {
-            unsetenv("KOLVAR_MAIL_LOG");
-            setenv("PATH", (bin.path() + ":" + path).c_str(), 1);
-        }
-        EXPECT_FALSE(SendBugReport(nullptr, "text"));
-        setenv("PATH", path.c_str(), 1);
+        EXPECT_FALSE(c.composerFails ? SendThroughComposer("exit 1\n", "text") : SendBugReport(nullptr, "text"));
         EXPECT_EQ(Boxes(), std::vector<std::string>{"Error: Couldn't send report"});
         EXPECT_EQ(fs::current_path(), fs::path(m_game.path()));
     }
 }
 
 TEST_F(BugReport, TheComposerGetsTheAddressSubjectBodyAndFiles) {
-    testutil::TempDir bin;
-    testutil::WriteFile(bin.file("xdg-email"),
-                        "#!/bin/sh\nfor a in \"$@\"; do echo \"$a\"; done > \"" + m_game.file("args.txt") + "\"\n");
-    fs::permissions(bin.file("xdg-email"), fs::perms::owner_all);
     testutil::WriteFile(m_game.file("log.html"), "log");
-    std::string path = getenv("PATH");
-    unsetenv("KOLVAR_MAIL_LOG");
-    setenv("PATH", (bin.path() + ":" + path).c_str(), 1);
-    bool sent = SendBugReport(nullptr, "body");
-    setenv("PATH", path.c_str(), 1);
-    EXPECT_TRUE(sent);
+    EXPECT_TRUE(SendThroughComposer("for a in \"$@\"; do echo \"$a\"; done > \"" + m_game.file("args.txt") + "\"\n", "body"));
     EXPECT_EQ(testutil::ReadFile(m_game.file("args.txt")),
               "--utf8\n--subject\nKolvar\n--body\nbody\n--attach\n" + m_game.file("log.html") +
                   "\nbugs@kolvar.example\n");

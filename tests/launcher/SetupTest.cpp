@@ -83,14 +83,12 @@ TEST_F(SetupTest, StoredModeSelectsItsEntryAndUnknownOnesTheFirst) {
     for (const auto& c : cases) {
         Config(std::string("[graphics]\r\n") + c.graphics);
         LRESULT entry = -2, checked = -2;
-        char text[32] = {};
         RunSetup({DialogStep::Call([&](HWND d) {
             entry = SendDlgItemMessageA(d, 1013, CB_GETCURSEL, 0, 0);
             checked = SendDlgItemMessageA(d, 1025, BM_GETCHECK, 0, 0);
         })});
         EXPECT_EQ(entry, c.entry) << c.graphics;
         EXPECT_EQ(checked, c.checked) << c.graphics;
-        (void)text;
     }
     // The last case closed with entry 0 selected: its mode is now stored.
     EXPECT_EQ(ReadIniInt("config.ini", "graphics", "screen_w"), 640);
