@@ -47,6 +47,17 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b);
 }
 
+// A caller's section or key name, trimmed as the names in the file are; null stays null.
+class TrimmedName {
+public:
+    explicit TrimmedName(LPCSTR name) : m_given(name != nullptr), m_text(name ? Trim(name) : std::string()) {}
+    const char* Get() const { return m_given ? m_text.c_str() : nullptr; }
+
+private:
+    bool m_given;
+    std::string m_text;
+};
+
 bool EqualNoCase(const std::string& a, const char* b) {
     size_t n = strlen(b);
     if (a.size() != n) return false;
@@ -126,9 +137,13 @@ DWORD CopyValue(const std::string& v, LPSTR out, DWORD size) {
 
 }  // namespace
 
-DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR returned, DWORD size,
+DWORD GetPrivateProfileStringA(LPCSTR sectionArg, LPCSTR keyArg, LPCSTR defaultValue, LPSTR returned, DWORD size,
                                LPCSTR fileName) {
     if (!returned || size == 0) return 0;
+    // The names in the file are trimmed as they are read, so the caller's are too.
+    const TrimmedName sectionName(sectionArg), keyName(keyArg);
+    const char* section = sectionName.Get();
+    const char* key = keyName.Get();
     std::string data;
     bool haveFile = fileName && platform::ReadWholeFile(platform::HostPath(fileName), data);
     std::vector<Line> lines = haveFile ? SplitLines(data) : std::vector<Line>();
@@ -186,10 +201,9 @@ BOOL WritePrivateProfileStringA(LPCSTR sectionArg, LPCSTR keyArg, LPCSTR value, 
         return FALSE;
     }
     // Names are trimmed as the reader trims them, or a written value could never be read back.
-    const std::string sectionName = Trim(sectionArg);
-    const std::string keyName = keyArg ? Trim(keyArg) : std::string();
-    const char* section = sectionName.c_str();
-    const char* key = keyArg ? keyName.c_str() : nullptr;
+    const TrimmedName sectionName(sectionArg), keyName(keyArg);
+    const char* section = sectionName.Get();
+    const char* key = keyName.Get();
     std::string host = platform::HostPath(fileName);
     std::string data;
     errno = 0;
