@@ -215,12 +215,18 @@ TEST_F(ThemesDialogTest, AddInstallsAnArchiveAndRefillsTheListWhateverHappened) 
                                   kThemeArchivePassword));
     std::string whole = testutil::ReadFile(dir.file("zeta.kvr"));
     testutil::WriteFile(dir.file("cut.kvr"), whole.substr(0, whole.size() / 2));
+    // A whole theme but for one entry whose name is refused: none of it is installed.
+    ASSERT_TRUE(testutil::MakeZip(dir.file("half.kvr"),
+                                  {{"half/info.ini", "[general]\r\nname=Half\r\n"}, {"half/aXb", "x"}},
+                                  kThemeArchivePassword));
+    testutil::RenameZipEntry(dir.file("half.kvr"), "half/aXb", "half/a\tb");
     struct {
         const char* archive;
         const char* missingModules;
         std::vector<std::string> lines;
         std::vector<std::string> boxes;
     } cases[] = {{"cut.kvr", "", {"Alpha"}, {}},
+                 {"half.kvr", "", {"Alpha"}, {}},
                  {"zeta.kvr", "arch.dll", {"Alpha"}, {"Error: Error !"}},
                  {"zeta.kvr", "", {"Alpha", "Zeta"}, {}}};
     for (const auto& c : cases) {
@@ -244,6 +250,7 @@ TEST_F(ThemesDialogTest, AddInstallsAnArchiveAndRefillsTheListWhateverHappened) 
         EXPECT_EQ(fs::current_path(), fs::path(dir.path()));
     }
     EXPECT_TRUE(testutil::FileExists(dir.file("themes/zeta/logo.bmp")));
+    EXPECT_FALSE(fs::exists(dir.file("themes/half")));
 }
 
 TEST_F(ThemesDialogTest, ScreenshotShowsTheConfiguredTexts) {
