@@ -374,6 +374,32 @@ TEST_F(MusicPlayerTest, LoadingStopsOnceTheSongsHoldTheBound) {
                            " to " + std::to_string(kFiles) + " are left out."));
 }
 
+TEST_F(MusicPlayerTest, CorpusPlaylistsLoadAsAThemesListAndFreeEachSongOnce) {
+    const char* game = getenv("KOLVAR_GAME_DIR");
+    if (!game) GTEST_SKIP() << "KOLVAR_GAME_DIR is not set";
+    for (const char* song : {"simple/drift.mod", "simple/dusk.mid", "nightsky/night_air.ogg"})
+        std::filesystem::copy_file(std::string(game) + "/themes/" + song,
+                                   m_dir.file(std::filesystem::path(song).filename().string()));
+    std::filesystem::create_directories(m_dir.file("sub"));
+    CSoundEngine* engine = Engine();
+    for (const std::string& path : testutil::CorpusFiles("playlist")) {
+        SCOPED_TRACE(path);
+        engine->BeginSoundList();
+        CMusicPlayer* player = Player(testutil::ReadFile(path));
+        engine->EndSoundList();
+        EXPECT_EQ(player->m_songs.empty(), !testutil::ShouldLoad(path));
+        std::set<std::pair<DWORD, DWORD>> loads;
+        for (const CSoundRecord& record : engine->m_records)
+            if (record.m_handle) {
+                EXPECT_TRUE(loads.insert({record.m_kind, record.m_handle}).second) << record.m_name;
+            }
+        for (const CSoundRecord& song : player->m_songs) EXPECT_EQ(loads.count({song.m_kind, song.m_handle}), 1u);
+        EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(m_dir.path()));
+        DeletePlayer();
+        engine->UnloadAll();
+    }
+}
+
 TEST_F(MusicPlayerTest, ThePreviewPlayerHasNoFileToWrite) {
     std::filesystem::remove(m_dir.file("playlist.ini"));
     CSoundEngine* engine = Engine();

@@ -250,6 +250,17 @@ TEST_F(UnzipModule, AnInstallMergesIntoExistingFoldersAndRemovesOnlyLeftoverStag
     EXPECT_FALSE(fs::is_symlink(Themes() + "/dusk/link.txt"));
 }
 
+TEST_F(UnzipModule, CorpusArchivesInstallWholeOrNotAtAll) {
+    for (const std::string& path : testutil::CorpusFiles("archive")) {
+        SCOPED_TRACE(path);
+        ResetThemes();
+        testutil::WriteFile(Archive(), testutil::ReadFile(path));
+        EXPECT_EQ(Unzip("brunal7284sivoxe") == PK_OK, testutil::ShouldLoad(path)) << g_Said;
+        EXPECT_EQ(FilesBelowThemes().empty(), !testutil::ShouldLoad(path));
+        EXPECT_EQ(StrayFiles(), std::vector<std::string>{});
+    }
+}
+
 TEST_F(UnzipModule, DamagedArchivesFailWithoutWriting) {
     ASSERT_TRUE(testutil::MakeZip(Archive(), {{"theme/a.txt", std::string(5000, 'x')}}));
     std::string whole = testutil::ReadFile(Archive());
