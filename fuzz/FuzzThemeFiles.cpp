@@ -3,7 +3,6 @@
 // each, chosen at build time. A broken promise (a half install, a file written
 // beside the themes folder, a handle that would be freed twice) aborts, so the
 // fuzzer keeps the input like a crash.
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -95,15 +94,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
 namespace {
 
-// The theme folder the list is read in, holding one song of each kind.
-CSoundEngine* ThemeFolder() {
+// The sound engine, and the theme folder the list is read in with one song of
+// each kind under the names the tests' lists use.
+CSoundEngine* SoundEngine() {
     static CSoundEngine* engine = [] {
         setenv("SDL_AUDIODRIVER", "dummy", 1);
-        const std::string songs = std::string(KOLVAR_GAME_DIR) + "/themes/";
-        for (const char* song : {"simple/drift.mod", "simple/dusk.mid", "nightsky/night_air.ogg"})
-            fs::copy_file(songs + song, Scratch() + "/" + fs::path(song).filename().string());
+        const std::string songs = std::string(KOLVAR_GAME_DIR) + "/themes/simple/";
+        fs::copy_file(songs + "dusk.mid", Scratch() + "/a.mid");
+        fs::copy_file(songs + "drift.mod", Scratch() + "/b.mod");
+        // A short silent wave: 16-bit mono, 44100 Hz, 64 frames.
+        const uint8_t wave[] = {'R', 'I', 'F', 'F', 164, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
+                                1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 1, 0, 2, 0, 16, 0, 'd', 'a', 't', 'a', 128, 0, 0, 0};
+        std::vector<uint8_t> bytes(wave, wave + sizeof wave);
+        bytes.resize(bytes.size() + 128, 0);
+        WriteInput(Scratch() + "/c.wav", bytes.data(), bytes.size());
         fs::create_directories(Scratch() + "/sub");
-        if (chdir(Scratch().c_str()) != 0) abort();
         CSoundEngine* e = CSoundEngine::GetInstance();
         e->SetAudioPath(".");
         return e;
@@ -111,10 +116,21 @@ CSoundEngine* ThemeFolder() {
     return engine;
 }
 
+// In the theme folder while it lives; libFuzzer reads its inputs by the names it was given.
+class InThemeFolder {
+public:
+    InThemeFolder() : m_saved(fs::current_path()) { fs::current_path(Scratch()); }
+    ~InThemeFolder() { fs::current_path(m_saved); }
+
+private:
+    fs::path m_saved;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    CSoundEngine* engine = ThemeFolder();
+    CSoundEngine* engine = SoundEngine();
+    InThemeFolder folder;
     WriteInput("playlist.ini", data, size);
     // The log would grow with every run; only this run's lines matter.
     std::error_code ignored;
