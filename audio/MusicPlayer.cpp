@@ -95,20 +95,17 @@ void CMusicPlayer::LoadPlaylist() {
     g_Log.Print("blue", "Loading playlist:");
     m_songs.clear();
     m_tried.clear();
+    m_decodedBytes = 0;
     const int num = SongCount(m_playlistFile);
-    uint64_t decoded = 0;
     for (int i = 1; i <= num; ++i) {
-        if (decoded > kMaxDecodedBytes) {
+        if (m_decodedBytes > kMaxDecodedBytes) {
             g_Log.PrintBold("error", "Playlist %s: the songs loaded hold more than %llu MiB, songs %d to %d are left out.",
                             m_playlistFile.c_str(), static_cast<unsigned long long>(kMaxDecodedBytes >> 20), i, num);
             break;
         }
         char key[32];
         snprintf(key, sizeof key, "song%d", i);
-        const uint64_t before = ResidentBytes();
         LoadSong(ReadIniString(m_playlistFile, kSection, key));
-        const uint64_t after = ResidentBytes();
-        if (after > before) decoded += after - before;
     }
     g_Log.Print("green", "complete:");
 }
@@ -177,6 +174,7 @@ void CMusicPlayer::LoadSong(const std::string& name) {
         CountLoadedResource();
         handle = tried->second;
     } else {
+        const uint64_t before = ResidentBytes();
         switch (kind) {
             case kMidi:
                 if (CMidiSegment* segment = MidiLoad(loadName)) handle = segment->GetHandle();
@@ -185,6 +183,8 @@ void CMusicPlayer::LoadSong(const std::string& name) {
             case kStream: handle = engine->LoadStream(loadName); break;
             case kNone: break;
         }
+        const uint64_t after = ResidentBytes();
+        if (after > before) m_decodedBytes += after - before;
         if (known) m_tried[file] = handle;
     }
     if (handle) {

@@ -50,4 +50,6 @@ private:
     // The files this list has tried, by device, file number and song kind, with
     // the handle they loaded as (0: failed): a file named again shares it.
     std::map<std::tuple<uint64_t, uint64_t, int>, DWORD> m_tried;
+    // What the songs loaded since the list began hold.
+    uint64_t m_decodedBytes = 0;
 };
