@@ -171,7 +171,7 @@ void CMusicPlayer::LoadSong(const std::string& name) {
     auto tried = known ? m_tried.find(file) : m_tried.end();
     DWORD handle = 0;
     if (tried != m_tried.end()) {
-        CountLoadedResource();
+        // No load, so nothing for the loading screen to count or draw.
         handle = tried->second;
     } else {
         const uint64_t before = ResidentBytes();
