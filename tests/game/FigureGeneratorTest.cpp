@@ -273,7 +273,8 @@ struct BadScript {
     const char* text;
 };
 
-// Each fault is logged in red and ends the game (a bad x only keeps the old one).
+// Each fault is logged in red and ends the game with nothing scored (a bad x
+// while falling only keeps the old one); a refused first figure ends it quietly.
 TEST(FigureGenerator, BrokenFigureScriptsAreLoggedAndEndTheGame) {
     const char* hooks =
         "function game_SetupValues(x, y, r) ext_x = x ext_y = y ext_rotate = r end\n"
@@ -283,7 +284,9 @@ TEST(FigureGenerator, BrokenFigureScriptsAreLoggedAndEndTheGame) {
         {"syntax", "function game_FigureAction( oops\n"},
         {"boolean", "function game_FigureAction() return true end\n"},
         {"string x", "function game_FigureAction() ext_x = 'left' return 1 end\n"},
+        {"string x at the landing", "function game_FigureAction() ext_y = 19 ext_x = 'left' ext_Build() return 0 end\n"},
         {"no action", ""},
+        {"refused", "function game_FigureInit() return 0 end\n"},
     };
     for (const BadScript& c : cases) {
         SCOPED_TRACE(c.name);
@@ -300,13 +303,19 @@ TEST(FigureGenerator, BrokenFigureScriptsAreLoggedAndEndTheGame) {
         int red = 0;
         for (size_t i = before; i < log.size(); ++i)
             if (log[i].bold && log[i].colour == "red") ++red;
-        EXPECT_GE(red, 1);
-        if (std::string(c.name) == "string x") {
+        const std::string name = c.name;
+        EXPECT_EQ(red >= 1, name != "refused");
+        if (name == "string x") {
             // A position that is not a number keeps the old one; the figure still falls.
             EXPECT_FALSE(game.Over());
-        } else {
-            EXPECT_EQ(headless::GameOverCount(), 1);
+            continue;
         }
+        EXPECT_EQ(headless::GameOverCount(), 1);
+        CFigureGenerator* g = CFigureGenerator::GetInstance();
+        EXPECT_EQ(g->current, nullptr);
+        EXPECT_EQ(g->next, nullptr);
+        EXPECT_EQ(CHud::GetInstance()->score, 0);
+        EXPECT_TRUE(CGameField::GetInstance()->IsEmpty()) << "no block landed";
     }
 }
 
