@@ -7,6 +7,7 @@
 #include "game/BaseFigure.h"
 #include "game/BombFigure.h"
 #include "game/BonusBlockFigure.h"
+#include "game/BounceBombFigure.h"
 #include "game/ColorFigure.h"
 #include "game/SawFigure.h"
 #include "support/HeadlessGame.h"
@@ -51,6 +52,45 @@ TEST(FigureGenerator, ScriptFunctionsActOnTheCurrentFigureOnly) {
     EXPECT_EQ(Eval(L, "ext_CanBe(4.9, 1.2, -1, -1)"), 0);
     EXPECT_EQ(Eval(L, "ext_GetFieldW()"), field->m_width);
     EXPECT_EQ(Eval(L, "ext_GetCurrentLevel()"), 1);
+
+    // The objects without shapes answer 0 whatever their fields hold, and do
+    // not turn; the self-moving ones build nothing either.
+    struct Object {
+        const char* name;
+        std::function<CBaseFigure*()> make;
+        bool builds;
+    } objects[] = {{"bomb", [] { return new CBombFigure(); }, false},
+                   {"saw", [] { return new CSawFigure(); }, false},
+                   {"bounce bomb", [] { return new CBounceBombFigure(); }, false},
+                   {"colour figure", [] { return new CColorFigure(false); }, true}};
+    for (const Object& o : objects) {
+        SCOPED_TRACE(o.name);
+        CBaseFigure* object = o.make();
+        object->Init();
+        object->Start();
+        object->phase = 1;
+        object->shape = 5;
+        delete g->current;
+        g->current = object;
+        for (const char* f : {"ext_GetNextPhase()", "ext_GetCurrentPhase()", "ext_GetCurrentType()"})
+            EXPECT_EQ(Eval(L, f), 0) << f;
+        std::vector<int> before;
+        for (int y = 0; y < field->m_height; ++y)
+            for (int x = 0; x < field->m_width; ++x) before.push_back(field->Cell(x, y).m_value);
+        lua_pushnumber(L, 4);
+        lua_setglobal(L, "ext_x");
+        lua_pushnumber(L, 10);
+        lua_setglobal(L, "ext_y");
+        Eval(L, "ext_SetNextPhase()");
+        EXPECT_EQ(object->phase, 1);
+        EXPECT_EQ(object->shape, 5);
+        if (o.builds) continue;
+        Eval(L, "ext_Build()");
+        std::vector<int> after;
+        for (int y = 0; y < field->m_height; ++y)
+            for (int x = 0; x < field->m_width; ++x) after.push_back(field->Cell(x, y).m_value);
+        EXPECT_EQ(after, before);
+    }
 }
 
 TEST(FigureGenerator, PausedOrFlippingStepsChangeNothing) {
