@@ -229,6 +229,7 @@ void NoteDown(Kind kind, int index) {
 
 // Called as SDL queues each event, on the thread that pumps them.
 int SDLCALL WatchPresses(void*, SDL_Event* event) {
+    if (event->type != SDL_KEYDOWN && event->type != SDL_MOUSEBUTTONDOWN) return 0;
     if (State().testMode) return 0;
     if (event->type == SDL_KEYDOWN) {
         if (int dik = platform::DikFromSdlScancode(event->key.keysym.scancode)) NoteDown(Kind::Keyboard, dik);
