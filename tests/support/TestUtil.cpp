@@ -55,6 +55,29 @@ void WriteFile(const std::string& path, const std::string& contents) {
     out << contents;
 }
 
+void LinkFolderWithout(const std::string& link, const std::vector<std::string>& leftOut) {
+    namespace fs = std::filesystem;
+    const fs::path target = fs::read_symlink(link);
+    fs::remove(link);
+    fs::create_directory(link);
+    for (const fs::directory_entry& entry : fs::directory_iterator(target)) {
+        const std::string name = entry.path().filename().string();
+        std::vector<std::string> below;
+        bool skip = false;
+        for (const std::string& path : leftOut) {
+            if (path == name) skip = true;
+            if (path.rfind(name + "/", 0) == 0) below.push_back(path.substr(name.size() + 1));
+        }
+        const std::string at = link + "/" + name;
+        if (skip) continue;
+        if (entry.is_directory())
+            fs::create_directory_symlink(entry.path(), at);
+        else
+            fs::create_symlink(entry.path(), at);
+        if (!below.empty()) LinkFolderWithout(at, below);
+    }
+}
+
 bool FileExists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;

@@ -34,6 +34,10 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);
 
+// Turns the folder link `link` into a folder of links to what it pointed at,
+// leaving out the given files (paths below the link, '/' separated).
+void LinkFolderWithout(const std::string& link, const std::vector<std::string>& leftOut);
+
 // One message line of an HTML log; colour and bold carry over from the lines before it.
 struct LogEntry {
     std::string colour;
