@@ -112,6 +112,8 @@ TEST_P(WholeGame, PlaysToGameOverEntersANameAndQuits) {
     ASSERT_EQ(RunGame(folder, script), 0);
 
     const std::string shots = testutil::ArtifactsDir() + "/";
+    for (const std::string& shot : {"shell_play_" + suffix, "shell_gameover_" + suffix, "shell_name_" + suffix})
+        EXPECT_TRUE(testutil::ScreenshotShowsSomething(shots + shot + ".png", 64));
     Image play, over;
     ASSERT_TRUE(play.Load(shots + "shell_play_" + suffix + ".png"));
     EXPECT_GT(play.LitPixels(0.0f, 0.4f, 0.3f, 0.65f), 200) << "HUD text at the left";
@@ -120,6 +122,7 @@ TEST_P(WholeGame, PlaysToGameOverEntersANameAndQuits) {
     EXPECT_GT(over.LitPixels(0.0f, 0.0f, 1.0f, 0.15f, 170), 500) << "Game over in the top band";
     if (type == 0) {
         Image loading;
+        EXPECT_TRUE(testutil::ScreenshotShowsSomething(shots + "shell_loading.png", 64));
         ASSERT_TRUE(loading.Load(shots + "shell_loading.png"));
         EXPECT_GT(loading.LitPixels(0.0f, 0.0f, 1.0f, 0.8f, 20), loading.w * loading.h / 4) << "the intro";
         EXPECT_GT(loading.LitPixels(0.9f, 0.88f, 0.98f, 0.97f, 60), 50) << "the ring";
