@@ -6,6 +6,7 @@
 
 #include <win32.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -149,19 +150,26 @@ bool EnsureConfigFile() {
     return true;
 }
 
-// The stored size as a mode of its depth's list (Setup's Mode list): kept
-// when listed, else the largest listed mode within it, else the first.
+// The stored size against its depth's list (Setup's Mode list): a listed
+// mode stays, and so does a window of at least 640 x 480 that fits on the
+// display (a display may list its own size only); anything else becomes the
+// largest listed mode within it, else the first.
 void FitScreenSize() {
     const int width = ReadIniInt(kConfig, "graphics", "screen_w");
     const int height = ReadIniInt(kConfig, "graphics", "screen_h");
+    const bool windowed = ReadIniInt(kConfig, "graphics", "fullscreen") == 0;
     const std::vector<D3DDISPLAYMODE> modes = DisplayModesOfDepth(ReadIniInt(kConfig, "graphics", "bits"));
     if (modes.empty()) return;  // nothing to fit to; the device creation will say what is wrong
     const D3DDISPLAYMODE* best = nullptr;
+    long long widest = 0, highest = 0;
     for (const D3DDISPLAYMODE& m : modes) {
         const long long w = m.Width, h = m.Height;
         if (w == width && h == height) return;
+        widest = std::max(widest, w);
+        highest = std::max(highest, h);
         if (w <= width && h <= height && (!best || w * h > (long long)best->Width * best->Height)) best = &m;
     }
+    if (windowed && width >= 640 && height >= 480 && width <= widest && height <= highest) return;
     if (!best) best = &modes.front();
     g_Log.PrintBold("red", "Error, config.ini screen size %dx%d is not a mode of the display: using %ux%u", width,
                     height, best->Width, best->Height);

@@ -63,16 +63,21 @@ TEST_F(ConfigRepairTest, BadValuesTakeTheTemplatesOrTheNearestUsableOne) {
         {"preloader", {{"start_button", ""}}, "start_button", "Start game", "start_button =  is empty: using Start game"},
         {"preloader", {{"title", nullptr}}, "title", "Kolvar", "[preloader] title is missing: using Kolvar"},
         // Not a mode of the display: the largest mode within it, else the first; of the list of its depth.
-        {"graphics", {{"screen_w", "1000"}}, "screen_h", "600", "size 1000x768 is not a mode of the display: using 800x600"},
-        {"graphics", {{"screen_w", "1280"}}, "screen_w", "1024", "1280x768"},
+        {"graphics", {{"fullscreen", "1"}, {"screen_w", "1000"}}, "screen_h", "600",
+         "size 1000x768 is not a mode of the display: using 800x600"},
+        {"graphics", {{"fullscreen", "1"}, {"screen_w", "1280"}}, "screen_w", "1024", "1280x768"},
+        {"graphics", {{"fullscreen", "1"}, {"bits", "16"}}, "screen_w", "800", "1024x768"},
+        // A window needs no mode, only room on the display.
+        {"graphics", {{"screen_w", "1000"}}, "screen_w", "1000", nullptr},
+        {"graphics", {{"screen_w", "1400"}}, "screen_w", "1024", "1400x768"},
         {"graphics", {{"screen_h", "-100"}}, "screen_h", "480", "1024x-100"},
-        {"graphics", {{"bits", "16"}}, "screen_w", "800", "1024x768"},
+        {"graphics", {{"screen_w", "600"}}, "screen_w", "640", "600x768"},
         // Values that read well stay as written.
         {"sound", {{"game_volume", "0.25"}}, "game_volume", "0.25", nullptr},
-        {"graphics", {{"screen_w", "1280"}, {"screen_h", "1024"}}, "screen_w", "1280", nullptr},
+        {"graphics", {{"fullscreen", "1"}, {"screen_w", "1280"}, {"screen_h", "1024"}}, "screen_w", "1280", nullptr},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.stored.front().first);
+        SCOPED_TRACE(c.stored.back().first + std::string("=") + (c.stored.back().second ? c.stored.back().second : ""));
         testutil::WriteFile("config.ini", m_template);
         for (const auto& [key, value] : c.stored) WritePrivateProfileStringA(c.section, key, value, "config.ini");
         testutil::LogCapture log;
