@@ -90,21 +90,30 @@ HRESULT CBitmapFont::PaintAlphabet(HDC dc, bool measureOnly) {
     return S_OK;
 }
 
+// A memory context with the GDI font selected, for laying out or painting.
+HRESULT CBitmapFont::OpenFontDc(HDC* dc, HFONT* font, HGDIOBJ* oldFont) {
+    *dc = CreateCompatibleDC(nullptr);
+    if (!*dc) return E_FAIL;
+    SetMapMode(*dc, MM_TEXT);
+    HRESULT hr = CreateGdiFont(*dc, font);
+    if (FAILED(hr)) {
+        DeleteDC(*dc);
+        return hr;
+    }
+    *oldFont = SelectObject(*dc, *font);
+    return S_OK;
+}
+
 HRESULT CBitmapFont::InitDeviceObjects(IDirect3DDevice9* device) {
     if (!device) return E_FAIL;
     m_pd3dDevice = device;
     m_fTextScale = 1.0f;
 
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc) return E_FAIL;
-    SetMapMode(dc, MM_TEXT);
+    HDC dc = nullptr;
     HFONT font = nullptr;
-    HRESULT hr = CreateGdiFont(dc, &font);
-    if (FAILED(hr)) {
-        DeleteDC(dc);
-        return hr;
-    }
-    HGDIOBJ oldFont = SelectObject(dc, font);
+    HGDIOBJ oldFont = nullptr;
+    HRESULT hr = OpenFontDc(&dc, &font, &oldFont);
+    if (FAILED(hr)) return hr;
 
     // The smallest square power of two that holds the alphabet.
     m_dwTexWidth = m_dwTexHeight = 128;
@@ -150,16 +159,11 @@ HRESULT CBitmapFont::InitDeviceObjects(IDirect3DDevice9* device) {
 
 HRESULT CBitmapFont::PaintAtlas() {
     m_bPainted = true;  // once, whatever comes of it
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc) return E_FAIL;
-    SetMapMode(dc, MM_TEXT);
+    HDC dc = nullptr;
     HFONT font = nullptr;
-    HRESULT hr = CreateGdiFont(dc, &font);
-    if (FAILED(hr)) {
-        DeleteDC(dc);
-        return hr;
-    }
-    HGDIOBJ oldFont = SelectObject(dc, font);
+    HGDIOBJ oldFont = nullptr;
+    HRESULT hr = OpenFontDc(&dc, &font, &oldFont);
+    if (FAILED(hr)) return hr;
     DWORD* bitmapBits = nullptr;
     BITMAPINFO info;
     memset(&info, 0, sizeof info);

@@ -44,6 +44,7 @@ public:
 
 private:
     HRESULT CreateGdiFont(HDC dc, HFONT* font);
+    HRESULT OpenFontDc(HDC* dc, HFONT* font, HGDIOBJ* oldFont);
     HRESULT PaintAlphabet(HDC dc, bool measureOnly);
     HRESULT PaintAtlas();
     static bool Drawable(unsigned char c) { return c >= 32 && c < 127; }
