@@ -220,18 +220,28 @@ void CBlockFigure::Update() {
         }
 }
 
-void CBlockFigure::Render() { RenderFigureBlocks(blocks, 16, preview); }
+// The block figure's own matrix on the pixel-program path: its inverse world.
+void CBlockFigure::Render() { RenderFigureBlocks(blocks, 16, preview, &CFieldBlock::m_invWorld); }
 
-void RenderFigureBlocks(const CFieldBlock* blocks, int count, bool preview) {
+void RenderFigureBlocks(const CFieldBlock* blocks, int count, bool preview, D3DXMATRIX CFieldBlock::*highPathIt) {
     CGameField* field = CGameField::GetInstance();
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
     IDirect3DDevice9* device = engine->GetDevice();
     if (!device) return;
     CShaderManager* shaders = CShaderManager::GetInstance();
-    const bool pathA = (shaders->GetVertexShaderMajor() >= 2 && shaders->GetPixelShaderMajor() >= 2) ||
-                       (shaders->GetVertexShaderMajor() >= 1 && shaders->GetPixelShaderMajor() >= 1 &&
-                        shaders->GetVertexShaderMinor() >= 1 && shaders->GetPixelShaderMinor() >= 1);
     CMesh* mesh = field->m_meshes[std::clamp(g_BlocksDetails, 0, 2)];
+    auto material = [field](const CFieldBlock& block) -> const D3DMATERIAL9& {
+        return field->m_materials[std::clamp(block.m_value, 0, CGameField::kMaterials - 1)];
+    };
+    if (field->GetShaderPath() == CGameField::kFixedFunction) {
+        field->BeginFixedFunctionBlocks(device);
+        for (int i = 0; i < count; ++i)
+            if (blocks[i].m_value != -1)
+                field->DrawFixedFunctionBlock(device, mesh, blocks[i].m_invWorld, material(blocks[i]).Diffuse);
+        field->EndFixedFunctionBlocks(device);
+        return;
+    }
+    const bool pathA = field->GetShaderPath() == CGameField::kHighPath;
     CVertexShader* vs = field->m_vertexShader;
     CPixelShader* ps = field->m_pixelShader;
 
@@ -259,13 +269,13 @@ void RenderFigureBlocks(const CFieldBlock* blocks, int count, bool preview) {
         D3DXVec3TransformCoord(&e3, &eyeWorld, &block.m_invWorld);
         D3DXVec3TransformCoord(&l3, &lightWorld, &block.m_invWorld);
         const D3DXVECTOR4 eye(e3.x, e3.y, e3.z, 1.0f), light(l3.x, l3.y, l3.z, 1.0f);
-        const D3DMATERIAL9& m = field->m_materials[std::clamp(block.m_value, 0, CGameField::kMaterials - 1)];
+        const D3DMATERIAL9& m = material(block);
         if (pathA) {
             shaders->SetVertexShaderConstant(vs, "eye_position", &eye.x, 1);
             shaders->SetVertexShaderConstant(vs, "light_position", &light.x, 1);
             shaders->SetVertexShaderConstant(vs, "clip_matrix", &block.m_clipMatrix._11, 4);
             shaders->SetVertexShaderConstant(vs, "world_matrix_t", &block.m_worldViewTranspose._11, 4);
-            shaders->SetVertexShaderConstant(vs, "world_matrix_it", &block.m_invWorld._11, 4);
+            shaders->SetVertexShaderConstant(vs, "world_matrix_it", &(block.*highPathIt)._11, 4);
             shaders->SetPixelShaderConstant(ps, "diffuse_color", &m.Diffuse.r, 1);
             shaders->SetPixelShaderConstant(ps, "ambient_color", &m.Ambient.r, 1);
         } else {

@@ -57,5 +57,6 @@ void ComputeBlockMatrices(CFieldBlock& block, const D3DXMATRIX& world);
 // outside the grid or the play area: a faulty script must not corrupt the field.
 CFieldBlock* LandingCell(int column, int row, const char* figure);
 
-// Draws figure blocks (value -1 skipped) as the field draws its blocks.
-void RenderFigureBlocks(const CFieldBlock* blocks, int count, bool preview);
+// Draws figure blocks (value -1 skipped) as the field draws its blocks;
+// highPathIt is the block matrix the pixel-program path uploads as "world_matrix_it".
+void RenderFigureBlocks(const CFieldBlock* blocks, int count, bool preview, D3DXMATRIX CFieldBlock::*highPathIt);

@@ -123,11 +123,18 @@ void CBounceBombList::Render() {
     int detail = g_BlocksDetails < 0 ? 0 : (g_BlocksDetails > 2 ? 2 : g_BlocksDetails);
     CMesh* mesh = field->m_meshes[detail];
     CVertexShader* vs = field->m_vertexShader;
-    if (!mesh || !vs) return;
+    if (!mesh) return;
+    auto colourOf = [field](const CFlyingBlock& b) -> const D3DMATERIAL9& {
+        return field->m_materials[b.color >= 0 && b.color < CGameField::kMaterials ? b.color : 0];
+    };
+    if (field->GetShaderPath() == CGameField::kFixedFunction) {
+        field->BeginFixedFunctionBlocks(device);
+        for (const CFlyingBlock& b : blocks) field->DrawFixedFunctionBlock(device, mesh, b.invWorld, colourOf(b).Diffuse);
+        field->EndFixedFunctionBlocks(device);
+        return;
+    }
     CShaderManager* shaders = CShaderManager::GetInstance();
-    bool high = (shaders->GetVertexShaderMajor() > 0 && shaders->GetVertexShaderMinor() > 0 &&
-                 shaders->GetPixelShaderMajor() > 0 && shaders->GetPixelShaderMinor() > 0) ||
-                (shaders->GetVertexShaderMajor() >= 2 && shaders->GetPixelShaderMajor() >= 2);
+    const bool high = field->GetShaderPath() == CGameField::kHighPath;
     D3DXVECTOR3 eye(0.0f, 0.0f, -7.0f);
     if (CCamera* camera = engine->GetCamera()) {
         D3DXMATRIX inverseView;
@@ -151,7 +158,7 @@ void CBounceBombList::Render() {
         device->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFFFFFFFF);
     }
     for (CFlyingBlock& b : blocks) {
-        const D3DMATERIAL9& m = field->m_materials[b.color >= 0 && b.color < CGameField::kMaterials ? b.color : 0];
+        const D3DMATERIAL9& m = colourOf(b);
         D3DXVECTOR4 eyeLocal, light;
         D3DXVec3Transform(&eyeLocal, &eye, &b.invWorld);
         float diffuse[4] = {m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a};

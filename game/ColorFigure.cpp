@@ -169,4 +169,7 @@ void CColorFigure::Update() {
         }
 }
 
-void CColorFigure::Render() { RenderFigureBlocks(cells, kRows * kColumns, preview); }
+// Shaded exactly as the field's blocks, whose matrix is the world-view inverse transpose.
+void CColorFigure::Render() {
+    RenderFigureBlocks(cells, kRows * kColumns, preview, &CFieldBlock::m_worldViewInvTranspose);
+}

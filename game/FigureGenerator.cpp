@@ -1,6 +1,7 @@
 #include "game/FigureGenerator.h"
 
 #include <cmath>
+#include <stdexcept>
 
 #include "audio/SoundEngine.h"
 #include "engine/GraphicsEngine.h"
@@ -37,8 +38,10 @@ void ExtBuild() {
     CBaseFigure* figure = Current();
     if (!figure) return;
     float x = figure->x, y = figure->y;
-    // A landing at a position that is not a number would write anywhere.
-    if (!script::ReadGlobalNumber(g->state, "ext_x", x) || !script::ReadGlobalNumber(g->state, "ext_y", y)) return;
+    // A position that is not a number fails the calling hook: reporting the
+    // landing anyway would score the figure and drop its blocks.
+    if (!script::ReadGlobalNumber(g->state, "ext_x", x) || !script::ReadGlobalNumber(g->state, "ext_y", y))
+        throw std::runtime_error("ext_Build: the position is not a number");
     figure->x = x;
     figure->y = y;
     figure->Build();

@@ -197,7 +197,14 @@ void CGameField::LoadResources() {
         declaration = 1;
     } else {
         m_vertexShader = shaders->LoadVertexShader("specular.cg", "vs_1_1");
+    }
+    // Half a pair draws nothing sensible: without both programs every block
+    // takes the vertex-program path, and without that one the fixed pipeline.
+    if (declaration == 1 && (!m_vertexShader || !m_pixelShader)) {
+        g_Log.Print("darkgray", "Blocks are drawn with specular.cg only");
         m_pixelShader = nullptr;
+        m_vertexShader = shaders->LoadVertexShader("specular.cg", "vs_1_1");
+        declaration = 0;
     }
     m_vertexDeclaration = shaders->LoadVertexDeclaration(CMeshManager::GetDeclarationElements(declaration));
 

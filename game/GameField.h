@@ -91,6 +91,16 @@ public:
     void UpdateBlockMatrices();
     void Render();
 
+    // How blocks are drawn, by the programs that loaded: the pixel-program
+    // path, the vertex-program path, or neither program.
+    enum ShaderPath { kHighPath, kLowPath, kFixedFunction };
+    ShaderPath GetShaderPath() const;
+    // The fixed-function draw: the diffuse texture tinted by the material.
+    void BeginFixedFunctionBlocks(IDirect3DDevice9* device) const;
+    void DrawFixedFunctionBlock(IDirect3DDevice9* device, CMesh* mesh, const D3DXMATRIX& inverseWorld,
+                                const D3DCOLORVALUE& diffuse) const;
+    void EndFixedFunctionBlocks(IDirect3DDevice9* device) const;
+
     // True once the constructor has returned; script calls that touch the
     // field are refused before that.
     bool IsConstructed() const { return m_constructed; }

@@ -21,15 +21,41 @@ void ToObjectSpace(const D3DXMATRIX& inverseWorld, const D3DXVECTOR3& point, flo
     D3DXVec3TransformCoord(&p, &point, &inverseWorld);
     out[0] = p.x, out[1] = p.y, out[2] = p.z, out[3] = 1.0f;
 }
-
-// The high path needs all four version numbers above 0, or both majors at 2 or more.
-bool UsesHighPath() {
-    CShaderManager* shaders = CShaderManager::GetInstance();
-    int vsMajor = shaders->GetVertexShaderMajor(), vsMinor = shaders->GetVertexShaderMinor();
-    int psMajor = shaders->GetPixelShaderMajor(), psMinor = shaders->GetPixelShaderMinor();
-    return (vsMajor > 0 && vsMinor > 0 && psMajor > 0 && psMinor > 0) || (vsMajor >= 2 && psMajor >= 2);
-}
 }  // namespace
+
+// The constructor loads the pixel program only for devices whose versions
+// choose the high path, and keeps it only when the vertex program loaded too.
+CGameField::ShaderPath CGameField::GetShaderPath() const {
+    if (m_pixelShader) return kHighPath;
+    return m_vertexShader ? kLowPath : kFixedFunction;
+}
+
+void CGameField::BeginFixedFunctionBlocks(IDirect3DDevice9* device) const {
+    CShaderManager* shaders = CShaderManager::GetInstance();
+    shaders->SetVertexShader(nullptr);
+    shaders->SetPixelShader(nullptr);
+    if (m_textures[0]) m_textures[0]->Set(0);
+    device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_TFACTOR);
+}
+
+void CGameField::DrawFixedFunctionBlock(IDirect3DDevice9* device, CMesh* mesh, const D3DXMATRIX& inverseWorld,
+                                        const D3DCOLORVALUE& diffuse) const {
+    D3DXMATRIX world;
+    if (!mesh || !D3DXMatrixInverse(&world, nullptr, &inverseWorld)) return;
+    device->SetTransform(D3DTS_WORLD, &world);
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, static_cast<DWORD>(D3DXCOLOR(diffuse.r, diffuse.g, diffuse.b, 1.0f)));
+    mesh->Render(device, true, true);
+}
+
+void CGameField::EndFixedFunctionBlocks(IDirect3DDevice9* device) const {
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    device->SetTransform(D3DTS_WORLD, &identity);
+    device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_CURRENT);
+    device->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFFFFFFFF);
+}
 
 void CGameField::UpdateBlockMatrices() {
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
@@ -77,7 +103,16 @@ void CGameField::Render() {
     const float t = engine->GetTime();
     float light[4], eyeLocal[4];
 
-    if (UsesHighPath()) {
+    if (GetShaderPath() == kFixedFunction) {
+        BeginFixedFunctionBlocks(device);
+        for (int r = 0; r < m_height; ++r)
+            for (int c = 0; c < m_width; ++c)
+                if (const CFieldBlock& cell = m_grid[r][c]; cell.m_value >= 0)
+                    DrawFixedFunctionBlock(device, mesh, cell.m_invWorld, m_materials[cell.m_value].Diffuse);
+        EndFixedFunctionBlocks(device);
+        return;
+    }
+    if (GetShaderPath() == kHighPath) {
         shaders->SetVertexShader(m_vertexShader);
         shaders->SetPixelShader(m_pixelShader);
         shaders->SetVertexDeclaration(m_vertexDeclaration);

@@ -5,7 +5,9 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 const DIDATAFORMAT c_dfDIKeyboard = {sizeof(DIDATAFORMAT), 24, 0x2, 256, 0, nullptr};
 const DIDATAFORMAT c_dfDIMouse = {sizeof(DIDATAFORMAT), 24, 0x2, sizeof(DIMOUSESTATE), 0, nullptr};
@@ -25,6 +27,17 @@ struct InjectedState {
     platform::InputFault fault = platform::InputFault::None;
     int hiddenCursorOwners = 0;
 };
+
+class Device;
+enum class Kind { Keyboard, Mouse };
+
+// Devices acquired now: they hear of every press as it happens.
+std::vector<Device*>& Listeners() {
+    static std::vector<Device*> devices;
+    return devices;
+}
+void NoteDown(Kind kind, int index);
+int SDLCALL WatchPresses(void*, SDL_Event* event);
 
 InjectedState& State() {
     static InjectedState state;
@@ -48,8 +61,6 @@ void HideCursor(bool hide) {
     bool on = s.hiddenCursorOwners > 0;
     if (SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE) != 0) SDL_ShowCursor(on ? SDL_DISABLE : SDL_ENABLE);
 }
-
-enum class Kind { Keyboard, Mouse };
 
 class Device final : public IDirectInputDevice8A {
 public:
@@ -95,6 +106,7 @@ public:
         // A foreground device cannot be taken while another window has the focus.
         if ((m_flags & DISCL_FOREGROUND) && !WindowHasFocus()) return DIERR_OTHERAPPHASPRIO;
         m_acquired = true;
+        Listen(true);
         if (m_kind == Kind::Mouse) {
             DropMotion();
             if ((m_flags & DISCL_EXCLUSIVE) && (m_flags & DISCL_FOREGROUND)) {
@@ -108,6 +120,7 @@ public:
     HRESULT Unacquire() override {
         if (!m_acquired) return DI_NOEFFECT;
         m_acquired = false;
+        Listen(false);
         if (m_hidesCursor) {
             HideCursor(false);
             m_hidesCursor = false;
@@ -131,23 +144,41 @@ public:
     }
 
 private:
-    static void ReadKeyboard(uint8_t* keys) {
+public:
+    // A key or button that went down since the last read: that read reports it
+    // down even when it is up again, so a quick tap between two polls counts.
+    void Latch(Kind kind, int index) {
+        if (kind == m_kind) m_latched[index] = 0x80;
+    }
+
+private:
+    void Listen(bool on) {
+        std::vector<Device*>& devices = Listeners();
+        devices.erase(std::remove(devices.begin(), devices.end(), this), devices.end());
+        memset(m_latched, 0, sizeof m_latched);
+        if (on) devices.push_back(this);
+        // SDL forgets its watchers when its event loop stops, so add ours again on every acquisition.
+        SDL_DelEventWatch(WatchPresses, nullptr);
+        if (!devices.empty()) SDL_AddEventWatch(WatchPresses, nullptr);
+    }
+
+    void ReadKeyboard(uint8_t* keys) {
         memset(keys, 0, 256);
         InjectedState& s = State();
         if (s.testMode) {
             memcpy(keys, s.keys, 256);
-            return;
+        } else {
+            int count = 0;
+            const Uint8* sdlKeys = SDL_GetKeyboardState(&count);
+            for (int code = 0; sdlKeys && code < count && code < SDL_NUM_SCANCODES; ++code) {
+                int dik = platform::DikFromSdlScancode(code);
+                if (dik && sdlKeys[code]) keys[dik] = 0x80;
+            }
         }
-        int count = 0;
-        const Uint8* sdlKeys = SDL_GetKeyboardState(&count);
-        if (!sdlKeys) return;
-        for (int code = 0; code < count && code < SDL_NUM_SCANCODES; ++code) {
-            int dik = platform::DikFromSdlScancode(code);
-            if (dik && sdlKeys[code]) keys[dik] = 0x80;
-        }
+        TakeLatched(keys, 256);
     }
 
-    static void ReadMouse(DIMOUSESTATE* st) {
+    void ReadMouse(DIMOUSESTATE* st) {
         memset(st, 0, sizeof(*st));
         InjectedState& s = State();
         if (s.testMode) {
@@ -156,15 +187,21 @@ private:
             st->lZ = s.dz;
             s.dx = s.dy = s.dz = 0;
             memcpy(st->rgbButtons, s.buttons, 4);
-            return;
+        } else {
+            int dx = 0, dy = 0;
+            Uint32 buttons = SDL_GetRelativeMouseState(&dx, &dy);
+            st->lX = dx;
+            st->lY = dy;
+            // The wheel is not tracked: nothing in the game reads it.
+            const Uint32 masks[4] = {SDL_BUTTON_LMASK, SDL_BUTTON_RMASK, SDL_BUTTON_MMASK, SDL_BUTTON_X1MASK};
+            for (int i = 0; i < 4; ++i) st->rgbButtons[i] = (buttons & masks[i]) ? 0x80 : 0;
         }
-        int dx = 0, dy = 0;
-        Uint32 buttons = SDL_GetRelativeMouseState(&dx, &dy);
-        st->lX = dx;
-        st->lY = dy;
-        // The wheel is not tracked: nothing in the game reads it.
-        const Uint32 masks[4] = {SDL_BUTTON_LMASK, SDL_BUTTON_RMASK, SDL_BUTTON_MMASK, SDL_BUTTON_X1MASK};
-        for (int i = 0; i < 4; ++i) st->rgbButtons[i] = (buttons & masks[i]) ? 0x80 : 0;
+        TakeLatched(st->rgbButtons, 4);
+    }
+
+    void TakeLatched(uint8_t* state, int count) {
+        for (int i = 0; i < count; ++i) state[i] |= m_latched[i];
+        memset(m_latched, 0, sizeof m_latched);
     }
 
     // Motion from before the acquisition belongs to nobody.
@@ -183,7 +220,27 @@ private:
     DWORD m_flags = DISCL_NONEXCLUSIVE | DISCL_BACKGROUND;
     bool m_acquired = false;
     bool m_hidesCursor = false;
+    uint8_t m_latched[256] = {};
 };
+
+void NoteDown(Kind kind, int index) {
+    for (Device* device : Listeners()) device->Latch(kind, index);
+}
+
+// Called as SDL queues each event, on the thread that pumps them.
+int SDLCALL WatchPresses(void*, SDL_Event* event) {
+    if (event->type != SDL_KEYDOWN && event->type != SDL_MOUSEBUTTONDOWN) return 0;
+    if (State().testMode) return 0;
+    if (event->type == SDL_KEYDOWN) {
+        if (int dik = platform::DikFromSdlScancode(event->key.keysym.scancode)) NoteDown(Kind::Keyboard, dik);
+    } else if (event->type == SDL_MOUSEBUTTONDOWN) {
+        // Left, right, middle, first extra: the order of the button bytes.
+        static const int kButtons[4] = {SDL_BUTTON_LEFT, SDL_BUTTON_RIGHT, SDL_BUTTON_MIDDLE, SDL_BUTTON_X1};
+        for (int i = 0; i < 4; ++i)
+            if (event->button.button == kButtons[i]) NoteDown(Kind::Mouse, i);
+    }
+    return 0;
+}
 
 class DirectInput final : public IDirectInput8A {
 public:
@@ -241,6 +298,7 @@ bool InputTestMode() { return State().testMode; }
 void InjectKey(int dik, bool down) {
     if (dik < 0 || dik > 255) return;
     State().keys[dik] = down ? 0x80 : 0;
+    if (down) NoteDown(Kind::Keyboard, dik);
 }
 
 void InjectMouseMotion(int32_t dx, int32_t dy, int32_t dz) {
@@ -253,6 +311,7 @@ void InjectMouseMotion(int32_t dx, int32_t dy, int32_t dz) {
 void InjectMouseButton(int button, bool down) {
     if (button < 0 || button > 3) return;
     State().buttons[button] = down ? 0x80 : 0;
+    if (down) NoteDown(Kind::Mouse, button);
 }
 
 void SetInputFocus(bool focused) { State().focused = focused; }

@@ -646,9 +646,17 @@ bool SaveDialogScreenshot(HWND dialog, const std::string& pngPath) {
         FlushGtk();
         g_usleep(10000);
     }
-    GdkWindow* w = gtk_widget_get_window(d->window);
-    if (!w) return false;
-    GdkPixbuf* pixbuf = gdk_pixbuf_get_from_window(w, 0, 0, gdk_window_get_width(w), gdk_window_get_height(w));
+    // Drawn into a picture of our own rather than read back from the X server,
+    // which gives black for a window it has not shown yet (a busy machine).
+    const int width = gtk_widget_get_allocated_width(d->window), height = gtk_widget_get_allocated_height(d->window);
+    if (width <= 0 || height <= 0) return false;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(surface);
+    gtk_widget_draw(d->window, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    GdkPixbuf* pixbuf = gdk_pixbuf_get_from_surface(surface, 0, 0, width, height);
+    cairo_surface_destroy(surface);
     if (!pixbuf) return false;
     bool ok = gdk_pixbuf_save(pixbuf, pngPath.c_str(), "png", nullptr, nullptr);
     g_object_unref(pixbuf);

@@ -24,6 +24,7 @@
 #include "game/GameSettings.h"
 #include "game/Hud.h"
 #include "tests/app/MenuTestEnv.h"
+#include "tests/engine/TextFit.h"
 
 namespace {
 
@@ -413,5 +414,89 @@ TEST_F(MenuPagesTest, MoreThemesOpensTheShortcutShown) {
     EXPECT_EQ(log.substr(0, 21), "open\tmore_themes.url\t");
     EXPECT_EQ(log.substr(log.size() - 3), "\t1\n");
 }
+
+// Every text of every page (each option text, the widest scores) lies inside
+// the screen at 4:3 and 16:9, and no picture of the themes page covers a text:
+// the shipped themes' logos with each theme marked.
+class MenuFitTest : public MenuPagesTest, public testing::WithParamInterface<textfit::ScreenMode> {
+protected:
+    struct Box {
+        float left, top, right, bottom;
+        std::string text;
+    };
+    void BeforeEngine() override {
+        MenuPagesTest::BeforeEngine();
+        d3d9hooks::SetAdapterModes(D3DFMT_X8R8G8B8, {Mode(1024, 768, D3DFMT_X8R8G8B8), Mode(1280, 720, D3DFMT_X8R8G8B8),
+                                                     Mode(1600, 900, D3DFMT_X8R8G8B8), Mode(1920, 1080, D3DFMT_X8R8G8B8)});
+    }
+    void MakeFixtures() override {
+        ASSERT_EQ(symlink((std::string(getenv("KOLVAR_GAME_DIR")) + "/themes").c_str(), m_dir.file("themes").c_str()), 0);
+        CGeneralParameters params;
+        ASSERT_TRUE(CGraphicsEngine::GetInstance()->GetGeneralParameters(&params));
+        params.m_Width = GetParam().width;
+        params.m_Height = GetParam().height;
+        ASSERT_TRUE(CGraphicsEngine::GetInstance()->SetGeneralParameters(&params));
+    }
+    static Box TextBox(const MenuTextStyle& style, const char* text) {
+        float w = 0.0f, h = 0.0f;
+        MeasureText(style, text, 0.0f, &w, &h);
+        const bool centred = style.flags & 1;
+        const float left = centred ? style.x - w / 2 : style.x, top = centred ? style.y - h / 2 : style.y;
+        return Box{left, top, left + w, top + h, text};
+    }
+    // Every text a page can show: its items' texts in both styles and every option of their lists.
+    static std::vector<Box> Texts(CMenuPage* page, bool visibleOnly) {
+        std::vector<Box> boxes;
+        for (CMenuItem* item : page->m_items) {
+            if (visibleOnly && !item->m_visible) continue;
+            if (auto* button = dynamic_cast<CMenuButton*>(item)) boxes.push_back(TextBox(button->m_style, button->m_text.c_str()));
+            if (auto* text = dynamic_cast<CMenuText*>(item))
+                for (const MenuTextStyle* style : {&text->m_normal, &text->m_selected}) boxes.push_back(TextBox(*style, text->m_text));
+            if (auto* list = dynamic_cast<CMenuOptionList*>(item->m_valueWidget))
+                for (int i = 0; i < list->GetCount(); ++i)
+                    for (const MenuTextStyle* style : {&list->m_normal, &list->m_selected})
+                        boxes.push_back(TextBox(*style, list->m_texts + i * CMenuOptionList::kSlot));
+        }
+        return boxes;
+    }
+    static bool Overlap(const Box& a, const Box& b) {
+        return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+    }
+};
+
+TEST_P(MenuFitTest, TextsStayOnTheScreenAndNoPictureCoversOne) {
+    CHighscores* table = CHighscores::GetInstance();
+    for (HighscoreEntry& entry : table->m_entries) entry.score = textfit::WidestFigure(m_font);
+    RefreshHighscoresPage();
+    int texts = 0;
+    for (CMenuPage* page : m_manager->GetPages()) {
+        for (const Box& box : Texts(page, false)) {
+            ++texts;
+            EXPECT_TRUE(box.left >= 0.0f && box.top >= 0.0f && box.right <= 1.0f && box.bottom <= 1.0f)
+                << "\"" << box.text << "\" from " << box.left << "," << box.top << " to " << box.right << "," << box.bottom;
+        }
+    }
+    EXPECT_GT(texts, 100);
+
+    Activate(g_MainMenuPage, "themes");
+    for (const char* theme : {"Simple", "Night Sky"}) {
+        SCOPED_TRACE(theme);
+        Activate(g_ThemesPage, theme);
+        ASSERT_TRUE(g_ThemeLogo->m_visible);
+        const std::vector<Box> boxes = Texts(g_ThemesPage, true);
+        for (CMenuItem* item : g_ThemesPage->m_items) {
+            auto* picture = dynamic_cast<CMenuImage*>(item);
+            if (!picture || !picture->m_visible) continue;
+            picture->HitTest(-1.0f, -1.0f);  // places its rectangle where it is drawn
+            const Box drawn{picture->m_rect[0], picture->m_rect[1], picture->m_rect[2], picture->m_rect[3], "picture"};
+            EXPECT_TRUE(drawn.right > drawn.left && drawn.right <= 1.0f && drawn.bottom <= 1.0f);
+            for (const Box& box : boxes)
+                EXPECT_FALSE(Overlap(drawn, box)) << "covers \"" << box.text << "\" from " << drawn.left << ","
+                                                  << drawn.top << " to " << drawn.right << "," << drawn.bottom;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, MenuFitTest, testing::ValuesIn(textfit::kModes));
 
 }  // namespace

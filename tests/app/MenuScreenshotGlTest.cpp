@@ -1,6 +1,7 @@
 // The menu on the GL device at 1024 x 768: the Main menu open with "new game"
-// selected and the pointer shown, and the Options page; checked by pixels and
-// saved as screenshots.
+// selected (its glow, the panel's line clear of the texts) and the pointer
+// shown, and the Options page; checked by pixels and saved as screenshots.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -50,7 +51,7 @@ protected:
         CMousePointer::GetInstance()->Render();
         pixels = d3d9hooks::ReadBackBuffer(engine->GetDevice(), &m_width, &m_height);
         engine->EndFrame();
-        d3d9hooks::WritePng(testutil::ArtifactsDir() + "/" + name, pixels, m_width, m_height);
+        EXPECT_TRUE(testutil::SaveScreenshot(name, pixels, m_width, m_height, 64));
         return pixels;
     }
 
@@ -62,6 +63,28 @@ protected:
         for (UINT y = UINT(y0 * m_height); y < UINT(y1 * m_height); ++y)
             for (UINT x = UINT(x0 * m_width); x < UINT(x1 * m_width); ++x, ++n) sum += Brightness(px[y * m_width + x]);
         return n ? sum / n : 0.0;
+    }
+    // Pixels of the selection's warm glow: red well above blue; the panel, the
+    // texts, the title and the backdrop are grey, green or blue.
+    int CountWarm(const std::vector<DWORD>& px, float y0, float y1) const {
+        int n = 0;
+        for (UINT y = UINT(y0 * m_height); y < UINT(y1 * m_height); ++y)
+            for (UINT x = 0; x < m_width; ++x) {
+                const DWORD p = px[y * m_width + x];
+                const int r = (p >> 16) & 0xff, g = (p >> 8) & 0xff, b = p & 0xff;
+                n += r > 110 && r > b + 60 && g > b;
+            }
+        return n;
+    }
+    // Mean brightness of each pixel column of a rectangle given in screen fractions.
+    std::vector<double> Columns(const std::vector<DWORD>& px, float x0, float y0, float x1, float y1) const {
+        std::vector<double> means;
+        for (UINT x = UINT(x0 * m_width); x < UINT(x1 * m_width); ++x) {
+            double sum = 0;
+            for (UINT y = UINT(y0 * m_height); y < UINT(y1 * m_height); ++y) sum += Brightness(px[y * m_width + x]);
+            means.push_back(sum / (UINT(y1 * m_height) - UINT(y0 * m_height)));
+        }
+        return means;
     }
     int CountBright(const std::vector<DWORD>& px, float x0, float y0, float x1, float y1, int threshold) const {
         int n = 0;
@@ -89,9 +112,15 @@ TEST_F(MenuScreenshotGlTest, MainMenuOpenWithTheFirstItemSelectedAndThePointer) 
     std::vector<DWORD> px = Shoot("menu_main.png");
     ASSERT_FALSE(px.empty());
     CheckPanelAndTitle(px);
-    const double selected = Mean(px, 0.3f, 0.39f, 0.7f, 0.46f);
-    for (float y : {0.46f, 0.52f, 0.58f})
-        EXPECT_GT(selected, Mean(px, 0.3f, y - 0.01f, 0.7f, y + 0.06f) + 5.0) << "row at " << y;
+    // The selected row glows on its own; the rows below show none of it.
+    EXPECT_GT(CountWarm(px, 0.39f, 0.45f), 1500) << "the selection";
+    for (float y : {0.46f, 0.52f, 0.58f, 0.64f, 0.72f})
+        EXPECT_LT(CountWarm(px, y + 0.005f, y + 0.05f), 20) << "row at " << y;
+    // Below the items the text column is even: the panel's glowing line stands right of it.
+    const std::vector<double> text = Columns(px, 0.3f, 0.77f, 0.78f, 0.88f), right = Columns(px, 0.8f, 0.77f, 0.93f, 0.88f);
+    const double least = *std::min_element(text.begin(), text.end());
+    EXPECT_LT(*std::max_element(text.begin(), text.end()) - least, 15.0) << "a line through the text column";
+    EXPECT_GT(*std::max_element(right.begin(), right.end()) - least, 30.0) << "no line right of the text column";
     EXPECT_GT(CountBright(px, 0.75f, 0.25f, 0.77f, 0.28f, 600), 10) << "no pointer at the pointer";
     EXPECT_EQ(CountBright(px, 0.72f, 0.2f, 0.745f, 0.245f, 600), 0) << "pointer drawn off its hot spot";
 }

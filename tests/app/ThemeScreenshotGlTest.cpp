@@ -24,8 +24,9 @@ protected:
         CThemeManager::GetInstance()->DrawBackground();
         pixels = d3d9hooks::ReadBackBuffer(engine->GetDevice(), &m_width, &m_height);
         engine->EndFrame();
-        if (!artifact.empty())
-            d3d9hooks::WritePng(testutil::ArtifactsDir() + "/" + artifact, pixels, m_width, m_height);
+        if (!artifact.empty()) {
+            EXPECT_TRUE(testutil::SaveScreenshot(artifact, pixels, m_width, m_height, 64));
+        }
         return pixels;
     }
     DWORD At(const std::vector<DWORD>& px, float x, float y) const {

@@ -1,8 +1,10 @@
 // The two themes the game ships, loaded from the built game folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/ThemeManager.h"
 #include "engine/GraphicsEngine.h"
@@ -29,6 +31,32 @@ TEST(ThemeShippedData, EachFolderHoldsItsFilesAndSongs) {
             std::string song = ReadIniString(playlist, "playlist", "song" + std::to_string(i));
             EXPECT_TRUE(!song.empty() && testutil::FileExists(dir + "/" + song)) << folder << " song" << i;
         }
+    }
+}
+
+// Glows and rays fade to nothing before the edge of their texture (of each
+// cell of a sprite sheet), so no square edge shows where they are drawn.
+TEST(ThemeShippedData, SpritesFadeOutBeforeTheirEdges) {
+    struct Sprite {
+        std::string file;
+        int cell;  // 0: the whole texture
+    };
+    std::vector<Sprite> all = {{"nightsky/moon.png", 0}, {"simple/cloud.png", 0}, {"simple/glow.png", 64}};
+    for (int i = 1; i <= 8; ++i) all.push_back({"nightsky/star0" + std::to_string(i) + ".png", 0});
+    for (const Sprite& sprite : all) {
+        int w = 0, h = 0;
+        const std::vector<unsigned char> rgba = testutil::LoadRgba(GameThemes() + sprite.file, &w, &h);
+        ASSERT_FALSE(rgba.empty()) << sprite.file;
+        const int cellW = sprite.cell ? sprite.cell : w, cellH = sprite.cell ? sprite.cell : h;
+        int edge = 0, lit = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const int cx = x % cellW, cy = y % cellH, alpha = rgba[(size_t(y) * w + x) * 4 + 3];
+                if (std::min(std::min(cx, cy), std::min(cellW - 1 - cx, cellH - 1 - cy)) == 0) edge = std::max(edge, alpha);
+                lit += alpha > 128;
+            }
+        EXPECT_EQ(edge, 0) << sprite.file;
+        EXPECT_GT(lit, 0) << sprite.file;
     }
 }
 

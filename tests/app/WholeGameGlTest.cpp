@@ -1,5 +1,6 @@
 // The real executable under Xvfb with scripted input: start, drop until game
-// over, a name for the high-score table, F12. One run per game type, screenshots kept.
+// over, a name for the high-score table, F12. One run per game type, screenshots
+// kept. And every menu page and the HUD at 4:3 and 16:9, as a player sees them.
 #include <gtest/gtest.h>
 
 #define STB_IMAGE_STATIC
@@ -7,6 +8,7 @@
 #include <stb/stb_image.h>
 
 #include <dirent.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,10 +40,20 @@ struct Image {
             }
         return lit;
     }
+    // Pixels of the menu selection's warm glow: red well above blue.
+    int WarmPixels(float x0, float y0, float x1, float y1) const {
+        int warm = 0;
+        for (int y = int(y0 * h); y < int(y1 * h); ++y)
+            for (int x = int(x0 * w); x < int(x1 * w); ++x) {
+                const unsigned char* p = &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3];
+                warm += p[0] > 110 && p[0] > p[2] + 60 && p[1] > p[2];
+            }
+        return warm;
+    }
 };
 
 // A game folder of links to the built one, with fresh settings.
-std::string MakeGameFolder(const testutil::TempDir& dir, int gameType) {
+std::string MakeGameFolder(const testutil::TempDir& dir, int gameType, int width = 1024, int height = 768) {
     const std::string game = getenv("KOLVAR_GAME_DIR");
     // Everything built, but the player's files: those start fresh.
     DIR* listing = opendir(game.c_str());
@@ -58,15 +70,23 @@ std::string MakeGameFolder(const testutil::TempDir& dir, int gameType) {
     const std::string key = "game_type=0";
     const size_t at = config.find(key);
     if (at != std::string::npos) config.replace(at, key.size(), "game_type=" + std::to_string(gameType));
+    for (const std::string key : {"screen_w=", "screen_h="}) {
+        const size_t line = config.find(key);
+        if (line != std::string::npos)
+            config.replace(line, config.find_first_of("\r\n", line) - line,
+                           key + std::to_string(key == "screen_w=" ? width : height));
+    }
     testutil::WriteFile(dir.file("config.ini"), config);
     testutil::WriteFile(dir.file("playlist.ini"), "[playlist]\r\nnum=0\r\n");
     return dir.path();
 }
 
-int RunGame(const std::string& folder, const std::string& script) {
+// display: the X display to run on, "" for the test's own.
+int RunGame(const std::string& folder, const std::string& script, const std::string& display = "") {
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(folder.c_str()) != 0) _exit(100);
+        if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
         setenv("KOLVAR_INPUT_SCRIPT", script.c_str(), 1);
         setenv("KOLVAR_LAUNCHER", "start", 1);
         setenv("KOLVAR_SCREENSHOT_DIR", testutil::ArtifactsDir().c_str(), 1);
@@ -112,6 +132,8 @@ TEST_P(WholeGame, PlaysToGameOverEntersANameAndQuits) {
     ASSERT_EQ(RunGame(folder, script), 0);
 
     const std::string shots = testutil::ArtifactsDir() + "/";
+    for (const std::string& shot : {"shell_play_" + suffix, "shell_gameover_" + suffix, "shell_name_" + suffix})
+        EXPECT_TRUE(testutil::ScreenshotShowsSomething(shots + shot + ".png", 64));
     Image play, over;
     ASSERT_TRUE(play.Load(shots + "shell_play_" + suffix + ".png"));
     EXPECT_GT(play.LitPixels(0.0f, 0.4f, 0.3f, 0.65f), 200) << "HUD text at the left";
@@ -120,6 +142,7 @@ TEST_P(WholeGame, PlaysToGameOverEntersANameAndQuits) {
     EXPECT_GT(over.LitPixels(0.0f, 0.0f, 1.0f, 0.15f, 170), 500) << "Game over in the top band";
     if (type == 0) {
         Image loading;
+        EXPECT_TRUE(testutil::ScreenshotShowsSomething(shots + "shell_loading.png", 64));
         ASSERT_TRUE(loading.Load(shots + "shell_loading.png"));
         EXPECT_GT(loading.LitPixels(0.0f, 0.0f, 1.0f, 0.8f, 20), loading.w * loading.h / 4) << "the intro";
         EXPECT_GT(loading.LitPixels(0.9f, 0.88f, 0.98f, 0.97f, 60), 50) << "the ring";
@@ -145,5 +168,108 @@ TEST_P(WholeGame, PlaysToGameOverEntersANameAndQuits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, WholeGame, testing::Values(0, 1));
+
+// An X server of its own whose screen offers the wide modes; stopped with the object.
+class XServer {
+public:
+    explicit XServer(const char* screen) {
+        int ready[2];
+        if (pipe(ready) != 0) return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            close(ready[0]);
+            const std::string fd = std::to_string(ready[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "-nolisten", "tcp",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(ready[1]);
+        // The server writes its display number once it takes connections (nothing when it fails).
+        std::string number;
+        char c;
+        while (m_pid > 0 && read(ready[0], &c, 1) == 1 && c != '\n') number += c;
+        close(ready[0]);
+        if (!number.empty()) m_display = ":" + number;
+    }
+    ~XServer() {
+        if (m_pid <= 0) return;
+        kill(m_pid, SIGTERM);
+        waitpid(m_pid, nullptr, 0);
+    }
+    const std::string& Display() const { return m_display; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_display;
+};
+
+struct ScreenMode {
+    int width, height;
+};
+std::ostream& operator<<(std::ostream& out, const ScreenMode& m) { return out << m.width << "x" << m.height; }
+
+class Screens : public testing::TestWithParam<ScreenMode> {};
+
+TEST_P(Screens, EveryMenuPageAndTheHudAsAPlayerSeesThem) {
+    XServer server("1920x1080x24");
+    if (server.Display().empty()) KOLVAR_SKIP_WITHOUT_GL() << "no X server of our own";
+    const ScreenMode mode = GetParam();
+    const std::string suffix = "_" + std::to_string(mode.width) + "x" + std::to_string(mode.height);
+    testutil::TempDir dir;
+    const std::string folder = MakeGameFolder(dir, 0, mode.width, mode.height);
+    const std::string script = dir.file("input.txt");
+    // Each page opens from the one before with its first item selected; Escape goes back.
+    const char* const steps[] = {
+        "wait_until menustate=3 20", "wait 0.3", "shot main",
+        "press enter", "wait 0.3", "shot new_game", "press escape",
+        "press down", "press enter", "wait 0.3", "shot themes", "press escape",
+        "press down", "press down", "press enter", "wait 0.3", "shot options",
+        "press enter", "wait 0.3", "shot graphics", "press escape",
+        "press down", "press enter", "wait 0.3", "shot sound", "press escape",
+        "press down", "press down", "press down", "press enter", "wait 0.3", "shot game", "press escape",
+        "press escape",
+        "press down", "press down", "press down", "press enter", "wait 0.3", "shot high_scores", "press escape",
+        "press down", "press down", "press down", "press down", "press enter", "wait 0.3", "shot credits",
+        "press escape",
+        // The game with its announcements held on the screen.
+        "press enter", "wait 0.2", "press enter", "wait_until gamestate=2 30", "wait 2.5", "shot hud", "exit"};
+    std::string text;
+    for (const std::string step : steps)
+        text += (step.compare(0, 5, "shot ") == 0 ? "screenshot screens_" + step.substr(5) + suffix : step) + "\n";
+    testutil::WriteFile(script, text);
+    ASSERT_EQ(RunGame(folder, script, server.Display()), 0);
+
+    const std::string shots = testutil::ArtifactsDir() + "/screens_";
+    struct Page {
+        const char* name;
+        float selectedY;  // where the page's first button, selected on opening, glows
+    } pages[] = {{"main", 0.4f},  {"new_game", 0.8f}, {"themes", 0.41f},      {"options", 0.4f}, {"graphics", 0.4f},
+                 {"sound", 0.4f}, {"game", 0.4f},     {"high_scores", 0.9f}, {"credits", 0.85f}};
+    for (const Page& page : pages) {
+        SCOPED_TRACE(page.name);
+        const std::string path = shots + page.name + suffix + ".png";
+        EXPECT_TRUE(testutil::ScreenshotShowsSomething(path, 64));
+        Image shot;
+        ASSERT_TRUE(shot.Load(path));
+        EXPECT_EQ(shot.w, mode.width);
+        EXPECT_EQ(shot.h, mode.height);
+        EXPECT_GT(shot.LitPixels(0.36f, 0.3f, 0.7f, 0.36f, 180), 100) << "the page title";
+        EXPECT_GT(shot.WarmPixels(0.25f, page.selectedY - 0.04f, 0.75f, page.selectedY + 0.06f), 300)
+            << "the selection's glow";
+    }
+    Image themes, hud;
+    ASSERT_TRUE(themes.Load(shots + "themes" + suffix + ".png"));
+    const RECT logo{LONG(0.62f * mode.width), LONG(0.41f * mode.height), LONG(0.88f * mode.width), LONG(0.58f * mode.height)};
+    EXPECT_TRUE(testutil::ScreenshotShowsSomething(shots + "themes" + suffix + ".png", 64, &logo)) << "the logo";
+    EXPECT_GT(themes.LitPixels(0.37f, 0.75f, 0.62f, 0.79f, 180), 100) << "Random theme on startup";
+    EXPECT_GT(themes.LitPixels(0.7f, 0.75f, 0.76f, 0.79f, 180), 10) << "its value";
+    const std::string hudPath = shots + "hud" + suffix + ".png";
+    EXPECT_TRUE(testutil::ScreenshotShowsSomething(hudPath, 64));
+    ASSERT_TRUE(hud.Load(hudPath));
+    EXPECT_GT(hud.LitPixels(0.75f, 0.495f, 0.9f, 0.535f, 150), 50) << "game type:";
+    EXPECT_GT(hud.LitPixels(0.9f, 0.5f, 1.0f, 0.53f, 150), 50) << "simple kolvar";
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, Screens, testing::Values(ScreenMode{1024, 768}, ScreenMode{1600, 900}));
 
 }  // namespace

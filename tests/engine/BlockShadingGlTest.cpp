@@ -244,7 +244,7 @@ std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window, const Dra
             if (!pixels.empty() && options.screenshot) {
                 EXPECT_EQ(w, kSize);
                 EXPECT_EQ(h, kSize);
-                d3d9hooks::WritePng(testutil::ArtifactsDir() + "/block_" + path.name + ".png", pixels, w, h);
+                EXPECT_TRUE(testutil::SaveScreenshot("block_" + std::string(path.name) + ".png", pixels, w, h, 16));
             }
             for (int stage = 0; stage < 3; ++stage) device->SetTexture(stage, nullptr);
         }
@@ -521,7 +521,7 @@ TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
     UINT w = 0, h = 0;
     std::vector<DWORD> pixels = d3d9hooks::ReadBackBuffer(device, &w, &h);
     if (!pixels.empty()) {
-        d3d9hooks::WritePng(testutil::ArtifactsDir() + "/mesh_gallery.png", pixels, w, h);
+        EXPECT_TRUE(testutil::SaveScreenshot("mesh_gallery.png", pixels, w, h, 64));
         for (size_t i = 0; i < drawn; ++i) {
             int covered = 0;
             for (UINT y = 0; y < cellSize; ++y)

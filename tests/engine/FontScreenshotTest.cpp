@@ -51,7 +51,7 @@ public:
 
     std::vector<DWORD> Shot(const std::string& name, UINT* w, UINT* h) {
         std::vector<DWORD> pixels = d3d9hooks::ReadBackBuffer(m_device, w, h);
-        d3d9hooks::WritePng(testutil::ArtifactsDir() + "/" + name, pixels, *w, *h);
+        EXPECT_TRUE(testutil::SaveScreenshot(name, pixels, *w, *h, 16));
         return pixels;
     }
 

@@ -103,7 +103,7 @@ TEST_F(GraphicsEngineGlTest, WindowRunsFramesAndShowsTheQuad) {
     ASSERT_EQ(w, 1024u);
     ASSERT_EQ(h, 768u);
     ASSERT_EQ(pixels.size(), static_cast<size_t>(w) * h);
-    EXPECT_TRUE(d3d9hooks::WritePng(testutil::ArtifactsDir() + "/engine_window.png", pixels, w, h));
+    EXPECT_TRUE(testutil::SaveScreenshot("engine_window.png", pixels, w, h));
     EXPECT_EQ(Rgb(Pixel(pixels, w, 512, 384)), 0xE0C020u) << "the quad's texture in the middle";
     EXPECT_EQ(Rgb(Pixel(pixels, w, 5, 5)), 0x0000FFu) << "the clear colour in the corner";
     // A 2-unit quad 7 units away with a 45 degree field of view spans about 34% of the height.
@@ -142,7 +142,7 @@ TEST_F(GraphicsEngineGlTest, Sprite2DIsCentredAndScaledForTheScreen) {
         texture->Release();
         ASSERT_FALSE(pixels.empty()) << "the GL device reads back its frame";
         ASSERT_EQ(w, static_cast<UINT>(c.width));
-        d3d9hooks::WritePng(testutil::ArtifactsDir() + "/sprite2d_" + std::to_string(c.width) + ".png", pixels, w, h);
+        EXPECT_TRUE(testutil::SaveScreenshot("sprite2d_" + std::to_string(c.width) + ".png", pixels, w, h));
 
         const int cx = c.width / 2, cy = c.height / 2;
         EXPECT_EQ(Rgb(Pixel(pixels, w, cx, cy)), 0xFF0080u);

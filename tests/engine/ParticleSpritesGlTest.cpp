@@ -93,7 +93,7 @@ TEST_F(ParticleSpritesGlTest, AdditivePointSpritesAndA3DSpriteBatch) {
     m_pEngine->EndFrame();
     ASSERT_EQ(m_Pixels.size(), static_cast<size_t>(m_Width) * m_Height);
     ASSERT_GT(m_Width, 0u);
-    d3d9hooks::WritePng(testutil::ArtifactsDir() + "/particles.png", m_Pixels, m_Width, m_Height);
+    EXPECT_TRUE(testutil::SaveScreenshot("particles.png", m_Pixels, m_Width, m_Height, 16));
 
     Pixel ringPixel = At(D3DXVECTOR3(2.2f, 0.0f, 0.0f));
     EXPECT_GT(ringPixel.b, 100);

@@ -72,7 +72,7 @@ protected:
                              D3DBLEND_INVSRCALPHA);
         pixels = d3d9hooks::ReadBackBuffer(engine->GetDevice(), &width, &height);
         engine->EndFrame();
-        d3d9hooks::WritePng(testutil::ArtifactsDir() + "/" + shot, pixels, width, height);
+        EXPECT_TRUE(testutil::SaveScreenshot(shot, pixels, width, height, 3));
         return pixels;
     }
 };
@@ -146,7 +146,7 @@ TEST_F(SpriteGlTest, GameArtOnScreen) {
     UINT w = 0, h = 0;
     std::vector<DWORD> px = d3d9hooks::ReadBackBuffer(engine->GetDevice(), &w, &h);
     engine->EndFrame();
-    d3d9hooks::WritePng(testutil::ArtifactsDir() + "/sprite_game_art.png", px, w, h);
+    EXPECT_TRUE(testutil::SaveScreenshot("sprite_game_art.png", px, w, h, 64));
     ASSERT_EQ(w, 1024u);
     // The fitted background leaves no black corner; the gauge ring is lit.
     EXPECT_NE(px[5 * w + 5] & 0xffffff, 0u);

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -9,6 +10,7 @@
 #include "engine/ParticleSystemsManager.h"
 #include "engine/Shader.h"
 #include "game/BlockFigure.h"
+#include "game/ColorFigure.h"
 #include "game/FigureGenerator.h"
 #include "game/GameMode.h"
 #include "game/ObjectEmitter.h"
@@ -303,7 +305,8 @@ D3DXMATRIX Rows(std::map<unsigned, D3DXVECTOR4>& regs, unsigned first) {
 
 // What each block's draw receives, recovered from the uploads alone: the
 // world matrix from the transposed world-view, the lights and the eye back
-// in world space, and which matrix went up as "world_matrix_it".
+// in world space, and which matrix went up as "world_matrix_it" (the block
+// figure's inverse world on path A; the colour figure's is the field's).
 TEST_F(BlockFigureTest, RenderUploadsEachPathsMatricesLightAndColour) {
     struct Case {
         DWORD vs, ps;
@@ -324,19 +327,31 @@ TEST_F(BlockFigureTest, RenderUploadsEachPathsMatricesLightAndColour) {
         D3DXMatrixInverse(&invView, nullptr, &view);
         const D3DXVECTOR3 camera(invView._41, invView._42, invView._43);
         const D3DXCOLOR diffuse(field->m_materials[2].Diffuse);
-        for (bool preview : {true, false}) {
-            SCOPED_TRACE(std::to_string(c.vs) + "/" + std::to_string(c.ps) + (preview ? " preview" : " play"));
-            CBlockFigure f;
-            f.SetShape(3, 0);  // the square, colour 2
-            if (!preview) f.Start();
-            f.Update();
+        for (int figure = 0; figure < 4; ++figure) {
+            const bool preview = figure % 2 == 0, colour = figure >= 2;
+            SCOPED_TRACE(std::to_string(c.vs) + "/" + std::to_string(c.ps) + (colour ? " colour" : " block") +
+                         (preview ? " preview" : " play"));
+            std::unique_ptr<CBaseFigure> f;
+            if (colour) {
+                auto* stick = new CColorFigure(false);
+                stick->Init();
+                for (CFieldBlock& b : stick->cells)
+                    if (b.m_value != -1) b.m_value = 2;
+                f.reset(stick);
+            } else {
+                auto* square = new CBlockFigure();
+                square->SetShape(3, 0);  // the square, colour 2
+                f.reset(square);
+            }
+            if (!preview) f->Start();
+            f->Update();
             IDirect3DDevice9* device = engine->GetDevice();
             device->BeginScene();
             d3d9hooks::ClearCallLog();
-            f.Render();
+            f->Render();
             std::vector<DrawConstants> draws = ConstantsAtDraws(d3d9hooks::CallLog());
             device->EndScene();
-            ASSERT_GE(draws.size(), 4u);
+            ASSERT_GE(draws.size(), colour ? 3u : 4u);
             const D3DXVECTOR3 light = !c.pathA ? D3DXVECTOR3(0, 0, -10)
                                       : preview ? D3DXVECTOR3(-5, 10, 10)
                                                 : D3DXVECTOR3(0, 0, 10);
@@ -346,7 +361,7 @@ TEST_F(BlockFigureTest, RenderUploadsEachPathsMatricesLightAndColour) {
                 D3DXMATRIX worldView, world, product;
                 D3DXMatrixTranspose(&worldView, &worldViewT);
                 D3DXMatrixMultiply(&world, &worldView, &invView);
-                if (c.pathA)
+                if (c.pathA && !colour)
                     D3DXMatrixMultiply(&product, &it, &world);  // the inverse world
                 else
                     D3DXMatrixMultiply(&product, &worldViewT, &it);  // the world-view inverse transpose

@@ -55,20 +55,39 @@ TEST_F(EmitterTest, MovingHeadArrivesAndReportsEveryStepOnTarget) {
     EXPECT_EQ(e->arrivals, 3);  // once per step on the target
 }
 
-TEST_F(EmitterTest, TimedMoveOfNoDurationArrivesAtOnceAndMayChainASpeedMove) {
-    ProbeEmitter* e = new ProbeEmitter();
-    e->Start(4.0f, 0.0f, 0.0f, CMovingEmitter::kTimed, 0.0f);
-    e->Update();
-    EXPECT_EQ(e->position.x, 4.0f);
-    EXPECT_EQ(e->arrivals, 1);
-
-    e->chainTarget = true;
-    e->Start(2.0f, 0.0f, 0.0f, CMovingEmitter::kTimed, 0.0f);
-    effectstest::SetStepFunction([e] { e->Update(); });
-    effectstest::Step();
-    EXPECT_EQ(e->arrivals, 2);
-    EXPECT_EQ(e->mode, CMovingEmitter::kBySpeed);
-    EXPECT_NEAR(e->position.x, 3.0f, 1e-5f);  // one speed step past the timed target, in the same call
+// Where the head stands and how often it arrived after a move begun by
+// Start and the given number of steps (0: one Update at the start time).
+TEST_F(EmitterTest, MovesArriveInTheirFirstStepOrBeginInTheNext) {
+    struct Case {
+        const char* name;
+        int mode;
+        float value;
+        bool chain;  // the arrival starts a move at 1.0 per step towards x = 10
+        int steps;
+        float x;
+        int arrivals;
+    } cases[] = {
+        {"timed, no duration", CMovingEmitter::kTimed, 0.0f, false, 1, 4.0f, 1},
+        {"timed, negative duration", CMovingEmitter::kTimed, -1.0f, false, 1, 4.0f, 1},
+        {"timed, before any time has passed", CMovingEmitter::kTimed, 1.0f, false, 0, 0.0f, 0},
+        {"timed arrival chains in the same step", CMovingEmitter::kTimed, 0.0f, true, 1, 5.0f, 1},
+        {"speed arrival chains from the next step", CMovingEmitter::kBySpeed, 1000.0f, true, 1, 4.0f, 1},
+        {"speed arrival chains from the next step, moved", CMovingEmitter::kBySpeed, 1000.0f, true, 2, 5.0f, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProbeEmitter* e = new ProbeEmitter();
+        e->chainTarget = c.chain;
+        e->Start(4.0f, 0.0f, 0.0f, c.mode, c.value);
+        effectstest::SetStepFunction([e] { e->Update(); });
+        if (c.steps == 0) e->Update();
+        effectstest::Step(c.steps);
+        effectstest::SetStepFunction(nullptr);
+        EXPECT_NEAR(e->position.x, c.x, 1e-5f);
+        EXPECT_EQ(e->arrivals, c.arrivals);
+        e->RemoveFromManager();
+        delete e;
+    }
 }
 
 TEST_F(EmitterTest, TimedMoveIsLinearInEngineTime) {
@@ -108,6 +127,9 @@ TEST_F(EmitterTest, DisabledMovingEmitterMovesNothing) {
     effectstest::SetStepFunction([e] { e->Update(); });
     effectstest::Step(2);
     EXPECT_EQ(e->position, D3DXVECTOR3(0.0f, 0.0f, 0.0f));
+    // A head put elsewhere does not drag the chain either.
+    e->position = D3DXVECTOR3(1.0f, 0.0f, 0.0f);
+    effectstest::Step();
     EXPECT_EQ(e->m_Particles[0]->m_Position, D3DXVECTOR3(0.0f, 0.0f, 0.0f));
     EXPECT_EQ(e->arrivals, 0);
 }

@@ -37,35 +37,60 @@ protected:
     }
 };
 
-TEST_F(FieldRender, ShaderVersionsChooseThePath) {
+// The versions choose the path; a program that does not load moves the whole
+// field to the next path down.
+TEST_F(FieldRender, ShaderVersionsAndLoadedProgramsChooseThePath) {
+    const std::string highVs = "vertex_shaders/pp_cube_map_high_vs.cg", highPs = "pixel_shaders/pp_cube_map_high_ps.cg",
+                      specular = "vertex_shaders/specular.cg";
+    enum Path { kHigh, kLow, kFixed };
     struct Case {
         DWORD vs, ps;
-        bool high;
-    } cases[] = {{D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 4), true},
-                 {D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 0), false},
-                 {D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), true},
-                 {D3DVS_VERSION(2, 0), D3DPS_VERSION(1, 4), false}};
+        std::vector<std::string> missing;
+        Path path;
+    } cases[] = {{D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 4), {}, kHigh},
+                 {D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 0), {}, kLow},
+                 {D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), {}, kHigh},
+                 {D3DVS_VERSION(2, 0), D3DPS_VERSION(1, 4), {}, kLow},
+                 {D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), {highVs}, kLow},
+                 {D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 4), {highPs}, kLow},
+                 {D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), {highVs, specular}, kFixed},
+                 {D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 0), {specular}, kFixed}};
     for (const Case& c : cases) {
+        testutil::LinkFolderWithout(m_dir.file("data"), c.missing);
         d3d9hooks::SetShaderVersions(c.vs, c.ps);
         CGameField* f = BlockField();
         std::vector<std::string> calls = RenderCalls(f);
-        std::string why = std::to_string(c.vs) + "/" + std::to_string(c.ps) + "\n" + Joined(calls);
-        EXPECT_EQ(f->m_pixelShader != nullptr, c.high) << why;
+        std::string why = std::to_string(c.vs) + "/" + std::to_string(c.ps) + " without " +
+                          std::to_string(c.missing.size()) + "\n" + Joined(calls);
+        EXPECT_EQ(f->m_pixelShader != nullptr, c.path == kHigh) << why;
         EXPECT_EQ(Count(calls, "DrawIndexedPrimitive"), 3) << why;
-        EXPECT_EQ(Count(calls, "SetTexture(2, "), c.high ? 1 : 0) << why;
-        EXPECT_EQ(Count(calls, "SetRenderState(D3DRS_TEXTUREFACTOR, 4294967295)"), c.high ? 0 : 3) << why;
-        if (c.high) {
+        EXPECT_EQ(Count(calls, "SetTexture(2, "), c.path == kHigh ? 1 : 0) << why;
+        const int whiteFactor = c.path == kHigh ? 0 : c.path == kLow ? 3 : 1;
+        EXPECT_EQ(Count(calls, "SetRenderState(D3DRS_TEXTUREFACTOR, 4294967295)"), whiteFactor) << why;
+        if (c.path == kHigh) {
             EXPECT_EQ(Count(calls, "SetVertexShaderConstantF("), 3 * 5) << why;
             EXPECT_EQ(Count(calls, "SetPixelShaderConstantF("), 3 * 2 + 1) << why;  // the marked block's pulse
-        } else {
+        } else if (c.path == kLow) {
+            EXPECT_EQ(Count(calls, "SetVertexShaderConstantF("), 3 * 10) << why;
+            EXPECT_EQ(Count(calls, "SetPixelShaderConstantF("), 0) << why;
             // Blending off after the marked block only; stage 1 put back after the loop.
             EXPECT_EQ(Count(calls, "SetRenderState(D3DRS_ALPHABLENDENABLE, 0)"), 1) << why;
             ASSERT_GE(calls.size(), 2u);
             EXPECT_EQ(calls[calls.size() - 2], "SetTextureStageState(1, D3DTSS_COLOROP, 1)") << why;
             EXPECT_EQ(calls.back(), "SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 1)") << why;
+        } else {
+            // No program: each block placed by its world and tinted by its colour, then the white factor again.
+            EXPECT_EQ(Count(calls, "SetVertexShaderConstantF("), 0) << why;
+            EXPECT_EQ(Count(calls, "SetTransform(D3DTS_WORLD"), 4) << why;
+            for (int value : {0, 3, 1})
+                EXPECT_EQ(Count(calls, "SetRenderState(D3DRS_TEXTUREFACTOR, " +
+                                           std::to_string(DWORD(D3DXCOLOR(f->m_materials[value].Diffuse))) + ")"),
+                          1)
+                    << value << why;
         }
         TearDown();
-        SetUp();
+        for (const char* made : {"data", "sound.so"}) std::filesystem::remove_all(m_dir.file(made));
+        SetUp();  // links the whole data folder again
     }
 }
 

@@ -7,6 +7,7 @@
 #include "game/BaseFigure.h"
 #include "game/BombFigure.h"
 #include "game/BonusBlockFigure.h"
+#include "game/BounceBombFigure.h"
 #include "game/ColorFigure.h"
 #include "game/SawFigure.h"
 #include "support/HeadlessGame.h"
@@ -51,6 +52,45 @@ TEST(FigureGenerator, ScriptFunctionsActOnTheCurrentFigureOnly) {
     EXPECT_EQ(Eval(L, "ext_CanBe(4.9, 1.2, -1, -1)"), 0);
     EXPECT_EQ(Eval(L, "ext_GetFieldW()"), field->m_width);
     EXPECT_EQ(Eval(L, "ext_GetCurrentLevel()"), 1);
+
+    // The objects without shapes answer 0 whatever their fields hold, and do
+    // not turn; the self-moving ones build nothing either.
+    struct Object {
+        const char* name;
+        std::function<CBaseFigure*()> make;
+        bool builds;
+    } objects[] = {{"bomb", [] { return new CBombFigure(); }, false},
+                   {"saw", [] { return new CSawFigure(); }, false},
+                   {"bounce bomb", [] { return new CBounceBombFigure(); }, false},
+                   {"colour figure", [] { return new CColorFigure(false); }, true}};
+    for (const Object& o : objects) {
+        SCOPED_TRACE(o.name);
+        CBaseFigure* object = o.make();
+        object->Init();
+        object->Start();
+        object->phase = 1;
+        object->shape = 5;
+        delete g->current;
+        g->current = object;
+        for (const char* f : {"ext_GetNextPhase()", "ext_GetCurrentPhase()", "ext_GetCurrentType()"})
+            EXPECT_EQ(Eval(L, f), 0) << f;
+        std::vector<int> before;
+        for (int y = 0; y < field->m_height; ++y)
+            for (int x = 0; x < field->m_width; ++x) before.push_back(field->Cell(x, y).m_value);
+        lua_pushnumber(L, 4);
+        lua_setglobal(L, "ext_x");
+        lua_pushnumber(L, 10);
+        lua_setglobal(L, "ext_y");
+        Eval(L, "ext_SetNextPhase()");
+        EXPECT_EQ(object->phase, 1);
+        EXPECT_EQ(object->shape, 5);
+        if (o.builds) continue;
+        Eval(L, "ext_Build()");
+        std::vector<int> after;
+        for (int y = 0; y < field->m_height; ++y)
+            for (int x = 0; x < field->m_width; ++x) after.push_back(field->Cell(x, y).m_value);
+        EXPECT_EQ(after, before);
+    }
 }
 
 TEST(FigureGenerator, PausedOrFlippingStepsChangeNothing) {
@@ -273,7 +313,8 @@ struct BadScript {
     const char* text;
 };
 
-// Each fault is logged in red and ends the game (a bad x only keeps the old one).
+// Each fault is logged in red and ends the game with nothing scored (a bad x
+// while falling only keeps the old one); a refused first figure ends it quietly.
 TEST(FigureGenerator, BrokenFigureScriptsAreLoggedAndEndTheGame) {
     const char* hooks =
         "function game_SetupValues(x, y, r) ext_x = x ext_y = y ext_rotate = r end\n"
@@ -283,7 +324,9 @@ TEST(FigureGenerator, BrokenFigureScriptsAreLoggedAndEndTheGame) {
         {"syntax", "function game_FigureAction( oops\n"},
         {"boolean", "function game_FigureAction() return true end\n"},
         {"string x", "function game_FigureAction() ext_x = 'left' return 1 end\n"},
+        {"string x at the landing", "function game_FigureAction() ext_y = 19 ext_x = 'left' ext_Build() return 0 end\n"},
         {"no action", ""},
+        {"refused", "function game_FigureInit() return 0 end\n"},
     };
     for (const BadScript& c : cases) {
         SCOPED_TRACE(c.name);
@@ -300,13 +343,19 @@ TEST(FigureGenerator, BrokenFigureScriptsAreLoggedAndEndTheGame) {
         int red = 0;
         for (size_t i = before; i < log.size(); ++i)
             if (log[i].bold && log[i].colour == "red") ++red;
-        EXPECT_GE(red, 1);
-        if (std::string(c.name) == "string x") {
+        const std::string name = c.name;
+        EXPECT_EQ(red >= 1, name != "refused");
+        if (name == "string x") {
             // A position that is not a number keeps the old one; the figure still falls.
             EXPECT_FALSE(game.Over());
-        } else {
-            EXPECT_EQ(headless::GameOverCount(), 1);
+            continue;
         }
+        EXPECT_EQ(headless::GameOverCount(), 1);
+        CFigureGenerator* g = CFigureGenerator::GetInstance();
+        EXPECT_EQ(g->current, nullptr);
+        EXPECT_EQ(g->next, nullptr);
+        EXPECT_EQ(CHud::GetInstance()->score, 0);
+        EXPECT_TRUE(CGameField::GetInstance()->IsEmpty()) << "no block landed";
     }
 }
 

@@ -63,9 +63,11 @@ float ProjectedRadius(const D3DXVECTOR3& c, float r) {
 
 D3DXVECTOR3 Origin(const D3DXMATRIX& world) { return D3DXVECTOR3(world._41, world._42, world._43); }
 
-// A GL game at the 2.0 shader versions unless given.
-std::unique_ptr<headless::Game> GlGame(int gameType, DWORD vs = D3DVS_VERSION(2, 0), DWORD ps = D3DPS_VERSION(2, 0)) {
+// A GL game at the 2.0 shader versions unless given, without the missing data files.
+std::unique_ptr<headless::Game> GlGame(int gameType, DWORD vs = D3DVS_VERSION(2, 0), DWORD ps = D3DPS_VERSION(2, 0),
+                                       const std::vector<std::string>& missing = {}) {
     std::unique_ptr<headless::Game> game(new headless::Game(true));
+    if (!missing.empty()) testutil::LinkFolderWithout(game->Dir().file("data"), missing);
     d3d9hooks::SetShaderVersions(vs, ps);
     game->Boot();
     game->NewGame(gameType, 1, 0, 17);
@@ -173,6 +175,49 @@ TEST(FigureScreenshot, ColourStickShowsItsColoursAndTheCycleMovesThem) {
             differ += std::abs(Picture::Brightness(still.At(at)) - Picture::Brightness(cycle.At(at))) > 20;
         }
         EXPECT_GE(differ, 3);
+    }
+}
+
+// A block program that does not load moves the field and the figures to the
+// next path down: without either high program the picture is the one the
+// vertex-program path draws, and without any program the blocks keep their colours.
+TEST(FigureScreenshot, MissingBlockProgramsFallBackAPathNeverToGrey) {
+    Picture low;
+    {
+        auto game = GlGame(0, D3DVS_VERSION(1, 1), D3DPS_VERSION(0, 0));
+        LandSome(17);
+        game->Step();
+        low = Draw("blocks_low_path.png", false, true);
+    }
+    const std::string highVs = "vertex_shaders/pp_cube_map_high_vs.cg";
+    struct Case {
+        const char* png;
+        std::vector<std::string> missing;
+        bool lowPath;
+    } cases[] = {{"blocks_without_high_vs.png", {highVs}, true},
+                 {"blocks_without_high_ps.png", {"pixel_shaders/pp_cube_map_high_ps.cg"}, true},
+                 {"blocks_without_programs.png", {highVs, "vertex_shaders/specular.cg"}, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.png);
+        auto game = GlGame(0, D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), c.missing);
+        LandSome(17);
+        game->Step();
+        const Picture p = Draw(c.png, false, true);
+        if (c.lowPath) {
+            size_t differ = 0;
+            for (size_t i = 0; i < p.px.size() && i < low.px.size(); ++i) differ += p.px[i] != low.px[i];
+            EXPECT_EQ(differ, 0u);
+        }
+        CGameField* f = CGameField::GetInstance();
+        int shown = 0, landed = 0;
+        for (int y = 17; y < f->m_height; ++y)
+            for (int x = 0; x < f->m_width; ++x)
+                if (const int v = f->Cell(x, y).m_value; v >= 0) {
+                    ++landed;
+                    shown += bool(ShowsColour(p.At(Project(CellCentre(x, y))), f->m_materials[v].Diffuse));
+                }
+        EXPECT_GT(landed, 10);
+        EXPECT_EQ(shown, landed);
     }
 }
 

@@ -46,7 +46,7 @@ TEST_F(HudPanelGlTest, PanelShowsGaugeBarIconsAndLabels) {
     m_engine->EndFrame();
     ASSERT_EQ(w, 1024u);
     ASSERT_EQ(h, 768u);
-    d3d9hooks::WritePng(testutil::ArtifactsDir() + "/hud_panel.png", px, w, h);
+    EXPECT_TRUE(testutil::SaveScreenshot("hud_panel.png", px, w, h, 64));
     auto at = [&](int x, int y) { return px[size_t(y) * w + x]; };
     auto mean = [&](int x0, int y0, int x1, int y1) {
         float sum = 0;

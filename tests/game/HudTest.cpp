@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+
+#include "tests/engine/TextFit.h"
 
 namespace {
 
@@ -253,5 +256,81 @@ TEST_F(HudMissingIconsTest, IconsFollowTheBonusIconAndMissingOnesAreSkipped) {
         }
     }
 }
+
+// Everything the panel draws lies inside the screen at 4:3 and 16:9: both game
+// types, every difficulty, the widest figures, the clock at its widest time;
+// the announcements at their rest points.
+class HudFitTest : public HudTest, public testing::WithParamInterface<textfit::ScreenMode> {};
+
+TEST_P(HudFitTest, TextsStayOnTheScreen) {
+    CGeneralParameters params;
+    ASSERT_TRUE(m_engine->GetGeneralParameters(&params));
+    params.m_Width = GetParam().width;
+    params.m_Height = GetParam().height;
+    ASSERT_TRUE(m_engine->SetGeneralParameters(&params));
+    const float W = float(params.m_Width), H = float(params.m_Height);
+    const int32_t figure = textfit::WidestFigure(g_TexturedFont);
+    g_CurrentScheme.time_color = D3DXCOLOR(1.0f, 0.0f, 0.5f, 1.0f);  // tells the clock's glyphs apart
+    g_GameRules.rotateScore = 1.0f;
+
+    for (int type : {0, 1}) {
+        for (int difficulty = 0; difficulty < 4; ++difficulty) {
+            SCOPED_TRACE(testing::Message() << "type " << type << ", difficulty " << difficulty);
+            g_GameType = type;
+            g_Difficulty = difficulty;
+            StartGame();
+            m_hud->score = m_hud->lines = m_hud->level = figure;
+            m_hud->displayedScore = float(figure);
+            d3d9hooks::ClearCallLog();
+            m_hud->DrawPanel();
+            // Glyphs and the cut score bar: the quads with a source rectangle.
+            int quads = 0;
+            float clockX = -1.0f, clockScale = 0.0f;
+            for (const std::string& call : d3d9hooks::CallsStartingWith("ID3DXSprite.Draw(tex, {")) {
+                int l, t, r, b;
+                float sx, sy, tx, ty;
+                unsigned colour;
+                ASSERT_EQ(sscanf(call.c_str(), "ID3DXSprite.Draw(tex, {%d,%d,%d,%d}, {%f,%f}, NULL, %*f, {%f,%f}, 0x%x)",
+                                 &l, &t, &r, &b, &sx, &sy, &tx, &ty, &colour),
+                          9)
+                    << call;
+                ++quads;
+                EXPECT_TRUE(tx >= 0.0f && ty >= 0.0f && tx + (r - l) * sx <= W && ty + (b - t) * sy <= H) << call;
+                if (colour == 0xffff0080u && clockX < 0.0f) clockX = tx, clockScale = sx;
+            }
+            EXPECT_GT(quads, 60);
+            // The clock shows the time of day: the widest hour and minute from where it starts.
+            ASSERT_GT(clockX, 0.0f);
+            const float clockSize = clockScale * 1024.0f / (15.0f * W);
+            float widest = 0.0f, w, h;
+            for (int hour = 0; hour < 24; ++hour)
+                for (int minute = 0; minute < 60; ++minute) {
+                    g_TexturedFont->GetTextExtent(CHud::ClockText(hour, minute).c_str(), clockSize, clockSize, &w, &h,
+                                                  0.0f);
+                    widest = std::max(widest, w);
+                }
+            EXPECT_LE(clockX + widest, W);
+        }
+    }
+
+    // The first level with its hints, the widest level, a rotation bonus.
+    Step();
+    m_hud->level = figure - 1;
+    m_hud->LevelUp();
+    Step();
+    const std::vector<std::string> messages = Messages();
+    for (const std::string& text : {std::string("Rotation bonus !"), "Level " + std::to_string(figure)})
+        EXPECT_NE(std::find(messages.begin(), messages.end(), text), messages.end()) << text;
+    for (const auto& object : CAnimatedObjectList::GetInstance()->GetObjects()) {
+        const auto* message = dynamic_cast<CFloatingMessage*>(object.get());
+        ASSERT_NE(message, nullptr);
+        const CFloatingMessage::Params& p = message->GetParams();
+        float w = 0.0f, h = 0.0f;
+        g_TexturedFont->GetTextExtent(p.text.c_str(), p.charWidth, p.charHeight, &w, &h, 0.0f);
+        EXPECT_TRUE(p.p1.x >= 0.0f && p.p1.y >= 0.0f && p.p1.x * W + w <= W && p.p1.y * H + h <= H) << p.text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, HudFitTest, testing::ValuesIn(textfit::kModes));
 
 }  // namespace

@@ -79,7 +79,7 @@ inline Picture Draw(const char* name, bool frame, bool figures, D3DCOLOR backgro
     engine->EndFrame();
     EXPECT_EQ(p.w, 1024u);
     EXPECT_EQ(p.h, 768u);
-    d3d9hooks::WritePng(testutil::ArtifactsDir() + "/" + name, p.px, p.w, p.h);
+    EXPECT_TRUE(testutil::SaveScreenshot(name, p.px, p.w, p.h, 16));
     return p;
 }
 

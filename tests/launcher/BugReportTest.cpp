@@ -242,9 +242,11 @@ TEST_F(BugReportDialog, SendMailsTheTextAndTheFreshReportThenCloses) {
     std::string shot = testutil::ArtifactsDir() + "/bug_report.png";
     bool saved = false;
     std::string caption, send;
+    RECT text{};
     EXPECT_EQ(Open({platform::DialogStep::Call([&](HWND d) {
                         SetDlgItemTextA(d, 1010, "The saw went through the floor.");
                         saved = platform::SaveDialogScreenshot(d, shot);
+                        platform::DialogControlRect(GetDlgItem(d, 1010), &text);
                         char buf[256];
                         GetWindowTextA(d, buf, sizeof buf);
                         caption = buf;
@@ -254,6 +256,8 @@ TEST_F(BugReportDialog, SendMailsTheTextAndTheFreshReportThenCloses) {
               0);
     EXPECT_EQ(platform::PendingDialogSteps(), 0u);
     EXPECT_TRUE(saved);
+    EXPECT_TRUE(testutil::ScreenshotShowsSomething(shot, 16));
+    EXPECT_TRUE(testutil::ScreenshotShowsSomething(shot, 4, &text)) << "the typed text";
     EXPECT_EQ(caption, ReadIniString("config.ini", "preloader_bug_report", "title"));
     EXPECT_EQ(send, ReadIniString("config.ini", "preloader_bug_report", "send_button"));
     Mail mail = ParseMail(testutil::ReadFile(dir.file("bugreport.eml")));

@@ -92,8 +92,11 @@ TEST_F(LauncherTest, ScreenshotShowsTheConfiguredTexts) {
     std::string shot = testutil::ArtifactsDir() + "/launcher.png";
     std::vector<std::string> shown;
     bool saved = false;
+    RECT logo{}, start{};
     platform::QueueDialogSteps({DialogStep::Call([&](HWND d) {
                                     saved = platform::SaveDialogScreenshot(d, shot);
+                                    platform::DialogControlRect(GetDlgItem(d, 1005), &logo);
+                                    platform::DialogControlRect(GetDlgItem(d, 1002), &start);
                                     char buf[256];
                                     for (int id : {1002, 1028, 1008, 1003, 1004, 1009, 1013}) {
                                         GetDlgItemTextA(d, id, buf, sizeof buf);
@@ -105,7 +108,9 @@ TEST_F(LauncherTest, ScreenshotShowsTheConfiguredTexts) {
                                 DialogStep::Press(1002)});
     EXPECT_TRUE(RunPreloader(nullptr));
     EXPECT_TRUE(saved);
-    EXPECT_TRUE(testutil::FileExists(shot));
+    EXPECT_TRUE(testutil::ScreenshotShowsSomething(shot, 16));
+    EXPECT_TRUE(testutil::ScreenshotShowsSomething(shot, 16, &logo)) << "the logo";
+    EXPECT_TRUE(testutil::ScreenshotShowsSomething(shot, 4, &start)) << "the Start button";
     const char* keys[] = {"start_button", "themes_button", "setup_button", "web_button",
                           "history_button", "tell_button", "bug_report_button", "title"};
     ASSERT_EQ(shown.size(), 8u);

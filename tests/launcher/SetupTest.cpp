@@ -244,14 +244,19 @@ TEST_F(SetupTest, ScreenshotShowsTheDialog) {
     std::string shot = testutil::ArtifactsDir() + "/setup.png";
     bool saved = false;
     std::string close;
+    RECT songs{}, button{};
     RunSetup({DialogStep::SelectList(1017, 1), DialogStep::Call([&](HWND d) {
                   saved = platform::SaveDialogScreenshot(d, shot);
+                  platform::DialogControlRect(GetDlgItem(d, 1017), &songs);
+                  platform::DialogControlRect(GetDlgItem(d, 1027), &button);
                   char buf[64];
                   GetDlgItemTextA(d, 1027, buf, sizeof buf);
                   close = buf;
               })});
     EXPECT_TRUE(saved);
-    EXPECT_TRUE(testutil::FileExists(shot));
+    EXPECT_TRUE(testutil::ScreenshotShowsSomething(shot, 16));
+    EXPECT_TRUE(testutil::ScreenshotShowsSomething(shot, 4, &songs)) << "the playlist";
+    EXPECT_TRUE(testutil::ScreenshotShowsSomething(shot, 4, &button)) << "the Close button";
     EXPECT_EQ(close, "Close");
 }
 

@@ -243,8 +243,11 @@ TEST_F(ThemesDialogTest, ScreenshotShowsTheConfiguredTexts) {
     std::string shot = testutil::ArtifactsDir() + "/themes_dialog.png";
     std::string title, add;
     bool saved = false;
+    RECT picture{}, button{};
     Run({DialogStep::SelectList(kThemesList, 0), DialogStep::Call([&](HWND d) {
         saved = platform::SaveDialogScreenshot(d, shot);
+        platform::DialogControlRect(GetDlgItem(d, kThemesPicture), &picture);
+        platform::DialogControlRect(GetDlgItem(d, kThemesAdd), &button);
         char buf[256];
         GetWindowTextA(d, buf, sizeof buf);
         title = buf;
@@ -252,7 +255,9 @@ TEST_F(ThemesDialogTest, ScreenshotShowsTheConfiguredTexts) {
         add = buf;
     })});
     EXPECT_TRUE(saved);
-    EXPECT_TRUE(testutil::FileExists(shot));
+    EXPECT_TRUE(testutil::ScreenshotShowsSomething(shot, 16));
+    EXPECT_TRUE(testutil::ScreenshotShowsSomething(shot, 16, &picture)) << "the logo";
+    EXPECT_TRUE(testutil::ScreenshotShowsSomething(shot, 4, &button)) << "the Add button";
     EXPECT_EQ(title, ReadIniString("config.ini", "preloader_themes", "title"));
     EXPECT_EQ(add, ReadIniString("config.ini", "preloader_themes", "add_button"));
 }

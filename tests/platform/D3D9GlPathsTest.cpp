@@ -59,7 +59,7 @@ public:
     std::vector<DWORD> Grab(const std::string& name) {
         UINT w = 0, h = 0;
         std::vector<DWORD> pixels = d3d9hooks::ReadBackBuffer(dev, &w, &h);
-        d3d9hooks::WritePng(testutil::ArtifactsDir() + "/d3d9_" + name + ".png", pixels, w, h);
+        EXPECT_TRUE(testutil::SaveScreenshot("d3d9_" + name + ".png", pixels, w, h));
         for (DWORD& p : pixels) p &= 0xFFFFFF;
         return pixels;
     }

@@ -69,7 +69,7 @@ protected:
         std::vector<DWORD> pixels = d3d9hooks::ReadBackBuffer(m_dev, &w, &h);
         EXPECT_EQ(w, kSize);
         EXPECT_EQ(h, kSize);
-        d3d9hooks::WritePng(testutil::ArtifactsDir() + "/d3d9_" + name + ".png", pixels, w, h);
+        EXPECT_TRUE(testutil::SaveScreenshot(std::string("d3d9_") + name + ".png", pixels, w, h));
         return pixels;
     }
     static DWORD At(const std::vector<DWORD>& p, UINT x, UINT y) { return p[y * kSize + x] & 0xFFFFFF; }
@@ -653,7 +653,8 @@ TEST_F(D3D9Gl, DeclarationUsagesReachTheirAttributes) {
         float pos[3], normal[3], uv[2], tangent[3], binormal[3];
     };
     MeshVertex v[4];
-    const float corners[4][2] = {{-1, 1}, {1, 1}, {-1, -1}, {1, -1}};
+    // The right quarter keeps the clear colour.
+    const float corners[4][2] = {{-1, 1}, {0.5f, 1}, {-1, -1}, {0.5f, -1}};
     for (int i = 0; i < 4; ++i)
         v[i] = MeshVertex{{corners[i][0], corners[i][1], 0}, {1, 0, 0}, {1, 0}, {0, 0.5f, 0}, {0, 0, 1}};
     m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
@@ -668,6 +669,7 @@ TEST_F(D3D9Gl, DeclarationUsagesReachTheirAttributes) {
     EXPECT_EQ(c >> 16, 0xFFu);
     EXPECT_NEAR(static_cast<int>((c >> 8) & 0xFF), 128, 1);
     EXPECT_EQ(c & 0xFF, 0xFFu);
+    EXPECT_EQ(At(p, 60, 32), 0u);
     m_dev->SetVertexShader(nullptr);
     m_dev->SetPixelShader(nullptr);
     vs->Release();
@@ -701,7 +703,7 @@ TEST(D3D9GlWindow, PresentShowsTheBackBufferUprightInTheWindow) {
     auto shown = d3d9hooks::LastPresentedFrame(dev, &w, &h);
     ASSERT_EQ(w, 80u);
     ASSERT_EQ(h, 60u);
-    d3d9hooks::WritePng(testutil::ArtifactsDir() + "/d3d9_present.png", shown, w, h);
+    EXPECT_TRUE(testutil::SaveScreenshot("d3d9_present.png", shown, w, h));
     EXPECT_EQ(shown[5 * 80 + 40] & 0xFFFFFF, 0xFF0000u) << "the red band is at the top of the window";
     EXPECT_EQ(shown[50 * 80 + 40] & 0xFFFFFF, 0x0000FFu);
 

@@ -142,7 +142,7 @@ protected:
     std::vector<DWORD> Grab(const char* name) {
         UINT w, h;
         auto p = d3d9hooks::ReadBackBuffer(m_dev, &w, &h);
-        d3d9hooks::WritePng(testutil::ArtifactsDir() + "/d3dx_sprite_" + name + ".png", p, w, h);
+        EXPECT_TRUE(testutil::SaveScreenshot(std::string("d3dx_sprite_") + name + ".png", p, w, h));
         return p;
     }
     static DWORD At(const std::vector<DWORD>& p, int x, int y) { return p[y * 128 + x] & 0xFFFFFF; }

@@ -113,7 +113,7 @@ TEST_F(D3DXTextureGl, LoadedTexturesReachTheScreen) {
     UINT w = 0, h = 0;
     std::vector<DWORD> px = d3d9hooks::ReadBackBuffer(m_Device, &w, &h);
     ASSERT_EQ(w, kSize);
-    d3d9hooks::WritePng(testutil::ArtifactsDir() + "/d3dx_texture_formats.png", px, w, h);
+    EXPECT_TRUE(testutil::SaveScreenshot("d3dx_texture_formats.png", px, w, h));
     auto at = [&](int x, int y) { return uint32_t(px[size_t(y) * w + x]) & 0xffffff; };
 
     // Unfiltered: the 100 x 60 picture at the top-left of its 128 x 64 texture.

@@ -155,6 +155,68 @@ TEST(DirectInputRealTest, WithoutAFocusedWindowNothingIsAcquired) {
     di->Release();
 }
 
+// A key or button that goes down and up between two reads is reported down by
+// the next read only, whether it comes from SDL's events or from the test hooks;
+// one from before the acquisition is not reported at all.
+TEST(DirectInputPressTest, PressBetweenTwoReadsIsSeenOnce) {
+    struct Case {
+        const char* name;
+        bool keyboard, fromSdl;
+    } cases[] = {{"key, injected", true, false},
+                 {"key, SDL event", true, true},
+                 {"button, injected", false, false},
+                 {"button, SDL event", false, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        platform::SetInputTestMode(!c.fromSdl);
+        ASSERT_EQ(0, SDL_InitSubSystem(SDL_INIT_EVENTS));
+        auto tap = [&] {
+            for (bool down : {true, false}) {
+                if (!c.fromSdl) {
+                    c.keyboard ? platform::InjectKey(DIK_SPACE, down) : platform::InjectMouseButton(1, down);
+                    continue;
+                }
+                SDL_Event e{};
+                if (c.keyboard) {
+                    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+                    e.key.keysym.scancode = SDL_SCANCODE_SPACE;
+                } else {
+                    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+                    e.button.button = SDL_BUTTON_RIGHT;
+                }
+                SDL_PushEvent(&e);
+            }
+        };
+        IDirectInput8* di = nullptr;
+        ASSERT_EQ(DI_OK, DirectInput8Create(nullptr, DIRECTINPUT_VERSION, IID_IDirectInput8A,
+                                            reinterpret_cast<void**>(&di), nullptr));
+        IDirectInputDevice8* dev = nullptr;
+        ASSERT_EQ(DI_OK, di->CreateDevice(c.keyboard ? GUID_SysKeyboard : GUID_SysMouse, &dev, nullptr));
+        ASSERT_EQ(DI_OK, dev->SetDataFormat(c.keyboard ? &c_dfDIKeyboard : &c_dfDIMouse));
+        ASSERT_EQ(DI_OK, dev->SetCooperativeLevel(nullptr, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND));
+        auto down = [&] {
+            BYTE keys[256] = {};
+            DIMOUSESTATE ms{};
+            EXPECT_EQ(DI_OK, c.keyboard ? dev->GetDeviceState(256, keys) : dev->GetDeviceState(sizeof ms, &ms));
+            return (c.keyboard ? keys[DIK_SPACE] : ms.rgbButtons[1]) == 0x80;
+        };
+        tap();
+        ASSERT_EQ(DI_OK, dev->Acquire());
+        EXPECT_FALSE(down()) << "a press before the acquisition";
+        tap();
+        EXPECT_TRUE(down());
+        EXPECT_FALSE(down()) << "reported once only";
+        tap();
+        dev->Unacquire();
+        ASSERT_EQ(DI_OK, dev->Acquire());
+        EXPECT_FALSE(down()) << "a press while unacquired";
+        dev->Release();
+        di->Release();
+        SDL_QuitSubSystem(SDL_INIT_EVENTS);
+        platform::SetInputTestMode(false);
+    }
+}
+
 TEST(KeyMapTest, SdlScancodesMapToDistinctScanCodes) {
     // The keys the game binds, and a sample of each group.
     const int cases[][2] = {{SDL_SCANCODE_LEFT, DIK_LEFT},     {SDL_SCANCODE_RIGHT, DIK_RIGHT},

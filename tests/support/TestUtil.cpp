@@ -1,5 +1,6 @@
 #include "TestUtil.h"
 
+#include <d3d9hooks.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <vector>
 #include <cstring>
@@ -53,6 +55,29 @@ std::string ReadFile(const std::string& path) {
 void WriteFile(const std::string& path, const std::string& contents) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << contents;
+}
+
+void LinkFolderWithout(const std::string& link, const std::vector<std::string>& leftOut) {
+    namespace fs = std::filesystem;
+    const fs::path target = fs::read_symlink(link);
+    fs::remove(link);
+    fs::create_directory(link);
+    for (const fs::directory_entry& entry : fs::directory_iterator(target)) {
+        const std::string name = entry.path().filename().string();
+        std::vector<std::string> below;
+        bool skip = false;
+        for (const std::string& path : leftOut) {
+            if (path == name) skip = true;
+            if (path.rfind(name + "/", 0) == 0) below.push_back(path.substr(name.size() + 1));
+        }
+        const std::string at = link + "/" + name;
+        if (skip) continue;
+        if (entry.is_directory())
+            fs::create_directory_symlink(entry.path(), at);
+        else
+            fs::create_symlink(entry.path(), at);
+        if (!below.empty()) LinkFolderWithout(at, below);
+    }
 }
 
 bool FileExists(const std::string& path) {
@@ -133,6 +158,44 @@ std::string ArtifactsDir() {
     std::string dir = env ? env : "test-artifacts";
     std::filesystem::create_directories(dir);
     return dir;
+}
+
+::testing::AssertionResult ShowsSomething(const std::vector<DWORD>& pixels, UINT width, UINT height,
+                                          size_t minColours, const RECT* region) {
+    if (pixels.size() != size_t(width) * height || pixels.empty())
+        return ::testing::AssertionFailure() << "no picture (" << width << " x " << height << ")";
+    const RECT whole{0, 0, LONG(width), LONG(height)};
+    const RECT r = region ? *region : whole;
+    if (r.left < 0 || r.top < 0 || r.right > LONG(width) || r.bottom > LONG(height) || r.left >= r.right ||
+        r.top >= r.bottom)
+        return ::testing::AssertionFailure() << "region outside the " << width << " x " << height << " picture";
+    std::set<DWORD> colours;
+    for (LONG y = r.top; y < r.bottom; ++y)
+        for (LONG x = r.left; x < r.right; ++x) colours.insert(pixels[size_t(y) * width + x] & 0xFFFFFFu);
+    if (colours.size() >= minColours) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "a blank picture: " << colours.size() << " colours where "
+                                         << minColours << " were wanted";
+}
+
+::testing::AssertionResult SaveScreenshot(const std::string& name, const std::vector<DWORD>& pixels, UINT width,
+                                          UINT height, size_t minColours) {
+    const std::string path = ArtifactsDir() + "/" + name;
+    if (!d3d9hooks::WritePng(path, pixels, width, height)) return ::testing::AssertionFailure() << "cannot write " << path;
+    ::testing::AssertionResult shows = ShowsSomething(pixels, width, height, minColours);
+    if (!shows) shows << " in " << path;
+    return shows;
+}
+
+::testing::AssertionResult ScreenshotShowsSomething(const std::string& path, size_t minColours, const RECT* region) {
+    int w = 0, h = 0;
+    const std::vector<unsigned char> rgba = LoadRgba(path, &w, &h);
+    if (rgba.empty()) return ::testing::AssertionFailure() << "cannot read " << path;
+    std::vector<DWORD> pixels(size_t(w) * h);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = DWORD(rgba[i * 4]) << 16 | DWORD(rgba[i * 4 + 1]) << 8 | rgba[i * 4 + 2];
+    ::testing::AssertionResult shows = ShowsSomething(pixels, UINT(w), UINT(h), minColours, region);
+    if (!shows) shows << " in " << path;
+    return shows;
 }
 
 ::testing::TestPartResult::Type NoGlResult() {

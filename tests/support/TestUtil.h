@@ -34,6 +34,10 @@ std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);
 
+// Turns the folder link `link` into a folder of links to what it pointed at,
+// leaving out the given files (paths below the link, '/' separated).
+void LinkFolderWithout(const std::string& link, const std::vector<std::string>& leftOut);
+
 // One message line of an HTML log; colour and bold carry over from the lines before it.
 struct LogEntry {
     std::string colour;
@@ -53,6 +57,18 @@ bool CreateSmallDevice(IDirect3D9** d3d, IDirect3DDevice9** device);
 
 // Where GL tests put their screenshots (build/test-artifacts).
 std::string ArtifactsDir();
+
+// A kept screenshot must show something: at least `minColours` distinct colours
+// over the whole picture or within `region` (pixels, right and bottom excluded).
+// Pixels are top-down 0xAARRGGBB; alpha is ignored.
+::testing::AssertionResult ShowsSomething(const std::vector<DWORD>& pixels, UINT width, UINT height,
+                                          size_t minColours = 2, const RECT* region = nullptr);
+// Writes the picture as ArtifactsDir()/name and checks that it shows something.
+::testing::AssertionResult SaveScreenshot(const std::string& name, const std::vector<DWORD>& pixels, UINT width,
+                                          UINT height, size_t minColours = 2);
+// The same check for a screenshot file something else wrote (a dialog, the game).
+::testing::AssertionResult ScreenshotShowsSomething(const std::string& path, size_t minColours = 2,
+                                                    const RECT* region = nullptr);
 
 // Windowed X8R8G8B8 present parameters of the given size.
 D3DPRESENT_PARAMETERS WindowedPresent(UINT width, UINT height);

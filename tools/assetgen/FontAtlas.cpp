@@ -1,7 +1,9 @@
 // The textured font: font.png (512 x 512, white glyphs, alpha = coverage) and
 // its glyph table, rendered from DejaVu Sans Bold in one run so they agree.
 // Caps are 28 texels high with the cap line as y offset 0. Some rectangles are
-// fixed by the game's layout; those glyphs are fitted into them.
+// fixed by the game's layout; those glyphs are fitted into them. The others are
+// rendered a little condensed: the HUD puts "simple kolvar" a tenth of the
+// screen from its right edge, and the face at full width runs past it.
 #include "Generators.h"
 
 #include <ft2build.h>
@@ -30,6 +32,9 @@ const int kSize = 512;
 const int kCapHeight = 28;
 const int kGap = 3;
 const int kLeft = 12;
+// The small letters' width relative to the face's own, as narrow as those the
+// fixed rectangles hold ("a", "g"). Digits, capitals and marks keep the face's width.
+const double kSmallLetterWidth = 0.8;
 
 struct Ink {
     int width = 0, height = 0, yOffset = 0;
@@ -80,9 +85,13 @@ const Fixed* FixedFor(unsigned char c) {
     return nullptr;
 }
 
-bool Render(FT_Face face, unsigned char c, Ink& ink) {
+bool Render(FT_Face face, unsigned char c, double widthScale, Ink& ink) {
+    FT_Matrix squeeze = {FT_Fixed(std::lround(widthScale * 0x10000)), 0, 0, 0x10000};
+    FT_Set_Transform(face, &squeeze, nullptr);
     // The two signs above 0x7F have the same code in code page 1252 and Unicode.
-    if (FT_Load_Char(face, c, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL) != 0) return false;
+    const FT_Error error = FT_Load_Char(face, c, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL);
+    FT_Set_Transform(face, nullptr, nullptr);
+    if (error != 0) return false;
     const FT_Bitmap& bm = face->glyph->bitmap;
     ink.width = (int)bm.width;
     ink.height = (int)bm.rows;
@@ -211,11 +220,13 @@ bool Layout(FT_Face face, std::vector<Placed>& placed, std::vector<uint8_t>& alp
     for (const Row& row : kRows) {
         std::vector<unsigned char> chars(row.chars, row.chars + strlen(row.chars));
         std::vector<Ink> inks(chars.size());
-        for (size_t i = 0; i < chars.size(); ++i)
-            if (!Render(face, chars[i], inks[i])) {
+        for (size_t i = 0; i < chars.size(); ++i) {
+            const bool narrow = !FixedFor(chars[i]) && chars[i] >= 'a' && chars[i] <= 'z';
+            if (!Render(face, chars[i], narrow ? kSmallLetterWidth : 1.0, inks[i])) {
                 fprintf(stderr, "font: no glyph for 0x%02X\n", chars[i]);
                 return false;
             }
+        }
         // Free glyphs run between the fixed ones; a run too wide for its gap is narrowed.
         size_t i = 0;
         int start = kLeft;

@@ -23,6 +23,9 @@ Color Scale(const Color& c, float k);  // rgb only
 
 float Clamp01(float v);
 float Smoothstep(float e0, float e1, float v);
+// 1 up to distance `from`, falling smoothly to 0 at `to`: a glow that ends
+// inside its texture instead of at the texture's square edge.
+inline float FadeOut(float distance, float from, float to) { return 1.0f - Smoothstep(from, to, distance); }
 // Coverage of a shape edge from a signed distance in pixels (negative inside).
 inline float Coverage(float d) { return Clamp01(0.5f - d); }
 

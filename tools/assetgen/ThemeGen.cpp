@@ -58,8 +58,8 @@ Canvas GlowSheet() {
         float radius = 14.0f + 10.0f * phase;
         c.ForEach(
             [&](int x, int y, float fx, float fy) {
-                float r = std::hypot(fx - cx, fy - cy) / radius;
-                float a = std::exp(-r * r) * (0.55f + 0.45f * phase);
+                float d = std::hypot(fx - cx, fy - cy), r = d / radius;
+                float a = std::exp(-r * r) * (0.55f + 0.45f * phase) * FadeOut(d, 20.0f, 30.0f);
                 c.at(x, y) = Rgba(1.0f, 0.86f, 0.95f, a);
             },
             (frame % 4) * 64, (frame / 4) * 64, (frame % 4) * 64 + 64, (frame / 4) * 64 + 64);
@@ -95,7 +95,7 @@ Canvas Star(int frame) {
         float core = std::exp(-(dx * dx + dy * dy) / (4.0f + 4.0f * phase));
         float rays = std::exp(-dy * dy / 0.8f) * std::exp(-dx / (3.0f + 9.0f * phase)) +
                      std::exp(-dx * dx / 0.8f) * std::exp(-dy / (3.0f + 9.0f * phase));
-        float a = Clamp01(core + 0.7f * rays);
+        float a = Clamp01(core + 0.7f * rays) * FadeOut(std::hypot(dx, dy), 9.0f, 14.0f);
         c.at(x, y) = Rgba(0.9f, 0.95f, 1.0f, a);
     });
     return c;
@@ -105,7 +105,7 @@ Canvas Moon() {
     Canvas c(128, 128);
     c.ForEach([&](int x, int y, float fx, float fy) {
         float d = SdCircle(fx, fy, 64, 64, 44);
-        float halo = std::exp(-std::pow(std::max(0.0f, d) / 14.0f, 2.0f)) * 0.35f;
+        float halo = std::exp(-std::pow(std::max(0.0f, d) / 14.0f, 2.0f)) * 0.35f * FadeOut(d, 6.0f, 17.0f);
         float crater = Fbm(fx / 14.0f, fy / 14.0f, 31, 3);
         float shade = 0.82f + 0.18f * crater - 0.2f * Clamp01((fx - 40.0f) / 90.0f);
         Color disc = Rgba(shade, shade * 0.97f, shade * 0.86f, 1.0f);
@@ -116,6 +116,8 @@ Canvas Moon() {
     return c;
 }
 
+// The theme page draws the logo at 0.9 of its size on an 800 x 600 screen from
+// (0.61, 0.4): 256 x 128 ends well above "Random theme on startup" at 0.75.
 Canvas Logo(bool night, int w, int h) {
     Canvas c = night ? StarrySky(w > h ? w : h) : DuskSky(w > h ? w : h);
     Canvas out(w, h);
@@ -286,7 +288,7 @@ bool Generate(const std::string&) {
     ok &= Report(WriteJpg(simple + "/background.jpg", DuskSky(1024), 90), simple + "/background.jpg");
     ok &= Report(WritePng(simple + "/cloud.png", Cloud(), true), simple + "/cloud.png");
     ok &= Report(WritePng(simple + "/glow.png", GlowSheet(), true), simple + "/glow.png");
-    ok &= Report(WritePng(simple + "/logo.png", Logo(false, 256, 256), false), simple + "/logo.png");
+    ok &= Report(WritePng(simple + "/logo.png", Logo(false, 256, 128), false), simple + "/logo.png");
     ok &= Report(WriteBmp(simple + "/logo.bmp", Logo(false, 200, 150)), simple + "/logo.bmp");
     ok &= WriteSong(simple + "/dusk.mid", DuskMidi());
     ok &= WriteSong(simple + "/drift.mod", DuskModule());
@@ -298,7 +300,7 @@ bool Generate(const std::string&) {
         ok &= Report(WritePng(night + name, Star(i), true), night + name);
     }
     ok &= Report(WritePng(night + "/moon.png", Moon(), true), night + "/moon.png");
-    ok &= Report(WritePng(night + "/logo.png", Logo(true, 256, 256), false), night + "/logo.png");
+    ok &= Report(WritePng(night + "/logo.png", Logo(true, 256, 128), false), night + "/logo.png");
     ok &= Report(WriteBmp(night + "/logo.bmp", Logo(true, 200, 150)), night + "/logo.bmp");
     ok &= Report(WriteWav(night + "/owl.wav", Owl()), night + "/owl.wav");
     ok &= Report(WriteWind(night + "/wind.ogg"), night + "/wind.ogg");
