@@ -293,6 +293,8 @@ TEST_F(D3D9GlPaths, SpritesBlendUnlessTextureAndColourAreOpaque) {
         for (int i = 0; i < 64; ++i) static_cast<DWORD*>(r.pBits)[i] = c.texel;
         t->UnlockRect(0);
         d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF204060, 1.0f, 0);
+        const D3DRECT corner = {0, 0, 4, 4};  // the picture is never one colour
+        d->Clear(1, &corner, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
         d->BeginScene();
         d->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
         d->SetTexture(0, t);
@@ -308,10 +310,10 @@ TEST_F(D3D9GlPaths, SpritesBlendUnlessTextureAndColourAreOpaque) {
         d->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
         d->SetRenderState(D3DRS_ALPHAREF, 0);
         d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
-        const TexVertex v[4] = {{0, 0, 0.5f, 1, c.colour, 0, 0},
-                                {float(kSize), 0, 0.5f, 1, c.colour, 1, 0},
-                                {0, float(kSize), 0.5f, 1, c.colour, 0, 1},
-                                {float(kSize), float(kSize), 0.5f, 1, c.colour, 1, 1}};
+        const TexVertex v[4] = {{8, 8, 0.5f, 1, c.colour, 0, 0},
+                                {56, 8, 0.5f, 1, c.colour, 1, 0},
+                                {8, 56, 0.5f, 1, c.colour, 0, 1},
+                                {56, 56, 0.5f, 1, c.colour, 1, 1}};
         EXPECT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexVertex)), D3D_OK);
         d->EndScene();
         const std::vector<DWORD> p = g.Grab("sprite_alpha");
