@@ -538,8 +538,8 @@ HWND FocusDialogWindow(HWND window) {
 }
 
 bool DialogMessageBox(const char* text, const char* caption, UINT type, INT* answer) {
+    if (!dlgimpl::EnsureGtk()) return false;
     GtkWindow* parent = dlgimpl::TopGtkWindow();
-    if (!parent) return false;
     GtkMessageType icon = GTK_MESSAGE_INFO;
     switch (type & 0xF0) {
         case MB_ICONHAND: icon = GTK_MESSAGE_ERROR; break;
@@ -551,20 +551,15 @@ bool DialogMessageBox(const char* text, const char* caption, UINT type, INT* ans
     GtkWidget* box = gtk_message_dialog_new(parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), icon,
                                             GTK_BUTTONS_NONE, "%s", dlgimpl::ToUtf8(text).c_str());
     gtk_window_set_title(GTK_WINDOW(box), dlgimpl::ToUtf8(caption).c_str());
-    struct B {
-        INT id;
-        const char* label;
-    };
-    std::vector<B> buttons;
-    switch (type & 0xF) {
-        case MB_OKCANCEL: buttons = {{IDOK, "_OK"}, {IDCANCEL, "_Cancel"}}; break;
-        case MB_YESNOCANCEL: buttons = {{IDYES, "_Yes"}, {IDNO, "_No"}, {IDCANCEL, "_Cancel"}}; break;
-        case MB_YESNO: buttons = {{IDYES, "_Yes"}, {IDNO, "_No"}}; break;
-        case MB_RETRYCANCEL: buttons = {{IDRETRY, "_Retry"}, {IDCANCEL, "_Cancel"}}; break;
-        case MB_ABORTRETRYIGNORE: buttons = {{IDABORT, "_Abort"}, {IDRETRY, "_Retry"}, {IDIGNORE, "_Ignore"}}; break;
-        default: buttons = {{IDOK, "_OK"}}; break;
+    if (!parent) {
+        // No dialog to sit on: the box stands alone, above the game's window, even a full-screen one.
+        gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
+        gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
+        gtk_window_set_urgency_hint(GTK_WINDOW(box), TRUE);
     }
-    for (const B& b : buttons) gtk_dialog_add_button(GTK_DIALOG(box), b.label, b.id);
+    const std::vector<MessageBoxButton> buttons = MessageBoxButtons(type);
+    for (const MessageBoxButton& b : buttons)
+        gtk_dialog_add_button(GTK_DIALOG(box), (std::string("_") + b.label).c_str(), b.id);
     gtk_dialog_set_default_response(GTK_DIALOG(box), buttons.front().id);
     // A scripted run has nobody to read the box: it takes its first button.
     AutoAnswer answerLater{box, buttons.front().id, false};
