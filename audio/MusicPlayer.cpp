@@ -15,11 +15,12 @@
 
 #include "engine/GraphicsEngine.h"
 
+#include <platform.h>
+#include <psapi.h>
+
 namespace {
 
 const char* const kSection = "playlist";
-// A damaged num must not make the load read the file a billion times.
-const int kMaxSongs = 4096;
 const float kMidiGraceSeconds = 5.0f;
 
 // A MIDI song is not asked whether it ended for a while after it was started or
@@ -50,6 +51,13 @@ void StartGuard() {
     g_MidiGuardTime = CMusicPlayer::ms_engineTime();
 }
 
+// What a song holds once loaded is what the process grew by while loading it.
+uint64_t ResidentBytes() {
+    PROCESS_MEMORY_COUNTERS counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return counters.WorkingSetSize;
+}
+
 }  // namespace
 
 float (*CMusicPlayer::ms_engineTime)() = DefaultEngineTime;
@@ -73,16 +81,28 @@ bool CMusicPlayer::CurrentValid() const {
     return !m_songs.empty() && static_cast<unsigned>(m_current) < m_songs.size();
 }
 
-void CMusicPlayer::LoadPlaylist() {
-    g_Log.Print("blue", "Loading playlist:");
-    m_songs.clear();
-    int num = ReadIniInt(m_playlistFile, kSection, "num");
+int CMusicPlayer::SongCount(const std::string& playlistFile) {
+    int num = ReadIniInt(playlistFile, kSection, "num");
     if (num > kMaxSongs) {
-        g_Log.PrintBold("error", "Playlist %s: num=%d, only the first %d songs are read.", m_playlistFile.c_str(), num,
+        g_Log.PrintBold("error", "Playlist %s: num=%d, only the first %d songs are read.", playlistFile.c_str(), num,
                         kMaxSongs);
         num = kMaxSongs;
     }
+    return num;
+}
+
+void CMusicPlayer::LoadPlaylist() {
+    g_Log.Print("blue", "Loading playlist:");
+    m_songs.clear();
+    m_tried.clear();
+    m_decodedBytes = 0;
+    const int num = SongCount(m_playlistFile);
     for (int i = 1; i <= num; ++i) {
+        if (m_decodedBytes > kMaxDecodedBytes) {
+            g_Log.PrintBold("error", "Playlist %s: the songs loaded hold more than %llu MiB, songs %d to %d are left out.",
+                            m_playlistFile.c_str(), static_cast<unsigned long long>(kMaxDecodedBytes >> 20), i, num);
+            break;
+        }
         char key[32];
         snprintf(key, sizeof key, "song%d", i);
         LoadSong(ReadIniString(m_playlistFile, kSection, key));
@@ -103,6 +123,8 @@ void CMusicPlayer::LoadSong(const std::string& name) {
     if (kind == kNone) return;
 
     static const char* const kKindNames[] = {"", "midi", "mod", "stream"};
+    static const DWORD kRecordKinds[] = {0, CSoundRecord::kMidiSegment, CSoundRecord::kModMusic,
+                                         CSoundRecord::kStream};
     const char* kindName = kKindNames[kind];
     auto failed = [&](const std::string& loaded) {
         g_Log.PrintBold("error", "Loading %s music: (%s) failed.", kindName, loaded.c_str());
@@ -142,32 +164,34 @@ void CMusicPlayer::LoadSong(const std::string& name) {
     }
 
     CSoundEngine* engine = CSoundEngine::GetInstance();
-    switch (kind) {
-        case kMidi:
-            if (CMidiSegment* segment = MidiLoad(loadName)) {
-                m_songs.emplace_back(CSoundRecord::kMidiSegment, segment->GetHandle(), loadName);
-                g_Log.Print("darkgray", "Loading midi music: (%s) complete.", loadName.c_str());
-            } else {
-                failed(loadName);
-            }
-            break;
-        case kMod:
-            if (DWORD handle = engine->LoadModMusic(loadName.c_str())) {
-                m_songs.emplace_back(CSoundRecord::kModMusic, handle, loadName);
-                g_Log.Print("darkgray", "Loading mod music: (%s) complete.", loadName.c_str());
-            } else {
-                failed(loadName);
-            }
-            break;
-        case kStream:
-            if (DWORD handle = engine->LoadStream(loadName)) {
-                m_songs.emplace_back(CSoundRecord::kStream, handle, loadName);
-                g_Log.Print("darkgray", "Loading stream music: (%s) complete.", loadName.c_str());
-            } else {
-                failed(loadName);
-            }
-            break;
-        case kNone: break;
+    // A file named again, under any name, shares what its first load gave.
+    std::tuple<uint64_t, uint64_t, int> file(0, 0, kind);
+    const bool known = platform::FileIdentity(platform::HostPath((engine->m_audioPath + loadName).c_str()),
+                                              std::get<0>(file), std::get<1>(file));
+    auto tried = known ? m_tried.find(file) : m_tried.end();
+    DWORD handle = 0;
+    if (tried != m_tried.end()) {
+        // No load, so nothing for the loading screen to count or draw.
+        handle = tried->second;
+    } else {
+        const uint64_t before = ResidentBytes();
+        switch (kind) {
+            case kMidi:
+                if (CMidiSegment* segment = MidiLoad(loadName)) handle = segment->GetHandle();
+                break;
+            case kMod: handle = engine->LoadModMusic(loadName.c_str()); break;
+            case kStream: handle = engine->LoadStream(loadName); break;
+            case kNone: break;
+        }
+        const uint64_t after = ResidentBytes();
+        if (after > before) m_decodedBytes += after - before;
+        if (known) m_tried[file] = handle;
+    }
+    if (handle) {
+        m_songs.emplace_back(kRecordKinds[kind], handle, loadName);
+        g_Log.Print("darkgray", "Loading %s music: (%s) complete.", kindName, loadName.c_str());
+    } else {
+        failed(loadName);
     }
     if (changedDir) SetCurrentDirectoryA(savedDir.data());
 }

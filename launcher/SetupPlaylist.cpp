@@ -52,7 +52,7 @@ std::string SetupDlg_SplitPath(const std::string& path) {
 
 void SetupDlg_LoadPlaylist(HWND list) {
     SetupDlg_RemoveAllSongs(list);
-    int n = ReadIniInt(kPlaylist, "playlist", "num");
+    int n = CMusicPlayer::SongCount(kPlaylist);
     char key[32];
     for (int i = 1; i <= n; ++i) {
         snprintf(key, sizeof key, "song%d", i);

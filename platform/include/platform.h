@@ -18,6 +18,10 @@ std::string HostPath(const char* windowsPath);
 // True when the host path names an existing regular file or folder.
 bool HostExists(const std::string& hostPath);
 
+// Which file a host path names (links followed), without opening it: two names
+// of one file give the same pair. False when nothing is there.
+bool FileIdentity(const std::string& hostPath, uint64_t& device, uint64_t& inode);
+
 // Reads are bounded: no game data file is larger.
 constexpr uint64_t kMaxReadFileSize = 64ull * 1024 * 1024;
 

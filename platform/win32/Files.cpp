@@ -101,6 +101,14 @@ bool HostExists(const std::string& hostPath) {
     return !hostPath.empty() && stat(hostPath.c_str(), &st) == 0;
 }
 
+bool FileIdentity(const std::string& hostPath, uint64_t& device, uint64_t& inode) {
+    struct stat st;
+    if (hostPath.empty() || stat(hostPath.c_str(), &st) != 0) return false;
+    device = static_cast<uint64_t>(st.st_dev);
+    inode = static_cast<uint64_t>(st.st_ino);
+    return true;
+}
+
 bool IsReadOnlyFile(const std::string& hostPath) {
     struct stat st;
     if (stat(hostPath.c_str(), &st) != 0) return false;

@@ -1,6 +1,8 @@
-// Processes: CreateProcessA over posix_spawn, waited on through their handles.
+// Processes: CreateProcessA over posix_spawn, waited on through their handles;
+// the memory of the game's own process.
 #include "ProcessInternal.h"
 #include "platform.h"
+#include "psapi.h"
 #include "winbase.h"
 
 #include <spawn.h>
@@ -9,6 +11,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -267,5 +271,31 @@ BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
         return FALSE;
     }
     *exitCode = Reap(*state, false) ? static_cast<DWORD>(state->exitCode) : STILL_ACTIVE;
+    return TRUE;
+}
+
+// ---- Process status ----
+
+HANDLE GetCurrentProcess() { return INVALID_HANDLE_VALUE; }
+
+BOOL GetProcessMemoryInfo(HANDLE process, PPROCESS_MEMORY_COUNTERS counters, DWORD cb) {
+    if (process != GetCurrentProcess() || !counters || cb < sizeof *counters) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    memset(counters, 0, sizeof *counters);
+    counters->cb = sizeof *counters;
+    FILE* status = fopen("/proc/self/status", "re");
+    if (!status) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    char line[256];
+    unsigned long long kib = 0;
+    while (fgets(line, sizeof line, status)) {
+        if (sscanf(line, "VmRSS: %llu kB", &kib) == 1) counters->WorkingSetSize = static_cast<size_t>(kib) * 1024;
+        if (sscanf(line, "VmHWM: %llu kB", &kib) == 1) counters->PeakWorkingSetSize = static_cast<size_t>(kib) * 1024;
+    }
+    fclose(status);
     return TRUE;
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -17,37 +18,57 @@ struct Line {
     std::string eol;   // "\r\n", "\n" or "" for a last line without one
 };
 
+// The next line of data from pos on, without its line end; false past the last.
+// Reading goes through views: a long file is read again for every key.
+bool NextLine(std::string_view data, size_t& pos, std::string_view& line, std::string_view& eol) {
+    if (pos >= data.size()) return false;
+    size_t nl = data.find('\n', pos);
+    if (nl == std::string_view::npos) {
+        line = data.substr(pos);
+        eol = std::string_view();
+        pos = data.size();
+        return true;
+    }
+    size_t end = nl;
+    eol = "\n";
+    if (end > pos && data[end - 1] == '\r') {
+        --end;
+        eol = "\r\n";
+    }
+    line = data.substr(pos, end - pos);
+    pos = nl + 1;
+    return true;
+}
+
 std::vector<Line> SplitLines(const std::string& data) {
     std::vector<Line> lines;
-    size_t i = 0;
-    while (i < data.size()) {
-        size_t nl = data.find('\n', i);
-        if (nl == std::string::npos) {
-            lines.push_back({data.substr(i), ""});
-            break;
-        }
-        size_t end = nl;
-        std::string eol = "\n";
-        if (end > i && data[end - 1] == '\r') {
-            --end;
-            eol = "\r\n";
-        }
-        lines.push_back({data.substr(i, end - i), eol});
-        i = nl + 1;
-    }
+    size_t pos = 0;
+    std::string_view line, eol;
+    while (NextLine(data, pos, line, eol)) lines.push_back({std::string(line), std::string(eol)});
     return lines;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
-std::string Trim(const std::string& s) {
+std::string_view Trim(std::string_view s) {
     size_t b = 0, e = s.size();
     while (b < e && IsBlank(s[b])) ++b;
     while (e > b && IsBlank(s[e - 1])) --e;
     return s.substr(b, e - b);
 }
 
-bool EqualNoCase(const std::string& a, const char* b) {
+// A caller's section or key name, trimmed as the names in the file are; null stays null.
+class TrimmedName {
+public:
+    explicit TrimmedName(LPCSTR name) : m_given(name != nullptr), m_text(name ? Trim(name) : std::string_view()) {}
+    const char* Get() const { return m_given ? m_text.c_str() : nullptr; }
+
+private:
+    bool m_given;
+    std::string m_text;
+};
+
+bool EqualNoCase(std::string_view a, const char* b) {
     size_t n = strlen(b);
     if (a.size() != n) return false;
     for (size_t i = 0; i < n; ++i) {
@@ -60,19 +81,20 @@ bool EqualNoCase(const std::string& a, const char* b) {
 }
 
 // Classifies one line: a section header (name set), a key line (key and value set) or neither.
+// The views point into the line.
 enum class Kind { Other, Section, Key };
-Kind Classify(const std::string& raw, std::string& name, std::string& value) {
-    std::string t = Trim(raw);
+Kind Classify(std::string_view raw, std::string_view& name, std::string_view& value) {
+    std::string_view t = Trim(raw);
     if (t.empty() || t[0] == ';') return Kind::Other;
     if (t[0] == '[') {
         size_t close = t.find(']');
-        name = Trim(t.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+        name = Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
         return Kind::Section;
     }
     size_t eq = t.find('=');
-    if (eq == std::string::npos) {
+    if (eq == std::string_view::npos) {
         name = t;
-        value.clear();
+        value = std::string_view();
     } else {
         name = Trim(t.substr(0, eq));
         value = Trim(t.substr(eq + 1));
@@ -80,7 +102,7 @@ Kind Classify(const std::string& raw, std::string& name, std::string& value) {
     return Kind::Key;
 }
 
-std::string StripQuotes(const std::string& v) {
+std::string_view StripQuotes(std::string_view v) {
     if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) return v.substr(1, v.size() - 2);
     return v;
 }
@@ -114,7 +136,7 @@ DWORD CopyList(const std::vector<std::string>& names, LPSTR out, DWORD size) {
     return pos;
 }
 
-DWORD CopyValue(const std::string& v, LPSTR out, DWORD size) {
+DWORD CopyValue(std::string_view v, LPSTR out, DWORD size) {
     DWORD n = 0;
     while (n < v.size() && n + 1 < size && v[n] != '\0') {
         out[n] = v[n];
@@ -126,27 +148,29 @@ DWORD CopyValue(const std::string& v, LPSTR out, DWORD size) {
 
 }  // namespace
 
-DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR returned, DWORD size,
+DWORD GetPrivateProfileStringA(LPCSTR sectionArg, LPCSTR keyArg, LPCSTR defaultValue, LPSTR returned, DWORD size,
                                LPCSTR fileName) {
     if (!returned || size == 0) return 0;
+    // The names in the file are trimmed as they are read, so the caller's are too.
+    const TrimmedName sectionName(sectionArg), keyName(keyArg);
+    const char* section = sectionName.Get();
+    const char* key = keyName.Get();
     std::string data;
-    bool haveFile = fileName && platform::ReadWholeFile(platform::HostPath(fileName), data);
-    std::vector<Line> lines = haveFile ? SplitLines(data) : std::vector<Line>();
+    if (fileName) platform::ReadWholeFile(platform::HostPath(fileName), data);
 
+    size_t pos = 0;
+    std::string_view line, eol, name, value;
     if (!section) {
         std::vector<std::string> names;
-        for (const Line& l : lines) {
-            std::string name, value;
-            if (Classify(l.text, name, value) == Kind::Section) names.push_back(name);
-        }
+        while (NextLine(data, pos, line, eol))
+            if (Classify(line, name, value) == Kind::Section) names.emplace_back(name);
         return CopyList(names, returned, size);
     }
 
     bool inSection = false, seenSection = false;
     std::vector<std::string> keys;
-    for (const Line& l : lines) {
-        std::string name, value;
-        Kind k = Classify(l.text, name, value);
+    while (NextLine(data, pos, line, eol)) {
+        Kind k = Classify(line, name, value);
         if (k == Kind::Section) {
             // The first section of that name is the one that counts.
             if (inSection) break;
@@ -156,15 +180,15 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, 
         }
         if (!inSection || k != Kind::Key) continue;
         if (!key) {
-            keys.push_back(name);
+            keys.emplace_back(name);
         } else if (EqualNoCase(name, key)) {
             return CopyValue(StripQuotes(value), returned, size);
         }
     }
     if (!key) return CopyList(keys, returned, size);
 
-    std::string def = defaultValue ? defaultValue : "";
-    while (!def.empty() && def.back() == ' ') def.pop_back();
+    std::string_view def = defaultValue ? defaultValue : "";
+    while (!def.empty() && def.back() == ' ') def.remove_suffix(1);
     return CopyValue(def, returned, size);
 }
 
@@ -186,10 +210,9 @@ BOOL WritePrivateProfileStringA(LPCSTR sectionArg, LPCSTR keyArg, LPCSTR value, 
         return FALSE;
     }
     // Names are trimmed as the reader trims them, or a written value could never be read back.
-    const std::string sectionName = Trim(sectionArg);
-    const std::string keyName = keyArg ? Trim(keyArg) : std::string();
-    const char* section = sectionName.c_str();
-    const char* key = keyArg ? keyName.c_str() : nullptr;
+    const TrimmedName sectionName(sectionArg), keyName(keyArg);
+    const char* section = sectionName.Get();
+    const char* key = keyName.Get();
     std::string host = platform::HostPath(fileName);
     std::string data;
     errno = 0;
@@ -212,7 +235,7 @@ BOOL WritePrivateProfileStringA(LPCSTR sectionArg, LPCSTR keyArg, LPCSTR value, 
     // Locate the first section of that name and, inside it, the key.
     int sectionLine = -1, sectionEnd = static_cast<int>(lines.size()), keyLine = -1, lastContent = -1;
     for (int i = 0; i < static_cast<int>(lines.size()); ++i) {
-        std::string name, val;
+        std::string_view name, val;
         Kind k = Classify(lines[i].text, name, val);
         if (k == Kind::Section) {
             if (sectionLine >= 0) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <thread>
 
 #include "AudioTestUtil.h"
@@ -320,6 +321,78 @@ TEST_F(MusicPlayerTest, ThemeSongsAreRecordedAndUnloadedWithTheTheme) {
     DeletePlayer();
     engine->UnloadAll();
     EXPECT_EQ(nullptr, MidiSegmentFromHandle(midi));
+}
+
+TEST_F(MusicPlayerTest, EntriesNamingALoadedFileShareItsHandleAndAreFreedOnce) {
+    // One file under several names, a missing one and a broken one, thousands of times.
+    std::filesystem::create_directories(m_dir.file("sub"));
+    testutil::WriteFile(m_dir.file("broken.xm"), "not a module");
+    const char* const names[] = {"b.mod", "./b.mod", "sub/../b.mod", "B.MOD", "c.wav", "a.mid", "gone.ogg", "broken.xm"};
+    const int kEntries = 4000;
+    std::string text = "[playlist]\r\nnum=" + std::to_string(kEntries) + "\r\n";
+    for (int i = 0; i < kEntries; ++i) text += "song" + std::to_string(i + 1) + "=" + names[i % 8] + "\r\n";
+    CSoundEngine* engine = Engine();
+    engine->BeginSoundList();
+    CMusicPlayer* player = Player(text);
+    engine->EndSoundList();
+
+    ASSERT_EQ(size_t(kEntries / 8 * 6), player->m_songs.size());
+    for (size_t i = 0; i < player->m_songs.size(); ++i)
+        EXPECT_EQ(player->m_songs[i % 6].m_handle, player->m_songs[i].m_handle) << i;
+    std::set<std::pair<DWORD, DWORD>> loaded;
+    for (const CSoundRecord& record : engine->m_records)
+        if (record.m_handle) {
+            EXPECT_TRUE(loaded.insert({record.m_kind, record.m_handle}).second) << record.m_name;
+        }
+    EXPECT_EQ(3u, loaded.size());
+    DWORD midi = player->m_songs[5].m_handle;
+    DeletePlayer();
+    engine->UnloadAll();
+    EXPECT_EQ(nullptr, MidiSegmentFromHandle(midi));
+
+    // A file that failed is not tried again under another name, even once it would load.
+    player = Player("[playlist]\r\nnum=1\r\nsong1=broken.xm\r\n");
+    WriteTinyModule(m_dir.file("broken.xm"));
+    player->LoadSong("./broken.xm");
+    EXPECT_TRUE(player->m_songs.empty());
+}
+
+TEST_F(MusicPlayerTest, LoadingStopsOnceTheSongsHoldTheBound) {
+    // Distinct modules: each one loaded costs memory for as long as the player lives.
+    const int kFiles = 300;
+    std::string module = (WriteTinyModule(m_dir.file("b.mod")), testutil::ReadFile(m_dir.file("b.mod")));
+    std::string text = "[playlist]\r\nnum=" + std::to_string(kFiles) + "\r\n";
+    for (int i = 1; i <= kFiles; ++i) {
+        testutil::WriteFile(m_dir.file("m" + std::to_string(i) + ".mod"), module);
+        text += "song" + std::to_string(i) + "=m" + std::to_string(i) + ".mod\r\n";
+    }
+    LogTail log;
+    CMusicPlayer* player = Player(text);
+    EXPECT_LT(player->m_songs.size(), size_t(kFiles));
+    EXPECT_GT(player->m_songs.size(), 0u);
+    EXPECT_EQ(1, log.Count("the songs loaded hold more than 256 MiB, songs " + std::to_string(player->m_songs.size() + 1) +
+                           " to " + std::to_string(kFiles) + " are left out."));
+}
+
+TEST_F(MusicPlayerTest, CorpusPlaylistsLoadAsAThemesListAndFreeEachSongOnce) {
+    std::filesystem::create_directories(m_dir.file("sub"));
+    CSoundEngine* engine = Engine();
+    for (const std::string& path : testutil::CorpusFiles("playlist")) {
+        SCOPED_TRACE(path);
+        engine->BeginSoundList();
+        CMusicPlayer* player = Player(testutil::ReadFile(path));
+        engine->EndSoundList();
+        EXPECT_EQ(player->m_songs.empty(), !testutil::ShouldLoad(path));
+        std::set<std::pair<DWORD, DWORD>> loads;
+        for (const CSoundRecord& record : engine->m_records)
+            if (record.m_handle) {
+                EXPECT_TRUE(loads.insert({record.m_kind, record.m_handle}).second) << record.m_name;
+            }
+        for (const CSoundRecord& song : player->m_songs) EXPECT_EQ(loads.count({song.m_kind, song.m_handle}), 1u);
+        EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(m_dir.path()));
+        DeletePlayer();
+        engine->UnloadAll();
+    }
 }
 
 TEST_F(MusicPlayerTest, ThePreviewPlayerHasNoFileToWrite) {

@@ -196,6 +196,21 @@ TEST_F(SetupTest, RemovingTheOnlySongLeavesNothingSelected) {
     EXPECT_EQ(ReadIniInt("playlist.ini", "playlist", "num"), 0);
 }
 
+TEST_F(SetupTest, AHugeSongCountReadsNoMoreSongsThanThePlayerWould) {
+    testutil::WriteFile(dir.file("playlist.ini"), "[playlist]\r\nnum=2000000000\r\nsong1=C:\\m\\one.mid\r\n");
+    size_t entries = 0, songs = 0;
+    std::string first;
+    RunSetup({DialogStep::Call([&](HWND d) {
+        entries = Entries(d).size();
+        songs = g_SongList.size();
+        first = g_SongList.empty() ? "" : g_SongList[0];
+        SetupDlg_RemoveAllSongs(GetDlgItem(d, 1017));  // closing then writes num only
+    })});
+    EXPECT_EQ(entries, size_t(CMusicPlayer::kMaxSongs));
+    EXPECT_EQ(songs, size_t(CMusicPlayer::kMaxSongs));
+    EXPECT_EQ(first, "C:\\m\\one.mid");
+}
+
 TEST(SetupPathTest, FileNameIsTheTextAfterTheLastSeparator) {
     struct {
         const char* path;

@@ -122,16 +122,29 @@ TEST_F(ThemesDialogTest, ListsEachDisplayNameOnceWithItsFirstFolderAndLogsMissin
     Theme(".hidden", "Hidden");
     fs::create_directories(dir.file("themes/noinfo"));
     testutil::WriteFile(dir.file("themes/loose.ini"), "[general]\r\nname=Loose\r\n");
+    // Logos that are no bitmap, or too large a one: refused before decoding, listed without a picture.
+    std::string huge = Bmp(2, 2);
+    huge[19] = huge[23] = '\x75';  // 29954 x 29954
+    const std::pair<const char*, std::string> badLogos[] = {
+        {"svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"30000\" height=\"30000\"/>"},
+        {"tga", std::string("\0\0\2\0\0\0\0\0\0\0\0\0\x30\x75\x30\x75\x18\0", 18) + std::string(300, '\x50')},
+        {"huge", huge}};
+    for (const auto& logo : badLogos) {
+        Theme(logo.first, std::string("Bad ") + logo.first, false);
+        testutil::WriteFile(dir.file(std::string("themes/") + logo.first + "/logo.bmp"), logo.second);
+    }
     std::vector<std::string> lines;
     bool barePicture = true, samePicture = false;
-    Run({DialogStep::Call([&](HWND d) { lines = Lines(d); }), DialogStep::SelectList(kThemesList, 0),
-         DialogStep::Call([&](HWND d) { barePicture = HasPicture(d); }), DialogStep::SelectList(kThemesList, 1),
+    Run({DialogStep::Call([&](HWND d) { lines = Lines(d); }), DialogStep::SelectList(kThemesList, 3),
+         DialogStep::Call([&](HWND d) { barePicture = HasPicture(d); }), DialogStep::SelectList(kThemesList, 4),
          DialogStep::Call([&](HWND d) { samePicture = HasPicture(d); })});
-    EXPECT_EQ(lines, (std::vector<std::string>{"Bare", "Same"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"Bad huge", "Bad svg", "Bad tga", "Bare", "Same"}));
     EXPECT_EQ(g_ThemesDlgFolders.at("Same"), "a_first");
     EXPECT_FALSE(barePicture);
     EXPECT_TRUE(samePicture);
-    EXPECT_NE(log.Text().find("failed to load logo file(c\\logo.bmp)"), std::string::npos);
+    for (const char* folder : {"c", "svg", "tga", "huge"})
+        EXPECT_NE(log.Text().find(std::string("failed to load logo file(") + folder + "\\logo.bmp)"), std::string::npos);
+    EXPECT_EQ(g_ThemesDlgPictures.size(), 1u);
     EXPECT_EQ(log.Text().find("Hidden"), std::string::npos);
 }
 
@@ -202,12 +215,18 @@ TEST_F(ThemesDialogTest, AddInstallsAnArchiveAndRefillsTheListWhateverHappened) 
                                   kThemeArchivePassword));
     std::string whole = testutil::ReadFile(dir.file("zeta.kvr"));
     testutil::WriteFile(dir.file("cut.kvr"), whole.substr(0, whole.size() / 2));
+    // A whole theme but for one entry whose name is refused: none of it is installed.
+    ASSERT_TRUE(testutil::MakeZip(dir.file("half.kvr"),
+                                  {{"half/info.ini", "[general]\r\nname=Half\r\n"}, {"half/aXb", "x"}},
+                                  kThemeArchivePassword));
+    testutil::RenameZipEntry(dir.file("half.kvr"), "half/aXb", "half/a\tb");
     struct {
         const char* archive;
         const char* missingModules;
         std::vector<std::string> lines;
         std::vector<std::string> boxes;
     } cases[] = {{"cut.kvr", "", {"Alpha"}, {}},
+                 {"half.kvr", "", {"Alpha"}, {}},
                  {"zeta.kvr", "arch.dll", {"Alpha"}, {"Error: Error !"}},
                  {"zeta.kvr", "", {"Alpha", "Zeta"}, {}}};
     for (const auto& c : cases) {
@@ -231,6 +250,7 @@ TEST_F(ThemesDialogTest, AddInstallsAnArchiveAndRefillsTheListWhateverHappened) 
         EXPECT_EQ(fs::current_path(), fs::path(dir.path()));
     }
     EXPECT_TRUE(testutil::FileExists(dir.file("themes/zeta/logo.bmp")));
+    EXPECT_FALSE(fs::exists(dir.file("themes/half")));
 }
 
 TEST_F(ThemesDialogTest, ScreenshotShowsTheConfiguredTexts) {

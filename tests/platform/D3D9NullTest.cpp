@@ -214,7 +214,8 @@ TEST_F(D3D9Null, MalformedShaderBlobsAreRefused) {
     auto pixel = D3D9BuildGlslBlob(D3D9_GLSL_PIXEL, "void main() {}");
     EXPECT_EQ(m_dev->CreateVertexShader(pixel.data(), &vs), D3DERR_INVALIDCALL) << "kind mismatch";
     auto lying = blob;
-    lying[2] = 4000;  // length beyond the text
+    lying[2] = 4000;  // length beyond the text (the reader cannot know the blob's size: it must own that much)
+    lying.resize(3 + 1000, 0x41414141u);
     EXPECT_EQ(m_dev->CreateVertexShader(lying.data(), &vs), D3DERR_INVALIDCALL);
     EXPECT_EQ(vs, nullptr);
     auto bad = blob;

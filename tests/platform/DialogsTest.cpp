@@ -7,12 +7,15 @@
 #include <wingdi.h>
 #include <winuser.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "ScopedEnv.h"
+#include "TextureFiles.h"
 #include "support/TestUtil.h"
 
 namespace {
@@ -213,15 +216,7 @@ TEST_F(DialogsTest, ComboCheckBoxAndTextFollowTheirMessages) {
 
 TEST_F(DialogsTest, PictureTakesTheBitmapsSize) {
     testutil::TempDir dir;
-    // A 40 x 30 24-bit bitmap file (rows of 120 bytes, no padding).
-    std::string bmp = "BM";
-    auto u32 = [&](uint32_t v) { bmp.append(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [&](uint16_t v) { bmp.append(reinterpret_cast<const char*>(&v), 2); };
-    const uint32_t pixels = 120 * 30;
-    u32(54 + pixels); u32(0); u32(54); u32(40); u32(40); u32(30); u16(1); u16(24); u32(0); u32(pixels);
-    u32(0); u32(0); u32(0); u32(0);
-    bmp.append(pixels, '\x7f');
-    testutil::WriteFile(dir.file("logo.bmp"), bmp);
+    testutil::WriteFile(dir.file("logo.bmp"), texfiles::Bmp(40, 30, texfiles::Solid(40, 30, 0xff7f7f7fu)));
     HANDLE image = LoadImageA(nullptr, dir.file("logo.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(LoadImageA(nullptr, dir.file("none.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE), nullptr);
@@ -240,6 +235,53 @@ TEST_F(DialogsTest, PictureTakesTheBitmapsSize) {
     EXPECT_LT(after.bottom - after.top, 30 + 12);
     EXPECT_TRUE(DeleteObject(image));
     EXPECT_FALSE(DeleteObject(image));
+}
+
+// A bitmap file whose header is rewritten to other sizes (pixels as for w x h).
+std::string Bitmap(int w, int h, int32_t headerWidth, int32_t headerHeight) {
+    std::string bmp = texfiles::Bmp(w, h, texfiles::Solid(w, h, 0xff204080u));
+    memcpy(&bmp[18], &headerWidth, 4);
+    memcpy(&bmp[22], &headerHeight, 4);
+    return bmp;
+}
+
+TEST(LoadImage, TakesBitmapFilesWithinTheBoundOnlyAndChecksThemBeforeDecoding) {
+    testutil::TempDir dir;
+    std::string core = "BM";  // an 8 x 8 bitmap with the 12-byte header
+    auto put = [&](uint32_t v, int n) { core.append(reinterpret_cast<const char*>(&v), n); };
+    put(26 + 8 * 24, 4), put(0, 4), put(26, 4), put(12, 4), put(8, 2), put(8, 2), put(1, 2), put(24, 2);
+    core.append(8 * 24, '\x40');
+    const std::vector<uint32_t> pixels = texfiles::Solid(8, 8, 0xff00ff00u);
+    struct Case {
+        const char* what;
+        std::string file;
+        bool loads;
+    } cases[] = {
+        {"bitmap", Bitmap(40, 30, 40, 30), true},
+        {"rows from the top", Bitmap(40, 30, 40, -30), true},
+        {"old header", core, true},
+        {"the widest", Bitmap(4096, 1, 4096, 1), true},
+        // The decoder would take these whole; the bound refuses them.
+        {"one too wide", Bitmap(4097, 1, 4097, 1), false},
+        {"one too high", Bitmap(1, 4097, 1, -4097), false},
+        {"huge header, few pixels", Bitmap(2, 2, 30000, 30000), false},
+        {"no width", Bitmap(2, 2, 0, 2), false},
+        {"lowest height", Bitmap(2, 2, 2, INT32_MIN), false},
+        {"cut header", Bitmap(2, 2, 2, 2).substr(0, 30), false},
+        // Other formats, whatever the name says.
+        {"svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"30000\" height=\"30000\"/>", false},
+        {"tga", texfiles::Tga(8, 8, pixels), false},
+        {"png", texfiles::Png(8, 8, pixels), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testutil::WriteFile(dir.file("logo.bmp"), c.file);
+        HANDLE image = LoadImageA(nullptr, dir.file("logo.bmp").c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+        EXPECT_EQ(image != nullptr, c.loads);
+        if (image) {
+            EXPECT_TRUE(DeleteObject(image));
+        }
+    }
 }
 
 // Answers the first GTK message box that shows with its "No" button, noting what it showed.

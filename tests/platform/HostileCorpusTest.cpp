@@ -9,7 +9,6 @@
 #include <win32.h>
 #include <wingdi.h>
 
-#include <dirent.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -22,21 +21,8 @@
 
 namespace {
 
-std::vector<std::string> CorpusFiles(const std::string& kind) {
-    const char* source = std::getenv("KOLVAR_SOURCE_DIR");
-    std::string dir = std::string(source ? source : ".") + "/tests/corpus/" + kind;
-    std::vector<std::string> files;
-    if (DIR* d = opendir(dir.c_str())) {
-        while (dirent* e = readdir(d))
-            if (e->d_name[0] != '.') files.push_back(dir + "/" + e->d_name);
-        closedir(d);
-    }
-    std::sort(files.begin(), files.end());
-    EXPECT_FALSE(files.empty()) << "no corpus in " << dir;
-    return files;
-}
-
-bool ShouldLoad(const std::string& path) { return path.find("/loads_") != std::string::npos; }
+using testutil::CorpusFiles;
+using testutil::ShouldLoad;
 
 class HostileCorpus : public testing::Test {
 protected:

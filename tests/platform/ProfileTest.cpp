@@ -108,8 +108,12 @@ TEST(Profile, WrittenNamesAreTrimmedAsTheReaderTrimsThem) {
     TempDir dir;
     std::string ini = dir.file("t.ini");
     for (int i = 0; i < 2; ++i) ASSERT_TRUE(WritePrivateProfileStringA(" sound\t", "  music ", "0.5", ini.c_str()));
-    EXPECT_EQ(ReadFile(ini), "[sound]\r\nmusic=0.5\r\n");
-    EXPECT_EQ(Get(ini, "sound", "music"), "0.5");
+    ASSERT_TRUE(WritePrivateProfileStringA("abc\f", "key\v", "1", ini.c_str()));
+    EXPECT_EQ(ReadFile(ini), "[sound]\r\nmusic=0.5\r\n[abc]\r\nkey=1\r\n");
+    // Read back under the names as written, trimmed or not.
+    for (const char* section : {"sound", " sound\t"})
+        for (const char* key : {"music", "  music ", "\fmusic\r"}) EXPECT_EQ(Get(ini, section, key), "0.5") << key;
+    EXPECT_EQ(Get(ini, "abc\f", "key\v"), "1");
 }
 
 TEST(Profile, AFileThatCannotBeReadIsNotReplaced) {

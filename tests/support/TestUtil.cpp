@@ -2,9 +2,11 @@
 
 #include <d3d9hooks.h>
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -182,6 +184,22 @@ std::vector<unsigned char> LoadRgba(const std::string& path, int* width, int* he
     }
     return ::testing::AssertionSuccess();
 }
+
+std::vector<std::string> CorpusFiles(const std::string& kind) {
+    const char* source = std::getenv("KOLVAR_SOURCE_DIR");
+    std::string dir = std::string(source ? source : ".") + "/tests/corpus/" + kind;
+    std::vector<std::string> files;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') files.push_back(dir + "/" + e->d_name);
+        closedir(d);
+    }
+    std::sort(files.begin(), files.end());
+    EXPECT_FALSE(files.empty()) << "no corpus in " << dir;
+    return files;
+}
+
+bool ShouldLoad(const std::string& path) { return path.find("/loads_") != std::string::npos; }
 
 std::string ArtifactsDir() {
     const char* env = getenv("KOLVAR_ARTIFACTS");

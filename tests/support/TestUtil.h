@@ -83,6 +83,11 @@ D3DPRESENT_PARAMETERS WindowedPresent(UINT width, UINT height);
 // A picture file as RGBA bytes, empty when it cannot be read.
 std::vector<unsigned char> LoadRgba(const std::string& path, int* width, int* height);
 
+// The files of tests/corpus/<kind> in name order (a test failure when there are none).
+std::vector<std::string> CorpusFiles(const std::string& kind);
+// A corpus file named loads_* must load; every other one must fail cleanly.
+bool ShouldLoad(const std::string& path);
+
 // Passes when every wanted line stands in `got` in this order; other lines may come between.
 ::testing::AssertionResult InOrder(const std::vector<std::string>& got, const std::vector<std::string>& wanted);
 

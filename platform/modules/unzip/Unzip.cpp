@@ -1,12 +1,17 @@
 // The unzip library over libzip. Theme archives come from the internet, so
 // every entry is checked before anything is written: no entry may land outside
 // the target folder (through "..", an absolute name or a symbolic link), and
-// the whole archive may not unpack to more than kMaxTotalBytes.
+// the whole archive may not unpack to more than kMaxTotalBytes. An archive is
+// unpacked whole into a hidden staging folder inside the target and only then
+// moved into place, so a failing archive leaves the target as it was.
 #include "unzip.h"
 #include "winver.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <strings.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -15,6 +20,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -36,12 +42,30 @@ ARCH_EXPORT const char* const KolvarVersionStrings[] = {
 namespace {
 
 const unsigned long long kMaxTotalBytes = 1ull << 30;
+// The staging folders inside the target start with this; no entry may.
+const char kStagingPrefix[] = ".unzip-staging-";
+
+// Inside a staging folder: the unpacked entries, and the files they replace
+// until every entry is in place.
+const char kStagedEntries[] = "new";
+const char kReplacedFiles[] = "old";
+
+// One entry (a file, or a folder new to the target) to move from the staging folder into the target.
+struct Move {
+    std::string path;  // relative to both
+    bool replaces;     // a file of that name is in the target
+};
 
 class Unpacker {
 public:
     Unpacker(const DCL& options, const USERFUNCTIONS* callbacks) : m_options(options), m_callbacks(callbacks) {}
     ~Unpacker() {
-        if (m_targetFd >= 0) close(m_targetFd);
+        for (int fd : {m_newFd, m_oldFd, m_stagingFd, m_targetFd})
+            if (fd >= 0) close(fd);
+        if (!m_staging.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(m_staging, ignored);
+        }
         if (m_zip) zip_discard(m_zip);
     }
 
@@ -50,22 +74,36 @@ public:
 private:
     void Say(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void Refuse(const std::string& name, const char* why) {
-        Say("refused entry \"%s\": %s\n", name.c_str(), why);
+        Say("refused entry \"%s\": %s\n", Shown(name).c_str(), why);
         Worsen(PK_WARN);
     }
     void Worsen(int code) { m_result = std::max(m_result, code); }
+    static std::string Shown(std::string name) {
+        for (char& c : name)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+        return name;
+    }
 
     bool Wanted(const char* name, int includeCount, char** includes, int excludeCount, char** excludes) const;
     bool CheckSizes(zip_int64_t count);
+    void RemoveLeftoverStaging(const std::string& target);
+    bool OpenStaging(const std::string& target);
     void ExtractEntry(zip_uint64_t index);
     int OpenFolders(const std::string& name, const std::vector<std::string>& folders);
     bool WriteEntry(zip_uint64_t index, const zip_stat_t& st, const std::string& name, int dirFd,
                     const std::string& leaf);
+    bool PlanMoves(int stagedDir, int targetDir, const std::string& prefix, std::vector<Move>& moves);
+    bool MoveIntoTarget(const std::vector<Move>& moves);
 
     DCL m_options;
     const USERFUNCTIONS* m_callbacks;
     zip_t* m_zip = nullptr;
     int m_targetFd = -1;
+    // The staging folder (held locked while in use), its entries and the replaced files.
+    std::string m_staging;
+    int m_stagingFd = -1;
+    int m_newFd = -1;
+    int m_oldFd = -1;
     int m_result = PK_OK;
     unsigned long long m_written = 0;
 };
@@ -91,7 +129,8 @@ std::string HostFolder(const char* folder) {
 }
 
 // Splits an entry name into its components; false when any of them would leave
-// the target (an absolute name, a drive, "..").
+// the target (an absolute name, a drive, ".."), could not be shown or typed
+// (control characters, blanks at either end), or is one of the installer's own names.
 bool SafeComponents(const std::string& name, std::vector<std::string>& parts, const char** why) {
     if (name.empty()) {
         *why = "empty name";
@@ -105,6 +144,12 @@ bool SafeComponents(const std::string& name, std::vector<std::string>& parts, co
         *why = "drive letter";
         return false;
     }
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            *why = "control character in the name";
+            return false;
+        }
+    }
     size_t i = 0;
     while (i <= name.size()) {
         size_t j = name.find_first_of("/\\", i);
@@ -116,10 +161,21 @@ bool SafeComponents(const std::string& name, std::vector<std::string>& parts, co
             *why = "leads out of the target folder";
             return false;
         }
+        if (part.front() == ' ' || part.back() == ' ') {
+            *why = "blank at the start or end of a name";
+            return false;
+        }
         parts.push_back(part);
     }
-    if (parts.empty()) *why = "empty name";
-    return !parts.empty();
+    if (parts.empty()) {
+        *why = "empty name";
+        return false;
+    }
+    if (strncasecmp(parts[0].c_str(), kStagingPrefix, sizeof kStagingPrefix - 1) == 0) {
+        *why = "the installer's own name";
+        return false;
+    }
+    return true;
 }
 
 bool IsSymbolicLink(zip_t* zip, zip_uint64_t index) {
@@ -156,14 +212,56 @@ bool Unpacker::CheckSizes(zip_int64_t count) {
     return true;
 }
 
-// Opens (making them when needed) the entry's folders below the target without
-// following a symbolic link; -1 when one is in the way.
+// Staging folders that an interrupted installation left behind; one that
+// another installation holds locked is still in use.
+void Unpacker::RemoveLeftoverStaging(const std::string& target) {
+    DIR* dir = fdopendir(dup(m_targetFd));
+    if (!dir) return;
+    std::vector<std::string> leftovers;
+    while (dirent* e = readdir(dir))
+        if (strncmp(e->d_name, kStagingPrefix, sizeof kStagingPrefix - 1) == 0) leftovers.push_back(e->d_name);
+    closedir(dir);
+    for (const std::string& name : leftovers) {
+        int fd = openat(m_targetFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            std::error_code ignored;
+            std::filesystem::remove_all(target + "/" + name, ignored);
+        }
+        close(fd);
+    }
+}
+
+bool Unpacker::OpenStaging(const std::string& target) {
+    std::string path = target + "/" + kStagingPrefix + "XXXXXX";
+    if (!mkdtemp(&path[0])) {
+        Say("cannot create a staging folder in %s: %s\n", target.c_str(), strerror(errno));
+        return false;
+    }
+    m_staging = path;
+    m_stagingFd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (m_stagingFd < 0 || flock(m_stagingFd, LOCK_EX) != 0 || mkdirat(m_stagingFd, kStagedEntries, 0755) != 0 ||
+        mkdirat(m_stagingFd, kReplacedFiles, 0700) != 0) {
+        Say("cannot prepare %s: %s\n", path.c_str(), strerror(errno));
+        return false;
+    }
+    m_newFd = openat(m_stagingFd, kStagedEntries, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    m_oldFd = openat(m_stagingFd, kReplacedFiles, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (m_newFd < 0 || m_oldFd < 0) {
+        Say("cannot open %s: %s\n", path.c_str(), strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+// Opens (making them when needed) the entry's folders below the staged entries
+// without following a symbolic link; -1 when a file is in the way.
 int Unpacker::OpenFolders(const std::string& name, const std::vector<std::string>& folders) {
-    int fd = dup(m_targetFd);
+    int fd = dup(m_newFd);
     for (const std::string& part : folders) {
         if (fd < 0) break;
         if (mkdirat(fd, part.c_str(), 0755) != 0 && errno != EEXIST) {
-            Say("cannot create folder %s for %s: %s\n", part.c_str(), name.c_str(), strerror(errno));
+            Say("cannot create folder %s for %s: %s\n", Shown(part).c_str(), Shown(name).c_str(), strerror(errno));
             close(fd);
             Worsen(PK_DISK);
             return -1;
@@ -172,8 +270,7 @@ int Unpacker::OpenFolders(const std::string& name, const std::vector<std::string
         int error = errno;
         close(fd);
         if (next < 0) {
-            Refuse(name, error == ELOOP || error == ENOTDIR ? "passes through a symbolic link or a file"
-                                                            : strerror(error));
+            Refuse(name, error == ELOOP || error == ENOTDIR ? "passes through a file" : strerror(error));
             return -1;
         }
         fd = next;
@@ -210,30 +307,21 @@ void Unpacker::ExtractEntry(zip_uint64_t index) {
 
     int dirFd = OpenFolders(name, parts);
     if (dirFd < 0) return;
-    struct stat existing;
-    if (fstatat(dirFd, leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 && !m_options.noflag &&
-        m_callbacks && m_callbacks->replace) {
-        std::string shown = name;
-        int answer = m_callbacks->replace(&shown[0]);
-        if (answer == 0 || answer == IDM_REPLACE_NO) {
-            close(dirFd);
-            return;
-        }
-    }
     WriteEntry(index, st, name, dirFd, leaf);
     close(dirFd);
 }
 
-// Writes through a temporary name and renames it into place, so a failed entry
-// never leaves half a file; the rename replaces a link itself, never its target.
+// Writes one entry into the staging folder; an entry of the same name earlier
+// in the archive is overwritten.
 bool Unpacker::WriteEntry(zip_uint64_t index, const zip_stat_t& st, const std::string& name, int dirFd,
                           const std::string& leaf) {
+    const std::string shown = Shown(name);
     zip_file_t* file = nullptr;
     if ((st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE) {
         char password[81] = {0};
         if (!m_callbacks || !m_callbacks->password ||
             m_callbacks->password(password, sizeof password, "Enter password for: ", name.c_str()) != 0) {
-            Say("skipped %s: no password\n", name.c_str());
+            Say("skipped %s: no password\n", shown.c_str());
             Worsen(PK_BADPWD);
             return false;
         }
@@ -244,16 +332,14 @@ bool Unpacker::WriteEntry(zip_uint64_t index, const zip_stat_t& st, const std::s
     }
     if (!file) {
         zip_error_t* error = zip_get_error(m_zip);
-        Say("cannot open %s: %s\n", name.c_str(), zip_error_strerror(error));
+        Say("cannot open %s: %s\n", shown.c_str(), zip_error_strerror(error));
         Worsen(zip_error_code_zip(error) == ZIP_ER_WRONGPASSWD ? PK_BADPWD : PK_ERR);
         return false;
     }
 
-    std::string temp = "." + leaf + ".part";
-    unlinkat(dirFd, temp.c_str(), 0);
-    int out = openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    int out = openat(dirFd, leaf.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (out < 0) {
-        Say("cannot write %s: %s\n", name.c_str(), strerror(errno));
+        Say("cannot write %s: %s\n", shown.c_str(), strerror(errno));
         zip_fclose(file);
         Worsen(PK_DISK);
         return false;
@@ -265,7 +351,7 @@ bool Unpacker::WriteEntry(zip_uint64_t index, const zip_stat_t& st, const std::s
         zip_int64_t n = zip_fread(file, buffer.data(), buffer.size());
         if (n < 0) {
             // A wrong password that passed the first check fails here on the CRC.
-            Say("error in %s: %s\n", name.c_str(), zip_file_strerror(file));
+            Say("error in %s: %s\n", shown.c_str(), zip_file_strerror(file));
             Worsen(PK_ERR);
             ok = false;
             break;
@@ -274,7 +360,7 @@ bool Unpacker::WriteEntry(zip_uint64_t index, const zip_stat_t& st, const std::s
         entryBytes += static_cast<unsigned long long>(n);
         m_written += static_cast<unsigned long long>(n);
         if (((st.valid & ZIP_STAT_SIZE) && entryBytes > st.size) || m_written > kMaxTotalBytes) {
-            Say("%s unpacks to more than it claims: refused\n", name.c_str());
+            Say("%s unpacks to more than it claims: refused\n", shown.c_str());
             Worsen(PK_BOMB);
             ok = false;
             break;
@@ -283,7 +369,7 @@ bool Unpacker::WriteEntry(zip_uint64_t index, const zip_stat_t& st, const std::s
             ssize_t w = write(out, buffer.data() + done, static_cast<size_t>(n - done));
             if (w < 0 && errno == EINTR) continue;
             if (w <= 0) {
-                Say("cannot write %s: %s\n", name.c_str(), strerror(errno));
+                Say("cannot write %s: %s\n", shown.c_str(), strerror(errno));
                 Worsen(PK_DISK);
                 ok = false;
                 break;
@@ -294,17 +380,107 @@ bool Unpacker::WriteEntry(zip_uint64_t index, const zip_stat_t& st, const std::s
     }
     zip_fclose(file);
     if (close(out) != 0 && ok) {
-        Say("cannot write %s: %s\n", name.c_str(), strerror(errno));
+        Say("cannot write %s: %s\n", shown.c_str(), strerror(errno));
         Worsen(PK_DISK);
         ok = false;
     }
-    if (ok && renameat(dirFd, temp.c_str(), dirFd, leaf.c_str()) != 0) {
-        Say("cannot replace %s: %s\n", name.c_str(), strerror(errno));
-        Worsen(PK_DISK);
-        ok = false;
-    }
-    if (!ok) unlinkat(dirFd, temp.c_str(), 0);
     return ok;
+}
+
+// Lists what moving the staged entries into the target takes: a file or folder
+// the target lacks moves whole; an existing folder is merged file by file; a
+// file replaces its namesake. False when something of the other kind, or a
+// symbolic link to a folder, stands in the way.
+bool Unpacker::PlanMoves(int stagedDir, int targetDir, const std::string& prefix, std::vector<Move>& moves) {
+    DIR* dir = fdopendir(dup(stagedDir));
+    if (!dir) return false;
+    std::vector<std::string> names;
+    while (dirent* e = readdir(dir))
+        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    bool ok = true;
+    for (const std::string& name : names) {
+        const std::string path = prefix + name;
+        struct stat staged, existing;
+        if (fstatat(stagedDir, name.c_str(), &staged, AT_SYMLINK_NOFOLLOW) != 0) return false;
+        if (fstatat(targetDir, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
+            moves.push_back({path, false});
+            continue;
+        }
+        if (!S_ISDIR(staged.st_mode)) {
+            if (S_ISDIR(existing.st_mode)) {
+                Refuse(path, "a folder of that name is in the way");
+                ok = false;
+            } else if (m_options.noflag || !m_callbacks || !m_callbacks->replace) {
+                moves.push_back({path, true});
+            } else {
+                std::string asked = path;
+                int answer = m_callbacks->replace(&asked[0]);
+                if (answer != 0 && answer != IDM_REPLACE_NO) moves.push_back({path, true});
+            }
+            continue;
+        }
+        if (!S_ISDIR(existing.st_mode)) {
+            Refuse(path, "passes through a symbolic link or a file");
+            ok = false;
+            continue;
+        }
+        int stagedSub = openat(stagedDir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        int targetSub = openat(targetDir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        ok = stagedSub >= 0 && targetSub >= 0 && PlanMoves(stagedSub, targetSub, path + "/", moves) && ok;
+        if (stagedSub >= 0) close(stagedSub);
+        if (targetSub >= 0) close(targetSub);
+    }
+    return ok;
+}
+
+// Renames without replacing: the target may have gained the name since it was looked at.
+int RenameNew(int fromDir, const char* from, int toDir, const char* to) {
+    int r = renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE);
+    if (r != 0 && errno == EINVAL) {
+        struct stat st;
+        if (fstatat(toDir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            errno = EEXIST;
+            return -1;
+        }
+        r = renameat(fromDir, from, toDir, to);
+    }
+    return r;
+}
+
+// Every move or none: a failing one puts back what the moves before it changed.
+bool Unpacker::MoveIntoTarget(const std::vector<Move>& moves) {
+    size_t done = 0;
+    for (; done < moves.size(); ++done) {
+        const char* path = moves[done].path.c_str();
+        const std::string replaced = std::to_string(done);
+        bool ok;
+        if (moves[done].replaces) {
+            ok = renameat(m_targetFd, path, m_oldFd, replaced.c_str()) == 0;
+            if (ok && renameat(m_newFd, path, m_targetFd, path) != 0) {
+                int error = errno;
+                renameat(m_oldFd, replaced.c_str(), m_targetFd, path);
+                errno = error;
+                ok = false;
+            }
+        } else {
+            ok = RenameNew(m_newFd, path, m_targetFd, path) == 0;
+        }
+        if (!ok) {
+            Say("cannot move %s into place: %s\n", Shown(moves[done].path).c_str(), strerror(errno));
+            Worsen(PK_DISK);
+            break;
+        }
+    }
+    if (done == moves.size()) return true;
+    while (done-- > 0) {
+        const char* path = moves[done].path.c_str();
+        if (renameat(m_targetFd, path, m_newFd, path) != 0 ||
+            (moves[done].replaces && renameat(m_oldFd, std::to_string(done).c_str(), m_targetFd, path) != 0))
+            Say("cannot put back %s: %s\n", Shown(moves[done].path).c_str(), strerror(errno));
+    }
+    return false;
 }
 
 int Unpacker::Run(int includeCount, char** includes, int excludeCount, char** excludes) {
@@ -336,11 +512,18 @@ int Unpacker::Run(int includeCount, char** includes, int excludeCount, char** ex
         Say("cannot open %s: %s\n", target.c_str(), strerror(errno));
         return PK_DISK;
     }
+    RemoveLeftoverStaging(target);
+    if (!OpenStaging(target)) return PK_DISK;
     for (zip_int64_t i = 0; i < count; ++i) {
         const char* name = zip_get_name(m_zip, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
         if (name && !Wanted(name, includeCount, includes, excludeCount, excludes)) continue;
         ExtractEntry(static_cast<zip_uint64_t>(i));
     }
+    // Anything short of every entry unpacked installs nothing.
+    if (m_result != PK_OK) return m_result;
+    std::vector<Move> moves;
+    if (!PlanMoves(m_newFd, m_targetFd, "", moves)) return std::max(m_result, PK_WARN);
+    MoveIntoTarget(moves);
     return m_result;
 }
 
