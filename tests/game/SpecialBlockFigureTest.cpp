@@ -7,7 +7,7 @@
 #include "audio/SoundTestView.h"
 #include "game/GameMode.h"
 #include "game/ObjectEmitter.h"
-#include "game/BonusBlockFigure.h"
+#include "game/SpecialBlockFigure.h"
 
 namespace {
 
