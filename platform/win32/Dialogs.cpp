@@ -555,15 +555,16 @@ bool DialogMessageBox(const char* text, const char* caption, UINT type, INT* ans
         INT id;
         const char* label;
     };
-    std::vector<B> buttons;
-    switch (type & 0xF) {
-        case MB_OKCANCEL: buttons = {{IDOK, "_OK"}, {IDCANCEL, "_Cancel"}}; break;
-        case MB_YESNOCANCEL: buttons = {{IDYES, "_Yes"}, {IDNO, "_No"}, {IDCANCEL, "_Cancel"}}; break;
-        case MB_YESNO: buttons = {{IDYES, "_Yes"}, {IDNO, "_No"}}; break;
-        case MB_RETRYCANCEL: buttons = {{IDRETRY, "_Retry"}, {IDCANCEL, "_Cancel"}}; break;
-        case MB_ABORTRETRYIGNORE: buttons = {{IDABORT, "_Abort"}, {IDRETRY, "_Retry"}, {IDIGNORE, "_Ignore"}}; break;
-        default: buttons = {{IDOK, "_OK"}}; break;
-    }
+    const std::vector<B> buttons = [type]() -> std::vector<B> {
+        switch (type & 0xF) {
+            case MB_OKCANCEL: return {{IDOK, "_OK"}, {IDCANCEL, "_Cancel"}};
+            case MB_YESNOCANCEL: return {{IDYES, "_Yes"}, {IDNO, "_No"}, {IDCANCEL, "_Cancel"}};
+            case MB_YESNO: return {{IDYES, "_Yes"}, {IDNO, "_No"}};
+            case MB_RETRYCANCEL: return {{IDRETRY, "_Retry"}, {IDCANCEL, "_Cancel"}};
+            case MB_ABORTRETRYIGNORE: return {{IDABORT, "_Abort"}, {IDRETRY, "_Retry"}, {IDIGNORE, "_Ignore"}};
+            default: return {{IDOK, "_OK"}};
+        }
+    }();
     for (const B& b : buttons) gtk_dialog_add_button(GTK_DIALOG(box), b.label, b.id);
     gtk_dialog_set_default_response(GTK_DIALOG(box), buttons.front().id);
     // A scripted run has nobody to read the box: it takes its first button.

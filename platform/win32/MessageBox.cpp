@@ -33,12 +33,6 @@ std::vector<Button> ButtonsOf(UINT type) {
     }
 }
 
-bool HasDisplay() {
-    const char* x = getenv("DISPLAY");
-    const char* wl = getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (wl && *wl);
-}
-
 }  // namespace
 
 namespace platform {

@@ -200,7 +200,9 @@ TEST_F(ColorFigureTest, ColoursNumOutsideOneToEightIsClampedAndLoggedOnce) {
             CColorFigure f(true);
             f.Init();
             for (const CFieldBlock& b : f.cells)
-                if (b.m_value != -1) EXPECT_LT(b.m_value, c.usable) << c.value;
+                if (b.m_value != -1) {
+                    EXPECT_LT(b.m_value, c.usable) << c.value;
+                }
         }
         EXPECT_EQ(CountBoldRed("ext_ColorsNum"), ++lines) << c.value;
     }

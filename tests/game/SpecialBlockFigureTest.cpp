@@ -113,7 +113,9 @@ TEST_F(SpecialFigureTest, BuildWritesValueSevenAndThePhaseAngle) {
             const bool inFrame = x >= 2 && x < 6 && y >= 5 && y < 9;
             const bool expected = inFrame && f.blocks[(y - 5) * 4 + (x - 2)].m_value == 7;
             EXPECT_EQ(cell.m_value, expected ? 7 : -1) << x << "," << y;
-            if (expected) EXPECT_FLOAT_EQ(cell.m_rotation.z, D3DX_PI / 2);
+            if (expected) {
+                EXPECT_FLOAT_EQ(cell.m_rotation.z, D3DX_PI / 2);
+            }
             filled += expected;
         }
     EXPECT_EQ(filled, 12);

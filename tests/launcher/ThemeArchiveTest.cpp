@@ -74,7 +74,9 @@ TEST_F(ThemeArchive, UsesOnlyALibraryItCanTrust) {
         testutil::ScopedCwd cwd(*c.variant ? folder : m_game.path());
         EXPECT_EQ(Install(), c.logged == nullptr);
         unsetenv("KOLVAR_MISSING_MODULES");
-        if (c.logged) EXPECT_NE(m_log.Text().find(c.logged), std::string::npos);
+        if (c.logged) {
+            EXPECT_NE(m_log.Text().find(c.logged), std::string::npos);
+        }
         EXPECT_EQ(fs::exists(Themes("t")), c.logged == nullptr);
     }
 }
