@@ -149,20 +149,6 @@ TEST_F(BlockFigureTest, CanBeTestsOnlyBlocksInsidePlayableCells) {
     }
 }
 
-TEST_F(BlockFigureTest, StartPlacesTheFrameByWidth) {
-    for (int w : {9, 10}) {
-        Field(w, 21);
-        CBlockFigure f;
-        f.SetShape(1, 0);
-        EXPECT_TRUE(f.Start());
-        EXPECT_FLOAT_EQ(f.x, w == 9 ? 2.0f : 3.0f);
-        EXPECT_FLOAT_EQ(f.y, 1.0f);
-        EXPECT_FALSE(f.preview);
-        delete CGameField::GetInstancePtr();
-        gamefieldhooks::RearmConstruction();
-    }
-}
-
 TEST_F(BlockFigureTest, BuildWritesValueAndPhaseAngleAtTheTruncatedPosition) {
     CGameField* field = Field(10, 21);
     Generator();  // holds the landing sound

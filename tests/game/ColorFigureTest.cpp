@@ -149,21 +149,6 @@ TEST_F(ColorFigureTest, CanBeTestsOnlyThePatternColumns) {
     }
 }
 
-TEST_F(ColorFigureTest, StartPlacesThePatternByWidth) {
-    for (int w : {10, 9}) {
-        Field(w, 20);
-        CColorFigure f(false);
-        f.Init();
-        EXPECT_TRUE(f.preview);
-        EXPECT_TRUE(f.Start());
-        EXPECT_FALSE(f.preview);
-        EXPECT_FLOAT_EQ(f.x, w == 10 ? 3.0f : 2.0f);
-        EXPECT_FLOAT_EQ(f.y, 1.0f);
-        delete CGameField::GetInstancePtr();
-        gamefieldhooks::RearmConstruction();
-    }
-}
-
 TEST_F(ColorFigureTest, BuildCopiesOnlyTheValues) {
     CGameField* field = Field();
     Generator();  // holds the landing sound
