@@ -3,6 +3,7 @@
 #include "app/MenuManager.h"
 #include "app/Startup.h"
 #include "audio/SoundEngine.h"
+#include "engine/GraphicsEngine.h"
 #include "engine/Log.h"
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
@@ -62,6 +63,20 @@ void StartTopBandMessage(const char* text, float size, const D3DXCOLOR& textColo
     CFloatingMessage* message = new CFloatingMessage();
     message->Start(p);
     CAnimatedObjectList::GetInstance()->Add(message);
+}
+
+bool GameScriptsReady() {
+    CGameField* field = CGameField::GetInstance();
+    const std::string* unread = !field->FieldScriptRan()                          ? &g_FieldScriptPath
+                                : !field->AnimScriptRan()                         ? &g_FieldAnimScriptPath
+                                : !CFigureGenerator::GetInstance()->scriptRan ? &g_FigureScriptPath
+                                                                                  : nullptr;
+    if (!unread) return true;
+    // Without it the field stays empty or no figure comes: the game would be over at once.
+    g_Log.PrintBold("red", "Error, no game can start: the script %s could not be read", unread->c_str());
+    const std::string text = "Couldn't read the game script " + *unread + ".\n See log.html for detail.";
+    MessageBoxA(CGraphicsEngine::GetInstance()->GetWindow(), text.c_str(), "Error !", MB_OK | MB_ICONERROR);
+    return false;
 }
 
 void StartGame() {

@@ -9,6 +9,9 @@ extern char g_EnteredName[256];
 extern float g_NameBlinkStart;
 extern int g_NameBlinkOn;
 
+// True when the field, field-animation and figure scripts all ran; otherwise
+// a box names the first that did not and no game may start.
+bool GameScriptsReady();
 // A new game: the field appears; play starts when its animation ends.
 void StartGame();
 // Rules from the general script, then play.

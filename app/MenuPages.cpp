@@ -262,6 +262,8 @@ void OnOpenNewGamePage() {
 }
 
 void OnStartGame() {
+    // The menu stays where it is when no game can start.
+    if (!GameScriptsReady()) return;
     g_GameType = g_GameTypeList->GetIndex();
     g_Difficulty = g_DifficultyList->GetIndex();
     g_FallType = g_FallTypeList->GetIndex();

@@ -31,6 +31,7 @@
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
 #include "game/Hud.h"
+#include "launcher/ConfigRepair.h"
 #include "launcher/LauncherHooks.h"
 #include "launcher/Preloader.h"
 #include "game/VarFrame.h"
@@ -49,6 +50,17 @@ DWORD g_GameOverSound = 0;
 namespace {
 
 const char kConfig[] = "config.ini";
+const char kScriptsBox[] = "Couldn't read the game scripts.\n See log.html for detail.";
+
+bool g_StartupFailed = false;
+
+// A start that cannot go on: the player is told why, the log has the details.
+bool FailStart(const char* box) {
+    MessageBoxA(nullptr, box, "Error !", MB_OK | MB_ICONERROR);
+    g_StartupFailed = true;
+    script::CloseState(g_LuaState);
+    return false;
+}
 
 void OpenOnlineScores() { CHighscores::GetInstance()->GotoOnlineScores(); }
 
@@ -69,8 +81,6 @@ bool ReadScriptPaths() {
         lua_pop(g_LuaState, 1);
         if (!ok) {
             g_Log.PrintBold("red", "Error, init.txt doesn't set '%s'", p.global);
-            MessageBoxA(nullptr, "Couldn't read the game scripts.\n See log.html for detail.", "Error !",
-                        MB_OK | MB_ICONERROR);
             return false;
         }
     }
@@ -132,8 +142,12 @@ void AddFontGlyphs(CFont* font) {
     }
 }
 
+bool StartupFailed() { return g_StartupFailed; }
+
 bool StartApplication(HINSTANCE instance) {
+    g_StartupFailed = false;
     SetOnlineScoresHook(OpenOnlineScores);
+    RepairConfig();
     if (!RunPreloader(instance)) return false;
 
     g_bLoadingScreen = false;
@@ -151,10 +165,7 @@ bool StartApplication(HINSTANCE instance) {
     params.m_UpdateCallback = UpdateFrame;
     params.m_FixedStep = 0.025f;
 
-    if (!OpenGeneralScript()) {
-        script::CloseState(g_LuaState);
-        return false;
-    }
+    if (!OpenGeneralScript()) return FailStart(kScriptsBox);
     g_Difficulty = ReadIniInt(kConfig, "game", "difficulty");
     g_GameType = ReadIniInt(kConfig, "game", "game_type");
     g_FrameType = ReadIniInt(kConfig, "game", "frame_type");
@@ -168,12 +179,8 @@ bool StartApplication(HINSTANCE instance) {
     SetLoadingScreenProc(DrawLoadingScreen);
     SetGameOverHook(ShowGameOver);
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
-    if (!engine->SetGeneralParameters(&params)) {
-        MessageBoxA(nullptr, "Couldn't initialize graphics engine.\n See log.html for detail.", "Error !",
-                    MB_OK | MB_ICONERROR);
-        script::CloseState(g_LuaState);
-        return false;
-    }
+    if (!engine->SetGeneralParameters(&params))
+        return FailStart("Couldn't initialize graphics engine.\n See log.html for detail.");
     engine->Pause();
     DrawClearedFrame(nullptr);
 
@@ -182,10 +189,8 @@ bool StartApplication(HINSTANCE instance) {
     fonts->SetFontsPath("data\\fonts");
     CTextureManager* textures = CTextureManager::GetInstance();
     textures->SetTexturePath("data\\textures");
-    if (!fonts->AddFont(&g_TexturedFont, "font.png", 0, 0, false) || !g_TexturedFont) {
-        script::CloseState(g_LuaState);
-        return false;
-    }
+    if (!fonts->AddFont(&g_TexturedFont, "font.png", 0, 0, false) || !g_TexturedFont)
+        return FailStart("Couldn't load the font font.png.\n See log.html for detail.");
     AddFontGlyphs(g_TexturedFont);
     DrawClearedFrame("Loading ... ");
     CShaderManager* shaders = CShaderManager::GetInstance();

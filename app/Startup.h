@@ -26,6 +26,9 @@ int WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int show)
 // Start-up up to the main loop. False where WinMain returns at once; the
 // general script state is then closed again.
 bool StartApplication(HINSTANCE instance);
+// True when the last start-up failed (a box said why); a launcher closed
+// without Start is no failure.
+bool StartupFailed();
 
 // Gives a textured font the glyphs of "font.png".
 void AddFontGlyphs(CFont* font);

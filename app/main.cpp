@@ -1,5 +1,6 @@
 // Entry point of the game: checks the options and the display, then runs the
-// game from the current folder. --frames, --key and --capture and the
+// game from the current folder, or from the program's folder when the current
+// one holds no game data. --frames, --key and --capture and the
 // KOLVAR_INPUT_SCRIPT file script a run for tests (see --help).
 #include "app/InputScript.h"
 #include "app/MainLoop.h"
@@ -25,7 +26,8 @@ namespace {
 
 const char kUsage[] =
     "Usage: kolvar [options]\n"
-    "Runs the game from the current folder (config.ini, data/). A display is needed.\n"
+    "Runs the game from the current folder (config.ini, data/), or from the program's\n"
+    "folder when the current one has no data/. A display is needed.\n"
     "\n"
     "Options:\n"
     "  --frames N            stop after N frames\n"
@@ -84,6 +86,11 @@ void OnFramePresented() {
     ++g_framesDrawn;
 }
 
+// Runs before any static object is built: the log opens log.html in the
+// current folder, which must already be the game's.
+void EnterGameFolder(int argc, char** argv, char**) { platform::EnterProgramFolder(argc > 0 ? argv[0] : nullptr); }
+__attribute__((section(".preinit_array"), used)) void (*const g_EnterGameFolder)(int, char**, char**) = EnterGameFolder;
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,5 +145,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) commandLine += std::string(i > 1 ? " " : "") + argv[i];
     crt_use_c_locale();
     const int result = WinMain(nullptr, nullptr, &commandLine[0], SW_SHOWNORMAL);
+    // WinMain says 0 either way; whoever started the game learns that it never ran.
+    if (StartupFailed()) return 1;
     return InputScriptExitCode(result);
 }

@@ -30,14 +30,20 @@ HWND EngineWindow() {
     return CGraphicsEngine::GetInstance()->GetWindow();
 }
 
+[[noreturn]] void EndWithoutAudioLibrary() {
+    g_Log.PrintBold("red", "Error: (SoundEngine) Couldn't load temp file.");
+    MessageBoxA(nullptr, "Couldn't load the audio library.\n See log.html for detail.", "Error !",
+                MB_OK | MB_ICONERROR);
+    exit(kExitNoAudioLibrary);
+}
+
 template <class T>
 void Resolve(HMODULE library, const char* name, T& entry) {
     entry = reinterpret_cast<T>(GetProcAddress(library, name));
     if (!entry) {
         // A library without one of the calls cannot be used at all.
         g_Log.PrintBold("red", "Error: (SoundEngine) Missing entry point: %s", name);
-        g_Log.PrintBold("red", "Error: (SoundEngine) Couldn't load temp file.");
-        exit(kExitNoAudioLibrary);
+        EndWithoutAudioLibrary();
     }
 }
 
@@ -52,10 +58,7 @@ CSoundEngine::CSoundEngine() : m_recording(false), m_musicPlayer(nullptr), m_lib
     for (auto& v : m_volumes) v = 0.0f;
 
     m_library = LoadLibraryA("sound.dll");
-    if (!m_library) {
-        g_Log.PrintBold("red", "Error: (SoundEngine) Couldn't load temp file.");
-        exit(kExitNoAudioLibrary);
-    }
+    if (!m_library) EndWithoutAudioLibrary();
 
     Resolve(m_library, "BASS_ErrorGetCode", BASS_ErrorGetCode);
     Resolve(m_library, "BASS_Init", BASS_Init);

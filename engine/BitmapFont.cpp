@@ -43,7 +43,8 @@ CBitmapFont::CBitmapFont(const char* faceName, DWORD height, DWORD flags)
       m_fTextScale(1.0f),
       m_dwSpacing(0),
       m_pStateBlockSaved(nullptr),
-      m_pStateBlockDrawText(nullptr) {
+      m_pStateBlockDrawText(nullptr),
+      m_bPainted(false) {
     snprintf(m_strFontName, sizeof m_strFontName, "%s", faceName ? faceName : "");
     memset(m_fTexCoords, 0, sizeof m_fTexCoords);
 }
@@ -77,16 +78,29 @@ HRESULT CBitmapFont::PaintAlphabet(HDC dc, bool measureOnly) {
             y += size.cy + 1;
         }
         if ((uint64_t)y + size.cy > m_dwTexHeight) return D3DERR_MOREDATA;
-        if (!measureOnly) {
-            ExtTextOutA(dc, (int)x, (int)y, ETO_OPAQUE, nullptr, str, 1, nullptr);
-            float* t = m_fTexCoords[c - 32];
-            t[0] = ((float)x - m_dwSpacing) / m_dwTexWidth;
-            t[1] = (float)y / m_dwTexHeight;
-            t[2] = ((float)x + size.cx + m_dwSpacing) / m_dwTexWidth;
-            t[3] = ((float)y + size.cy) / m_dwTexHeight;
-        }
+        // The layout alone serves measuring; the pixels wait for the first draw.
+        float* t = m_fTexCoords[c - 32];
+        t[0] = ((float)x - m_dwSpacing) / m_dwTexWidth;
+        t[1] = (float)y / m_dwTexHeight;
+        t[2] = ((float)x + size.cx + m_dwSpacing) / m_dwTexWidth;
+        t[3] = ((float)y + size.cy) / m_dwTexHeight;
+        if (!measureOnly) ExtTextOutA(dc, (int)x, (int)y, ETO_OPAQUE, nullptr, str, 1, nullptr);
         x += size.cx + 2 * m_dwSpacing;
     }
+    return S_OK;
+}
+
+// A memory context with the GDI font selected, for laying out or painting.
+HRESULT CBitmapFont::OpenFontDc(HDC* dc, HFONT* font, HGDIOBJ* oldFont) {
+    *dc = CreateCompatibleDC(nullptr);
+    if (!*dc) return E_FAIL;
+    SetMapMode(*dc, MM_TEXT);
+    HRESULT hr = CreateGdiFont(*dc, font);
+    if (FAILED(hr)) {
+        DeleteDC(*dc);
+        return hr;
+    }
+    *oldFont = SelectObject(*dc, *font);
     return S_OK;
 }
 
@@ -95,16 +109,11 @@ HRESULT CBitmapFont::InitDeviceObjects(IDirect3DDevice9* device) {
     m_pd3dDevice = device;
     m_fTextScale = 1.0f;
 
-    HDC dc = CreateCompatibleDC(nullptr);
-    if (!dc) return E_FAIL;
-    SetMapMode(dc, MM_TEXT);
+    HDC dc = nullptr;
     HFONT font = nullptr;
-    HRESULT hr = CreateGdiFont(dc, &font);
-    if (FAILED(hr)) {
-        DeleteDC(dc);
-        return hr;
-    }
-    HGDIOBJ oldFont = SelectObject(dc, font);
+    HGDIOBJ oldFont = nullptr;
+    HRESULT hr = OpenFontDc(&dc, &font, &oldFont);
+    if (FAILED(hr)) return hr;
 
     // The smallest square power of two that holds the alphabet.
     m_dwTexWidth = m_dwTexHeight = 128;
@@ -136,27 +145,40 @@ HRESULT CBitmapFont::InitDeviceObjects(IDirect3DDevice9* device) {
         }
     }
 
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ oldBitmap = nullptr;
-    DWORD* bitmapBits = nullptr;
+    // The atlas is painted when first drawn: a font that is only loaded (or
+    // only measured) never holds its pixels nor the bitmap they are painted in.
+    m_bPainted = false;
     if (SUCCEEDED(hr))
         hr = m_pd3dDevice->CreateTexture(m_dwTexWidth, m_dwTexHeight, 1, 0, D3DFMT_A4R4G4B4, D3DPOOL_MANAGED,
                                          &m_pTexture, nullptr);
-    if (SUCCEEDED(hr)) {
-        BITMAPINFO info;
-        memset(&info, 0, sizeof info);
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = (LONG)m_dwTexWidth;
-        info.bmiHeader.biHeight = -(LONG)m_dwTexHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biCompression = BI_RGB;
-        info.bmiHeader.biBitCount = 32;
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bitmapBits), nullptr, 0);
-        if (!bitmap) hr = E_FAIL;
-    }
+    SelectObject(dc, oldFont);
+    if (font) DeleteObject(font);
+    DeleteDC(dc);
+    return hr;
+}
+
+HRESULT CBitmapFont::PaintAtlas() {
+    m_bPainted = true;  // once, whatever comes of it
+    HDC dc = nullptr;
+    HFONT font = nullptr;
+    HGDIOBJ oldFont = nullptr;
+    HRESULT hr = OpenFontDc(&dc, &font, &oldFont);
+    if (FAILED(hr)) return hr;
+    DWORD* bitmapBits = nullptr;
+    BITMAPINFO info;
+    memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = (LONG)m_dwTexWidth;
+    info.bmiHeader.biHeight = -(LONG)m_dwTexHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biCompression = BI_RGB;
+    info.bmiHeader.biBitCount = 32;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bitmapBits), nullptr, 0);
+    HGDIOBJ oldBitmap = nullptr;
+    if (!bitmap) hr = E_FAIL;
     if (SUCCEEDED(hr)) {
         oldBitmap = SelectObject(dc, bitmap);
-        if (font) SelectObject(dc, font);
+        SelectObject(dc, font);
         SetTextColor(dc, RGB(255, 255, 255));
         SetBkColor(dc, 0x00000000);
         SetTextAlign(dc, TA_TOP);
@@ -179,11 +201,10 @@ HRESULT CBitmapFont::InitDeviceObjects(IDirect3DDevice9* device) {
             m_pTexture->UnlockRect(0);
         }
     }
-
     if (oldBitmap) SelectObject(dc, oldBitmap);
     SelectObject(dc, oldFont);
     if (bitmap) DeleteObject(bitmap);
-    if (font) DeleteObject(font);
+    DeleteObject(font);
     DeleteDC(dc);
     return hr;
 }
@@ -314,6 +335,7 @@ HRESULT CBitmapFont::DrawTextScaled(float x, float y, float z, float xScale, flo
                                     const char* text, DWORD flags) {
     if (!m_pd3dDevice || !m_pTexture || !m_pVB || !m_pStateBlockSaved || !m_pStateBlockDrawText) return E_FAIL;
     if (!text) return E_INVALIDARG;
+    if (!m_bPainted) PaintAtlas();
     D3DVIEWPORT9 vp;
     memset(&vp, 0, sizeof vp);
     m_pd3dDevice->GetViewport(&vp);

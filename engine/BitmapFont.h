@@ -8,8 +8,9 @@ struct IDirect3DVertexBuffer9;
 struct IDirect3DStateBlock9;
 
 // Draws text in an installed font: the printable ASCII characters of a GDI
-// font are rasterised into one texture at device set-up, and a string is drawn
-// as screen-space quads in one or a few draw calls.
+// font are laid out in one texture at device set-up and rasterised into it
+// when first drawn, and a string is drawn as screen-space quads in one or a
+// few draw calls.
 class CBitmapFont {
 public:
     // Flags of the font.
@@ -43,7 +44,9 @@ public:
 
 private:
     HRESULT CreateGdiFont(HDC dc, HFONT* font);
+    HRESULT OpenFontDc(HDC* dc, HFONT* font, HGDIOBJ* oldFont);
     HRESULT PaintAlphabet(HDC dc, bool measureOnly);
+    HRESULT PaintAtlas();
     static bool Drawable(unsigned char c) { return c >= 32 && c < 127; }
 
     DWORD m_dwFontHeight;
@@ -59,4 +62,5 @@ private:
     DWORD m_dwSpacing;
     IDirect3DStateBlock9* m_pStateBlockSaved;
     IDirect3DStateBlock9* m_pStateBlockDrawText;
+    bool m_bPainted;  // the atlas holds the alphabet's pixels
 };

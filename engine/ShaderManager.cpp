@@ -248,16 +248,28 @@ void CShaderManager::SetVertexDeclaration(CVertexDeclaration* declaration) {
 
 // A name the program does not declare would land in register 0 and
 // overwrite whatever is there: such a set is refused instead.
-HRESULT CShaderManager::SetVertexShaderConstant(CVertexShader* shader, const std::string& name, const float* data,
+HRESULT CShaderManager::SetVertexShaderConstant(CVertexShader* shader, const char* name, const float* data,
                                                 unsigned registerCount) {
     IDirect3DDevice9* device = Device();
-    if (!shader || !device || !data || !shader->HasParameter(name)) return D3DERR_INVALIDCALL;
-    return device->SetVertexShaderConstantF(shader->GetParameterRegister(name), data, registerCount);
+    const int index = shader && device && data ? shader->FindRegister(name) : -1;
+    if (index < 0) return D3DERR_INVALIDCALL;
+    return device->SetVertexShaderConstantF(static_cast<UINT>(index), data, registerCount);
+}
+
+HRESULT CShaderManager::SetPixelShaderConstant(CPixelShader* shader, const char* name, const float* data,
+                                               unsigned registerCount) {
+    IDirect3DDevice9* device = Device();
+    const int index = shader && device && data ? shader->FindRegister(name) : -1;
+    if (index < 0) return D3DERR_INVALIDCALL;
+    return device->SetPixelShaderConstantF(static_cast<UINT>(index), data, registerCount);
+}
+
+HRESULT CShaderManager::SetVertexShaderConstant(CVertexShader* shader, const std::string& name, const float* data,
+                                                unsigned registerCount) {
+    return SetVertexShaderConstant(shader, name.c_str(), data, registerCount);
 }
 
 HRESULT CShaderManager::SetPixelShaderConstant(CPixelShader* shader, const std::string& name, const float* data,
                                                unsigned registerCount) {
-    IDirect3DDevice9* device = Device();
-    if (!shader || !device || !data || !shader->HasParameter(name)) return D3DERR_INVALIDCALL;
-    return device->SetPixelShaderConstantF(shader->GetParameterRegister(name), data, registerCount);
+    return SetPixelShaderConstant(shader, name.c_str(), data, registerCount);
 }

@@ -34,6 +34,11 @@ public:
                                     unsigned registerCount);
     HRESULT SetPixelShaderConstant(CPixelShader* shader, const std::string& name, const float* data,
                                    unsigned registerCount);
+    // The same for the literals the draw code passes, without a string made per call.
+    HRESULT SetVertexShaderConstant(CVertexShader* shader, const char* name, const float* data,
+                                    unsigned registerCount);
+    HRESULT SetPixelShaderConstant(CPixelShader* shader, const char* name, const float* data,
+                                   unsigned registerCount);
 
     BYTE GetVertexShaderMajor() const { return m_VSMajor; }
     BYTE GetVertexShaderMinor() const { return m_VSMinor; }

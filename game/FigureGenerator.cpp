@@ -106,7 +106,7 @@ CFigureGenerator::CFigureGenerator() {
     for (int i = 0; i < 7; ++i) sounds[i] = soundEngine->LoadSound(kSamples[i]);
 
     // The file only defines hooks: the functions are not registered yet.
-    const bool ran = state && script::RunFile(state, g_FigureScriptPath);
+    scriptRan = state && script::RunFile(state, g_FigureScriptPath);
 
     if (state) {
         using luabind::def;
@@ -165,7 +165,7 @@ CFigureGenerator::CFigureGenerator() {
         setupValuesHook = script::GetGlobal(state, "game_SetupValues");
         figureInitHook = script::GetGlobal(state, "game_FigureInit");
         // A file that did not run is already reported; report missing hooks of one that did.
-        if (ran)
+        if (scriptRan)
             for (const auto& [hook, name] : {std::make_pair(&figureActionHook, "game_FigureAction"),
                                              std::make_pair(&setupValuesHook, "game_SetupValues"),
                                              std::make_pair(&figureInitHook, "game_FigureInit")})

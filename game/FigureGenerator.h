@@ -46,6 +46,8 @@ public:
     CBaseFigure* next = nullptr;
     CBaseFigure* current = nullptr;
     lua_State* state = nullptr;
+    // False when the figure script could not be run: no game can start.
+    bool scriptRan = false;
     CAnimatedSprite spark;
     DWORD landingSound = 0;
 

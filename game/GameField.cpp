@@ -138,7 +138,7 @@ CGameField::CGameField()
         script::RegisterD3DXVECTOR3(m_luaField);
         script::RegisterD3DXVECTOR4(m_luaField);
         RegisterFieldScriptFunctions(m_luaField);
-        script::RunFile(m_luaField, g_FieldScriptPath);
+        m_fieldScriptRan = script::RunFile(m_luaField, g_FieldScriptPath);
     }
 
     m_luaAnim = script::OpenState(script::Libraries::BaseMath);
@@ -148,7 +148,7 @@ CGameField::CGameField()
         script::RegisterD3DXVECTOR2(m_luaAnim);
         script::RegisterD3DXCOLOR(m_luaAnim);
         RegisterFieldAnimScriptFunctions(m_luaAnim);
-        script::RunFile(m_luaAnim, g_FieldAnimScriptPath);
+        m_animScriptRan = script::RunFile(m_luaAnim, g_FieldAnimScriptPath);
         m_appearStartHook = script::GetGlobal(m_luaAnim, "game_AppearStart");
         m_appearUpdateHook = script::GetGlobal(m_luaAnim, "game_AppearUpdate");
         m_disappearStartHook = script::GetGlobal(m_luaAnim, "game_DisappearStart");

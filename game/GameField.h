@@ -104,6 +104,9 @@ public:
     // True once the constructor has returned; script calls that touch the
     // field are refused before that.
     bool IsConstructed() const { return m_constructed; }
+    // False when the field or the field-animation script could not be run: no game can start.
+    bool FieldScriptRan() const { return m_fieldScriptRan; }
+    bool AnimScriptRan() const { return m_animScriptRan; }
     lua_State* GetFieldState() const { return m_luaField; }
     lua_State* GetAnimState() const { return m_luaAnim; }
     CFieldBlock& Cell(int x, int y) { return m_grid[y][x]; }
@@ -151,6 +154,8 @@ public:
     // ---- bookkeeping beyond the model ----
     float m_flipProgress;  // the flip's progress at its previous step
     bool m_constructed;
+    bool m_fieldScriptRan = false;
+    bool m_animScriptRan = false;
     // Per-step hooks log their first failure only, until the next set-up.
     bool m_fieldUpdateFailed;
     bool m_appearUpdateFailed;

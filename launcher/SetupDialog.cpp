@@ -53,11 +53,11 @@ const platform::DialogTemplateRegistrar g_SetupTemplate({
 
 int Graphics(const char* key) { return ReadIniInt("config.ini", "graphics", key); }
 
-void CollectModes(D3DFORMAT format, std::vector<D3DDISPLAYMODE>& list) {
-    UINT count = g_pSetupD3D->GetAdapterModeCount(D3DADAPTER_DEFAULT, format);
+void CollectModes(IDirect3D9* d3d, D3DFORMAT format, std::vector<D3DDISPLAYMODE>& list) {
+    UINT count = d3d->GetAdapterModeCount(D3DADAPTER_DEFAULT, format);
     for (UINT i = 0; i < count; ++i) {
         D3DDISPLAYMODE mode;
-        if (FAILED(g_pSetupD3D->EnumAdapterModes(D3DADAPTER_DEFAULT, format, i, &mode))) continue;
+        if (FAILED(d3d->EnumAdapterModes(D3DADAPTER_DEFAULT, format, i, &mode))) continue;
         if (mode.Width < 640 || mode.Height < 480) continue;
         auto same = std::find_if(list.begin(), list.end(), [&](const D3DDISPLAYMODE& m) {
             return m.Width == mode.Width && m.Height == mode.Height;
@@ -128,14 +128,24 @@ void SetupDlg_EnumDisplayModes() {
     std::vector<D3DDISPLAYMODE>().swap(g_DisplayModes32);
     // Without the object the lists stay empty; the failure is in the log.
     if (g_pSetupD3D) {
-        CollectModes(D3DFMT_X8R8G8B8, g_DisplayModes32);
-        CollectModes(D3DFMT_R5G6B5, g_DisplayModes16);
+        CollectModes(g_pSetupD3D, D3DFMT_X8R8G8B8, g_DisplayModes32);
+        CollectModes(g_pSetupD3D, D3DFMT_R5G6B5, g_DisplayModes16);
     }
     std::sort(g_DisplayModes16.begin(), g_DisplayModes16.end(), CompareDisplayModes);
     std::sort(g_DisplayModes32.begin(), g_DisplayModes32.end(), CompareDisplayModes);
     LogModes(g_DisplayModes16, 16);
     LogModes(g_DisplayModes32, 32);
     SetupDlg_ReleaseD3D9();
+}
+
+std::vector<D3DDISPLAYMODE> DisplayModesOfDepth(int bits) {
+    std::vector<D3DDISPLAYMODE> modes;
+    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    if (!d3d) return modes;
+    CollectModes(d3d, bits == 16 ? D3DFMT_R5G6B5 : D3DFMT_X8R8G8B8, modes);
+    d3d->Release();
+    std::sort(modes.begin(), modes.end(), CompareDisplayModes);
+    return modes;
 }
 
 void SetupDlg_LoadVideoSettings(HWND modeCombo, HWND fullScreenBox) {

@@ -22,6 +22,9 @@ void SetupDlg_CreateD3D9();
 void SetupDlg_ReleaseD3D9();
 void SetupDlg_EnumDisplayModes();
 bool CompareDisplayModes(const D3DDISPLAYMODE& a, const D3DDISPLAYMODE& b);
+// The modes the Mode list offers for a colour depth (16, else 32), made without
+// the setup's log lines; empty when Direct3D cannot be created.
+std::vector<D3DDISPLAYMODE> DisplayModesOfDepth(int bits);
 void SetupDlg_LoadVideoSettings(HWND modeCombo, HWND fullScreenBox);
 void SetupDlg_SaveVideoSettings(HWND modeCombo, HWND fullScreenBox);
 bool SetupDlg_RunTestMode();

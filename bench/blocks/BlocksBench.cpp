@@ -30,6 +30,8 @@ int main(int argc, char** argv) {
     HWND hwnd = reinterpret_cast<HWND>(window);
     d3d9hooks::RegisterSdlWindow(hwnd, window);
     d3d9hooks::SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
+    // On the null device the figure is the layer's cost, not the recorder's printing.
+    d3d9hooks::SetNullRecording(false);
     IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
     D3DPRESENT_PARAMETERS pp = {};
     pp.BackBufferWidth = width;

@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -29,6 +30,12 @@ LRESULT CALLBACK BenchProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWin
 
 double MsSince(Clock::time_point from) {
     return std::chrono::duration<double, std::milli>(Clock::now() - from).count();
+}
+
+double ProcessCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
 }
 
 GameFolder::GameFolder() {
@@ -110,6 +117,8 @@ Figures Summarise(std::vector<double> ms) {
     f.mean /= double(ms.size());
     f.median = ms[ms.size() / 2];
     f.p95 = ms[std::min(ms.size() - 1, ms.size() * 95 / 100)];
+    f.p99 = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
+    f.max = ms.back();
     return f;
 }
 

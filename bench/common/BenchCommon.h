@@ -14,6 +14,9 @@ namespace bench {
 
 using Clock = std::chrono::steady_clock;
 double MsSince(Clock::time_point from);
+// CPU time of every thread of this process so far, ms: on a busy machine the
+// work a frame takes, where the wall clock also counts the waits for a core.
+double ProcessCpuMs();
 
 // A scratch game folder made current: links to the built game's files and a
 // fresh config.ini, so the runs write their log and settings there, not into
@@ -40,9 +43,9 @@ bool StartEngine(const char* caption, void (*update)());
 // "font.png" with its glyphs through the font manager, as the game loads it.
 CFont* LoadTexturedFont();
 
-// Mean, median and 95th percentile of samples in ms.
+// Mean, median, 95th and 99th percentile and largest of samples in ms.
 struct Figures {
-    double mean = 0, median = 0, p95 = 0;
+    double mean = 0, median = 0, p95 = 0, p99 = 0, max = 0;
     size_t count = 0;
 };
 Figures Summarise(std::vector<double> ms);

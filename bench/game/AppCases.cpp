@@ -1,6 +1,7 @@
 // Cases that need the shell: each theme's background, and the whole game.
 #include "game/BenchCases.h"
 
+#include <d3d9hooks.h>
 #include <platform.h>
 #include <testaid.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "app/GameFlow.h"
@@ -21,8 +23,10 @@
 #include "common/BenchCommon.h"
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
+#include "engine/Ini.h"
 #include "game/GameField.h"
 #include "game/GameMode.h"
+#include "game/GameSettings.h"
 
 namespace bench {
 
@@ -65,6 +69,15 @@ void RunBackgroundCase(int frames) {
 
 namespace {
 
+struct WholeRun {
+    int frames = 0;
+    double seconds = 0.0;  // wall clock to run instead of a frame count
+    std::string scene;     // where the calls of one frame go, if anywhere
+};
+const char* const kBlockMeshes[3] = {"block_low.x", "block_medium.x", "block_high.x"};
+const char* const kFrameMeshes[3] = {"frame_seg_low.x", "frame_seg_medium.x", "frame_seg_high.x"};
+double g_wholeFrameMs[2] = {};  // wall and CPU ms per frame
+
 std::vector<double> g_updateMs;
 void TimedUpdateFrame() {
     const auto start = Clock::now();
@@ -74,15 +87,15 @@ void TimedUpdateFrame() {
     if (CGraphicsEngine::GetInstance()->GetCurrentStep() > 0.0f) g_updateMs.push_back(MsSince(start));
 }
 
-// Blocks in every playable cell of the lower rows, one hole per row so none
-// clears, until there are at least `want`; the top rows stay free for figures.
-int FillField(int want) {
+// The blocks of a full field: every playable cell of every row but the four
+// at the top, where figures come in, with one hole per row so none clears.
+int FillField() {
     CGameField* field = CGameField::GetInstance();
     for (int y = 0; y < field->m_height; ++y)
         for (int x = 0; x < field->m_width; ++x)
             if (field->Cell(x, y).m_value >= 0) field->Cell(x, y).Reset();
     int blocks = 0;
-    for (int y = field->m_height - 1; y >= 0 && blocks < want; --y) {
+    for (int y = field->m_height - 1; y >= 4; --y) {
         int playable = 0;
         for (int x = 0; x < field->m_width; ++x) playable += field->Cell(x, y).m_value >= -1;
         int seen = 0;
@@ -96,10 +109,26 @@ int FillField(int want) {
     return blocks;
 }
 
+int BlocksOnField() {
+    CGameField* field = CGameField::GetInstance();
+    int n = 0;
+    for (int y = 0; y < field->m_height; ++y)
+        for (int x = 0; x < field->m_width; ++x) n += field->Cell(x, y).m_value >= 0;
+    return n;
+}
+
 // In a child: warm start-up to the first loop frame, then a game on a full
-// field, every frame timed. Returns the child's exit code.
-int WholeGame(int frames, bool report) {
+// field under Night Sky, every frame timed: `frames` of them, or as many as
+// `seconds` of wall clock take. With a scene path, the calls of one more
+// frame go there for bench_floor. Returns the child's exit code.
+int WholeGame(const WholeRun& run, bool report) {
     setenv("KOLVAR_LAUNCHER", "start", 1);
+    const char* theme = getenv("KOLVAR_BENCH_THEME");
+    WriteIniString("config.ini", "game", "theme", theme && *theme ? theme : "Night Sky");
+    if (const char* details = getenv("KOLVAR_BENCH_DETAILS")) {
+        WriteIniString("config.ini", "graphics", "blocks_details", details);
+        WriteIniString("config.ini", "graphics", "frame_details", details);
+    }
     platform::SetFakeClock(true, 1000000000LL);
     const auto start = Clock::now();
     if (!StartApplication(nullptr)) return 2;
@@ -121,38 +150,93 @@ int WholeGame(int frames, bool report) {
     CMenuManager::GetInstance()->Hide();
     StartGame();
     CGameMode* mode = CGameMode::GetInstance();
+    int target = 0, refills = 0, fewest = 1 << 30, most = 0;
+    std::vector<double> cpuMs;
     auto frame = [&](std::vector<double>* renderMs) {
         platform::AdvanceFakeClock(16666667LL);  // the loop's pace at 60 frames a second
         engine->Tick();
+        // Scripted: a landed figure or a clear puts the field back as it was, so
+        // every frame draws the same full field and play never ends.
+        if (target && BlocksOnField() != target) FillField(), ++refills;
         const auto begin = Clock::now();
+        const double cpu = ProcessCpuMs();
         RenderFrame();
-        if (renderMs) renderMs->push_back(MsSince(begin));
+        if (!renderMs) return;
+        renderMs->push_back(MsSince(begin));
+        cpuMs.push_back(ProcessCpuMs() - cpu);
+        const int now = BlocksOnField();
+        fewest = std::min(fewest, now), most = std::max(most, now);
     };
     for (int i = 0; i < 600 && mode->gameState != CGameMode::kPlaying; ++i) frame(nullptr);
     if (mode->gameState != CGameMode::kPlaying) return 4;
 
     std::vector<double> renderMs;
     g_updateMs.clear();
-    int blocks = FillField(150), fewest = blocks, refills = 0;
-    for (int i = 0; i < frames; ++i) {
-        int now = 0;
-        CGameField* field = CGameField::GetInstance();
-        for (int y = 0; y < field->m_height; ++y)
-            for (int x = 0; x < field->m_width; ++x) now += field->Cell(x, y).m_value >= 0;
-        fewest = std::min(fewest, now);
-        // Scripted: a figure that has landed is taken away again, so play never ends.
-        if (now > blocks) FillField(150), ++refills;
+    target = FillField();
+    cpuMs.clear();
+    const auto began = Clock::now();
+    double nextRss = 10.0;
+    std::string rss;
+    for (int i = 0; run.seconds > 0 || i < run.frames; ++i) {
         frame(&renderMs);
+        if (run.seconds <= 0) continue;
+        const double elapsed = MsSince(began) / 1000.0;
+        if (elapsed >= nextRss) {
+            char text[32];
+            snprintf(text, sizeof text, " %.0fs:%.1f", nextRss, PeakRssMb());
+            rss += text;
+            nextRss += 10.0;
+        }
+        if (elapsed >= run.seconds) break;
     }
     const bool stillPlaying = mode->gameState == CGameMode::kPlaying;
-    const Figures u = Summarise(g_updateMs), r = Summarise(renderMs);
-    printf("whole game (in process, GL 1024 x 768, line game, %d blocks on the field, at least %d, %d figures "
-           "landed)%s:\n",
-           blocks, fewest, refills, stillPlaying ? "" : " [play ended early]");
+    const Figures u = Summarise(g_updateMs), r = Summarise(renderMs), c = Summarise(cpuMs);
+    printf("whole game (in process, GL 1024 x 768, line game, Night Sky, %d blocks on the field in every timed "
+           "frame%s, refilled %d times)%s:\n",
+           target, fewest == most && most == target ? "" : " [NOT: the count strayed]", refills,
+           stillPlaying ? "" : " [play ended early]");
     printf("  warm start-up to the first loop frame %.0f ms (goal 1500 ms)\n", startupMs);
     printf("  UpdateFrame %.3f ms mean, %.3f ms p95 over %zu steps (goal 0.2 ms)\n", u.mean, u.p95, u.count);
-    printf("  RenderFrame %.3f ms mean, %.3f ms p95 over %zu frames (goal 4 ms)\n", r.mean, r.p95, r.count);
-    printf("  peak RSS %.1f MB (goal 150 MB)\n", PeakRssMb());
+    printf("  RenderFrame %.3f ms mean over %zu frames: p50 %.3f, p95 %.3f, p99 %.3f, max %.3f ms "
+           "(p99 %.2fx, max %.2fx the median)\n",
+           r.mean, r.count, r.median, r.p95, r.p99, r.max, r.p99 / r.median, r.max / r.median);
+    printf("  RenderFrame CPU (all threads) %.3f ms mean, %.3f ms median per frame\n", c.mean, c.median);
+    printf("  peak RSS %.1f MB (goal 150 MB)%s%s\n", PeakRssMb(), rss.empty() ? "" : "; peak by time:", rss.c_str());
+    // Medians, as the floor gives its own.
+    g_wholeFrameMs[0] = r.median;
+    g_wholeFrameMs[1] = c.median;
+    if (const char* shot = getenv("KOLVAR_BENCH_SHOT")) {
+        // The picture of one more frame, to hold against another build's or level's.
+        d3d9hooks::CapturePresents(true);
+        frame(nullptr);
+        d3d9hooks::CapturePresents(false);
+        UINT w = 0, h = 0;
+        const std::vector<DWORD> pixels = d3d9hooks::LastPresentedFrame(engine->GetDevice(), &w, &h);
+        d3d9hooks::WritePng(std::string(shot) + ".png", pixels, w, h);
+        if (FILE* raw = fopen((std::string(shot) + ".raw").c_str(), "wb")) {
+            fwrite(&w, sizeof w, 1, raw);
+            fwrite(&h, sizeof h, 1, raw);
+            fwrite(pixels.data(), sizeof(DWORD), pixels.size(), raw);
+            fclose(raw);
+        }
+    }
+    if (!run.scene.empty()) {
+        // One more frame with its calls written down: the scene the floor draws.
+        d3d9hooks::ClearCallLog();
+        d3d9hooks::SetDeviceRecording(engine->GetDevice(), true);
+        frame(nullptr);
+        d3d9hooks::SetDeviceRecording(engine->GetDevice(), false);
+        FILE* out = fopen(run.scene.c_str(), "w");
+        if (out) {
+            D3DVIEWPORT9 vp{};
+            engine->GetDevice()->GetViewport(&vp);
+            fprintf(out, "size %u %u\nblocks_mesh %s\nframe_mesh %s\n", vp.Width, vp.Height,
+                    kBlockMeshes[std::clamp(g_BlocksDetails, 0, 2)], kFrameMeshes[std::clamp(g_FrameDetails, 0, 2)]);
+            for (const std::string& line : d3d9hooks::CallLog()) fprintf(out, "%s\n", line.c_str());
+            fclose(out);
+        }
+        d3d9hooks::ClearCallLog();
+    }
     fflush(stdout);
     ShutdownApplication();
     return 0;
@@ -160,19 +244,114 @@ int WholeGame(int frames, bool report) {
 
 }  // namespace
 
-bool RunWholeGameCase(int frames) {
-    // Each run in a child of its own: the shell's singletons start once per process,
-    // and the peak RSS is then the game's own. The first run warms the caches.
+namespace {
+
+// The child's runs; the measured one's mean frame times (wall, CPU) come back through a pipe.
+bool RunChildren(const WholeRun& run, double* frameMs) {
     for (bool report : {false, true}) {
+        int fds[2];
+        if (pipe(fds) != 0) return false;
         fflush(stdout);
         const pid_t pid = fork();
-        if (pid == 0) _exit(WholeGame(frames, report));
+        if (pid == 0) {
+            close(fds[0]);
+            const int code = WholeGame(run, report);
+            if (write(fds[1], g_wholeFrameMs, sizeof g_wholeFrameMs) != sizeof g_wholeFrameMs) _exit(5);
+            _exit(code);
+        }
+        close(fds[1]);
+        double ms[2] = {};
+        const bool got = pid > 0 && read(fds[0], ms, sizeof ms) == sizeof ms;
+        close(fds[0]);
         int status = 0;
         if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
             fprintf(stderr, "whole game: the %s run failed (status %d)\n", report ? "measured" : "warm-up", status);
             return false;
         }
+        if (report && got && frameMs) frameMs[0] = ms[0], frameMs[1] = ms[1];
     }
+    return true;
+}
+
+// bench_floor on the recorded scene; its mean wall and CPU ms per frame, or 0.
+bool RunFloor(const std::string& scene, int frames, double* ms) {
+    char command[1024];
+    snprintf(command, sizeof command, "'%s' --scene '%s' --frames %d", KOLVAR_BENCH_FLOOR, scene.c_str(), frames);
+    fflush(stdout);
+    FILE* p = popen(command, "r");
+    if (!p) return false;
+    ms[0] = ms[1] = 0.0;
+    char line[512];
+    while (fgets(line, sizeof line, p)) {
+        printf("  floor: %s", line);
+        sscanf(line, "bench_floor: %lf ms per frame, %lf ms CPU (medians)", &ms[0], &ms[1]);
+    }
+    return pclose(p) == 0 && ms[0] > 0;
+}
+
+}  // namespace
+
+bool RunWholeGameCase(int frames) {
+    // Each run in a child of its own: the shell's singletons start once per process,
+    // and the peak RSS is then the game's own. The first run warms the caches.
+    // The floor draws the game's scene before and after, in the same run.
+    WholeRun run;
+    run.frames = frames;
+    // In the game folder, where the floor runs too, unless it is to be kept.
+    const char* keep = getenv("KOLVAR_BENCH_SCENE");
+    run.scene = keep && *keep ? keep : "scene.txt";
+    double game[2] = {}, before[2] = {}, after[2] = {};
+    if (!RunChildren(run, game)) return false;
+    if (RunFloor(run.scene, frames, before) && RunFloor(run.scene, frames, after) && game[0] > 0) {
+        const double wall = (before[0] + after[0]) / 2, cpu = (before[1] + after[1]) / 2;
+        printf("  whole game frame over the floor's (medians): %.3f / %.3f ms = %.2fx wall clock, %.3f / %.3f ms = "
+               "%.2fx CPU (goal 1.25x)\n",
+               game[0], wall, game[0] / wall, game[1], cpu, game[1] / cpu);
+    }
+    return true;
+}
+
+bool RunSoakCase(double seconds) {
+    WholeRun run;
+    run.seconds = seconds;
+    return RunChildren(run, nullptr);
+}
+
+bool ComparePictures(const char* a, const char* b, const char* diffPng) {
+    auto load = [](const char* path, UINT* w, UINT* h) {
+        std::vector<DWORD> pixels;
+        FILE* f = fopen(path, "rb");
+        if (!f) return pixels;
+        if (fread(w, sizeof *w, 1, f) == 1 && fread(h, sizeof *h, 1, f) == 1 && *w <= 8192 && *h <= 8192) {
+            pixels.resize(static_cast<size_t>(*w) * *h);
+            if (fread(pixels.data(), sizeof(DWORD), pixels.size(), f) != pixels.size()) pixels.clear();
+        }
+        fclose(f);
+        return pixels;
+    };
+    UINT wa = 0, ha = 0, wb = 0, hb = 0;
+    const std::vector<DWORD> pa = load(a, &wa, &ha), pb = load(b, &wb, &hb);
+    if (pa.empty() || pa.size() != pb.size() || wa != wb) {
+        fprintf(stderr, "compare: %s and %s are not two pictures of one size\n", a, b);
+        return false;
+    }
+    int worst = 0;
+    size_t over[4] = {};  // pixels differing by more than 0, 3, 8, 32 levels
+    std::vector<DWORD> diff(pa.size());
+    for (size_t i = 0; i < pa.size(); ++i) {
+        int d = 0;
+        for (int shift : {0, 8, 16})
+            d = std::max(d, std::abs(int((pa[i] >> shift) & 0xFF) - int((pb[i] >> shift) & 0xFF)));
+        worst = std::max(worst, d);
+        const int limits[4] = {0, 3, 8, 32};
+        for (int k = 0; k < 4; ++k) over[k] += d > limits[k];
+        const DWORD v = static_cast<DWORD>(std::min(255, d * 8));
+        diff[i] = 0xFF000000u | v << 16 | v << 8 | v;
+    }
+    printf("compare %s / %s (%u x %u): largest difference %d levels; pixels over 0: %zu, over 3: %zu, "
+           "over 8: %zu, over 32: %zu\n",
+           a, b, wa, ha, worst, over[0], over[1], over[2], over[3]);
+    if (diffPng) d3d9hooks::WritePng(diffPng, diff, wa, ha);
     return true;
 }
 

@@ -8,7 +8,15 @@ void RunFieldCase(int rounds);
 void RunFigureCases(int steps);
 // Each installed theme's DrawBackground.
 void RunBackgroundCase(int frames);
-// The game in a child process: start-up, UpdateFrame, RenderFrame, peak RSS.
+// The game in a child process on a full field: start-up, UpdateFrame,
+// RenderFrame, peak RSS, and the frame over bench_floor's drawing of its scene.
 bool RunWholeGameCase(int frames);
+// The same game for `seconds` of wall clock: frame-time percentiles and the
+// peak RSS every ten seconds.
+bool RunSoakCase(double seconds);
+// Two pictures written by the whole-game case (KOLVAR_BENCH_SHOT=prefix gives
+// prefix.png and prefix.raw) held pixel by pixel; the differences, 8 times
+// brighter, go to diffPng.
+bool ComparePictures(const char* a, const char* b, const char* diffPng);
 
 }  // namespace bench

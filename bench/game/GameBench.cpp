@@ -3,14 +3,22 @@
 // three level-1 messages and a praise with its bonus line in flight); one field
 // step of the colour game on a full classic field; a full field with a
 // four-line clear on both shader paths; the figure steps of both games; each
-// theme's background.
+// theme's background. "soak" (never run by default) plays the whole game for
+// the given number of seconds instead of frames.
 //   bench_game [frames] [whole|messages|field|figures|backgrounds]
+//   bench_game seconds soak
+//   bench_game 0 compare a.raw b.raw [diff.png]
+// The whole-game case reads KOLVAR_BENCH_THEME (a theme's name, Night Sky
+// unless given), KOLVAR_BENCH_DETAILS (0-2 for blocks and frame) and
+// KOLVAR_BENCH_SHOT (a path prefix for the picture of its last frame) and
+// KOLVAR_BENCH_SCENE (where the recorded scene for bench_floor is kept).
 #include <platform.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "audio/SoundEngine.h"
@@ -184,12 +192,18 @@ void RunMessagesAndColourStep(int frames) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 4 && !strcmp(argv[2], "compare")) return bench::ComparePictures(argv[3], argv[4], argc > 5 ? argv[5] : nullptr) ? 0 : 1;
     const int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 100;
     const std::string only = argc > 2 ? argv[2] : "";
     auto wanted = [&](const char* name) { return only.empty() || only == name; };
     bench::GameFolder folder;
     if (!folder.Ok()) return 1;
     bench::PrintMachineLoad();
+    if (only == "soak") {
+        const bool soaked = bench::RunSoakCase(frames);
+        bench::PrintMachineLoad();
+        return soaked ? 0 : 1;
+    }
     // First, while this process has no window: the whole game runs in children.
     bool ok = true;
     if (wanted("whole")) ok = bench::RunWholeGameCase(frames * 3 / 2);

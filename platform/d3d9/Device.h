@@ -109,6 +109,7 @@ public:
     void Untrack(CDeviceObject* object);
     void Record(const std::string& line);
     bool Recording() const { return m_record; }
+    void SetRecording(bool on) { m_record = on; }
     // "" for success, " -> NAME" for a failure.
     std::string ResultText(HRESULT hr) const;
 

@@ -223,6 +223,57 @@ bool AttributeFormat(BYTE type, AttribFormat* f) {
     }
 }
 
+// Every texel of a level has full alpha (formats without alpha have it by nature).
+bool LevelOpaque(D3DFORMAT format, const TextureLevel& lv) {
+    const bool zero = lv.store == LevelStore::Zero;  // alpha 0 where there is alpha
+    auto every = [&](UINT texelBytes, auto full) {
+        for (UINT y = 0; y < lv.height; ++y) {
+            const uint8_t* row = lv.bits.data() + static_cast<size_t>(y) * lv.pitch;
+            if (static_cast<size_t>(y) * lv.pitch + lv.width * texelBytes > lv.bits.size()) return false;
+            for (UINT x = 0; x < lv.width; ++x)
+                if (!full(row + x * texelBytes)) return false;
+        }
+        return true;
+    };
+    auto word = [](const uint8_t* p) { return static_cast<unsigned>(p[0] | p[1] << 8); };
+    switch (format) {
+        case D3DFMT_X8R8G8B8:
+        case D3DFMT_X8B8G8R8:
+        case D3DFMT_X4R4G4B4:
+        case D3DFMT_X1R5G5B5:
+        case D3DFMT_R5G6B5:
+        case D3DFMT_L8: return true;
+        case D3DFMT_A8R8G8B8:
+        case D3DFMT_A8B8G8R8: return !zero && every(4, [](const uint8_t* p) { return p[3] == 0xFF; });
+        case D3DFMT_A4R4G4B4: return !zero && every(2, [&](const uint8_t* p) { return (word(p) >> 12) == 0xF; });
+        case D3DFMT_A1R5G5B5: return !zero && every(2, [&](const uint8_t* p) { return (word(p) & 0x8000) != 0; });
+        case D3DFMT_A8L8: return !zero && every(2, [](const uint8_t* p) { return p[1] == 0xFF; });
+        default: return false;
+    }
+}
+
+// With source alpha 1, blending only copies the source.
+bool BlendCopiesOpaque(const DWORD* rs) {
+    if (rs[D3DRS_BLENDOP] != D3DBLENDOP_ADD || rs[D3DRS_SEPARATEALPHABLENDENABLE]) return false;
+    const DWORD src = rs[D3DRS_SRCBLEND], dst = rs[D3DRS_DESTBLEND];
+    return (src == D3DBLEND_SRCALPHA && dst == D3DBLEND_INVSRCALPHA) || src == D3DBLEND_BOTHSRCALPHA ||
+           (src == D3DBLEND_ONE && dst == D3DBLEND_ZERO);
+}
+
+// The alpha test keeps every fragment whose alpha is full.
+bool AlphaTestPassesOpaque(const DWORD* rs) {
+    const DWORD ref = rs[D3DRS_ALPHAREF] & 0xFF;
+    switch (rs[D3DRS_ALPHAFUNC]) {
+        case D3DCMP_GREATER: return ref < 0xFF;
+        case D3DCMP_NOTEQUAL: return ref != 0xFF;
+        case D3DCMP_EQUAL:
+        case D3DCMP_LESSEQUAL: return ref == 0xFF;
+        case D3DCMP_GREATEREQUAL:
+        case D3DCMP_ALWAYS: return true;
+        default: return false;
+    }
+}
+
 // Uniform values a program last received: uploads happen only on a change.
 struct UniformCache {
     float world[16], view[16], proj[16];
@@ -302,7 +353,12 @@ constexpr GLuint kUnknown = 0xFFFFFFFFu;
 bool HasStencil(D3DFORMAT format) {
     return format == D3DFMT_D24S8 || format == D3DFMT_D24X4S4 || format == D3DFMT_D15S1 || format == D3DFMT_D24FS8;
 }
-constexpr GLsizeiptr kRingBytes = 4 << 20;
+// Streamed vertices go round a few rings: a full one is fenced and left to
+// the draws that read it, and is written again only once its fence has
+// passed, so no store is ever re-allocated (the software renderer zeroes
+// and faults in a fresh one) and a hardware driver never stalls on one.
+constexpr GLsizeiptr kRingBytes = 1 << 20;
+constexpr int kRings = 3;
 uint32_t g_ringStores = 0;  // process-wide, so no renderer mistakes another's store for its own
 
 bool Dynamic(const CBufferBase& b) { return (b.Usage() & D3DUSAGE_DYNAMIC) != 0; }
@@ -320,6 +376,8 @@ public:
     bool CompileShader(CShader& shader, std::string* log) override;
     void Forget(CDeviceObject& object) override;
     std::vector<DWORD> ReadBack(UINT* width, UINT* height) override;
+    bool ReadTextureLevel(CTextureBase& tex, UINT face, UINT level) override;
+    void TextureUnlocked(CTextureBase& tex) override;
     std::vector<DWORD> LastPresented(UINT* width, UINT* height) override {
         *width = m_presentedWidth;
         *height = m_presentedHeight;
@@ -335,10 +393,11 @@ private:
     void FinishBackBuffer(UINT width, UINT height);
     void BackBufferSize(const D3DPRESENT_PARAMETERS& pp, UINT* width, UINT* height);
     GLuint CompileStage(GLenum stage, const std::string& text, std::string* log);
-    Program* ProgramFor(CDevice& device, const DeviceState& s, const uint8_t textureTypes[kStages]);
+    Program* ProgramFor(CDevice& device, const DeviceState& s, const uint8_t textureTypes[kStages], bool noAlphaTest);
     Program* Link(uint64_t vsId, uint64_t psId, GLuint vs, GLuint ps, GLuint psMain, uint32_t vsSerial,
                   uint32_t psSerial);
-    void ApplyStates(CDevice& device, const DeviceState& s);
+    void ApplyStates(CDevice& device, const DeviceState& s, bool noBlend);
+    bool AlphaIsOne(const DeviceState& s, const CVertexDeclaration& decl, const DrawCall& call) const;
     void BindTextures(const DeviceState& s, uint8_t textureTypes[kStages]);
     void UploadTexture(CTextureBase& tex, GLenum target);
     void UploadBuffer(CBufferBase& buffer, GLenum target);
@@ -347,7 +406,7 @@ private:
     GLintptr RingWrite(const void* data, size_t bytes, size_t align);
     GLintptr RingAlloc(size_t bytes, size_t align);
     bool RingCopy(GLintptr at, const void* data, size_t bytes);
-    void RingOrphan(size_t atLeast);
+    void RingNext(size_t atLeast);
     bool NeedsPlace(const CBufferBase& b) const;
     bool PlaceDynamic(CBufferBase& b);
     bool StreamDynamic(const DeviceState& s, const CVertexDeclaration& decl, const DrawCall& call);
@@ -371,7 +430,11 @@ private:
     bool m_direct = false;  // drawing into the window (GL's row 0 at the bottom)
     PFNGLCLIPCONTROLPROC m_clipControl = nullptr;
     UINT m_width = 0, m_height = 0;
-    GLuint m_vao = 0, m_ring = 0;
+    GLuint m_vao = 0, m_ring = 0;  // m_ring: the ring written now
+    GLuint m_rings[kRings] = {};
+    GLsizeiptr m_ringSizes[kRings] = {};  // 0 until first written
+    GLsync m_ringFences[kRings] = {};
+    int m_ringIndex = 0;
     GLsizeiptr m_ringSize = kRingBytes, m_ringHead = 0;
     uint32_t m_ringStore = 0;  // changes whenever the ring gets a new store
     GLuint m_samplers[kSamplers] = {};
@@ -394,6 +457,7 @@ private:
     uint64_t m_ffSerial = 0;
     const CVertexDeclaration* m_ffDecl = nullptr;
     uint8_t m_ffTextureTypes[kStages] = {};
+    bool m_ffNoAlphaTest = false;
     GLuint m_ffVertexName = 0, m_ffPixelName = 0;
     Program* m_lastProgram = nullptr;
     std::pair<uint64_t, uint64_t> m_lastProgramKey{0, 0};
@@ -567,11 +631,11 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
     if (const char* off = getenv("KOLVAR_GL_NO_S3TC")) m_s3tc = m_s3tc && strcmp(off, "1") != 0;
     glGenVertexArrays(1, &m_vao);
     glBindVertexArray(m_vao);
-    glGenBuffers(1, &m_ring);
-    glBindBuffer(GL_ARRAY_BUFFER, m_ring);
-    glBufferData(GL_ARRAY_BUFFER, m_ringSize, nullptr, GL_STREAM_DRAW);
-    m_ringHead = 0;
-    m_ringStore = ++g_ringStores;
+    glGenBuffers(kRings, m_rings);
+    m_ringSize = kRingBytes;
+    m_ringIndex = kRings - 1;
+    m_ringStore = 0;
+    RingNext(0);
     glGenSamplers(kSamplers, m_samplers);
     for (int i = 0; i < kSamplers; ++i) glBindSampler(static_cast<GLuint>(i), m_samplers[i]);
     glEnable(GL_PROGRAM_POINT_SIZE);
@@ -690,7 +754,13 @@ void CGlRenderer::Close() {
         m_ffVertex.clear();
         m_ffPixel.clear();
         glDeleteSamplers(kSamplers, m_samplers);
-        glDeleteBuffers(1, &m_ring);
+        for (int i = 0; i < kRings; ++i) {
+            if (m_ringFences[i]) glDeleteSync(m_ringFences[i]);
+            m_ringFences[i] = nullptr;
+            m_ringSizes[i] = 0;
+        }
+        glDeleteBuffers(kRings, m_rings);
+        memset(m_rings, 0, sizeof m_rings);
         m_ring = 0;
         glDeleteVertexArrays(1, &m_vao);
         if (m_fbo) {
@@ -939,15 +1009,17 @@ Program* CGlRenderer::Link(uint64_t vsId, uint64_t psId, GLuint vsName, GLuint p
     return &(m_programs[key] = p);
 }
 
-Program* CGlRenderer::ProgramFor(CDevice& device, const DeviceState& s, const uint8_t textureTypes[kStages]) {
+Program* CGlRenderer::ProgramFor(CDevice& device, const DeviceState& s, const uint8_t textureTypes[kStages],
+                                 bool noAlphaTest) {
     const bool ffVertex = !s.vertexShader, ffPixel = !s.pixelShader;
     if ((ffVertex || ffPixel) &&
         (device.FixedFunctionSerial() != m_ffSerial || m_ffDecl != device.CurrentDeclaration() ||
-         memcmp(m_ffTextureTypes, textureTypes, kStages) != 0)) {
+         memcmp(m_ffTextureTypes, textureTypes, kStages) != 0 || m_ffNoAlphaTest != noAlphaTest)) {
         // A state the generated shaders depend on changed: find them again.
         m_ffSerial = device.FixedFunctionSerial();
         m_ffDecl = device.CurrentDeclaration();
         memcpy(m_ffTextureTypes, textureTypes, kStages);
+        m_ffNoAlphaTest = noAlphaTest;
         m_ffVertexName = m_ffPixelName = 0;
         const FFVertexKey vkey = MakeVertexKey(s, *device.CurrentDeclaration());
         auto v = m_ffVertex.find(vkey);
@@ -957,7 +1029,8 @@ Program* CGlRenderer::ProgramFor(CDevice& device, const DeviceState& s, const ui
             if (name == 0) fprintf(stderr, "d3d9: generated vertex shader failed to compile: %s\n", log.c_str());
             v = m_ffVertex.emplace(vkey, name).first;  // a failure is remembered, not retried
         }
-        const FFPixelKey pkey = MakePixelKey(s, textureTypes);
+        FFPixelKey pkey = MakePixelKey(s, textureTypes);
+        if (noAlphaTest) pkey.alphaFunc = 0;
         auto p = m_ffPixel.find(pkey);
         if (p == m_ffPixel.end()) {
             std::string log;
@@ -1016,6 +1089,7 @@ void CGlRenderer::UploadTexture(CTextureBase& tex, GLenum target) {
     if (decode) FormatFor(D3DFMT_A8R8G8B8, &f);
     const bool fresh = tex.m_glName == 0;
     if (fresh) glGenTextures(1, &tex.m_glName);
+    tex.m_transparent.resize(static_cast<size_t>(tex.Faces()) * tex.Levels(), true);
     glBindTexture(target, tex.m_glName);
     (target == GL_TEXTURE_2D ? m_bound2D : m_boundCube)[m_activeUnit] = tex.m_glName;
     if (fresh) {
@@ -1029,17 +1103,23 @@ void CGlRenderer::UploadTexture(CTextureBase& tex, GLenum target) {
             const size_t index = face * tex.Levels() + level;
             if (!fresh && !tex.m_dirty[index]) continue;
             TextureLevel& lv = tex.Level(face, level);
+            if (lv.store == LevelStore::Backend) {
+                tex.m_dirty[index] = false;  // GL holds it already
+                continue;
+            }
             const GLint l = static_cast<GLint>(level);
+            std::vector<uint8_t> zeros;
+            if (lv.store == LevelStore::Zero) zeros.assign(lv.Bytes(), 0);
+            const uint8_t* bits = lv.store == LevelStore::Zero ? zeros.data() : lv.bits.data();
             std::vector<uint32_t> decoded;
-            const void* data = lv.bits.data();
+            const void* data = bits;
             if (decode) {
-                decoded = DecodeDxt(tex.Format(), lv.bits.data(), lv.width, lv.height);
+                decoded = DecodeDxt(tex.Format(), bits, lv.width, lv.height);
                 data = decoded.data();
             }
             if (f.compressed) {
                 glCompressedTexImage2D(faceTarget, l, f.internal, static_cast<GLsizei>(lv.width),
-                                       static_cast<GLsizei>(lv.height), 0, static_cast<GLsizei>(lv.bits.size()),
-                                       lv.bits.data());
+                                       static_cast<GLsizei>(lv.height), 0, static_cast<GLsizei>(lv.Bytes()), bits);
             } else if (fresh) {
                 glTexImage2D(faceTarget, l, static_cast<GLint>(f.internal), static_cast<GLsizei>(lv.width),
                              static_cast<GLsizei>(lv.height), 0, f.format, f.type, data);
@@ -1047,14 +1127,53 @@ void CGlRenderer::UploadTexture(CTextureBase& tex, GLenum target) {
                 glTexSubImage2D(faceTarget, l, 0, 0, static_cast<GLsizei>(lv.width), static_cast<GLsizei>(lv.height),
                                 f.format, f.type, data);
             }
-            tex.m_dirty[index] = false;
+            tex.m_dirty[index] = lv.locked;  // still being written: again when unlocked
+            tex.m_transparent[index] = !LevelOpaque(tex.Format(), lv);
         }
     }
+    // A managed texture's copy in memory only doubles the driver's: a later
+    // lock reads it back. Decoded blocks could not be read back as such.
+    if (tex.Pool() == D3DPOOL_MANAGED && !decode) {
+        for (UINT face = 0; face < tex.Faces(); ++face)
+            for (UINT level = 0; level < tex.Levels(); ++level) {
+                TextureLevel& lv = tex.Level(face, level);
+                if (lv.store != LevelStore::Memory || lv.locked || tex.m_dirty[face * tex.Levels() + level]) continue;
+                std::vector<uint8_t>().swap(lv.bits);
+                lv.store = LevelStore::Backend;
+            }
+    }
+    tex.m_opaque = std::none_of(tex.m_transparent.begin(), tex.m_transparent.end(), [](bool t) { return t; });
     if (tex.Usage() & D3DUSAGE_AUTOGENMIPMAP) {
         glTexParameteri(target, GL_TEXTURE_MAX_LEVEL, 1000);
         glGenerateMipmap(target);
     }
-    tex.m_anyDirty = false;
+    tex.m_anyDirty = std::any_of(tex.m_dirty.begin(), tex.m_dirty.end(), [](bool d) { return d; });
+}
+
+// Loading a texture writes its levels one lock at a time: each goes to GL at
+// its unlock, so the copies in memory never pile up while a theme loads.
+void CGlRenderer::TextureUnlocked(CTextureBase& tex) {
+    GlFormat f;
+    if (!MakeCurrent() || !FormatFor(tex.Format(), &f)) return;
+    ActiveUnit(m_activeUnit < 0 ? 0 : m_activeUnit);
+    UploadTexture(tex, tex.TextureType() == D3DRTYPE_CUBETEXTURE ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D);
+}
+
+bool CGlRenderer::ReadTextureLevel(CTextureBase& tex, UINT face, UINT level) {
+    GlFormat f;
+    if (!tex.m_glName || !MakeCurrent() || !FormatFor(tex.Format(), &f) || (f.compressed && !m_s3tc)) return false;
+    const bool cube = tex.TextureType() == D3DRTYPE_CUBETEXTURE;
+    const GLenum target = cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D;
+    ActiveUnit(m_activeUnit < 0 ? 0 : m_activeUnit);
+    glBindTexture(target, tex.m_glName);
+    (cube ? m_boundCube : m_bound2D)[m_activeUnit] = tex.m_glName;
+    const GLenum faceTarget = cube ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + face : GL_TEXTURE_2D;
+    TextureLevel& lv = tex.Level(face, level);
+    if (f.compressed)
+        glGetCompressedTexImage(faceTarget, static_cast<GLint>(level), lv.bits.data());
+    else
+        glGetTexImage(faceTarget, static_cast<GLint>(level), f.format, f.type, lv.bits.data());
+    return glGetError() == GL_NO_ERROR;
 }
 
 void CGlRenderer::UploadBuffer(CBufferBase& b, GLenum target) {
@@ -1129,7 +1248,7 @@ void CGlRenderer::BindTextures(const DeviceState& s, uint8_t types[kStages]) {
     }
 }
 
-void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
+void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s, bool noBlend) {
     const DWORD* rs = s.renderStates;
     const D3DVIEWPORT9& vp = s.viewport;
     RasterState r;
@@ -1152,7 +1271,7 @@ void CGlRenderer::ApplyStates(CDevice& device, const DeviceState& s) {
     r.polygonMode = rs[D3DRS_FILLMODE] == D3DFILL_WIREFRAME ? GL_LINE
                     : rs[D3DRS_FILLMODE] == D3DFILL_POINT   ? GL_POINT
                                                             : GL_FILL;
-    r.blend = rs[D3DRS_ALPHABLENDENABLE] != 0;
+    r.blend = rs[D3DRS_ALPHABLENDENABLE] != 0 && !noBlend;
     if (r.blend) {
         BlendPair(rs[D3DRS_SRCBLEND], rs[D3DRS_DESTBLEND], &r.src, &r.dst);
         r.eq = BlendOp(rs[D3DRS_BLENDOP]);
@@ -1331,28 +1450,41 @@ void CGlRenderer::SetUniforms(CDevice& device, const DeviceState& s, Program& p)
     }
 }
 
-// Appends to the stream ring, `align`-aligned; orphans its store when full so
-// the GPU keeps reading the old one while we write the new.
+// Appends to the stream ring, `align`-aligned; moves on to the next ring
+// when this one is full, so draws in flight keep reading what they were given.
 GLintptr CGlRenderer::RingWrite(const void* data, size_t bytes, size_t align) {
     const GLintptr at = RingAlloc(bytes, align);
     return RingCopy(at, data, bytes) ? at : -1;
 }
 
-void CGlRenderer::RingOrphan(size_t atLeast) {
+void CGlRenderer::RingNext(size_t atLeast) {
     while (static_cast<GLsizeiptr>(atLeast) > m_ringSize) m_ringSize *= 2;
+    if (m_ring) m_ringFences[m_ringIndex] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    m_ringIndex = (m_ringIndex + 1) % kRings;
+    if (GLsync fence = m_ringFences[m_ringIndex]) {
+        // Three rings back: long done, unless the driver runs frames behind.
+        glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000ull);
+        glDeleteSync(fence);
+        m_ringFences[m_ringIndex] = nullptr;
+    }
+    m_ring = m_rings[m_ringIndex];
     BindArrayBuffer(m_ring);
-    glBufferData(GL_ARRAY_BUFFER, m_ringSize, nullptr, GL_STREAM_DRAW);
+    if (m_ringSizes[m_ringIndex] < m_ringSize) {
+        // Storage is made once per ring, and again only to grow.
+        glBufferData(GL_ARRAY_BUFFER, m_ringSize, nullptr, GL_STREAM_DRAW);
+        m_ringSizes[m_ringIndex] = m_ringSize;
+    }
     m_ringHead = 0;
     m_ringStore = ++g_ringStores;
 }
 
 // Room for `bytes` at an `align` multiple, past everything written since the
-// store was last orphaned.
+// ring was last taken up.
 GLintptr CGlRenderer::RingAlloc(size_t bytes, size_t align) {
     GLsizeiptr at = (m_ringHead + static_cast<GLsizeiptr>(align) - 1) / static_cast<GLsizeiptr>(align) *
                     static_cast<GLsizeiptr>(align);
-    if (at + static_cast<GLsizeiptr>(bytes) > m_ringSize) {
-        RingOrphan(bytes);
+    if (at + static_cast<GLsizeiptr>(bytes) > m_ringSizes[m_ringIndex]) {
+        RingNext(bytes);
         at = 0;
     }
     m_ringHead = at + static_cast<GLsizeiptr>(bytes);
@@ -1402,7 +1534,7 @@ bool CGlRenderer::PlaceDynamic(CBufferBase& b) {
 }
 
 // Writes the draw's dynamic buffers into the ring, all into one store: room
-// for those that move is made first, so none is orphaned by the next.
+// for those that move is made first, so the next does not push one out.
 bool CGlRenderer::StreamDynamic(const DeviceState& s, const CVertexDeclaration& decl, const DrawCall& call) {
     CBufferBase* list[kStreams + 1];
     int n = 0;
@@ -1422,7 +1554,7 @@ bool CGlRenderer::StreamDynamic(const DeviceState& s, const CVertexDeclaration& 
         if (NeedsPlace(*list[i])) moving += list[i]->Length() + 16;
     }
     // A new store moves every one of them, and grows if they do not fit.
-    if (m_ringHead + static_cast<GLsizeiptr>(moving) > m_ringSize) RingOrphan(all);
+    if (m_ringHead + static_cast<GLsizeiptr>(moving) > m_ringSizes[m_ringIndex]) RingNext(all);
     for (int i = 0; i < n; ++i)
         if (!PlaceDynamic(*list[i])) return false;
     return true;
@@ -1489,6 +1621,55 @@ bool CGlRenderer::SetAttributes(const DeviceState& s, const CVertexDeclaration& 
     return true;
 }
 
+// Pre-transformed user vertices whose colours all have full alpha, through a
+// first stage whose alpha comes from them, a texture without transparency or
+// the texture factor: every fragment leaves the stages with alpha 1.
+bool CGlRenderer::AlphaIsOne(const DeviceState& s, const CVertexDeclaration& decl, const DrawCall& call) const {
+    if (s.pixelShader || !call.userVertices || !call.userStride || !decl.HasUsage(D3DDECLUSAGE_POSITIONT))
+        return false;
+    const DWORD* t0 = s.stageStates[0];
+    if (t0[D3DTSS_COLOROP] == D3DTOP_DISABLE || s.stageStates[1][D3DTSS_COLOROP] != D3DTOP_DISABLE ||
+        (t0[D3DTSS_RESULTARG] & D3DTA_SELECTMASK) == D3DTA_TEMP)
+        return false;
+    auto textureOpaque = [&] {
+        const CTextureBase* t = s.textures[0];
+        const DWORD* sampler = s.samplerStates[0];
+        const bool border = sampler[D3DSAMP_ADDRESSU] == D3DTADDRESS_BORDER ||
+                            sampler[D3DSAMP_ADDRESSV] == D3DTADDRESS_BORDER;
+        return t && t->TextureType() == D3DRTYPE_TEXTURE && t->m_opaque && !t->m_anyDirty &&
+               (!border || (sampler[D3DSAMP_BORDERCOLOR] >> 24) == 0xFF);
+    };
+    auto diffuseOpaque = [&] {
+        const D3DVERTEXELEMENT9* color = nullptr;
+        for (const D3DVERTEXELEMENT9& e : decl.Elements()) {
+            if (e.Stream == 0xFF) break;
+            if (e.Usage == D3DDECLUSAGE_COLOR && e.UsageIndex == 0) color = &e;
+        }
+        if (!color) return true;  // no colour reads as white
+        if (color->Stream != 0 || color->Type != D3DDECLTYPE_D3DCOLOR) return false;
+        const uint8_t* v = static_cast<const uint8_t*>(call.userVertices);
+        for (size_t at = color->Offset; at + 4 <= call.userVertexBytes; at += call.userStride)
+            if (v[at + 3] != 0xFF) return false;  // D3DCOLOR: alpha is the high byte
+        return true;
+    };
+    auto argOpaque = [&](DWORD arg) {
+        if (arg & (D3DTA_COMPLEMENT | D3DTA_ALPHAREPLICATE)) return false;
+        switch (arg & D3DTA_SELECTMASK) {
+            case D3DTA_DIFFUSE:
+            case D3DTA_CURRENT: return diffuseOpaque();
+            case D3DTA_TEXTURE: return textureOpaque();
+            case D3DTA_TFACTOR: return (s.renderStates[D3DRS_TEXTUREFACTOR] >> 24) == 0xFF;
+            default: return false;
+        }
+    };
+    switch (t0[D3DTSS_ALPHAOP]) {
+        case D3DTOP_SELECTARG1: return argOpaque(t0[D3DTSS_ALPHAARG1]);
+        case D3DTOP_SELECTARG2: return argOpaque(t0[D3DTSS_ALPHAARG2]);
+        case D3DTOP_MODULATE: return argOpaque(t0[D3DTSS_ALPHAARG1]) && argOpaque(t0[D3DTSS_ALPHAARG2]);
+        default: return false;
+    }
+}
+
 HRESULT CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
     if (!MakeCurrent()) return Refuse("no GL context");
     const DeviceState& s = device.State();
@@ -1500,11 +1681,17 @@ HRESULT CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
 
     uint8_t textureTypes[kStages];
     BindTextures(s, textureTypes);
-    Program* program = ProgramFor(device, s, textureTypes);
+    // Fragments of alpha 1 need neither blending nor an alpha test that full
+    // alpha passes: the same picture for less fill (opaque sprites, a background).
+    const DWORD* rs = s.renderStates;
+    const bool blends = rs[D3DRS_ALPHABLENDENABLE] && BlendCopiesOpaque(rs);
+    const bool tests = AlphaFuncOf(s) && AlphaTestPassesOpaque(rs);
+    const bool alphaOne = (blends || tests) && AlphaIsOne(s, *decl, call);
+    Program* program = ProgramFor(device, s, textureTypes, alphaOne && tests);
     if (!program) return Refuse("no shader program (see the compile or link error above)");
     UseProgram(program->name);
     SetUniforms(device, s, *program);
-    ApplyStates(device, s);
+    ApplyStates(device, s, alphaOne && blends);
 
     // User data goes into the ring at a multiple of its stride, so the
     // attributes stay put and only the first vertex moves.

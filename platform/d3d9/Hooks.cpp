@@ -162,6 +162,10 @@ void SetGlRecording(bool on) { State().glRecording = on; }
 
 void SetNullRecording(bool on) { State().nullRecording = on; }
 
+void SetDeviceRecording(IDirect3DDevice9* device, bool on) {
+    if (auto* d = Internal(device)) d->SetRecording(on);
+}
+
 const std::vector<std::string>& CallLog() { return State().log; }
 
 void ClearCallLog() { State().log.clear(); }

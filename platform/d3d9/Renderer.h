@@ -12,6 +12,7 @@ namespace d3d9 {
 class CDevice;
 class CDeviceObject;
 class CShader;
+class CTextureBase;
 
 struct DrawCall {
     D3DPRIMITIVETYPE type;
@@ -39,6 +40,11 @@ public:
     // D3DERR_INVALIDCALL (with a line on standard error) when the draw cannot be issued.
     virtual HRESULT Draw(CDevice& device, const DrawCall& call) = 0;
     virtual void Present() = 0;
+    // Reads a level the backend holds alone back into its `bits` (sized already).
+    virtual bool ReadTextureLevel(CTextureBase&, UINT, UINT) { return false; }
+    // A managed texture's level was unlocked: a backend that keeps its own copy
+    // may take the texels now, so the memory copy need not wait for a draw.
+    virtual void TextureUnlocked(CTextureBase&) {}
     virtual bool CompileShader(CShader& shader, std::string* log) = 0;
     // The object is going away: drop whatever the backend keeps for it.
     virtual void Forget(CDeviceObject& object) = 0;

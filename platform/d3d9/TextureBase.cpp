@@ -68,6 +68,8 @@ CTextureBase::~CTextureBase() {
 
 bool CTextureBase::Allocate() {
     try {
+        // Memory is taken at the first lock: a texture nothing writes (an atlas
+        // never drawn) costs nothing.
         m_data.resize(static_cast<size_t>(Faces()) * m_levels);
         m_dirty.assign(m_data.size(), true);
         const bool blocks = IsBlockCompressed(m_format);
@@ -79,7 +81,7 @@ bool CTextureBase::Allocate() {
                 lv.height = h;
                 lv.pitch = blocks ? ((w + 3) / 4) * TexelSize(m_format) : w * TexelSize(m_format);
                 lv.rows = blocks ? (h + 3) / 4 : h;
-                lv.bits.assign(static_cast<size_t>(lv.pitch) * lv.rows, 0);
+                lv.store = LevelStore::Zero;
                 w = w > 1 ? w / 2 : 1;
                 h = h > 1 ? h / 2 : 1;
             }
@@ -119,6 +121,7 @@ HRESULT CTextureBase::LockLevel(UINT face, UINT level, D3DLOCKED_RECT* locked, c
         else
             offset = static_cast<size_t>(rect->top) * lv.pitch + static_cast<size_t>(rect->left) * TexelSize(m_format);
     }
+    if (!Materialise(face, level)) return D3DERR_OUTOFVIDEOMEMORY;
     lv.locked = true;
     locked->Pitch = static_cast<INT>(lv.pitch);
     locked->pBits = lv.bits.data() + offset;
@@ -129,11 +132,28 @@ HRESULT CTextureBase::LockLevel(UINT face, UINT level, D3DLOCKED_RECT* locked, c
     return D3D_OK;
 }
 
+bool CTextureBase::Materialise(UINT face, UINT level) {
+    TextureLevel& lv = Level(face, level);
+    if (lv.store == LevelStore::Memory) return true;
+    try {
+        lv.bits.assign(lv.Bytes(), 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (lv.store == LevelStore::Backend && !(m_device && m_device->Renderer().ReadTextureLevel(*this, face, level))) {
+        std::vector<uint8_t>().swap(lv.bits);
+        return false;
+    }
+    lv.store = LevelStore::Memory;
+    return true;
+}
+
 HRESULT CTextureBase::UnlockLevel(UINT face, UINT level) {
     if (face >= Faces() || level >= m_levels) return D3DERR_INVALIDCALL;
     TextureLevel& lv = Level(face, level);
     if (!lv.locked) return D3DERR_INVALIDCALL;
     lv.locked = false;
+    if (m_pool == D3DPOOL_MANAGED && m_device) m_device->Renderer().TextureUnlocked(*this);
     return D3D_OK;
 }
 

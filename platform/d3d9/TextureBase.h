@@ -8,13 +8,19 @@
 
 namespace d3d9 {
 
+// Where a level's texels are: nowhere yet (all zero), in `bits`, or only in the
+// backend (a managed texture's copy is let go once the driver holds one).
+enum class LevelStore : uint8_t { Zero, Memory, Backend };
+
 struct TextureLevel {
     UINT width = 0;
     UINT height = 0;
     UINT pitch = 0;  // bytes per row (per row of 4x4 blocks for DXTn)
     UINT rows = 0;   // rows in memory
-    std::vector<uint8_t> bits;
+    std::vector<uint8_t> bits;  // pitch * rows bytes while the store is Memory
+    LevelStore store = LevelStore::Zero;
     bool locked = false;
+    size_t Bytes() const { return static_cast<size_t>(pitch) * rows; }
 };
 
 // Bytes per texel, 0 for a format textures cannot have.
@@ -30,7 +36,7 @@ public:
     CTextureBase(CDevice* device, D3DRESOURCETYPE type, UINT width, UINT height, UINT levels, DWORD usage,
                  D3DFORMAT format, D3DPOOL pool, const char* kind);
     ~CTextureBase() override;
-    // False when the memory could not be had.
+    // Lays the levels out; their memory is taken when first locked.
     bool Allocate();
 
     D3DRESOURCETYPE TextureType() const { return m_type; }
@@ -43,11 +49,16 @@ public:
     HRESULT DescOf(UINT level, D3DSURFACE_DESC* desc);
     HRESULT LockLevel(UINT face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags);
     HRESULT UnlockLevel(UINT face, UINT level);
+    // The level's texels in `bits` (zeros, or read back from the backend);
+    // false when they could not be had.
+    bool Materialise(UINT face, UINT level);
 
     // Backend bookkeeping: the GL name and what changed since the last upload.
     uint32_t m_glName = 0;
     std::vector<bool> m_dirty;  // per face * level
     bool m_anyDirty = true;
+    std::vector<bool> m_transparent;  // per face * level, as last uploaded: some texel's alpha is not full
+    bool m_opaque = false;            // every level uploaded and none transparent
 
 protected:
     D3DRESOURCETYPE m_type;

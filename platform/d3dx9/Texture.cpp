@@ -87,16 +87,22 @@ HRESULT WriteLevel(const Image& img, const D3DSURFACE_DESC& desc, DWORD filter, 
 // Level 0 from the file's image, every further level from the one above.
 HRESULT FillTexture(IDirect3DTexture9* tex, const Image& source, DWORD filter, DWORD mipFilter) {
     Image level;
+    // A file of the texture's size is written as it is, not copied first.
+    const Image* above = &source;
     for (UINT i = 0; i < tex->GetLevelCount(); ++i) {
         D3DSURFACE_DESC desc = {};
         HRESULT hr = tex->GetLevelDesc(i, &desc);
         if (FAILED(hr)) return hr;
-        level = i == 0 ? d3dximage::Resample(source, desc.Width, desc.Height, filter)
-                       : d3dximage::NextMipLevel(level, mipFilter);
+        if (i > 0)
+            level = d3dximage::NextMipLevel(*above, mipFilter);
+        else if (source.width != desc.Width || source.height != desc.Height)
+            level = d3dximage::Resample(source, desc.Width, desc.Height, filter);
+        const Image& written = i == 0 && level.texels.empty() ? source : level;
         hr = WriteLevel(
-            level, desc, mipFilter, [&](D3DLOCKED_RECT* r) { return tex->LockRect(i, r, nullptr, 0); },
+            written, desc, mipFilter, [&](D3DLOCKED_RECT* r) { return tex->LockRect(i, r, nullptr, 0); },
             [&] { tex->UnlockRect(i); });
         if (FAILED(hr)) return hr;
+        above = &written;
     }
     return D3D_OK;
 }

@@ -50,6 +50,9 @@ void ResetAll();
 void SetGlRecording(bool on);
 // On by default; off lets a benchmark time the null device's calls alone.
 void SetNullRecording(bool on);
+// Starts or stops recording the calls of a device that exists already (a
+// benchmark writes down one frame of a game it times unrecorded).
+void SetDeviceRecording(IDirect3DDevice9* device, bool on);
 const std::vector<std::string>& CallLog();
 void ClearCallLog();
 // Lines of the log that start with `prefix` (e.g. "SetRenderState(").

@@ -44,6 +44,12 @@ bool FakeClockEnabled();
 void SetRegistryFile(const std::string& hostPath);
 std::string RegistryFile();
 
+// When the current folder has no data/ folder, moves into the folder the
+// program was started from: argv[0]'s folder as given (links unresolved), or
+// the program's own folder when argv[0] has no slash. Uses no static object,
+// so it may run before any is built.
+void EnterProgramFolder(const char* argv0);
+
 // True when a real video driver runs (one that shows windows). SDL's offscreen
 // and dummy drivers count only when named in SDL_VIDEODRIVER.
 bool HasDisplay();

@@ -538,8 +538,8 @@ HWND FocusDialogWindow(HWND window) {
 }
 
 bool DialogMessageBox(const char* text, const char* caption, UINT type, INT* answer) {
+    if (!dlgimpl::EnsureGtk()) return false;
     GtkWindow* parent = dlgimpl::TopGtkWindow();
-    if (!parent) return false;
     GtkMessageType icon = GTK_MESSAGE_INFO;
     switch (type & 0xF0) {
         case MB_ICONHAND: icon = GTK_MESSAGE_ERROR; break;
@@ -551,21 +551,15 @@ bool DialogMessageBox(const char* text, const char* caption, UINT type, INT* ans
     GtkWidget* box = gtk_message_dialog_new(parent, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT), icon,
                                             GTK_BUTTONS_NONE, "%s", dlgimpl::ToUtf8(text).c_str());
     gtk_window_set_title(GTK_WINDOW(box), dlgimpl::ToUtf8(caption).c_str());
-    struct B {
-        INT id;
-        const char* label;
-    };
-    const std::vector<B> buttons = [type]() -> std::vector<B> {
-        switch (type & 0xF) {
-            case MB_OKCANCEL: return {{IDOK, "_OK"}, {IDCANCEL, "_Cancel"}};
-            case MB_YESNOCANCEL: return {{IDYES, "_Yes"}, {IDNO, "_No"}, {IDCANCEL, "_Cancel"}};
-            case MB_YESNO: return {{IDYES, "_Yes"}, {IDNO, "_No"}};
-            case MB_RETRYCANCEL: return {{IDRETRY, "_Retry"}, {IDCANCEL, "_Cancel"}};
-            case MB_ABORTRETRYIGNORE: return {{IDABORT, "_Abort"}, {IDRETRY, "_Retry"}, {IDIGNORE, "_Ignore"}};
-            default: return {{IDOK, "_OK"}};
-        }
-    }();
-    for (const B& b : buttons) gtk_dialog_add_button(GTK_DIALOG(box), b.label, b.id);
+    if (!parent) {
+        // No dialog to sit on: the box stands alone, above the game's window, even a full-screen one.
+        gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
+        gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
+        gtk_window_set_urgency_hint(GTK_WINDOW(box), TRUE);
+    }
+    const std::vector<MessageBoxButton> buttons = MessageBoxButtons(type);
+    for (const MessageBoxButton& b : buttons)
+        gtk_dialog_add_button(GTK_DIALOG(box), (std::string("_") + b.label).c_str(), b.id);
     gtk_dialog_set_default_response(GTK_DIALOG(box), buttons.front().id);
     // A scripted run has nobody to read the box: it takes its first button.
     AutoAnswer answerLater{box, buttons.front().id, false};

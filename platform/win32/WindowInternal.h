@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <string>
+#include <vector>
 
 struct HWND__ {
     SDL_Window* sdl = nullptr;  // null for a window made without a display
@@ -48,7 +49,14 @@ UINT VirtualKeyOf(const SDL_Keysym& key);
 bool IsDialogHandle(HWND window);
 BOOL ShowDialogWindow(HWND window, INT command);
 HWND FocusDialogWindow(HWND window);
-// A GTK message box over the dialog on screen; false when no dialog is up.
+// The buttons of a message box type, the first one first.
+struct MessageBoxButton {
+    INT id;
+    const char* label;
+};
+std::vector<MessageBoxButton> MessageBoxButtons(UINT type);
+// A GTK message box, over the dialog on top when one is up, else on its own
+// above every window; false when GTK cannot open the display.
 bool DialogMessageBox(const char* text, const char* caption, UINT type, INT* answer);
 
 }  // namespace winimpl

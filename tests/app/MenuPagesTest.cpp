@@ -54,6 +54,10 @@ protected:
         g_GameType = g_Difficulty = g_FallType = g_FrameType = g_FrameDetails = g_BlocksDetails = 0;
         g_bExitRequested = false;
         g_bNameEntry = false;
+        // "start" starts a game only with the scripts a game needs.
+        g_FieldScriptPath = "data\\scripts\\field\\field.txt";
+        g_FieldAnimScriptPath = "data\\scripts\\field\\field_anim.txt";
+        g_FigureScriptPath = "data\\scripts\\figure\\figure.txt";
         MakeFixtures();
         BuildMenus();
     }

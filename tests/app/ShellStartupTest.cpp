@@ -51,17 +51,7 @@ public:
     // A fresh folder and a stopped engine.
     void Prepare() {
         m_dir.reset(new testutil::TempDir());
-        const std::string game = getenv("KOLVAR_GAME_DIR");
-        for (const fs::directory_entry& e : fs::directory_iterator(game)) {
-            const std::string name = e.path().filename().string();
-            if (name == "config.ini" || name == "playlist.ini" || name.rfind("log", 0) == 0 ||
-                name.rfind("CMake", 0) == 0 || name.rfind("highscores", 0) == 0)
-                continue;
-            fs::create_symlink(e.path(), m_dir->file(name));
-        }
-        std::string config = testutil::ReadFile(std::string(getenv("KOLVAR_SOURCE_DIR")) + "/data/templates/config.ini");
-        testutil::WriteFile(m_dir->file("config.ini"), config);
-        testutil::WriteFile(m_dir->file("playlist.ini"), "[playlist]\r\nnum=0\r\n");
+        testutil::MakeGameFolder(m_dir->path());
         m_cwd.reset(new testutil::ScopedCwd(m_dir->path()));
         setenv("KOLVAR_LAUNCHER", "start", 1);
         d3d9hooks::ResetAll();
@@ -88,20 +78,7 @@ public:
         m_cwd.reset();
     }
 
-    // Turns the linked folder at relative path into a real one of links, so
-    // one file in it can be replaced or removed.
-    void Unlink(const std::string& relative) {
-        fs::path at = m_dir->path();
-        for (const fs::path& part : fs::path(relative)) {
-            at /= part;
-            if (!fs::is_symlink(at)) continue;
-            const fs::path target = fs::read_symlink(at);
-            fs::remove(at);
-            fs::create_directory(at);
-            for (const fs::directory_entry& e : fs::directory_iterator(target))
-                fs::create_symlink(e.path(), at / e.path().filename());
-        }
-    }
+    void Unlink(const std::string& relative) { testutil::UnlinkGamePath(m_dir->path(), relative); }
     // The field's appear animation ends when the global appear_result says so (0 at first).
     void Start() {
         Unlink("data/scripts/field");
@@ -138,16 +115,10 @@ TEST_F(ShellRun, StartupFailuresReturnAtOnce) {
     struct Case {
         const char* name;
         std::function<void(ShellRun*)> breakIt;
-        const char* box;  // null: no message box
+        const char* box;
     } cases[] = {
         {"device refused", [](ShellRun*) { d3d9hooks::FailDirect3DCreate(true); },
          "Couldn't initialize graphics engine.\n See log.html for detail."},
-        {"no font.png",
-         [](ShellRun* t) {
-             t->Unlink("data/textures");
-             fs::remove(t->m_dir->file("data/textures/font.png"));
-         },
-         nullptr},
         {"init.txt without frame_script",
          [](ShellRun* t) {
              t->Unlink("data/scripts/general");
@@ -166,13 +137,12 @@ TEST_F(ShellRun, StartupFailuresReturnAtOnce) {
         Prepare();
         c.breakIt(this);
         EXPECT_FALSE(StartApplication(nullptr)) << c.name;
+        EXPECT_TRUE(StartupFailed()) << c.name;
         const auto boxes = platform::RecordedMessageBoxes();
-        ASSERT_EQ(boxes.size(), c.box ? 1u : 0u) << c.name;
-        if (c.box) {
-            EXPECT_EQ(boxes[0].text, c.box);
-            EXPECT_EQ(boxes[0].caption, "Error !");
-            EXPECT_EQ(boxes[0].type & MB_ICONERROR, UINT(MB_ICONERROR)) << c.name;
-        }
+        ASSERT_EQ(boxes.size(), 1u) << c.name;
+        EXPECT_EQ(boxes[0].text, c.box);
+        EXPECT_EQ(boxes[0].caption, "Error !");
+        EXPECT_EQ(boxes[0].type & MB_ICONERROR, UINT(MB_ICONERROR)) << c.name;
     }
     EXPECT_NE(LogText().find("Error, init.txt doesn't set 'frame_script'"), std::string::npos);
 }

@@ -7,13 +7,18 @@
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb/stb_image.h>
 
-#include <dirent.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <win32.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/TestUtil.h"
 
@@ -52,50 +57,39 @@ struct Image {
     }
 };
 
-// A game folder of links to the built one, with fresh settings.
+// A game folder of links to the built one, with fresh settings of one game type and screen size.
 std::string MakeGameFolder(const testutil::TempDir& dir, int gameType, int width = 1024, int height = 768) {
-    const std::string game = getenv("KOLVAR_GAME_DIR");
-    // Everything built, but the player's files: those start fresh.
-    DIR* listing = opendir(game.c_str());
-    EXPECT_NE(listing, nullptr);
-    while (dirent* e = listing ? readdir(listing) : nullptr) {
-        const std::string name = e->d_name;
-        if (name == "." || name == ".." || name == "config.ini" || name == "playlist.ini" ||
-            name.find("log") == 0 || name.find("CMake") == 0 || name.find("highscores") == 0)
-            continue;
-        EXPECT_EQ(symlink((game + "/" + name).c_str(), dir.file(name).c_str()), 0) << name;
-    }
-    if (listing) closedir(listing);
-    std::string config = testutil::ReadFile(std::string(getenv("KOLVAR_SOURCE_DIR")) + "/data/templates/config.ini");
-    const std::string key = "game_type=0";
-    const size_t at = config.find(key);
-    if (at != std::string::npos) config.replace(at, key.size(), "game_type=" + std::to_string(gameType));
-    for (const std::string key : {"screen_w=", "screen_h="}) {
-        const size_t line = config.find(key);
-        if (line != std::string::npos)
-            config.replace(line, config.find_first_of("\r\n", line) - line,
-                           key + std::to_string(key == "screen_w=" ? width : height));
-    }
-    testutil::WriteFile(dir.file("config.ini"), config);
-    testutil::WriteFile(dir.file("playlist.ini"), "[playlist]\r\nnum=0\r\n");
+    testutil::MakeGameFolder(dir.path());
+    const std::string config = dir.file("config.ini");
+    WritePrivateProfileStringA("game", "game_type", std::to_string(gameType).c_str(), config.c_str());
+    WritePrivateProfileStringA("graphics", "screen_w", std::to_string(width).c_str(), config.c_str());
+    WritePrivateProfileStringA("graphics", "screen_h", std::to_string(height).c_str(), config.c_str());
     return dir.path();
 }
 
-// display: the X display to run on, "" for the test's own.
-int RunGame(const std::string& folder, const std::string& script, const std::string& display = "") {
+// Runs the game at `program` from the folder `cwd` with these variables set and
+// its standard error into `errors` (when named); the exit code.
+int RunProgram(const std::string& cwd, const std::string& program,
+               const std::vector<std::pair<std::string, std::string>>& env, const std::string& errors = "") {
     const pid_t pid = fork();
     if (pid == 0) {
-        if (chdir(folder.c_str()) != 0) _exit(100);
-        if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
-        setenv("KOLVAR_INPUT_SCRIPT", script.c_str(), 1);
-        setenv("KOLVAR_LAUNCHER", "start", 1);
+        if (chdir(cwd.c_str()) != 0) _exit(100);
+        if (!errors.empty() && !freopen(errors.c_str(), "w", stderr)) _exit(102);
         setenv("KOLVAR_SCREENSHOT_DIR", testutil::ArtifactsDir().c_str(), 1);
-        execl("./kolvar", "kolvar", static_cast<char*>(nullptr));
+        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(101);
     }
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// display: the X display to run on, "" for the test's own.
+int RunGame(const std::string& folder, const std::string& script, const std::string& display = "") {
+    std::vector<std::pair<std::string, std::string>> env{{"KOLVAR_INPUT_SCRIPT", script}, {"KOLVAR_LAUNCHER", "start"}};
+    if (!display.empty()) env.emplace_back("DISPLAY", display);
+    return RunProgram(folder, "./kolvar", env);
 }
 
 class WholeGame : public testing::TestWithParam<int> {};
@@ -271,5 +265,102 @@ TEST_P(Screens, EveryMenuPageAndTheHudAsAPlayerSeesThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, Screens, testing::Values(ScreenMode{1024, 768}, ScreenMode{1600, 900}));
+
+// Start-up faults, each in a folder of its own: what the player is told (the box,
+// recorded on standard error), the log's line and the exit code.
+struct Fault {
+    const char* name;
+    std::function<void(const std::string& folder)> breakIt;
+    const char* input;  // an input script (it keeps the game running without the focus), or null: the launcher
+    const char* box;    // null: no box
+    const char* logLine;
+    bool logged;        // false: the line must not be there
+    int exitCode;
+    bool fromElsewhere = false;  // started by its path from a folder without game data
+};
+
+void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
+
+void Remove(const std::string& folder, const std::string& relative) {
+    testutil::UnlinkGamePath(folder, relative);
+    std::filesystem::remove(folder + "/" + relative);
+}
+
+void SetConfig(const std::string& folder, const char* section, const char* key, const char* value) {
+    WritePrivateProfileStringA(section, key, value, (folder + "/config.ini").c_str());
+}
+
+const char kQuickRun[] = "wait 0.2\nexit\n";
+// Chooses "new game" and "start"; the menu must still be open afterwards.
+const char kStartAttempt[] =
+    "wait_until menustate=3 20\npress enter\nwait 0.5\npress enter\nwait 1\nwait_until menustate=3 1\nexit\n";
+
+const Fault kFaults[] = {
+    {"no_font", [](const std::string& f) { Remove(f, "data/textures/font.png"); }, kQuickRun,
+     "Couldn't load the font font.png.\n See log.html for detail.", "Error, couldn't load textured-font: (font.png)", true,
+     1},
+    {"no_field_script", [](const std::string& f) { Remove(f, "data/scripts/field/field.txt"); }, kStartAttempt,
+     "Couldn't read the game script data\\scripts\\field\\field.txt.\n See log.html for detail.",
+     "Error, no game can start: the script data\\scripts\\field\\field.txt could not be read", true, 0},
+    {"no_figure_script", [](const std::string& f) { Remove(f, "data/scripts/figure/figure.txt"); }, kStartAttempt,
+     "Couldn't read the game script data\\scripts\\figure\\figure.txt.\n See log.html for detail.",
+     "Script error in data\\scripts\\figure\\figure.txt", true, 0},
+    {"no_init_script", [](const std::string& f) { Remove(f, "data/scripts/general/init.txt"); }, kQuickRun,
+     "Couldn't read the game scripts.\n See log.html for detail.", "Error, init.txt doesn't set 'figure_action_script'",
+     true, 1},
+    {"no_config", [](const std::string& f) { std::filesystem::remove(f + "/config.ini"); }, kQuickRun, nullptr,
+     "Error, config.ini is missing: made from templates\\config.ini", true, 0},
+    {"garbage_config",
+     [](const std::string& f) {
+         std::string junk;
+         for (unsigned i = 0, x = 7; i < 4096; ++i) junk += char((x = x * 1103515245u + 12345u) >> 16);
+         testutil::WriteFile(f + "/config.ini", junk);
+     },
+     kQuickRun, nullptr, "Error, config.ini [graphics] screen_w is missing: using 1024", true, 0},
+    {"oversized_config",
+     [](const std::string& f) { testutil::WriteFile(f + "/config.ini", std::string(3 << 20, '=')); }, kQuickRun,
+     nullptr, "Error, config.ini is too large for settings: kept as config.ini.bad", true, 0},
+    {"huge_screen_size",
+     [](const std::string& f) {
+         SetConfig(f, "graphics", "screen_w", "2147483647");
+         SetConfig(f, "graphics", "screen_h", "-100");
+     },
+     kQuickRun, nullptr, "Error, config.ini screen size 2147483647x-100 is not a mode of the display: using ", true, 0},
+    // Closed without Start: nothing starts and that is no failure.
+    {"launcher_closed", [](const std::string& f) { testutil::WriteFile(f + "/launcher.txt", "close\n"); }, nullptr,
+     nullptr, "Graphics engine started", false, 0},
+    {"from_another_folder", [](const std::string&) {}, kQuickRun, nullptr, "Graphics engine ended", true, 0, true},
+};
+
+class StartupFault : public testing::TestWithParam<Fault> {};
+
+TEST_P(StartupFault, IsToldLoggedAndExitsWithItsCode) {
+    const char* display = getenv("DISPLAY");
+    if (!display || !*display) KOLVAR_SKIP_WITHOUT_GL();
+    const Fault& fault = GetParam();
+    testutil::TempDir dir, elsewhere;
+    testutil::MakeGameFolder(dir.path());
+    fault.breakIt(dir.path());
+    const std::string input = dir.file("input.txt");
+    if (fault.input) testutil::WriteFile(input, fault.input);
+    const std::string errors = elsewhere.file("stderr.txt");
+    const int code = RunProgram(fault.fromElsewhere ? elsewhere.path() : dir.path(),
+                                fault.fromElsewhere ? dir.file("kolvar") : "./kolvar",
+                                {{"KOLVAR_INPUT_SCRIPT", fault.input ? input : ""},
+                                 {"KOLVAR_LAUNCHER", fault.input ? "start" : "script:" + dir.file("launcher.txt")}},
+                                errors);
+    EXPECT_EQ(code, fault.exitCode);
+    const std::string said = testutil::ReadFile(errors);
+    if (fault.box)
+        EXPECT_NE(said.find(std::string("[message box] Error !: ") + fault.box), std::string::npos) << said;
+    else
+        EXPECT_EQ(said.find("[message box]"), std::string::npos) << said;
+    const std::string log = testutil::ReadFile(dir.file("log.html"));
+    EXPECT_EQ(log.find(fault.logLine) != std::string::npos, fault.logged) << log;
+    EXPECT_FALSE(testutil::FileExists(elsewhere.file("log.html")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, StartupFault, testing::ValuesIn(kFaults),
+                         [](const testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
 
 }  // namespace

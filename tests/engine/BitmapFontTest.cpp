@@ -40,6 +40,24 @@ TEST(BitmapFontTest, AtlasDoublesUntilTheAlphabetFits) {
     EXPECT_EQ(1u, textures.size());
 }
 
+TEST(BitmapFontTest, TheAtlasIsPaintedAtTheFirstDrawOnly) {
+    NullDevice device;
+    CBitmapFont font("DejaVu Sans", 12, 0);
+    ASSERT_EQ(S_OK, font.InitDeviceObjects(device.get()));
+    ASSERT_EQ(S_OK, font.RestoreDeviceObjects());
+    // Measuring needs only the layout: a font that is never drawn never paints.
+    float w = 0, h = 0;
+    font.GetTextExtent("abc", 0.1f, 0.1f, &w, &h);
+    EXPECT_GT(w, 0.0f);
+    EXPECT_EQ(0, Count("tex#1.LockRect("));
+    device.get()->BeginScene();
+    for (int draw = 0; draw < 2; ++draw) {
+        ASSERT_EQ(S_OK, font.DrawTextScaled(0, 0, 0, 0.1f, 0.1f, 0xFFFFFFFF, "ab", 0));
+        EXPECT_EQ(1, Count("tex#1.LockRect(")) << "after draw " << draw + 1;
+    }
+    device.get()->EndScene();
+}
+
 TEST(BitmapFontTest, FontTooLargeForTheDeviceShrinksUntilItFits) {
     NullDevice device;
     D3DCAPS9 caps = {};
@@ -163,8 +181,10 @@ TEST(BitmapFontTest, ExtentsAndCentringUseTheFirstLineAndSkipOtherBytes) {
     font.GetTextExtent("Hello", 0.2f, 0.2f, &w4, &h4);
     EXPECT_NEAR(2 * w1, w4, 1e-5);
 
-    // Centred whatever x is passed: the same calls for x = -1 and x = 0.7.
+    // Centred whatever x is passed: the same calls for x = -1 and x = 0.7
+    // (after a first draw, which paints the atlas).
     device.get()->BeginScene();
+    font.DrawTextScaled(0, 0, 0, 0.1f, 0.1f, 0xFFFFFFFF, "", 0);
     d3d9hooks::ClearCallLog();
     font.DrawTextScaled(-1.0f, 0, 0, 0.1f, 0.1f, 0xFFFFFFFF, "Hi", CBitmapFont::kCenteredX);
     std::vector<std::string> a = d3d9hooks::CallLog();

@@ -3,6 +3,7 @@
 #include <d3d9hooks.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <initializer_list>
 #include <string>
@@ -161,6 +162,13 @@ TEST_F(ShaderManagerTest, ConstantsGoToTheirRegistersAndPersistAcrossPrograms) {
     EXPECT_EQ(m->SetPixelShaderConstant(ps, "tint", tint, 1), D3D_OK);
     // An undeclared name is refused instead of overwriting register 0.
     EXPECT_EQ(m->SetVertexShaderConstant(vs, "nothing", tint, 1), D3DERR_INVALIDCALL);
+    // Registers are kept per name: one buffer holding name after name finds each its own.
+    char name[16] = "tint";
+    EXPECT_EQ(m->SetVertexShaderConstant(vs, name, tint, 1), D3D_OK);
+    strcpy(name, "clip_matrix");
+    EXPECT_EQ(m->SetVertexShaderConstant(vs, name, matrix, 4), D3D_OK);
+    strcpy(name, "nothing");
+    EXPECT_EQ(m->SetVertexShaderConstant(vs, name, tint, 1), D3DERR_INVALIDCALL);
 
     m->SetVertexShader(second);
     m->SetVertexShader(nullptr);  // fixed function

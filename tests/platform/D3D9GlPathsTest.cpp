@@ -1,10 +1,15 @@
 // The GL backend's two ways to the screen (straight into the window, or an
-// offscreen buffer copied into it) give the same pixels, and dynamic buffers
-// show what each lock wrote whatever the lock flags.
+// offscreen buffer copied into it) give the same pixels, dynamic buffers
+// show what each lock wrote whatever the lock flags, and user vertices draw
+// as given however often the stream buffers they go through wrap around,
+// managed textures read back what was written once the driver holds them,
+// and only fully opaque sprites skip blending.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <set>
 #include <vector>
 
@@ -184,6 +189,142 @@ TEST_F(D3D9GlPaths, DynamicBuffersShowEveryLock) {
     }
     ib->Release();
     vb->Release();
+}
+
+TEST_F(D3D9GlPaths, UserVerticesDrawAsGivenAcrossStreamWraps) {
+    GlDevice g(false);
+    ASSERT_TRUE(g.dev);
+    IDirect3DDevice9* d = g.dev;
+    d->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    d->BeginScene();
+    // 64 draws of 8 x 8 squares, each behind a long run of empty triangles, so
+    // the stream wraps many times; one draw is larger than a whole stream.
+    auto color = [](int q) { return D3DCOLOR(0xFF000000u | (q * 4) << 16 | (255 - q * 4) << 8 | (q * 37 % 256)); };
+    for (int q = 0; q < 64; ++q) {
+        std::vector<TLVertex> v(q == 10 ? 72000 : 15000, TLVertex{0, 0, 0.5f, 1, 0});
+        const float x = 8.0f * (q % 8), y = 8.0f * (q / 8);
+        const TLVertex square[6] = {{x, y, 0.5f, 1, color(q)},     {x + 8, y, 0.5f, 1, color(q)},
+                                    {x, y + 8, 0.5f, 1, color(q)}, {x, y + 8, 0.5f, 1, color(q)},
+                                    {x + 8, y, 0.5f, 1, color(q)}, {x + 8, y + 8, 0.5f, 1, color(q)}};
+        std::copy(square, square + 6, v.end() - 6);
+        EXPECT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(v.size() / 3), v.data(), sizeof(TLVertex)),
+                  D3D_OK);
+    }
+    d->EndScene();
+    const std::vector<DWORD> p = g.Grab("stream_wraps");
+    for (int q = 0; q < 64; ++q)
+        EXPECT_EQ(p[(8 * (q / 8) + 4) * kSize + 8 * (q % 8) + 4], color(q) & 0xFFFFFF) << "square " << q;
+}
+
+// A managed texture's texels live in the driver once drawn with: a later
+// lock must read back exactly what was written, whatever the format.
+TEST_F(D3D9GlPaths, ManagedTexturesReadBackWhatWasWrittenAfterDrawing) {
+    GlDevice g(false);
+    ASSERT_TRUE(g.dev);
+    IDirect3DDevice9* d = g.dev;
+    const D3DFORMAT formats[] = {D3DFMT_A8R8G8B8, D3DFMT_X8R8G8B8, D3DFMT_A4R4G4B4, D3DFMT_A1R5G5B5,
+                                 D3DFMT_R5G6B5,   D3DFMT_L8,       D3DFMT_A8L8,     D3DFMT_A8,
+                                 D3DFMT_DXT1,     D3DFMT_DXT5};
+    for (D3DFORMAT format : formats) {
+        IDirect3DTexture9* t = nullptr;
+        ASSERT_EQ(d->CreateTexture(16, 8, 2, 0, format, D3DPOOL_MANAGED, &t, nullptr), D3D_OK) << format;
+        std::vector<std::vector<uint8_t>> written;
+        for (UINT level = 0; level < 2; ++level) {
+            D3DLOCKED_RECT r{};
+            ASSERT_EQ(t->LockRect(level, &r, nullptr, 0), D3D_OK);
+            // Every byte that the format holds: 16 x 8 texels of at most 4 bytes, or their blocks.
+            const size_t bytes = static_cast<size_t>(r.Pitch) * (format == D3DFMT_DXT1 || format == D3DFMT_DXT5 ? 2 >> level : 8 >> level);
+            std::vector<uint8_t> pattern(bytes);
+            for (size_t i = 0; i < bytes; ++i) pattern[i] = static_cast<uint8_t>(i * 37 + level * 101 + format);
+            // 5-6-5 and 1-5-5-5 words hold every bit pattern; an X8 texel keeps its X byte.
+            memcpy(r.pBits, pattern.data(), bytes);
+            t->UnlockRect(level);
+            written.push_back(pattern);
+        }
+        d->SetTexture(0, t);
+        d->BeginScene();
+        const TLVertex v[3] = {{0, 0, 0.5f, 1, 0xFFFFFFFF}, {4, 0, 0.5f, 1, 0xFFFFFFFF}, {0, 4, 0.5f, 1, 0xFFFFFFFF}};
+        EXPECT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(TLVertex)), D3D_OK);
+        d->EndScene();
+        d->SetTexture(0, nullptr);
+        for (UINT level = 0; level < 2; ++level) {
+            D3DLOCKED_RECT r{};
+            ASSERT_EQ(t->LockRect(level, &r, nullptr, D3DLOCK_READONLY), D3D_OK) << format;
+            const std::vector<uint8_t> back(static_cast<uint8_t*>(r.pBits),
+                                            static_cast<uint8_t*>(r.pBits) + written[level].size());
+            t->UnlockRect(level);
+            EXPECT_EQ(back, written[level]) << "format " << format << ", level " << level;
+        }
+        t->Release();
+    }
+}
+
+// Blending and the alpha test are dropped only where every fragment has alpha
+// 1: a texel or a vertex colour with less must still blend over what is there.
+TEST_F(D3D9GlPaths, SpritesBlendUnlessTextureAndColourAreOpaque) {
+    GlDevice g(false);
+    ASSERT_TRUE(g.dev);
+    IDirect3DDevice9* d = g.dev;
+    struct Case {
+        const char* name;
+        D3DFORMAT format;
+        DWORD texel;   // every texel, as ARGB
+        DWORD colour;  // every vertex
+        DWORD expected;
+    };
+    // Over a background of 0x204060: half alpha gives the average, rounded either way.
+    const Case cases[] = {
+        {"opaque texture and colour", D3DFMT_A8R8G8B8, 0xFFC08000, 0xFFFFFFFF, 0xC08000},
+        {"texture without alpha", D3DFMT_X8R8G8B8, 0x00C08000, 0xFFFFFFFF, 0xC08000},
+        {"half-transparent texels", D3DFMT_A8R8G8B8, 0x80C08000, 0xFFFFFFFF, 0x706030},
+        {"half-transparent colour", D3DFMT_X8R8G8B8, 0x00C08000, 0x80FFFFFF, 0x706030},
+        {"transparent texels", D3DFMT_A8R8G8B8, 0x00C08000, 0xFFFFFFFF, 0x204060},
+    };
+    struct TexVertex {
+        float x, y, z, rhw;
+        D3DCOLOR color;
+        float u, v;
+    };
+    for (const Case& c : cases) {
+        IDirect3DTexture9* t = nullptr;
+        ASSERT_EQ(d->CreateTexture(8, 8, 1, 0, c.format, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+        D3DLOCKED_RECT r{};
+        ASSERT_EQ(t->LockRect(0, &r, nullptr, 0), D3D_OK);
+        for (int i = 0; i < 64; ++i) static_cast<DWORD*>(r.pBits)[i] = c.texel;
+        t->UnlockRect(0);
+        d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF204060, 1.0f, 0);
+        const D3DRECT corner = {0, 0, 4, 4};  // the picture is never one colour
+        d->Clear(1, &corner, D3DCLEAR_TARGET, 0xFFFFFFFF, 1.0f, 0);
+        d->BeginScene();
+        d->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        d->SetTexture(0, t);
+        d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+        d->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+        d->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        d->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+        d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        d->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
+        d->SetRenderState(D3DRS_ALPHAREF, 0);
+        d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
+        const TexVertex v[4] = {{8, 8, 0.5f, 1, c.colour, 0, 0},
+                                {56, 8, 0.5f, 1, c.colour, 1, 0},
+                                {8, 56, 0.5f, 1, c.colour, 0, 1},
+                                {56, 56, 0.5f, 1, c.colour, 1, 1}};
+        EXPECT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexVertex)), D3D_OK);
+        d->EndScene();
+        const std::vector<DWORD> p = g.Grab("sprite_alpha");
+        for (int shift : {0, 8, 16})
+            EXPECT_NEAR(int(p[32 * kSize + 32] >> shift & 0xFF), int(c.expected >> shift & 0xFF), 1) << c.name;
+        d->SetTexture(0, nullptr);
+        d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        d->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+        d->SetFVF(kFvf);
+        t->Release();
+    }
 }
 
 }  // namespace

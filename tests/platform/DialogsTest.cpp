@@ -2,6 +2,7 @@
 #include <dialoghooks.h>
 #include <dlgtemplate.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <unistd.h>
 #include <wingdi.h>
 #include <winuser.h>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ScopedEnv.h"
 #include "support/TestUtil.h"
 
 namespace {
@@ -238,6 +240,66 @@ TEST_F(DialogsTest, PictureTakesTheBitmapsSize) {
     EXPECT_LT(after.bottom - after.top, 30 + 12);
     EXPECT_TRUE(DeleteObject(image));
     EXPECT_FALSE(DeleteObject(image));
+}
+
+// Answers the first GTK message box that shows with its "No" button, noting what it showed.
+struct BoxWatch {
+    std::string title, text;
+    GtkWindow* parent = nullptr;
+    bool seen = false;
+    static gboolean Look(gpointer data) {
+        BoxWatch* w = static_cast<BoxWatch*>(data);
+        GList* list = gtk_window_list_toplevels();
+        GtkWidget* box = nullptr;
+        for (GList* l = list; l; l = l->next)
+            if (GTK_IS_MESSAGE_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data))) box = GTK_WIDGET(l->data);
+        g_list_free(list);
+        if (!box) return G_SOURCE_CONTINUE;
+        w->seen = true;
+        w->title = gtk_window_get_title(GTK_WINDOW(box));
+        gchar* text = nullptr;
+        g_object_get(box, "text", &text, nullptr);
+        w->text = text ? text : "";
+        g_free(text);
+        w->parent = gtk_window_get_transient_for(GTK_WINDOW(box));
+        gtk_dialog_response(GTK_DIALOG(box), IDNO);
+        return G_SOURCE_REMOVE;
+    }
+};
+
+// With a display the box is GTK's, whether a dialog, the game window or nothing else is up.
+TEST_F(DialogsTest, MessageBoxesShowWithOrWithoutOtherWindows) {
+    ScopedEnv shown("KOLVAR_HEADLESS_DIALOGS", nullptr);
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSA wc = {};
+        wc.lpfnWndProc = DefWindowProcA;
+        wc.lpszClassName = "box test";
+        registered = RegisterClassA(&wc) != 0;
+    }
+    enum class Under { Nothing, GameWindow, Dialog };
+    for (Under under : {Under::Nothing, Under::GameWindow, Under::Dialog}) {
+        SCOPED_TRACE(static_cast<int>(under));
+        BoxWatch watch;
+        const guint look = g_timeout_add(20, BoxWatch::Look, &watch);
+        INT answer = 0;
+        auto show = [&] { answer = MessageBoxA(nullptr, "Caf\xe9 closed", "Error !", MB_YESNO | MB_ICONERROR); };
+        HWND window = nullptr;
+        if (under == Under::GameWindow)
+            window = CreateWindowExA(0, "box test", "Game", WS_POPUP | WS_VISIBLE | WS_CAPTION, 0, 0, 320, 240, nullptr,
+                                     nullptr, nullptr, nullptr);
+        if (under == Under::Dialog)
+            Run({Call([&](HWND) { show(); }), Close()});
+        else
+            show();
+        if (window) DestroyWindow(window);
+        if (!watch.seen) g_source_remove(look);
+        ASSERT_TRUE(watch.seen);
+        EXPECT_EQ(answer, IDNO);
+        EXPECT_EQ(watch.title, "Error !");
+        EXPECT_EQ(watch.text, "Caf\xc3\xa9 closed");
+        EXPECT_EQ(watch.parent != nullptr, under == Under::Dialog);
+    }
 }
 
 class FileChooserTest : public DialogsTest {

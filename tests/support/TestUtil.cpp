@@ -45,6 +45,36 @@ ScopedCwd::~ScopedCwd() {
     if (chdir(m_Saved.c_str()) != 0) ADD_FAILURE() << "chdir back " << m_Saved;
 }
 
+void MakeGameFolder(const std::string& folder) {
+    namespace fs = std::filesystem;
+    const char* game = getenv("KOLVAR_GAME_DIR");
+    ASSERT_TRUE(game);
+    for (const fs::directory_entry& e : fs::directory_iterator(game)) {
+        const std::string name = e.path().filename().string();
+        if (name == "config.ini" || name == "playlist.ini" || name.rfind("log", 0) == 0 || name.rfind("CMake", 0) == 0 ||
+            name.rfind("highscores", 0) == 0)
+            continue;
+        fs::create_symlink(e.path(), folder + "/" + name);
+    }
+    WriteFile(folder + "/config.ini", ReadFile(std::string(getenv("KOLVAR_SOURCE_DIR")) + "/data/templates/config.ini"));
+    WriteFile(folder + "/playlist.ini", "[playlist]\r\nnum=0\r\n");
+}
+
+void UnlinkGamePath(const std::string& folder, const std::string& relative) {
+    namespace fs = std::filesystem;
+    fs::path at = folder;
+    for (const fs::path& part : fs::path(relative)) {
+        at /= part;
+        if (!fs::is_symlink(at)) continue;
+        const fs::path target = fs::read_symlink(at);
+        if (!fs::is_directory(target)) continue;
+        fs::remove(at);
+        fs::create_directory(at);
+        for (const fs::directory_entry& e : fs::directory_iterator(target))
+            fs::create_symlink(e.path(), at / e.path().filename());
+    }
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream ss;

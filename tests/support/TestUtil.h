@@ -30,6 +30,13 @@ private:
     std::string m_Saved;
 };
 
+// A game folder of links to the built one (KOLVAR_GAME_DIR) with fresh settings:
+// config.ini from the template, an empty playlist, no logs or high scores.
+void MakeGameFolder(const std::string& folder);
+// Turns the linked folders along `relative` into real folders of links, so the
+// file at its end can be replaced or removed without touching the build.
+void UnlinkGamePath(const std::string& folder, const std::string& relative);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 bool FileExists(const std::string& path);

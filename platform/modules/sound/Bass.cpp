@@ -359,7 +359,7 @@ BASSDEF HSAMPLE BASS_SampleLoad(BOOL memory, const void* file, DWORD offset, DWO
         }
     }
     std::string path = HostFilePath(static_cast<const char*>(file));
-    std::vector<float> frames;
+    SampleFrames frames;
     std::string error;
     bool opened = false;
     if (!DecodeWholeFile(path, frames, error, &opened)) {
@@ -367,7 +367,7 @@ BASSDEF HSAMPLE BASS_SampleLoad(BOOL memory, const void* file, DWORD offset, DWO
         return 0;
     }
     std::unique_ptr<CSample> sample(new CSample);
-    sample->data = std::make_shared<const std::vector<float>>(std::move(frames));
+    sample->data = std::make_shared<const SampleFrames>(std::move(frames));
     sample->max = max;
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     if (!g_initialised) {
@@ -391,7 +391,8 @@ BASSDEF HCHANNEL BASS_SamplePlayEx(HSAMPLE handle, DWORD start, int, int volume,
         return 0;
     }
     std::unique_ptr<CChannel> ch(new CChannel(Kind::SampleChannel));
-    // start is a byte offset into the decoded data (two floats per frame).
+    // start is a byte offset into the decoded data as two floats a frame,
+    // however the sample is held.
     ch->source.reset(new CSampleSource(sample->data, start / (2 * sizeof(float))));
     ch->sample = handle;
     // Out-of-range values are clipped, as for a playing channel.

@@ -196,8 +196,36 @@ int PullMemory(void* user, float* out, int frames) {
 
 }  // namespace
 
-bool DecodeWholeFile(const std::string& hostPath, std::vector<float>& frames, std::string& error, bool* opened) {
-    frames.clear();
+namespace {
+
+// The file's own 16-bit samples, when it has them at the output rate and in
+// one or two channels: read as shorts they scale to exactly the floats a
+// float read gives (value / 32768).
+bool DecodePcm16(SoundFile& sound, SampleFrames& frames, std::string& error) {
+    const int channels = sound.info.channels;
+    std::vector<int16_t> raw(static_cast<size_t>(kChunk) * channels);
+    for (;;) {
+        const sf_count_t got = sf_readf_short(sound.file, raw.data(), kChunk);
+        if (got <= 0) break;
+        frames.pcm.insert(frames.pcm.end(), raw.begin(), raw.begin() + got * channels);
+        if (frames.pcm.size() / static_cast<size_t>(channels) > kMaxSampleFrames) {
+            error = "file too long";
+            return false;
+        }
+    }
+    if (frames.pcm.empty()) {
+        error = "no audio data";
+        return false;
+    }
+    frames.pcm.shrink_to_fit();
+    frames.pcmChannels = channels;
+    return true;
+}
+
+}  // namespace
+
+bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::string& error, bool* opened) {
+    frames = SampleFrames();
     SoundFile sound;
     const bool ok = sound.Open(hostPath);
     if (opened) *opened = sound.fd >= 0;
@@ -211,6 +239,8 @@ bool DecodeWholeFile(const std::string& hostPath, std::vector<float>& frames, st
         error = "unsupported channel count or rate";
         return false;
     }
+    if ((info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && info.samplerate == kRate && info.channels <= 2)
+        return DecodePcm16(sound, frames, error);
     std::vector<float> raw(static_cast<size_t>(kChunk) * info.channels);
     std::vector<float> native;
     // The frame count of compressed files is only an estimate: read until nothing comes.
@@ -231,7 +261,7 @@ bool DecodeWholeFile(const std::string& hostPath, std::vector<float>& frames, st
         return false;
     }
     if (info.samplerate == kRate) {
-        frames.swap(native);
+        frames.stereo.swap(native);
         return true;
     }
     MemoryReader reader{&native, 0};
@@ -240,26 +270,37 @@ bool DecodeWholeFile(const std::string& hostPath, std::vector<float>& frames, st
     for (;;) {
         int n = resampler.Read(chunk.data(), kChunk);
         if (n <= 0) break;
-        frames.insert(frames.end(), chunk.begin(), chunk.begin() + 2 * n);
+        frames.stereo.insert(frames.stereo.end(), chunk.begin(), chunk.begin() + 2 * n);
     }
-    return !frames.empty();
+    return !frames.stereo.empty();
+}
+
+void SampleFrames::Read(size_t from, size_t n, float* out) const {
+    if (!pcmChannels) {
+        std::memcpy(out, stereo.data() + 2 * from, n * 2 * sizeof(float));
+        return;
+    }
+    const int16_t* in = pcm.data() + from * static_cast<size_t>(pcmChannels);
+    for (size_t i = 0; i < n; ++i, in += pcmChannels) {
+        out[2 * i] = in[0] / 32768.0f;
+        out[2 * i + 1] = in[pcmChannels - 1] / 32768.0f;
+    }
 }
 
 // ---- samples ----
 
 CSampleSource::CSampleSource(SampleData data, uint64_t startFrame)
-    : m_data(std::move(data)), m_pos(std::min<uint64_t>(startFrame, m_data->size() / 2)) {}
+    : m_data(std::move(data)), m_pos(std::min<uint64_t>(startFrame, m_data->Frames())) {}
 
 int CSampleSource::Read(float* out, int frames) {
-    size_t total = m_data->size() / 2;
-    size_t n = std::min<size_t>(frames, total - m_pos);
-    std::memcpy(out, m_data->data() + 2 * m_pos, n * 2 * sizeof(float));
+    size_t n = std::min<size_t>(frames, m_data->Frames() - m_pos);
+    m_data->Read(m_pos, n, out);
     m_pos += n;
     return static_cast<int>(n);
 }
 
 bool CSampleSource::Seek(uint64_t frame) {
-    m_pos = std::min<uint64_t>(frame, m_data->size() / 2);
+    m_pos = std::min<uint64_t>(frame, m_data->Frames());
     return true;
 }
 

@@ -56,13 +56,24 @@ private:
     int m_bufferPos = 0;
 };
 
-// A sample fully decoded at load, shared by its playbacks.
-typedef std::shared_ptr<const std::vector<float>> SampleData;
+// A sample fully decoded at load, shared by its playbacks: stereo floats at
+// the output rate, or the file's own 16-bit samples (mono or stereo) when it
+// had them at that rate, which hold the same values in a quarter or half the
+// memory.
+struct SampleFrames {
+    std::vector<float> stereo;
+    std::vector<int16_t> pcm;
+    int pcmChannels = 0;  // 1 or 2 when pcm holds the sample
+    size_t Frames() const { return pcmChannels ? pcm.size() / static_cast<size_t>(pcmChannels) : stereo.size() / 2; }
+    // Stereo float frames [from, from + n).
+    void Read(size_t from, size_t n, float* out) const;
+};
+typedef std::shared_ptr<const SampleFrames> SampleData;
 
-// Decodes a whole file (WAV, OGG, MP3 ... through libsndfile) to kRate stereo.
+// Decodes a whole file (WAV, OGG, MP3 ... through libsndfile) to kRate.
 // An empty result with error text on failure.
 // `opened` tells a file that could not be opened (or was refused) from one that did not decode.
-bool DecodeWholeFile(const std::string& hostPath, std::vector<float>& frames, std::string& error,
+bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::string& error,
                      bool* opened = nullptr);
 
 class CSampleSource : public CSource {

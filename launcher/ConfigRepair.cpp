@@ -1,0 +1,201 @@
+#include "launcher/ConfigRepair.h"
+
+#include "SetupDialog.h"
+#include "engine/Ini.h"
+#include "engine/Log.h"
+
+#include <win32.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kConfig[] = "config.ini";
+const char kTemplate[] = "templates\\config.ini";
+// Settings are a few kilobytes: a larger file is something else and is kept aside whole.
+const DWORD kMaxConfigSize = 1u << 20;
+// Read back for a key the file does not hold: no value can be this.
+const char kAbsent[] = "\x7f";
+
+enum class Kind { Text, Int, Float, Depth };
+struct Rule {
+    const char* section;
+    const char* key;
+    Kind kind;
+    double low, high;
+};
+// The numbers the game reads and what it can use; every other key is text.
+const Rule kRules[] = {
+    {"game", "res_count", Kind::Int, 0, INT_MAX},
+    {"game", "game_type", Kind::Int, 0, 1},
+    {"game", "difficulty", Kind::Int, 0, 3},
+    {"game", "fall_type", Kind::Int, 0, 1},
+    {"game", "frame_type", Kind::Int, 0, 1},
+    {"game", "frame_opacity", Kind::Float, 0, 1},
+    {"graphics", "screen_w", Kind::Int, INT_MIN, INT_MAX},  // fitted to a display mode below
+    {"graphics", "screen_h", Kind::Int, INT_MIN, INT_MAX},
+    {"graphics", "fullscreen", Kind::Int, 0, 1},
+    {"graphics", "bits", Kind::Depth, 16, 32},
+    {"graphics", "frame_details", Kind::Int, 0, 2},
+    {"graphics", "blocks_details", Kind::Int, 0, 2},
+    {"sound", "background_volume", Kind::Float, 0, 1},
+    {"sound", "game_volume", Kind::Float, 0, 1},
+    {"sound", "music_volume", Kind::Float, 0, 1},
+    {"preloader", "enable_online_highscores", Kind::Int, INT_MIN, INT_MAX},
+    {"preloader_themes", "random", Kind::Int, INT_MIN, INT_MAX},
+};
+
+Kind KindOf(const std::string& section, const std::string& key, const Rule** rule) {
+    for (const Rule& r : kRules)
+        if (_stricmp(r.section, section.c_str()) == 0 && _stricmp(r.key, key.c_str()) == 0) {
+            *rule = &r;
+            return r.kind;
+        }
+    *rule = nullptr;
+    return Kind::Text;
+}
+
+std::string Raw(const char* file, const std::string& section, const std::string& key) {
+    char value[256];
+    GetPrivateProfileStringA(section.c_str(), key.c_str(), kAbsent, value, sizeof value, file);
+    return value;
+}
+
+// The names of a list read with a null section or key, each ended by a NUL.
+std::vector<std::string> Names(const char* section) {
+    std::vector<char> buffer(16384);
+    const DWORD n = GetPrivateProfileStringA(section, nullptr, "", buffer.data(), DWORD(buffer.size()), kTemplate);
+    std::vector<std::string> names;
+    for (DWORD i = 0; i < n; i += DWORD(names.back().size()) + 1) names.emplace_back(&buffer[i]);
+    return names;
+}
+
+// Whole values only: "12abc" reads as 12 but is not a number the player wrote.
+bool ParseNumber(const std::string& text, bool integer, double& out) {
+    if (text.empty() || isspace(static_cast<unsigned char>(text[0]))) return false;
+    char* end = nullptr;
+    errno = 0;
+    out = integer ? double(strtoll(text.c_str(), &end, 10)) : strtod(text.c_str(), &end);
+    if (*end || errno || !std::isfinite(out)) return false;
+    return !integer || (out >= INT_MIN && out <= INT_MAX);
+}
+
+std::string Format(double value, bool integer) {
+    char text[64];
+    if (integer)
+        snprintf(text, sizeof text, "%i", int(value));
+    else
+        snprintf(text, sizeof text, "%.5f", value);
+    return text;
+}
+
+// The value to keep for one key and, when it changes, why.
+std::string Checked(const std::string& section, const std::string& key, const std::string& raw,
+                    const std::string& fallback, const char** why) {
+    *why = nullptr;
+    if (raw == kAbsent) {
+        *why = "is missing";
+        return fallback;
+    }
+    const Rule* rule = nullptr;
+    const Kind kind = KindOf(section, key, &rule);
+    double value = 0.0;
+    if (kind == Kind::Text) {
+        if (raw.empty() && !fallback.empty()) *why = "is empty";
+        return *why ? fallback : raw;
+    }
+    if (!ParseNumber(raw, kind != Kind::Float, value) || (kind == Kind::Depth && value != 16 && value != 32)) {
+        *why = "cannot be read";
+        return fallback;
+    }
+    if (value < rule->low || value > rule->high) {
+        *why = "is out of range";
+        return Format(value < rule->low ? rule->low : rule->high, kind != Kind::Float);
+    }
+    return raw;
+}
+
+// A file there is but too large (or no file at all) is replaced by the template; the large one is kept aside.
+bool EnsureConfigFile() {
+    if (GetFileAttributesA(kConfig) == INVALID_FILE_ATTRIBUTES) {
+        if (!CopyFileA(kTemplate, kConfig, TRUE)) {
+            g_Log.PrintBold("red", "Error, config.ini is missing and %s cannot be copied", kTemplate);
+            return false;
+        }
+        g_Log.PrintBold("red", "Error, config.ini is missing: made from %s", kTemplate);
+        return true;
+    }
+    HANDLE file = CreateFileA(kConfig, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        g_Log.PrintBold("red", "Error, config.ini cannot be read");
+        return false;
+    }
+    DWORD high = 0;
+    const DWORD size = GetFileSize(file, &high);
+    CloseHandle(file);
+    if (high == 0 && size <= kMaxConfigSize) return true;
+    if (!MoveFileA(kConfig, "config.ini.bad") || !CopyFileA(kTemplate, kConfig, TRUE)) {
+        g_Log.PrintBold("red", "Error, config.ini is too large for settings and cannot be replaced");
+        return false;
+    }
+    g_Log.PrintBold("red", "Error, config.ini is too large for settings: kept as config.ini.bad, made anew from %s",
+                    kTemplate);
+    return true;
+}
+
+// The stored size against its depth's list (Setup's Mode list): a listed
+// mode stays, and so does a window of at least 640 x 480 that fits on the
+// display (a display may list its own size only); anything else becomes the
+// largest listed mode within it, else the first.
+void FitScreenSize() {
+    const int width = ReadIniInt(kConfig, "graphics", "screen_w");
+    const int height = ReadIniInt(kConfig, "graphics", "screen_h");
+    const bool windowed = ReadIniInt(kConfig, "graphics", "fullscreen") == 0;
+    const std::vector<D3DDISPLAYMODE> modes = DisplayModesOfDepth(ReadIniInt(kConfig, "graphics", "bits"));
+    if (modes.empty()) return;  // nothing to fit to; the device creation will say what is wrong
+    const D3DDISPLAYMODE* best = nullptr;
+    long long widest = 0, highest = 0;
+    for (const D3DDISPLAYMODE& m : modes) {
+        const long long w = m.Width, h = m.Height;
+        if (w == width && h == height) return;
+        widest = std::max(widest, w);
+        highest = std::max(highest, h);
+        if (w <= width && h <= height && (!best || w * h > (long long)best->Width * best->Height)) best = &m;
+    }
+    if (windowed && width >= 640 && height >= 480 && width <= widest && height <= highest) return;
+    if (!best) best = &modes.front();
+    g_Log.PrintBold("red", "Error, config.ini screen size %dx%d is not a mode of the display: using %ux%u", width,
+                    height, best->Width, best->Height);
+    WriteIniInt(kConfig, "graphics", "screen_w", int(best->Width));
+    WriteIniInt(kConfig, "graphics", "screen_h", int(best->Height));
+}
+
+}  // namespace
+
+void RepairConfig() {
+    if (!EnsureConfigFile()) return;
+    const std::vector<std::string> sections = Names(nullptr);
+    if (sections.empty()) g_Log.PrintBold("red", "Error, %s cannot be read: config.ini is not checked", kTemplate);
+    for (const std::string& section : sections)
+        for (const std::string& key : Names(section.c_str())) {
+            const std::string raw = Raw(kConfig, section, key);
+            const char* why = nullptr;
+            const std::string value = Checked(section, key, raw, Raw(kTemplate, section, key), &why);
+            if (!why) continue;
+            if (raw == kAbsent)
+                g_Log.PrintBold("red", "Error, config.ini [%s] %s %s: using %s", section.c_str(), key.c_str(), why,
+                                value.c_str());
+            else
+                g_Log.PrintBold("red", "Error, config.ini [%s] %s = %s %s: using %s", section.c_str(), key.c_str(),
+                                raw.c_str(), why, value.c_str());
+            WriteIniString(kConfig, section, key, value);
+        }
+    if (!sections.empty()) FitScreenSize();
+}
