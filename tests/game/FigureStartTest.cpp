@@ -1,7 +1,7 @@
 // Every falling figure starts two columns left of the field's middle (rounded
 // down), in its kind's first row, and is no longer a preview.
 #include <memory>
-#include <string>
+#include <ostream>
 
 #include "FigureTestEnv.h"
 #include "game/BlockFigure.h"
@@ -16,6 +16,8 @@ struct StartCase {
     int width;
     float x, y;
 };
+
+std::ostream& operator<<(std::ostream& out, const StartCase& c) { return out << c.name; }
 
 CBaseFigure* MakeBlock() { return new CBlockFigure; }
 CBaseFigure* MakeSpecial() { return new CSpecialBlockFigure; }
@@ -41,7 +43,6 @@ TEST_P(FigureStartTest, StartPlacesTheFigureByTheFieldWidth) {
     EXPECT_FLOAT_EQ(f->y, c.y);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, FigureStartTest, testing::ValuesIn(kStartCases),
-                         [](const testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Kinds, FigureStartTest, testing::ValuesIn(kStartCases));
 
 }  // namespace
