@@ -5,7 +5,7 @@
 #include "engine/GraphicsEngine.h"
 #include "engine/Utils.h"
 #include "game/BlockPartManager.h"
-#include "game/BurstFragment.h"
+#include "game/BlockPartPiece.h"
 #include "game/GameField.h"
 #include "game/ObjectEmitter.h"
 

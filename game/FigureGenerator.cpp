@@ -14,7 +14,7 @@
 #include "game/BaseFigure.h"
 #include "game/BlockFigure.h"
 #include "game/ColorFigure.h"
-#include "game/BonusBlockFigure.h"
+#include "game/SpecialBlockFigure.h"
 #include "game/BombFigure.h"
 #include "game/BounceBombFigure.h"
 #include "game/SawFigure.h"

@@ -1,6 +1,6 @@
 // The menu's opening and closing: panel slide, line fade, item fades and the
 // state changes at the end of each transition.
-#include <cmath>
+#include <algorithm>
 
 #include "app/MenuButton.h"
 #include "app/MenuPage.h"
@@ -15,7 +15,29 @@ class MenuAnimationTest : public MenuEnv {
 protected:
     float Step() const override { return 0.125f; }
     int State() const { return CGameMode::GetInstance()->menuState; }
+    // Where the open menu's panel and line would be at the given time.
+    void RestAt(float now, float* panelX, float* lineAlpha) const {
+        CGameMode* mode = CGameMode::GetInstance();
+        const int state = mode->menuState;
+        mode->menuState = CGameMode::kMenuOpen;
+        m_manager->PanelAt(now, panelX, lineAlpha);
+        mode->menuState = state;
+    }
 };
+
+TEST_F(MenuAnimationTest, OpenPanelSwaysAndTheLineGlowsWithinTheirRanges) {
+    float lowX = 1, highX = 0, lowGlow = 1, highGlow = 0;
+    for (int ms = 0; ms < 3200; ++ms) {
+        float px, la;
+        RestAt(ms / 1000.0f, &px, &la);
+        lowX = std::min(lowX, px), highX = std::max(highX, px);
+        lowGlow = std::min(lowGlow, la), highGlow = std::max(highGlow, la);
+    }
+    EXPECT_NEAR(lowX, 0.047f, 1e-5f);
+    EXPECT_NEAR(highX, 0.053f, 1e-5f);
+    EXPECT_NEAR(lowGlow, 0.1f, 1e-5f);
+    EXPECT_NEAR(highGlow, 0.3f, 1e-5f);
+}
 
 TEST_F(MenuAnimationTest, PanelAndLineFollowTheOpeningAndClosingCurves) {
     const struct {
@@ -34,9 +56,8 @@ TEST_F(MenuAnimationTest, PanelAndLineFollowTheOpeningAndClosingCurves) {
             m_manager->Hide();
         Advance(c.p);
         const float now = Now();
-        const float ox = 0.05f + 0.003f * std::sin(3.0f * now);
-        const float glow = 0.1f + 0.2f * std::fabs(std::sin(now));
-        float px, la;
+        float ox, glow, px, la;
+        RestAt(now, &ox, &glow);
         m_manager->PanelAt(now, &px, &la);
         EXPECT_NEAR(px, ox + (1.0f - ox) * c.slide, 1e-5f) << c.opening << " " << c.p;
         EXPECT_NEAR(la, glow * c.line, 1e-5f) << c.opening << " " << c.p;

@@ -29,7 +29,7 @@ void StepEnv() {
 void MenuEnv::RunStep() { OnStep(); }
 
 void MenuEnv::SetUp() {
-    if (Backend() == d3d9hooks::Backend::GL && !getenv("DISPLAY")) GTEST_SKIP() << "no display for GL";
+    if (Backend() == d3d9hooks::Backend::GL && !getenv("DISPLAY")) KOLVAR_SKIP_WITHOUT_GL() << "no display";
     const char* game = getenv("KOLVAR_GAME_DIR");
     ASSERT_TRUE(game);
     ASSERT_EQ(symlink((std::string(game) + "/data").c_str(), m_dir.file("data").c_str()), 0);

@@ -21,7 +21,7 @@ LRESULT CALLBACK TestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWind
 }  // namespace
 
 void ThemeEnv::SetUp() {
-    if (Backend() == d3d9hooks::Backend::GL && !getenv("DISPLAY")) GTEST_SKIP() << "no display for GL";
+    if (Backend() == d3d9hooks::Backend::GL && !getenv("DISPLAY")) KOLVAR_SKIP_WITHOUT_GL() << "no display";
     testutil::WriteFile(m_dir.file("config.ini"),
                         "[sound]\r\nbackground_volume=0.8\r\ngame_volume=0.5\r\nmusic_volume=0.5\r\n");
     m_cwd.reset(new testutil::ScopedCwd(m_dir.path()));

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cstring>
 #include <cmath>
 #include <thread>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -246,7 +246,10 @@ TEST_F(BassTest, EndSyncRunsOnTheMixerThreadAtEveryLoop) {
     ASSERT_EQ(m_bass.StreamPlay(once, FALSE, 0), TRUE);
     EXPECT_NE(m_bass.ChannelSetSync(once, BASS_SYNC_END, 0, &CountingSync, 7), 0u);
     WaitFor([&] { return m_bass.ChannelIsActive(once) == 0; });
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    {
+        FrameCounter mixed(m_bass.module);
+        ASSERT_TRUE(mixed.WaitMore(2048));  // blocks mixed after the end
+    }
     EXPECT_EQ(g_syncCount.load(), 1);
     EXPECT_EQ(g_syncUser.load(), 7u);
     // Played again it starts over.
@@ -318,13 +321,15 @@ TEST_F(BassTest, CorruptAndMissingFilesGiveHandleZero) {
         }
     }
     EXPECT_EQ(m_bass.SampleLoad(FALSE, nullptr, 0, 0, 5, 0), 0u);
-    // An empty stream that loops must not spin the mixer.
+    // An empty stream that loops must not spin the mixer: it goes on mixing and the stream stops.
     DWORD empty = m_bass.StreamCreateFile(FALSE, m_dir.file("silence.wav").c_str(), 0, 0, 0);
-    if (empty) {
+    ASSERT_NE(empty, 0u);
+    {
+        FrameCounter mixed(m_bass.module);
         EXPECT_EQ(m_bass.StreamPlay(empty, FALSE, BASS_SAMPLE_LOOP), TRUE);
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        EXPECT_EQ(m_bass.ChannelIsActive(empty), 0u);
+        ASSERT_TRUE(mixed.WaitMore(2048));
     }
+    EXPECT_EQ(m_bass.ChannelIsActive(empty), 0u);
     m_bass.Free();
 }
 
@@ -414,7 +419,10 @@ TEST_F(BassTest, MixerSourceAddsIntoTheDeviceUntilRemoved) {
     WaitFor([] { return g_sourceCalls >= 3; });
     ASSERT_EQ(m_bass.RemoveSource(id), TRUE);
     int calls = g_sourceCalls;
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    {
+        FrameCounter mixed(m_bass.module);
+        ASSERT_TRUE(mixed.WaitMore(2048));
+    }
     EXPECT_EQ(g_sourceCalls.load(), calls) << "a removed source is not called again";
     EXPECT_EQ(m_bass.RemoveSource(id), FALSE);
     m_bass.Free();
@@ -424,13 +432,26 @@ TEST_F(BassTest, MixerSourceAddsIntoTheDeviceUntilRemoved) {
 }
 
 namespace {
-// State a mixer source reads that dies with the process, like a player's.
+// True while the device's mixing thread (SDL names it "SDLAudioP<n>") runs in this process.
+bool MixingThreadRuns() {
+    bool found = false;
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (dirent* e = readdir(tasks))
+            if (e->d_name[0] != '.')
+                found = found || testutil::ReadFile(std::string("/proc/self/task/") + e->d_name + "/comm")
+                                         .rfind("SDLAudioP", 0) == 0;
+        closedir(tasks);
+    }
+    return found;
+}
+
+// State a mixer source reads that dies with the process, like a player's:
+// by then the mixing thread must be gone.
 struct ExitState {
     bool alive = true;
     ~ExitState() {
         alive = false;
-        // Several mixing blocks long: a device still running now calls the source.
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        if (MixingThreadRuns()) _exit(3);
     }
 };
 
@@ -448,6 +469,7 @@ TEST_F(BassTest, ExitWithTheDeviceOpenStopsMixingBeforeStateDies) {
             g_sourceCalls = 0;
             if (m_bass.AddSource(&SourceReadingState, &state) == 0) _exit(5);
             WaitFor([] { return g_sourceCalls >= 2; });
+            if (!MixingThreadRuns()) _exit(6);
             exit(0);
         },
         testing::ExitedWithCode(0), "");

@@ -268,12 +268,18 @@ TEST_F(SoundEngineTest, EndSyncUnderLoadKeepsTheStreamPlaying) {
     CSoundEngine* engine = MakeEngine();
     DWORD stream = engine->LoadStream("tick.wav");
     ASSERT_NE(stream, 0u);
-    engine->PlayStream(stream, 0, true);
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
-    int i = 0;
-    while (std::chrono::steady_clock::now() < end) {
-        engine->m_volumes[0] = (i++ % 2) ? 0.2f : 0.9f;
-        engine->SetChannelVolume(stream, engine->m_volumes[0]);
+    {
+        // A hundred loops or so, however long the mixer takes for them.
+        FrameCounter mixed(engine->m_library);
+        engine->PlayStream(stream, 0, true);
+        const uint64_t target = mixed.Frames() + 8820;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        int i = 0;
+        while (mixed.Frames() < target && std::chrono::steady_clock::now() < deadline) {
+            engine->m_volumes[0] = (i++ % 2) ? 0.2f : 0.9f;
+            engine->SetChannelVolume(stream, engine->m_volumes[0]);
+        }
+        ASSERT_GE(mixed.Frames(), target);
     }
     EXPECT_EQ(engine->BASS_ChannelIsActive(stream), (DWORD)BASS_ACTIVE_PLAYING);
     engine->StopChannel(stream);

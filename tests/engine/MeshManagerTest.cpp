@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/Loading.h"
@@ -94,16 +94,37 @@ TEST_F(MeshManagerTest, LoadsBlocksWithSubsetsAndTangents) {
     EXPECT_NE(std::string(lit->GetName()).find("block_low.x"), std::string::npos);
 }
 
+// The vertices keep their place and first texture set and get unit normals;
+// a three-component second set follows them.
 TEST_F(MeshManagerTest, DeclarationTwoAddsASecondTextureSet) {
     CMeshManager* manager = Manager();
+    CMesh* plain = nullptr;
     CMesh* mesh = nullptr;
+    ASSERT_TRUE(manager->LoadMesh(&plain, "sphere.x", 0));
     ASSERT_TRUE(manager->LoadMesh(&mesh, "sphere.x", 2));
     ID3DXMesh* sys = mesh->GetSysMemMesh();
+    ID3DXMesh* base = plain->GetSysMemMesh();
     ASSERT_EQ(sys->GetNumBytesPerVertex(), 44u);
-    D3DVERTEXELEMENT9 decl[MAX_FVF_DECL_SIZE];
-    sys->GetDeclaration(decl);
-    EXPECT_EQ(memcmp(decl, CMeshManager::GetDeclarationElements(2), 5 * sizeof(D3DVERTEXELEMENT9)), 0);
     EXPECT_EQ(mesh->GetLocalMesh()->GetNumBytesPerVertex(), 44u);
+    D3DVERTEXELEMENT9 decl[MAX_FVF_DECL_SIZE];
+    ASSERT_EQ(sys->GetDeclaration(decl), D3D_OK);
+    std::vector<std::tuple<int, int, int>> texcoords;  // usage index, offset, type
+    for (const D3DVERTEXELEMENT9* e = decl; e->Stream != 0xFF; ++e)
+        if (e->Usage == D3DDECLUSAGE_TEXCOORD) texcoords.emplace_back(e->UsageIndex, e->Offset, e->Type);
+    EXPECT_EQ(texcoords, (std::vector<std::tuple<int, int, int>>{{0, 24, D3DDECLTYPE_FLOAT2}, {1, 32, D3DDECLTYPE_FLOAT3}}));
+
+    ASSERT_EQ(sys->GetNumVertices(), base->GetNumVertices());
+    float* v = nullptr;
+    float* b = nullptr;
+    sys->LockVertexBuffer(D3DLOCK_READONLY, reinterpret_cast<void**>(&v));
+    base->LockVertexBuffer(D3DLOCK_READONLY, reinterpret_cast<void**>(&b));
+    for (DWORD k = 0; k < sys->GetNumVertices(); ++k) {
+        const float *p = v + k * 11, *q = b + k * 8;
+        for (int i : {0, 1, 2, 6, 7}) EXPECT_FLOAT_EQ(p[i], q[i]) << "vertex " << k << " float " << i;
+        EXPECT_NEAR(p[3] * p[3] + p[4] * p[4] + p[5] * p[5], 1.0f, 1e-4f) << "vertex " << k;
+    }
+    sys->UnlockVertexBuffer();
+    base->UnlockVertexBuffer();
 }
 
 TEST_F(MeshManagerTest, BadFilesFailWithTheirErrorNames) {

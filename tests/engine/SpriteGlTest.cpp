@@ -118,7 +118,7 @@ TEST_F(SpriteGlTest, SheetFrameCentredSpriteAndThemeSpriteForTheScreen) {
 // background fitted to the screen, the loading gauge and HUD icons.
 TEST_F(SpriteGlTest, GameArtOnScreen) {
     const char* game = getenv("KOLVAR_GAME_DIR");
-    if (!game) GTEST_SKIP() << "no game folder";
+    ASSERT_NE(game, nullptr);
     CGraphicsEngine* engine = Start(1024, 768);
     CTextureManager* textures = CTextureManager::GetInstance();
     textures->SetTexturePath((std::string(game) + "/data/textures").c_str());

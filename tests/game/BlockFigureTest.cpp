@@ -66,12 +66,15 @@ TEST(BlockShapes, EveryTurnIsTheMaskTurnedAboutItsPivot) {
         EXPECT_EQ(MaskCells(shape.phases[0]).size(), 4u);
         for (int p = 0; p < shape.phaseCount; ++p) {
             const SFigurePhase& from = shape.phases[p];
-            if (shape.phaseCount == 4)
+            if (shape.phaseCount == 4) {
                 EXPECT_EQ(Turned(from), MaskCells(shape.phases[(p + 1) % 4])) << "phase " << p;
+            }
             EXPECT_EQ(from.direction, shape.phaseCount == 4 || p == 0 ? 1 : 0);
             EXPECT_FLOAT_EQ(from.angle, p * D3DX_PI / 2);
         }
-        if (shape.phaseCount == 2) EXPECT_EQ(Turned(shape.phases[0]), MaskCells(shape.phases[1]));
+        if (shape.phaseCount == 2) {
+            EXPECT_EQ(Turned(shape.phases[0]), MaskCells(shape.phases[1]));
+        }
         for (int p = shape.phaseCount; p < 4; ++p) EXPECT_TRUE(MaskCells(shape.phases[p]).empty());
     }
     // The square looks the same in both phases.
@@ -146,20 +149,6 @@ TEST_F(BlockFigureTest, CanBeTestsOnlyBlocksInsidePlayableCells) {
     }
 }
 
-TEST_F(BlockFigureTest, StartPlacesTheFrameByWidth) {
-    for (int w : {9, 10}) {
-        Field(w, 21);
-        CBlockFigure f;
-        f.SetShape(1, 0);
-        EXPECT_TRUE(f.Start());
-        EXPECT_FLOAT_EQ(f.x, w == 9 ? 2.0f : 3.0f);
-        EXPECT_FLOAT_EQ(f.y, 1.0f);
-        EXPECT_FALSE(f.preview);
-        delete CGameField::GetInstancePtr();
-        gamefieldhooks::RearmConstruction();
-    }
-}
-
 TEST_F(BlockFigureTest, BuildWritesValueAndPhaseAngleAtTheTruncatedPosition) {
     CGameField* field = Field(10, 21);
     Generator();  // holds the landing sound
@@ -174,7 +163,9 @@ TEST_F(BlockFigureTest, BuildWritesValueAndPhaseAngleAtTheTruncatedPosition) {
     EXPECT_EQ(sounds.Calls()[0].category, 1);
     for (int x = 0; x < 10; ++x) {
         EXPECT_EQ(field->Cell(x, 5).m_value, x >= 7 ? 0 : -1) << x;
-        if (x >= 7) EXPECT_FLOAT_EQ(field->Cell(x, 5).m_rotation.z, D3DX_PI / 2);
+        if (x >= 7) {
+            EXPECT_FLOAT_EQ(field->Cell(x, 5).m_rotation.z, D3DX_PI / 2);
+        }
     }
     int filled = 0;
     for (int y = 0; y < 21; ++y)

@@ -8,7 +8,7 @@
 #include "engine/ParticleSystemsManager.h"
 #include "game/BlockPart.h"
 #include "game/BlockPartManager.h"
-#include "game/BurstFragment.h"
+#include "game/BlockPartPiece.h"
 #include "game/GameMode.h"
 #include "game/ObjectEmitter.h"
 

@@ -149,21 +149,6 @@ TEST_F(ColorFigureTest, CanBeTestsOnlyThePatternColumns) {
     }
 }
 
-TEST_F(ColorFigureTest, StartPlacesThePatternByWidth) {
-    for (int w : {10, 9}) {
-        Field(w, 20);
-        CColorFigure f(false);
-        f.Init();
-        EXPECT_TRUE(f.preview);
-        EXPECT_TRUE(f.Start());
-        EXPECT_FALSE(f.preview);
-        EXPECT_FLOAT_EQ(f.x, w == 10 ? 3.0f : 2.0f);
-        EXPECT_FLOAT_EQ(f.y, 1.0f);
-        delete CGameField::GetInstancePtr();
-        gamefieldhooks::RearmConstruction();
-    }
-}
-
 TEST_F(ColorFigureTest, BuildCopiesOnlyTheValues) {
     CGameField* field = Field();
     Generator();  // holds the landing sound
@@ -200,7 +185,9 @@ TEST_F(ColorFigureTest, ColoursNumOutsideOneToEightIsClampedAndLoggedOnce) {
             CColorFigure f(true);
             f.Init();
             for (const CFieldBlock& b : f.cells)
-                if (b.m_value != -1) EXPECT_LT(b.m_value, c.usable) << c.value;
+                if (b.m_value != -1) {
+                    EXPECT_LT(b.m_value, c.usable) << c.value;
+                }
         }
         EXPECT_EQ(CountBoldRed("ext_ColorsNum"), ++lines) << c.value;
     }

@@ -6,10 +6,10 @@
 #include "engine/TextureManager.h"
 #include "game/BaseFigure.h"
 #include "game/BombFigure.h"
-#include "game/BonusBlockFigure.h"
 #include "game/BounceBombFigure.h"
 #include "game/ColorFigure.h"
 #include "game/SawFigure.h"
+#include "game/SpecialBlockFigure.h"
 #include "support/HeadlessGame.h"
 
 namespace {

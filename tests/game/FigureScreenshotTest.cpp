@@ -7,10 +7,10 @@
 
 #include "game/BombEffects.h"
 #include "game/BombFigure.h"
-#include "game/BonusBlockFigure.h"
 #include "game/BounceBombFigure.h"
 #include "game/ColorFigure.h"
 #include "game/SawFigure.h"
+#include "game/SpecialBlockFigure.h"
 #include "ScreenshotUtil.h"
 
 namespace {

@@ -59,8 +59,6 @@ TEST_F(HudPanelGlTest, PanelShowsGaugeBarIconsAndLabels) {
     EXPECT_GT(mean(870, 607, 912, 619), mean(922, 607, 990, 619) + 20.0f);
     // The lit bomb (from x 891) outshines the dim figure (from x 819), both 33 px from y 561.
     EXPECT_GT(mean(895, 565, 920, 590), mean(823, 565, 848, 590) + 10.0f);
-    // Nothing of the icons reaches into the bar.
-    EXPECT_LT(int(560 + 0.512f * 64), 601);
 
     // Label-coloured text right of and below (0.05 W, 0.45 H).
     int labelPixels = 0;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/TextureEntry.h"
 #include "tests/engine/TextFit.h"
 
 namespace {
@@ -212,18 +213,33 @@ TEST(HudClock, HourAndMinuteArePaddedToTwoDigits) {
     EXPECT_EQ(CHud::ClockText(9, 5), "09:05");
 }
 
-TEST_F(HudTest, ScoreBarFillIsCutAtItsShare) {
+TEST_F(HudTest, ScoreBarFillIsCutAtItsShareAndTheIconsStayAboveIt) {
     StartGame();
     m_hud->scoreBar = 0.5f;
     d3d9hooks::ClearCallLog();
     m_hud->DrawPanel();
     // The frame whole, then the fill cut to (0.1 + 0.9 * 0.5) of its 512 texels.
-    std::vector<std::string> bars;
-    for (const std::string& call : d3d9hooks::CallsStartingWith("ID3DXSprite.Draw("))
+    std::vector<std::string> bars, icons;
+    for (const std::string& call : d3d9hooks::CallsStartingWith("ID3DXSprite.Draw(")) {
         if (call.find("{0.384,0.384}") != std::string::npos) bars.push_back(call);
+        if (call.find("{0.512,0.512}") != std::string::npos) icons.push_back(call);
+    }
     ASSERT_EQ(bars.size(), 2u);
     EXPECT_NE(bars[0].find("(tex, NULL,"), std::string::npos) << bars[0];
     EXPECT_NE(bars[1].find("(tex, {0,0,281,64},"), std::string::npos) << bars[1];
+    // The translation is the last pair of a call.
+    auto top = [](const std::string& call) {
+        float x = 0.0f, y = -1.0f;
+        sscanf(call.c_str() + call.rfind('{'), "{%f,%f}", &x, &y);
+        return y;
+    };
+    int iconHeight = 0;
+    for (const CTextureEntry* t : {m_hud->figureIconOn, m_hud->figureIconOff, m_hud->bombIconOn, m_hud->bombIconOff,
+                                   m_hud->sawIconOn, m_hud->sawIconOff})
+        if (t) iconHeight = std::max(iconHeight, int(t->m_Height));
+    ASSERT_GT(iconHeight, 0);
+    ASSERT_EQ(icons.size(), 3u);
+    for (const std::string& icon : icons) EXPECT_LE(top(icon) + 0.512f * iconHeight, top(bars[0])) << icon;
 }
 
 // Only the bomb's lit icon is in this texture folder.

@@ -7,7 +7,7 @@
 #include "audio/SoundTestView.h"
 #include "game/GameMode.h"
 #include "game/ObjectEmitter.h"
-#include "game/BonusBlockFigure.h"
+#include "game/SpecialBlockFigure.h"
 
 namespace {
 
@@ -50,22 +50,13 @@ TEST_F(SpecialFigureTest, PhasesCycleAndRebuildTheBlocks) {
     }
 }
 
-TEST_F(SpecialFigureTest, SeededShapeAndStartPlace) {
-    for (int w : {10, 9}) {
-        Field(w, 20);
-        crt_srand(1);
-        CSpecialBlockFigure f;
-        f.Init();
-        EXPECT_EQ(f.kind, CBaseFigure::kSpecial);
-        EXPECT_EQ(f.GetCurrentType(), 1);  // first draw 41
-        EXPECT_TRUE(f.preview);
-        EXPECT_TRUE(f.Start());
-        EXPECT_FLOAT_EQ(f.x, w == 10 ? 3.0f : 2.0f);
-        EXPECT_FLOAT_EQ(f.y, 0.0f);
-        EXPECT_FALSE(f.preview);
-        delete CGameField::GetInstancePtr();
-        gamefieldhooks::RearmConstruction();
-    }
+TEST_F(SpecialFigureTest, InitDrawsASeededShapeOfTheSpecialKind) {
+    Field();
+    crt_srand(1);
+    CSpecialBlockFigure f;
+    f.Init();
+    EXPECT_EQ(f.kind, CBaseFigure::kSpecial);
+    EXPECT_EQ(f.GetCurrentType(), 1);  // first draw 41
 }
 
 // alpha 0.5, beta 1.0, H 20: the weight runs from beta at the top to alpha at
@@ -113,7 +104,9 @@ TEST_F(SpecialFigureTest, BuildWritesValueSevenAndThePhaseAngle) {
             const bool inFrame = x >= 2 && x < 6 && y >= 5 && y < 9;
             const bool expected = inFrame && f.blocks[(y - 5) * 4 + (x - 2)].m_value == 7;
             EXPECT_EQ(cell.m_value, expected ? 7 : -1) << x << "," << y;
-            if (expected) EXPECT_FLOAT_EQ(cell.m_rotation.z, D3DX_PI / 2);
+            if (expected) {
+                EXPECT_FLOAT_EQ(cell.m_rotation.z, D3DX_PI / 2);
+            }
             filled += expected;
         }
     EXPECT_EQ(filled, 12);

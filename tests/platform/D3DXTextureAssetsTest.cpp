@@ -17,7 +17,7 @@ class TextureAssets : public testing::Test {
 protected:
     void SetUp() override {
         const char* game = getenv("KOLVAR_GAME_DIR");
-        if (!game) GTEST_SKIP() << "no game folder";
+        ASSERT_NE(game, nullptr);
         m_Folder = std::string(game) + "/data/textures/";
     }
     DecodedFile Load(const std::string& name) {
@@ -65,10 +65,9 @@ TEST_F(TextureAssets, FormatsTheGameReliesOn) {
     DecodedFile sheet = Load("time_rule.dds");
     EXPECT_EQ(sheet.info.width, 512u);
     EXPECT_EQ(sheet.info.format, uint32_t(D3DFMT_A8R8G8B8));
-    if (!sheet.faces.empty()) {
-        EXPECT_EQ(sheet.faces[0].at(25 + 50, 25 + 7 * 50) >> 24, 0u);  // cell 71 is blank
-        EXPECT_GT(sheet.faces[0].at(25, 25 + 7 * 50 - 17) >> 24, 0u);    // frame 70's ring
-    }
+    ASSERT_FALSE(sheet.faces.empty());
+    EXPECT_EQ(sheet.faces[0].at(25 + 50, 25 + 7 * 50) >> 24, 0u);  // cell 71 is blank
+    EXPECT_GT(sheet.faces[0].at(25, 25 + 7 * 50 - 17) >> 24, 0u);    // frame 70's ring
     // The reflection cube has six faces.
     DecodedFile cube = Load("cube.dds");
     EXPECT_TRUE(cube.info.cube);
@@ -76,16 +75,14 @@ TEST_F(TextureAssets, FormatsTheGameReliesOn) {
     // The pointer's hot spot is its top-left texel, so the tip must be there.
     DecodedFile cursor = Load("cursor.dds");
     EXPECT_TRUE(cursor.info.alpha);
-    if (!cursor.faces.empty()) {
-        EXPECT_GT(cursor.faces[0].at(0, 0) >> 24, 200u);
-    }
+    ASSERT_FALSE(cursor.faces.empty());
+    EXPECT_GT(cursor.faces[0].at(0, 0) >> 24, 200u);
     // Sparks are drawn additively: no alpha, black around the flash.
     for (int i = 0; i < 10; ++i) {
         DecodedFile spark = Load("spark/ff" + std::to_string(i) + ".bmp");
         EXPECT_FALSE(spark.info.alpha);
-        if (!spark.faces.empty()) {
-            EXPECT_EQ(spark.faces[0].at(0, 0) & 0xffffff, 0u);
-        }
+        ASSERT_FALSE(spark.faces.empty()) << i;
+        EXPECT_EQ(spark.faces[0].at(0, 0) & 0xffffff, 0u);
     }
     // Particles and glows carry alpha that fades out at the border. The button
     // glow lies over its text: strong, yet the letters under it stay readable.
@@ -96,7 +93,7 @@ TEST_F(TextureAssets, FormatsTheGameReliesOn) {
     for (const Glow& g : {Glow{"particle.png", 201, 255}, Glow{"particle2.png", 201, 255}, Glow{"light.png", 120, 160}}) {
         DecodedFile f = Load(g.name);
         EXPECT_TRUE(f.info.alpha) << g.name;
-        if (f.faces.empty()) continue;
+        ASSERT_FALSE(f.faces.empty()) << g.name;
         const Image& img = f.faces[0];
         EXPECT_EQ(img.at(0, 0) >> 24, 0u) << g.name;
         const uint32_t centre = img.at(img.width / 2, img.height / 2) >> 24;
@@ -108,12 +105,11 @@ TEST_F(TextureAssets, FormatsTheGameReliesOn) {
     EXPECT_EQ(menu.info.height, line.info.height);
     // The theme arrows: "prev" points up (its tip row is near the top), "next" down.
     DecodedFile prev = Load("prev_theme.tga"), next = Load("next_theme.tga");
-    if (!prev.faces.empty() && !next.faces.empty()) {
-        EXPECT_GT(prev.faces[0].at(32, 14) >> 24, 128u);
-        EXPECT_LT(prev.faces[0].at(32, 56) >> 24, 128u);
-        EXPECT_GT(next.faces[0].at(32, 50) >> 24, 128u);
-        EXPECT_LT(next.faces[0].at(32, 8) >> 24, 128u);
-    }
+    ASSERT_FALSE(prev.faces.empty() || next.faces.empty());
+    EXPECT_GT(prev.faces[0].at(32, 14) >> 24, 128u);
+    EXPECT_LT(prev.faces[0].at(32, 56) >> 24, 128u);
+    EXPECT_GT(next.faces[0].at(32, 50) >> 24, 128u);
+    EXPECT_LT(next.faces[0].at(32, 8) >> 24, 128u);
 }
 
 }  // namespace

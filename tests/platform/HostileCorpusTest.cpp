@@ -49,7 +49,9 @@ TEST_F(HostileCorpus, ImagesLoadOrFailCleanly) {
                                                   D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
                                                   nullptr, nullptr, &texture);
         EXPECT_EQ(SUCCEEDED(hr), ShouldLoad(path));
-        if (SUCCEEDED(hr)) EXPECT_TRUE(SUCCEEDED(infoResult));  // a header can be sound while the data is not
+        if (SUCCEEDED(hr)) {
+            EXPECT_TRUE(SUCCEEDED(infoResult));  // a header can be sound while the data is not
+        }
         EXPECT_EQ(texture != nullptr, SUCCEEDED(hr));
         if (texture) texture->Release();
     }

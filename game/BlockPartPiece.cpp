@@ -1,4 +1,4 @@
-#include "game/BurstFragment.h"
+#include "game/BlockPartPiece.h"
 
 #include "engine/GraphicsEngine.h"
 #include "game/ObjectEmitter.h"

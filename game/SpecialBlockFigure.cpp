@@ -1,4 +1,4 @@
-#include "game/BonusBlockFigure.h"
+#include "game/SpecialBlockFigure.h"
 
 #include "game/GameField.h"
 
