@@ -426,7 +426,8 @@ TEST_P(QuitSignals, EndTheProgramTheNormalWay) {
     const QuitSignal& q = GetParam();
     testutil::TempDir dir;
     const std::string folder = MakeGameFolder(dir, 0);
-    SetConfig(folder, "game", "frame_opacity", nullptr);
+    // Read as 0.3, written back by the exit routine with five decimals.
+    SetConfig(folder, "game", "frame_opacity", "0.3");
     const std::string input = dir.file("input.txt");
     testutil::WriteFile(input, "wait_until menustate=3 20\nunfocus\n");
     const std::string log = dir.file("log.html");
@@ -436,7 +437,7 @@ TEST_P(QuitSignals, EndTheProgramTheNormalWay) {
                                    dir.file("stderr.txt"));
     ASSERT_GT(pid, 0);
     // The launcher's dialog is up once it has read its texts; the game is inactive once the script says so.
-    const bool ready = WaitForLogLine(log, q.launcher ? "[PRELOADER]" : "input script: the window lost the focus", 60);
+    const bool ready = WaitForLogLine(log, q.launcher ? "[PRELOADER] launcher open" : "input script: the window lost the focus", 60);
     if (ready) usleep(500000);
     kill(pid, q.signal);
     const int code = WaitForExit(pid, 20);
@@ -448,7 +449,7 @@ TEST_P(QuitSignals, EndTheProgramTheNormalWay) {
     if (!q.launcher) {
         // The exit routine's writes.
         EXPECT_NE(text.find("Graphics engine ended"), std::string::npos);
-        EXPECT_NE(testutil::ReadFile(dir.file("config.ini")).find("frame_opacity="), std::string::npos);
+        EXPECT_NE(testutil::ReadFile(dir.file("config.ini")).find("frame_opacity=0.30000"), std::string::npos);
     }
 }
 
