@@ -8,6 +8,7 @@
 #include <stb/stb_image.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -460,5 +461,43 @@ INSTANTIATE_TEST_SUITE_P(Signals, QuitSignals,
                                          QuitSignal{"launcher_int", SIGINT, true},
                                          QuitSignal{"launcher_hup", SIGHUP, true}),
                          [](const testing::TestParamInfo<QuitSignal>& info) { return std::string(info.param.name); });
+
+// Saves into a read-only folder fail: the player is told once, the log names
+// each file, the old files stay whole and quitting still works.
+TEST(ReadOnlyFolder, SavesFailTellTheirReasonOnceAndQuittingWorks) {
+    const char* display = getenv("DISPLAY");
+    if (!display || !*display) KOLVAR_SKIP_WITHOUT_GL();
+    testutil::TempDir dir, elsewhere;
+    const std::string folder = MakeGameFolder(dir, 0);
+    std::string table;
+    for (int i = 0; i < 10; ++i) table += std::string("Old", 3) + std::string(253, '\0') + std::string("\x05\0\0\0", 4);
+    testutil::WriteFile(dir.file("highscores.dat"), table);
+    const std::string input = dir.file("input.txt");
+    // The High scores page, then its "Reset" (it saves the table), then F12.
+    testutil::WriteFile(input,
+                        "wait_until menustate=3 20\npress down\npress down\npress down\npress enter\nwait 0.5\n"
+                        "press down\npress enter\nwait 0.5\nexit\n");
+    // The logs exist beforehand: a folder the user cannot write still takes their lines.
+    for (const char* log : {"log.html", "log1.html", "log2.html"}) testutil::WriteFile(dir.file(log), "");
+    const std::string config = testutil::ReadFile(dir.file("config.ini"));
+    for (const char* file : {"config.ini", "highscores.dat"}) chmod(dir.file(file).c_str(), 0444);
+    chmod(folder.c_str(), 0555);
+    const std::string errors = elsewhere.file("stderr.txt");
+    const int code = RunProgram(folder, "./kolvar", {{"KOLVAR_INPUT_SCRIPT", input}, {"KOLVAR_LAUNCHER", "start"}},
+                                errors);
+    chmod(folder.c_str(), 0755);
+    EXPECT_EQ(code, 0);
+    const std::string said = testutil::ReadFile(errors);
+    const std::string box = "[message box] Error !: Couldn't save ";
+    const size_t first = said.find(box);
+    ASSERT_NE(first, std::string::npos) << said;
+    EXPECT_EQ(said.find(box, first + 1), std::string::npos) << "one box a session\n" << said;
+    const std::string log = testutil::ReadFile(dir.file("log.html"));
+    for (const char* file : {"highscores.dat: Permission denied", "config.ini: Permission denied"})
+        EXPECT_NE(log.find(file), std::string::npos) << file << "\n" << log;
+    EXPECT_TRUE(EndsWith(log, kEndLine));
+    EXPECT_EQ(testutil::ReadFile(dir.file("highscores.dat")), table);
+    EXPECT_EQ(testutil::ReadFile(dir.file("config.ini")), config);
+}
 
 }  // namespace
