@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/Highscores.h"
+#include "app/MenuText.h"
 #include "engine/Log.h"
 #include "support/TestUtil.h"
 
@@ -206,6 +207,22 @@ TEST_F(HighscoresTest, NoServerAddressOpensNothing) {
     m_table->GotoOnlineScores();
     EXPECT_FALSE(testutil::FileExists(m_dir.file("online_scores.html")));
     EXPECT_FALSE(testutil::FileExists(m_dir.file("shell.log")));
+}
+
+// Control characters stay in the stored name but are not drawn on the page.
+TEST_F(HighscoresTest, ThePageSkipsControlCharactersOfNames) {
+    MenuTextStyle style{};
+    CMenuText name(nullptr, &style, &style, "", nullptr, true, nullptr, false);
+    CMenuText score(nullptr, &style, &style, "", nullptr, true, nullptr, false);
+    g_HighscoreNames[0] = &name;
+    g_HighscoreScores[0] = &score;
+    strcpy(m_table->m_entries[0].name, "A\tn\x7fn\x01!");
+    m_table->m_entries[0].score = -3;
+    RefreshHighscoresPage();
+    g_HighscoreNames[0] = g_HighscoreScores[0] = nullptr;
+    EXPECT_STREQ(name.GetText(), "Ann!");
+    EXPECT_STREQ(score.GetText(), "-3");
+    EXPECT_STREQ(m_table->m_entries[0].name, "A\tn\x7fn\x01!");
 }
 
 }  // namespace
