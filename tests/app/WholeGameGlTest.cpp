@@ -431,6 +431,10 @@ TEST_P(QuitSignals, EndTheProgramTheNormalWay) {
     SetConfig(folder, "game", "frame_opacity", "0.3");
     const std::string input = dir.file("input.txt");
     testutil::WriteFile(input, "wait_until menustate=3 20\nunfocus\n");
+    // Temporaries of interrupted saves go at start; a theme's are not the game's.
+    const char* const leftovers[] = {"config.ini.tmpAb12Cd", "playlist.ini.tmp", "highscores.dat.tmpZZZZZZ"};
+    for (const char* name : leftovers) testutil::WriteFile(dir.file(name), "half");
+    testutil::WriteFile(dir.file("readme.tmp1"), "not a save");
     const std::string log = dir.file("log.html");
     const pid_t pid = StartProgram(folder, "./kolvar",
                                    {{"KOLVAR_INPUT_SCRIPT", q.launcher ? "" : input},
@@ -447,6 +451,8 @@ TEST_P(QuitSignals, EndTheProgramTheNormalWay) {
     const std::string text = testutil::ReadFile(log);
     EXPECT_TRUE(EndsWith(text, kEndLine)) << text.substr(text.size() > 400 ? text.size() - 400 : 0);
     EXPECT_EQ(text.find("Graphics engine started") != std::string::npos, !q.launcher);
+    for (const char* name : leftovers) EXPECT_FALSE(testutil::FileExists(dir.file(name))) << name;
+    EXPECT_TRUE(testutil::FileExists(dir.file("readme.tmp1")));
     if (!q.launcher) {
         // The exit routine's writes.
         EXPECT_NE(text.find("Graphics engine ended"), std::string::npos);
