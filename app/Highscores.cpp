@@ -4,9 +4,9 @@
 #include <shellapi.h>
 #include <win32.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "app/MenuText.h"
 #include "engine/Ini.h"
@@ -54,50 +54,76 @@ void CHighscores::Clear() {
 void CHighscores::Load() {
     const std::string name = ScoresFileName();
     g_Log.Print("blue", "Loading highscores file: %s", name.c_str());
-    FILE* file = name.empty() ? nullptr : fopen(platform::HostPath(name.c_str()).c_str(), "rb");
-    if (!file) {
+    const std::string path = name.empty() ? std::string() : platform::HostPath(name.c_str());
+    std::string bytes;
+    errno = 0;
+    // Bounded and non-blocking: a FIFO or a huge file under that name cannot stall the start.
+    const bool read = !path.empty() && platform::ReadWholeFile(path, bytes);
+    if (!read && errno != EFBIG) {
         g_Log.Print("red", "couldn't open highscores file");
         g_Log.Print("red", "highscores is empty now");
         return;
     }
-    HighscoreEntry read[kPlaces];
-    size_t records = fread(read, sizeof(HighscoreEntry), kPlaces, file);
-    fclose(file);
-    if (records < static_cast<size_t>(kPlaces)) {
+    // Any size but exactly ten records: whatever is there goes aside before a save replaces it.
+    m_keepAside = bytes.size() != sizeof m_entries;
+    if (bytes.size() < sizeof m_entries) {
         g_Log.Print("red", "something wrong while read highscore file: %s", name.c_str());
         g_Log.Print("red", "highscores is empty now");
         Clear();
         return;
     }
+    memcpy(m_entries, bytes.data(), sizeof m_entries);
     for (int i = 0; i < kPlaces; ++i) {
-        m_entries[i] = read[i];
-        // A name without its NUL is cut to the buffer.
-        m_entries[i].name[sizeof m_entries[i].name - 1] = '\0';
+        HighscoreEntry& entry = m_entries[i];
+        // A name without its terminator is not a name the game wrote.
+        if (memchr(entry.name, '\0', sizeof entry.name)) continue;
+        g_Log.Print("red", "highscores place %d has a name without its end: made Empty", i + 1);
+        memset(entry.name, 0, sizeof entry.name);
+        strcpy(entry.name, "Empty");
+        entry.score = 0;
     }
     g_Log.Print("green", "Loading highscores file complete");
+}
+
+bool CHighscores::KeepBadFileAside(const std::string& target) {
+    if (!m_keepAside) return true;
+    const std::string aside = target + ".bad";
+    std::string bytes;
+    bool kept = false;
+    if (!platform::HostExists(target))
+        kept = true;  // gone meanwhile: nothing to keep
+    else if (platform::ReadWholeFile(target, bytes))
+        kept = platform::WriteFileSafely(aside, bytes);
+    else
+        kept = rename(target.c_str(), aside.c_str()) == 0;  // too large to copy: moved whole
+    if (!kept) {
+        g_Log.Print("red", "couldn't keep the damaged highscores file as %s: not overwritten", aside.c_str());
+        return false;
+    }
+    if (platform::HostExists(aside)) g_Log.Print("red", "the damaged highscores file is kept as %s", aside.c_str());
+    m_keepAside = false;
+    return true;
 }
 
 void CHighscores::Save() {
     const std::string name = ScoresFileName();
     g_Log.Print("blue", "Writing highscores file: %s", name.c_str());
     const std::string target = name.empty() ? std::string() : platform::HostPath(name.c_str());
-    // The table goes to a temporary file first, so a failed write never costs the old file.
-    const std::string temporary = target + ".tmp";
-    FILE* file = nullptr;
-    if (!target.empty() && !(platform::HostExists(target) && platform::IsReadOnlyFile(target)))
-        file = fopen(temporary.c_str(), "wb");
-    if (!file) {
+    if (target.empty() || !KeepBadFileAside(target)) {
         g_Log.Print("red", "couldn't open/create highscores file");
         g_Log.Print("red", "highscores will be erased !");
         return;
     }
-    size_t records = fwrite(m_entries, sizeof(HighscoreEntry), kPlaces, file);
-    bool ok = fflush(file) == 0 && records == static_cast<size_t>(kPlaces);
-    ok = fclose(file) == 0 && ok;
-    if (ok && rename(temporary.c_str(), target.c_str()) != 0) ok = false;
-    if (!ok) {
-        unlink(temporary.c_str());
-        g_Log.Print("red", "something wrong while write highscore file: %s", name.c_str());
+    // Written whole to a temporary and renamed: a failed save never costs the old file.
+    const std::string bytes(reinterpret_cast<const char*>(m_entries), sizeof m_entries);
+    if (!platform::WriteFileSafely(target, bytes)) {
+        const int error = errno;
+        const bool notCreated = error == EACCES || error == EPERM || error == EROFS || error == ENOENT ||
+                                error == ENOTDIR || error == EISDIR;
+        if (notCreated)
+            g_Log.Print("red", "couldn't open/create highscores file");
+        else
+            g_Log.Print("red", "something wrong while write highscore file: %s", name.c_str());
         g_Log.Print("red", "highscores will be erased !");
         return;
     }
@@ -166,7 +192,11 @@ void CHighscores::GotoOnlineScores() {
 void RefreshHighscoresPage() {
     CHighscores* table = CHighscores::GetInstance();
     for (int i = 0; i < CHighscores::kPlaces; ++i) {
-        if (g_HighscoreNames[i]) g_HighscoreNames[i]->SetText(table->m_entries[i].name);
+        // Control characters stay in the table (and the file) but are not drawn.
+        std::string shown;
+        for (const char* c = table->m_entries[i].name; *c; ++c)
+            if (static_cast<unsigned char>(*c) >= 0x20 && *c != 0x7f) shown += *c;
+        if (g_HighscoreNames[i]) g_HighscoreNames[i]->SetText(shown.c_str());
         if (g_HighscoreScores[i]) g_HighscoreScores[i]->SetText(std::to_string(table->m_entries[i].score).c_str());
     }
 }

@@ -34,6 +34,13 @@ public:
     std::string EncodeOnlineData() const;
 
     HighscoreEntry m_entries[kPlaces];
+
+private:
+    // Copies the file last loaded with the wrong size to "<file>.bad" once;
+    // false when that failed and the file must not be overwritten.
+    bool KeepBadFileAside(const std::string& target);
+
+    bool m_keepAside = false;
 };
 
 // The High scores page's texts, set by whoever builds that page.

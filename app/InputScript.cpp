@@ -75,6 +75,7 @@ struct Runner {
     std::string pendingScreenshot;
     bool screenshotRequested = false;
     bool timedOut = false;
+    bool unfocused = false;  // the script has let the window go inactive and does nothing more
 };
 
 Runner* g_runner = nullptr;
@@ -151,12 +152,19 @@ bool Step(Runner& r, const InputCommand& c) {
         case InputCommand::Exit:
             SendToWindow(WM_KEYDOWN, VK_F12);
             return true;
+        case InputCommand::Unfocus:
+            r.unfocused = true;
+            r.next = r.commands.size();
+            SendToWindow(WM_ACTIVATEAPP, FALSE);
+            g_Log.Print("gray", "input script: the window lost the focus");
+            return true;
     }
     return true;
 }
 
 void OnIdlePass() {
     Runner& r = *g_runner;
+    if (r.unfocused) return;
     platform::AdvanceFakeClock(kPassNanoseconds);
     r.now += 1.0 / 60.0;
     for (size_t i = 0; i < r.held.size();) {
@@ -250,6 +258,8 @@ bool ParseInputScript(const std::string& text, std::vector<InputCommand>& out, s
             ok = bool(in >> c.text) && c.text.find('/') == std::string::npos;
         } else if (verb == "exit") {
             c.kind = InputCommand::Exit;
+        } else if (verb == "unfocus") {
+            c.kind = InputCommand::Unfocus;
         } else {
             ok = false;
         }
@@ -290,6 +300,6 @@ bool StartInputScript(const char* path) {
     return true;
 }
 
-bool InputScriptRunning() { return g_runner != nullptr; }
+bool InputScriptRunning() { return g_runner != nullptr && !g_runner->unfocused; }
 
 int InputScriptExitCode(int gameResult) { return g_runner && g_runner->timedOut ? 3 : gameResult; }

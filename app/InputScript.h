@@ -7,10 +7,11 @@
 // clock, 1/60 s per idle pass of the loop, so a scripted run is the same on every
 // machine. One command a line:
 //   wait <s> | press <key> [<s held>] | type <text> | screenshot <name> | exit
+//   unfocus (the window loses the focus as to another window; the script ends)
 //   wait_until <mode|gamestate|menustate>=<n> <timeout>
 //   press_until <key> <interval> <condition> <timeout>
 struct InputCommand {
-    enum Kind { Wait, Press, Type, WaitUntil, PressUntil, Screenshot, Exit } kind = Wait;
+    enum Kind { Wait, Press, Type, WaitUntil, PressUntil, Screenshot, Exit, Unfocus } kind = Wait;
     std::string key;      // Press, PressUntil
     std::string text;     // Type, Screenshot
     std::string field;    // WaitUntil, PressUntil: mode, gamestate or menustate
@@ -27,7 +28,7 @@ bool LookUpScriptKey(const std::string& name, int* dik, unsigned* vk, int* chara
 
 // Reads and installs the script at path (null or empty: inert). False when it cannot be read.
 bool StartInputScript(const char* path);
-// True once a script is installed.
+// True once a script is installed, until it gives up the focus.
 bool InputScriptRunning();
 // The process's exit code: 3 after a timed-out wait, else the game's.
 int InputScriptExitCode(int gameResult);

@@ -54,9 +54,16 @@ void RunMessageLoop() {
         if (got) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
+            // Quitting does not wait for the focus: a close request or quit
+            // signal ends an inactive game here, through the same shutdown.
+            if (g_bExitRequested && !g_bAppActive) {
+                ShutdownApplication();
+                return;
+            }
             continue;
         }
         if (!g_bAppActive) continue;
+        ReportFailedSaves(true);
         if (g_idlePassHook) g_idlePassHook();
         if (g_bExitRequested) {
             ShutdownApplication();

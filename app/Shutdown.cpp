@@ -1,11 +1,18 @@
 #include "app/Shutdown.h"
 
+#include <platform.h>
+#include <win32.h>
+
+#include <cstring>
+#include <string>
+
 #include "app/MousePointer.h"
 #include "app/Startup.h"
 #include "audio/MusicPlayer.h"
 #include "audio/SoundEngine.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Ini.h"
+#include "engine/Log.h"
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
 #include "game/GameField.h"
@@ -16,6 +23,24 @@
 #include "app/ThemeManager.h"
 
 bool g_bShutdownDone = false;
+
+namespace {
+bool g_saveFailureShown = false;
+}  // namespace
+
+void ReportFailedSaves(bool tellPlayer) {
+    for (const platform::WriteFailure& failure : platform::TakeWriteFailures()) {
+        const char* reason = strerror(failure.error);
+        g_Log.PrintBold("red", "Error, couldn't save %s: %s", failure.hostPath.c_str(), reason);
+        if (!tellPlayer || g_saveFailureShown) continue;
+        // One box a session: a folder that cannot be written fails every save alike.
+        g_saveFailureShown = true;
+        const std::string text = "Couldn't save " + failure.hostPath + ": " + reason +
+                                 ".\n The game goes on; later failures are only logged.\n See log.html for detail.";
+        CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
+        MessageBoxA(engine ? engine->GetWindow() : nullptr, text.c_str(), "Error !", MB_OK | MB_ICONERROR);
+    }
+}
 
 void ShutdownApplication() {
     if (g_bShutdownDone) return;
@@ -44,4 +69,6 @@ void ShutdownApplication() {
 
     // The engine destroys its window after the device.
     delete CGraphicsEngine::GetInstancePtr();
+    // The writes above (and the music player's) are logged, never boxed.
+    ReportFailedSaves(false);
 }

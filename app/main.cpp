@@ -7,6 +7,7 @@
 #include "app/Startup.h"
 #include "app/WindowProc.h"
 #include "engine/GraphicsEngine.h"
+#include "engine/Ini.h"
 #include "engine/Log.h"
 
 #include <crt.h>
@@ -86,6 +87,16 @@ void OnFramePresented() {
     ++g_framesDrawn;
 }
 
+// Temporaries that interrupted safe writes of the game's own files left behind.
+void RemoveSaveLeftovers() {
+    const std::string scores = ReadIniString("config.ini", "highscores", "local_scores_file");
+    for (const std::string& name : {std::string("config.ini"), std::string("playlist.ini"), scores}) {
+        if (name.empty()) continue;
+        if (const int removed = platform::RemoveSafeWriteLeftovers(platform::HostPath(name.c_str())))
+            g_Log.Print("gray", "removed %d temporary file(s) of an interrupted save of %s", removed, name.c_str());
+    }
+}
+
 // Runs before any static object is built: the log opens log.html in the
 // current folder, which must already be the game's.
 void EnterGameFolder(int argc, char** argv, char**) { platform::EnterProgramFolder(argc > 0 ? argv[0] : nullptr); }
@@ -94,6 +105,8 @@ __attribute__((section(".preinit_array"), used)) void (*const g_EnterGameFolder)
 }  // namespace
 
 int main(int argc, char** argv) {
+    // From here a logout or Ctrl+C closes the launcher or the game the normal way.
+    platform::CatchQuitSignals();
     crt_use_c_locale();
     long frameLimit = -1;
     std::vector<ScriptedKey> keys;
@@ -140,6 +153,7 @@ int main(int argc, char** argv) {
         SetFramePresentedHook(OnFramePresented);
     }
     if (!StartInputScript(getenv("KOLVAR_INPUT_SCRIPT"))) return 2;
+    RemoveSaveLeftovers();
 
     std::string commandLine;
     for (int i = 1; i < argc; ++i) commandLine += std::string(i > 1 ? " " : "") + argv[i];

@@ -3,6 +3,7 @@
 #include <crt.h>
 #include <win32.h>
 
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,8 @@ CLog g_Log __attribute__((init_priority(101)));
 namespace {
 const int kTagSize = 256;
 const int kLineSize = 1024;
+// Room below the cap for the note that the log was cut.
+const unsigned long kCutReserve = 512;
 const char* const kLogName = "log.html";
 
 // Switches to a directory for the lifetime of the object. The caller's
@@ -38,6 +41,8 @@ private:
 }  // namespace
 
 CLog::CLog() {
+    // Past a file size limit a write fails and the log stops, rather than the signal ending the game.
+    signal(SIGXFSZ, SIG_IGN);
     CopyFileA("log1.html", "log2.html", FALSE);
     CopyFileA(kLogName, "log1.html", FALSE);
     m_File.open(kLogName, std::ios::out | std::ios::trunc | std::ios::binary);
@@ -59,35 +64,49 @@ CLog::~CLog() {
     // The end line goes to the start directory, wherever the program left the current one.
     {
         CDirectorySwitch dir(m_StartDirectory);
-        Write("</Font> </P> </Body> </Html>");
+        Append(std::string("</Font> </P> </Body> </Html>") + "\r\n", true);
     }
     delete[] m_NewTag;
     delete[] m_PrevTag;
     m_NewTag = m_PrevTag = nullptr;
 }
 
-void CLog::Write(const char* text) {
-    // A failed open loses this line only; the next line tries again.
+bool CLog::Append(const std::string& bytes, bool final) {
+    if (m_Stopped || (m_Cut && !final)) return false;
+    std::string out = bytes;
+    if (!final && m_Written + bytes.size() > kSizeCap - kCutReserve) {
+        m_Cut = true;
+        char note[160];
+        snprintf(note, sizeof note, "The log was cut here: this session reached its limit of %lu bytes.", kSizeCap);
+        out = MessageLine("red", note);
+    }
+    // A failed open loses this piece only; the next one tries again.
     m_File.clear();
     m_File.open(kLogName, std::ios::out | std::ios::app | std::ios::binary);
-    if (!m_File.is_open()) return;
-    m_File << (text ? text : "") << "\r\n";
+    if (!m_File.is_open()) return false;
+    m_File.write(out.data(), static_cast<std::streamsize>(out.size()));
     m_File.close();
+    if (m_File.fail()) {
+        m_Stopped = true;
+        return false;
+    }
+    m_Written += out.size();
+    return true;
 }
 
-void CLog::WriteLine(const char* color, const char* text) {
-    m_File.clear();
-    m_File.open(kLogName, std::ios::out | std::ios::app | std::ios::binary);
+void CLog::Write(const char* text) { Append(std::string(text ? text : "") + "\r\n"); }
+
+std::string CLog::MessageLine(const char* color, const char* text) {
     snprintf(m_NewTag, kTagSize, "<Font Size = 2 Color = %s Face = Verdana>", color ? color : "");
     char timeText[25];
     crt_now_text(timeText);
-    if (!m_File.is_open()) return;
+    std::string out;
     if (strcmp(m_NewTag, m_PrevTag) != 0) {
         memcpy(m_PrevTag, m_NewTag, kTagSize);
-        m_File << "</Font>\r\n" << m_NewTag << "\r\n";
+        out += std::string("</Font>\r\n") + m_NewTag + "\r\n";
     }
-    m_File << "<BR>" << timeText << " ---- " << text << "\r\n";
-    m_File.close();
+    out += std::string("<BR>") + timeText + " ---- " + text + "\r\n";
+    return out;
 }
 
 void CLog::Print(const char* color, const char* format, ...) {
@@ -110,10 +129,23 @@ void CLog::PrintBold(const char* color, const char* format, ...) {
 
 void CLog::PrintLine(const char* color, bool bold, const char* format, va_list args) {
     // Longer messages are cut to the line buffer; the formatted text is written
-    // unchanged, so a percent sign in a value is never read as a format.
+    // unchanged but for the markup characters, so a percent sign in a value is
+    // never read as a format and a file name cannot add markup to the page.
     char line[kLineSize];
     vsnprintf(line, sizeof line, format, args);
-    if (bold) Write("<B>");
-    WriteLine(color, line);
-    if (bold) Write("</B>");
+    std::string text;
+    for (const char* c = line; *c; ++c) {
+        switch (*c) {
+            case '<': text += "&lt;"; break;
+            case '>': text += "&gt;"; break;
+            case '&': text += "&amp;"; break;
+            default: text += *c;
+        }
+    }
+    // One piece, so the cap never leaves a bold marker without its end.
+    const std::string saved(m_PrevTag);
+    std::string piece = MessageLine(color, text.c_str());
+    if (bold) piece = "<B>\r\n" + piece + "</B>\r\n";
+    // A line that was not written leaves the previous tag as the file has it.
+    if (!Append(piece)) snprintf(m_PrevTag, kTagSize, "%s", saved.c_str());
 }

@@ -136,6 +136,7 @@ bool RunPreloader(HINSTANCE instance) {
     const char* inputScript = getenv("KOLVAR_INPUT_SCRIPT");
     if ((mode && strcmp(mode, "start") == 0) || (inputScript && *inputScript) || !HasDisplay()) return true;
     if (mode && strncmp(mode, "script:", 7) == 0 && !QueueLauncherScript(mode + 7)) return true;
+    g_Log.Print("gray", "[PRELOADER] launcher open");
     INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(kPreloaderDialog), nullptr, PreloaderDlgProc, 0);
     // A song previewed in the setup left the sound engine running; without a game nobody would stop it.
     if (result == 0 && CSoundEngine::HasInstance()) delete CSoundEngine::GetInstancePtr();

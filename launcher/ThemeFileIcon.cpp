@@ -4,6 +4,7 @@
 
 #include "engine/Log.h"
 
+#include <platform.h>
 #include <shlobj.h>
 #include <winuser.h>
 
@@ -22,8 +23,9 @@ const char* const kMimeType = "application/x-kolvar-theme";
 std::string DataHome() {
     const char* xdg = getenv("XDG_DATA_HOME");
     if (xdg && *xdg) return xdg;
-    const char* home = getenv("HOME");
-    return std::string(home ? home : ".") + "/.local/share";
+    // Empty when no home folder is known: the desktop files are then not written.
+    const std::string home = platform::HomeFolder();
+    return home.empty() ? std::string() : home + "/.local/share";
 }
 
 void MakeFolders(const std::string& path) {
@@ -56,6 +58,10 @@ bool CopyFile(const std::string& from, const std::string& to) {
 // The desktop half: a MIME type for *.kvr whose icon is the archive icon.
 void InstallMimeType(const std::string& programPath) {
     std::string home = DataHome();
+    if (home.empty()) {
+        g_Log.PrintBold("red", "[PRELOADER] Error: no home folder known: the theme archive type is not installed");
+        return;
+    }
     MakeFolders(home + "/mime/packages");
     std::ofstream xml(home + "/mime/packages/kolvar-theme.xml", std::ios::trunc);
     xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

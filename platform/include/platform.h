@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct HWND__;
 
@@ -32,6 +33,31 @@ bool ReadWholeFile(const std::string& hostPath, std::string& out);
 // True for a regular file within the read bound (for readers that open files themselves).
 bool IsGameDataFile(const std::string& hostPath);
 bool WriteFileSafely(const std::string& hostPath, const std::string& contents);
+
+// Failed saves. WriteFileSafely and the profile writer record each failure
+// (the file and the errno reason) so the program can tell the player; the
+// list keeps the latest kMaxWriteFailures and is emptied by TakeWriteFailures.
+struct WriteFailure {
+    std::string hostPath;
+    int error;
+};
+constexpr size_t kMaxWriteFailures = 16;
+void RecordWriteFailure(const std::string& hostPath, int error);
+std::vector<WriteFailure> TakeWriteFailures();
+
+// Deletes the temporaries ("<file>.tmp*") that interrupted safe writes of this
+// file left in its folder; the number of files deleted.
+int RemoveSafeWriteLeftovers(const std::string& hostPath);
+
+// The user's home folder: HOME, else the password database; empty when
+// neither knows it (never the current folder).
+std::string HomeFolder();
+
+// SIGTERM, SIGINT and SIGHUP only set a flag from then on. The message queue
+// turns it into a close request of the game window, and a modal dialog closes
+// as by its close box.
+void CatchQuitSignals();
+bool QuitSignalled();
 
 // A file without any write permission bit counts as read-only, as the Windows
 // attribute would, also for root.

@@ -409,6 +409,11 @@ gboolean StepTimer(gpointer data) {
     if (w->window != GTK_WIDGET(top) && !(w->dialog && !s.stack.empty() && s.stack.back() == w->dialog))
         return G_SOURCE_CONTINUE;
     if (w->dialog && w->dialog->ended) return G_SOURCE_CONTINUE;
+    // A quit signal closes each dialog as its close box would, innermost first.
+    if (w->dialog && platform::QuitSignalled()) {
+        CloseBox(w->dialog);
+        return G_SOURCE_CONTINUE;
+    }
     if (!s.steps.empty() && w->dialog) {
         platform::DialogStep step = s.steps.front();
         s.steps.pop_front();
@@ -564,7 +569,16 @@ bool DialogMessageBox(const char* text, const char* caption, UINT type, INT* ans
     // A scripted run has nobody to read the box: it takes its first button.
     AutoAnswer answerLater{box, buttons.front().id, false};
     guint autoAnswer = S().scripted ? g_timeout_add(300, AnswerBoxLater, &answerLater) : 0;
+    // A quit signal answers the box as its close box would, so quitting never waits on it.
+    guint quitWatch = g_timeout_add(
+        100,
+        [](gpointer dialog) -> gboolean {
+            if (platform::QuitSignalled()) gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);
+            return G_SOURCE_CONTINUE;
+        },
+        box);
     gint response = gtk_dialog_run(GTK_DIALOG(box));
+    g_source_remove(quitWatch);
     if (autoAnswer && !answerLater.fired) g_source_remove(autoAnswer);
     gtk_widget_destroy(box);
     FlushGtk();

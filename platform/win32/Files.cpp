@@ -180,7 +180,15 @@ bool IsGameDataFile(const std::string& hostPath) {
     return true;
 }
 
-bool WriteFileSafely(const std::string& hostPath, const std::string& contents) {
+namespace {
+
+// The safe write itself; errno tells why it failed.
+bool WriteFileSafelyUnrecorded(const std::string& hostPath, const std::string& contents) {
+    // No name: the temporary would land in the current folder.
+    if (hostPath.empty()) {
+        errno = ENOENT;
+        return false;
+    }
     if (IsReadOnlyFile(hostPath)) {
         errno = EACCES;
         return false;
@@ -197,21 +205,41 @@ bool WriteFileSafely(const std::string& hostPath, const std::string& contents) {
         ssize_t w = write(fd, contents.data() + done, contents.size() - done);
         if (w < 0) {
             if (errno == EINTR) continue;
+            const int error = errno;
             close(fd);
             unlink(name.data());
+            errno = error;
             return false;
         }
         done += static_cast<size_t>(w);
     }
-    if (fsync(fd) != 0 || close(fd) != 0) {
+    // The descriptor is closed even when the sync fails.
+    const bool synced = fsync(fd) == 0;
+    int error = errno;
+    const bool closed = close(fd) == 0;
+    if (!synced || !closed) {
+        if (synced) error = errno;
         unlink(name.data());
+        errno = error;
         return false;
     }
     if (rename(name.data(), hostPath.c_str()) != 0) {
+        const int error = errno;
         unlink(name.data());
+        errno = error;
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool WriteFileSafely(const std::string& hostPath, const std::string& contents) {
+    if (WriteFileSafelyUnrecorded(hostPath, contents)) return true;
+    const int error = errno;
+    RecordWriteFailure(hostPath, error);
+    errno = error;
+    return false;
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 // text into WM_CHAR in code page 1252, focus into WM_ACTIVATEAPP and a close
 // request into WM_CLOSE.
 #include "WindowInternal.h"
+#include "platform.h"
 
 #include <algorithm>
 #include <deque>
@@ -87,7 +88,18 @@ void TranslateEvent(const SDL_Event& e) {
     }
 }
 
+// A quit signal asks the game window to close, once, as its close box would.
+void DeliverQuitSignal() {
+    static bool delivered = false;
+    if (delivered || !platform::QuitSignalled()) return;
+    HWND w = winimpl::KeyboardWindow();
+    if (!w) return;
+    delivered = true;
+    if (!HasQueued(WM_CLOSE)) winimpl::PostToQueue(w, WM_CLOSE, 0, 0);
+}
+
 void PumpEvents() {
+    DeliverQuitSignal();
     if (!winimpl::VideoAvailable()) return;
     SDL_Event e;
     while (SDL_PollEvent(&e)) TranslateEvent(e);

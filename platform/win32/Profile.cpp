@@ -219,11 +219,14 @@ BOOL WritePrivateProfileStringA(LPCSTR sectionArg, LPCSTR keyArg, LPCSTR value, 
     bool exists = platform::ReadWholeFile(host, data);
     // A file that is there but cannot be read must not be replaced by the one new line.
     if (!exists && errno != ENOENT && errno != ENOTDIR) {
-        SetLastError(errno == EACCES || errno == EPERM ? ERROR_ACCESS_DENIED : ERROR_INVALID_DATA);
+        const int error = errno;
+        platform::RecordWriteFailure(host, error);
+        SetLastError(error == EACCES || error == EPERM ? ERROR_ACCESS_DENIED : ERROR_INVALID_DATA);
         return FALSE;
     }
     if (!exists && (!key || !value)) return TRUE;  // nothing to delete
     if (exists && platform::IsReadOnlyFile(host)) {
+        platform::RecordWriteFailure(host, EACCES);
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }

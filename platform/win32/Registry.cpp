@@ -70,8 +70,10 @@ std::string RegistryFile() {
     if (!g_registryFile.empty()) return g_registryFile;
     if (const char* env = getenv("KOLVAR_REGISTRY")) return env;
     const char* xdg = getenv("XDG_CONFIG_HOME");
-    std::string dir = (xdg && *xdg) ? std::string(xdg) : std::string(getenv("HOME") ? getenv("HOME") : ".") + "/.config";
-    return dir + "/kolvar/registry.ini";
+    if (xdg && *xdg) return std::string(xdg) + "/kolvar/registry.ini";
+    // No home folder known: no store, rather than one in the game's folder.
+    const std::string home = HomeFolder();
+    return home.empty() ? std::string() : home + "/.config/kolvar/registry.ini";
 }
 }  // namespace platform
 
@@ -93,6 +95,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, void*
     if (!KeyPath(key, subKey, path)) return ERROR_INVALID_HANDLE;
     bool existed = KeyExists(path);
     if (!existed) {
+        if (platform::RegistryFile().empty()) return ERROR_ACCESS_DENIED;
         MakeParentFolders(platform::RegistryFile());
         if (!WritePrivateProfileStringA(path.c_str(), "@key", "1", StoreName())) return ERROR_ACCESS_DENIED;
     }
@@ -165,6 +168,7 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const BYTE* d
         }
     }
     std::string name = (valueName && *valueName) ? valueName : "@default";
+    if (platform::RegistryFile().empty()) return ERROR_ACCESS_DENIED;
     MakeParentFolders(platform::RegistryFile());
     if (!WritePrivateProfileStringA(path.c_str(), "@key", "1", StoreName()) ||
         !WritePrivateProfileStringA(path.c_str(), name.c_str(), text.c_str(), StoreName()))

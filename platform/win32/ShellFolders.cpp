@@ -30,8 +30,9 @@ bool CopyOut(const std::string& value, LPSTR buffer, size_t size) {
 std::string DataHome() {
     const char* xdg = getenv("XDG_DATA_HOME");
     if (xdg && *xdg) return xdg;
-    const char* home = getenv("HOME");
-    return std::string(home ? home : ".") + "/.local/share";
+    // Empty when no home folder is known: nothing is written then.
+    const std::string home = platform::HomeFolder();
+    return home.empty() ? std::string() : home + "/.local/share";
 }
 
 // The one Windows folder of the layer, the one GetWindowsDirectoryA names.
@@ -46,7 +47,7 @@ std::string WindowsFolder() {
 HRESULT SHGetFolderPathA(HWND, INT folder, HANDLE, DWORD, LPSTR path) {
     std::string dir;
     if (folder == CSIDL_LOCAL_APPDATA)
-        dir = DataHome() + "/kolvar";
+        dir = DataHome().empty() ? std::string() : DataHome() + "/kolvar";
     else if (folder == CSIDL_WINDOWS)
         dir = WindowsFolder();
     else
@@ -58,6 +59,7 @@ HRESULT SHGetFolderPathA(HWND, INT folder, HANDLE, DWORD, LPSTR path) {
 
 void SHChangeNotify(LONG eventId, UINT, LPCVOID, LPCVOID) {
     if (!(eventId & (SHCNE_UPDATEIMAGE | SHCNE_ASSOCCHANGED))) return;
+    if (DataHome().empty()) return;
     std::string mime = DataHome() + "/mime";
     if (const char* log = getenv("KOLVAR_SHELL_LOG")) {
         if (*log) {

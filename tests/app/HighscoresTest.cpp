@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/Highscores.h"
+#include "app/MenuText.h"
 #include "engine/Log.h"
 #include "support/TestUtil.h"
 
@@ -86,17 +87,71 @@ TEST_F(HighscoresTest, BadFilesLeaveAUsableTable) {
     EXPECT_NE(log.find("something wrong while read highscore file: highscores.dat"), std::string::npos) << log;
     EXPECT_NE(log.find("highscores is empty now"), std::string::npos);
 
-    // A name without its NUL is cut at 255 characters.
-    testutil::WriteFile(m_dir.file("highscores.dat"), std::string(2600, 'n'));
-    m_table->Load();
-    EXPECT_EQ(strlen(m_table->m_entries[4].name), 255u);
-
     // Missing: logged, the table stays as it was.
     remove(m_dir.file("highscores.dat").c_str());
+    strcpy(m_table->m_entries[0].name, "Kept");
     start = LogSize();
     m_table->Load();
-    EXPECT_EQ(strlen(m_table->m_entries[4].name), 255u);
+    EXPECT_STREQ(m_table->m_entries[0].name, "Kept");
     EXPECT_NE(LogSince(start).find("couldn't open highscores file"), std::string::npos);
+}
+
+// A stored table: place i named names[i] (NUL-terminated) with scores[i].
+std::string StoredTable(const char* const names[10], const int scores[10]) {
+    std::string bytes;
+    for (int i = 0; i < 10; ++i) {
+        std::string name(names[i]);
+        name.resize(256, '\0');
+        bytes += name;
+        for (int b = 0; b < 4; ++b) bytes += char((uint32_t(scores[i]) >> (8 * b)) & 0xff);
+    }
+    return bytes;
+}
+
+TEST_F(HighscoresTest, DamagedFilesAreReadDefensivelyAndKeptAside) {
+    const char* const names[10] = {"Low", "High", "Neg", "Bell\a", "P5", "P6", "P7", "P8", "P9", "P10"};
+    const int scores[10] = {5, 100, -7, 3, 2, 1, 0, 0, 0, 0};
+    const std::string good = StoredTable(names, scores);
+    std::string unterminated = good;
+    unterminated.replace(4 * 260, 256, std::string(256, 'x'));  // place 5: no end to its name
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* place5;  // the name place 5 reads as
+        bool keptAside;      // written to highscores.dat.bad by the first save
+        const char* logLine;
+    } cases[] = {
+        {"exact", good, "P5", false, "Loading highscores file complete"},
+        {"unterminated", unterminated, "Empty", false, "highscores place 5 has a name without its end: made Empty"},
+        {"short", good.substr(0, 2599), "Empty", true, "something wrong while read highscore file"},
+        {"long", good + "tail", "P5", true, "Loading highscores file complete"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        remove(m_dir.file("highscores.dat.bad").c_str());
+        testutil::WriteFile(m_dir.file("highscores.dat"), c.bytes);
+        const size_t start = LogSize();
+        m_table->Load();
+        EXPECT_NE(LogSince(start).find(c.logLine), std::string::npos) << LogSince(start);
+        EXPECT_STREQ(m_table->m_entries[4].name, c.place5);
+        if (std::string(c.place5) == "Empty") {
+            EXPECT_EQ(m_table->m_entries[4].score, 0);
+        }
+        if (c.bytes.size() >= 2600) {
+            // Stored order, negative scores and control characters as they were.
+            EXPECT_EQ(m_table->m_entries[0].score, 5);
+            EXPECT_EQ(m_table->m_entries[1].score, 100);
+            EXPECT_EQ(m_table->m_entries[2].score, -7);
+            EXPECT_STREQ(m_table->m_entries[3].name, "Bell\a");
+        }
+        m_table->Save();
+        m_table->Save();
+        EXPECT_EQ(testutil::FileExists(m_dir.file("highscores.dat.bad")), c.keptAside);
+        if (c.keptAside) {
+            EXPECT_EQ(testutil::ReadFile(m_dir.file("highscores.dat.bad")), c.bytes);
+        }
+        EXPECT_EQ(testutil::ReadFile(m_dir.file("highscores.dat")).size(), 2600u);
+    }
 }
 
 TEST_F(HighscoresTest, AFailedSaveKeepsTheOldFileAndTheTable) {
@@ -152,6 +207,22 @@ TEST_F(HighscoresTest, NoServerAddressOpensNothing) {
     m_table->GotoOnlineScores();
     EXPECT_FALSE(testutil::FileExists(m_dir.file("online_scores.html")));
     EXPECT_FALSE(testutil::FileExists(m_dir.file("shell.log")));
+}
+
+// Control characters stay in the stored name but are not drawn on the page.
+TEST_F(HighscoresTest, ThePageSkipsControlCharactersOfNames) {
+    MenuTextStyle style{};
+    CMenuText name(nullptr, &style, &style, "", nullptr, true, nullptr, false);
+    CMenuText score(nullptr, &style, &style, "", nullptr, true, nullptr, false);
+    g_HighscoreNames[0] = &name;
+    g_HighscoreScores[0] = &score;
+    strcpy(m_table->m_entries[0].name, "A\tn\x7fn\x01!");
+    m_table->m_entries[0].score = -3;
+    RefreshHighscoresPage();
+    g_HighscoreNames[0] = g_HighscoreScores[0] = nullptr;
+    EXPECT_STREQ(name.GetText(), "Ann!");
+    EXPECT_STREQ(score.GetText(), "-3");
+    EXPECT_STREQ(m_table->m_entries[0].name, "A\tn\x7fn\x01!");
 }
 
 }  // namespace

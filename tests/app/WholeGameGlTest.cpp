@@ -8,6 +8,7 @@
 #include <stb/stb_image.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -362,5 +363,147 @@ TEST_P(StartupFault, IsToldLoggedAndExitsWithItsCode) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, StartupFault, testing::ValuesIn(kFaults),
                          [](const testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
+
+// Starts the program like RunProgram without waiting; its process id.
+pid_t StartProgram(const std::string& cwd, const std::string& program,
+                   const std::vector<std::pair<std::string, std::string>>& env, const std::string& errors) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(cwd.c_str()) != 0) _exit(100);
+        if (!freopen(errors.c_str(), "w", stderr)) _exit(102);
+        for (const auto& [name, value] : env) {
+            if (value.empty())
+                unsetenv(name.c_str());
+            else
+                setenv(name.c_str(), value.c_str(), 1);
+        }
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(101);
+    }
+    return pid;
+}
+
+// The exit code, -1 when a signal ended it, -2 when it did not end in time (it is then killed).
+int WaitForExit(pid_t pid, double seconds) {
+    int status = 0;
+    for (int i = 0; i < int(seconds * 20); ++i) {
+        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        usleep(50000);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -2;
+}
+
+bool WaitForLogLine(const std::string& log, const std::string& line, double seconds) {
+    for (int i = 0; i < int(seconds * 20); ++i) {
+        if (testutil::ReadFile(log).find(line) != std::string::npos) return true;
+        usleep(50000);
+    }
+    return false;
+}
+
+const char kEndLine[] = "</Font> </P> </Body> </Html>\r\n";
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+struct QuitSignal {
+    const char* name;
+    int signal;
+    bool launcher;  // true: sent to the launcher dialog, false: to a game whose window is not active
+};
+
+void PrintTo(const QuitSignal& q, std::ostream* out) { *out << q.name; }
+
+class QuitSignals : public testing::TestWithParam<QuitSignal> {};
+
+// A logout or Ctrl+C ends the game through its normal shutdown whether or not
+// it has the focus, and closes the launcher as its close box would.
+TEST_P(QuitSignals, EndTheProgramTheNormalWay) {
+    const char* display = getenv("DISPLAY");
+    if (!display || !*display) KOLVAR_SKIP_WITHOUT_GL();
+    const QuitSignal& q = GetParam();
+    testutil::TempDir dir;
+    const std::string folder = MakeGameFolder(dir, 0);
+    // Read as 0.3, written back by the exit routine with five decimals.
+    SetConfig(folder, "game", "frame_opacity", "0.3");
+    const std::string input = dir.file("input.txt");
+    testutil::WriteFile(input, "wait_until menustate=3 20\nunfocus\n");
+    // Temporaries of interrupted saves go at start; a theme's are not the game's.
+    const char* const leftovers[] = {"config.ini.tmpAb12Cd", "playlist.ini.tmp", "highscores.dat.tmpZZZZZZ"};
+    for (const char* name : leftovers) testutil::WriteFile(dir.file(name), "half");
+    testutil::WriteFile(dir.file("readme.tmp1"), "not a save");
+    const std::string log = dir.file("log.html");
+    const pid_t pid = StartProgram(folder, "./kolvar",
+                                   {{"KOLVAR_INPUT_SCRIPT", q.launcher ? "" : input},
+                                    {"KOLVAR_LAUNCHER", q.launcher ? "" : "start"}},
+                                   dir.file("stderr.txt"));
+    ASSERT_GT(pid, 0);
+    // The launcher's dialog is up once it has read its texts; the game is inactive once the script says so.
+    const bool ready = WaitForLogLine(log, q.launcher ? "[PRELOADER] launcher open" : "input script: the window lost the focus", 60);
+    if (ready) usleep(500000);
+    kill(pid, q.signal);
+    const int code = WaitForExit(pid, 20);
+    ASSERT_TRUE(ready) << testutil::ReadFile(log);
+    EXPECT_EQ(code, 0) << testutil::ReadFile(dir.file("stderr.txt"));
+    const std::string text = testutil::ReadFile(log);
+    EXPECT_TRUE(EndsWith(text, kEndLine)) << text.substr(text.size() > 400 ? text.size() - 400 : 0);
+    EXPECT_EQ(text.find("Graphics engine started") != std::string::npos, !q.launcher);
+    for (const char* name : leftovers) EXPECT_FALSE(testutil::FileExists(dir.file(name))) << name;
+    EXPECT_TRUE(testutil::FileExists(dir.file("readme.tmp1")));
+    if (!q.launcher) {
+        // The exit routine's writes.
+        EXPECT_NE(text.find("Graphics engine ended"), std::string::npos);
+        EXPECT_NE(testutil::ReadFile(dir.file("config.ini")).find("frame_opacity=0.30000"), std::string::npos);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, QuitSignals,
+                         testing::Values(QuitSignal{"game_term", SIGTERM, false}, QuitSignal{"game_int", SIGINT, false},
+                                         QuitSignal{"game_hup", SIGHUP, false},
+                                         QuitSignal{"launcher_term", SIGTERM, true},
+                                         QuitSignal{"launcher_int", SIGINT, true},
+                                         QuitSignal{"launcher_hup", SIGHUP, true}),
+                         [](const testing::TestParamInfo<QuitSignal>& info) { return std::string(info.param.name); });
+
+// Saves into a read-only folder fail: the player is told once, the log names
+// each file, the old files stay whole and quitting still works.
+TEST(ReadOnlyFolder, SavesFailTellTheirReasonOnceAndQuittingWorks) {
+    const char* display = getenv("DISPLAY");
+    if (!display || !*display) KOLVAR_SKIP_WITHOUT_GL();
+    testutil::TempDir dir, elsewhere;
+    const std::string folder = MakeGameFolder(dir, 0);
+    std::string table;
+    for (int i = 0; i < 10; ++i) table += std::string("Old", 3) + std::string(253, '\0') + std::string("\x05\0\0\0", 4);
+    testutil::WriteFile(dir.file("highscores.dat"), table);
+    const std::string input = dir.file("input.txt");
+    // The High scores page, then its "Reset" (it saves the table), then F12.
+    testutil::WriteFile(input,
+                        "wait_until menustate=3 20\npress down\npress down\npress down\npress enter\nwait 0.5\n"
+                        "press down\npress enter\nwait 0.5\nexit\n");
+    // The logs exist beforehand: a folder the user cannot write still takes their lines.
+    for (const char* log : {"log.html", "log1.html", "log2.html"}) testutil::WriteFile(dir.file(log), "");
+    const std::string config = testutil::ReadFile(dir.file("config.ini"));
+    for (const char* file : {"config.ini", "highscores.dat"}) chmod(dir.file(file).c_str(), 0444);
+    chmod(folder.c_str(), 0555);
+    const std::string errors = elsewhere.file("stderr.txt");
+    const int code = RunProgram(folder, "./kolvar", {{"KOLVAR_INPUT_SCRIPT", input}, {"KOLVAR_LAUNCHER", "start"}},
+                                errors);
+    chmod(folder.c_str(), 0755);
+    EXPECT_EQ(code, 0);
+    const std::string said = testutil::ReadFile(errors);
+    const std::string box = "[message box] Error !: Couldn't save ";
+    const size_t first = said.find(box);
+    ASSERT_NE(first, std::string::npos) << said;
+    EXPECT_EQ(said.find(box, first + 1), std::string::npos) << "one box a session\n" << said;
+    const std::string log = testutil::ReadFile(dir.file("log.html"));
+    for (const char* file : {"highscores.dat: Permission denied", "config.ini: Permission denied"})
+        EXPECT_NE(log.find(file), std::string::npos) << file << "\n" << log;
+    EXPECT_TRUE(EndsWith(log, kEndLine));
+    EXPECT_EQ(testutil::ReadFile(dir.file("highscores.dat")), table);
+    EXPECT_EQ(testutil::ReadFile(dir.file("config.ini")), config);
+}
 
 }  // namespace

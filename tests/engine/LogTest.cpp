@@ -2,7 +2,9 @@
 
 #include "engine/Log.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <regex>
@@ -123,6 +125,90 @@ TEST(Log, LongMessagesAreCut) {
     EXPECT_NE(text.find(std::string(1023, 'x') + "\r\n"), std::string::npos);
     EXPECT_EQ(text.find(std::string(1024, 'x')), std::string::npos);
     EXPECT_NE(text.find("after"), std::string::npos);
+}
+
+// Markup in a message's text is escaped in plain and bold lines; Write and the
+// colour word are written as given.
+TEST(Log, MessageTextsCannotAddMarkup) {
+    struct Case {
+        const char* text;
+        const char* written;
+    } cases[] = {
+        {"<script>alert(1)</script>", "&lt;script&gt;alert(1)&lt;/script&gt;"},
+        {"a & b", "a &amp; b"},
+        {"&lt;", "&amp;lt;"},
+        {"theme/<x>.png 50%", "theme/&lt;x&gt;.png 50%"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        TempDir dir;
+        ScopedCwd cwd(dir.path());
+        {
+            CLog log;
+            log.Print("blue", "%s", c.text);
+            log.PrintBold("red", "%s", c.text);
+            log.Write(c.text);
+        }
+        const std::string text = Untime(ReadFile(dir.file("log.html")));
+        const std::string plain = std::string("<BR>T ---- ") + c.written + "\r\n";
+        EXPECT_NE(text.find(plain), std::string::npos) << text;
+        EXPECT_NE(text.find("<Font Size = 2 Color = red Face = Verdana>\r\n" + plain + "</B>\r\n"), std::string::npos)
+            << text;
+        EXPECT_NE(text.find(std::string("\r\n") + c.text + "\r\n</Font> </P>"), std::string::npos) << text;
+    }
+}
+
+// A session writes at most the cap: one note says where the log was cut, the
+// end line still follows, and nothing else does.
+TEST(Log, IsCutAtItsCapWithANoteAndTheEndLine) {
+    TempDir dir;
+    ScopedCwd cwd(dir.path());
+    const std::string filler(1000, 'f');
+    {
+        CLog log;
+        for (unsigned long i = 0; i < CLog::kSizeCap / filler.size() + 10; ++i)
+            log.PrintBold(i % 2 ? "blue" : "gray", "%s", filler.c_str());
+        log.Print("green", "after the cut");
+    }
+    const std::string text = ReadFile(dir.file("log.html"));
+    EXPECT_LE(text.size(), CLog::kSizeCap + 64);
+    EXPECT_GT(text.size(), CLog::kSizeCap - 4096);
+    const std::string end = "</Font> </P> </Body> </Html>\r\n";
+    ASSERT_GT(text.size(), end.size());
+    EXPECT_EQ(text.substr(text.size() - end.size()), end);
+    const size_t note = text.rfind("The log was cut here");
+    ASSERT_NE(note, std::string::npos);
+    EXPECT_EQ(text.find(filler, note), std::string::npos);
+    EXPECT_EQ(text.find("after the cut"), std::string::npos);
+    // Every bold line that was written is closed.
+    size_t opened = 0, closed = 0;
+    for (size_t at = 0; (at = text.find("<B>\r\n", at)) != std::string::npos; ++at) ++opened;
+    for (size_t at = 0; (at = text.find("</B>\r\n", at)) != std::string::npos; ++at) ++closed;
+    EXPECT_EQ(opened, closed);
+}
+
+// Past the process's file size limit writes fail: the log stops and the
+// program goes on (the limit's signal is ignored).
+TEST(Log, AFailedWriteStopsTheLogNotTheProgram) {
+    TempDir dir;
+    const pid_t child = fork();
+    if (child == 0) {
+        if (chdir(dir.path().c_str()) != 0) _exit(10);
+        struct rlimit limit = {4096, 4096};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(11);
+        {
+            CLog log;
+            for (int i = 0; i < 200; ++i) log.Print("blue", "line %d of a log larger than the limit", i);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string text = ReadFile(dir.file("log.html"));
+    EXPECT_LE(text.size(), 4096u);
+    EXPECT_NE(text.find("line 1 "), std::string::npos);
 }
 
 }  // namespace
