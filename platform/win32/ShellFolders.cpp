@@ -5,9 +5,13 @@
 #include "winbase.h"
 #include "winuser.h"
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -72,8 +76,19 @@ void SHChangeNotify(LONG eventId, UINT, LPCVOID, LPCVOID) {
     }
     struct stat st;
     if (stat((mime + "/packages").c_str(), &st) != 0) return;
-    std::string command = "update-mime-database '" + mime + "' >/dev/null 2>&1";
-    if (system(command.c_str()) != 0) fprintf(stderr, "[shell] update-mime-database failed\n");
+    // Not system(): it ignores SIGINT while it waits, and a Ctrl+C must still close the launcher.
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&quiet, 1, 2);
+    char* argv[] = {const_cast<char*>("update-mime-database"), const_cast<char*>(mime.c_str()), nullptr};
+    pid_t pid = 0;
+    int status = -1;
+    if (posix_spawnp(&pid, argv[0], &quiet, nullptr, argv, environ) == 0)
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    posix_spawn_file_actions_destroy(&quiet);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) fprintf(stderr, "[shell] update-mime-database failed\n");
 }
 
 BOOL SetFileAttributesA(LPCSTR fileName, DWORD attributes) {
