@@ -156,6 +156,7 @@ void CParticleSystemsManager::RemoveSystem(CParticleSystem* system) {
     if (it == m_Systems.end()) return;
     if (m_Updating) {
         *it = nullptr;
+        m_RemovedWhileUpdating = true;
         m_Counted.erase(std::remove(m_Counted.begin(), m_Counted.end(), system), m_Counted.end());
     } else {
         m_Systems.erase(it);
@@ -193,8 +194,9 @@ void CParticleSystemsManager::Update() {
         }
         ++it;
     }
-    // Systems removed by a destructor above.
-    m_Systems.remove(nullptr);
+    // Systems removed by a destructor above: a second walk of the list only then.
+    if (m_RemovedWhileUpdating) m_Systems.remove(nullptr);
+    m_RemovedWhileUpdating = false;
     m_Updating = false;
     std::sort(m_Counted.begin(), m_Counted.end());
 

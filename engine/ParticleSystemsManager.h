@@ -78,6 +78,7 @@ private:
     // A system removed while the update walks the list is nulled in place and
     // unlinked by the walk, so the walk never steps on a freed node.
     bool m_Updating;
+    bool m_RemovedWhileUpdating = false;  // a node of m_Systems was set to null during the update
     // The systems whose particles make up the shared total of this step,
     // sorted by address; one registered during the update waits a step.
     std::vector<CParticleSystem*> m_Counted;

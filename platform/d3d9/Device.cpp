@@ -149,8 +149,10 @@ void CDevice::BeforeChange() {
     // What a listener does in response (its own draws) must not call it again.
     if (m_listeners.empty() || m_notifying) return;
     m_notifying = true;
-    const auto listeners = m_listeners;
-    for (const auto& l : listeners) l.first(l.second);
+    // A listener may remove itself (a sprite ending its batch): walk a copy,
+    // kept in a member so the many changes of a frame allocate nothing.
+    m_notified.assign(m_listeners.begin(), m_listeners.end());
+    for (const auto& l : m_notified) l.first(l.second);
     m_notifying = false;
 }
 

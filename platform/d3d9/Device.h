@@ -176,6 +176,7 @@ private:
     uint64_t m_ffSerial = 1;
     std::vector<std::pair<void (*)(void*), void*>> m_listeners;
     bool m_notifying = false;
+    std::vector<std::pair<void (*)(void*), void*>> m_notified;  // the listeners being called
     bool m_reportedFog = false, m_reportedClip = false, m_reportedBump = false;
     void TouchVertexRegisters(UINT start, UINT count);
     void TouchPixelRegisters(UINT start, UINT count);

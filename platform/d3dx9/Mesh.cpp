@@ -73,41 +73,43 @@ public:
 
     HRESULT DrawSubset(DWORD attribId) override {
         if (!m_device) return D3DERR_INVALIDCALL;
-        std::vector<D3DXATTRIBUTERANGE> ranges;
-        if (!m_attribTable.empty()) {
-            for (const D3DXATTRIBUTERANGE& r : m_attribTable)
-                if (r.AttribId == attribId && r.FaceCount) ranges.push_back(r);
-        } else {
-            // No table yet: draw each run of faces with this attribute.
-            for (DWORD f = 0; f < m_numFaces;) {
-                if (m_attributes[f] != attribId) {
-                    ++f;
-                    continue;
-                }
-                DWORD start = f;
-                while (f < m_numFaces && m_attributes[f] == attribId) ++f;
-                D3DXATTRIBUTERANGE r = {attribId, start, f - start, 0, m_numVertices};
-                ranges.push_back(r);
-            }
-        }
+        // Each range is drawn as it is found: a mesh is drawn many times a frame,
+        // and a list of its ranges would be built and freed every time.
         HRESULT hr = D3D_OK;
-        if (ranges.empty()) return hr;
-        D3DFORMAT format = (m_options & D3DXMESH_32BIT) ? D3DFMT_INDEX32 : D3DFMT_INDEX16;
-        if (m_vb && m_ib) {
-            hr = m_device->SetStreamSource(0, m_vb, 0, m_stride);
-            if (SUCCEEDED(hr)) hr = m_device->SetIndices(m_ib);
-            for (const D3DXATTRIBUTERANGE& r : ranges) {
-                if (FAILED(hr)) break;
+        bool bound = false;
+        auto draw = [&](const D3DXATTRIBUTERANGE& r) {
+            if (m_vb && m_ib) {
+                if (!bound) {
+                    bound = true;
+                    hr = m_device->SetStreamSource(0, m_vb, 0, m_stride);
+                    if (SUCCEEDED(hr)) hr = m_device->SetIndices(m_ib);
+                    if (FAILED(hr)) return false;
+                }
                 hr = m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, r.VertexStart, r.VertexCount,
                                                     r.FaceStart * 3, r.FaceCount);
+            } else {
+                const D3DFORMAT format = (m_options & D3DXMESH_32BIT) ? D3DFMT_INDEX32 : D3DFMT_INDEX16;
+                hr = m_device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, r.VertexStart, r.VertexCount, r.FaceCount,
+                                                      m_indices.data() + size_t(r.FaceStart) * 3 * IndexSize(),
+                                                      format, m_vertices.data(), m_stride);
             }
+            return SUCCEEDED(hr);
+        };
+        if (!m_attribTable.empty()) {
+            for (const D3DXATTRIBUTERANGE& r : m_attribTable)
+                if (r.AttribId == attribId && r.FaceCount && !draw(r)) break;
             return hr;
         }
-        for (const D3DXATTRIBUTERANGE& r : ranges) {
-            hr = m_device->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, r.VertexStart, r.VertexCount, r.FaceCount,
-                                                  m_indices.data() + size_t(r.FaceStart) * 3 * IndexSize(), format,
-                                                  m_vertices.data(), m_stride);
-            if (FAILED(hr)) break;
+        // No table yet: draw each run of faces with this attribute.
+        for (DWORD f = 0; f < m_numFaces;) {
+            if (m_attributes[f] != attribId) {
+                ++f;
+                continue;
+            }
+            DWORD start = f;
+            while (f < m_numFaces && m_attributes[f] == attribId) ++f;
+            const D3DXATTRIBUTERANGE r = {attribId, start, f - start, 0, m_numVertices};
+            if (!draw(r)) break;
         }
         return hr;
     }

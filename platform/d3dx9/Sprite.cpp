@@ -133,6 +133,10 @@ private:
     }
 
     bool Recording() const { return D3D9IsRecording(m_device); }
+    // A literal is made a string only when recording: sprites begin and end many times a frame.
+    void Record(const char* line) {
+        if (Recording()) D3D9RecordCall(m_device, line);
+    }
     void Record(const std::string& line) {
         if (Recording()) D3D9RecordCall(m_device, line);
     }
