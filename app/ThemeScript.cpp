@@ -85,7 +85,7 @@ void ExtSetStreamVolume(int index, float volume) {
     engine->SetChannelVolume(stream, volume * engine->m_volumes[0]);
 }
 
-float ExtGetCurrentTime() { return CGraphicsEngine::GetInstance()->GetTime(); }
+float ExtGetCurrentTime() { return EngineTime(); }
 float ExtGetDeltaTime() { return CGraphicsEngine::GetInstance()->GetCurrentStep(); }
 float ExtGetScreenWidth() { return static_cast<float>(CGraphicsEngine::GetInstance()->GetScreenWidth()); }
 float ExtGetScreenHeight() { return static_cast<float>(CGraphicsEngine::GetInstance()->GetScreenHeight()); }

@@ -25,16 +25,6 @@ namespace {
 const int kGameSounds = 1;
 const float kClearFallSpeed = 5.0f;
 
-float EngineTime() {
-    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
-    return engine ? engine->GetTime() : 0.0f;
-}
-
-float EngineStep() {
-    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
-    return engine ? engine->GetCurrentStep() : 0.0f;
-}
-
 int LineScore(int lines) {
     const int index = lines >= 5 ? 4 : lines - 1;
     return g_GameRules.lineScore[index];

@@ -10,6 +10,7 @@
 #include "engine/Log.h"
 
 #include <dlgtemplate.h>
+#include <platform.h>
 #include <shellapi.h>
 #include <wingdi.h>
 #include <winuser.h>
@@ -59,12 +60,6 @@ void OpenFromConfig(const char* key) {
 
 void ShowNested(WORD id, DLGPROC proc) {
     DialogBoxParamA(g_hPreloaderInstance, MAKEINTRESOURCEA(id), nullptr, proc, 0);
-}
-
-bool HasDisplay() {
-    const char* x = getenv("DISPLAY");
-    const char* wl = getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (wl && *wl);
 }
 
 void InitDialog(HWND dialog) {
@@ -134,7 +129,7 @@ bool RunPreloader(HINSTANCE instance) {
     // Scripted runs and machines without a desktop never wait for a person.
     const char* mode = getenv("KOLVAR_LAUNCHER");
     const char* inputScript = getenv("KOLVAR_INPUT_SCRIPT");
-    if ((mode && strcmp(mode, "start") == 0) || (inputScript && *inputScript) || !HasDisplay()) return true;
+    if ((mode && strcmp(mode, "start") == 0) || (inputScript && *inputScript) || !platform::HasDisplay()) return true;
     if (mode && strncmp(mode, "script:", 7) == 0 && !QueueLauncherScript(mode + 7)) return true;
     INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(kPreloaderDialog), nullptr, PreloaderDlgProc, 0);
     // A song previewed in the setup left the sound engine running; without a game nobody would stop it.
