@@ -176,7 +176,8 @@ private:
     uint64_t m_ffSerial = 1;
     std::vector<std::pair<void (*)(void*), void*>> m_listeners;
     bool m_notifying = false;
-    bool m_reportedFog = false, m_reportedClip = false, m_reportedBump = false;
+    bool m_reportedStates[D3D9_RENDERSTATE_COUNT] = {};  // unsupported states already warned about
+    bool m_reportedBump = false;
     void TouchVertexRegisters(UINT start, UINT count);
     void TouchPixelRegisters(UINT start, UINT count);
     void BeforeChange();
