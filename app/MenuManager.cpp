@@ -28,7 +28,7 @@ void DestroyHook() { delete CMenuManager::GetInstancePtr(); }
 
 void InstallMenuManagerHooks() { SetMenuManagerHooks(CreateHook, DestroyHook); }
 
-void PlayMenuSound(DWORD sample) { CSoundEngine::GetInstance()->PlaySoundScaled(sample, 0.3f, 1); }
+void PlayMenuSound(DWORD sample) { CSoundEngine::GetInstance()->PlaySoundScaled(sample, 0.3f, kGameSound); }
 
 CMenuManager::CMenuManager() {
     g_Log.Print("blue", "Initializing menu manager");

@@ -22,7 +22,6 @@
 
 namespace {
 
-const int kGameSounds = 1;
 const float kClearFallSpeed = 5.0f;
 
 int LineScore(int lines) {
@@ -53,7 +52,7 @@ void AddMessage(const CFloatingMessage::Params& params) {
 void Praise(const DWORD voices[3], int lines) {
     static const char* const kPraise[] = {"outstanding !", "impressive!", "excellent !"};
     const int k = RandomInt(0, 3);
-    CSoundEngine::GetInstance()->PlaySoundScaled(voices[k], 1.0f, kGameSounds);
+    CSoundEngine::GetInstance()->PlaySoundScaled(voices[k], 1.0f, kGameSound);
 
     CFloatingMessage::Params p;
     p.font = g_TexturedFont;

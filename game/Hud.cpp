@@ -22,7 +22,6 @@ bool g_LevelChanged = false;
 
 namespace {
 
-const int kGameSounds = 1;
 
 
 // Truncation toward zero that stays defined for any float.
@@ -46,7 +45,7 @@ CTextureEntry* LoadBarTexture(const char* name) {
     return entry;
 }
 
-void PlayGameSound(DWORD sample) { CSoundEngine::GetInstance()->PlaySoundScaled(sample, 1.0f, kGameSounds); }
+void PlayGameSound(DWORD sample) { CSoundEngine::GetInstance()->PlaySoundScaled(sample, 1.0f, kGameSound); }
 
 }  // namespace
 
@@ -271,11 +270,10 @@ void CHud::DrawPanel() {
         localtime_r(&now, &local);
         text(0.83f, 0.1f, 0.05f, scheme.time_color, ClockText(local.tm_hour, local.tm_min));
         text(0.75f, 0.495f, 0.04f, scheme.game_type_color, "game type:");
-        text(0.9f, 0.5f, 0.03f, scheme.game_type_value_color, g_GameType == 1 ? "color kolvar" : "simple kolvar");
-        static const char* const kDifficulties[4] = {"easy", "medium", "hard", "mega-hard"};
+        text(0.9f, 0.5f, 0.03f, scheme.game_type_value_color, kGameTypeLabels[g_GameType == 1 ? 1 : 0]);
         text(0.75f, 0.555f, 0.04f, scheme.difficulty_color, "difficulty:");
         if (g_Difficulty >= 0 && g_Difficulty < 4)
-            text(0.9f, 0.56f, 0.03f, scheme.difficulty_value_color, kDifficulties[g_Difficulty]);
+            text(0.9f, 0.56f, 0.03f, scheme.difficulty_value_color, kDifficultyLabels[g_Difficulty]);
     }
 
     if (gameMode->mode == CGameMode::kNoGame || !menuClosed) return;
