@@ -101,6 +101,6 @@ void ShowGameOver() {
     const D3DXCOLOR light(1.0f, 0.95f, 1.0f, 1.0f);
     StartTopBandMessage("Game", 0.09f, light, 400.0f, 0.0f, 0.37f, 1.0f);
     StartTopBandMessage("over", 0.09f, light, 400.0f, 1.0f, 0.51f, 0.0f);
-    CSoundEngine::GetInstance()->PlaySoundScaled(g_GameOverSound, 1.0f, 1);
+    CSoundEngine::GetInstance()->PlaySoundScaled(g_GameOverSound, 1.0f, kGameSound);
     CGameField::GetInstance()->DisappearStart();
 }

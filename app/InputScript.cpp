@@ -1,5 +1,6 @@
 #include "app/InputScript.h"
 
+#include <dinput.h>
 #include <platform.h>
 #include <testaid.h>
 #include <winuser.h>
@@ -25,15 +26,23 @@ struct KeyName {
 };
 
 const KeyName kKeys[] = {
-    {"left", 0xCB, VK_LEFT, 0},       {"right", 0xCD, VK_RIGHT, 0},   {"up", 0xC8, VK_UP, 0},
-    {"down", 0xD0, VK_DOWN, 0},       {"space", 0x39, 0x20, ' '},     {"enter", 0x1C, VK_RETURN, '\r'},
-    {"escape", 0x01, VK_ESCAPE, 27},  {"backspace", 0x0E, VK_BACK, 8}, {"f1", 0x3B, VK_F1, 0},
-    {"f12", 0x58, VK_F12, 0},         {"comma", 0x33, VK_OEM_COMMA, ','}, {"period", 0x34, VK_OEM_PERIOD, '.'},
+    {"left", DIK_LEFT, VK_LEFT, 0},
+    {"right", DIK_RIGHT, VK_RIGHT, 0},
+    {"up", DIK_UP, VK_UP, 0},
+    {"down", DIK_DOWN, VK_DOWN, 0},
+    {"space", DIK_SPACE, VK_SPACE, ' '},
+    {"enter", DIK_RETURN, VK_RETURN, '\r'},
+    {"escape", DIK_ESCAPE, VK_ESCAPE, 27},
+    {"backspace", DIK_BACK, VK_BACK, 8},
+    {"f1", DIK_F1, VK_F1, 0},
+    {"f12", DIK_F12, VK_F12, 0},
+    {"comma", DIK_COMMA, VK_OEM_COMMA, ','},
+    {"period", DIK_PERIOD, VK_OEM_PERIOD, '.'},
 };
 
 // Scan codes of a to z.
-const int kLetterDik[26] = {0x1E, 0x30, 0x2E, 0x20, 0x12, 0x21, 0x22, 0x23, 0x17, 0x24, 0x25, 0x26, 0x32,
-                            0x31, 0x18, 0x19, 0x10, 0x13, 0x1F, 0x14, 0x16, 0x2F, 0x11, 0x2D, 0x15, 0x2C};
+const int kLetterDik[26] = {DIK_A, DIK_B, DIK_C, DIK_D, DIK_E, DIK_F, DIK_G, DIK_H, DIK_I, DIK_J, DIK_K, DIK_L, DIK_M,
+                            DIK_N, DIK_O, DIK_P, DIK_Q, DIK_R, DIK_S, DIK_T, DIK_U, DIK_V, DIK_W, DIK_X, DIK_Y, DIK_Z};
 
 const int64_t kPassNanoseconds = 1000000000LL / 60;
 

@@ -154,10 +154,6 @@ const char* NameEntryText(float engineTime) {
 
 namespace {
 
-D3DCOLOR SchemeColor(const D3DXCOLOR& c) {
-    return D3DCOLOR_ARGB(CFloatingMessage::ColorByte(c.a), CFloatingMessage::ColorByte(c.r),
-                         CFloatingMessage::ColorByte(c.g), CFloatingMessage::ColorByte(c.b));
-}
 
 void DrawFrame(CGraphicsEngine* engine) {
     // Nothing paints a background without a theme: clear, or the screen smears.
@@ -168,7 +164,7 @@ void DrawFrame(CGraphicsEngine* engine) {
     if (g_TexturedFont) {
         char fps[16];
         snprintf(fps, sizeof fps, "%i", g_Fps);
-        g_TexturedFont->DrawText(0.96f, 0.0f, 0.025f, 0.025f, SchemeColor(g_CurrentScheme.fps_color), fps, 0, 0.0f);
+        g_TexturedFont->DrawText(0.96f, 0.0f, 0.025f, 0.025f, D3DCOLOR(g_CurrentScheme.fps_color), fps, 0, 0.0f);
     }
     CVarFrame::GetInstance()->Render();
     CFigureGenerator::GetInstance()->Render();

@@ -85,9 +85,7 @@ void CMenuButton::Render(float alpha) {
             device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
             device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
             D3DXVECTOR2 scale(0.4f * W / 1024.0f, 0.4f * H / 768.0f);
-            uint32_t g = SpriteColourByte(grey);
-            sprite->Draw(entry->m_pTexture, nullptr, &scale, nullptr, 0.0f, &position,
-                         SpriteColourByte(a) << 24 | g << 16 | g << 8 | g);
+            sprite->Draw(entry->m_pTexture, nullptr, &scale, nullptr, 0.0f, &position, D3DXCOLOR(grey, grey, grey, a));
             sprite->End();
         }
     }

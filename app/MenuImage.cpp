@@ -27,8 +27,7 @@ void CMenuImage::Render(float alpha) {
         D3DXVECTOR2 position(m_picture.x * W, m_picture.y * H);
         D3DXVECTOR2 scale(W / 800.0f * m_picture.scaleX * texture->m_UExtent,
                           H / 600.0f * m_picture.scaleY * texture->m_VExtent);
-        D3DCOLOR argb = SpriteColourByte(color[3] * alpha) << 24 | SpriteColourByte(color[0]) << 16 |
-                        SpriteColourByte(color[1]) << 8 | SpriteColourByte(color[2]);
+        const D3DCOLOR argb = D3DXCOLOR(color[0], color[1], color[2], color[3] * alpha);
         sprite->Draw(texture->m_pTexture, nullptr, &scale, nullptr, 0.0f, &position, argb);
         sprite->End();
     }

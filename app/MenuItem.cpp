@@ -12,7 +12,7 @@ uint32_t FadeColor(uint32_t argb, float alpha) {
     float r = static_cast<float>((argb >> 16) & 0xff) / 255.0f;
     float g = static_cast<float>((argb >> 8) & 0xff) / 255.0f;
     float b = static_cast<float>(argb & 0xff) / 255.0f;
-    return SpriteColourByte(a) << 24 | SpriteColourByte(r) << 16 | SpriteColourByte(g) << 8 | SpriteColourByte(b);
+    return D3DXCOLOR(r, g, b, a);
 }
 
 void MeasureText(const MenuTextStyle& style, const char* text, float advance, float* width, float* height) {

@@ -28,7 +28,7 @@ void DestroyHook() { delete CMenuManager::GetInstancePtr(); }
 
 void InstallMenuManagerHooks() { SetMenuManagerHooks(CreateHook, DestroyHook); }
 
-void PlayMenuSound(DWORD sample) { CSoundEngine::GetInstance()->PlaySoundScaled(sample, 0.3f, 1); }
+void PlayMenuSound(DWORD sample) { CSoundEngine::GetInstance()->PlaySoundScaled(sample, 0.3f, kGameSound); }
 
 CMenuManager::CMenuManager() {
     g_Log.Print("blue", "Initializing menu manager");
@@ -126,7 +126,7 @@ void CMenuManager::Render() {
             D3DXVECTOR2 lineScale(0.7f * W / m_panelTexture->m_Width, H / m_panelTexture->m_Height);
             D3DXVECTOR2 linePos(0.34f * W, 0.0f);
             sprite->Draw(m_lineTexture->m_pTexture, nullptr, &lineScale, nullptr, 0.0f, &linePos,
-                         D3DCOLOR_ARGB(SpriteColourByte(la), 255, 255, 255));
+                         D3DXCOLOR(1.0f, 1.0f, 1.0f, la));
         }
         sprite->End();
     }

@@ -4,6 +4,7 @@
 #include <win32.h>
 
 #include <cstdio>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -190,9 +191,9 @@ void BuildHighscores() {
 void BuildNewGame() {
     CMenuPage* p = g_NewGamePage;
     g_GameTypeList = OptionList(Button(p, Style(0.369f, 0.45f, 0.045f), "game type: ", nullptr, nullptr),
-                                {"simple kolvar", "color kolvar"});
+                                {std::begin(kGameTypeLabels), std::end(kGameTypeLabels)});
     g_DifficultyList = OptionList(Button(p, Style(0.369f, 0.5f, 0.045f), "difficulty: ", nullptr, nullptr),
-                                  {"easy", "medium", "hard", "mega-hard"});
+                                  {std::begin(kDifficultyLabels), std::end(kDifficultyLabels)});
     g_FallTypeList = OptionList(Button(p, Style(0.369f, 0.55f, 0.045f), "figure falls: ", nullptr, nullptr),
                                 {"as a brick", "as a ball"});
     g_StartButton =
@@ -205,7 +206,7 @@ const std::vector<D3DDISPLAYMODE>& ModesOfDepth(int depthIndex) {
     return depthIndex == 1 ? engine->GetModes32() : engine->GetModes16();
 }
 
-void SetVolume(int category, CMenuSlider* slider) {
+void SetVolume(SoundCategory category, CMenuSlider* slider) {
     CSoundEngine::GetInstance()->m_volumes[category] = slider->m_value;
 }
 
@@ -341,17 +342,17 @@ void OnApplyGraphics() {
 
 void OnOpenSoundPage() {
     CSoundEngine* sound = CSoundEngine::GetInstance();
-    g_BackgroundSlider->m_value = sound->m_volumes[0];
-    g_GameSoundsSlider->m_value = sound->m_volumes[1];
-    g_MusicSlider->m_value = sound->m_volumes[2];
+    g_BackgroundSlider->m_value = sound->m_volumes[kBackgroundSound];
+    g_GameSoundsSlider->m_value = sound->m_volumes[kGameSound];
+    g_MusicSlider->m_value = sound->m_volumes[kMusicSound];
 }
 
-void OnBackgroundVolume(CMenuSlider* slider) { SetVolume(0, slider); }
+void OnBackgroundVolume(CMenuSlider* slider) { SetVolume(kBackgroundSound, slider); }
 
-void OnGameSoundsVolume(CMenuSlider* slider) { SetVolume(1, slider); }
+void OnGameSoundsVolume(CMenuSlider* slider) { SetVolume(kGameSound, slider); }
 
 void OnMusicVolume(CMenuSlider* slider) {
-    SetVolume(2, slider);
+    SetVolume(kMusicSound, slider);
     CSoundEngine* sound = CSoundEngine::GetInstance();
     if (sound->m_musicPlayer) sound->m_musicPlayer->SetVolume(slider->m_value);
 }

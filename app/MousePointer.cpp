@@ -38,9 +38,7 @@ int CMousePointer::Alpha(float now) const {
     if (m_state == kHidden) return 0;
     if (m_state != kFading) return 240;
     float t = m_fadeDuration > 0.0f ? (now - m_phaseStart) / m_fadeDuration : 1.0f;
-    float a = (1.0f - std::fmin(t, 1.0f)) * 0.94f;
-    if (a < 0.0f) a = 0.0f;
-    return static_cast<int>(a * 255.0f + 0.5f);
+    return static_cast<int>(platform::ColourByte((1.0f - std::fmin(t, 1.0f)) * 0.94f));
 }
 
 void CMousePointer::Render() {

@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include <dinput.h>
 #include <wingdi.h>
 #include <winuser.h>
 
@@ -124,11 +125,11 @@ void CreateGameObjects() {
 void BindGameActions() {
     const unsigned kNever = 0xFFFFFFFFu;
     CKeyboard* keyboard = CKeyboard::GetInstance();
-    keyboard->BindAction(1, 0xCB, kNever, 0.2f, 0.0f);
-    keyboard->BindAction(2, 0xCD, kNever, 0.2f, 0.0f);
-    keyboard->BindAction(3, 0xC8, kNever, 0.3f, 0.0f);
-    keyboard->BindAction(4, 0xD0, kNever, 0.0f, 0.0f);
-    keyboard->BindAction(5, 0x39, kNever, 0.0f, 0.0f);
+    keyboard->BindAction(1, DIK_LEFT, kNever, 0.2f, 0.0f);
+    keyboard->BindAction(2, DIK_RIGHT, kNever, 0.2f, 0.0f);
+    keyboard->BindAction(3, DIK_UP, kNever, 0.3f, 0.0f);
+    keyboard->BindAction(4, DIK_DOWN, kNever, 0.0f, 0.0f);
+    keyboard->BindAction(5, DIK_SPACE, kNever, 0.0f, 0.0f);
 }
 
 }  // namespace

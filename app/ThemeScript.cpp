@@ -56,9 +56,9 @@ void ExtPlaySound(int index, int loop) {
     DWORD sample = Handle(g_ThemeSounds, index);
     if (!sample) return;
     if (loop)
-        CSoundEngine::GetInstance()->PlaySoundLooped(sample, 0);
+        CSoundEngine::GetInstance()->PlaySoundLooped(sample, kBackgroundSound);
     else
-        CSoundEngine::GetInstance()->PlaySound(sample, 0);
+        CSoundEngine::GetInstance()->PlaySound(sample, kBackgroundSound);
 }
 
 void ExtStopSound(int index) {
@@ -71,7 +71,7 @@ int ExtLoadStream(const std::string& name) {
 }
 
 void ExtPlayStream(int index, int loop) {
-    if (DWORD stream = Handle(g_ThemeStreams, index)) CSoundEngine::GetInstance()->PlayStream(stream, 0, loop != 0);
+    if (DWORD stream = Handle(g_ThemeStreams, index)) CSoundEngine::GetInstance()->PlayStream(stream, kBackgroundSound, loop != 0);
 }
 
 void ExtStopStream(int index) {
@@ -82,10 +82,10 @@ void ExtSetStreamVolume(int index, float volume) {
     DWORD stream = Handle(g_ThemeStreams, index);
     if (!stream) return;
     CSoundEngine* engine = CSoundEngine::GetInstance();
-    engine->SetChannelVolume(stream, volume * engine->m_volumes[0]);
+    engine->SetChannelVolume(stream, volume * engine->m_volumes[kBackgroundSound]);
 }
 
-float ExtGetCurrentTime() { return CGraphicsEngine::GetInstance()->GetTime(); }
+float ExtGetCurrentTime() { return EngineTime(); }
 float ExtGetDeltaTime() { return CGraphicsEngine::GetInstance()->GetCurrentStep(); }
 float ExtGetScreenWidth() { return static_cast<float>(CGraphicsEngine::GetInstance()->GetScreenWidth()); }
 float ExtGetScreenHeight() { return static_cast<float>(CGraphicsEngine::GetInstance()->GetScreenHeight()); }

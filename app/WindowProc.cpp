@@ -53,7 +53,7 @@ void LaunchBounceBomb() {
     CFigureGenerator* generator = CFigureGenerator::GetInstance();
     if (generator->bounceBombFlag) return;
     if (g_BounceBombsLeft <= 0) {
-        CSoundEngine::GetInstance()->PlaySoundScaled(EmptySound(), 0.7f, 1);
+        CSoundEngine::GetInstance()->PlaySoundScaled(EmptySound(), 0.7f, kGameSound);
         return;
     }
     generator->bounceBombFlag = true;

@@ -127,7 +127,7 @@ void MidiPlay(CMidiSegment* segment) {
     MidiStop();
     segment->Play(DMUS_SEGF_BEAT, nullptr);
     CSoundEngine* engine = Engine();
-    MidiSetVolume(segment, engine ? static_cast<float>(engine->m_volumes[2]) : 1.0f);
+    MidiSetVolume(segment, engine ? static_cast<float>(engine->m_volumes[kMusicSound]) : 1.0f);
 }
 
 void MidiStop() {

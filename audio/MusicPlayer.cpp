@@ -29,7 +29,7 @@ bool g_MidiGuard = false;
 float g_MidiGuardTime = 0.0f;
 
 float DefaultEngineTime() {
-    if (CGraphicsEngine* graphics = CSingleton<CGraphicsEngine>::GetInstancePtr()) return graphics->GetTime();
+    if (CGraphicsEngine::GetInstancePtr()) return EngineTime();
     return static_cast<float>(timeGetTime() * 0.001);
 }
 

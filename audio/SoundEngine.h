@@ -13,9 +13,12 @@
 
 class CMusicPlayer;
 
+// The volume categories; each keeps its own volume in config.ini.
+enum SoundCategory : int { kBackgroundSound = 0, kGameSound = 1, kMusicSound = 2 };
+
 // The process-wide audio service over the audio library loaded at run time
-// from "sound.dll": samples, streams and module music at three volume
-// categories (0 background, 1 game sounds, 2 music) kept in config.ini.
+// from "sound.dll": samples, streams and module music at the three volume
+// categories kept in config.ini.
 class CSoundEngine : public CSingleton<CSoundEngine> {
 public:
     CSoundEngine();

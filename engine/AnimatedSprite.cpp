@@ -114,8 +114,7 @@ void CAnimatedSprite::Draw() {
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    D3DCOLOR colour = (SpriteColourByte(m_Alpha) << 24) | (SpriteColourByte(m_Red) << 16) |
-                      (SpriteColourByte(m_Green) << 8) | SpriteColourByte(m_Blue);
+    const D3DCOLOR colour = D3DXCOLOR(m_Red, m_Green, m_Blue, m_Alpha);
     sprite->Draw(entry->m_pTexture, &source, &scaling, m_Centered ? &centre : nullptr, m_Rotation, &translation,
                  colour);
     device->SetRenderState(D3DRS_ZENABLE, TRUE);

@@ -9,17 +9,13 @@ IDirectInput8* g_DirectInput = nullptr;
 
 namespace {
 
-// The engine time and the game window of the graphics engine, if there is one.
-float DefaultTime() {
-    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
-    return engine ? engine->GetTime() : 0.0f;
-}
+// The game window of the graphics engine, if there is one.
 HWND DefaultWindow() {
     CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
     return engine ? engine->GetWindow() : nullptr;
 }
 
-InputTimeSource g_TimeSource = DefaultTime;
+InputTimeSource g_TimeSource = EngineTime;
 InputWindowSource g_WindowSource = DefaultWindow;
 
 }  // namespace
@@ -110,6 +106,6 @@ float GetInputTime() { return g_TimeSource(); }
 HWND GetInputWindow() { return g_WindowSource(); }
 
 void SetInputSources(InputTimeSource time, InputWindowSource window) {
-    g_TimeSource = time ? time : DefaultTime;
+    g_TimeSource = time ? time : EngineTime;
     g_WindowSource = window ? window : DefaultWindow;
 }

@@ -46,13 +46,6 @@ const WORD kQuadIndices[6] = {0, 1, 2, 2, 3, 0};
 // Shaders of at least version 1.1 (major in bits 8-15, minor in bits 0-7).
 bool AtLeast11(DWORD version) { return (version & 0xFFFF) >= 0x0101; }
 
-// 1 or more gives 255, 0 or less (and NaN) gives 0, else rounded to nearest.
-DWORD ColourByte(float value) {
-    if (value >= 1.0f) return 255;
-    if (!(value > 0.0f)) return 0;
-    return static_cast<DWORD>(value * 255.0f + 0.5f);
-}
-
 void Banner(const char* title) {
     g_Log.Print("purple", "%s", kBannerLine);
     g_Log.PrintBold("purple", "%s", title);
@@ -60,6 +53,16 @@ void Banner(const char* title) {
 }
 
 }  // namespace
+
+float EngineTime() {
+    const CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
+    return engine ? engine->GetTime() : 0.0f;
+}
+
+float EngineStep() {
+    const CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
+    return engine ? engine->GetCurrentStep() : 0.0f;
+}
 
 CGraphicsEngine::CGraphicsEngine() {
     g_Log.PrintBold("blue", "Graphics engine started !");
@@ -582,8 +585,7 @@ void CGraphicsEngine::DrawSprite2D(CTextureEntry* texture, float x, float y, flo
         translation.x -= scaling.x * static_cast<float>(texture->m_Width) / 2.0f;
         translation.y -= scaling.y * static_cast<float>(texture->m_Height) / 2.0f;
     }
-    D3DCOLOR colour = (ColourByte(alpha) << 24) | (ColourByte(red) << 16) | (ColourByte(green) << 8) |
-                      ColourByte(blue);
+    const D3DCOLOR colour = D3DXCOLOR(red, green, blue, alpha);
     m_pSprite->Draw(texture->m_pTexture, nullptr, &scaling, nullptr, rotation, &translation, colour);
     m_pSprite->End();
 }

@@ -84,3 +84,8 @@ private:
     IDirect3D9* m_pD3D = nullptr;
     IDirect3DDevice9* m_pDevice = nullptr;
 };
+
+// The engine time and the length of the current step, read without creating an
+// engine: 0 while there is none (start-up, shutdown, rule tests without a device).
+float EngineTime();
+float EngineStep();

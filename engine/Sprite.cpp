@@ -3,12 +3,6 @@
 #include "engine/GraphicsEngine.h"
 #include "engine/TextureManager.h"
 
-uint32_t SpriteColourByte(float value) {
-    if (value >= 1.0f) return 255;
-    if (value <= 0.0f) return 0;
-    return static_cast<uint32_t>(value * 255.0f + 0.5f);
-}
-
 void CSprite::Draw() {
     // A bad index or a texture that failed to load draws nothing.
     if (texture < 0 || static_cast<size_t>(texture) >= g_ThemeTextures.size()) return;
@@ -27,8 +21,7 @@ void CSprite::Draw() {
     } else {
         scaling = D3DXVECTOR2(scale_x * entry->m_UExtent * sw / 800.0f, scale_y * entry->m_VExtent * sh / 600.0f);
     }
-    D3DCOLOR colour = (SpriteColourByte(color_alpha) << 24) | (SpriteColourByte(color_red) << 16) |
-                      (SpriteColourByte(color_green) << 8) | SpriteColourByte(color_blue);
+    const D3DCOLOR colour = D3DXCOLOR(color_red, color_green, color_blue, color_alpha);
     D3DXVECTOR2 centre(center_x, center_y);
     D3DXVECTOR2 translation(x * sw, y * sh);
 

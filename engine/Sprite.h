@@ -25,5 +25,3 @@ public:
     int32_t fit_to_screen = 0;
 };
 
-// A colour component 0..1 as a byte: 255 from 1 up, 0 from 0 down, else rounded.
-uint32_t SpriteColourByte(float value);

@@ -128,7 +128,7 @@ bool CBlockFigure::CanBe(int cx, int cy, int type, int phaseIndex) {
 void CBlockFigure::Build() {
     const float angle = CurrentPhase().angle;
     if (CFigureGenerator* generator = CFigureGenerator::GetInstancePtr())
-        CSoundEngine::GetInstance()->PlaySound(generator->landingSound, 1);
+        CSoundEngine::GetInstance()->PlaySound(generator->landingSound, kGameSound);
     const int bx = static_cast<int>(x), by = static_cast<int>(y);
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) {

@@ -4,12 +4,6 @@
 #include "engine/ParticleSystemsManager.h"
 #include "engine/Utils.h"
 
-namespace {
-float Now() { return CGraphicsEngine::GetInstance()->GetTime(); }
-float StepLength() { return CGraphicsEngine::GetInstance()->GetCurrentStep(); }
-
-}  // namespace
-
 void DropParticle(CParticleSystem& system, size_t i) {
     CParticleSystem::ParticleVector& particles = system.m_Particles;
     delete particles[i];
@@ -47,17 +41,17 @@ bool CBombEmitter1::Update() {
 CBombBlastParticle::~CBombBlastParticle() = default;
 
 CBombEmitter2::CBombEmitter2(float x, float y, float z, CTextureEntry* texture)
-    : CParticleSystem(texture, 1000, false, true), startTime(Now()), duration(3.0f), origin(x, y, z), finished(false) {
+    : CParticleSystem(texture, 1000, false, true), startTime(EngineTime()), duration(3.0f), origin(x, y, z), finished(false) {
     SpawnBurst<CBombBlastParticle>(*this, origin, startTime);
 }
 
 CBombEmitter2::~CBombEmitter2() = default;
 
 bool CBombEmitter2::Update() {
-    float t = Now();
+    float t = EngineTime();
     if (t - startTime >= duration) finished = true;
     if (finished && m_Particles.empty()) return false;
-    StepBurst<CBombBlastParticle>(*this, t, StepLength());
+    StepBurst<CBombBlastParticle>(*this, t, EngineStep());
     return CParticleSystem::Update();
 }
 
@@ -65,7 +59,7 @@ CBombFuseParticle::~CBombFuseParticle() = default;
 
 CBombEmitter3::CBombEmitter3()
     : CParticleSystem(nullptr, 4000, false, true),
-      startTime(Now()),
+      startTime(EngineTime()),
       duration(3.0f),
       emitBaseTime(startTime),
       rate(20.0f),
@@ -78,8 +72,8 @@ CBombEmitter3::CBombEmitter3()
 CBombEmitter3::~CBombEmitter3() = default;
 
 bool CBombEmitter3::Update() {
-    float t = Now();
-    float dt = StepLength();
+    float t = EngineTime();
+    float dt = EngineStep();
     float u = duration > 0.0f ? (t - startTime) / duration : 2.0f;
     if (u > 1.0f) {
         u = 1.0f;

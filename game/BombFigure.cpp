@@ -164,7 +164,7 @@ bool CBombFigure::ProcessKeys(bool left, bool right, bool, bool down, bool drop)
                 sparkTrail = nullptr;
             }
             if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) {
-                sound->PlaySoundLooped(GeneratorSound(kSoundWait), 1);
+                sound->PlaySoundLooped(GeneratorSound(kSoundWait), kGameSound);
                 m_waitPlaying = true;
             }
             break;
@@ -189,7 +189,7 @@ void CBombFigure::Explode() {
     field->CollapseColumns(5.0f);
     if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) {
         sound->StopSample(GeneratorSound(kSoundWait));
-        sound->PlaySound(GeneratorSound(kSoundExplode), 1);
+        sound->PlaySound(GeneratorSound(kSoundExplode), kGameSound);
     }
     m_waitPlaying = false;
     CFigureGenerator* g = CFigureGenerator::GetInstancePtr();

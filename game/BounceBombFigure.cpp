@@ -19,7 +19,7 @@ namespace {
 void PlayBounce() {
     CFigureGenerator* g = CFigureGenerator::GetInstancePtr();
     const int index = RandomInt(0, 3);
-    if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) sound->PlaySoundScaled(g ? g->sounds[index] : 0, 0.3f, 1);
+    if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) sound->PlaySoundScaled(g ? g->sounds[index] : 0, 0.3f, kGameSound);
 }
 }  // namespace
 

@@ -105,7 +105,7 @@ void CBounceBombList::Update() {
             const D3DXVECTOR3& p = b.position;
             if (-0.7f < p.x && p.x < 0.7f && -0.3f < p.y && p.y < 0.3f && p.z < -4.5f) {
                 b.state = CFlyingBlock::kStuck;
-                if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) sound->PlaySound(knockSound, 1);
+                if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) sound->PlaySound(knockSound, kGameSound);
             }
         } else {
             b.position.y -= 2.0f * dt;

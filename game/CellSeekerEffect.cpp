@@ -143,7 +143,7 @@ bool CCellSeekerEffect::Update() {
         D3DXVECTOR3 p = AimPoint(field, targetColumn, targetRow);
         if (DistanceSq(position, p) < kHitDistanceSq) {
             field->DestroyBlock(targetColumn, targetRow, true);
-            CSoundEngine::GetInstance()->PlaySoundScaled(field->m_sounds[0], 0.1f, 1);
+            CSoundEngine::GetInstance()->PlaySoundScaled(field->m_sounds[0], 0.1f, kGameSound);
             hasTarget = false;
         } else {
             SetTarget(p.x, p.y, p.z);

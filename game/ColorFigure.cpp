@@ -79,7 +79,7 @@ bool CColorFigure::CanBe(int cx, int cy, int, int) {
 
 void CColorFigure::Build() {
     if (CFigureGenerator* generator = CFigureGenerator::GetInstancePtr())
-        CSoundEngine::GetInstance()->PlaySound(generator->landingSound, 1);
+        CSoundEngine::GetInstance()->PlaySound(generator->landingSound, kGameSound);
     const int bx = static_cast<int>(x), by = static_cast<int>(y);
     for (int r = 0; r < kRows; ++r)
         for (int c = 0; c < kColumns; ++c) {

@@ -62,7 +62,7 @@ int ExtGetFieldW() { return CGameField::HasInstance() ? CGameField::GetInstanceP
 int ExtGetFieldH() { return CGameField::HasInstance() ? CGameField::GetInstancePtr()->m_height : 0; }
 int ExtGetGameType() { return g_GameType; }
 int ExtGetFallType() { return g_FallType; }
-float ExtGetCurrentTime() { return CGraphicsEngine::GetInstance()->GetTime(); }
+float ExtGetCurrentTime() { return EngineTime(); }
 
 bool ActionDown(unsigned action) {
     CKeyboard* keyboard = CKeyboard::GetInstancePtr();

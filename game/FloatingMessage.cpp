@@ -5,28 +5,15 @@
 
 namespace {
 
-float Now() { return CGraphicsEngine::GetInstance()->GetTime(); }
-
-D3DCOLOR Pack(float r, float g, float b, float a) {
-    return D3DCOLOR(CFloatingMessage::ColorByte(a)) << 24 | D3DCOLOR(CFloatingMessage::ColorByte(r)) << 16 |
-           D3DCOLOR(CFloatingMessage::ColorByte(g)) << 8 | D3DCOLOR(CFloatingMessage::ColorByte(b));
-}
-
 D3DXCOLOR Lerp(const D3DXCOLOR& a, const D3DXCOLOR& b, float t) {
     return D3DXCOLOR(a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t, a.a + (b.a - a.a) * t);
 }
 
 }  // namespace
 
-CFloatingMessage::CFloatingMessage() : m_phaseStart(Now()), m_phase(0) {}
+CFloatingMessage::CFloatingMessage() : m_phaseStart(EngineTime()), m_phase(0) {}
 
 CFloatingMessage::~CFloatingMessage() = default;
-
-int CFloatingMessage::ColorByte(float v) {
-    if (v >= 1.0f) return 255;
-    if (!(v > 0.0f)) return 0;  // also NaN
-    return int(v * 255.0f + 0.5f);
-}
 
 void CFloatingMessage::Start(const Params& params) {
     m_params = params;
@@ -36,7 +23,7 @@ void CFloatingMessage::Start(const Params& params) {
 }
 
 bool CFloatingMessage::Update() {
-    const float now = Now();
+    const float now = EngineTime();
     const Params& p = m_params;
     switch (m_phase) {
         case 0: {
@@ -72,15 +59,15 @@ bool CFloatingMessage::Update() {
 
 void CFloatingMessage::Draw() {
     if (!m_params.font) return;
-    const float now = Now();
+    const float now = EngineTime();
     const Params& p = m_params;
     const D3DXCOLOR& c = p.currentColor;
-    p.font->DrawText(m_x, m_y, p.charWidth, p.charHeight, Pack(p.textColor.r, p.textColor.g, p.textColor.b, c.a),
+    p.font->DrawText(m_x, m_y, p.charWidth, p.charHeight, D3DXCOLOR(p.textColor.r, p.textColor.g, p.textColor.b, c.a),
                      p.text.c_str(), 0, 0.0f);
     // The ghosts go over the text, fading with their age.
     for (const auto& sample : m_trace) {
         const float alpha = (1.0f - (now - sample->time) / m_traceLife) * 0.1f * c.a;
-        p.font->DrawText(sample->x, sample->y, p.charWidth, p.charHeight, Pack(c.r, c.g, c.b, alpha), p.text.c_str(),
+        p.font->DrawText(sample->x, sample->y, p.charWidth, p.charHeight, D3DXCOLOR(c.r, c.g, c.b, alpha), p.text.c_str(),
                          0, 0.0f);
     }
 }

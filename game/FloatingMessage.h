@@ -35,9 +35,6 @@ public:
     const Params& GetParams() const { return m_params; }
     int GetPhase() const { return m_phase; }
 
-    // A colour component as a byte: saturated, rounded.
-    static int ColorByte(float v);
-
 private:
     Params m_params;
     float m_phaseStart;

@@ -28,16 +28,6 @@ bool g_FieldBodyRan = false;
 const float kPi = D3DX_PI;
 const float kTiltRange = kPi / 70.0f;
 
-float EngineTime() {
-    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
-    return engine ? engine->GetTime() : 0.0f;
-}
-
-float EngineStep() {
-    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
-    return engine ? engine->GetCurrentStep() : 0.0f;
-}
-
 D3DXQUATERNION Identity() { return D3DXQUATERNION(0.0f, 0.0f, 0.0f, 1.0f); }
 
 // Truncates a script's number toward zero; out-of-range values count as "still running".

@@ -22,18 +22,7 @@
 
 namespace {
 
-const int kGameSounds = 1;
 const float kClearFallSpeed = 5.0f;
-
-float EngineTime() {
-    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
-    return engine ? engine->GetTime() : 0.0f;
-}
-
-float EngineStep() {
-    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
-    return engine ? engine->GetCurrentStep() : 0.0f;
-}
 
 int LineScore(int lines) {
     const int index = lines >= 5 ? 4 : lines - 1;
@@ -63,7 +52,7 @@ void AddMessage(const CFloatingMessage::Params& params) {
 void Praise(const DWORD voices[3], int lines) {
     static const char* const kPraise[] = {"outstanding !", "impressive!", "excellent !"};
     const int k = RandomInt(0, 3);
-    CSoundEngine::GetInstance()->PlaySoundScaled(voices[k], 1.0f, kGameSounds);
+    CSoundEngine::GetInstance()->PlaySoundScaled(voices[k], 1.0f, kGameSound);
 
     CFloatingMessage::Params p;
     p.font = g_TexturedFont;

@@ -50,15 +50,9 @@ void ExtSetRotation(float x, float y, float z) {
     if (CGameField* field = FieldInPlay("ext_SetRotation")) field->m_rotation = D3DXVECTOR3(x, y, z);
 }
 
-float ExtGetCurrentTime() {
-    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
-    return engine ? engine->GetTime() : 0.0f;
-}
+float ExtGetCurrentTime() { return EngineTime(); }
 
-float ExtGetDeltaTime() {
-    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
-    return engine ? engine->GetCurrentStep() : 0.0f;
-}
+float ExtGetDeltaTime() { return EngineStep(); }
 
 }  // namespace
 

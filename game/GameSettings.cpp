@@ -9,6 +9,9 @@ int g_FrameDetails = 0;
 int g_BlocksDetails = 0;
 int g_BounceBombsLeft = 0;
 
+const char* const kGameTypeLabels[2] = {"simple kolvar", "color kolvar"};
+const char* const kDifficultyLabels[4] = {"easy", "medium", "hard", "mega-hard"};
+
 CFont* g_TexturedFont = nullptr;
 
 std::string g_FieldScriptPath;

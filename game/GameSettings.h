@@ -15,6 +15,10 @@ extern int g_FrameDetails;   // 0 low .. 2 high
 extern int g_BlocksDetails;  // 0 low .. 2 high
 extern int g_BounceBombsLeft;
 
+// What the new-game menu offers and the HUD shows for g_GameType and g_Difficulty.
+extern const char* const kGameTypeLabels[2];
+extern const char* const kDifficultyLabels[4];
+
 // The textured font "font.png", loaded at start-up.
 extern CFont* g_TexturedFont;
 

@@ -22,23 +22,13 @@ bool g_LevelChanged = false;
 
 namespace {
 
-const int kGameSounds = 1;
 
-float Now() { return CGraphicsEngine::GetInstance()->GetTime(); }
 
 // Truncation toward zero that stays defined for any float.
 int32_t Trunc(float v) {
     if (!(v > -2147483648.0f)) return v != v ? 0 : INT32_MIN;
     if (v >= 2147483647.0f) return INT32_MAX;
     return int32_t(v);
-}
-
-D3DCOLOR SchemeColor(const D3DXCOLOR& c) {
-    auto byte = [](float v) {
-        v = v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
-        return D3DCOLOR(v * 255.0f + 0.5f);
-    };
-    return byte(c.a) << 24 | byte(c.r) << 16 | byte(c.g) << 8 | byte(c.b);
 }
 
 CTextureEntry* LoadHudTexture(const char* name) {
@@ -55,7 +45,7 @@ CTextureEntry* LoadBarTexture(const char* name) {
     return entry;
 }
 
-void PlayGameSound(DWORD sample) { CSoundEngine::GetInstance()->PlaySoundScaled(sample, 1.0f, kGameSounds); }
+void PlayGameSound(DWORD sample) { CSoundEngine::GetInstance()->PlaySoundScaled(sample, 1.0f, kGameSound); }
 
 }  // namespace
 
@@ -127,7 +117,7 @@ void CHud::Reset() {
         g_Log.PrintBold("red", "Error: (Hud) saw score %d is not above the bomb score, using %d", sawScore, fixed);
         sawScore = fixed;
     }
-    periodStart = Now();
+    periodStart = EngineTime();
     periodBase = Trunc(displayedScore);
 }
 
@@ -203,7 +193,7 @@ void CHud::Process() {
                  1);
     }
 
-    const float now = Now();
+    const float now = EngineTime();
     const float elapsed = now - periodStart;
     if (elapsed >= bonusTime - warningLead) {
         if (!ticking) {
@@ -263,7 +253,7 @@ void CHud::DrawPanel() {
     const bool menuClosed = gameMode->menuState == CGameMode::kMenuClosed;
     CFont* font = g_TexturedFont;
     auto text = [font](float x, float y, float size, const D3DXCOLOR& color, const std::string& s) {
-        if (font) font->DrawText(x, y, size, size, SchemeColor(color), s.c_str(), 0, 0.0f);
+        if (font) font->DrawText(x, y, size, size, D3DCOLOR(color), s.c_str(), 0, 0.0f);
     };
     auto number = [](int32_t v) { return std::to_string(v); };
 
@@ -280,11 +270,10 @@ void CHud::DrawPanel() {
         localtime_r(&now, &local);
         text(0.83f, 0.1f, 0.05f, scheme.time_color, ClockText(local.tm_hour, local.tm_min));
         text(0.75f, 0.495f, 0.04f, scheme.game_type_color, "game type:");
-        text(0.9f, 0.5f, 0.03f, scheme.game_type_value_color, g_GameType == 1 ? "color kolvar" : "simple kolvar");
-        static const char* const kDifficulties[4] = {"easy", "medium", "hard", "mega-hard"};
+        text(0.9f, 0.5f, 0.03f, scheme.game_type_value_color, kGameTypeLabels[g_GameType == 1 ? 1 : 0]);
         text(0.75f, 0.555f, 0.04f, scheme.difficulty_color, "difficulty:");
         if (g_Difficulty >= 0 && g_Difficulty < 4)
-            text(0.9f, 0.56f, 0.03f, scheme.difficulty_value_color, kDifficulties[g_Difficulty]);
+            text(0.9f, 0.56f, 0.03f, scheme.difficulty_value_color, kDifficultyLabels[g_Difficulty]);
     }
 
     if (gameMode->mode == CGameMode::kNoGame || !menuClosed) return;

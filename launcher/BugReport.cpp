@@ -26,12 +26,12 @@ const platform::DialogTemplateRegistrar g_BugReportTemplate({
     "MS Shell Dlg",
     8,
     {
-        {DialogControlClass::Static, 1046, "Describe the problem:", WS_CHILD | WS_VISIBLE | SS_LEFT, 17, 9, 233, 8},
-        {DialogControlClass::Edit, 1010, "",
+        {DialogControlClass::Static, kBugReportProblem, "Describe the problem:", WS_CHILD | WS_VISIBLE | SS_LEFT, 17, 9, 233, 8},
+        {DialogControlClass::Edit, kBugReportText, "",
          WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_WANTRETURN,
          16, 23, 248, 112},
-        {DialogControlClass::Button, 1040, "Send", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 71, 140, 50, 14},
-        {DialogControlClass::Button, 1041, "Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 163, 140, 50,
+        {DialogControlClass::Button, kBugReportSend, "Send", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 71, 140, 50, 14},
+        {DialogControlClass::Button, kBugReportCancel, "Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 163, 140, 50,
          14},
     },
 });
@@ -57,16 +57,16 @@ void InitBugReport(HWND dialog) {
     std::string cancel = BugReportText("cancel_button");
     std::string problem = BugReportText("problem_static");
     SetWindowTextA(dialog, title.c_str());
-    SetDlgItemTextA(dialog, 1040, send.c_str());
-    SetDlgItemTextA(dialog, 1041, cancel.c_str());
-    SetDlgItemTextA(dialog, 1046, problem.c_str());
+    SetDlgItemTextA(dialog, kBugReportSend, send.c_str());
+    SetDlgItemTextA(dialog, kBugReportCancel, cancel.c_str());
+    SetDlgItemTextA(dialog, kBugReportProblem, problem.c_str());
 }
 
 void Send(HWND dialog) {
     DialogBoxParamA(g_hPreloaderInstance, MAKEINTRESOURCEA(kDxDiagWaitDialog), nullptr, DxDiagDlgProc, 0);
     // The body's buffer: longer text is cut to its first 4,999 characters.
     char body[5000] = "";
-    GetDlgItemTextA(dialog, 1010, body, sizeof body);
+    GetDlgItemTextA(dialog, kBugReportText, body, sizeof body);
     // A failed send keeps the dialog open for another try.
     if (SendBugReport(dialog, body)) EndDialog(dialog, 0);
 }
@@ -205,8 +205,8 @@ INT_PTR CALLBACK BugReportDlgProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             return TRUE;
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
-                case 1040: Send(dialog); break;
-                case 1041: EndDialog(dialog, 0); break;
+                case kBugReportSend: Send(dialog); break;
+                case kBugReportCancel: EndDialog(dialog, 0); break;
                 default: break;
             }
             return TRUE;

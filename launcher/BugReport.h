@@ -20,6 +20,14 @@ public:
 const WORD kBugReportDialog = 126;
 const WORD kDxDiagWaitDialog = 127;
 
+// Controls of the bug-report dialog.
+enum : INT {
+    kBugReportText = 1010,
+    kBugReportSend = 1040,
+    kBugReportCancel = 1041,
+    kBugReportProblem = 1046,
+};
+
 INT_PTR CALLBACK BugReportDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // The "Please wait..." box shown while the diagnostics run.
 INT_PTR CALLBACK DxDiagDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -10,6 +10,7 @@
 #include "engine/Log.h"
 
 #include <dlgtemplate.h>
+#include <platform.h>
 #include <shellapi.h>
 #include <wingdi.h>
 #include <winuser.h>
@@ -36,15 +37,15 @@ const platform::DialogTemplateRegistrar g_PreloaderTemplate({
     "MS Shell Dlg",
     8,
     {
-        {DialogControlClass::Static, 1005, "", WS_CHILD | WS_VISIBLE | SS_BITMAP | SS_SUNKEN | WS_BORDER, 0, 1, 17, 15},
-        {DialogControlClass::Button, 1002, "Start", kButton, 163, 7, 70, 16},
-        {DialogControlClass::Button, 1028, "Themes", kButton, 163, 24, 70, 16},
-        {DialogControlClass::Button, 1008, "Setup", kButton, 163, 41, 70, 16},
-        {DialogControlClass::Button, 1007, "Online scores", kButton, 163, 64, 70, 16},
-        {DialogControlClass::Button, 1003, "Web", kButton, 163, 81, 70, 16},
-        {DialogControlClass::Button, 1004, "History", kButton, 163, 98, 70, 16},
-        {DialogControlClass::Button, 1009, "Tell a friend", kButton, 49, 118, 90, 16},
-        {DialogControlClass::Button, 1013, "Bug report", kButton, 152, 118, 82, 16},
+        {DialogControlClass::Static, kPreloaderLogo, "", WS_CHILD | WS_VISIBLE | SS_BITMAP | SS_SUNKEN | WS_BORDER, 0, 1, 17, 15},
+        {DialogControlClass::Button, kPreloaderStart, "Start", kButton, 163, 7, 70, 16},
+        {DialogControlClass::Button, kPreloaderThemes, "Themes", kButton, 163, 24, 70, 16},
+        {DialogControlClass::Button, kPreloaderSetup, "Setup", kButton, 163, 41, 70, 16},
+        {DialogControlClass::Button, kPreloaderScores, "Online scores", kButton, 163, 64, 70, 16},
+        {DialogControlClass::Button, kPreloaderWeb, "Web", kButton, 163, 81, 70, 16},
+        {DialogControlClass::Button, kPreloaderHistory, "History", kButton, 163, 98, 70, 16},
+        {DialogControlClass::Button, kPreloaderTell, "Tell a friend", kButton, 49, 118, 90, 16},
+        {DialogControlClass::Button, kPreloaderBugReport, "Bug report", kButton, 152, 118, 82, 16},
     },
 });
 
@@ -61,12 +62,6 @@ void ShowNested(WORD id, DLGPROC proc) {
     DialogBoxParamA(g_hPreloaderInstance, MAKEINTRESOURCEA(id), nullptr, proc, 0);
 }
 
-bool HasDisplay() {
-    const char* x = getenv("DISPLAY");
-    const char* wl = getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (wl && *wl);
-}
-
 void InitDialog(HWND dialog) {
     RegisterThemeFileIcon();
     std::string logoFile = Preloader("logo_file");
@@ -81,18 +76,18 @@ void InitDialog(HWND dialog) {
     int onlineScores = ReadIniInt("config.ini", "preloader", "enable_online_highscores");
 
     HANDLE logo = LoadImageA(nullptr, logoFile.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
-    if (logo) SendDlgItemMessageA(dialog, 1005, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
+    if (logo) SendDlgItemMessageA(dialog, kPreloaderLogo, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
 
-    SetDlgItemTextA(dialog, 1013, bugReport.c_str());
-    SetDlgItemTextA(dialog, 1009, Preloader("tell_button").c_str());
-    SetDlgItemTextA(dialog, 1002, start.c_str());
-    SetDlgItemTextA(dialog, 1003, web.c_str());
-    SetDlgItemTextA(dialog, 1008, setup.c_str());
-    SetDlgItemTextA(dialog, 1028, themes.c_str());
-    SetDlgItemTextA(dialog, 1004, history.c_str());
-    SetDlgItemTextA(dialog, 1007, scores.c_str());
+    SetDlgItemTextA(dialog, kPreloaderBugReport, bugReport.c_str());
+    SetDlgItemTextA(dialog, kPreloaderTell, Preloader("tell_button").c_str());
+    SetDlgItemTextA(dialog, kPreloaderStart, start.c_str());
+    SetDlgItemTextA(dialog, kPreloaderWeb, web.c_str());
+    SetDlgItemTextA(dialog, kPreloaderSetup, setup.c_str());
+    SetDlgItemTextA(dialog, kPreloaderThemes, themes.c_str());
+    SetDlgItemTextA(dialog, kPreloaderHistory, history.c_str());
+    SetDlgItemTextA(dialog, kPreloaderScores, scores.c_str());
     SetWindowTextA(dialog, title.c_str());
-    if (onlineScores == 0) ShowWindow(GetDlgItem(dialog, 1007), SW_HIDE);
+    if (onlineScores == 0) ShowWindow(GetDlgItem(dialog, kPreloaderScores), SW_HIDE);
 }
 
 }  // namespace
@@ -106,19 +101,19 @@ INT_PTR CALLBACK PreloaderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPAR
             return TRUE;
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
-                case 1002: EndDialog(dialog, 1); break;
-                case 1028: ShowNested(kThemesDialog, ThemesDlgProc); break;
-                case 1008: ShowNested(kSetupDialog, SetupDlgProc); break;
-                case 1007:
+                case kPreloaderStart: EndDialog(dialog, 1); break;
+                case kPreloaderThemes: ShowNested(kThemesDialog, ThemesDlgProc); break;
+                case kPreloaderSetup: ShowNested(kSetupDialog, SetupDlgProc); break;
+                case kPreloaderScores:
                     if (g_OnlineScoresHook)
                         g_OnlineScoresHook();
                     else
                         g_Log.Print("gray", "[PRELOADER] online scores are not available");
                     break;
-                case 1003: OpenFromConfig("web_file"); break;
-                case 1004: OpenFromConfig("history_file"); break;
-                case 1009: ShellExecuteA(nullptr, "open", "tell.exe", nullptr, nullptr, SW_SHOWNORMAL); break;
-                case 1013: ShowNested(kBugReportDialog, BugReportDlgProc); break;
+                case kPreloaderWeb: OpenFromConfig("web_file"); break;
+                case kPreloaderHistory: OpenFromConfig("history_file"); break;
+                case kPreloaderTell: ShellExecuteA(nullptr, "open", "tell.exe", nullptr, nullptr, SW_SHOWNORMAL); break;
+                case kPreloaderBugReport: ShowNested(kBugReportDialog, BugReportDlgProc); break;
                 default: break;
             }
             return TRUE;
@@ -134,7 +129,7 @@ bool RunPreloader(HINSTANCE instance) {
     // Scripted runs and machines without a desktop never wait for a person.
     const char* mode = getenv("KOLVAR_LAUNCHER");
     const char* inputScript = getenv("KOLVAR_INPUT_SCRIPT");
-    if ((mode && strcmp(mode, "start") == 0) || (inputScript && *inputScript) || !HasDisplay()) return true;
+    if ((mode && strcmp(mode, "start") == 0) || (inputScript && *inputScript) || !platform::HasDisplay()) return true;
     if (mode && strncmp(mode, "script:", 7) == 0 && !QueueLauncherScript(mode + 7)) return true;
     g_Log.Print("gray", "[PRELOADER] launcher open");
     INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(kPreloaderDialog), nullptr, PreloaderDlgProc, 0);

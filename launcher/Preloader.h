@@ -4,6 +4,19 @@
 
 #include <win32.h>
 
+// Controls of the launcher dialog.
+enum : INT {
+    kPreloaderStart = 1002,
+    kPreloaderWeb = 1003,
+    kPreloaderHistory = 1004,
+    kPreloaderLogo = 1005,
+    kPreloaderScores = 1007,
+    kPreloaderSetup = 1008,
+    kPreloaderTell = 1009,
+    kPreloaderBugReport = 1013,
+    kPreloaderThemes = 1028,
+};
+
 // The instance every launcher dialog and the setup test window are made from.
 extern HINSTANCE g_hPreloaderInstance;
 

@@ -35,19 +35,19 @@ const platform::DialogTemplateRegistrar g_SetupTemplate({
     {
         {DialogControlClass::Button, -1, "Video options", kChild | BS_GROUPBOX, 5, 7, 232, 41},
         {DialogControlClass::Static, -1, "Mode:", kChild | SS_LEFT, 24, 17, 25, 16},
-        {DialogControlClass::ComboBox, 1013, "", kChild | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 62, 21, 100, 30},
-        {DialogControlClass::Button, 1025, "Full screen", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 112, 35, 50, 10},
-        {DialogControlClass::Button, 1022, "Test", kButton, 172, 19, 56, 14},
+        {DialogControlClass::ComboBox, kSetupMode, "", kChild | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 62, 21, 100, 30},
+        {DialogControlClass::Button, kSetupFullScreen, "Full screen", kChild | WS_TABSTOP | BS_AUTOCHECKBOX, 112, 35, 50, 10},
+        {DialogControlClass::Button, kSetupTest, "Test", kButton, 172, 19, 56, 14},
         {DialogControlClass::Button, -1, "User Playlist", kChild | BS_GROUPBOX, 5, 57, 232, 115},
-        {DialogControlClass::ListBox, 1017, "", kChild | WS_TABSTOP | LBS_NOTIFY | WS_VSCROLL | WS_BORDER, 63, 67, 99, 97},
-        {DialogControlClass::Button, 1023, "Up", kButton, 24, 75, 25, 15},
-        {DialogControlClass::Button, 1024, "Down", kButton, 24, 93, 25, 15},
-        {DialogControlClass::Button, 1018, "Add", kButton, 172, 78, 56, 15},
-        {DialogControlClass::Button, 1019, "Remove", kButton, 172, 96, 56, 15},
-        {DialogControlClass::Button, 1021, "Remove All", kButton, 172, 128, 56, 15},
-        {DialogControlClass::Button, 1020, "Play", kButton, 17, 126, 39, 15},
-        {DialogControlClass::Button, 1026, "Stop", kButton, 17, 144, 39, 15},
-        {DialogControlClass::Button, 1027, "Close", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 96, 175, 50, 14},
+        {DialogControlClass::ListBox, kSetupSongs, "", kChild | WS_TABSTOP | LBS_NOTIFY | WS_VSCROLL | WS_BORDER, 63, 67, 99, 97},
+        {DialogControlClass::Button, kSetupUp, "Up", kButton, 24, 75, 25, 15},
+        {DialogControlClass::Button, kSetupDown, "Down", kButton, 24, 93, 25, 15},
+        {DialogControlClass::Button, kSetupAdd, "Add", kButton, 172, 78, 56, 15},
+        {DialogControlClass::Button, kSetupRemove, "Remove", kButton, 172, 96, 56, 15},
+        {DialogControlClass::Button, kSetupRemoveAll, "Remove All", kButton, 172, 128, 56, 15},
+        {DialogControlClass::Button, kSetupPlay, "Play", kButton, 17, 126, 39, 15},
+        {DialogControlClass::Button, kSetupStop, "Stop", kButton, 17, 144, 39, 15},
+        {DialogControlClass::Button, kSetupClose, "Close", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 96, 175, 50, 14},
     },
 });
 
@@ -86,18 +86,18 @@ bool FinishTest(IDirect3DDevice9* device, HWND window, bool ok) {
 }
 
 void InitDialog(HWND dialog) {
-    SetupDlg_LoadPlaylist(GetDlgItem(dialog, 1017));
+    SetupDlg_LoadPlaylist(GetDlgItem(dialog, kSetupSongs));
     SetupDlg_EnumDisplayModes();
     char text[64];
     for (const D3DDISPLAYMODE& m : g_DisplayModes16) {
         snprintf(text, sizeof text, "%dx%dx16", static_cast<int>(m.Width), static_cast<int>(m.Height));
-        SendDlgItemMessageA(dialog, 1013, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        SendDlgItemMessageA(dialog, kSetupMode, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     }
     for (const D3DDISPLAYMODE& m : g_DisplayModes32) {
         snprintf(text, sizeof text, "%dx%dx32", static_cast<int>(m.Width), static_cast<int>(m.Height));
-        SendDlgItemMessageA(dialog, 1013, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        SendDlgItemMessageA(dialog, kSetupMode, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     }
-    SetupDlg_LoadVideoSettings(GetDlgItem(dialog, 1013), GetDlgItem(dialog, 1025));
+    SetupDlg_LoadVideoSettings(GetDlgItem(dialog, kSetupMode), GetDlgItem(dialog, kSetupFullScreen));
     SetupDlg_EnableControls(dialog);
 }
 
@@ -264,19 +264,19 @@ bool SetupDlg_RunTestMode() {
 
 void SetupDlg_EnableControls(HWND dialog) {
     size_t n = g_SongList.size();
-    LRESULT s = SendDlgItemMessageA(dialog, 1017, LB_GETCURSEL, 0, 0);
+    LRESULT s = SendDlgItemMessageA(dialog, kSetupSongs, LB_GETCURSEL, 0, 0);
     bool selected = n > 0 && s != LB_ERR;
-    EnableWindow(GetDlgItem(dialog, 1018), TRUE);
-    EnableWindow(GetDlgItem(dialog, 1021), n > 0);
-    EnableWindow(GetDlgItem(dialog, 1020), selected);
-    EnableWindow(GetDlgItem(dialog, 1019), selected);
-    EnableWindow(GetDlgItem(dialog, 1026), selected);
-    EnableWindow(GetDlgItem(dialog, 1023), selected && s > 0);
-    EnableWindow(GetDlgItem(dialog, 1024), selected && static_cast<size_t>(s) + 1 < n);
+    EnableWindow(GetDlgItem(dialog, kSetupAdd), TRUE);
+    EnableWindow(GetDlgItem(dialog, kSetupRemoveAll), n > 0);
+    EnableWindow(GetDlgItem(dialog, kSetupPlay), selected);
+    EnableWindow(GetDlgItem(dialog, kSetupRemove), selected);
+    EnableWindow(GetDlgItem(dialog, kSetupStop), selected);
+    EnableWindow(GetDlgItem(dialog, kSetupUp), selected && s > 0);
+    EnableWindow(GetDlgItem(dialog, kSetupDown), selected && static_cast<size_t>(s) + 1 < n);
 }
 
 INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    HWND list = GetDlgItem(dialog, 1017);
+    HWND list = GetDlgItem(dialog, kSetupSongs);
     switch (message) {
         case WM_INITDIALOG:
             InitDialog(dialog);
@@ -284,28 +284,28 @@ INT_PTR CALLBACK SetupDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) 
         case WM_COMMAND:
             SetupDlg_EnableControls(dialog);
             switch (LOWORD(wParam)) {
-                case 1018: SetupDlg_AddSongs(dialog, list); break;
-                case 1019: SetupDlg_RemoveSong(list); break;
-                case 1021: SetupDlg_RemoveAllSongs(list); break;
-                case 1023: SetupDlg_MoveSongUp(list); break;
-                case 1024: SetupDlg_MoveSongDown(list); break;
-                case 1020: SetupDlg_PlaySong(list); break;
-                case 1026: SetupDlg_StopSong(); break;
-                case 1022:
-                    SetupDlg_SaveVideoSettings(GetDlgItem(dialog, 1013), GetDlgItem(dialog, 1025));
+                case kSetupAdd: SetupDlg_AddSongs(dialog, list); break;
+                case kSetupRemove: SetupDlg_RemoveSong(list); break;
+                case kSetupRemoveAll: SetupDlg_RemoveAllSongs(list); break;
+                case kSetupUp: SetupDlg_MoveSongUp(list); break;
+                case kSetupDown: SetupDlg_MoveSongDown(list); break;
+                case kSetupPlay: SetupDlg_PlaySong(list); break;
+                case kSetupStop: SetupDlg_StopSong(); break;
+                case kSetupTest:
+                    SetupDlg_SaveVideoSettings(GetDlgItem(dialog, kSetupMode), GetDlgItem(dialog, kSetupFullScreen));
                     if (SetupDlg_RunTestMode())
                         MessageBoxA(nullptr, "Test successfully completed", "Ok !", MB_OK);
                     else
                         MessageBoxA(nullptr, "Test failed.\n See log.html for details", "Error !", MB_OK | MB_ICONERROR);
                     break;
-                case 1027: SendMessageA(dialog, WM_CLOSE, 0, 0); return TRUE;
+                case kSetupClose: SendMessageA(dialog, WM_CLOSE, 0, 0); return TRUE;
                 default: return TRUE;
             }
             SetupDlg_EnableControls(dialog);
             return TRUE;
         case WM_CLOSE:
             SetupDlg_StopSong();
-            SetupDlg_SaveVideoSettings(GetDlgItem(dialog, 1013), GetDlgItem(dialog, 1025));
+            SetupDlg_SaveVideoSettings(GetDlgItem(dialog, kSetupMode), GetDlgItem(dialog, kSetupFullScreen));
             SetupDlg_SavePlaylist();
             EndDialog(dialog, 0);
             return FALSE;

@@ -9,6 +9,22 @@
 
 const WORD kSetupDialog = 120;
 
+// Controls of the setup dialog.
+enum : INT {
+    kSetupMode = 1013,
+    kSetupSongs = 1017,
+    kSetupAdd = 1018,
+    kSetupRemove = 1019,
+    kSetupPlay = 1020,
+    kSetupRemoveAll = 1021,
+    kSetupTest = 1022,
+    kSetupUp = 1023,
+    kSetupDown = 1024,
+    kSetupFullScreen = 1025,
+    kSetupStop = 1026,
+    kSetupClose = 1027,
+};
+
 // Modes of at least 640 x 480, one per resolution, narrowest first.
 extern std::vector<D3DDISPLAYMODE> g_DisplayModes16;
 extern std::vector<D3DDISPLAYMODE> g_DisplayModes32;

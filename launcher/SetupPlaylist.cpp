@@ -10,8 +10,6 @@
 #include <commdlg.h>
 #include <winuser.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <utility>
 
@@ -73,7 +71,8 @@ void SetupDlg_SavePlaylist() {
 
 void SetupDlg_AddSongs(HWND dialog, HWND list) {
     char folder[4096];
-    bool haveFolder = getcwd(folder, sizeof folder) != nullptr;
+    const DWORD folderLength = GetCurrentDirectoryA(sizeof folder, folder);
+    const bool haveFolder = folderLength > 0 && folderLength < sizeof folder;
     char file[kEntryText] = {0};
     char title[kEntryText] = {0};
     OPENFILENAMEA ofn;
@@ -97,7 +96,7 @@ void SetupDlg_AddSongs(HWND dialog, HWND list) {
             g_Log.PrintBold("red", "[SETUP] Error: the chosen file's path is longer than %d characters", kEntryText - 1);
         return;
     }
-    if (haveFolder && chdir(folder) != 0) g_Log.PrintBold("red", "[SETUP] Error: couldn't return to %s", folder);
+    if (haveFolder && !SetCurrentDirectoryA(folder)) g_Log.PrintBold("red", "[SETUP] Error: couldn't return to %s", folder);
     SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(title));
     g_SongList.push_back(file);
 }

@@ -8,11 +8,8 @@
 #include <shlobj.h>
 #include <winuser.h>
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 namespace {
@@ -20,65 +17,28 @@ namespace {
 const int kArchiveIcon = 125;
 const char* const kMimeType = "application/x-kolvar-theme";
 
-std::string DataHome() {
-    const char* xdg = getenv("XDG_DATA_HOME");
-    if (xdg && *xdg) return xdg;
-    // Empty when no home folder is known: the desktop files are then not written.
-    const std::string home = platform::HomeFolder();
-    return home.empty() ? std::string() : home + "/.local/share";
-}
-
-void MakeFolders(const std::string& path) {
-    for (size_t i = 1; i <= path.size(); ++i)
-        if (i == path.size() || path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
-}
-
 // The icon resource ships as a PNG beside the program's data.
 std::string IconFile(const std::string& programPath) {
     std::string folder = programPath.substr(0, programPath.find_last_of('/') + 1);
     std::string candidates[] = {folder + "data/icons/" + std::to_string(kArchiveIcon) + ".png",
                                 "data/icons/" + std::to_string(kArchiveIcon) + ".png"};
-    for (const std::string& c : candidates) {
-        struct stat st;
-        if (stat(c.c_str(), &st) == 0) return c;
-    }
+    for (const std::string& c : candidates)
+        if (platform::HostExists(c)) return c;
     if (const char* game = getenv("KOLVAR_GAME_DIR"))
         return std::string(game) + "/data/icons/" + std::to_string(kArchiveIcon) + ".png";
     return std::string();
 }
 
-bool CopyFile(const std::string& from, const std::string& to) {
-    std::ifstream in(from, std::ios::binary);
-    if (!in) return false;
-    std::ofstream out(to, std::ios::binary | std::ios::trunc);
-    out << in.rdbuf();
-    return static_cast<bool>(out);
-}
-
 // The desktop half: a MIME type for *.kvr whose icon is the archive icon.
 void InstallMimeType(const std::string& programPath) {
-    std::string home = DataHome();
-    if (home.empty()) {
+    const platform::DesktopFileType installed =
+        platform::InstallDesktopFileType(kMimeType, "*.kvr", "Kolvar theme archive", IconFile(programPath));
+    if (!installed.homeKnown) {
         g_Log.PrintBold("red", "[PRELOADER] Error: no home folder known: the theme archive type is not installed");
         return;
     }
-    MakeFolders(home + "/mime/packages");
-    std::ofstream xml(home + "/mime/packages/kolvar-theme.xml", std::ios::trunc);
-    xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-           "  <mime-type type=\""
-        << kMimeType
-        << "\">\n"
-           "    <comment>Kolvar theme archive</comment>\n"
-           "    <icon name=\"application-x-kolvar-theme\"/>\n"
-           "    <glob pattern=\"*.kvr\" case-sensitive=\"false\"/>\n"
-           "  </mime-type>\n"
-           "</mime-info>\n";
-    if (!xml) g_Log.PrintBold("red", "[PRELOADER] Error: couldn't write the theme archive type");
-    std::string icon = IconFile(programPath);
-    std::string folder = home + "/icons/hicolor/32x32/mimetypes";
-    MakeFolders(folder);
-    if (icon.empty() || !CopyFile(icon, folder + "/application-x-kolvar-theme.png"))
+    if (!installed.typeWritten) g_Log.PrintBold("red", "[PRELOADER] Error: couldn't write the theme archive type");
+    if (!installed.iconInstalled)
         g_Log.PrintBold("red", "[PRELOADER] Error: couldn't install the theme archive icon");
     SHChangeNotify(SHCNE_ASSOCCHANGED, 0, nullptr, nullptr);
 }

@@ -2,7 +2,9 @@
 # Fails when code reaches into the platform layer's internals: outside platform/
 # and tests/ only platform/include headers may be used (benchmarks and fuzz harnesses may use
 # the test hooks), and inside platform/ a subsystem includes no other
-# subsystem's headers. Usage: check_boundaries.sh [repository root]
+# subsystem's headers. Also fails when a layer includes one above it; the order
+# is platform < engine < audio < game < launcher < app (tests, benchmarks and
+# tools sit on top). Usage: check_boundaries.sh [repository root]
 set -uo pipefail
 root="${1:-$(dirname "$0")/..}"
 cd "$root" || exit 2
@@ -16,6 +18,8 @@ grep -rEn --include='*.cpp' --include='*.h' --include='*.c' '^[[:space:]]*#[[:sp
     BEGIN {
       n = split(hooks, h, " ")
       for (i = 1; i <= n; ++i) hook[h[i]] = 1
+      nl = split("platform engine audio game launcher app", layers, " ")
+      for (i = 1; i <= nl; ++i) rank[layers[i]] = i
       bad = 0
     }
     {
@@ -26,6 +30,13 @@ grep -rEn --include='*.cpp' --include='*.h' --include='*.c' '^[[:space:]]*#[[:sp
       sub(/[">].*$/, "", inc)
       base = inc
       sub(/^.*\//, "", base)
+      split(file, top, "/")
+      target = inc
+      while (target ~ /^\.\.\//) sub(/^\.\.\//, "", target)
+      split(target, up, "/")
+      if ((top[1] in rank) && (up[1] in rank) && index(target, "/") && rank[up[1]] > rank[top[1]]) {
+        print "layer order: " $0 " (" top[1] " may not include " up[1] ")" > "/dev/stderr"; bad = 1
+      }
       if (file !~ /^platform\//) {
         if ((inc ~ /^platform\// && inc !~ /^platform\/include\//) || inc ~ /\.\.\/platform\//) {
           print "include boundary: " $0 > "/dev/stderr"; bad = 1

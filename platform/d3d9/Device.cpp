@@ -10,6 +10,7 @@
 #include "Direct3D.h"
 #include "HookState.h"
 #include "Names.h"
+#include "RenderStates.h"
 #include "PixelShader.h"
 #include "VertexShader.h"
 #include "StateBlock.h"
@@ -158,13 +159,10 @@ void CDevice::BeforeChange() {
 
 // The layer draws without these: say so once per device rather than silently.
 void CDevice::ReportUnsupported(DWORD state, DWORD value) {
-    if (state == D3DRS_FOGENABLE && value && !m_reportedFog) {
-        m_reportedFog = true;
-        fprintf(stderr, "d3d9: fog is not supported; drawing without it\n");
-    } else if (state == D3DRS_CLIPPLANEENABLE && value && !m_reportedClip) {
-        m_reportedClip = true;
-        fprintf(stderr, "d3d9: user clip planes are not supported; drawing unclipped\n");
-    }
+    const RenderStateInfo* info = FindRenderState(state);
+    if (!value || !info || info->apply != GlApply::Unsupported || m_reportedStates[state]) return;
+    m_reportedStates[state] = true;
+    fprintf(stderr, "%s\n", info->warning);
 }
 
 void CDevice::ReportUnsupportedStage(DWORD type, DWORD value) {
@@ -547,7 +545,9 @@ HRESULT CDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
     if (state >= D3D9_RENDERSTATE_COUNT) return D3DERR_INVALIDCALL;
     ReportUnsupported(state, value);
     DWORD& slot = Target().renderStates[state];
-    if (slot != value) ++m_ffSerial;
+    // Only a state of the key can change which generated shaders a draw uses.
+    const RenderStateInfo* info = FindRenderState(state);
+    if (slot != value && (!info || info->apply == GlApply::ShaderKey)) ++m_ffSerial;
     slot = value;
     MarkRecorded([state](StateMask& m) { m.renderStates[state] = true; });
     return D3D_OK;

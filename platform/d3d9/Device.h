@@ -177,7 +177,8 @@ private:
     std::vector<std::pair<void (*)(void*), void*>> m_listeners;
     bool m_notifying = false;
     std::vector<std::pair<void (*)(void*), void*>> m_notified;  // the listeners being called
-    bool m_reportedFog = false, m_reportedClip = false, m_reportedBump = false;
+    bool m_reportedStates[D3D9_RENDERSTATE_COUNT] = {};  // unsupported states already warned about
+    bool m_reportedBump = false;
     void TouchVertexRegisters(UINT start, UINT count);
     void TouchPixelRegisters(UINT start, UINT count);
     void BeforeChange();

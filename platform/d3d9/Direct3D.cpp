@@ -74,18 +74,6 @@ DWORD ConfiguredPixelShaderVersion() {
 
 CDirect3D::CDirect3D(bool nullBackend, bool record) : m_null(nullBackend), m_record(record) {}
 
-HRESULT CDirect3D::QueryInterface(REFIID, void** object) {
-    if (object) *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CDirect3D::Release() {
-    if (m_ref == 0) return 0;
-    const ULONG left = --m_ref;
-    if (left == 0) delete this;
-    return left;
-}
-
 void CDirect3D::Record(const std::string& line) {
     if (m_record) AppendCall(line);
 }

@@ -7,13 +7,9 @@
 
 namespace d3d9 {
 
-class CDirect3D final : public IDirect3D9 {
+class CDirect3D final : public platform::ComObject<IDirect3D9> {
 public:
     CDirect3D(bool nullBackend, bool record);
-
-    HRESULT QueryInterface(REFIID, void** object) override;
-    ULONG AddRef() override { return ++m_ref; }
-    ULONG Release() override;
 
     UINT GetAdapterCount() override;
     HRESULT GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_IDENTIFIER9* identifier) override;
@@ -37,7 +33,6 @@ public:
 
 private:
     ~CDirect3D() = default;
-    ULONG m_ref = 1;
     bool m_null;
     bool m_record;
 };

@@ -2,14 +2,6 @@
 
 #include <cmath>
 
-namespace {
-DWORD Channel(float v) { return v >= 1.0f ? 0xffu : v <= 0.0f ? 0u : static_cast<DWORD>(v * 255.0f + 0.5f); }
-}  // namespace
-
-D3DXCOLOR::operator DWORD() const {
-    return (Channel(a) << 24) | (Channel(r) << 16) | (Channel(g) << 8) | Channel(b);
-}
-
 D3DXMATRIX D3DXMATRIX::operator*(const D3DXMATRIX& b) const {
     D3DXMATRIX r;
     D3DXMatrixMultiply(&r, this, &b);

@@ -30,7 +30,7 @@ int FloatComponents(BYTE type) {
     }
 }
 
-class Mesh final : public ID3DXMesh {
+class Mesh final : public platform::ComObject<ID3DXMesh> {
 public:
     Mesh(DWORD options, IDirect3DDevice9* device) : m_options(options), m_device(device) {
         if (m_device) m_device->AddRef();
@@ -57,18 +57,6 @@ public:
             return E_OUTOFMEMORY;
         }
         return CreateDeviceBuffers();
-    }
-
-    // IUnknown
-    HRESULT QueryInterface(REFIID, void** object) override {
-        if (object) *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT DrawSubset(DWORD attribId) override {
@@ -393,7 +381,6 @@ private:
         }
     }
 
-    std::atomic<ULONG> m_refs{1};
     DWORD m_options;
     IDirect3DDevice9* m_device;
     std::vector<D3DVERTEXELEMENT9> m_decl;  // with the end marker

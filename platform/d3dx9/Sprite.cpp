@@ -26,23 +26,11 @@ std::string Vec2Text(const D3DXVECTOR2* v) {
     return buf;
 }
 
-class CXSprite final : public ID3DXSprite {
+class CXSprite final : public platform::ComObject<ID3DXSprite> {
 public:
     explicit CXSprite(IDirect3DDevice9* device) : m_device(device) {
         m_device->AddRef();
         OnResetDevice();
-    }
-
-    HRESULT QueryInterface(REFIID, void** object) override {
-        if (object) *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG AddRef() override { return ++m_ref; }
-    ULONG Release() override {
-        if (m_ref == 0) return 0;
-        const ULONG left = --m_ref;
-        if (left == 0) delete this;
-        return left;
     }
 
     HRESULT GetDevice(IDirect3DDevice9** device) override {
@@ -229,7 +217,6 @@ private:
         return ownScope ? End() : D3D_OK;
     }
 
-    ULONG m_ref = 1;
     IDirect3DDevice9* m_device;
     std::vector<SpriteVertex> m_batch;
     IDirect3DTexture9* m_batchTexture = nullptr;

@@ -62,19 +62,10 @@ void HideCursor(bool hide) {
     if (SDL_SetRelativeMouseMode(on ? SDL_TRUE : SDL_FALSE) != 0) SDL_ShowCursor(on ? SDL_DISABLE : SDL_ENABLE);
 }
 
-class Device final : public IDirectInputDevice8A {
+class Device final : public platform::ComObject<IDirectInputDevice8A> {
 public:
     explicit Device(Kind kind) : m_kind(kind) {}
-
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        ULONG left = --m_refs;
-        if (left == 0) {
-            Unacquire();
-            delete this;
-        }
-        return left;
-    }
+    ~Device() override { Unacquire(); }
 
     HRESULT SetDataFormat(LPCDIDATAFORMAT format) override {
         if (Failing(platform::InputFault::SetDataFormat)) return DIERR_GENERIC;
@@ -215,7 +206,6 @@ private:
     }
 
     Kind m_kind;
-    ULONG m_refs = 1;
     DWORD m_dataSize = 0;
     DWORD m_flags = DISCL_NONEXCLUSIVE | DISCL_BACKGROUND;
     bool m_acquired = false;
@@ -242,14 +232,8 @@ int SDLCALL WatchPresses(void*, SDL_Event* event) {
     return 0;
 }
 
-class DirectInput final : public IDirectInput8A {
+class DirectInput final : public platform::ComObject<IDirectInput8A> {
 public:
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT CreateDevice(REFGUID device, LPDIRECTINPUTDEVICE8A* out, LPUNKNOWN outer) override {
         if (!out) return DIERR_INVALIDPARAM;
@@ -266,7 +250,6 @@ public:
     }
 
 private:
-    ULONG m_refs = 1;
 };
 
 }  // namespace

@@ -104,20 +104,14 @@ using dmusic::Loader;
 using dmusic::Performance;
 
 HRESULT DMusicCreateInstance(REFCLSID clsid, REFIID iid, void** object) {
-    dmusic::RefCounted* created = nullptr;
     IUnknown* unknown = nullptr;
-    if (clsid == CLSID_DirectMusicLoader) {
-        Loader* l = new Loader();
-        created = l;
-        unknown = l;
-    } else if (clsid == CLSID_DirectMusicPerformance) {
-        Performance* p = new Performance();
-        created = p;
-        unknown = p;
-    } else {
+    if (clsid == CLSID_DirectMusicLoader)
+        unknown = new Loader();
+    else if (clsid == CLSID_DirectMusicPerformance)
+        unknown = new Performance();
+    else
         return REGDB_E_CLASSNOTREG;
-    }
     HRESULT hr = unknown->QueryInterface(iid, object);
-    created->ReleaseImpl();  // the caller's reference is the one QueryInterface added
+    unknown->Release();  // the caller's reference is the one QueryInterface added
     return hr;
 }

@@ -15,29 +15,9 @@
 
 namespace dmusic {
 
-// Reference count shared by every object here; the object deletes itself at zero.
-class RefCounted {
-public:
-    virtual ~RefCounted() = default;
-    ULONG AddRefImpl() { return ++m_refs; }
-    ULONG ReleaseImpl() {
-        ULONG left = --m_refs;
-        if (left == 0) delete this;
-        return left;
-    }
-
-private:
-    std::atomic<ULONG> m_refs{1};
-};
-
-#define DMUSIC_REFCOUNT \
-    ULONG AddRef() override { return AddRefImpl(); } \
-    ULONG Release() override { return ReleaseImpl(); }
-
-class Segment final : public IDirectMusicSegment8, public RefCounted {
+class Segment final : public platform::ComObject<IDirectMusicSegment8> {
 public:
     explicit Segment(std::shared_ptr<const MidiSong> song);
-    DMUSIC_REFCOUNT
     HRESULT QueryInterface(REFIID iid, void** object) override;
     HRESULT GetLength(MUSIC_TIME* length) override;
     HRESULT SetRepeats(DWORD repeats) override;
@@ -67,11 +47,10 @@ private:
 
 // One playing (or waiting) instance of a segment. The times are fixed at play
 // time; the rest is the performance's playback cursor, touched under its lock.
-class SegmentState final : public IDirectMusicSegmentState8, public RefCounted {
+class SegmentState final : public platform::ComObject<IDirectMusicSegmentState8> {
 public:
     SegmentState(Segment* segment, MUSIC_TIME start);
     ~SegmentState() override;
-    DMUSIC_REFCOUNT
     HRESULT QueryInterface(REFIID iid, void** object) override;
     HRESULT GetStartPoint(MUSIC_TIME* startPoint) override;
     HRESULT GetStartTime(MUSIC_TIME* startTime) override;
@@ -90,10 +69,9 @@ public:
     DWORD m_repeatsDone = 0;
 };
 
-class Loader final : public IDirectMusicLoader8, public RefCounted {
+class Loader final : public platform::ComObject<IDirectMusicLoader8> {
 public:
     ~Loader() override;
-    DMUSIC_REFCOUNT
     HRESULT QueryInterface(REFIID iid, void** object) override;
     HRESULT SetSearchDirectory(REFGUID objectClass, const WCHAR* path, BOOL clear) override;
     HRESULT ReleaseObjectByUnknown(IUnknown* object) override;
@@ -105,10 +83,9 @@ private:
     std::map<std::string, Segment*> m_cache;  // host path -> segment (one reference held)
 };
 
-class Performance final : public IDirectMusicPerformance8, public RefCounted {
+class Performance final : public platform::ComObject<IDirectMusicPerformance8> {
 public:
     ~Performance() override;
-    DMUSIC_REFCOUNT
     HRESULT QueryInterface(REFIID iid, void** object) override;
     HRESULT PlaySegment(IDirectMusicSegment* segment, DWORD flags, LONGLONG startTime,
                         IDirectMusicSegmentState** state) override;

@@ -95,6 +95,16 @@ struct D3DXPLANE {
     D3DXPLANE(float fa, float fb, float fc, float fd) : a(fa), b(fb), c(fc), d(fd) {}
 };
 
+namespace platform {
+// A colour channel 0..1 as a byte, rounded to nearest: 1 and above give 255,
+// 0 and below give 0, and so does NaN (a cast of it would be undefined).
+inline DWORD ColourByte(float value) {
+    if (value >= 1.0f) return 255;
+    if (!(value > 0.0f)) return 0;
+    return static_cast<DWORD>(value * 255.0f + 0.5f);
+}
+}  // namespace platform
+
 struct D3DXCOLOR {
     float r, g, b, a;
     D3DXCOLOR() = default;
@@ -103,8 +113,11 @@ struct D3DXCOLOR {
     explicit D3DXCOLOR(DWORD argb)
         : r(((argb >> 16) & 0xff) / 255.0f), g(((argb >> 8) & 0xff) / 255.0f), b((argb & 0xff) / 255.0f),
           a(((argb >> 24) & 0xff) / 255.0f) {}
-    // Saturated conversion with rounding: 1.5 -> 255, -0.2 -> 0, 0.5 -> 128.
-    operator DWORD() const;
+    // ARGB, each channel through platform::ColourByte.
+    operator DWORD() const {
+        return platform::ColourByte(a) << 24 | platform::ColourByte(r) << 16 | platform::ColourByte(g) << 8 |
+               platform::ColourByte(b);
+    }
     operator D3DCOLORVALUE() const { return D3DCOLORVALUE{r, g, b, a}; }
     D3DXCOLOR& operator+=(const D3DXCOLOR& c) { r += c.r; g += c.g; b += c.b; a += c.a; return *this; }
     D3DXCOLOR& operator-=(const D3DXCOLOR& c) { r -= c.r; g -= c.g; b -= c.b; a -= c.a; return *this; }

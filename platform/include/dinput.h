@@ -2,12 +2,10 @@
 // read from SDL's keyboard state and relative mouse motion.
 #pragma once
 
+#include "unknwn.h"
 #include "win32.h"
 
 #define DIRECTINPUT_VERSION 0x0800
-
-struct IUnknown;
-typedef IUnknown* LPUNKNOWN;
 
 // ---- Results ----
 #define DI_OK S_OK
@@ -63,29 +61,21 @@ extern const IID IID_IDirectInput8A;
 #define IID_IDirectInput8 IID_IDirectInput8A
 
 // ---- Interfaces ----
-struct IDirectInputDevice8A {
-    virtual ULONG AddRef() = 0;
-    virtual ULONG Release() = 0;
+struct IDirectInputDevice8A : IUnknown {
     virtual HRESULT SetDataFormat(LPCDIDATAFORMAT format) = 0;
     virtual HRESULT SetCooperativeLevel(HWND window, DWORD flags) = 0;
     virtual HRESULT Acquire() = 0;
     virtual HRESULT Unacquire() = 0;
     virtual HRESULT GetDeviceState(DWORD size, LPVOID data) = 0;
 
-protected:
-    virtual ~IDirectInputDevice8A() = default;
 };
 typedef IDirectInputDevice8A IDirectInputDevice8;
 typedef IDirectInputDevice8A* LPDIRECTINPUTDEVICE8A;
 typedef IDirectInputDevice8A* LPDIRECTINPUTDEVICE8;
 
-struct IDirectInput8A {
-    virtual ULONG AddRef() = 0;
-    virtual ULONG Release() = 0;
+struct IDirectInput8A : IUnknown {
     virtual HRESULT CreateDevice(REFGUID device, LPDIRECTINPUTDEVICE8A* out, LPUNKNOWN outer) = 0;
 
-protected:
-    virtual ~IDirectInput8A() = default;
 };
 typedef IDirectInput8A IDirectInput8;
 typedef IDirectInput8A* LPDIRECTINPUT8A;

@@ -88,6 +88,18 @@ bool HasDisplay();
 // created with SDL_WINDOW_OPENGL so the device can draw into it), or null.
 void* SdlWindowOf(HWND__* window);
 
+// Desktop integration: makes files matching `glob` (say "*.kvr", any case) the
+// shared-MIME type `mimeType`, described by `comment`, in the user's database
+// ($XDG_DATA_HOME or ~/.local/share), and installs `iconFile` (a 32x32 PNG) as
+// the type's icon. SHChangeNotify(SHCNE_ASSOCCHANGED) then refreshes the database.
+struct DesktopFileType {
+    bool homeKnown;  // false: no home folder, nothing written
+    bool typeWritten;
+    bool iconInstalled;
+};
+DesktopFileType InstallDesktopFileType(const std::string& mimeType, const std::string& glob,
+                                       const std::string& comment, const std::string& iconFile);
+
 // Frees a bitmap made by LoadImageA (GDI's DeleteObject); false for any other handle.
 bool DeleteLoadedBitmap(void* object);
 

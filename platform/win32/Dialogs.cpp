@@ -456,7 +456,7 @@ bool EnsureGtk() {
     State& s = S();
     if (!s.gtkTried) {
         s.gtkTried = true;
-        if (!winimpl::VideoAvailable() && !getenv("DISPLAY") && !getenv("WAYLAND_DISPLAY")) return false;
+        if (!platform::HasDisplay()) return false;
         // Numbers in files and logs keep the C locale; no accessibility bus to wait for.
         gtk_disable_setlocale();
         setenv("NO_AT_BRIDGE", "1", 0);

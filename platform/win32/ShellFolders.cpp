@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 extern char** environ;
@@ -124,3 +125,41 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
     return static_cast<DWORD>(n);
 }
 
+namespace platform {
+
+DesktopFileType InstallDesktopFileType(const std::string& mimeType, const std::string& glob,
+                                       const std::string& comment, const std::string& iconFile) {
+    DesktopFileType result{false, false, false};
+    const std::string home = DataHome();
+    if (home.empty()) return result;
+    result.homeKnown = true;
+    // "application/x-kolvar-theme": the package file kolvar-theme.xml, the icon application-x-kolvar-theme.
+    std::string package = mimeType.substr(mimeType.find('/') + 1);
+    if (package.compare(0, 2, "x-") == 0) package.erase(0, 2);
+    std::string iconName = mimeType;
+    for (char& c : iconName)
+        if (c == '/') c = '-';
+
+    MakeFolders(home + "/mime/packages");
+    std::ofstream xml(home + "/mime/packages/" + package + ".xml", std::ios::trunc);
+    xml << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+           "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+           "  <mime-type type=\""
+        << mimeType << "\">\n    <comment>" << comment << "</comment>\n    <icon name=\"" << iconName
+        << "\"/>\n    <glob pattern=\"" << glob << "\" case-sensitive=\"false\"/>\n  </mime-type>\n</mime-info>\n";
+    xml.close();
+    result.typeWritten = static_cast<bool>(xml);
+
+    const std::string folder = home + "/icons/hicolor/32x32/mimetypes";
+    MakeFolders(folder);
+    std::ifstream in(iconFile, std::ios::binary);
+    if (!iconFile.empty() && in) {
+        std::ofstream out(folder + "/" + iconName + ".png", std::ios::binary | std::ios::trunc);
+        out << in.rdbuf();
+        out.close();
+        result.iconInstalled = static_cast<bool>(out);
+    }
+    return result;
+}
+
+}  // namespace platform

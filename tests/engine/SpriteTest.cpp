@@ -264,12 +264,4 @@ TEST_F(SpriteTest, DrawArguments) {
     EXPECT_EQ(draws()[0], "ID3DXSprite.Draw(tex, {48,0,64,16}, {1,1}, {8,8}, 0, {0,0}, 0xffffffff)");
 }
 
-TEST(SpriteColour, BytesFromFloats) {
-    EXPECT_EQ(SpriteColourByte(1.5f), 255u);
-    EXPECT_EQ(SpriteColourByte(1.0f), 255u);
-    EXPECT_EQ(SpriteColourByte(-0.2f), 0u);
-    EXPECT_EQ(SpriteColourByte(0.5f), 128u);
-    EXPECT_EQ(SpriteColourByte(0.2f), 51u);
-}
-
 }  // namespace

@@ -128,16 +128,6 @@ TEST_F(AnimatedObjectTest, ExpiryExaminesTheSampleMovedIntoTheGap) {
     EXPECT_FLOAT_EQ(probe.GetTrace()[0]->x, 3.0f);
 }
 
-TEST(FloatingMessageColour, ComponentsSaturateAndRound) {
-    struct Case {
-        float v;
-        int byte;
-    };
-    for (const Case& c : {Case{1.0f, 255}, Case{7.0f, 255}, Case{0.0f, 0}, Case{-0.5f, 0}, Case{0.5f, 128},
-                          Case{std::nanf(""), 0}})
-        EXPECT_EQ(CFloatingMessage::ColorByte(c.v), c.byte) << c.v;
-}
-
 TEST_F(AnimatedObjectTest, MessageFliesInHoldsAndFliesOutInALittleOverFiveSeconds) {
     CFloatingMessage message;
     message.Start(Flight());

@@ -3,6 +3,7 @@
 #include <d3dx9math.h>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -113,6 +114,19 @@ TEST(D3DXMath, QuaternionProductTurnsByTheFirstThenTheSecond) {
     D3DXQuaternionMultiply(&qx, &qx, &qy);
     EXPECT_NEAR(qx.x, product.x, 1e-6);
     EXPECT_NEAR(qx.w, product.w, 1e-6);
+}
+
+TEST(D3DXMath, ColourByteClampsRoundsAndTakesNaNAsZero) {
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        float value;
+        DWORD byte;
+    };
+    for (const Case& c : {Case{0.5f, 128}, Case{0.2f, 51}, Case{0.003f, 1}, Case{0.001f, 0}, Case{1.0f, 255}, Case{7.0f, 255},
+                          Case{inf, 255}, Case{0.0f, 0}, Case{-0.5f, 0}, Case{-inf, 0}, Case{std::nanf(""), 0}})
+        EXPECT_EQ(platform::ColourByte(c.value), c.byte) << c.value;
+    // The colour record packs each channel the same way.
+    EXPECT_EQ(static_cast<DWORD>(D3DXCOLOR(std::nanf(""), 2.0f, 0.2f, 0.5f)), 0x8000FF33u);
 }
 
 TEST(D3DXMath, ColourConversionSaturatesAndRounds) {
