@@ -8,6 +8,7 @@
 #include "game/BombFigure.h"
 #include "game/BounceBombFigure.h"
 #include "game/ColorFigure.h"
+#include "game/GameLoop.h"
 #include "game/SawFigure.h"
 #include "game/SpecialBlockFigure.h"
 #include "support/HeadlessGame.h"
@@ -306,7 +307,7 @@ TEST(FigureGenerator, SparkFramesAreLoadedAndReleased) {
         ASSERT_GE(path.size(), tail.size());
         EXPECT_EQ(strcasecmp(path.c_str() + path.size() - tail.size(), tail.c_str()), 0) << path;
     }
-    delete CFigureGenerator::GetInstancePtr();
+    gameloop::DeleteGamePlay();
     for (CTextureEntry* t : CTextureManager::GetInstance()->GetTextures())
         EXPECT_EQ(strcasestr(t->m_Path, "spark"), nullptr) << t->m_Path;
 }

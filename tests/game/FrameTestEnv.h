@@ -3,6 +3,7 @@
 
 
 #include "FieldTestEnv.h"
+#include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/VarFrame.h"
 #include "game/VarFrameHooks.h"
@@ -26,8 +27,7 @@ protected:
         CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
     }
     void TearDown() override {
-        delete CVarFrame::GetInstancePtr();
-        delete CGameMode::GetInstancePtr();
+        gameloop::DeleteGamePlay();
         g_FrameScriptPath.clear();
         FieldTest::TearDown();
     }

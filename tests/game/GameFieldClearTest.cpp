@@ -10,6 +10,7 @@
 #include "game/BlockPartManager.h"
 #include "game/FigureGenerator.h"
 #include "game/FloatingMessage.h"
+#include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/GameRules.h"
 #include "game/Hud.h"
@@ -32,11 +33,7 @@ protected:
         for (int i = 0; i < 5; ++i) g_GameRules.lineScore[i] = lineScores[i];
     }
     void TearDown() override {
-        delete CAnimatedObjectList::GetInstancePtr();
-        delete CHud::GetInstancePtr();
-        delete CFigureGenerator::GetInstancePtr();
-        delete CGameMode::GetInstancePtr();
-        delete CBlockPartManager::GetInstancePtr();
+        gameloop::DeleteGamePlay();
         g_LevelChanged = false;
         g_GameRules = CGameRules();
         g_GameType = 0;
