@@ -320,13 +320,13 @@ TEST_F(FieldClear, LinesWaitForTheFallAndMarkedBlocksBreakARun) {
 TEST_F(FieldClear, ColourChainScoresItsBonusOnTheSecondPass) {
     CGameField* f = Field("3 5 000000000000000", 1);
     CHud* hud = RunHud();
+    CFigureGenerator* generator = CFigureGenerator::GetInstance();  // the chain's keeper
     for (int y = 2; y <= 4; ++y) f->Cell(0, y).m_value = 2;
     f->Cell(0, 1).m_value = 4, f->Cell(1, 4).m_value = 4, f->Cell(2, 4).m_value = 4;
     EXPECT_TRUE(f->ClearColorRuns());
     EXPECT_EQ(hud->score, 15);
-    EXPECT_EQ(CFigureGenerator::GetInstance()->chainCount, 1);
+    EXPECT_EQ(generator->chainCount, 1);
     KnockOutMarks(f);
-    CFigureGenerator* generator = CFigureGenerator::GetInstance();
     int steps = 0;
     while (generator->chainCount < 2 && steps < 30) Steps(1), ++steps;
     ASSERT_LT(steps, 30) << "the field's own step finds the second run";
@@ -365,6 +365,7 @@ TEST_F(FieldClear, ColourPassScoresAllItsRunsTogether) {
 TEST_F(FieldClear, ColourPassWaitsWhileAnythingIsMarkedOrFalling) {
     CGameField* f = Field("3 3 000000...", 1);
     CHud* hud = RunHud();
+    CFigureGenerator* generator = CFigureGenerator::GetInstance();  // the chain's keeper
     f->Cell(0, 0).m_value = 5;  // over an empty cell: it will fall
     EXPECT_TRUE(f->ClearColorRuns());
     EXPECT_EQ(Marked(f), 0) << "no search while a block falls";
@@ -374,7 +375,7 @@ TEST_F(FieldClear, ColourPassWaitsWhileAnythingIsMarkedOrFalling) {
     EXPECT_EQ(hud->score, 15);
     EXPECT_TRUE(f->ClearColorRuns()) << "the second call in a step only reports";
     EXPECT_EQ(hud->score, 15);
-    EXPECT_EQ(CFigureGenerator::GetInstance()->chainCount, 1);
+    EXPECT_EQ(generator->chainCount, 1);
 }
 
 // ---- a whole line clear ----
