@@ -2,7 +2,9 @@
 
 #include <crt.h>
 #include <d3d9hooks.h>
+#include <gamefieldhooks.h>
 #include <platform.h>
+#include <varframehooks.h>
 
 #include <lua.hpp>
 
@@ -14,13 +16,11 @@
 #include "engine/Script.h"
 #include "game/FigureGenerator.h"
 #include "game/GameField.h"
-#include "game/GameFieldHooks.h"
 #include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
 #include "game/VarFrame.h"
-#include "game/VarFrameHooks.h"
 
 namespace bench {
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <d3d9hooks.h>
+#include <gamefieldhooks.h>
 #include <platform.h>
 
 #include <filesystem>
@@ -20,7 +21,6 @@
 #include "engine/ShaderManager.h"
 #include "engine/TextureManager.h"
 #include "game/GameField.h"
-#include "game/GameFieldHooks.h"
 #include "game/GameLoop.h"
 #include "game/GameSettings.h"
 #include "support/TestUtil.h"

@@ -3,10 +3,11 @@
 
 
 #include "FieldTestEnv.h"
+
+#include <varframehooks.h>
 #include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/VarFrame.h"
-#include "game/VarFrameHooks.h"
 
 namespace frametest {
 

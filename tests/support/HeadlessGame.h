@@ -20,7 +20,9 @@
 #include <crt.h>
 #include <d3d9hooks.h>
 #include <dinputhooks.h>
+#include <gamefieldhooks.h>
 #include <platform.h>
+#include <varframehooks.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -42,14 +44,12 @@
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
 #include "game/GameField.h"
-#include "game/GameFieldHooks.h"
 #include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/GameOverHook.h"
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
 #include "game/Hud.h"
-#include "game/VarFrameHooks.h"
 #include "support/TestUtil.h"
 
 namespace headless {
