@@ -105,9 +105,10 @@ CFigureGenerator::CFigureGenerator() {
 
     CSoundEngine* soundEngine = CSoundEngine::GetInstance();
     const std::pair<DWORD*, const char*> samples[] = {
-        {&r.bounceSounds[0], "bounce1.ogg"},  {&r.bounceSounds[1], "bounce2.ogg"},   {&r.bounceSounds[2], "bounce3.ogg"},
-        {&r.knockSound, "bounce4.wav"},       {&r.bombExplodeSound, "bombexplode.wav"},
-        {&r.bombWaitSound, "bombwait.wav"},   {&r.emptySound, "empty.wav"}};
+        {&r.bounceSounds[0], "bounce1.ogg"}, {&r.bounceSounds[1], "bounce2.ogg"},
+        {&r.bounceSounds[2], "bounce3.ogg"}, {&r.knockSound, "bounce4.wav"},
+        {&r.bombExplodeSound, "bombexplode.wav"}, {&r.bombWaitSound, "bombwait.wav"},
+        {&r.emptySound, "empty.wav"}};
     for (const auto& [sample, name] : samples) *sample = soundEngine->LoadSound(name);
 
     // The file only defines hooks: the functions are not registered yet.
@@ -127,7 +128,8 @@ CFigureGenerator::CFigureGenerator() {
     }
 
     CMeshManager* meshManager = CMeshManager::GetInstance();
-    for (const auto& [mesh, name] : {std::make_pair(&r.sawMesh, "saw.x"), std::make_pair(&r.sawPartMeshes[0], "saw_part_1.x"),
+    for (const auto& [mesh, name] : {std::make_pair(&r.sawMesh, "saw.x"),
+                                     std::make_pair(&r.sawPartMeshes[0], "saw_part_1.x"),
                                      std::make_pair(&r.sawPartMeshes[1], "saw_part_2.x"),
                                      std::make_pair(&r.sawPartMeshes[2], "saw_part_3.x"),
                                      std::make_pair(&r.bounceBombMesh, "res_p1.x"),
