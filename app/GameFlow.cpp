@@ -9,6 +9,7 @@
 #include "game/FigureGenerator.h"
 #include "game/FloatingMessage.h"
 #include "game/GameField.h"
+#include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
@@ -20,26 +21,6 @@ int g_NameEntryPlace = 0;
 char g_EnteredName[256] = {};
 float g_NameBlinkStart = 0.0f;
 int g_NameBlinkOn = 0;
-
-namespace {
-
-// The resets a new game and the start of play share.
-void ResetGameObjects() {
-    CGameField* field = CGameField::GetInstance();
-    field->InitFromScript();
-    field->Update();
-    CVarFrame* frame = CVarFrame::GetInstance();
-    frame->NewGame();
-    frame->UpdateTransforms();
-    CFigureGenerator* generator = CFigureGenerator::GetInstance();
-    generator->ClearFigures();
-    generator->Process();
-    CHud* hud = CHud::GetInstance();
-    hud->Reset();
-    hud->Process();
-}
-
-}  // namespace
 
 void StartTopBandMessage(const char* text, float size, const D3DXCOLOR& textColor, float traceDensity, float fromX,
                          float holdX, float toX) {
@@ -83,15 +64,12 @@ void StartGame() {
     CGameMode* mode = CGameMode::GetInstance();
     mode->gameState = CGameMode::kFieldAppearing;
     mode->mode = CGameMode::kNoGame;
-    ResetGameObjects();
+    gameloop::ResetGameObjects();
     CGameField::GetInstance()->AppearStart();
 }
 
 void NewGameFromScript() {
-    CGameMode::GetInstance()->mode = CGameMode::kGameRunning;
-    // A failed read keeps the previous rules whole; play goes on with them.
-    ReadGameRules(g_LuaState);
-    ResetGameObjects();
+    gameloop::NewGame(g_LuaState);
 }
 
 void ShowGameOver() {

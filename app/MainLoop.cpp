@@ -14,15 +14,13 @@
 #include "engine/ColorScheme.h"
 #include "engine/Font.h"
 #include "engine/GraphicsEngine.h"
-#include "engine/Keyboard.h"
 #include "engine/Log.h"
-#include "engine/Mouse.h"
 #include "engine/ParticleSystemsManager.h"
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
 #include "game/FloatingMessage.h"
 #include "game/GameField.h"
-#include "game/GameMode.h"
+#include "game/GameLoop.h"
 #include "game/GameSettings.h"
 #include "game/Hud.h"
 #include "game/VarFrame.h"
@@ -76,45 +74,29 @@ void RunMessageLoop() {
 
 namespace {
 
-// A hook's result truncated toward zero; the field already logs a failing hook and answers 0.
-void DriveFieldAnimation() {
-    CGameMode* mode = CGameMode::GetInstance();
-    if (mode->gameState == CGameMode::kFieldAppearing) {
-        if (CGameField::GetInstance()->AppearUpdate() == 0) {
-            mode->gameState = CGameMode::kPlaying;
-            NewGameFromScript();
-        }
-    }
-    if (mode->gameState == CGameMode::kFieldDisappearing) {
-        if (CGameField::GetInstance()->DisappearUpdate() == 0) {
-            mode->gameState = CGameMode::kIdle;
-            OnGameOverFinished();
-        }
-    }
-}
-
-void UpdateStep() {
-    CMouse::GetInstance()->Update();
-    CKeyboard::GetInstance()->Update();
-    CMousePointer::GetInstance()->Update();
-    CAnimatedObjectList::GetInstance()->UpdateAll();
-    CSoundEngine::GetInstance()->Update();
-    CHud::GetInstance()->Process();
-    CFigureGenerator::GetInstance()->Process();
-    CGameField::GetInstance()->Update();
-    CVarFrame::GetInstance()->UpdateTransforms();
-    CMenuManager::GetInstance()->Update();
-    CParticleSystemsManager::GetInstance()->Update();
-    DriveFieldAnimation();
-}
+void UpdatePointer() { CMousePointer::GetInstance()->Update(); }
+void UpdateMenus() { CMenuManager::GetInstance()->Update(); }
+void DeletePointer() { delete CMousePointer::GetInstancePtr(); }
 
 }  // namespace
+
+void InstallShellHooks() {
+    gameloop::ShellHooks hooks;
+    hooks.updatePointer = UpdatePointer;
+    hooks.updateMenus = UpdateMenus;
+    hooks.fieldAppeared = NewGameFromScript;
+    hooks.fieldDisappeared = OnGameOverFinished;
+    hooks.gameOver = ShowGameOver;
+    hooks.deleteThemeManager = DeleteThemeManager;
+    hooks.deletePointer = DeletePointer;
+    gameloop::SetShellHooks(hooks);
+}
 
 void UpdateFrame() {
     if (g_bExitRequested) return;
     // No exception may cross the engine's tick: log it and go on with the next step.
     try {
-        UpdateStep();
+        gameloop::UpdateStep();
     } catch (const std::exception& e) {
         g_Log.PrintBold("red", "Error: update step failed: %s", e.what());
     } catch (...) {

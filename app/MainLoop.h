@@ -6,6 +6,8 @@ extern int g_FpsFrameCount;
 extern int g_Fps;
 
 void RunMessageLoop();
+// Hands game play the shell's parts of the step, the new game and the teardown.
+void InstallShellHooks();
 // One fixed step; the engine's tick calls it.
 void UpdateFrame();
 void RenderFrame();

@@ -36,7 +36,6 @@
 #include "launcher/LauncherHooks.h"
 #include "launcher/Preloader.h"
 #include "game/VarFrame.h"
-#include "game/GameOverHook.h"
 #include "app/ThemeManager.h"
 
 std::string g_VersionText;
@@ -178,7 +177,7 @@ bool StartApplication(HINSTANCE instance) {
 
     InstallMenuManagerHooks();
     SetLoadingScreenProc(DrawLoadingScreen);
-    SetGameOverHook(ShowGameOver);
+    InstallShellHooks();
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
     if (!engine->SetGeneralParameters(&params))
         return FailStart("Couldn't initialize graphics engine.\n See log.html for detail.");

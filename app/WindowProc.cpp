@@ -25,7 +25,7 @@ bool g_bExitRequested = false;
 namespace {
 
 // The generator's sample for a launch with no bounce bombs left.
-DWORD EmptySound() { return CFigureGenerator::GetInstance()->sounds[6]; }
+DWORD EmptySound() { return CFigureGenerator::GetInstance()->resources.emptySound; }
 
 void OnActivate(bool active) {
     // A scripted run feeds its own input: another window taking the focus must not stop it.

@@ -1,6 +1,7 @@
 #include "engine/MeshManager.h"
 
 #include <dxerr9.h>
+#include <managerhooks.h>
 
 #include <cstdio>
 #include <new>
@@ -46,7 +47,9 @@ IDirect3DDevice9* Device() {
 IDirect3DVertexDeclaration9** g_pMeshDeclarations = nullptr;
 int g_LastMeshDeclaration = -1;
 
-void CMeshManager::SetTestDevice(IDirect3DDevice9* device) { g_TestDevice = device; }
+namespace meshmanagerhooks {
+void SetTestDevice(IDirect3DDevice9* device) { g_TestDevice = device; }
+}  // namespace meshmanagerhooks
 
 const D3DVERTEXELEMENT9* CMeshManager::GetDeclarationElements(int index) {
     return index >= 0 && index < 3 ? kDeclarations[index] : nullptr;

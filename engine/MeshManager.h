@@ -28,8 +28,6 @@ public:
 
     // The element lists of the three layouts (vertex sizes 32, 56 and 44).
     static const D3DVERTEXELEMENT9* GetDeclarationElements(int index);
-    // Tests run the manager on a device of their own instead of the engine's.
-    static void SetTestDevice(IDirect3DDevice9* device);
 
 private:
     char m_MeshPath[MAX_PATH];

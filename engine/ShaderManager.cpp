@@ -2,6 +2,7 @@
 
 #include <d3dx9shader.h>
 #include <dxerr9.h>
+#include <managerhooks.h>
 
 #include <cstring>
 #include <new>
@@ -26,7 +27,9 @@ CGcontext g_CgContext = nullptr;
 
 }  // namespace
 
-void CShaderManager::SetTestDevice(IDirect3DDevice9* device) { g_TestDevice = device; }
+namespace shadermanagerhooks {
+void SetTestDevice(IDirect3DDevice9* device) { g_TestDevice = device; }
+}  // namespace shadermanagerhooks
 
 CShaderManager::CShaderManager() {
     g_Log.Print("blue", "Initializing shader manager");

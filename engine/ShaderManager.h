@@ -49,9 +49,6 @@ public:
     size_t GetShaderCount() const { return m_Shaders.size(); }
     size_t GetDeclarationCount() const { return m_Declarations.size(); }
 
-    // Tests run the managers on a device of their own instead of the engine's.
-    static void SetTestDevice(IDirect3DDevice9* device);
-
 private:
     CShader* LoadShader(CShader* shader, const std::string& file, const std::string& profile);
 

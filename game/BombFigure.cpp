@@ -18,11 +18,9 @@
 
 namespace {
 
-enum { kSoundExplode = 4, kSoundWait = 5 };
-
-DWORD GeneratorSound(int index) {
+DWORD GeneratorSound(DWORD FigureResources::*sample) {
     CFigureGenerator* g = CFigureGenerator::GetInstancePtr();
-    return g ? g->sounds[index] : 0;
+    return g ? g->resources.*sample : 0;
 }
 
 // Whether the manager still holds the system: at exit it may have gone first.
@@ -69,7 +67,7 @@ CBombFigure::~CBombFigure() {
     if (fuseSparks) fuseSparks->link.Unbind();
     // A bomb deleted mid-burn (a new game) must not leave the hiss looping.
     if (m_waitPlaying)
-        if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) sound->StopSample(GeneratorSound(kSoundWait));
+        if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) sound->StopSample(GeneratorSound(&FigureResources::bombWaitSound));
 }
 
 void CBombFigure::Init() {
@@ -164,7 +162,7 @@ bool CBombFigure::ProcessKeys(bool left, bool right, bool, bool down, bool drop)
                 sparkTrail = nullptr;
             }
             if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) {
-                sound->PlaySoundLooped(GeneratorSound(kSoundWait), kGameSound);
+                sound->PlaySoundLooped(GeneratorSound(&FigureResources::bombWaitSound), kGameSound);
                 m_waitPlaying = true;
             }
             break;
@@ -188,13 +186,13 @@ void CBombFigure::Explode() {
         if (field->Cell(cell.first, cell.second).m_value >= 0) field->DestroyBlock(cell.first, cell.second, false);
     field->CollapseColumns(5.0f);
     if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) {
-        sound->StopSample(GeneratorSound(kSoundWait));
-        sound->PlaySound(GeneratorSound(kSoundExplode), kGameSound);
+        sound->StopSample(GeneratorSound(&FigureResources::bombWaitSound));
+        sound->PlaySound(GeneratorSound(&FigureResources::bombExplodeSound), kGameSound);
     }
     m_waitPlaying = false;
     CFigureGenerator* g = CFigureGenerator::GetInstancePtr();
     D3DXVECTOR3 c = Centre();
-    KeepIfRegistered(new CBombEmitter2(c.x, c.y, c.z, g ? g->particleTexture : nullptr));
+    KeepIfRegistered(new CBombEmitter2(c.x, c.y, c.z, g ? g->resources.particleTexture : nullptr));
 }
 
 void CBombFigure::Update() {
@@ -239,9 +237,9 @@ void CBombFigure::Render() {
     IDirect3DDevice9* device = engine->GetDevice();
     CFigureGenerator* g = CFigureGenerator::GetInstancePtr();
     CGameField* field = CGameField::GetInstancePtr();
-    if (!device || !g || !field || !g->bombVertexShader) return;
+    if (!device || !g || !field || !g->resources.bombVertexShader) return;
     CShaderManager* shaders = CShaderManager::GetInstance();
-    CVertexShader* vs = g->bombVertexShader;
+    CVertexShader* vs = g->resources.bombVertexShader;
     D3DXMATRIX identity;
     D3DXMatrixIdentity(&identity);
     device->SetTransform(D3DTS_WORLD, &identity);
@@ -254,11 +252,11 @@ void CBombFigure::Render() {
         shaders->SetVertexShaderConstant(vs, "world_matrix_t", ShaderFloats(fuseWorldViewTranspose), 4);
         shaders->SetVertexShaderConstant(vs, "world_matrix_it", ShaderFloats(fuseWorldViewInvTranspose), 4);
     };
-    if (HighShaderPath() && g->bombPixelShader) {
-        CPixelShader* ps = g->bombPixelShader;
+    if (HighShaderPath() && g->resources.bombPixelShader) {
+        CPixelShader* ps = g->resources.bombPixelShader;
         shaders->SetVertexShader(vs);
         shaders->SetPixelShader(ps);
-        shaders->SetVertexDeclaration(g->bombDeclaration);
+        shaders->SetVertexDeclaration(g->resources.bombDeclaration);
         for (DWORD stage = 0; stage < 3; ++stage)
             if (field->m_textures[stage]) field->m_textures[stage]->Set(stage);
         const D3DXVECTOR3 lightPoint(0.0f, 0.0f, 10.0f);
@@ -270,17 +268,17 @@ void CBombFigure::Render() {
         shaders->SetVertexShaderConstant(vs, "world_matrix_it", ShaderFloats(bodyWorldViewInvTranspose), 4);
         shaders->SetPixelShaderConstant(ps, "diffuse_color", ShaderFloats(diffuseColor), 1);
         shaders->SetPixelShaderConstant(ps, "ambient_color", ShaderFloats(ambientColor), 1);
-        if (g->bombMeshes[0]) g->bombMeshes[0]->Render(device);
+        if (g->resources.bombMesh) g->resources.bombMesh->Render(device);
         setFuse();
         const float fuseDiffuse[4] = {0.5f, 0.5f, 0.5f, 1.0f};
         const float fuseAmbient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
         shaders->SetPixelShaderConstant(ps, "diffuse_color", fuseDiffuse, 1);
         shaders->SetPixelShaderConstant(ps, "ambient_color", fuseAmbient, 1);
-        if (g->bombMeshes[1]) g->bombMeshes[1]->Render(device);
+        if (g->resources.fuseMesh) g->resources.fuseMesh->Render(device);
     } else {
         shaders->SetVertexShader(vs);
         shaders->SetPixelShader(nullptr);
-        shaders->SetVertexDeclaration(g->bombDeclaration);
+        shaders->SetVertexDeclaration(g->resources.bombDeclaration);
         if (field->m_textures[0]) field->m_textures[0]->Set(0);
         const D3DXVECTOR3 lightPoint(0.0f, 0.0f, -10.0f);
         D3DXVec3Transform(&light, &lightPoint, &bodyInvWorld);
@@ -296,9 +294,9 @@ void CBombFigure::Render() {
         shaders->SetVertexShaderConstant(vs, "world_matrix_t", ShaderFloats(bodyWorldViewTranspose), 4);
         shaders->SetVertexShaderConstant(vs, "ambient_color", ShaderFloats(ambientColor), 1);
         shaders->SetVertexShaderConstant(vs, "specular_color", ShaderFloats(specularColor), 1);
-        if (g->bombMeshes[0]) g->bombMeshes[0]->Render(device);
+        if (g->resources.bombMesh) g->resources.bombMesh->Render(device);
         setFuse();
-        if (g->bombMeshes[1]) g->bombMeshes[1]->Render(device);
+        if (g->resources.fuseMesh) g->resources.fuseMesh->Render(device);
     }
 
     // The sparks, only while their effect still exists.

@@ -19,7 +19,7 @@ namespace {
 void PlayBounce() {
     CFigureGenerator* g = CFigureGenerator::GetInstancePtr();
     const int index = RandomInt(0, 3);
-    if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) sound->PlaySoundScaled(g ? g->sounds[index] : 0, 0.3f, kGameSound);
+    if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) sound->PlaySoundScaled(g ? g->resources.bounceSounds[index] : 0, 0.3f, kGameSound);
 }
 }  // namespace
 
@@ -105,7 +105,7 @@ bool CBounceBombFigure::ProcessKeys(bool, bool, bool, bool, bool) {
     if (!(e < lifetime)) {
         Update();
         CFigureGenerator* g = CFigureGenerator::GetInstancePtr();
-        KeepIfRegistered(new CBounceBombEmitter(world._41, world._42, world._43, g ? g->particleTexture : nullptr));
+        KeepIfRegistered(new CBounceBombEmitter(world._41, world._42, world._43, g ? g->resources.particleTexture : nullptr));
         field->CollapseColumns(5.0f);
         return false;
     }
@@ -149,12 +149,12 @@ void CBounceBombFigure::Render() {
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
     IDirect3DDevice9* device = engine->GetDevice();
     CFigureGenerator* g = CFigureGenerator::GetInstancePtr();
-    if (!device || !g || !g->specularShaders[0]) return;
+    if (!device || !g || !g->resources.bounceBombShader) return;
     CShaderManager* shaders = CShaderManager::GetInstance();
-    CVertexShader* vs = g->specularShaders[0];
+    CVertexShader* vs = g->resources.bounceBombShader;
     shaders->SetVertexShader(vs);
     shaders->SetPixelShader(nullptr);
-    shaders->SetVertexDeclaration(g->specularDeclarations[0]);
+    shaders->SetVertexDeclaration(g->resources.bounceBombDeclaration);
     device->SetTexture(0, nullptr);
     const D3DXVECTOR3 lightPoint(0.0f, 0.0f, -10.0f);
     const D3DXVECTOR3 eye = CameraPosition();
@@ -176,7 +176,7 @@ void CBounceBombFigure::Render() {
     shaders->SetVertexShaderConstant(vs, "diffuse_color", dark, 1);
     shaders->SetVertexShaderConstant(vs, "ambient_color", black, 1);
     shaders->SetVertexShaderConstant(vs, "specular_color", ShaderFloats(specularColor), 1);
-    if (g->meshes[4]) g->meshes[4]->Render(device);
+    if (g->resources.bounceBombMesh) g->resources.bounceBombMesh->Render(device);
 
     // A zero lifetime must not divide: the glow is then at its end.
     float f = 0.0f;
@@ -188,5 +188,5 @@ void CBounceBombFigure::Render() {
     shaders->SetVertexShaderConstant(vs, "ambient_color", glow, 1);
     shaders->SetVertexShaderConstant(vs, "diffuse_color", grey, 1);
     shaders->SetVertexShaderConstant(vs, "specular_color", dim, 1);
-    if (g->meshes[5]) g->meshes[5]->Render(device);
+    if (g->resources.bounceBombGlowMesh) g->resources.bounceBombGlowMesh->Render(device);
 }

@@ -1,5 +1,7 @@
 #include "game/FigureGenerator.h"
 
+#include <utility>
+
 #include <cmath>
 #include <stdexcept>
 
@@ -96,14 +98,18 @@ CFigureGenerator::CFigureGenerator() {
     state = script::OpenState(script::Libraries::Bare);
     specialFigureFlag = bombFlag = sawFlag = bounceBombFlag = false;
 
+    FigureResources& r = resources;
     CTextureManager* textures = CTextureManager::GetInstance();
-    textures->GetTexture(&bombTexture, "bomb.jpg", false, false, 10.0f);
-    textures->GetTexture(&particleTexture, "particle2.png", false, false, 10.0f);
+    textures->GetTexture(&r.bombTexture, "bomb.jpg", false, false, 10.0f);
+    textures->GetTexture(&r.particleTexture, "particle2.png", false, false, 10.0f);
 
-    static const char* const kSamples[7] = {"bounce1.ogg",       "bounce2.ogg",  "bounce3.ogg", "bounce4.wav",
-                                            "bombexplode.wav", "bombwait.wav", "empty.wav"};
     CSoundEngine* soundEngine = CSoundEngine::GetInstance();
-    for (int i = 0; i < 7; ++i) sounds[i] = soundEngine->LoadSound(kSamples[i]);
+    const std::pair<DWORD*, const char*> samples[] = {
+        {&r.bounceSounds[0], "bounce1.ogg"}, {&r.bounceSounds[1], "bounce2.ogg"},
+        {&r.bounceSounds[2], "bounce3.ogg"}, {&r.knockSound, "bounce4.wav"},
+        {&r.bombExplodeSound, "bombexplode.wav"}, {&r.bombWaitSound, "bombwait.wav"},
+        {&r.emptySound, "empty.wav"}};
+    for (const auto& [sample, name] : samples) *sample = soundEngine->LoadSound(name);
 
     // The file only defines hooks: the functions are not registered yet.
     scriptRan = state && script::RunFile(state, g_FigureScriptPath);
@@ -122,32 +128,38 @@ CFigureGenerator::CFigureGenerator() {
     }
 
     CMeshManager* meshManager = CMeshManager::GetInstance();
-    static const char* const kMeshes[6] = {"saw.x", "saw_part_1.x", "saw_part_2.x", "saw_part_3.x", "res_p1.x",
-                                           "res_p2.x"};
-    for (int i = 0; i < 6; ++i) meshManager->LoadMesh(&meshes[i], kMeshes[i], 0);
+    for (const auto& [mesh, name] : {std::make_pair(&r.sawMesh, "saw.x"),
+                                     std::make_pair(&r.sawPartMeshes[0], "saw_part_1.x"),
+                                     std::make_pair(&r.sawPartMeshes[1], "saw_part_2.x"),
+                                     std::make_pair(&r.sawPartMeshes[2], "saw_part_3.x"),
+                                     std::make_pair(&r.bounceBombMesh, "res_p1.x"),
+                                     std::make_pair(&r.bounceBombGlowMesh, "res_p2.x")})
+        meshManager->LoadMesh(mesh, name, 0);
 
     CShaderManager* shaders = CShaderManager::GetInstance();
     const int vsMajor = shaders->GetVertexShaderMajor(), vsMinor = shaders->GetVertexShaderMinor();
     const int psMajor = shaders->GetPixelShaderMajor(), psMinor = shaders->GetPixelShaderMinor();
     int bombMeshDeclaration = 1;
     if (vsMajor >= 2 && psMajor >= 2) {
-        bombVertexShader = shaders->LoadVertexShader("bomb.cg", "vs_2_0");
-        bombPixelShader = shaders->LoadPixelShader("bomb.cg", "ps_2_0");
-        bombDeclaration = shaders->LoadVertexDeclaration(CMeshManager::GetDeclarationElements(1));
+        r.bombVertexShader = shaders->LoadVertexShader("bomb.cg", "vs_2_0");
+        r.bombPixelShader = shaders->LoadPixelShader("bomb.cg", "ps_2_0");
+        r.bombDeclaration = shaders->LoadVertexDeclaration(CMeshManager::GetDeclarationElements(1));
     } else if (vsMajor >= 1 && psMajor >= 1 && vsMinor >= 1 && psMinor >= 1) {
-        bombVertexShader = shaders->LoadVertexShader("bomb.cg", "vs_1_1");
-        bombPixelShader = shaders->LoadPixelShader("bomb.cg", "ps_1_1");
-        bombDeclaration = shaders->LoadVertexDeclaration(CMeshManager::GetDeclarationElements(1));
+        r.bombVertexShader = shaders->LoadVertexShader("bomb.cg", "vs_1_1");
+        r.bombPixelShader = shaders->LoadPixelShader("bomb.cg", "ps_1_1");
+        r.bombDeclaration = shaders->LoadVertexDeclaration(CMeshManager::GetDeclarationElements(1));
     } else {
-        bombVertexShader = shaders->LoadVertexShader("specular.cg", "vs_1_1");
-        bombDeclaration = shaders->LoadVertexDeclaration(CMeshManager::GetDeclarationElements(0));
+        r.bombVertexShader = shaders->LoadVertexShader("specular.cg", "vs_1_1");
+        r.bombDeclaration = shaders->LoadVertexDeclaration(CMeshManager::GetDeclarationElements(0));
         bombMeshDeclaration = 0;
     }
-    static const char* const kBombMeshes[3] = {"bomb.x", "fitil.x", "sphere.x"};
-    for (int i = 0; i < 3; ++i) meshManager->LoadMesh(&bombMeshes[i], kBombMeshes[i], bombMeshDeclaration);
-    for (int i = 0; i < 2; ++i) {
-        specularShaders[i] = shaders->LoadVertexShader("specular.cg", "vs_1_1");
-        specularDeclarations[i] = shaders->LoadVertexDeclaration(CMeshManager::GetDeclarationElements(0));
+    for (const auto& [mesh, name] : {std::make_pair(&r.bombMesh, "bomb.x"), std::make_pair(&r.fuseMesh, "fitil.x"),
+                                     std::make_pair(&r.sphereMesh, "sphere.x")})
+        meshManager->LoadMesh(mesh, name, bombMeshDeclaration);
+    for (const auto& [shader, declaration] : {std::make_pair(&r.bounceBombShader, &r.bounceBombDeclaration),
+                                              std::make_pair(&r.sawShader, &r.sawDeclaration)}) {
+        *shader = shaders->LoadVertexShader("specular.cg", "vs_1_1");
+        *declaration = shaders->LoadVertexDeclaration(CMeshManager::GetDeclarationElements(0));
     }
 
     spark.Load("spark\\ff", "bmp", 1, 0, 9, 1);
@@ -158,7 +170,7 @@ CFigureGenerator::CFigureGenerator() {
 
     landingSound = soundEngine->LoadSound("boxhit.wav");
 
-    CBounceBombList::GetInstance()->knockSound = sounds[3];
+    CBounceBombList::GetInstance()->knockSound = r.knockSound;
 
     if (state) {
         figureActionHook = script::GetGlobal(state, "game_FigureAction");

@@ -15,6 +15,36 @@ class CVertexShader;
 class CPixelShader;
 class CVertexDeclaration;
 
+// What the special objects draw and sound with; the generator loads it once.
+struct FigureResources {
+    CTextureEntry* bombTexture = nullptr;
+    CTextureEntry* particleTexture = nullptr;  // the bursts of the bomb and the bounce bomb
+
+    DWORD bounceSounds[3] = {};  // one picked at random for each bounce
+    DWORD knockSound = 0;        // a block the bounce bomb knocks out
+    DWORD bombExplodeSound = 0;
+    DWORD bombWaitSound = 0;     // looped while the fuse burns
+    DWORD emptySound = 0;        // Enter with no bounce bomb left
+
+    CMesh* sawMesh = nullptr;
+    CMesh* sawPartMeshes[3] = {};  // the pieces of a broken saw, each its own
+    CMesh* bounceBombMesh = nullptr;
+    CMesh* bounceBombGlowMesh = nullptr;
+    CMesh* bombMesh = nullptr;
+    CMesh* fuseMesh = nullptr;
+    CMesh* sphereMesh = nullptr;
+
+    // The bomb's programs follow the shader versions; the pixel program may be absent.
+    CVertexShader* bombVertexShader = nullptr;
+    CPixelShader* bombPixelShader = nullptr;
+    CVertexDeclaration* bombDeclaration = nullptr;
+    // One vertex-lit program and declaration each for the bounce bomb and the saw.
+    CVertexShader* bounceBombShader = nullptr;
+    CVertexDeclaration* bounceBombDeclaration = nullptr;
+    CVertexShader* sawShader = nullptr;
+    CVertexDeclaration* sawDeclaration = nullptr;
+};
+
 // Makes the falling objects and runs the figure step under the figure script.
 // Holds at most two objects: the next one (the preview) and the current one.
 class CFigureGenerator : public CSingleton<CFigureGenerator> {
@@ -57,17 +87,7 @@ public:
     bool suppressTimerStarted = false;
     bool dropHeld = false;
 
-    // Resources the special objects draw with.
-    CTextureEntry* bombTexture = nullptr;
-    CTextureEntry* particleTexture = nullptr;
-    DWORD sounds[7] = {};  // bounce1..4, bomb explode, bomb wait, empty
-    CMesh* meshes[6] = {};  // saw, saw parts 1..3, res_p1, res_p2
-    CMesh* bombMeshes[3] = {};  // bomb, fuse, sphere
-    CVertexShader* bombVertexShader = nullptr;
-    CPixelShader* bombPixelShader = nullptr;
-    CVertexDeclaration* bombDeclaration = nullptr;
-    CVertexShader* specularShaders[2] = {};
-    CVertexDeclaration* specularDeclarations[2] = {};
+    FigureResources resources;
 
     luabind::object figureActionHook;
     luabind::object setupValuesHook;

@@ -1,5 +1,7 @@
 #include "game/GameField.h"
 
+#include <gamefieldhooks.h>
+
 #include "game/BlockPartManager.h"
 #include "game/CellSeekerEffect.h"
 
@@ -17,7 +19,6 @@
 #include "engine/MeshManager.h"
 #include "engine/ShaderManager.h"
 #include "engine/TextureManager.h"
-#include "game/GameFieldHooks.h"
 #include "game/GameSettings.h"
 
 namespace {

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <vector>
 
 #include "audio/SoundEngine.h"
 #include "engine/GraphicsEngine.h"
@@ -12,6 +11,7 @@
 #include "game/AnimatedObjectList.h"
 #include "game/BlockPart.h"
 #include "game/BlockPartManager.h"
+#include "game/FieldRules.h"
 #include "game/FigureGenerator.h"
 #include "game/FloatingMessage.h"
 #include "game/GameField.h"
@@ -24,24 +24,6 @@ namespace {
 
 const float kClearFallSpeed = 5.0f;
 
-int LineScore(int lines) {
-    const int index = lines >= 5 ? 4 : lines - 1;
-    return g_GameRules.lineScore[index];
-}
-
-// Points for the blocks one colour pass marks, all its runs together.
-int ColorRunScore(int marked) {
-    if (marked >= 6) return 100;
-    if (marked == 5) return 60;
-    if (marked == 4) return 30;
-    return 15;
-}
-
-int ChainBonus(int chain) {
-    static const int kBonus[] = {0, 0, 50, 100, 200, 400};
-    return chain >= 6 ? 1000 : (chain < 0 ? 0 : kBonus[chain]);
-}
-
 void AddMessage(const CFloatingMessage::Params& params) {
     CFloatingMessage* message = new CFloatingMessage();
     message->Start(params);
@@ -52,7 +34,7 @@ void AddMessage(const CFloatingMessage::Params& params) {
 void Praise(const DWORD voices[3], int lines) {
     static const char* const kPraise[] = {"outstanding !", "impressive!", "excellent !"};
     const int k = RandomInt(0, 3);
-    CSoundEngine::GetInstance()->PlaySoundScaled(voices[k], 1.0f, kGameSound);
+    if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) sound->PlaySoundScaled(voices[k], 1.0f, kGameSound);
 
     CFloatingMessage::Params p;
     p.font = g_TexturedFont;
@@ -74,7 +56,7 @@ void Praise(const DWORD voices[3], int lines) {
     AddMessage(p);
 
     char text[32];
-    snprintf(text, sizeof text, "bonus: %i", LineScore(lines));
+    snprintf(text, sizeof text, "bonus: %i", fieldrules::LineScore(lines));
     p.text = text;
     p.textColor = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
     p.p0 = D3DXVECTOR2(1.0f, 0.13f);
@@ -165,23 +147,9 @@ bool CGameField::CheckClears() {
     return false;
 }
 
-bool CGameField::HasMarkedBlocks() const {
-    for (int y = 0; y < m_height; ++y)
-        for (int x = 0; x < m_width; ++x) {
-            const CFieldBlock& cell = m_grid[y][x];
-            if (cell.m_value >= 0 && (cell.m_motionCounter != 0 || cell.m_removalMark)) return true;
-        }
-    return false;
-}
+bool CGameField::HasMarkedBlocks() const { return fieldrules::HasMarkedBlocks(m_grid, m_width, m_height); }
 
-bool CGameField::IsSettled() const {
-    for (int y = 0; y < m_height; ++y)
-        for (int x = 0; x < m_width; ++x) {
-            const CFieldBlock& cell = m_grid[y][x];
-            if (cell.m_value >= 0 && cell.m_motionCounter != 0) return false;
-        }
-    return true;
-}
+bool CGameField::IsSettled() const { return fieldrules::Settled(m_grid, m_width, m_height); }
 
 void CGameField::DestroyBlock(int x, int y, bool raise) {
     if (x < 0 || y < 0 || x >= m_width || y >= m_height) return;
@@ -206,61 +174,19 @@ void CGameField::AnimateFalling() {
         for (int y = 0; y < m_height; ++y)
             for (int x = 0; x < m_width; ++x)
                 if (m_grid[y][x].m_removalMark) return;
-    const float step = EngineStep();
-    for (int y = m_height - 2; y >= 0; --y)
-        for (int x = 0; x < m_width; ++x) {
-            CFieldBlock& cell = m_grid[y][x];
-            if (cell.m_value < 0 || cell.m_motionCounter == 0) continue;
-            cell.m_fallOffset += m_fallSpeed * step;
-            if (cell.m_fallOffset < m_blockSpacing.y) continue;
-            CFieldBlock& below = m_grid[y + 1][x];
-            if (below.m_value != -1) {
-                // Never overwrite a block or a wall: behind a block still
-                // falling it waits; on anything at rest the fall ends.
-                if (below.m_value >= 0 && below.m_motionCounter != 0) {
-                    cell.m_fallOffset = m_blockSpacing.y;
-                } else {
-                    cell.m_motionCounter = 0;
-                    cell.m_fallOffset = 0.0f;
-                }
-                continue;
-            }
-            cell.m_fallOffset = 0.0f;
-            --cell.m_motionCounter;
-            below = cell;
-            below.m_orientation = below.m_baseOrientation;
-            cell.Reset();
-        }
+    fieldrules::FallStep(m_grid, m_width, m_height, m_fallSpeed * EngineStep(), m_blockSpacing.y);
 }
 
 bool CGameField::ClearLines() {
     if (!IsSettled()) return false;
-    int lines = 0;
-    if (g_GameType == 0)
-        for (int y = m_height - 1; y >= 0; --y) {
-            int start = -1;
-            bool full = true;
-            for (int x = 0; x < m_width; ++x) {
-                CFieldBlock& cell = m_grid[y][x];
-                if (start < 0 && cell.m_value >= -1) start = x;
-                if (start < 0) continue;
-                if (cell.m_value == -1 || (cell.m_value >= 0 && cell.m_removalMark)) full = false;
-                if (cell.m_value <= -2) {
-                    if (full) {
-                        ++lines;
-                        for (int i = start; i < x; ++i) m_grid[y][i].m_removalMark = true;
-                    }
-                    start = -1;
-                    full = true;
-                }
-            }
-        }
+    const int lines = g_GameType == 0 ? fieldrules::MarkFullLines(m_grid, m_width, m_height) : 0;
     if (lines == 0) return false;
 
-    CHud* hud = CHud::GetInstance();
-    hud->AddScore(LineScore(lines));
+    // The score goes to the HUD when there is one; clearing never makes one.
+    CHud* hud = CHud::GetInstancePtr();
+    if (hud) hud->AddScore(fieldrules::LineScore(lines));
     if (lines >= 3) Praise(m_sounds + 1, lines);
-    hud->lines += lines;
+    if (hud) hud->lines += lines;
     return false;
 }
 
@@ -268,44 +194,15 @@ bool CGameField::ClearColorRuns() {
     CollapseColumns(kClearFallSpeed);
     if (HasMarkedBlocks()) return true;
 
-    const int w = m_width, h = m_height;
-    std::vector<char> flags(size_t(w) * size_t(h), 0);
-    auto start = [&](int x, int y) {
-        const CFieldBlock& cell = m_grid[y][x];
-        return cell.m_value >= 0 && !cell.m_removalMark && cell.m_motionCounter == 0;
-    };
-    auto run = [&](int x, int y, int dx, int dy) {
-        if (!start(x, y)) return;
-        const int value = m_grid[y][x].m_value;
-        int length = 1;
-        for (int cx = x + dx, cy = y + dy; cx >= 0 && cx < w && cy >= 0 && cy < h && m_grid[cy][cx].m_value == value;
-             cx += dx, cy += dy)
-            ++length;
-        if (length < 3) return;
-        for (int i = 0; i < length; ++i) flags[size_t(y + i * dy) * w + size_t(x + i * dx)] = 1;
-    };
-    for (int y = 0; y <= h - 3; ++y)
-        for (int x = 0; x < w; ++x) run(x, y, 0, 1);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x <= w - 3; ++x) run(x, y, 1, 0);
-    for (int y = 0; y <= h - 3; ++y)
-        for (int x = 0; x <= w - 3; ++x) run(x, y, 1, 1);
-    for (int y = 0; y <= h - 3; ++y)
-        for (int x = w - 1; x >= 2; --x) run(x, y, -1, 1);
-
-    int marked = 0;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            if (flags[size_t(y) * w + size_t(x)]) {
-                m_grid[y][x].m_removalMark = true;
-                ++marked;
-            }
+    const int marked = fieldrules::MarkColorRuns(m_grid, m_width, m_height);
     if (marked < 3) return false;
 
-    CHud* hud = CHud::GetInstance();
-    hud->AddScore(ColorRunScore(marked));
-    CFigureGenerator* generator = CFigureGenerator::GetInstance();
-    ++generator->chainCount;
-    hud->AddScore(ChainBonus(generator->chainCount));
+    // The chain lives in the generator and the score in the HUD; clearing makes neither.
+    CFigureGenerator* generator = CFigureGenerator::GetInstancePtr();
+    const int chain = generator ? ++generator->chainCount : 1;
+    if (CHud* hud = CHud::GetInstancePtr()) {
+        hud->AddScore(fieldrules::ColorRunScore(marked));
+        hud->AddScore(fieldrules::ChainBonus(chain));
+    }
     return true;
 }

@@ -17,19 +17,14 @@
 #include "game/GameMode.h"
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
+#include "game/HudRules.h"
 
 bool g_LevelChanged = false;
 
 namespace {
 
 
-
-// Truncation toward zero that stays defined for any float.
-int32_t Trunc(float v) {
-    if (!(v > -2147483648.0f)) return v != v ? 0 : INT32_MIN;
-    if (v >= 2147483647.0f) return INT32_MAX;
-    return int32_t(v);
-}
+using hudrules::Trunc;
 
 CTextureEntry* LoadHudTexture(const char* name) {
     CTextureEntry* entry = nullptr;
@@ -45,7 +40,9 @@ CTextureEntry* LoadBarTexture(const char* name) {
     return entry;
 }
 
-void PlayGameSound(DWORD sample) { CSoundEngine::GetInstance()->PlaySoundScaled(sample, 1.0f, kGameSound); }
+void PlayGameSound(DWORD sample) {
+    if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) sound->PlaySoundScaled(sample, 1.0f, kGameSound);
+}
 
 }  // namespace
 
@@ -126,31 +123,51 @@ void CHud::LevelUp() {
     g_LevelChanged = true;
 }
 
-void CHud::Announce(const char* text, float charSize, float r, float g, float b, float a, float density, float life,
-                    float x0, float y0, float x1, float y1, float x2, float y2, float t0, float t1, float t2) {
+namespace {
+
+// The first level's two lines slide in from the left along the top and leave to the right.
+const CHud::MessageStyle kBounceBombCountStyle = {0.04f, D3DXCOLOR(1.0f, 1.0f, 0.95f, 0.95f), 200.0f, 0.3f,
+                                                  D3DXVECTOR2(0.2f, 0.06f), D3DXVECTOR2(0.36f, 0.06f),
+                                                  D3DXVECTOR2(1.0f, 0.06f), 1.0f, 3.0f, 1.0f};
+const CHud::MessageStyle kEnterHintStyle = {0.04f, D3DXCOLOR(0.95f, 1.0f, 1.0f, 0.95f), 200.0f, 0.3f,
+                                            D3DXVECTOR2(0.2f, 0.095f), D3DXVECTOR2(0.38f, 0.095f),
+                                            D3DXVECTOR2(1.0f, 0.095f), 1.0f, 3.0f, 1.0f};
+// The level and the rotation bonus drop from the top edge and rise back.
+const CHud::MessageStyle kLevelStyle = {0.07f, D3DXCOLOR(0.75f, 1.0f, 1.0f, 0.75f), 700.0f, 0.5f,
+                                        D3DXVECTOR2(0.3f, 0.0f), D3DXVECTOR2(0.44f, 0.2f),
+                                        D3DXVECTOR2(0.6f, 0.0f), 1.0f, 2.0f, 1.0f};
+const CHud::MessageStyle kRotationBonusStyle = {0.07f, D3DXCOLOR(1.0f, 1.0f, 1.0f, 0.75f), 700.0f, 0.5f,
+                                                D3DXVECTOR2(0.36f, 0.0f), D3DXVECTOR2(0.36f, 0.3f),
+                                                D3DXVECTOR2(0.36f, 0.0f), 1.0f, 2.0f, 1.0f};
+
+}  // namespace
+
+void CHud::Announce(const char* text, const MessageStyle& style) {
     CFloatingMessage::Params p;
     p.font = g_TexturedFont;
-    p.charWidth = p.charHeight = charSize;
-    p.textColor = D3DXCOLOR(r, g, b, a);
+    p.charWidth = p.charHeight = style.charSize;
+    p.textColor = style.color;
     p.currentColor = D3DXCOLOR(0.0f, 0.7f, 1.0f, 1.0f);
-    p.traceDensity = density;
-    p.traceLife = life;
+    p.traceDensity = style.traceDensity;
+    p.traceLife = style.traceLife;
     p.text = text;
     p.k0 = D3DXCOLOR(1, 1, 1, 0);
     p.k1 = D3DXCOLOR(1, 1, 1, 1);
     p.k2 = D3DXCOLOR(1, 1, 1, 0);
-    p.p0 = D3DXVECTOR2(x0, y0);
-    p.p1 = D3DXVECTOR2(x1, y1);
-    p.p2 = D3DXVECTOR2(x2, y2);
-    p.t0 = t0;
-    p.t1 = t1;
-    p.t2 = t2;
+    p.p0 = style.from;
+    p.p1 = style.hold;
+    p.p2 = style.to;
+    p.t0 = style.inTime;
+    p.t1 = style.holdTime;
+    p.t2 = style.outTime;
     CFloatingMessage* message = new CFloatingMessage();
     message->Start(p);
     CAnimatedObjectList::GetInstance()->Add(message);
 }
 
-void CHud::RequestFieldFlip() { CGameField::GetInstance()->m_flipPending = true; }
+void CHud::RequestFieldFlip() {
+    if (CGameField* field = CGameField::GetInstancePtr()) field->m_flipPending = true;
+}
 
 void CHud::Process() {
     CGameMode* gameMode = CGameMode::GetInstance();
@@ -163,34 +180,28 @@ void CHud::Process() {
         if (level == 1) {
             char text[64];
             snprintf(text, sizeof text, "You have <%i> bounce bombs", g_BounceBombsLeft);
-            Announce(text, 0.04f, 1, 1, 0.95f, 0.95f, 200.0f, 0.3f, 0.2f, 0.06f, 0.36f, 0.06f, 1.0f, 0.06f, 1, 3, 1);
-            Announce("Press \"Enter\" to activate", 0.04f, 0.95f, 1, 1, 0.95f, 200.0f, 0.3f, 0.2f, 0.095f, 0.38f,
-                     0.095f, 1.0f, 0.095f, 1, 3, 1);
+            Announce(text, kBounceBombCountStyle);
+            Announce("Press \"Enter\" to activate", kEnterHintStyle);
         }
         g_LevelChanged = false;
         PlayGameSound(levelSound);
         char text[32];
         snprintf(text, sizeof text, "Level %i", level);
-        Announce(text, 0.07f, 0.75f, 1, 1, 0.75f, 700.0f, 0.5f, 0.3f, 0.0f, 0.44f, 0.2f, 0.6f, 0.0f, 1, 2, 1);
+        Announce(text, kLevelStyle);
     }
 
     // Roll the shown score up towards the score; a lower score shows at once.
-    const float d = float(score) - displayedScore;
-    if (d > 0.0f) {
-        const float step = CGraphicsEngine::GetInstance()->GetCurrentStep();
-        displayedScore += d > 10.0f ? step * d * 1.5f : step * 25.0f;
-    }
-    if (displayedScore > float(score)) displayedScore = float(score);
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
+    displayedScore = hudrules::RollScore(displayedScore, score, engine ? engine->GetCurrentStep() : 0.0f);
 
     const int32_t shown = Trunc(displayedScore);
-    if (double(shown) >= std::trunc(double(float(level) * g_GameRules.levelScore))) LevelUp();
+    if (hudrules::LevelReached(shown, level, g_GameRules.levelScore)) LevelUp();
 
     if (double(shown) - double(rotationBase) >= double(g_GameRules.rotateScore)) {
         rotationBase = shown;
         RequestFieldFlip();
         PlayGameSound(rotationSound);
-        Announce("Rotation bonus !", 0.07f, 1, 1, 1, 0.75f, 700.0f, 0.5f, 0.36f, 0.0f, 0.36f, 0.3f, 0.36f, 0.0f, 1, 2,
-                 1);
+        Announce("Rotation bonus !", kRotationBonusStyle);
     }
 
     const float now = EngineTime();
@@ -207,30 +218,22 @@ void CHud::Process() {
     timeBar = bonusTime > 0.0f ? std::fmin(elapsed / bonusTime, 1.0f) : 1.0f;
 
     const int64_t points = int64_t(shown) - int64_t(periodBase);
-    bonusIcon = points >= sawScore ? 2 : (points >= bombScore ? 1 : 0);
+    const hudrules::BonusKind earned = hudrules::EarnedBonus(points, bombScore, sawScore);
+    bonusIcon = earned;
 
     if (elapsed >= bonusTime) {
         PlayGameSound(periodEndSound);
         ticking = false;
-        CFigureGenerator* generator = CFigureGenerator::GetInstance();
-        if (points >= sawScore)
-            generator->sawFlag = true;
-        else if (points >= bombScore)
-            generator->bombFlag = true;
-        else
-            generator->specialFigureFlag = true;
+        // The request goes to the generator when there is one; the HUD never makes one.
+        if (CFigureGenerator* generator = CFigureGenerator::GetInstancePtr())
+            (earned == hudrules::kSaw    ? generator->sawFlag
+             : earned == hudrules::kBomb ? generator->bombFlag
+                                         : generator->specialFigureFlag) = true;
         periodStart = now;
         periodBase = Trunc(displayedScore);
     }
 
-    // The left half fills towards the bomb, the right half towards the saw.
-    double bar;
-    if (points < bombScore)
-        bar = bombScore > 0 ? 0.5 * double(points) / double(bombScore) : 0.0;
-    else
-        bar = sawScore > bombScore ? 0.5 + 0.5 * double(points - bombScore) / double(int64_t(sawScore) - bombScore)
-                                   : 1.0;
-    scoreBar = float(bar < 0.0 ? 0.0 : (bar > 1.0 ? 1.0 : bar));
+    scoreBar = hudrules::ScoreBarFill(points, bombScore, sawScore);
 }
 
 std::string CHud::ClockText(long hour, long minute) {

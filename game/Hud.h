@@ -2,6 +2,8 @@
 
 #include <win32.h>
 
+#include <d3dx9math.h>
+
 #include <cstdint>
 #include <string>
 
@@ -69,9 +71,20 @@ public:
     float scoreBar = 0.0f;
     float timeBar = 0.0f;
 
+    // How an announcement looks and moves: its size and colour, its trace,
+    // the points it comes in from, holds at and leaves to, and the seconds
+    // of each of the three legs.
+    struct MessageStyle {
+        float charSize;
+        D3DXCOLOR color;
+        float traceDensity;
+        float traceLife;
+        D3DXVECTOR2 from, hold, to;
+        float inTime, holdTime, outTime;
+    };
+
 private:
-    void Announce(const char* text, float charSize, float r, float g, float b, float a, float density, float life,
-                  float x0, float y0, float x1, float y1, float x2, float y2, float t0, float t1, float t2);
+    void Announce(const char* text, const MessageStyle& style);
     // The field turns over before the next figure.
     void RequestFieldFlip();
     void DrawSprite(CTextureEntry* texture, const RECT* source, float x, float y, float scaleX, float scaleY);

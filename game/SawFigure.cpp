@@ -155,12 +155,12 @@ void CSawFigure::Render() {
     IDirect3DDevice9* device = engine->GetDevice();
     CFigureGenerator* g = CFigureGenerator::GetInstancePtr();
     CGameField* field = CGameField::GetInstancePtr();
-    if (!device || !g || !field || !g->specularShaders[0]) return;
+    if (!device || !g || !field || !g->resources.sawShader) return;
     CShaderManager* shaders = CShaderManager::GetInstance();
-    CVertexShader* vs = g->specularShaders[0];
+    CVertexShader* vs = g->resources.sawShader;
     shaders->SetVertexShader(vs);
     shaders->SetPixelShader(nullptr);
-    shaders->SetVertexDeclaration(g->specularDeclarations[0]);
+    shaders->SetVertexDeclaration(g->resources.sawDeclaration);
     if (field->m_textures[0]) field->m_textures[0]->Set(0);
     const float range[4] = {50.0f, 0.5f, 0.5f, 0.5f};
     const float attenuation[4] = {0.5f, 0.5f, 0.5f, 0.5f};
@@ -184,7 +184,7 @@ void CSawFigure::Render() {
         if (mesh) mesh->Render(device);
     };
     if (state == kCutting) {
-        draw(g->meshes[0], bodyClip, bodyWorldViewInvTranspose, bodyWorldViewTranspose, bodyInvWorld);
+        draw(g->resources.sawMesh, bodyClip, bodyWorldViewInvTranspose, bodyWorldViewTranspose, bodyInvWorld);
         return;
     }
     for (int k = 0; k < 3; ++k) {
@@ -197,7 +197,7 @@ void CSawFigure::Render() {
         D3DXMATRIX world = s * rx * ry * rz * tr;
         ObjectMatrices(world, &pieceClip[k], &pieceWorldViewInvTranspose[k], &pieceWorldViewTranspose[k],
                        &pieceInvWorld[k]);
-        draw(g->meshes[1 + k], pieceClip[k], pieceWorldViewInvTranspose[k], pieceWorldViewTranspose[k],
+        draw(g->resources.sawPartMeshes[k], pieceClip[k], pieceWorldViewInvTranspose[k], pieceWorldViewTranspose[k],
              pieceInvWorld[k]);
     }
 }

@@ -1,5 +1,7 @@
 #include "game/VarFrame.h"
 
+#include <varframehooks.h>
+
 #include <algorithm>
 
 #include "engine/Camera.h"
@@ -13,7 +15,6 @@
 #include "game/GameField.h"
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
-#include "game/VarFrameHooks.h"
 
 namespace {
 

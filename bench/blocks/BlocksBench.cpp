@@ -5,6 +5,7 @@
 #include <SDL.h>
 #include <d3d9hooks.h>
 #include <d3dx9math.h>
+#include <managerhooks.h>
 
 #include <algorithm>
 #include <chrono>
@@ -48,8 +49,8 @@ int main(int argc, char** argv) {
         fprintf(stderr, "no device\n");
         return 1;
     }
-    CMeshManager::SetTestDevice(device);
-    CShaderManager::SetTestDevice(device);
+    meshmanagerhooks::SetTestDevice(device);
+    shadermanagerhooks::SetTestDevice(device);
     const char* gameEnv = std::getenv("KOLVAR_GAME_DIR");
     std::string data = std::string(gameEnv ? gameEnv : KOLVAR_BENCH_GAME_DIR) + "/data";
     CShaderManager* shaders = CShaderManager::GetInstance();

@@ -21,16 +21,15 @@
 #include <cstring>
 #include <string>
 
-#include "audio/SoundEngine.h"
 #include "common/BenchCommon.h"
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "game/AnimatedObjectList.h"
 #include "game/BenchCases.h"
-#include "game/BlockPartManager.h"
 #include "game/FigureGenerator.h"
 #include "game/FloatingMessage.h"
 #include "game/GameField.h"
+#include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
@@ -98,13 +97,16 @@ void RunMessagesAndColourStep(int frames) {
     g_GameRules.levelScore = 1000.0f;
     g_GameRules.rotateScore = 5000.0f;
     g_BounceBombsLeft = 3;
-    CGameMode* mode = CGameMode::GetInstance();
-    mode->mode = CGameMode::kGameRunning;
-    mode->menuState = CGameMode::kMenuClosed;
-    CHud* hud = CHud::GetInstance();
-    hud->Reset();
-    hud->Process();
-    AddPraise();
+    auto newGame = [] {
+        CGameMode* mode = CGameMode::GetInstance();
+        mode->mode = CGameMode::kGameRunning;
+        mode->menuState = CGameMode::kMenuClosed;
+        CHud* hud = CHud::GetInstance();
+        hud->Reset();
+        hud->Process();
+        AddPraise();
+    };
+    newGame();
     // The busiest moment: the step with the most trail samples alive.
     size_t most = 0;
     int busiestStep = 0;
@@ -114,10 +116,8 @@ void RunMessagesAndColourStep(int frames) {
         if (Ghosts() > most) most = Ghosts(), busiestStep = s;
     }
     // Replay up to that moment with time standing still from then on.
-    delete CAnimatedObjectList::GetInstancePtr();
-    hud->Reset();
-    hud->Process();
-    AddPraise();
+    gameloop::DeleteGamePlay();
+    newGame();
     for (int s = 1; s <= busiestStep; ++s) {
         platform::AdvanceFakeClock(25000000);
         engine->Tick();
@@ -135,9 +135,9 @@ void RunMessagesAndColourStep(int frames) {
     };
     for (int i = 0; i < 10; ++i) frame(nullptr);
     double draw = 0.0;
-    auto start = bench::Clock::now();
+    const auto drawStart = bench::Clock::now();
     for (int i = 0; i < frames; ++i) frame(&draw);
-    const double total = std::chrono::duration<double>(bench::Clock::now() - start).count();
+    const double total = std::chrono::duration<double>(bench::Clock::now() - drawStart).count();
     printf("bench_game DrawAll (GL, 1024 x 768): %zu messages, %zu ghost texts (+%zu texts), %.2f s into the game\n",
            messages, ghosts, messages, busiestStep * 0.025);
     printf("  %.3f ms per DrawAll, %.3f ms per frame with begin and present, over %d frames\n", draw * 1e3 / frames,
@@ -172,16 +172,8 @@ void RunMessagesAndColourStep(int frames) {
     }
     printf("bench_game field step (colour game, full classic field, %d blocks marked per step):\n", marked);
     printf("  %.2f us per CGameField::Update over %d steps\n", fieldSeconds * 1e6 / steps, steps);
-    delete CBlockPartManager::GetInstancePtr();
-    delete field;
-
-    delete CAnimatedObjectList::GetInstancePtr();
-    delete CHud::GetInstancePtr();
-    delete CFigureGenerator::GetInstancePtr();
-    delete CGameMode::GetInstancePtr();
     g_TexturedFont = nullptr;  // the font manager's, gone with the engine
-    delete CSoundEngine::GetInstancePtr();
-    delete CGraphicsEngine::GetInstancePtr();
+    gameloop::Teardown(false);
     g_FieldScriptPath.clear();
     g_FieldAnimScriptPath.clear();
     g_GameType = 0;

@@ -2,29 +2,25 @@
 
 #include <crt.h>
 #include <d3d9hooks.h>
+#include <gamefieldhooks.h>
 #include <platform.h>
+#include <varframehooks.h>
 
 #include <lua.hpp>
 
-#include "audio/SoundEngine.h"
 #include "common/BenchCommon.h"
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Keyboard.h"
 #include "engine/ParticleSystemsManager.h"
 #include "engine/Script.h"
-#include "game/AnimatedObjectList.h"
-#include "game/BlockPartManager.h"
 #include "game/FigureGenerator.h"
 #include "game/GameField.h"
-#include "game/GameFieldHooks.h"
+#include "game/GameLoop.h"
 #include "game/GameMode.h"
-#include "game/GameOverHook.h"
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
-#include "game/Hud.h"
 #include "game/VarFrame.h"
-#include "game/VarFrameHooks.h"
 
 namespace bench {
 
@@ -38,22 +34,15 @@ void OnGameOver() {
     CGameMode* mode = CGameMode::GetInstance();
     mode->gameState = CGameMode::kFieldDisappearing;
     mode->mode = CGameMode::kNoGame;
+    CGameField::GetInstance()->DisappearStart();
 }
 
-// The main loop's update order, without the shell's parts.
+// The game's update step without the shell's parts; whole steps are timed,
+// the tick's remainder runs untimed as in the shell's bench.
 void UpdateStep() {
-    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
-    if (!engine || engine->GetCurrentStep() <= 0.0f) return;
     const auto start = Clock::now();
-    CKeyboard::GetInstance()->Update();
-    CAnimatedObjectList::GetInstance()->UpdateAll();
-    CSoundEngine::GetInstance()->Update();
-    CHud::GetInstance()->Process();
-    CFigureGenerator::GetInstance()->Process();
-    CGameField::GetInstance()->Update();
-    CVarFrame::GetInstance()->UpdateTransforms();
-    CParticleSystemsManager::GetInstance()->Update();
-    g_stepMs.push_back(MsSince(start));
+    gameloop::UpdateStep();
+    if (CGraphicsEngine::GetInstance()->GetCurrentStep() > 0.0f) g_stepMs.push_back(MsSince(start));
 }
 
 std::string GlobalText(lua_State* L, const char* name) {
@@ -72,7 +61,9 @@ GameSession::GameSession(DWORD vertexShaderVersion, DWORD pixelShaderVersion, in
     EngineTimerRestart();
     gamefieldhooks::RearmConstruction();
     varframehooks::RearmConstruction();
-    SetGameOverHook(OnGameOver);
+    gameloop::ShellHooks hooks;
+    hooks.gameOver = OnGameOver;
+    gameloop::SetShellHooks(hooks);
     g_FrameType = frameType;
     g_FrameOpacity = 1.0f;
     g_FrameDetails = 2;
@@ -102,19 +93,12 @@ GameSession::GameSession(DWORD vertexShaderVersion, DWORD pixelShaderVersion, in
 }
 
 GameSession::~GameSession() {
-    SetGameOverHook(nullptr);
-    delete CFigureGenerator::GetInstancePtr();
-    delete CAnimatedObjectList::GetInstancePtr();
-    delete CHud::GetInstancePtr();
-    delete CVarFrame::GetInstancePtr();
-    delete CBlockPartManager::GetInstancePtr();
-    delete CGameField::GetInstancePtr();
-    delete CGameMode::GetInstancePtr();
+    gameloop::DeleteGamePlay();
+    gameloop::SetShellHooks(gameloop::ShellHooks());
     // Fonts belong to the font manager, which goes with the engine.
     g_TexturedFont = nullptr;
     if (m_general) script::CloseState(m_general);
-    delete CSoundEngine::GetInstancePtr();
-    delete CGraphicsEngine::GetInstancePtr();
+    gameloop::Teardown(false);
     d3d9hooks::ClearShaderVersions();
     platform::SetFakeClock(false);
     g_GameRules = CGameRules();
@@ -128,20 +112,9 @@ void GameSession::NewGame(int gameType, unsigned seed) {
     g_FallType = 0;
     g_over = false;
     CGameMode* mode = CGameMode::GetInstance();
-    mode->mode = CGameMode::kGameRunning;
     mode->menuState = CGameMode::kMenuClosed;
     mode->gameState = CGameMode::kPlaying;
-    ReadGameRules(m_general);
-    CGameField* field = CGameField::GetInstance();
-    field->InitFromScript();
-    field->Update();
-    CVarFrame* frame = CVarFrame::GetInstance();
-    frame->NewGame();
-    frame->UpdateTransforms();
-    CFigureGenerator::GetInstance()->ClearFigures();
-    CHud* hud = CHud::GetInstance();
-    hud->Reset();
-    hud->Process();
+    gameloop::NewGame(m_general);
 }
 
 void GameSession::Step(int n) {

@@ -20,6 +20,7 @@
 #include "engine/Ini.h"
 #include "engine/Log.h"
 #include "engine/TextureEntry.h"
+#include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
 #include "game/Hud.h"
@@ -64,7 +65,7 @@ protected:
     virtual void MakeFixtures() {}
     void TearDown() override {
         delete CThemeManager::GetInstancePtr();
-        delete CHud::GetInstancePtr();
+        gameloop::DeleteGamePlay();
         g_TexturedFont = nullptr;
         g_bExitRequested = false;
         g_bNameEntry = false;

@@ -14,6 +14,7 @@
 #include "engine/MenuHooks.h"
 #include "engine/Mouse.h"
 #include "engine/TextureManager.h"
+#include "game/GameLoop.h"
 #include "game/GameMode.h"
 
 namespace menutest {
@@ -82,8 +83,8 @@ void MenuEnv::TearDown() {
     m_sounds.reset();
     delete CMousePointer::GetInstancePtr();
     delete CHighscores::GetInstancePtr();
+    gameloop::DeleteGamePlay();
     delete CSoundEngine::GetInstancePtr();
-    delete CGameMode::GetInstancePtr();
     delete CGraphicsEngine::GetInstancePtr();
     SetMenuManagerHooks(nullptr, nullptr);
     platform::SetInputTestMode(false);

@@ -5,6 +5,7 @@
 
 #include <d3d9hooks.h>
 #include <dinputhooks.h>
+#include <gamefieldhooks.h>
 #include <platform.h>
 #include <winuserhooks.h>
 
@@ -30,7 +31,6 @@
 #include "game/BaseFigure.h"
 #include "game/FigureGenerator.h"
 #include "game/GameField.h"
-#include "game/GameFieldHooks.h"
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
 #include "support/TestUtil.h"

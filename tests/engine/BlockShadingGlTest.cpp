@@ -8,6 +8,7 @@
 #include <SDL.h>
 #include <d3d9hooks.h>
 #include <d3dx9math.h>
+#include <managerhooks.h>
 
 #include <algorithm>
 #include <cmath>
@@ -170,8 +171,8 @@ std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window, const Dra
         d3d->Release();
         return pixels;
     }
-    CMeshManager::SetTestDevice(device);
-    CShaderManager::SetTestDevice(device);
+    meshmanagerhooks::SetTestDevice(device);
+    shadermanagerhooks::SetTestDevice(device);
     {
         CShaderManager* shaders = CShaderManager::GetInstance();
         CMeshManager* meshes = CMeshManager::GetInstance();
@@ -259,8 +260,8 @@ std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window, const Dra
         delete CShaderManager::GetInstancePtr();
         delete CMeshManager::GetInstancePtr();
     }
-    CMeshManager::SetTestDevice(nullptr);
-    CShaderManager::SetTestDevice(nullptr);
+    meshmanagerhooks::SetTestDevice(nullptr);
+    shadermanagerhooks::SetTestDevice(nullptr);
     device->Release();
     d3d->Release();
     d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
@@ -406,7 +407,7 @@ TEST(BlockShadingGlTest, GlCompileErrorsReachTheLog) {
               D3D_OK);
     testutil::TempDir dir;
     testutil::WriteFile(dir.file("typo.cg"), "// @register tint c0\nvoid main()\n{\n    v_color0 = tintt;\n}\n");
-    CShaderManager::SetTestDevice(device);
+    shadermanagerhooks::SetTestDevice(device);
     CShaderManager* m = CShaderManager::GetInstance();
     m->SetVertexShadersPath(dir.path());
     const std::string logPath = std::string(g_Log.GetStartDirectory()) + "/log.html";
@@ -418,7 +419,7 @@ TEST(BlockShadingGlTest, GlCompileErrorsReachTheLog) {
     EXPECT_NE(log.find("Couldn't create vertex shader: (typo.cg), code = ("), std::string::npos) << log;
     EXPECT_NE(log.find("tintt"), std::string::npos) << log;  // the driver names the unknown identifier
     delete CShaderManager::GetInstancePtr();
-    CShaderManager::SetTestDevice(nullptr);
+    shadermanagerhooks::SetTestDevice(nullptr);
     device->Release();
     d3d->Release();
     d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
@@ -457,8 +458,8 @@ TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
     ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
                                 &device),
               D3D_OK);
-    CMeshManager::SetTestDevice(device);
-    CShaderManager::SetTestDevice(device);
+    meshmanagerhooks::SetTestDevice(device);
+    shadermanagerhooks::SetTestDevice(device);
     const char* game = std::getenv("KOLVAR_GAME_DIR");
     std::string data = std::string(game ? game : "game") + "/data";
     CShaderManager* shaders = CShaderManager::GetInstance();
@@ -524,8 +525,8 @@ TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
     if (white) white->Release();
     delete CShaderManager::GetInstancePtr();
     delete CMeshManager::GetInstancePtr();
-    CMeshManager::SetTestDevice(nullptr);
-    CShaderManager::SetTestDevice(nullptr);
+    meshmanagerhooks::SetTestDevice(nullptr);
+    shadermanagerhooks::SetTestDevice(nullptr);
     device->Release();
     d3d->Release();
     d3d9hooks::RegisterSdlWindow(hwnd, nullptr);

@@ -2,6 +2,7 @@
 
 #include <d3d9hooks.h>
 
+#include <managerhooks.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -26,8 +27,8 @@ protected:
     void SetUp() override {
         d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
         ASSERT_TRUE(testutil::CreateSmallDevice(&m_d3d, &m_device));
-        CMeshManager::SetTestDevice(m_device);
-        CShaderManager::SetTestDevice(m_device);
+        meshmanagerhooks::SetTestDevice(m_device);
+        shadermanagerhooks::SetTestDevice(m_device);
         m_device->BeginScene();
         const char* game = std::getenv("KOLVAR_GAME_DIR");
         m_meshes = std::string(game ? game : "game") + "/data/meshes";
@@ -36,8 +37,8 @@ protected:
         if (m_device) m_device->EndScene();
         delete CShaderManager::GetInstancePtr();
         delete CMeshManager::GetInstancePtr();
-        CMeshManager::SetTestDevice(nullptr);
-        CShaderManager::SetTestDevice(nullptr);
+        meshmanagerhooks::SetTestDevice(nullptr);
+        shadermanagerhooks::SetTestDevice(nullptr);
         if (m_device) {
             EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 0);
         }

@@ -9,6 +9,7 @@
 #include "game/BlockPart.h"
 #include "game/BlockPartManager.h"
 #include "game/BlockPartPiece.h"
+#include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/ObjectEmitter.h"
 
@@ -24,8 +25,7 @@ protected:
         crt_srand(1);
     }
     void TearDown() override {
-        delete CBlockPartManager::GetInstancePtr();
-        delete CGameMode::GetInstancePtr();
+        gameloop::DeleteGamePlay();
         effectstest::StopEngine();
     }
 

@@ -4,6 +4,7 @@
 #include "FieldTestEnv.h"
 #include "audio/SoundTestView.h"
 #include "game/BounceBombList.h"
+#include "game/GameLoop.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ protected:
     }
     void TearDown() override {
         m_sounds.reset();
-        delete CBounceBombList::GetInstancePtr();
+        gameloop::DeleteGamePlay();
         FieldTest::TearDown();
     }
     // Straight at the box along -z: aim = target + (0, 0, -4) without spread.

@@ -5,6 +5,7 @@
 #include "engine/ParticleSystemsManager.h"
 #include "game/BlockPartManager.h"
 #include "game/CellSeekerEffect.h"
+#include "game/GameLoop.h"
 #include "game/Hud.h"
 
 namespace {
@@ -14,7 +15,7 @@ using frametest::Dist;
 class CellSeeker : public frametest::FrameFixture {
 protected:
     void TearDown() override {
-        delete CHud::GetInstancePtr();
+        gameloop::DeleteGamePlay();
         g_GameType = 0;
         FrameFixture::TearDown();
     }

@@ -4,6 +4,7 @@
 
 #include "EffectsTestEnv.h"
 #include "engine/ParticleSystemsManager.h"
+#include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/MovingEmitter.h"
 #include "game/ObjectEmitter.h"
@@ -18,7 +19,7 @@ protected:
         m_Mode->menuState = CGameMode::kMenuClosed;
     }
     void TearDown() override {
-        delete CGameMode::GetInstancePtr();
+        gameloop::DeleteGamePlay();
         effectstest::StopEngine();
     }
     CGameMode* m_Mode = nullptr;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <d3d9hooks.h>
+#include <gamefieldhooks.h>
 #include <platform.h>
 
 #include <filesystem>
@@ -20,7 +21,7 @@
 #include "engine/ShaderManager.h"
 #include "engine/TextureManager.h"
 #include "game/GameField.h"
-#include "game/GameFieldHooks.h"
+#include "game/GameLoop.h"
 #include "game/GameSettings.h"
 #include "support/TestUtil.h"
 
@@ -62,7 +63,7 @@ protected:
     }
     void TearDown() override {
         OnStep() = nullptr;
-        delete CGameField::GetInstancePtr();
+        gameloop::DeleteGamePlay();
         delete CSoundEngine::GetInstancePtr();
         delete CGraphicsEngine::GetInstancePtr();
         d3d9hooks::ResetAll();

@@ -8,6 +8,7 @@
 #include "game/BombFigure.h"
 #include "game/BounceBombFigure.h"
 #include "game/ColorFigure.h"
+#include "game/GameLoop.h"
 #include "game/SawFigure.h"
 #include "game/SpecialBlockFigure.h"
 #include "support/HeadlessGame.h"
@@ -117,6 +118,7 @@ TEST(FigureGenerator, PendingFlipStartsBeforeAnyPromotion) {
     game.Boot();
     game.NewGame(0, 1, 0, 5);
     CFigureGenerator* g = CFigureGenerator::GetInstance();
+    g->ClearFigures();  // a figure waits and none falls, as between two figures
     CGameField* field = CGameField::GetInstance();
     CBaseFigure* waiting = g->next;
     ASSERT_NE(waiting, nullptr);
@@ -135,6 +137,7 @@ TEST(FigureGenerator, MarkedBlocksDelayThePromotion) {
     game.Boot();
     game.NewGame(0, 1, 0, 5);
     CFigureGenerator* g = CFigureGenerator::GetInstance();
+    g->ClearFigures();  // a figure waits and none falls, as between two figures
     CFieldBlock& cell = CGameField::GetInstance()->Cell(3, 20);
     cell.m_value = 1;
     cell.m_removalMark = true;
@@ -183,10 +186,11 @@ TEST(FigureGenerator, HeldDropWaitsForReleaseOrTimeout) {
         game.Step();
         ASSERT_NE(g->current, nullptr);
         game.Press(0x39);
-        while (g->current) game.Step();  // dropped, landed
-        EXPECT_TRUE(g->dropSuppressed);
-        while (!g->current) game.Step();
+        while (!g->dropSuppressed && game.Steps() < 200) game.Step();  // dropped, landed
+        ASSERT_TRUE(g->dropSuppressed);
+        while (!g->current && game.Steps() < 200) game.Step();
         CBaseFigure* second = g->current;
+        ASSERT_NE(second, nullptr);
         const float y = second->y;
         if (release) {
             game.Release(0x39);
@@ -303,7 +307,7 @@ TEST(FigureGenerator, SparkFramesAreLoadedAndReleased) {
         ASSERT_GE(path.size(), tail.size());
         EXPECT_EQ(strcasecmp(path.c_str() + path.size() - tail.size(), tail.c_str()), 0) << path;
     }
-    delete CFigureGenerator::GetInstancePtr();
+    gameloop::DeleteGamePlay();
     for (CTextureEntry* t : CTextureManager::GetInstance()->GetTextures())
         EXPECT_EQ(strcasestr(t->m_Path, "spark"), nullptr) << t->m_Path;
 }

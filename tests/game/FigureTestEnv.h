@@ -7,6 +7,7 @@
 #include "FieldTestEnv.h"
 #include "engine/ParticleSystemsManager.h"
 #include "game/FigureGenerator.h"
+#include "game/GameLoop.h"
 
 namespace figuretest {
 
@@ -23,7 +24,7 @@ protected:
         return CFigureGenerator::GetInstance();
     }
     void TearDown() override {
-        delete CFigureGenerator::GetInstancePtr();
+        gameloop::DeleteGamePlay();
         delete CParticleSystemsManager::GetInstancePtr();
         g_FigureScriptPath.clear();
         FieldTest::TearDown();

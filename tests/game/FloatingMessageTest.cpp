@@ -12,6 +12,7 @@
 #include "engine/GraphicsEngine.h"
 #include "game/AnimatedObjectList.h"
 #include "game/FloatingMessage.h"
+#include "game/GameLoop.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ protected:
         m_engine->Tick();
     }
     void TearDown() override {
-        delete CAnimatedObjectList::GetInstancePtr();
+        gameloop::DeleteGamePlay();
         delete CGraphicsEngine::GetInstancePtr();
         platform::SetFakeClock(false);
     }

@@ -3,9 +3,11 @@
 
 
 #include "FieldTestEnv.h"
+
+#include <varframehooks.h>
+#include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/VarFrame.h"
-#include "game/VarFrameHooks.h"
 
 namespace frametest {
 
@@ -26,8 +28,7 @@ protected:
         CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
     }
     void TearDown() override {
-        delete CVarFrame::GetInstancePtr();
-        delete CGameMode::GetInstancePtr();
+        gameloop::DeleteGamePlay();
         g_FrameScriptPath.clear();
         FieldTest::TearDown();
     }

@@ -10,6 +10,7 @@
 #include "game/BlockPartManager.h"
 #include "game/FigureGenerator.h"
 #include "game/FloatingMessage.h"
+#include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/GameRules.h"
 #include "game/Hud.h"
@@ -32,11 +33,7 @@ protected:
         for (int i = 0; i < 5; ++i) g_GameRules.lineScore[i] = lineScores[i];
     }
     void TearDown() override {
-        delete CAnimatedObjectList::GetInstancePtr();
-        delete CHud::GetInstancePtr();
-        delete CFigureGenerator::GetInstancePtr();
-        delete CGameMode::GetInstancePtr();
-        delete CBlockPartManager::GetInstancePtr();
+        gameloop::DeleteGamePlay();
         g_LevelChanged = false;
         g_GameRules = CGameRules();
         g_GameType = 0;
@@ -323,13 +320,13 @@ TEST_F(FieldClear, LinesWaitForTheFallAndMarkedBlocksBreakARun) {
 TEST_F(FieldClear, ColourChainScoresItsBonusOnTheSecondPass) {
     CGameField* f = Field("3 5 000000000000000", 1);
     CHud* hud = RunHud();
+    CFigureGenerator* generator = CFigureGenerator::GetInstance();  // the chain's keeper
     for (int y = 2; y <= 4; ++y) f->Cell(0, y).m_value = 2;
     f->Cell(0, 1).m_value = 4, f->Cell(1, 4).m_value = 4, f->Cell(2, 4).m_value = 4;
     EXPECT_TRUE(f->ClearColorRuns());
     EXPECT_EQ(hud->score, 15);
-    EXPECT_EQ(CFigureGenerator::GetInstance()->chainCount, 1);
+    EXPECT_EQ(generator->chainCount, 1);
     KnockOutMarks(f);
-    CFigureGenerator* generator = CFigureGenerator::GetInstance();
     int steps = 0;
     while (generator->chainCount < 2 && steps < 30) Steps(1), ++steps;
     ASSERT_LT(steps, 30) << "the field's own step finds the second run";
@@ -368,6 +365,7 @@ TEST_F(FieldClear, ColourPassScoresAllItsRunsTogether) {
 TEST_F(FieldClear, ColourPassWaitsWhileAnythingIsMarkedOrFalling) {
     CGameField* f = Field("3 3 000000...", 1);
     CHud* hud = RunHud();
+    CFigureGenerator* generator = CFigureGenerator::GetInstance();  // the chain's keeper
     f->Cell(0, 0).m_value = 5;  // over an empty cell: it will fall
     EXPECT_TRUE(f->ClearColorRuns());
     EXPECT_EQ(Marked(f), 0) << "no search while a block falls";
@@ -377,7 +375,7 @@ TEST_F(FieldClear, ColourPassWaitsWhileAnythingIsMarkedOrFalling) {
     EXPECT_EQ(hud->score, 15);
     EXPECT_TRUE(f->ClearColorRuns()) << "the second call in a step only reports";
     EXPECT_EQ(hud->score, 15);
-    EXPECT_EQ(CFigureGenerator::GetInstance()->chainCount, 1);
+    EXPECT_EQ(generator->chainCount, 1);
 }
 
 // ---- a whole line clear ----

@@ -8,7 +8,6 @@
 #include "game/BlockFigure.h"
 #include "game/CellSeekerEffect.h"
 #include "game/VarFrame.h"
-#include "game/VarFrameHooks.h"
 #include "support/HeadlessGame.h"
 #include "ScreenshotUtil.h"
 
@@ -68,7 +67,6 @@ TEST(GameScreenshot, FieldFrameAndClearingOnBothPaths) {
         SCOPED_TRACE(k.name);
         headless::Game game(true);
         d3d9hooks::SetShaderVersions(k.vs, k.ps);
-        varframehooks::RearmConstruction();
         g_FrameType = k.frameType;
         g_FrameOpacity = 1.0f;
         g_FrameDetails = 2;
@@ -78,7 +76,6 @@ TEST(GameScreenshot, FieldFrameAndClearingOnBothPaths) {
         CVarFrame* frame = CVarFrame::GetInstance();
         frame->CallFrameInit();
         frame->NewGame();
-        headless::AfterStep() = [frame] { frame->UpdateTransforms(); };
 
         // A full bottom line under red and blue blocks; the comets start on it.
         CGameField* field = CGameField::GetInstance();
@@ -140,8 +137,6 @@ TEST(GameScreenshot, FieldFrameAndClearingOnBothPaths) {
                 bright = std::max(bright, p.Brightest(Project(seeker->position), 8));
             EXPECT_GT(bright, 180);
         }
-        headless::AfterStep() = nullptr;
-        delete CVarFrame::GetInstancePtr();
     }
     g_FrameType = g_FrameDetails = g_BlocksDetails = 0;
     g_FrameOpacity = 0.0f;

@@ -32,7 +32,7 @@ Outcome DropAtSpawnUntilOver(int fallType, unsigned seed) {
     CHud* hud = CHud::GetInstance();
     const int outside = OutsideCells();
     Outcome out;
-    CBaseFigure* previous = nullptr;
+    CBaseFigure* previous = generator->current;  // a new game starts with a figure in play
     bool pressed = false;
     headless::AfterStep() = [&] {
         if (previous && !generator->current) ++out.landings;

@@ -131,13 +131,13 @@ TEST_F(HudTest, PeriodEndEarnsExactlyOneObjectByItsPoints) {
     };
     for (const Case& c : {Case{0, 0}, Case{499, 0}, Case{500, 1}, Case{1499, 1}, Case{1500, 2}, Case{9000, 2}}) {
         delete CFigureGenerator::GetInstancePtr();
+        CFigureGenerator* g = CFigureGenerator::GetInstance();  // a fresh keeper of the requests
         StartGame();
         m_hud->score = 7 + c.points;
         m_hud->displayedScore = float(7 + c.points);
         m_hud->periodBase = 7;
         m_hud->periodStart = m_engine->GetTime() - 30.0f;
         Step();
-        CFigureGenerator* g = CFigureGenerator::GetInstance();
         EXPECT_EQ(m_hud->bonusIcon, c.icon) << c.points;
         EXPECT_EQ(g->specialFigureFlag, c.icon == 0) << c.points;
         EXPECT_EQ(g->bombFlag, c.icon == 1) << c.points;
@@ -167,6 +167,7 @@ TEST_F(HudTest, BarsFillTowardsTheBombThenTheSaw) {
 
 TEST_F(HudTest, PeriodRunsUnderTheMenuAndNothingRunsWithoutAGame) {
     StartGame();
+    CFigureGenerator::GetInstance();  // the keeper of the requests
     CGameMode* mode = CGameMode::GetInstance();
     mode->menuState = CGameMode::kMenuOpen;
     const float start = m_hud->periodStart;
@@ -176,6 +177,7 @@ TEST_F(HudTest, PeriodRunsUnderTheMenuAndNothingRunsWithoutAGame) {
 
     mode->mode = CGameMode::kNoGame;
     delete CFigureGenerator::GetInstancePtr();
+    CFigureGenerator::GetInstance();
     m_sounds.Clear();
     const float periodStart = m_hud->periodStart;
     m_hud->score = 5000;

@@ -21,6 +21,7 @@
 #include "game/FigureGenerator.h"
 #include "game/FloatingMessage.h"
 #include "game/GameField.h"
+#include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
@@ -77,11 +78,7 @@ protected:
         m_hud = CHud::GetInstance();
     }
     void TearDown() override {
-        delete CAnimatedObjectList::GetInstancePtr();
-        delete CHud::GetInstancePtr();
-        delete CFigureGenerator::GetInstancePtr();
-        delete CGameField::GetInstancePtr();
-        delete CGameMode::GetInstancePtr();
+        gameloop::DeleteGamePlay();
         delete g_TexturedFont;
         g_TexturedFont = nullptr;
         delete CSoundEngine::GetInstancePtr();

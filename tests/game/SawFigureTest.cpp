@@ -16,11 +16,22 @@ protected:
 TEST_F(SawGame, CutsAFiveWideSwathToTheFloorThenBreaksAndEnds) {
     Fill(3);
     const int before = Blocks();
+    // The pieces as the breaking update leaves them, before any later update moves them.
+    D3DXVECTOR3 centre, start;
+    bool broken = false;
+    headless::AfterStep() = [&] {
+        if (broken || m_saw->state != CSawFigure::kBroken) return;
+        broken = true;
+        centre = D3DXVECTOR3(m_saw->bodyWorld._41, m_saw->bodyWorld._42, m_saw->bodyWorld._43);
+        start = m_saw->piecePosition[2];
+    };
     int fall = StepUntil([&] {
         // Seeded right before the breaking step.
         if (m_saw->state == CSawFigure::kCutting && m_saw->y + 0.125f >= 19.0f) crt_srand(1);
         return m_saw->state == CSawFigure::kBroken;
     });
+    headless::AfterStep() = nullptr;
+    ASSERT_TRUE(broken);
     EXPECT_NEAR(fall, 152, 1) << "19 rows at 5 a second, through the blocks";
     EXPECT_NEAR(m_saw->pieceVelocity[0].x, -7.49f, 0.01f);
     EXPECT_NEAR(m_saw->pieceVelocity[0].y, 11.73f, 0.01f);
@@ -35,8 +46,7 @@ TEST_F(SawGame, CutsAFiveWideSwathToTheFloorThenBreaksAndEnds) {
     }
     EXPECT_EQ(before - Blocks(), 5 * 18);
     // The pieces start at the blade's centre and fly at the viewer.
-    const D3DXVECTOR3 centre(m_saw->bodyWorld._41, m_saw->bodyWorld._42, m_saw->bodyWorld._43);
-    EXPECT_EQ(m_saw->piecePosition[2], centre);
+    EXPECT_EQ(start, centre);
     for (int k = 0; k < 3; ++k) EXPECT_EQ(m_saw->pieceVelocity[k].z, -15.0f);
 
     int end = StepUntil([&] { return Gone(); });

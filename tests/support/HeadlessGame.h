@@ -7,11 +7,11 @@
 //   game.NewGame(0, 1, 0, 12345);     // line game, medium, as a brick, seed
 //   while (!game.Over() && game.Steps() < limit) game.Step();
 //
-// Each step runs the update order of the main loop (keyboard, animated
-// objects, sound, HUD, figure generator, field, particles). Keys are held
-// with Press/Release (DirectInput scan codes). Game over goes through the
-// game-over hook, which here does what the shell's first step does: the
-// game stops (mode 1, field disappearing) and the hook count grows.
+// Each step is the game's own update step; the shell's pointer and menus are
+// absent. Keys are held with Press/Release (DirectInput scan codes). Game over
+// goes through the game-over hook, which here does what the shell does for
+// game play: the game stops (mode 1) and the field starts disappearing; the
+// hook count grows.
 // Tests may write their own init.txt or scripts into Dir() before Boot.
 #pragma once
 
@@ -20,7 +20,9 @@
 #include <crt.h>
 #include <d3d9hooks.h>
 #include <dinputhooks.h>
+#include <gamefieldhooks.h>
 #include <platform.h>
+#include <varframehooks.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -42,7 +44,7 @@
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
 #include "game/GameField.h"
-#include "game/GameFieldHooks.h"
+#include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/GameOverHook.h"
 #include "game/GameRules.h"
@@ -61,22 +63,17 @@ inline void OnGameOver() {
     CGameMode* mode = CGameMode::GetInstance();
     mode->gameState = CGameMode::kFieldDisappearing;
     mode->mode = CGameMode::kNoGame;
+    CGameField::GetInstance()->DisappearStart();
 }
-// Runs after each step's update order, for observers (bots, assertions).
+// Runs after each update, for observers (bots, assertions).
 inline std::function<void()>& AfterStep() {
     static std::function<void()> f;
     return f;
 }
+// The observer sees every update, the tick's remainder too: a figure can
+// land in a whole step and the next one start in the remainder.
 inline void UpdateStep() {
-    CGraphicsEngine* e = CGraphicsEngine::GetInstancePtr();
-    if (!e || e->GetCurrentStep() <= 0.0f) return;
-    CKeyboard::GetInstance()->Update();
-    CAnimatedObjectList::GetInstance()->UpdateAll();
-    CSoundEngine::GetInstance()->Update();
-    CHud::GetInstance()->Process();
-    CFigureGenerator::GetInstance()->Process();
-    CGameField::GetInstance()->Update();
-    CParticleSystemsManager::GetInstance()->Update();
+    gameloop::UpdateStep();
     if (AfterStep()) AfterStep()();
 }
 inline LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
@@ -98,23 +95,20 @@ public:
         EngineTimerRestart();
         platform::SetInputTestMode(true);
         gamefieldhooks::RearmConstruction();
+        varframehooks::RearmConstruction();
         GameOverCount() = 0;
-        SetGameOverHook(OnGameOver);
+        gameloop::ShellHooks hooks;
+        hooks.gameOver = OnGameOver;
+        gameloop::SetShellHooks(hooks);
     }
     ~Game() {
         AfterStep() = nullptr;
-        SetGameOverHook(nullptr);
-        delete CFigureGenerator::GetInstancePtr();
-        delete CAnimatedObjectList::GetInstancePtr();
-        delete CHud::GetInstancePtr();
-        delete CGameField::GetInstancePtr();
-        delete CGameMode::GetInstancePtr();
-        delete CParticleSystemsManager::GetInstancePtr();
+        gameloop::DeleteGamePlay();
+        gameloop::SetShellHooks(gameloop::ShellHooks());
         delete g_TexturedFont;
         g_TexturedFont = nullptr;
         if (m_general) script::CloseState(m_general);
-        delete CSoundEngine::GetInstancePtr();
-        delete CGraphicsEngine::GetInstancePtr();
+        gameloop::Teardown(false);
         platform::SetInputTestMode(false);
         d3d9hooks::ResetAll();
         platform::SetFakeClock(false);
@@ -179,25 +173,16 @@ public:
     }
 
     // Play starts as after the field's appearance: rules from game_NewGame,
-    // then field, generator and HUD reset in that order.
+    // then field, frame, generator and HUD reset in that order.
     void NewGame(int gameType, int difficulty, int fallType, unsigned seed) {
         crt_srand(seed);
         g_GameType = gameType;
         g_Difficulty = difficulty;
         g_FallType = fallType;
         CGameMode* mode = CGameMode::GetInstance();
-        mode->mode = CGameMode::kGameRunning;
         mode->menuState = CGameMode::kMenuClosed;
         mode->gameState = CGameMode::kPlaying;
-        EXPECT_TRUE(ReadGameRules(m_general));
-        CGameField* field = CGameField::GetInstance();
-        field->InitFromScript();
-        field->Update();
-        CFigureGenerator* generator = CFigureGenerator::GetInstance();
-        generator->ClearFigures();
-        CHud* hud = CHud::GetInstance();
-        hud->Reset();
-        hud->Process();
+        EXPECT_TRUE(gameloop::NewGame(m_general));
     }
 
     // Writes an init.txt whose field is an all-playable w x h grid without a
