@@ -93,7 +93,7 @@ double FigureScriptToInt(double v) {
 CFigureGenerator* CFigureGenerator::GetInstance() { return CSingleton<CFigureGenerator>::GetInstance(); }
 
 CFigureGenerator::CFigureGenerator() {
-    state = script::OpenState(script::Libraries::Bare);
+    state = script::OpenState(script::Libraries::Bare, script::Budget::Figure);
     specialFigureFlag = bombFlag = sawFlag = bounceBombFlag = false;
 
     CTextureManager* textures = CTextureManager::GetInstance();
@@ -389,7 +389,6 @@ void CFigureGenerator::Upkeep() {
 
 void CFigureGenerator::ClearFigures() {
     DeleteObjects();
-    colorsNumWarned = false;
     specialFigureFlag = bombFlag = sawFlag = bounceBombFlag = false;
     Process();
 }

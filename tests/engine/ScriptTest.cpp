@@ -18,7 +18,7 @@ using script::Libraries;
 // A state that closes itself; the tests evaluate expressions with plain Lua
 // calls and run files through the layer.
 struct State {
-    explicit State(Libraries libs) : L(script::OpenState(libs)) {}
+    explicit State(Libraries libs) : L(script::OpenState(libs, script::Budget::Field)) {}
     ~State() { script::CloseState(L); }
     double Number(const std::string& expr) {
         std::string code = "return " + expr;
