@@ -176,6 +176,44 @@ int LoadText(lua_State* L) {
     return lua_gettop(L);
 }
 
+// Lua runs finalizers with hooks off, so no budget could end one: a script's
+// metatable takes effect without its __gc, which stays readable in the table.
+int SetMetatable(lua_State* L) {
+    lua_settop(L, 2);
+    if (lua_type(L, 2) != LUA_TTABLE) {
+        lua_pushvalue(L, lua_upvalueindex(1));
+        lua_insert(L, 1);
+        lua_call(L, 2, 1);
+        return 1;
+    }
+    lua_pushliteral(L, "__gc");
+    lua_rawget(L, 2);  // 3: the finalizer held aside
+    lua_pushliteral(L, "__gc");
+    lua_pushnil(L);
+    lua_rawset(L, 2);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_pushvalue(L, 1);
+    lua_pushvalue(L, 2);
+    const int status = lua_pcall(L, 2, 1, 0);  // 4: the table or the error
+    lua_pushliteral(L, "__gc");
+    lua_pushvalue(L, 3);
+    lua_rawset(L, 2);
+    lua_pushvalue(L, 4);
+    return status == LUA_OK ? 1 : lua_error(L);
+}
+
+// The binding's objects keep their metatables (and finalizers) to themselves.
+int GetMetatable(lua_State* L) {
+    if (lua_type(L, 1) == LUA_TUSERDATA) {
+        lua_pushnil(L);
+        return 1;
+    }
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, 1);
+    return 1;
+}
+
 void WrapGlobal(lua_State* L, const char* name, lua_CFunction wrapper) {
     lua_getglobal(L, name);
     if (lua_isnil(L, -1)) {
@@ -204,6 +242,8 @@ void InstallBaseAndMath(lua_State* L) {
     WrapGlobal(L, "loadfile", LoadFile);
     WrapGlobal(L, "load", LoadText);
     WrapGlobal(L, "loadstring", LoadText);
+    WrapGlobal(L, "setmetatable", SetMetatable);
+    WrapGlobal(L, "getmetatable", GetMetatable);
 }
 
 // The most one call of the shipped scripts ran, measured over whole games of

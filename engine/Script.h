@@ -12,8 +12,9 @@
 // text only (load, loadstring, loadfile and dofile refuse precompiled ones),
 // dofile and loadfile stay inside the state's root folder, each call from the
 // game may run a bounded number of instructions, and the state's memory is
-// capped. Running past either ends the call with a script error. The garbage
-// collector runs only inside calls, so no finalizer runs unprotected.
+// capped. Running past either ends the call with a script error. Scripts get no
+// finalizers (Lua runs them where no budget reaches), and the garbage collector
+// runs only inside calls.
 //
 // Every call into a script goes through Protect (or the Call helpers built on
 // it): a script error, a result of the wrong type or a C++ exception is logged
