@@ -88,7 +88,7 @@ bool ReadScriptPaths() {
 }
 
 bool OpenGeneralScript() {
-    g_LuaState = script::OpenState(script::Libraries::Bare);
+    g_LuaState = script::OpenState(script::Libraries::Bare, script::Budget::General);
     if (!g_LuaState) return false;
     script::RegisterGeneralInterface(g_LuaState);
     script::RunFile(g_LuaState, "data\\scripts\\general\\init.txt");

@@ -147,7 +147,7 @@ bool CThemeManager::LoadTheme(const std::string& key, bool byFolder) {
     textures->SetTexturePath(themePath.c_str());
     sound->SetAudioPath(themePath.c_str());
 
-    m_luaState = script::OpenState(script::Libraries::BaseMath);
+    m_luaState = script::OpenState(script::Libraries::BaseMath, script::Budget::Theme, program);
     if (m_luaState) RegisterThemeScriptInterface(m_luaState);
     sound->BeginSoundList();
 

@@ -129,7 +129,7 @@ public:
     CTextureEntry* m_sheet = nullptr;  // the sheet the sprite holds a use of
 };
 
-// Scripts cannot read a C++ bool; both loaders answer true as the scripts expect.
+// Both loaders answer true as the scripts expect, unless a sheet's layout was refused.
 bool LoadFrames(CThemeAnimatedSprite& sprite, const std::string& prefix, const std::string& extension, int digits,
                 int first, int last, int step) {
     sprite.Load(prefix.c_str(), extension.c_str(), digits, first, last, step);
@@ -139,7 +139,7 @@ bool LoadFrames(CThemeAnimatedSprite& sprite, const std::string& prefix, const s
 bool LoadSheet(CThemeAnimatedSprite& sprite, const std::string& file, int columns, int count, int width,
                int height) {
     CTextureManager* textures = CTextureManager::GetInstance();
-    sprite.LoadSheet(file.c_str(), columns, count, width, height);
+    if (!sprite.LoadSheet(file.c_str(), columns, count, width, height)) return false;
     // The sprite does not say which entry it took: the same load finds it, and
     // its extra use goes straight back. A failed load leaves the old sheet held.
     CTextureEntry* entry = nullptr;

@@ -1,16 +1,21 @@
 #include "engine/AnimatedSprite.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "engine/GraphicsEngine.h"
+#include "engine/Log.h"
 #include "engine/Sprite.h"
 #include "engine/TextureManager.h"
 
 namespace {
 const size_t kMaxPadding = 259;
-}
+
+// A source rectangle edge, computed wide and kept within what a RECT holds.
+LONG Edge(int64_t v) { return static_cast<LONG>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+}  // namespace
 
 CAnimatedSprite::CAnimatedSprite() {}
 
@@ -40,9 +45,16 @@ bool CAnimatedSprite::Load(const char* prefix, const char* extension, int32_t di
         }
     };
     if (count == 1) {
-        loadFrame(head + tail);
+        if (m_Frames.size() < kMaxFrames) loadFrame(head + tail);
     } else {
-        for (int64_t n = first; n <= last; n += stride) {
+        // Numbers past the cap are not even tried: a script's range can reach four billion names.
+        int64_t tried = 0;
+        for (int64_t n = first; n <= last; n += stride, ++tried) {
+            if (tried == int64_t(kMaxFrames) || m_Frames.size() >= kMaxFrames) {
+                g_Log.PrintBold("red", "Error, animated sprite %s: no more than %u frames are loaded", head.c_str(),
+                                unsigned(kMaxFrames));
+                break;
+            }
             std::string number = std::to_string(n);
             // No name longer than a path can hold is ever loaded, so the padding stops there.
             const size_t width = digits > 0 ? std::min<size_t>(size_t(digits), kMaxPadding) : 0;
@@ -58,15 +70,35 @@ bool CAnimatedSprite::Load(const char* prefix, const char* extension, int32_t di
 
 bool CAnimatedSprite::LoadSheet(const char* fileName, int32_t columns, int32_t frameCount, int32_t frameWidth,
                                 int32_t frameHeight) {
+    // A failed load leaves the sheet held so far in place.
+    CTextureManager* textures = CTextureManager::GetInstance();
+    CTextureEntry* sheet = m_pSheetTexture;
+    const bool loaded = textures->GetTexture(&sheet, fileName, false, false, 10.0f) && sheet;
+    if (!SheetFits(sheet, columns, frameCount, frameWidth, frameHeight)) {
+        if (loaded) textures->RemoveTexture(sheet);  // the use just taken goes back
+        g_Log.PrintBold("red", "Error, sprite sheet %s: %d frames of %d x %d in %d columns do not fit the picture",
+                        fileName ? fileName : "", frameCount, frameWidth, frameHeight, columns);
+        return false;  // the sprite stays as it was
+    }
+    m_pSheetTexture = sheet;
     m_SheetColumns = columns;
     m_FrameCount = frameCount;
     m_SheetFrameWidth = frameWidth;
     m_SheetFrameHeight = frameHeight;
-    // A failed load leaves the sheet held so far in place.
-    CTextureManager::GetInstance()->GetTexture(&m_pSheetTexture, fileName, false, false, 10.0f);
     m_SheetMode = true;
     m_CurrentFrame = ClampFrame(m_CurrentFrame);
     return true;
+}
+
+bool CAnimatedSprite::SheetFits(const CTextureEntry* sheet, int32_t columns, int32_t frameCount, int32_t frameWidth,
+                                int32_t frameHeight) {
+    if (columns < 1 || frameCount < 0 || frameWidth < 1 || frameHeight < 1) return false;
+    // Without a picture nothing is drawn, and there is nothing to measure against.
+    if (!sheet || !sheet->m_pTexture) return true;
+    const int64_t rows = (int64_t(frameCount) + columns - 1) / columns;
+    const double width = std::max(sheet->m_Width, sheet->m_ImageWidth);
+    const double height = std::max(sheet->m_Height, sheet->m_ImageHeight);
+    return double(int64_t(columns) * frameWidth) <= width && double(rows * frameHeight) <= height;
 }
 
 void CAnimatedSprite::Draw() {
@@ -93,18 +125,18 @@ void CAnimatedSprite::Draw() {
     const int32_t frame = ClampFrame(m_CurrentFrame);
     if (m_SheetMode) {
         centre = D3DXVECTOR2(static_cast<float>(m_SheetFrameWidth / 2), static_cast<float>(m_SheetFrameHeight / 2));
-        const int32_t column = frame % m_SheetColumns, row = frame / m_SheetColumns;
-        source.left = column * m_SheetFrameWidth;
-        source.top = row * m_SheetFrameHeight;
-        source.right = (column + 1) * m_SheetFrameWidth;
-        source.bottom = (row + 1) * m_SheetFrameHeight;
+        const int64_t column = frame % m_SheetColumns, row = frame / m_SheetColumns;
+        source.left = Edge(column * m_SheetFrameWidth);
+        source.top = Edge(row * m_SheetFrameHeight);
+        source.right = Edge((column + 1) * m_SheetFrameWidth);
+        source.bottom = Edge((row + 1) * m_SheetFrameHeight);
     } else {
         centre = D3DXVECTOR2(entry->m_ImageWidth / 2.0f, entry->m_ImageHeight / 2.0f);
         source.left = 0;
         source.top = 0;
         if (m_SizeWidth != 0 && m_SizeHeight != 0) {
-            source.right = m_SizeWidth - 1;
-            source.bottom = m_SizeHeight - 1;
+            source.right = Edge(int64_t(m_SizeWidth) - 1);
+            source.bottom = Edge(int64_t(m_SizeHeight) - 1);
         } else {
             source.right = static_cast<LONG>(entry->m_ImageWidth) - 1;
             source.bottom = static_cast<LONG>(entry->m_ImageHeight) - 1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -13,10 +14,14 @@ public:
     CAnimatedSprite();
 
     void Draw();
+    // At most this many frames are held, and one Load tries no more names.
+    static constexpr size_t kMaxFrames = 4096;
+
     // Numbered frames prefix + number + "." + extension, first to last by step,
     // the number padded with zeros to `digits`; appended to the frames held.
     bool Load(const char* prefix, const char* extension, int32_t digits, int32_t first, int32_t last, int32_t step);
     // A sheet of frameCount cells of frameWidth x frameHeight texels, `columns` per row.
+    // A layout that does not fit the picture is refused (false, logged).
     bool LoadSheet(const char* fileName, int32_t columns, int32_t frameCount, int32_t frameWidth,
                    int32_t frameHeight);
     void Update();
@@ -47,6 +52,8 @@ public:
     const std::vector<CTextureEntry*>& GetFrames() const { return m_Frames; }
 
 private:
+    static bool SheetFits(const CTextureEntry* sheet, int32_t columns, int32_t frameCount, int32_t frameWidth,
+                          int32_t frameHeight);
     // The frame index brought into 0 .. frame count - 1 (0 without frames).
     int32_t ClampFrame(int32_t frame) const;
 

@@ -8,6 +8,14 @@
 // 15-bit generator shared with RandomInt and RandomFloat, and dofile/loadfile
 // take Windows paths as the game writes them.
 //
+// Scripts come from players' downloads, so every state is fenced: chunks are
+// text only (load, loadstring, loadfile and dofile refuse precompiled ones),
+// dofile and loadfile stay inside the state's root folder, each call from the
+// game may run a bounded number of instructions, and the state's memory is
+// capped. Running past either ends the call with a script error. Scripts get no
+// finalizers (Lua runs them where no budget reaches), and the garbage collector
+// runs only inside calls.
+//
 // Every call into a script goes through Protect (or the Call helpers built on
 // it): a script error, a result of the wrong type or a C++ exception is logged
 // as one bold red line naming the hook or file, the Lua stack is restored, and
@@ -16,6 +24,8 @@
 #include <lua.hpp>
 #include <luabind/luabind.hpp>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 
@@ -25,10 +35,41 @@ namespace script {
 
 enum class Libraries { Bare, BaseMath };
 
-// Opens a state with the given libraries and the binding library; null on failure (logged).
-lua_State* OpenState(Libraries libraries);
+// Whose scripts a state runs; each has its own instruction budget per call.
+enum class Budget { General, Figure, Field, FieldAnimation, Frame, Theme };
+
+// Memory one state may hold while its scripts run.
+constexpr size_t kMemoryCap = size_t(64) << 20;
+
+// Instructions one call from the game may run in a state of that kind.
+int64_t InstructionBudget(Budget budget);
+
+// Opens a state with the given libraries and the binding library; null on failure
+// (logged). dofile and loadfile are confined to the folder root, or to the
+// current folder when root is empty.
+lua_State* OpenState(Libraries libraries, Budget budget, const std::string& root = std::string());
 // Closes the state and nulls the handle. Destroy kept luabind::objects first.
+// Finalizers run within one call's budget.
 void CloseState(lua_State*& state);
+
+// Marks a call from the game into the state: the outermost one starts a fresh
+// instruction count and lets the collector run. Protect, RunFile and the Call
+// helpers open one; code that runs a script by lua_pcall itself opens its own.
+class CallScope {
+public:
+    explicit CallScope(lua_State* state);
+    ~CallScope();
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+private:
+    lua_State* m_state;
+};
+
+// Instructions the state has run in its current (or last) call from the game.
+int64_t InstructionsSpent(lua_State* state);
+// Bytes the state holds now.
+size_t MemoryUsed(lua_State* state);
 
 // Runs a script file named by a Windows path. False when it cannot be loaded
 // or fails while running; the reason is logged with the file name.
@@ -40,7 +81,7 @@ bool ReadGlobalNumber(lua_State* state, const char* name, float& out);
 
 // True for a reference that holds a function.
 bool IsFunction(const luabind::object& object);
-// The global of that name (nil when absent).
+// The global of that name (nil when absent), read raw: no metamethod runs.
 luabind::object GetGlobal(lua_State* state, const char* name);
 
 namespace detail {
@@ -57,6 +98,7 @@ std::string TypeName(const std::string& mangled);
 template <class Body>
 bool Protect(lua_State* state, const char* what, Body&& body, bool* once = nullptr) {
     const int top = state ? lua_gettop(state) : 0;
+    CallScope scope(state);
     try {
         body();
         return true;

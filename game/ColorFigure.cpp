@@ -18,14 +18,7 @@ const int32_t CColorFigure::kSpecialPattern[kRows][kColumns] = {
     {0, 1, 1, 0}, {0, 1, 1, 0}, {0, 1, 1, 0}, {0, 1, 1, 0}, {0, 1, 1, 0}, {0, 1, 1, 0}};
 
 int UsableColorsNum(int colorsNum) {
-    if (colorsNum >= 1 && colorsNum <= CGameField::kMaterials) return colorsNum;
-    // Once per game: the generator forgets the warning when a game starts.
-    CFigureGenerator* generator = CFigureGenerator::GetInstancePtr();
-    if (!generator || !generator->colorsNumWarned) {
-        g_Log.PrintBold("red", "Error, ext_ColorsNum %d is outside 1 to %d: clamped", colorsNum,
-                        int(CGameField::kMaterials));
-        if (generator) generator->colorsNumWarned = true;
-    }
+    // The rules reader refuses values outside 1 to 8; this covers rules never read.
     return std::clamp(colorsNum, 1, int(CGameField::kMaterials));
 }
 

@@ -45,5 +45,5 @@ public:
     CFieldBlock cells[kRows * kColumns];  // [row * 4 + column]
 };
 
-// ext_ColorsNum as the colour draw may use it: 1 to 8, a bad value logged.
+// ext_ColorsNum as the colour draw may use it: 1 to 8.
 int UsableColorsNum(int colorsNum);

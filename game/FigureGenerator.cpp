@@ -95,7 +95,7 @@ double FigureScriptToInt(double v) {
 CFigureGenerator* CFigureGenerator::GetInstance() { return CSingleton<CFigureGenerator>::GetInstance(); }
 
 CFigureGenerator::CFigureGenerator() {
-    state = script::OpenState(script::Libraries::Bare);
+    state = script::OpenState(script::Libraries::Bare, script::Budget::Figure);
     specialFigureFlag = bombFlag = sawFlag = bounceBombFlag = false;
 
     FigureResources& r = resources;
@@ -401,7 +401,6 @@ void CFigureGenerator::Upkeep() {
 
 void CFigureGenerator::ClearFigures() {
     DeleteObjects();
-    colorsNumWarned = false;
     specialFigureFlag = bombFlag = sawFlag = bounceBombFlag = false;
     Process();
 }

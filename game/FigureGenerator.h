@@ -70,8 +70,6 @@ public:
     int chainCount = 0;
     // Colour cycle speed of the colour figure, radians per second.
     float colorAnimSpeed = 0.0f;
-    // A bad ext_ColorsNum is logged once per game.
-    bool colorsNumWarned = false;
 
     CBaseFigure* next = nullptr;
     CBaseFigure* current = nullptr;

@@ -108,7 +108,7 @@ void Register(lua_State* L) {
 }  // namespace
 
 bool CVarFrame::OpenScript() {
-    luaState = script::OpenState(script::Libraries::BaseMath);
+    luaState = script::OpenState(script::Libraries::BaseMath, script::Budget::Frame);
     if (!luaState) return false;
     Register(luaState);
     g_OpeningScript = true;

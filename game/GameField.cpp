@@ -123,7 +123,7 @@ CGameField::CGameField()
     }
     g_FieldBodyRan = true;
 
-    m_luaField = script::OpenState(script::Libraries::BaseMath);
+    m_luaField = script::OpenState(script::Libraries::BaseMath, script::Budget::Field);
     m_fallSpeed = 5.0f;
     if (m_luaField) {
         script::RegisterD3DXVECTOR3(m_luaField);
@@ -132,7 +132,7 @@ CGameField::CGameField()
         m_fieldScriptRan = script::RunFile(m_luaField, g_FieldScriptPath);
     }
 
-    m_luaAnim = script::OpenState(script::Libraries::BaseMath);
+    m_luaAnim = script::OpenState(script::Libraries::BaseMath, script::Budget::FieldAnimation);
     if (m_luaAnim) {
         script::RegisterD3DVECTOR(m_luaAnim);
         script::RegisterD3DXVECTOR3(m_luaAnim);

@@ -3,8 +3,10 @@
 #include <lua.hpp>
 
 #include <cmath>
+#include <cstdio>
 
 #include "engine/Log.h"
+#include "engine/Script.h"
 #include "game/GameSettings.h"
 
 CGameRules g_GameRules;
@@ -23,25 +25,33 @@ bool ReadNumber(lua_State* L, const char* name, double& out, const char*& reason
     return ok;
 }
 
+// The ranges a rule may take; every check of the rules lives here. Scores stay
+// far enough below 32 bits that no sum of a game can wrap.
+struct Range {
+    double low, high;
+};
+constexpr Range kScore{0, 1000000};  // scores and score steps
+constexpr Range kTime{0.001, 3600};  // seconds
+constexpr Range kSpeed{0, 1000};     // speeds and their steps
+constexpr Range kCount{0, 1000};
+constexpr Range kColours{1, 8};
+
 class RulesReader {
 public:
     explicit RulesReader(lua_State* L) : m_state(L) {}
 
-    void Float(const char* name, float& out) {
+    void Float(const char* name, float& out, Range range) {
         double v;
-        if (Number(name, v)) out = float(v);
+        if (Number(name, v) && Within(name, v, range)) out = float(v);
     }
-    // Truncated toward zero; a value beyond 32 bits fails rather than wraps.
-    void Int(const char* name, int& out) {
+    // Truncated toward zero before the range is checked.
+    void Int(const char* name, int& out, Range range) {
         double v;
-        if (!Number(name, v)) return;
-        v = std::trunc(v);
-        if (!(v >= -2147483648.0 && v <= 2147483647.0)) return Fail(name, "is out of range");
-        out = int(v);
+        if (Number(name, v) && Within(name, v = std::trunc(v), range)) out = int(v);
     }
-    void IntAsFloat(const char* name, float& out) {
+    void IntAsFloat(const char* name, float& out, Range range) {
         int v = 0;
-        Int(name, v);
+        Int(name, v, range);
         if (m_ok) out = float(v);
     }
     bool ok() const { return m_ok; }
@@ -55,6 +65,13 @@ private:
             return false;
         }
         return true;
+    }
+    bool Within(const char* name, double v, Range range) {
+        if (v >= range.low && v <= range.high) return true;  // false for NaN too
+        char reason[96];
+        snprintf(reason, sizeof reason, "is %g, outside %g to %g", v, range.low, range.high);
+        Fail(name, reason);
+        return false;
     }
     void Fail(const char* name, const char* reason) {
         g_Log.PrintBold("red", "Error: (GameRules) %s %s, the rules stay as they were", name, reason);
@@ -78,6 +95,7 @@ bool ReadGameRules(lua_State* L) {
     lua_pushinteger(L, g_Difficulty);
     lua_setglobal(L, "ext_GameDifficulty");
 
+    script::CallScope scope(L);
     lua_getglobal(L, "game_NewGame");
     if (lua_type(L, -1) != LUA_TFUNCTION) {
         lua_settop(L, top);
@@ -94,29 +112,29 @@ bool ReadGameRules(lua_State* L) {
     // Read into a copy: the rules change only when every value has been read.
     CGameRules rules = g_GameRules;
     RulesReader r(L);
-    r.Float("ext_BonusTime", rules.bonusTime);
-    r.Int("ext_BombScore", rules.bombScore);
-    r.Int("ext_SawScore", rules.sawScore);
-    r.Int("ext_RubberBombs", rules.rubberBombs);
-    r.Float("ext_RubberTime", rules.rubberTime);
-    r.Float("ext_StartSpeed", rules.startSpeed);
-    r.Float("ext_DeltaLevelSpeed", rules.deltaLevelSpeed);
-    r.IntAsFloat("ext_LevelScore", rules.levelScore);
-    r.IntAsFloat("ext_RotateScore", rules.rotateScore);
-    r.Int("ext_FigureHitScore", rules.figureHitScore);
+    r.Float("ext_BonusTime", rules.bonusTime, kTime);
+    r.Int("ext_BombScore", rules.bombScore, kScore);
+    r.Int("ext_SawScore", rules.sawScore, kScore);
+    r.Int("ext_RubberBombs", rules.rubberBombs, kCount);
+    r.Float("ext_RubberTime", rules.rubberTime, kTime);
+    r.Float("ext_StartSpeed", rules.startSpeed, kSpeed);
+    r.Float("ext_DeltaLevelSpeed", rules.deltaLevelSpeed, kSpeed);
+    r.IntAsFloat("ext_LevelScore", rules.levelScore, kScore);
+    r.IntAsFloat("ext_RotateScore", rules.rotateScore, kScore);
+    r.Int("ext_FigureHitScore", rules.figureHitScore, kScore);
     if (g_GameType == 0) {
         static const char* const kLines[5] = {"ext_LineScore_1", "ext_LineScore_2", "ext_LineScore_3",
                                               "ext_LineScore_4", "ext_LineScore_More"};
-        for (int i = 0; i < 5; ++i) r.Int(kLines[i], rules.lineScore[i]);
+        for (int i = 0; i < 5; ++i) r.Int(kLines[i], rules.lineScore[i], kScore);
     } else if (g_GameType == 1) {
         static const char* const kScores[4] = {"ext_ColorsScore_3", "ext_ColorsScore_4", "ext_ColorsScore_5",
                                                "ext_ColorsScore_More"};
         static const char* const kStages[5] = {"ext_ColorsStageScore_2", "ext_ColorsStageScore_3",
                                                "ext_ColorsStageScore_4", "ext_ColorsStageScore_5",
                                                "ext_ColorsStageScore_More"};
-        r.Int("ext_ColorsNum", rules.colorsNum);
-        for (int i = 0; i < 4; ++i) r.Int(kScores[i], rules.colorsScore[i]);
-        for (int i = 0; i < 5; ++i) r.Int(kStages[i], rules.colorsStageScore[i]);
+        r.Int("ext_ColorsNum", rules.colorsNum, kColours);
+        for (int i = 0; i < 4; ++i) r.Int(kScores[i], rules.colorsScore[i], kScore);
+        for (int i = 0; i < 5; ++i) r.Int(kStages[i], rules.colorsStageScore[i], kScore);
     }
     lua_settop(L, top);
     if (!r.ok()) return false;

@@ -27,7 +27,9 @@ extern CGameRules g_GameRules;
 struct lua_State;
 
 // Hands the game type and difficulty to the general script as ext_GameType and
-// ext_GameDifficulty, runs its game_NewGame and reads the rules back. On any
-// failure the reason is logged, the previous rules stay whole and it returns
-// false; g_BounceBombsLeft takes ext_RubberBombs only on success.
+// ext_GameDifficulty, runs its game_NewGame and reads the rules back, each
+// within its range (scores 0 to 1,000,000, times 0.001 to 3600 s, speeds 0 to
+// 1000, ext_RubberBombs 0 to 1000, ext_ColorsNum 1 to 8). On any failure the
+// reason is logged, the previous rules stay whole and it returns false;
+// g_BounceBombsLeft takes ext_RubberBombs only on success.
 bool ReadGameRules(lua_State* state);

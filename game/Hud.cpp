@@ -1,5 +1,6 @@
 #include "game/Hud.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -100,22 +101,18 @@ void CHud::Reset() {
     bonusTime = g_GameRules.bonusTime;
     bombScore = g_GameRules.bombScore;
     sawScore = g_GameRules.sawScore;
-    // The bars divide by these; rules that would make them meaningless are clamped.
-    if (!(bonusTime > 0.0f)) {
-        g_Log.PrintBold("red", "Error: (Hud) bonus time %f is not positive, using 30", double(bonusTime));
-        bonusTime = 30.0f;
-    }
-    if (bombScore <= 0) {
-        g_Log.PrintBold("red", "Error: (Hud) bomb score %d is not positive, using 1", bombScore);
-        bombScore = 1;
-    }
-    if (sawScore <= bombScore) {
-        const int32_t fixed = bombScore == INT32_MAX ? INT32_MAX : bombScore + 1;
-        g_Log.PrintBold("red", "Error: (Hud) saw score %d is not above the bomb score, using %d", sawScore, fixed);
-        sawScore = fixed;
-    }
+    // The period clock and the bars divide by these. The rules reader checks the
+    // rules; this only covers a reset before any were read (all zero), quietly.
+    if (!(bonusTime > 0.0f)) bonusTime = 30.0f;
+    if (bombScore <= 0) bombScore = 1;
+    if (sawScore <= bombScore) sawScore = bombScore == INT32_MAX ? INT32_MAX : bombScore + 1;
     periodStart = EngineTime();
     periodBase = Trunc(displayedScore);
+}
+
+void CHud::AddScore(int32_t points) {
+    const int64_t sum = int64_t(score) + points;
+    score = int32_t(std::clamp<int64_t>(sum, INT32_MIN, INT32_MAX));
 }
 
 void CHud::LevelUp() {

@@ -26,7 +26,8 @@ public:
     // A new game: level 1 and a fresh bonus period from now.
     void Reset();
     void LevelUp();
-    void AddScore(int32_t points) { score += points; }
+    // Saturates at the ends of 32 bits rather than wrapping.
+    void AddScore(int32_t points);
     // Once per update step, whatever the mode.
     void Process();
     // Once per frame, after the particles and before the menu.

@@ -69,7 +69,7 @@ GameSession::GameSession(DWORD vertexShaderVersion, DWORD pixelShaderVersion, in
     g_FrameDetails = 2;
     g_BlocksDetails = 2;
     if (!StartEngine("bench_game", UpdateStep)) return;
-    m_general = script::OpenState(script::Libraries::Bare);
+    m_general = script::OpenState(script::Libraries::Bare, script::Budget::General);
     if (!m_general) return;
     script::RegisterGeneralInterface(m_general);
     if (!script::RunFile(m_general, "data\\scripts\\general\\init.txt")) return;

@@ -3,6 +3,7 @@
 #include <crt.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ using script::Libraries;
 // A state that closes itself; the tests evaluate expressions with plain Lua
 // calls and run files through the layer.
 struct State {
-    explicit State(Libraries libs) : L(script::OpenState(libs)) {}
+    explicit State(Libraries libs) : L(script::OpenState(libs, script::Budget::Field)) {}
     ~State() { script::CloseState(L); }
     double Number(const std::string& expr) {
         std::string code = "return " + expr;
@@ -110,7 +111,7 @@ TEST(Script, StatesOpenOnlyTheirLibraries) {
         lua_settop(bare.L, 0);
     }
     for (const char* name : {"print", "math", "dofile", "loadfile", "pcall"}) EXPECT_NE(field.Type(name), "nil") << name;
-    for (const char* name : {"string", "table", "io", "os", "package", "require", "coroutine"})
+    for (const char* name : {"string", "table", "io", "os", "package", "require", "coroutine", "debug"})
         EXPECT_EQ(field.Type(name), "nil") << name;
 }
 
@@ -199,6 +200,130 @@ TEST(Script, ProtectedCallsReturnFallbackAndKeepTheStack) {
     EXPECT_FALSE(script::ReadGlobalNumber(s.L, "absent", value));
     EXPECT_FLOAT_EQ(value, 2.5f);
     EXPECT_EQ(lua_gettop(s.L), top);
+}
+
+// A precompiled chunk of the given source, as luac would write it.
+std::string BinaryChunk(const char* source) {
+    lua_State* L = luaL_newstate();
+    std::string out;
+    EXPECT_EQ(luaL_loadstring(L, source), LUA_OK);
+    lua_dump(L, [](lua_State*, const void* p, size_t n, void* ud) {
+        static_cast<std::string*>(ud)->append(static_cast<const char*>(p), n);
+        return 0;
+    }, &out);
+    lua_close(L);
+    return out;
+}
+
+// The bytes as a Lua string literal of decimal escapes.
+std::string LuaLiteral(const std::string& bytes) {
+    std::string out = "\"";
+    char escape[8];
+    for (unsigned char c : bytes) {
+        snprintf(escape, sizeof escape, "\\%03u", c);
+        out += escape;
+    }
+    return out + "\"";
+}
+
+TEST(Script, ChunksAreTextOnly) {
+    testutil::TempDir dir;
+    testutil::ScopedCwd cwd(dir.path());
+    Capture log;
+    const std::string chunk = BinaryChunk("ran = 1");
+    const std::string bin = LuaLiteral(chunk);
+    testutil::WriteFile(dir.file("chunk.txt"), chunk);
+    testutil::WriteFile(dir.file("text.txt"), "ran = 2");
+    State s(Libraries::BaseMath);
+    EXPECT_FALSE(script::RunFile(s.L, "chunk.txt"));
+    EXPECT_EQ(CountBoldRed(log, "binary chunk"), 1);
+
+    // Each way a script can hand Lua a chunk answers with the text-only error, whatever mode it asks for.
+    const std::string ways[] = {
+        "load(" + bin + ")",
+        "load(" + bin + ", 'c', 'b')",
+        "load(" + bin + ", 'c', 'bt', {})",
+        "loadstring(" + bin + ")",
+        "load((function() local c = " + bin + " return function() local r = c; c = nil; return r end end)())",
+        "loadfile('chunk.txt', 'b')",
+        "select(2, pcall(dofile, 'chunk.txt'))",
+    };
+    for (const std::string& way : ways) {
+        const std::string code = "local f, e = " + way + "; return tostring(f) .. ' ' .. tostring(e)";
+        ASSERT_EQ(luaL_dostring(s.L, code.c_str()), LUA_OK) << way;
+        EXPECT_NE(std::string(lua_tostring(s.L, -1)).find("binary chunk"), std::string::npos) << way;
+        lua_settop(s.L, 0);
+    }
+    EXPECT_EQ(s.Type("ran"), "nil");
+    // Text still loads through every one of them.
+    EXPECT_EQ(s.Number("(function() load('ran = 3')(); return ran end)()"), 3);
+    EXPECT_EQ(s.Number("(function() loadfile('text.txt', 'b')(); return ran end)()"), 2);
+}
+
+TEST(Script, DofileAndLoadfileStayInsideTheRoot) {
+    testutil::TempDir outside;
+    testutil::WriteFile(outside.file("secret.txt"), "escaped = 1");
+    testutil::TempDir dir;
+    std::filesystem::create_directories(dir.file("themes/t"));
+    testutil::WriteFile(dir.file("data.txt"), "inside = 1");
+    std::filesystem::create_symlink(outside.file("secret.txt"), dir.file("themes/t/out.txt"));
+    std::filesystem::create_symlink(dir.file("data.txt"), dir.file("themes/t/in.txt"));
+    std::unique_ptr<State> state;
+    {
+        testutil::ScopedCwd root(dir.path());  // a state is rooted where it opens
+        state.reset(new State(Libraries::BaseMath));
+    }
+    State& s = *state;
+    testutil::ScopedCwd cwd(dir.file("themes/t"));
+    const std::string up = std::filesystem::relative(outside.file("secret.txt"), dir.file("themes/t")).string();
+    struct Case {
+        std::string path;
+        bool inside;
+    } cases[] = {
+        {outside.file("secret.txt"), false}, {up, false}, {"out.txt", false}, {"C:" + outside.file("secret.txt"), false},
+        {"..\\..\\data.txt", true},          {"in.txt", true},
+    };
+    for (const Case& c : cases) {
+        for (const char* call : {"dofile", "loadfile"}) {
+            const std::string code = std::string("local ok, f, e = pcall(") + call + ", [[" + c.path +
+                                     "]]); return tostring(ok and (f or e) or f)";
+            ASSERT_EQ(luaL_dostring(s.L, code.c_str()), LUA_OK) << c.path;
+            const std::string said = lua_tostring(s.L, -1);
+            lua_settop(s.L, 0);
+            EXPECT_EQ(said.find("outside the game folder") == std::string::npos, c.inside) << call << " " << said;
+        }
+    }
+    EXPECT_EQ(s.Type("escaped"), "nil");
+    EXPECT_EQ(s.Type("inside"), "number");
+}
+
+TEST(Script, RunawayCallsEndAndTheStateLivesOn) {
+    testutil::TempDir dir;
+    testutil::ScopedCwd cwd(dir.path());
+    Capture log;
+    struct Case {
+        Libraries libraries;
+        const char* source;
+        const char* error;
+    } cases[] = {
+        {Libraries::Bare, "while true do end", "budget"},
+        {Libraries::BaseMath, "while true do pcall(function() while true do end end) end", "budget"},
+        {Libraries::BaseMath, "local t = {} for i = 1, 1e9 do t[i] = {} end", "budget"},
+        {Libraries::Bare, "local s, t = 'x', {} while true do s = s .. s; t[#t + 1] = s end", "not enough memory"},
+        {Libraries::BaseMath, "hoard = {} local s = 'x' while true do s = s .. s; hoard[#hoard + 1] = s end",
+         "not enough memory"},
+    };
+    testutil::WriteFile(dir.file("fine.txt"), "fine = 1");
+    for (const Case& c : cases) {
+        testutil::WriteFile(dir.file("runaway.txt"), c.source);
+        State s(c.libraries);
+        const int before = CountBoldRed(log, c.error);
+        EXPECT_FALSE(script::RunFile(s.L, "runaway.txt")) << c.source;
+        EXPECT_EQ(CountBoldRed(log, c.error), before + 1) << c.source;
+        EXPECT_LE(script::MemoryUsed(s.L), script::kMemoryCap) << c.source;
+        // The next call starts a fresh count.
+        EXPECT_TRUE(script::RunFile(s.L, "fine.txt")) << c.source;
+    }
 }
 
 }  // namespace

@@ -264,4 +264,38 @@ TEST_F(SpriteTest, DrawArguments) {
     EXPECT_EQ(draws()[0], "ID3DXSprite.Draw(tex, {48,0,64,16}, {1,1}, {8,8}, 0, {0,0}, 0xffffffff)");
 }
 
+TEST_F(SpriteTest, NumbersFromScriptsAreBounded) {
+    // A range of four billion numbers tries the first 4096 names only.
+    for (const char* name : {"g0.png", "g1.png", "g2.png"}) Png(name, 4, 4);
+    CAnimatedSprite frames;
+    EXPECT_TRUE(frames.Load("g", "png", 1, 0, 2147483647, 1));
+    EXPECT_EQ(frames.GetNum(), 3);
+    EXPECT_GE(Find("Error, animated sprite g: no more than 4096 frames are loaded"), 0);
+    // Nor does a sprite hold more than 4096 frames, however often it loads.
+    for (int i = 0; i < 4100; ++i) frames.Load("g0", "png", 1, 0, 0, 1);
+    EXPECT_EQ(frames.GetNum(), 4096);
+    frames.Release();
+
+    Png("sheet.png", 64, 64);
+    CAnimatedSprite sheet;
+    ASSERT_TRUE(sheet.LoadSheet("sheet.png", 2, 4, 32, 32));
+    sheet.SetCurrent(3);
+    struct Case {
+        int columns, count, width, height;
+    } refused[] = {
+        {1, 1, 2147483647, 2147483647}, {3, 4, 32, 32}, {2, 5, 32, 32}, {0, 4, 32, 32},
+        {2, -1, 32, 32},                {-2, 4, -32, 32},
+    };
+    for (const Case& c : refused) {
+        EXPECT_FALSE(sheet.LoadSheet("sheet.png", c.columns, c.count, c.width, c.height)) << c.columns << " " << c.width;
+        EXPECT_EQ(sheet.GetNum(), 4);
+        d3d9hooks::ClearCallLog();
+        sheet.Draw();  // the layout held before still draws its cell
+        auto draws = d3d9hooks::CallsStartingWith("ID3DXSprite.Draw(");
+        ASSERT_EQ(draws.size(), 1u);
+        EXPECT_NE(draws[0].find("(tex, {32,32,64,64},"), std::string::npos) << draws[0];
+    }
+    sheet.Release();
+}
+
 }  // namespace

@@ -137,7 +137,7 @@ int BlocksInField() {
 TEST(ColorGame, GreedyBotClearsRunsAndChainsAndLandsSpecialFiguresToGameOver) {
     headless::Game game;
     game.Boot(game.InitWith("local base_new_game = game_NewGame\n"
-                            "function game_NewGame() base_new_game() ext_BombScore = 1e8 ext_SawScore = 2e8 end"));
+                            "function game_NewGame() base_new_game() ext_BombScore = 1e6 ext_SawScore = 1e6 end"));
     CParticleSystemsManager* manager = CParticleSystemsManager::GetInstance();
     const size_t systemsBefore = manager->GetSystems().size();
     const std::string logFile = std::string(g_Log.GetStartDirectory()) + "/log.html";

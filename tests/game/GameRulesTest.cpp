@@ -2,6 +2,7 @@
 // order and types of the values, and failures that keep the rules whole.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -24,7 +25,7 @@ int NoteAndAnswer(lua_State* L) {
 
 const char* const kLineGame =
     "function game_NewGame()\n"
-    "  ext_BonusTime = 30.5; ext_BombScore = -2.5; ext_SawScore = 1500; ext_RubberBombs = 3\n"
+    "  ext_BonusTime = 30.5; ext_BombScore = 2.5; ext_SawScore = 1500; ext_RubberBombs = 3\n"
     "  ext_RubberTime = 4.5; ext_StartSpeed = 1.25; ext_DeltaLevelSpeed = 0.5\n"
     "  ext_LevelScore = 150.7; ext_RotateScore = 2000; ext_FigureHitScore = 10\n"
     "  ext_LineScore_1 = 100; ext_LineScore_2 = 300; ext_LineScore_3 = 600\n"
@@ -34,7 +35,7 @@ const char* const kLineGame =
 class GameRulesTest : public testing::Test {
 protected:
     void SetUp() override {
-        m_state = script::OpenState(script::Libraries::Bare);
+        m_state = script::OpenState(script::Libraries::Bare, script::Budget::General);
         ASSERT_NE(m_state, nullptr);
         script::RegisterGeneralInterface(m_state);
         g_GameRules = CGameRules();
@@ -85,7 +86,7 @@ TEST_F(GameRulesTest, NumbersAreTruncatedTowardZero) {
     Run(kLineGame);
     ASSERT_TRUE(ReadGameRules(m_state));
     EXPECT_EQ(g_GameRules.levelScore, 150.0f);
-    EXPECT_EQ(g_GameRules.bombScore, -2);
+    EXPECT_EQ(g_GameRules.bombScore, 2);
     EXPECT_FLOAT_EQ(g_GameRules.bonusTime, 30.5f);
     EXPECT_EQ(g_GameRules.rotateScore, 2000.0f);
     EXPECT_EQ(g_GameRules.lineScore[2], 600);
@@ -136,6 +137,59 @@ TEST_F(GameRulesTest, FailureIsLoggedByNameAndKeepsThePreviousRules) {
         EXPECT_EQ(lua_gettop(m_state), 0) << c.script;
     }
     EXPECT_FALSE(ReadGameRules(nullptr));
+}
+
+TEST_F(GameRulesTest, ValuesOutsideTheirRangeAreRefusedAtTheEdges) {
+    struct Case {
+        int gameType;
+        const char* name;
+        double low, high;  // the edges are taken, one step beyond is refused
+        double beyond;
+    };
+    const Case cases[] = {
+        {0, "ext_BonusTime", 0.001, 3600, 0.0005},    {0, "ext_RubberTime", 0.001, 3600, 0.0005},
+        {0, "ext_BombScore", 0, 1000000, 1},          {0, "ext_SawScore", 0, 1000000, 1},
+        {0, "ext_FigureHitScore", 0, 1000000, 1},     {0, "ext_LevelScore", 0, 1000000, 1},
+        {0, "ext_RotateScore", 0, 1000000, 1},        {0, "ext_LineScore_More", 0, 1000000, 1},
+        {0, "ext_StartSpeed", 0, 1000, 0.5},          {0, "ext_DeltaLevelSpeed", 0, 1000, 0.5},
+        {0, "ext_RubberBombs", 0, 1000, 1},           {1, "ext_ColorsNum", 1, 8, 1},
+        {1, "ext_ColorsScore_3", 0, 1000000, 1},      {1, "ext_ColorsStageScore_More", 0, 1000000, 1},
+    };
+    const std::string colourGame =
+        "function game_NewGame()\n"
+        "  ext_ColorsNum = 5; ext_ColorsScore_3 = 1; ext_ColorsScore_4 = 2; ext_ColorsScore_5 = 3\n"
+        "  ext_ColorsScore_More = 4; ext_ColorsStageScore_2 = 5; ext_ColorsStageScore_3 = 6\n"
+        "  ext_ColorsStageScore_4 = 7; ext_ColorsStageScore_5 = 8; ext_ColorsStageScore_More = 9\n"
+        "  ext_BonusTime = 30; ext_BombScore = 2; ext_SawScore = 1500; ext_RubberBombs = 3\n"
+        "  ext_RubberTime = 4.5; ext_StartSpeed = 1.25; ext_DeltaLevelSpeed = 0.5\n"
+        "  ext_LevelScore = 150; ext_RotateScore = 2000; ext_FigureHitScore = 10\n"
+        "end\n";
+    for (const Case& c : cases) {
+        g_GameType = c.gameType;
+        auto withValue = [&](double v) {
+            Run(c.gameType == 0 ? kLineGame : colourGame.c_str());
+            char tail[160];
+            snprintf(tail, sizeof tail, "local f = game_NewGame; game_NewGame = function() f(); %s = %.17g end",
+                     c.name, v);
+            Run(tail);
+        };
+        for (double v : {c.low, c.high}) {
+            withValue(v);
+            EXPECT_TRUE(ReadGameRules(m_state)) << c.name << " = " << v;
+        }
+        for (double v : {c.low - c.beyond, c.high + c.beyond}) {
+            g_GameRules = CGameRules();
+            withValue(v);
+            testutil::LogCapture log;
+            EXPECT_FALSE(ReadGameRules(m_state)) << c.name << " = " << v;
+            EXPECT_TRUE(Same(g_GameRules, CGameRules())) << c.name << " = " << v;
+            EXPECT_NE(log.Text().find(c.name), std::string::npos) << c.name << " = " << v;
+        }
+    }
+    // Not a number at all is not within any range.
+    Run(kLineGame);
+    Run("local f = game_NewGame; game_NewGame = function() f(); ext_BonusTime = 0/0 end");
+    EXPECT_FALSE(ReadGameRules(m_state));
 }
 
 }  // namespace

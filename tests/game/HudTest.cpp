@@ -189,7 +189,9 @@ TEST_F(HudTest, PeriodRunsUnderTheMenuAndNothingRunsWithoutAGame) {
     EXPECT_FALSE(CFigureGenerator::GetInstance()->specialFigureFlag);
 }
 
-TEST_F(HudTest, BadRulesAreClampedWithALogLine) {
+// The rules reader checks the rules; a reset before any were read (all zero)
+// only keeps the clock and bars sound, and logs nothing.
+TEST_F(HudTest, ResetKeepsItsArithmeticSoundWithoutALogLine) {
     struct Case {
         float bonusTime;
         int bomb, saw;
@@ -206,8 +208,23 @@ TEST_F(HudTest, BadRulesAreClampedWithALogLine) {
         EXPECT_EQ(m_hud->bonusTime, c.wantTime);
         EXPECT_EQ(m_hud->bombScore, c.wantBomb);
         EXPECT_EQ(m_hud->sawScore, c.wantSaw);
-        const bool clamped = c.wantTime != c.bonusTime || c.wantBomb != c.bomb || c.wantSaw != c.saw;
-        EXPECT_EQ(NewLog().empty(), !clamped) << c.bomb;
+        EXPECT_TRUE(NewLog().empty()) << c.bomb;
+    }
+}
+
+TEST_F(HudTest, AddScoreSaturatesInsteadOfWrapping) {
+    struct Case {
+        int32_t score, points, want;
+    } cases[] = {
+        {100, -30, 70},
+        {INT32_MAX - 5, 10, INT32_MAX},
+        {INT32_MIN + 5, -10, INT32_MIN},
+        {INT32_MAX, INT32_MIN, -1},
+    };
+    for (const Case& c : cases) {
+        m_hud->score = c.score;
+        m_hud->AddScore(c.points);
+        EXPECT_EQ(m_hud->score, c.want) << c.score << " + " << c.points;
     }
 }
 

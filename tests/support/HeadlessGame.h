@@ -144,7 +144,7 @@ public:
         CShaderManager::GetInstance()->SetPixelShadersPath("data\\pixel_shaders");
         CSoundEngine::GetInstance()->SetAudioPath("data\\audio");
 
-        m_general = script::OpenState(script::Libraries::Bare);
+        m_general = script::OpenState(script::Libraries::Bare, script::Budget::General);
         ASSERT_TRUE(m_general);
         script::RegisterGeneralInterface(m_general);
         script::RunFile(m_general, initPath);

@@ -1,0 +1,177 @@
+// libFuzzer entry points for what scripts and the data they name bring: a
+// theme's script.txt through LoadTheme, the general script through the rules
+// reader, and a field shape file. One binary each, chosen at build time. A
+// broken promise (rules accepted out of range, a shape accepted out of bounds,
+// a theme call that outlives its budget) aborts, so the fuzzer keeps the input.
+
+#include <d3d9hooks.h>
+#include <platform.h>
+#include <win32.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "engine/EngineTimer.h"
+#include "engine/GeneralParameters.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/Log.h"
+#include "engine/Script.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A private game folder for the whole run, seeing the built game's data.
+const std::string& Scratch() {
+    static const std::string path = [] {
+        char dir[] = "/tmp/kolvar-fuzz-XXXXXX";
+        if (!mkdtemp(dir)) abort();
+        fs::create_directory_symlink(std::string(KOLVAR_GAME_DIR) + "/data", std::string(dir) + "/data");
+        return std::string(dir);
+    }();
+    return path;
+}
+
+void WriteInput(const std::string& path, const uint8_t* data, size_t size) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (!f) abort();
+    fwrite(data, 1, size, f);
+    fclose(f);
+}
+
+LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+
+// The engine on the null device with dummy audio, started once.
+void StartEngine() {
+    static const bool started = [] {
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        fs::current_path(Scratch());
+        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
+        platform::SetFakeClock(true, 1000000000LL);
+        EngineTimerRestart();
+        CGeneralParameters p;
+        p.m_Caption = "Kolvar fuzz";
+        p.m_IconId = 113;
+        p.m_WndProc = Proc;
+        p.m_Windowed = true;
+        p.m_Width = 1024;
+        p.m_Height = 768;
+        p.m_FixedStep = 0.025f;
+        p.m_Bits = 32;
+        if (!CGraphicsEngine::GetInstance()->SetGeneralParameters(&p)) abort();
+        return true;
+    }();
+    (void)started;
+}
+
+// The log would grow with every run; only this run's lines matter.
+void TrimLog() {
+    std::error_code ignored;
+    fs::resize_file(Scratch() + "/log.html", 0, ignored);
+}
+
+}  // namespace
+
+#if defined(KOLVAR_FUZZ_THEME_SCRIPT)
+
+#include "app/ThemeManager.h"
+#include "audio/SoundEngine.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    StartEngine();
+    static CThemeManager* manager = [] {
+        CSoundEngine::GetInstance();
+        fs::create_directories(Scratch() + "/themes/f");
+        WriteInput(Scratch() + "/themes/f/info.ini", reinterpret_cast<const uint8_t*>("[general]\r\nname=F\r\n"), 19);
+        g_bUserPlaylist = true;  // the theme's music is another harness's business
+        return CThemeManager::GetInstance();
+    }();
+    TrimLog();
+    WriteInput(Scratch() + "/themes/f/script.txt", data, size);
+    manager->LoadTheme("f", true);
+    for (int i = 0; i < 3; ++i) manager->DrawBackground();
+    if (lua_State* L = manager->GetState())
+        if (script::InstructionsSpent(L) > script::InstructionBudget(script::Budget::Theme) + 1000 ||
+            script::MemoryUsed(L) > script::kMemoryCap + (size_t(8) << 20))
+            abort();
+    manager->UnloadTheme();
+    if (fs::current_path() != Scratch()) abort();
+    return 0;
+}
+
+#elif defined(KOLVAR_FUZZ_RULES)
+
+#include "game/GameRules.h"
+#include "game/GameSettings.h"
+
+namespace {
+
+bool In(double v, double low, double high) { return v >= low && v <= high; }
+
+bool Bounded(const CGameRules& r, int gameType) {
+    bool ok = In(r.bonusTime, 0.001, 3600) && In(r.rubberTime, 0.001, 3600) && In(r.startSpeed, 0, 1000) &&
+              In(r.deltaLevelSpeed, 0, 1000) && In(r.rubberBombs, 0, 1000);
+    for (double v : {double(r.bombScore), double(r.sawScore), double(r.levelScore), double(r.rotateScore),
+                     double(r.figureHitScore)})
+        ok = ok && In(v, 0, 1000000);
+    if (gameType == 0)
+        for (int v : r.lineScore) ok = ok && In(v, 0, 1000000);
+    if (gameType == 1) {
+        ok = ok && In(r.colorsNum, 1, 8);
+        for (int v : r.colorsScore) ok = ok && In(v, 0, 1000000);
+        for (int v : r.colorsStageScore) ok = ok && In(v, 0, 1000000);
+    }
+    return ok;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fs::current_path(Scratch());
+    TrimLog();
+    WriteInput(Scratch() + "/init.txt", data, size);
+    lua_State* L = script::OpenState(script::Libraries::Bare, script::Budget::General);
+    script::RegisterGeneralInterface(L);
+    if (script::RunFile(L, "init.txt")) {
+        for (int type = 0; type < 2; ++type) {
+            g_GameType = type;
+            g_Difficulty = static_cast<int>(size % 4);
+            g_GameRules = CGameRules();
+            g_GameRules.bonusTime = g_GameRules.rubberTime = 1;
+            g_GameRules.colorsNum = 1;
+            if (ReadGameRules(L) && !Bounded(g_GameRules, type)) abort();
+        }
+    }
+    script::CloseState(L);
+    return 0;
+}
+
+#elif defined(KOLVAR_FUZZ_FIELD_SHAPE)
+
+#include "game/GameField.h"
+#include "game/GameSettings.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    StartEngine();
+    static CGameField* field = [] {
+        g_FieldScriptPath = "data\\scripts\\field\\field.txt";
+        g_FieldAnimScriptPath = "data\\scripts\\field\\field_anim.txt";
+        return CGameField::GetInstance();
+    }();
+    TrimLog();
+    WriteInput(Scratch() + "/shape.txt", data, size);
+    if (field->Create("shape.txt")) {
+        if (field->m_width < 1 || field->m_height < 1 || field->m_width > CGameField::kMaxSize ||
+            field->m_height > CGameField::kMaxSize)
+            abort();
+        for (int y = 0; y < field->m_height; ++y)
+            for (int x = 0; x < field->m_width; ++x)
+                if (field->m_grid[y][x].m_value >= CGameField::kMaterials) abort();
+    }
+    return 0;
+}
+
+#endif

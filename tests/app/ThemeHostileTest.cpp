@@ -1,0 +1,131 @@
+// Themes are downloads from strangers: each hostile theme here fails on its
+// own, logged, and the game goes on without its background.
+#include <gtest/gtest.h>
+
+#include <lua.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "app/ThemeManager.h"
+#include "tests/app/ThemeTestEnv.h"
+
+namespace themetest {
+namespace {
+
+std::string BinaryChunk(const char* source) {
+    lua_State* L = luaL_newstate();
+    std::string out;
+    EXPECT_EQ(luaL_loadstring(L, source), LUA_OK);
+    lua_dump(L, [](lua_State*, const void* p, size_t n, void* ud) {
+        static_cast<std::string*>(ud)->append(static_cast<const char*>(p), n);
+        return 0;
+    }, &out);
+    lua_close(L);
+    return out;
+}
+
+std::string LuaLiteral(const std::string& bytes) {
+    std::string out = "\"";
+    char escape[8];
+    for (unsigned char c : bytes) {
+        snprintf(escape, sizeof escape, "\\%03u", c);
+        out += escape;
+    }
+    return out + "\"";
+}
+
+const char* const kQuietHooks = "function game_BackgroundInit() end\nfunction game_BackgroundDraw() end\n";
+
+using ThemeHostileTest = ThemeEnv;
+
+TEST_F(ThemeHostileTest, EachFailsOnItsOwnAndTheGameGoesOn) {
+    testutil::TempDir outside;
+    testutil::WriteFile(outside.file("secret.txt"), "function game_BackgroundInit() end\n");
+    const std::string themeFolder = m_dir.file("themes/t");
+    std::filesystem::create_directories(themeFolder);
+    const std::string upAndOut = std::filesystem::relative(outside.file("secret.txt"), themeFolder).string();
+    const std::string chunk = BinaryChunk(kQuietHooks);
+    struct Case {
+        const char* what;
+        std::string script;
+        const char* logged;  // in a bold red line
+        bool background;     // still drawn after the failure
+    };
+    const Case cases[] = {
+        {"binary script", chunk, "binary chunk", false},
+        {"binary load", "assert(load(" + LuaLiteral(chunk) + "))()\n", "binary chunk", false},
+        {"dofile absolute", "dofile([[" + outside.file("secret.txt") + "]])\n", "outside the game folder", false},
+        {"dofile up and out", "dofile([[" + upAndOut + "]])\n", "outside the game folder", false},
+        {"endless load", "while true do end\n", "budget", false},
+        {"endless draw", "function game_BackgroundInit() end\nfunction game_BackgroundDraw() while true do end end\n",
+         "budget", false},
+        {"endless init behind pcall",
+         "function game_BackgroundInit() while true do pcall(function() while true do end end) end end\n",
+         "budget", false},
+        {"memory eater", "hoard = {} local s = 'x' while true do s = s .. s; hoard[#hoard + 1] = s end\n",
+         "not enough memory", false},
+        {"globals that loop", "setmetatable(_G, {__index = function() while true do end end})\n"
+                              "function game_BackgroundInit() end\n",
+         "game_BackgroundDraw", false},
+        {"huge frame range", "function game_BackgroundInit() s = ext_newAnimatedSprite()\n"
+                             "  s:Load('f', 'png', 1, -2147483647, 2147483647, 1) end\n"
+                             "function game_BackgroundDraw() s:Draw() end\n",
+         "no more than 4096 frames", true},
+        {"huge sheet", "function game_BackgroundInit() s = ext_newAnimatedSprite()\n"
+                       "  s:LoadSheet('sky.png', 1, 1, 2147483647, 2147483647); s:SetCurrent(2147483647) end\n"
+                       "function game_BackgroundDraw() s:Draw() end\n",
+         "do not fit", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(m_dir.file("themes"));
+        MakeTheme("t", "T", c.script);
+        WritePng(m_dir.file("themes/t/sky.png"), 8, 8);
+        MakeTheme("good", "Good", "function game_BackgroundInit() end\nfunction game_BackgroundDraw() drawn = 1 end\n");
+        CThemeManager* m = CThemeManager::GetInstance();
+        MarkLog();
+        EXPECT_TRUE(m->LoadTheme("T", false));
+        for (int i = 0; i < 3; ++i) m->DrawBackground();
+        EXPECT_EQ(m->HasBackground(), c.background);
+        int found = 0;
+        for (const std::string& line : TextsSince("red", true)) found += line.find(c.logged) != std::string::npos;
+        EXPECT_GE(found, 1) << c.logged;
+        m->UnloadTheme();
+        EXPECT_EQ(CountSince("unloading theme complete"), 1);
+        EXPECT_EQ(std::filesystem::current_path().string(), m_dir.path());
+
+        // The next theme loads and draws as ever.
+        EXPECT_TRUE(m->LoadTheme("Good", false));
+        m->DrawBackground();
+        EXPECT_TRUE(m->HasBackground());
+        EXPECT_EQ(Global("drawn"), 1);
+        delete m;
+    }
+}
+
+// Lua runs finalizers where no budget reaches: an endless one must never run.
+TEST_F(ThemeHostileTest, EndlessFinalizersNeverRun) {
+    const char* const planted[] = {
+        "setmetatable({}, {__gc = function() while true do end end})\n",
+        "local mt = getmetatable(ext_newSprite()) or {}; mt.__gc = function() while true do end end\n",
+        "local mt = {}; setmetatable({}, mt); mt.__gc = function() while true do end end\n",
+    };
+    for (const char* script : planted) {
+        SCOPED_TRACE(script);
+        std::filesystem::remove_all(m_dir.file("themes"));
+        MakeTheme("t", "T", std::string(script) + "collectgarbage()\n" + kQuietHooks);
+        CThemeManager* m = CThemeManager::GetInstance();
+        MarkLog();
+        EXPECT_TRUE(m->LoadTheme("T", false));
+        m->DrawBackground();
+        EXPECT_TRUE(m->HasBackground());
+        m->UnloadTheme();
+        EXPECT_EQ(CountSince("unloading theme complete"), 1);
+        delete m;
+    }
+}
+
+}  // namespace
+}  // namespace themetest
