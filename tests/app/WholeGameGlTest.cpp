@@ -157,6 +157,12 @@ TEST_P(WholeGame, PlaysToGameOverEntersANameAndQuits) {
     }
     EXPECT_NE(log.rfind("Graphics engine ended"), std::string::npos);
     EXPECT_GT(log.rfind("Graphics engine ended"), log.rfind("gameover.wav"));
+    // A normal session logs no error beyond the missing high-score file's two lines.
+    size_t redLines = 0;
+    for (size_t red = log.find("Color = red"); red != std::string::npos; red = log.find("Color = red", red + 1))
+        ++redLines;
+    EXPECT_EQ(log.find("Error: (Hud)"), std::string::npos);
+    EXPECT_LE(redLines, 2u) << log;
     EXPECT_NE(testutil::ReadFile(dir.file("config.ini")).find("res_count="), std::string::npos);
     // The name typed at game over heads the saved table.
     EXPECT_EQ(testutil::ReadFile(dir.file("highscores.dat")).substr(0, 4), std::string("Ann\0", 4));
