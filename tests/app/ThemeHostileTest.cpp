@@ -10,31 +10,13 @@
 
 #include "app/ThemeManager.h"
 #include "tests/app/ThemeTestEnv.h"
+#include "support/LuaChunks.h"
 
 namespace themetest {
 namespace {
 
-std::string BinaryChunk(const char* source) {
-    lua_State* L = luaL_newstate();
-    std::string out;
-    EXPECT_EQ(luaL_loadstring(L, source), LUA_OK);
-    lua_dump(L, [](lua_State*, const void* p, size_t n, void* ud) {
-        static_cast<std::string*>(ud)->append(static_cast<const char*>(p), n);
-        return 0;
-    }, &out);
-    lua_close(L);
-    return out;
-}
-
-std::string LuaLiteral(const std::string& bytes) {
-    std::string out = "\"";
-    char escape[8];
-    for (unsigned char c : bytes) {
-        snprintf(escape, sizeof escape, "\\%03u", c);
-        out += escape;
-    }
-    return out + "\"";
-}
+using testutil::BinaryChunk;
+using testutil::LuaLiteral;
 
 const char* const kQuietHooks = "function game_BackgroundInit() end\nfunction game_BackgroundDraw() end\n";
 

@@ -11,6 +11,7 @@
 #include "engine/Script.h"
 #include "engine/Utils.h"
 #include "support/TestUtil.h"
+#include "support/LuaChunks.h"
 
 namespace {
 
@@ -202,29 +203,8 @@ TEST(Script, ProtectedCallsReturnFallbackAndKeepTheStack) {
     EXPECT_EQ(lua_gettop(s.L), top);
 }
 
-// A precompiled chunk of the given source, as luac would write it.
-std::string BinaryChunk(const char* source) {
-    lua_State* L = luaL_newstate();
-    std::string out;
-    EXPECT_EQ(luaL_loadstring(L, source), LUA_OK);
-    lua_dump(L, [](lua_State*, const void* p, size_t n, void* ud) {
-        static_cast<std::string*>(ud)->append(static_cast<const char*>(p), n);
-        return 0;
-    }, &out);
-    lua_close(L);
-    return out;
-}
-
-// The bytes as a Lua string literal of decimal escapes.
-std::string LuaLiteral(const std::string& bytes) {
-    std::string out = "\"";
-    char escape[8];
-    for (unsigned char c : bytes) {
-        snprintf(escape, sizeof escape, "\\%03u", c);
-        out += escape;
-    }
-    return out + "\"";
-}
+using testutil::BinaryChunk;
+using testutil::LuaLiteral;
 
 TEST(Script, ChunksAreTextOnly) {
     testutil::TempDir dir;
