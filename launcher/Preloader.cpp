@@ -49,6 +49,8 @@ const platform::DialogTemplateRegistrar g_PreloaderTemplate({
 });
 
 void (*g_OnlineScoresHook)() = nullptr;
+// The static control shows the logo but does not own it.
+HANDLE g_Logo = nullptr;
 
 std::string Preloader(const char* key) { return ReadIniString("config.ini", "preloader", key); }
 
@@ -80,8 +82,9 @@ void InitDialog(HWND dialog) {
     std::string bugReport = Preloader("bug_report_button");
     int onlineScores = ReadIniInt("config.ini", "preloader", "enable_online_highscores");
 
-    HANDLE logo = LoadImageA(nullptr, logoFile.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
-    if (logo) SendDlgItemMessageA(dialog, 1005, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
+    if (g_Logo) DeleteObject(g_Logo);
+    g_Logo = LoadImageA(nullptr, logoFile.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+    if (g_Logo) SendDlgItemMessageA(dialog, 1005, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(g_Logo));
 
     SetDlgItemTextA(dialog, 1013, bugReport.c_str());
     SetDlgItemTextA(dialog, 1009, Preloader("tell_button").c_str());
@@ -137,6 +140,9 @@ bool RunPreloader(HINSTANCE instance) {
     if ((mode && strcmp(mode, "start") == 0) || (inputScript && *inputScript) || !HasDisplay()) return true;
     if (mode && strncmp(mode, "script:", 7) == 0 && !QueueLauncherScript(mode + 7)) return true;
     INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(kPreloaderDialog), nullptr, PreloaderDlgProc, 0);
+    if (g_Logo) DeleteObject(g_Logo);
+    g_Logo = nullptr;
+    ThemesDlg_ReleasePictures();
     // A song previewed in the setup left the sound engine running; without a game nobody would stop it.
     if (result == 0 && CSoundEngine::HasInstance()) delete CSoundEngine::GetInstancePtr();
     return result != 0;
