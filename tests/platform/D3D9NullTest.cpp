@@ -211,6 +211,9 @@ TEST_F(D3D9Null, ShaderConstantsPersistAcrossShaderSwitches) {
 TEST_F(D3D9Null, MalformedShaderBlobsAreRefused) {
     const auto blob = D3D9BuildGlslBlob(D3D9_GLSL_VERTEX, "void main() {}");
     EXPECT_EQ(D3D9GlslBlobSize(blob.data()), blob.size() * 4);
+    const auto pixel = D3D9BuildGlslBlob(D3D9_GLSL_PIXEL, "void main() {}");
+    IDirect3DVertexShader9* shader = nullptr;
+    EXPECT_EQ(m_dev->CreateVertexShader(pixel.data(), &shader), D3DERR_INVALIDCALL) << "kind mismatch";
     // Each blob keeps the builder's allocation: a reader trusting the header
     // would step out of it (the sanitizer build reports that).
     struct Case {
@@ -218,7 +221,7 @@ TEST_F(D3D9Null, MalformedShaderBlobsAreRefused) {
         size_t word;
         DWORD value;
     } cases[] = {
-        {"kind mismatch", 1, D3D9_GLSL_PIXEL},
+        {"unknown kind", 1, 7},
         {"bad magic", 0, 0x12345678},
         {"length past the text", 2, 4000},
         {"length past the largest text", 2, D3D9_GLSL_MAX_TEXT + 1},
