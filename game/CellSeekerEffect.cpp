@@ -31,7 +31,7 @@ D3DXVECTOR3 AimPoint(CGameField* field, int column, int row) {
 bool IsMarkedBlock(CGameField* field, int column, int row) {
     if (column < 0 || row < 0 || column >= field->m_width || row >= field->m_height) return false;
     const CFieldBlock& cell = field->m_grid[row][column];
-    return cell.m_value >= 0 && cell.m_removalMark;
+    return cell.IsBlock() && cell.m_removalMark;
 }
 }  // namespace
 

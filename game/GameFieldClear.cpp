@@ -128,8 +128,8 @@ void CGameField::Update() {
     for (int r = 0; r < m_height; ++r)
         for (int c = 0; c < m_width; ++c) {
             CFieldBlock& cell = m_grid[r][c];
-            if (cell.m_value == -1) continue;
-            const float amplitude = cell.m_value >= 0 ? m_alpha : 1.0f;
+            if (cell.IsEmpty()) continue;
+            const float amplitude = cell.IsBlock() ? m_alpha : 1.0f;
             cell.m_waveOffset =
                 D3DXVECTOR3(amplitude * m_ax * std::sin(m_bx * now + m_cx * float(c) + m_dx * float(r)), 0.0f, 0.0f);
         }
@@ -154,7 +154,7 @@ bool CGameField::IsSettled() const { return fieldrules::Settled(m_grid, m_width,
 void CGameField::DestroyBlock(int x, int y, bool raise) {
     if (x < 0 || y < 0 || x >= m_width || y >= m_height) return;
     CFieldBlock& cell = m_grid[y][x];
-    if (cell.m_value < 0) return;
+    if (!cell.IsBlock()) return;
 
     // The fragment copies the cell's place and colour before it is emptied.
     new CBlockPart(x, y);
@@ -163,8 +163,8 @@ void CGameField::DestroyBlock(int x, int y, bool raise) {
         for (int r = y - 1; r >= 0; --r) {
             CFieldBlock& above = m_grid[r][x];
             // As in CollapseColumns: nothing falls through a wall cell.
-            if (above.m_value <= -2) break;
-            if (above.m_value >= 0) ++above.m_motionCounter;
+            if (above.IsWall()) break;
+            if (above.IsBlock()) ++above.m_motionCounter;
         }
     cell.Reset();
 }
