@@ -128,7 +128,7 @@ bool CCellSeekerEffect::Update() {
                 idle = false;
             } else {
                 mode = kBySpeed;
-                speed = (level - 1) * 5.0f + (g_GameType == 1 ? 20.0f : 10.0f);
+                speed = (level - 1) * 5.0f + (g_GameType == kColorGame ? 20.0f : 10.0f);
                 SetTarget(bestPoint.x, bestPoint.y, bestPoint.z);
             }
         } else {

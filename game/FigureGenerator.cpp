@@ -216,7 +216,7 @@ void CFigureGenerator::EndGame() {
 
 void CFigureGenerator::UpdateKeyRepeat() {
     if (!current) return;
-    const bool held = ActionDown(5) || (g_GameType == 0 && ActionDown(4));
+    const bool held = ActionDown(5) || (g_GameType == kLineGame && ActionDown(4));
     dropHeld = held;
     if (!held) {
         dropSuppressed = false;
@@ -246,7 +246,7 @@ bool CFigureGenerator::StepFigure() {
     for (unsigned i = 1; i <= 5; ++i) p[i] = ActionDown(i);
     if (dropSuppressed) {
         p[5] = false;
-        if (g_GameType == 0) p[4] = false;
+        if (g_GameType == kLineGame) p[4] = false;
     }
     if (figure->kind == CBaseFigure::kColor) static_cast<CColorFigure*>(figure)->Animate(p[3], false);
 
@@ -309,9 +309,9 @@ void CFigureGenerator::Process() {
     }
 
     bool pending = false;
-    if (g_GameType == 0)
+    if (g_GameType == kLineGame)
         pending = field->HasMarkedBlocks();
-    else if (g_GameType == 1)
+    else if (g_GameType == kColorGame)
         pending = field->ClearColorRuns();
     if (pending) {
         Upkeep();
@@ -374,12 +374,12 @@ CBaseFigure* CFigureGenerator::CreateObject() {
     } else if (bounceBombFlag) {
         bounceBombFlag = false;
         object = MakeBounceBomb();
-    } else if (specialFigureFlag && (g_GameType == 0 || g_GameType == 1)) {
+    } else if (specialFigureFlag && (g_GameType == kLineGame || g_GameType == kColorGame)) {
         specialFigureFlag = false;
-        object = g_GameType == 0 ? MakeSpecialFigure(0) : MakeSpecialFigure(1);
-    } else if (g_GameType == 0) {
+        object = g_GameType == kLineGame ? MakeSpecialFigure(0) : MakeSpecialFigure(1);
+    } else if (g_GameType == kLineGame) {
         object = new CBlockFigure();
-    } else if (g_GameType == 1) {
+    } else if (g_GameType == kColorGame) {
         object = MakeColorFigure();
     }
     if (object) object->Init();

@@ -372,9 +372,9 @@ void CGameField::CollapseColumns(float speed) {
                 // A wall cell ends the column: nothing falls through it.
                 if (cell.IsWall()) break;
                 if (!cell.IsBlock()) continue;
-                if (g_GameType == 0)
+                if (g_GameType == kLineGame)
                     ++cell.m_motionCounter;
-                else if (g_GameType == 1)
+                else if (g_GameType == kColorGame)
                     cell.m_motionCounter = 1;
             }
         }

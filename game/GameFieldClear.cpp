@@ -142,8 +142,8 @@ void CGameField::Update() {
 }
 
 bool CGameField::CheckClears() {
-    if (g_GameType == 0) return ClearLines();
-    if (g_GameType == 1) return ClearColorRuns();
+    if (g_GameType == kLineGame) return ClearLines();
+    if (g_GameType == kColorGame) return ClearColorRuns();
     return false;
 }
 
@@ -170,7 +170,7 @@ void CGameField::DestroyBlock(int x, int y, bool raise) {
 }
 
 void CGameField::AnimateFalling() {
-    if (g_GameType == 1)
+    if (g_GameType == kColorGame)
         for (int y = 0; y < m_height; ++y)
             for (int x = 0; x < m_width; ++x)
                 if (m_grid[y][x].m_removalMark) return;
@@ -179,7 +179,7 @@ void CGameField::AnimateFalling() {
 
 bool CGameField::ClearLines() {
     if (!IsSettled()) return false;
-    const int lines = g_GameType == 0 ? fieldrules::MarkFullLines(m_grid, m_width, m_height) : 0;
+    const int lines = g_GameType == kLineGame ? fieldrules::MarkFullLines(m_grid, m_width, m_height) : 0;
     if (lines == 0) return false;
 
     // The score goes to the HUD when there is one; clearing never makes one.
