@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "app/GameFlow.h"
@@ -36,8 +37,11 @@ void EndNameEntry() {
     if (g_NameEntryPlace < 0 || g_NameEntryPlace >= CHighscores::kPlaces) return;
     char* name = table->m_entries[g_NameEntryPlace].name;
     const bool blank = strspn(g_EnteredName, " ") == strlen(g_EnteredName);
-    strncpy(name, blank ? "Noname" : g_EnteredName, sizeof table->m_entries[0].name - 1);
-    name[sizeof table->m_entries[0].name - 1] = '\0';
+    // Zero-filled like strncpy, which instrumented builds warn about here.
+    const char* entered = blank ? "Noname" : g_EnteredName;
+    const size_t size = sizeof table->m_entries[0].name;
+    memset(name, 0, size);
+    memcpy(name, entered, std::min(strlen(entered), size - 1));
     table->Save();
     RefreshHighscoresPage();
 }

@@ -2,6 +2,7 @@
 
 #include <dxerr9.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "engine/DXUtil.h"
@@ -45,6 +46,27 @@ const WORD kQuadIndices[6] = {0, 1, 2, 2, 3, 0};
 
 // Shaders of at least version 1.1 (major in bits 8-15, minor in bits 0-7).
 bool AtLeast11(DWORD version) { return (version & 0xFFFF) >= 0x0101; }
+
+// Window coordinates are 32-bit; the sizes come from config.ini, so the sums
+// are made in 64 bits and a window whose edges do not fit is refused.
+bool FitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
+
+// The window of the given client size centred on the desktop, its frame for
+// the style added; false when an edge or a side does not fit.
+bool CentredWindowRect(int64_t desktopWidth, int64_t desktopHeight, int64_t width, int64_t height, DWORD style,
+                       RECT* out) {
+    RECT frame = {0, 0, 0, 0};
+    AdjustWindowRectEx(&frame, style, FALSE, 0);
+    const int64_t left = (desktopWidth - width) / 2, top = (desktopHeight - height) / 2;
+    const int64_t edges[4] = {left + frame.left, top + frame.top, left + width + frame.right,
+                              top + height + frame.bottom};
+    for (int64_t edge : edges)
+        if (!FitsInt32(edge)) return false;
+    if (!FitsInt32(edges[2] - edges[0]) || !FitsInt32(edges[3] - edges[1])) return false;
+    *out = {static_cast<LONG>(edges[0]), static_cast<LONG>(edges[1]), static_cast<LONG>(edges[2]),
+            static_cast<LONG>(edges[3])};
+    return true;
+}
 
 void Banner(const char* title) {
     g_Log.Print("purple", "%s", kBannerLine);
@@ -230,19 +252,18 @@ bool CGraphicsEngine::CreateMainWindow() {
     wc.lpszClassName = m_Params.m_Caption;
     RegisterClassA(&wc);
 
+    // Full screen covers the desktop, so it is the desktop centred on itself.
+    const bool windowed = m_Params.m_Windowed;
+    const DWORD style = windowed ? kWindowedCreateStyle : kFullScreenCreateStyle;
     RECT rect;
-    DWORD style;
-    if (m_Params.m_Windowed) {
-        rect.left = (m_Params.m_DesktopWidth - m_Params.m_Width) / 2;
-        rect.top = (m_Params.m_DesktopHeight - m_Params.m_Height) / 2;
-        rect.right = rect.left + m_Params.m_Width;
-        rect.bottom = rect.top + m_Params.m_Height;
-        style = kWindowedCreateStyle;
-    } else {
-        rect = {0, 0, m_Params.m_DesktopWidth, m_Params.m_DesktopHeight};
-        style = kFullScreenCreateStyle;
+    if (!CentredWindowRect(m_Params.m_DesktopWidth, m_Params.m_DesktopHeight,
+                           windowed ? m_Params.m_Width : m_Params.m_DesktopWidth,
+                           windowed ? m_Params.m_Height : m_Params.m_DesktopHeight, style, &rect)) {
+        m_Params.m_Window = nullptr;
+        g_Log.PrintBold("red", "Error, window size %d x %d does not fit the screen coordinates !", m_Params.m_Width,
+                        m_Params.m_Height);
+        return false;
     }
-    AdjustWindowRectEx(&rect, style, FALSE, 0);
     HWND window = CreateWindowExA(0, m_Params.m_Caption, m_Params.m_Caption, style, rect.left, rect.top,
                                   rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
                                   m_Params.m_Instance, nullptr);
@@ -267,10 +288,17 @@ bool CGraphicsEngine::ChangeWindowStyle(const CGeneralParameters* params) {
     HWND window = m_Params.m_Window;
     BOOL placed;
     if (params->m_Windowed) {
+        // No frame added here: the window takes the client size as its outer size.
+        RECT rect;
+        if (!CentredWindowRect(m_Params.m_DesktopWidth, m_Params.m_DesktopHeight, params->m_Width,
+                               params->m_Height, 0, &rect)) {
+            g_Log.PrintBold("red", "Error, window size %d x %d does not fit the screen coordinates !",
+                            params->m_Width, params->m_Height);
+            return false;
+        }
         SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(kWindowedStyle));
-        placed = SetWindowPos(window, HWND_NOTOPMOST, (m_Params.m_DesktopWidth - params->m_Width) / 2,
-                              (m_Params.m_DesktopHeight - params->m_Height) / 2, params->m_Width,
-                              params->m_Height, SWP_SHOWWINDOW);
+        placed = SetWindowPos(window, HWND_NOTOPMOST, rect.left, rect.top, params->m_Width, params->m_Height,
+                              SWP_SHOWWINDOW);
     } else {
         SetWindowLongA(window, GWL_STYLE, static_cast<LONG>(WS_POPUP));
         placed = SetWindowPos(window, HWND_NOTOPMOST, 0, 0, params->m_Width, params->m_Height, SWP_SHOWWINDOW);

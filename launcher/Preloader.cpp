@@ -50,6 +50,8 @@ const platform::DialogTemplateRegistrar g_PreloaderTemplate({
 });
 
 void (*g_OnlineScoresHook)() = nullptr;
+// The static control shows the logo but does not own it.
+HANDLE g_Logo = nullptr;
 
 std::string Preloader(const char* key) { return ReadIniString("config.ini", "preloader", key); }
 
@@ -75,8 +77,9 @@ void InitDialog(HWND dialog) {
     std::string bugReport = Preloader("bug_report_button");
     int onlineScores = ReadIniInt("config.ini", "preloader", "enable_online_highscores");
 
-    HANDLE logo = LoadImageA(nullptr, logoFile.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
-    if (logo) SendDlgItemMessageA(dialog, kPreloaderLogo, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo));
+    if (g_Logo) DeleteObject(g_Logo);
+    g_Logo = LoadImageA(nullptr, logoFile.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+    if (g_Logo) SendDlgItemMessageA(dialog, kPreloaderLogo, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(g_Logo));
 
     SetDlgItemTextA(dialog, kPreloaderBugReport, bugReport.c_str());
     SetDlgItemTextA(dialog, kPreloaderTell, Preloader("tell_button").c_str());
@@ -133,6 +136,9 @@ bool RunPreloader(HINSTANCE instance) {
     if (mode && strncmp(mode, "script:", 7) == 0 && !QueueLauncherScript(mode + 7)) return true;
     g_Log.Print("gray", "[PRELOADER] launcher open");
     INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(kPreloaderDialog), nullptr, PreloaderDlgProc, 0);
+    if (g_Logo) DeleteObject(g_Logo);
+    g_Logo = nullptr;
+    ThemesDlg_ReleasePictures();
     // A song previewed in the setup left the sound engine running; without a game nobody would stop it.
     if (result == 0 && CSoundEngine::HasInstance()) delete CSoundEngine::GetInstancePtr();
     return result != 0;

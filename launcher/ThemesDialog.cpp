@@ -220,6 +220,13 @@ void ThemesDlg_SaveChoice(HWND) {
     if (selected != g_ThemesDlgFolders.end()) WriteIniString("config.ini", "game", "theme", selected->first);
 }
 
+void ThemesDlg_ReleasePictures() {
+    for (const auto& picture : g_ThemesDlgPictures) DeleteObject(picture.second);
+    g_ThemesDlgPictures.clear();
+    for (HBITMAP old : g_RetiredPictures) DeleteObject(old);
+    g_RetiredPictures.clear();
+}
+
 INT_PTR CALLBACK ThemesDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     ThemesDlg_OnSelChange(dialog);
     switch (message) {

@@ -39,3 +39,6 @@ void ThemesDlg_RemoveTheme(HWND dialog);
 void ThemesDlg_OnRandom(HWND dialog);
 void ThemesDlg_OpenDownloadPage(HWND dialog);
 void ThemesDlg_SaveChoice(HWND dialog);
+// The pictures outlive the dialog (a later opening shows them at once); the
+// launcher frees them when it ends.
+void ThemesDlg_ReleasePictures();

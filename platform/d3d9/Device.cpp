@@ -927,9 +927,11 @@ HRESULT CDevice::GetPixelShader(IDirect3DPixelShader9** shader) {
 }
 
 HRESULT CDevice::SetVertexShaderConstantF(UINT start, const float* data, UINT count) {
-    D3D9_RECORD("SetVertexShaderConstantF(" + std::to_string(start) + ", " + FloatsText(data, count * 4) + ", " +
-           std::to_string(count) + ")");
-    if (!data || start > kVertexConstants || count > kVertexConstants - start) return D3DERR_INVALIDCALL;
+    // Checked before recording: a refused count says nothing about what the caller owns.
+    const bool valid = data && start <= kVertexConstants && count <= kVertexConstants - start;
+    D3D9_RECORD("SetVertexShaderConstantF(" + std::to_string(start) + ", " +
+                FloatsText(valid ? data : nullptr, valid ? count * 4 : 0) + ", " + std::to_string(count) + ")");
+    if (!valid) return D3DERR_INVALIDCALL;
     BeforeChange();
     memcpy(Target().vertexConstants[start], data, count * 16);
     if (!m_recordingBlock) TouchVertexRegisters(start, count);
@@ -947,9 +949,11 @@ HRESULT CDevice::GetVertexShaderConstantF(UINT start, float* data, UINT count) {
 }
 
 HRESULT CDevice::SetPixelShaderConstantF(UINT start, const float* data, UINT count) {
-    D3D9_RECORD("SetPixelShaderConstantF(" + std::to_string(start) + ", " + FloatsText(data, count * 4) + ", " +
-           std::to_string(count) + ")");
-    if (!data || start > kPixelConstants || count > kPixelConstants - start) return D3DERR_INVALIDCALL;
+    // Checked before recording: a refused count says nothing about what the caller owns.
+    const bool valid = data && start <= kPixelConstants && count <= kPixelConstants - start;
+    D3D9_RECORD("SetPixelShaderConstantF(" + std::to_string(start) + ", " +
+                FloatsText(valid ? data : nullptr, valid ? count * 4 : 0) + ", " + std::to_string(count) + ")");
+    if (!valid) return D3DERR_INVALIDCALL;
     BeforeChange();
     memcpy(Target().pixelConstants[start], data, count * 16);
     if (!m_recordingBlock) TouchPixelRegisters(start, count);

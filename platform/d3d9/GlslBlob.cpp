@@ -2,13 +2,18 @@
 
 #include <cstring>
 
+namespace {
+size_t TextWords(size_t bytes) { return (bytes + 3) / 4; }
+}  // namespace
+
 std::vector<DWORD> D3D9BuildGlslBlob(DWORD kind, const char* glslText) {
     const size_t len = strlen(glslText ? glslText : "") + 1;
-    std::vector<DWORD> blob(3 + (len + 3) / 4, 0);
+    std::vector<DWORD> blob(3 + TextWords(len) + 1, 0);
     blob[0] = D3D9_GLSL_MAGIC;
     blob[1] = kind;
     blob[2] = static_cast<DWORD>(len);
     memcpy(&blob[3], glslText ? glslText : "", len);
+    blob.back() = D3D9_GLSL_END;
     return blob;
 }
 
@@ -18,8 +23,14 @@ bool D3D9ReadGlslBlob(const DWORD* blob, DWORD* kind, const char** text) {
     const DWORD len = blob[2];
     if (len == 0 || len > D3D9_GLSL_MAX_TEXT) return false;
     const char* t = reinterpret_cast<const char*>(blob + 3);
-    // The text must end exactly where the header says, with no NUL inside.
-    if (t[len - 1] != '\0' || memchr(t, '\0', len - 1) != nullptr) return false;
+    // A length field that lies must not lead the reader out of the blob: the
+    // first NUL ends the text whatever the header says, so it must sit exactly
+    // where the header puts it.
+    if (strnlen(t, len) != len - 1) return false;
+    // The rest of the NUL's word is padding, then the marker the builder wrote.
+    for (size_t i = len; i < TextWords(len) * 4; ++i)
+        if (t[i] != '\0') return false;
+    if (blob[3 + TextWords(len)] != D3D9_GLSL_END) return false;
     if (kind) *kind = blob[1];
     if (text) *text = t;
     return true;
@@ -27,5 +38,5 @@ bool D3D9ReadGlslBlob(const DWORD* blob, DWORD* kind, const char** text) {
 
 UINT D3D9GlslBlobSize(const DWORD* blob) {
     if (!D3D9ReadGlslBlob(blob, nullptr, nullptr)) return 0;
-    return static_cast<UINT>(12 + (blob[2] + 3) / 4 * 4);
+    return static_cast<UINT>(4 * (3 + TextWords(blob[2]) + 1));
 }

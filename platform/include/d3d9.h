@@ -938,16 +938,21 @@ IDirect3D9* Direct3DCreate9(UINT sdkVersion);
 // alpha test (D3DRS_ALPHATESTENABLE/ALPHAFUNC/ALPHAREF) runs after them.
 // A vertex program without a pixel program gets the fixed-function stages.
 // DWORD magic, DWORD kind (0 vertex, 1 pixel), DWORD byte length of the text
-// including its NUL, then the GLSL text padded with NULs to a multiple of 4.
+// including its NUL, the GLSL text padded with NULs to a multiple of 4, then
+// DWORD end marker. CreateVertexShader cannot be told the blob's size, so the
+// blob proves it: the reader stops at the first NUL, which must be where the
+// length says, and finds the end marker right after the padding.
 #define D3D9_GLSL_MAGIC 0x4C534C47u
+#define D3D9_GLSL_END 0x444E4547u
 #define D3D9_GLSL_VERTEX 0u
 #define D3D9_GLSL_PIXEL 1u
 // The largest text a blob may carry; longer headers are refused as corrupt.
 #define D3D9_GLSL_MAX_TEXT (1u << 20)
 
 std::vector<DWORD> D3D9BuildGlslBlob(DWORD kind, const char* glslText);
-// Checks the header and the terminating NUL; on success sets kind and text
-// (pointing into the blob). False for anything malformed.
+// Checks the header, the terminating NUL and the end marker, reading nothing
+// past the first NUL but its padding and the marker; on success sets kind and
+// text (pointing into the blob). False for anything malformed.
 bool D3D9ReadGlslBlob(const DWORD* blob, DWORD* kind, const char** text);
 // Size in bytes of a well-formed blob, 0 otherwise.
 UINT D3D9GlslBlobSize(const DWORD* blob);

@@ -1,5 +1,6 @@
 // Files, folders and path translation. The game builds Windows paths; they are
 // translated only at the moment a file is opened.
+#include "HandleTable.h"
 #include "ProcessInternal.h"
 #include "platform.h"
 #include "win32.h"
@@ -380,22 +381,25 @@ DWORD GetFileAttributesA(LPCSTR fileName) {
 
 namespace {
 struct FileHandle {
-    uint32_t magic;
     int fd;
 };
-const uint32_t kFileMagic = 0x46494C45;  // "FILE"
 struct FindHandle {
-    uint32_t magic;
     std::vector<std::string> names;  // matching entries in listing order
     size_t next;
     std::string folder;
 };
-const uint32_t kFindMagic = 0x46494E44;  // "FIND"
 
-FileHandle* AsFile(HANDLE h) {
-    auto* f = static_cast<FileHandle*>(h);
-    return (h && h != INVALID_HANDLE_VALUE && f->magic == kFileMagic) ? f : nullptr;
+// Never destroyed: a handle may still be closed from another object's destructor at exit.
+winimpl::HandleTable<FileHandle>& Files() {
+    static auto* table = new winimpl::HandleTable<FileHandle>;
+    return *table;
 }
+winimpl::HandleTable<FindHandle>& Finds() {
+    static auto* table = new winimpl::HandleTable<FindHandle>;
+    return *table;
+}
+
+FileHandle* AsFile(HANDLE h) { return Files().Find(h); }
 }  // namespace
 
 HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD, void*, DWORD creationDisposition, DWORD, HANDLE) {
@@ -429,7 +433,7 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD, void*, DWORD creationDi
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    return new FileHandle{kFileMagic, fd};
+    return Files().Add(std::unique_ptr<FileHandle>(new FileHandle{fd}));
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, void*) {
@@ -509,10 +513,8 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD moveM
 
 BOOL CloseHandle(HANDLE object) {
     if (winimpl::CloseProcessHandle(object)) return TRUE;
-    if (FileHandle* f = AsFile(object)) {
+    if (std::unique_ptr<FileHandle> f = Files().Remove(object)) {
         close(f->fd);
-        f->magic = 0;
-        delete f;
         return TRUE;
     }
     SetLastError(ERROR_INVALID_HANDLE);
@@ -569,32 +571,26 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    auto* h = new FindHandle{kFindMagic, {}, 0, hostFolder + "/"};
+    std::unique_ptr<FindHandle> h(new FindHandle{{}, 0, hostFolder + "/"});
     while (dirent* e = readdir(d))
         if (fnmatch(mask.c_str(), e->d_name, FNM_CASEFOLD) == 0) h->names.emplace_back(e->d_name);
     closedir(d);
     std::sort(h->names.begin(), h->names.end(), ListsBefore);
-    if (!NextMatch(h, data)) {
-        h->magic = 0;
-        delete h;
+    if (!NextMatch(h.get(), data)) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
-    return h;
+    return Finds().Add(std::move(h));
 }
 
 BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA data) {
-    auto* h = static_cast<FindHandle*>(find);
-    if (!h || find == INVALID_HANDLE_VALUE || h->magic != kFindMagic || !data) return FALSE;
+    FindHandle* h = Finds().Find(find);
+    if (!h || !data) return FALSE;
     if (NextMatch(h, data)) return TRUE;
     SetLastError(18 /* ERROR_NO_MORE_FILES */);
     return FALSE;
 }
 
 BOOL FindClose(HANDLE find) {
-    auto* h = static_cast<FindHandle*>(find);
-    if (!h || find == INVALID_HANDLE_VALUE || h->magic != kFindMagic) return FALSE;
-    h->magic = 0;
-    delete h;
-    return TRUE;
+    return Finds().Remove(find) ? TRUE : FALSE;
 }

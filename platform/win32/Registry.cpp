@@ -1,6 +1,7 @@
 // A file-backed registry: one INI file whose sections are full key paths
 // ("HKEY_LOCAL_MACHINE\Software\...") and whose values carry their type
 // ("sz:text", "dword:123", "hex:0a0b"). Only what the game uses.
+#include "HandleTable.h"
 #include "platform.h"
 #include "win32.h"
 
@@ -15,10 +16,14 @@ namespace {
 std::string g_registryFile;
 
 struct OpenKey {
-    uint32_t magic;
     std::string path;
 };
-const uint32_t kKeyMagic = 0x5245474B;  // "REGK"
+
+// Never destroyed: a key may still be closed from another object's destructor at exit.
+winimpl::HandleTable<OpenKey>& Keys() {
+    static auto* table = new winimpl::HandleTable<OpenKey>;
+    return *table;
+}
 
 std::string RootName(HKEY key) {
     if (key == HKEY_CLASSES_ROOT) return "HKEY_CLASSES_ROOT";
@@ -31,8 +36,8 @@ std::string RootName(HKEY key) {
 bool KeyPath(HKEY key, LPCSTR subKey, std::string& out) {
     std::string base = RootName(key);
     if (base.empty()) {
-        auto* k = reinterpret_cast<OpenKey*>(key);
-        if (!k || k->magic != kKeyMagic) return false;
+        const OpenKey* k = Keys().Find(key);
+        if (!k) return false;
         base = k->path;
     }
     out = base;
@@ -83,7 +88,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
     std::string path;
     if (!KeyPath(key, subKey, path)) return ERROR_INVALID_HANDLE;
     if (!KeyExists(path)) return ERROR_FILE_NOT_FOUND;
-    *result = reinterpret_cast<HKEY>(new OpenKey{kKeyMagic, path});
+    *result = static_cast<HKEY>(Keys().Add(std::unique_ptr<OpenKey>(new OpenKey{path})));
     return ERROR_SUCCESS;
 }
 
@@ -100,7 +105,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM, void*
         if (!WritePrivateProfileStringA(path.c_str(), "@key", "1", StoreName())) return ERROR_ACCESS_DENIED;
     }
     if (disposition) *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
-    *result = reinterpret_cast<HKEY>(new OpenKey{kKeyMagic, path});
+    *result = static_cast<HKEY>(Keys().Add(std::unique_ptr<OpenKey>(new OpenKey{path})));
     return ERROR_SUCCESS;
 }
 
@@ -186,9 +191,5 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
 
 LONG RegCloseKey(HKEY key) {
     if (!RootName(key).empty()) return ERROR_SUCCESS;
-    auto* k = reinterpret_cast<OpenKey*>(key);
-    if (!k || k->magic != kKeyMagic) return ERROR_INVALID_HANDLE;
-    k->magic = 0;
-    delete k;
-    return ERROR_SUCCESS;
+    return Keys().Remove(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }

@@ -438,6 +438,24 @@ TEST_P(GraphicsEngineTest, DeviceOrObjectCreationFailureEndsStartUp) {
     EXPECT_TRUE(Logged("Error, parameters is empty !"));
 }
 
+// A damaged config.ini can ask for any size: a window whose sides do not fit
+// the 32-bit coordinates ends start-up instead of wrapping around.
+TEST_P(GraphicsEngineTest, WindowSizesBeyondTheCoordinatesAreRefused) {
+    const int32_t sizes[][2] = {{INT32_MAX, 480}, {640, INT32_MAX}, {INT32_MAX - 4, INT32_MAX - 4}};
+    for (const auto& size : sizes) {
+        m_Params.m_Width = size[0];
+        m_Params.m_Height = size[1];
+        CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+        EXPECT_FALSE(engine->SetGeneralParameters(&m_Params)) << size[0] << " x " << size[1];
+        EXPECT_EQ(engine->GetDevice(), nullptr);
+        const std::string line = "Error, window size " + std::to_string(size[0]) + " x " + std::to_string(size[1]) +
+                                 " does not fit the screen coordinates !";
+        EXPECT_TRUE(Logged(line)) << line;
+        delete engine;
+        UseBackend();
+    }
+}
+
 TEST_P(GraphicsEngineTest, ModeListsKeepTheFirstModeOfEachSize) {
     d3d9hooks::SetAdapterModes(D3DFMT_R5G6B5, {{640, 480, 60, D3DFMT_R5G6B5},
                                                {640, 480, 75, D3DFMT_R5G6B5},

@@ -30,9 +30,10 @@ TEST_F(BounceBombGame, FliesForItsLifetimeKnockingOutBlocksThenBursts) {
 
     const int lifetimeSteps = static_cast<int>(g_GameRules.rubberTime / 0.025f + 0.5f);
     int flight = StepUntil([&] {
+        if (Gone()) return true;  // the generator has deleted it
         // The length of the heading never changes, however it bounces.
         EXPECT_NEAR(D3DXVec2Length(&bomb->direction), 0.932f, 1e-3f);
-        return Gone();
+        return false;
     });
     EXPECT_NEAR(flight + 1, lifetimeSteps, 1);
     const int knocked = before - Blocks();
@@ -79,9 +80,11 @@ TEST_F(BounceBombGame, TurnsBackAtTheTopOfTheOpenClassicField) {
     bomb->direction = D3DXVECTOR2(0.0f, -0.932f);
     float highest = bomb->y;
     StepUntil([&] {
+        if (Gone()) return true;
         highest = std::min(highest, bomb->y);
         return bomb->direction.y > 0.0f;
     }, 40);
+    ASSERT_FALSE(Gone()) << "burst before it turned";
     EXPECT_GT(bomb->direction.y, 0.0f);
     EXPECT_GE(highest, 0.0f);
 }

@@ -79,6 +79,9 @@ std::unique_ptr<headless::Game> GlGame(int gameType, DWORD vs = D3DVS_VERSION(2,
 void Place(CBaseFigure* current, CBaseFigure* next) {
     CFigureGenerator* g = CFigureGenerator::GetInstance();
     g->ClearFigures();
+    // Clearing deals new figures at once; they give way to the placed ones.
+    if (g->current != g->next) delete g->current;
+    delete g->next;
     if (next) next->Init();
     if (current) {
         current->Init();

@@ -52,6 +52,7 @@ protected:
     }
     void TearDown() override {
         platform::SetMessageBoxAnswer(0);
+        ThemesDlg_ReleasePictures();  // the launcher's end, which these tests stand in for
         LauncherTest::TearDown();
     }
     void Theme(const std::string& folder, const std::string& name, bool logo = true) {

@@ -209,19 +209,34 @@ TEST_F(D3D9Null, ShaderConstantsPersistAcrossShaderSwitches) {
 }
 
 TEST_F(D3D9Null, MalformedShaderBlobsAreRefused) {
-    IDirect3DVertexShader9* vs = nullptr;
-    auto blob = D3D9BuildGlslBlob(D3D9_GLSL_VERTEX, "void main() {}");
-    auto pixel = D3D9BuildGlslBlob(D3D9_GLSL_PIXEL, "void main() {}");
-    EXPECT_EQ(m_dev->CreateVertexShader(pixel.data(), &vs), D3DERR_INVALIDCALL) << "kind mismatch";
-    auto lying = blob;
-    lying[2] = 4000;  // length beyond the text (the reader cannot know the blob's size: it must own that much)
-    lying.resize(3 + 1000, 0x41414141u);
-    EXPECT_EQ(m_dev->CreateVertexShader(lying.data(), &vs), D3DERR_INVALIDCALL);
-    EXPECT_EQ(vs, nullptr);
-    auto bad = blob;
-    bad[0] = 0x12345678;
-    EXPECT_EQ(m_dev->CreateVertexShader(bad.data(), &vs), D3DERR_INVALIDCALL);
+    const auto blob = D3D9BuildGlslBlob(D3D9_GLSL_VERTEX, "void main() {}");
     EXPECT_EQ(D3D9GlslBlobSize(blob.data()), blob.size() * 4);
+    const auto pixel = D3D9BuildGlslBlob(D3D9_GLSL_PIXEL, "void main() {}");
+    IDirect3DVertexShader9* shader = nullptr;
+    EXPECT_EQ(m_dev->CreateVertexShader(pixel.data(), &shader), D3DERR_INVALIDCALL) << "kind mismatch";
+    // Each blob keeps the builder's allocation: a reader trusting the header
+    // would step out of it (the sanitizer build reports that).
+    struct Case {
+        const char* what;
+        size_t word;
+        DWORD value;
+    } cases[] = {
+        {"unknown kind", 1, 7},
+        {"bad magic", 0, 0x12345678},
+        {"length past the text", 2, 4000},
+        {"length past the largest text", 2, D3D9_GLSL_MAX_TEXT + 1},
+        {"length short of the text", 2, 5},
+        {"no length", 2, 0},
+        {"no end marker", blob.size() - 1, 0},
+    };
+    for (const Case& c : cases) {
+        auto bad = blob;
+        bad[c.word] = c.value;
+        IDirect3DVertexShader9* vs = nullptr;
+        EXPECT_EQ(m_dev->CreateVertexShader(bad.data(), &vs), D3DERR_INVALIDCALL) << c.what;
+        EXPECT_EQ(vs, nullptr) << c.what;
+        EXPECT_EQ(D3D9GlslBlobSize(bad.data()), 0u) << c.what;
+    }
 }
 
 TEST_F(D3D9Null, DrawsAreValidatedAgainstBuffers) {

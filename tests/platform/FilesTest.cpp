@@ -6,6 +6,7 @@
 #include <win32.h>
 
 #include <cerrno>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -111,6 +112,39 @@ TEST(Files, SearchListsInCaseInsensitiveOrder) {
     while (FindNextFileA(f, &data));
     FindClose(f);
     EXPECT_EQ(names, (std::vector<std::string>{".h", "A", "a2", "b", "C", "_x"}));
+}
+
+// Handles are looked up, never read through: a closed one, one of another kind
+// and a foreign one-byte block (the size of a process handle) are all refused.
+TEST(Files, ClosedAndForeignHandlesAreRefused) {
+    TempDir dir;
+    WriteFile(dir.file("a.txt"), "x");
+    const std::string path = dir.path() + "\\a.txt";
+    HANDLE closed = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(CloseHandle(closed));
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA((dir.path() + "\\*").c_str(), &data);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    std::unique_ptr<char> foreign(new char('F'));
+    const struct {
+        const char* what;
+        HANDLE handle;
+    } cases[] = {{"closed file", closed}, {"search", search}, {"foreign", foreign.get()}};
+    for (const auto& c : cases) {
+        char byte = 0;
+        DWORD read = 0;
+        EXPECT_FALSE(ReadFile(c.handle, &byte, 1, &read, nullptr)) << c.what;
+        EXPECT_EQ(GetFileSize(c.handle, nullptr), INVALID_FILE_SIZE) << c.what;
+        EXPECT_FALSE(CloseHandle(c.handle)) << c.what;
+    }
+
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_FALSE(FindNextFileA(file, &data));
+    EXPECT_FALSE(FindClose(file));
+    EXPECT_FALSE(FindClose(foreign.get()));
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_TRUE(FindClose(search));
+    EXPECT_FALSE(FindClose(search));
 }
 
 TEST(Files, SafeWriteReplacesWholeFile) {
