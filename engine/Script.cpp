@@ -146,6 +146,18 @@ int DoFile(lua_State* L) {
     return lua_gettop(L) - 1;
 }
 
+// Calls the library function in upvalue 1 with the arguments given, the one
+// at modeArg (the chunk mode) replaced by "t".
+int CallInTextMode(lua_State* L, int modeArg) {
+    if (lua_gettop(L) < modeArg) lua_settop(L, modeArg);
+    lua_pushliteral(L, "t");
+    lua_replace(L, modeArg);
+    lua_pushvalue(L, lua_upvalueindex(1));
+    lua_insert(L, 1);
+    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
+    return lua_gettop(L);
+}
+
 // Hands the confined path to the library's own loadfile (upvalue 1) in text
 // mode; the environment argument keeps its meaning.
 int LoadFile(lua_State* L) {
@@ -156,25 +168,11 @@ int LoadFile(lua_State* L) {
         return 2;
     }
     lua_replace(L, 1);
-    if (lua_gettop(L) < 2) lua_settop(L, 2);
-    lua_pushliteral(L, "t");
-    lua_replace(L, 2);
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_insert(L, 1);
-    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
-    return lua_gettop(L);
+    return CallInTextMode(L, 2);
 }
 
 // The library's load (upvalue 1) with its mode argument forced to text.
-int LoadText(lua_State* L) {
-    if (lua_gettop(L) < 3) lua_settop(L, 3);
-    lua_pushliteral(L, "t");
-    lua_replace(L, 3);
-    lua_pushvalue(L, lua_upvalueindex(1));
-    lua_insert(L, 1);
-    lua_call(L, lua_gettop(L) - 1, LUA_MULTRET);
-    return lua_gettop(L);
-}
+int LoadText(lua_State* L) { return CallInTextMode(L, 3); }
 
 // Lua runs finalizers with hooks off, so no budget could end one: a script's
 // metatable takes effect without its __gc, which stays readable in the table.
