@@ -79,8 +79,8 @@ bool IsFigureKind(int kind) {
 CBaseFigure* MakeBomb() { return new CBombFigure(); }
 CBaseFigure* MakeSaw() { return new CSawFigure(); }
 CBaseFigure* MakeBounceBomb() { return new CBounceBombFigure(); }
-CBaseFigure* MakeSpecialFigure(int gameType) {
-    if (gameType == 0) return new CSpecialBlockFigure();
+CBaseFigure* MakeSpecialFigure(GameType gameType) {
+    if (gameType == kLineGame) return new CSpecialBlockFigure();
     return new CColorFigure(true);
 }
 CBaseFigure* MakeColorFigure() { return new CColorFigure(false); }
@@ -376,7 +376,7 @@ CBaseFigure* CFigureGenerator::CreateObject() {
         object = MakeBounceBomb();
     } else if (specialFigureFlag && (g_GameType == kLineGame || g_GameType == kColorGame)) {
         specialFigureFlag = false;
-        object = g_GameType == kLineGame ? MakeSpecialFigure(0) : MakeSpecialFigure(1);
+        object = g_GameType == kLineGame ? MakeSpecialFigure(kLineGame) : MakeSpecialFigure(kColorGame);
     } else if (g_GameType == kLineGame) {
         object = new CBlockFigure();
     } else if (g_GameType == kColorGame) {

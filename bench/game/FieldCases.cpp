@@ -60,7 +60,7 @@ void RunFieldCase(int rounds) {
     for (const Path& path : kPaths) {
         GameSession session(path.vs, path.ps, 1);
         if (!session.Ok()) return;
-        session.NewGame(0, 55);
+        session.NewGame(kLineGame, 55);
         // Only the field and the frame move: no figure comes in.
         CGameMode::GetInstance()->mode = CGameMode::kNoGame;
         CGameField* field = CGameField::GetInstance();
@@ -101,7 +101,7 @@ namespace {
 
 // Steps a game of the given type, starting again at game over, with a new
 // special figure asked for whenever the preview holds none.
-void PlayAndMeasure(GameSession& session, int gameType, int steps, bool special, std::vector<double>& figures,
+void PlayAndMeasure(GameSession& session, GameType gameType, int steps, bool special, std::vector<double>& figures,
                     size_t* mostSystems) {
     session.NewGame(gameType, 321);
     session.Step(40);  // the first figure in and its trail laid
@@ -123,11 +123,11 @@ void PlayAndMeasure(GameSession& session, int gameType, int steps, bool special,
 
 void RunFigureCases(int steps) {
     const struct {
-        int gameType;
+        GameType gameType;
         bool special;
         const char* what;
-    } kGames[] = {{0, false, "game step, line game (falling figure with trail, preview, field, frame"},
-                  {1, true, "colour game step (special colour figures falling and in the preview, landed trails"}};
+    } kGames[] = {{kLineGame, false, "game step, line game (falling figure with trail, preview, field, frame"},
+                  {kColorGame, true, "colour game step (special colour figures falling and in the preview, landed trails"}};
     for (const auto& game : kGames) {
         GameSession session(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), 1);
         if (!session.Ok()) return;

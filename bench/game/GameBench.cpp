@@ -145,7 +145,7 @@ void RunMessagesAndColourStep(int frames) {
 
     // One field step of the colour game on a full classic field: every step
     // searches the whole grid, marks the runs and scores them.
-    g_GameType = 1;
+    g_GameType = kColorGame;
     g_FieldScriptPath = "data\\scripts\\field\\field.txt";
     g_FieldAnimScriptPath = "data\\scripts\\field\\field_anim.txt";
     CGameField* field = CGameField::GetInstance();
@@ -176,7 +176,7 @@ void RunMessagesAndColourStep(int frames) {
     gameloop::Teardown(false);
     g_FieldScriptPath.clear();
     g_FieldAnimScriptPath.clear();
-    g_GameType = 0;
+    g_GameType = kLineGame;
     g_GameRules = CGameRules();
     platform::SetFakeClock(false);
 }

@@ -105,7 +105,7 @@ GameSession::~GameSession() {
     g_stepMs.clear();
 }
 
-void GameSession::NewGame(int gameType, unsigned seed) {
+void GameSession::NewGame(GameType gameType, unsigned seed) {
     crt_srand(seed);
     g_GameType = gameType;
     g_Difficulty = 1;

@@ -212,7 +212,7 @@ TEST_F(MenuPagesNoModesTest, ApplyWithNoModesOfTheDepthChangesNothing) {
 
 TEST_F(MenuPagesTest, NewGamePageShowsTheSettingsAndStartWritesThem) {
     WriteIniInt("config.ini", "game", "fall_type", 1);
-    g_GameType = 1;
+    g_GameType = kColorGame;
     g_Difficulty = 2;
     Activate(g_MainMenuPage, "new game");
     EXPECT_EQ(Current(), g_NewGamePage);

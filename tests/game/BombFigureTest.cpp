@@ -114,7 +114,7 @@ TEST(BombBlast, FullFieldBlastStaysWithinTheParticleBudget) {
     game.Boot(game.OpenFieldInit(20, 20));
     CParticleSystemsManager* manager = CParticleSystemsManager::GetInstance();
     const size_t baseline = manager->GetSystems().size();
-    game.NewGame(0, 1, 0, 3);
+    game.NewGame(kLineGame, 1, 0, 3);
     CFigureGenerator* g = CFigureGenerator::GetInstance();
     CGameField* field = CGameField::GetInstance();
     ASSERT_EQ(field->m_width, 20);

@@ -15,7 +15,7 @@ namespace {
 TEST(ColorGame, AClearingThatLinesUpASecondRunEarnsTheChainBonus) {
     headless::Game game;
     game.Boot(game.OpenFieldInit(10, 20));
-    game.NewGame(1, 1, 0, 5);
+    game.NewGame(kColorGame, 1, 0, 5);
     game.Step();
     CFigureGenerator* g = CFigureGenerator::GetInstance();
     CGameField* field = CGameField::GetInstance();
@@ -142,7 +142,7 @@ TEST(ColorGame, GreedyBotClearsRunsAndChainsAndLandsSpecialFiguresToGameOver) {
     const size_t systemsBefore = manager->GetSystems().size();
     const std::string logFile = std::string(g_Log.GetStartDirectory()) + "/log.html";
     const size_t logStart = testutil::ReadLogEntries(logFile).size();
-    game.NewGame(1, 1, 0, 2024);
+    game.NewGame(kColorGame, 1, 0, 2024);
     CFigureGenerator* generator = CFigureGenerator::GetInstance();
     int runs = 0, lastChain = 0, bestChain = 0, specialLandings = 0, blocks = BlocksInField();
     CBaseFigure* previous = nullptr;

@@ -135,9 +135,9 @@ TEST_F(FieldSetup, FlipFirstSeenAfterItsEndOnlyStops) {
 
 TEST_F(FieldSetup, CollapseColumnsCountsEmptyCellsBelow) {
     // Column from the top: block, block, empty, block, empty.
-    struct Case { int gameType; std::vector<int> first, second; } cases[] = {
-        {0, {2, 2, 0, 1, 0}, {4, 4, 0, 2, 0}},
-        {1, {1, 1, 0, 1, 0}, {1, 1, 0, 1, 0}},
+    struct Case { GameType gameType; std::vector<int> first, second; } cases[] = {
+        {kLineGame, {2, 2, 0, 1, 0}, {4, 4, 0, 2, 0}},
+        {kColorGame, {1, 1, 0, 1, 0}, {1, 1, 0, 1, 0}},
     };
     CGameField* f = FieldOf({"0", "0", "0", "0", "0"});
     for (auto& c : cases) {
@@ -161,7 +161,7 @@ TEST_F(FieldSetup, CollapseColumnsCountsEmptyCellsBelow) {
     delete f;
     gamefieldhooks::RearmConstruction();
     f = FieldOf({"0", "1", "0"});
-    g_GameType = 0;
+    g_GameType = kLineGame;
     f->Cell(0, 0).m_value = 1;
     f->CollapseColumns(5.0f);
     EXPECT_EQ(f->Cell(0, 0).m_motionCounter, 0) << "a wall cell stops the fall";

@@ -19,7 +19,7 @@ TEST(GameScreenshot, FallingFigureShowsItsColourAndTrailWithThePreviewBeside) {
     headless::Game game(true);
     d3d9hooks::SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
     game.Boot();
-    game.NewGame(0, 1, 0, 321);
+    game.NewGame(kLineGame, 1, 0, 321);
     CGameField* field = CGameField::GetInstance();
     for (int x = 1; x <= 10; ++x)
         if (x != 5) field->Cell(x, 20).m_value = x % 7;
@@ -72,7 +72,7 @@ TEST(GameScreenshot, FieldFrameAndClearingOnBothPaths) {
         g_FrameDetails = 2;
         g_BlocksDetails = 2;
         game.Boot();
-        game.NewGame(0, 1, 0, 55);
+        game.NewGame(kLineGame, 1, 0, 55);
         CVarFrame* frame = CVarFrame::GetInstance();
         frame->CallFrameInit();
         frame->NewGame();

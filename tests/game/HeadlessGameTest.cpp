@@ -27,7 +27,7 @@ int OutsideCells() {
 Outcome DropAtSpawnUntilOver(int fallType, unsigned seed) {
     headless::Game game;
     game.Boot();
-    game.NewGame(0, 1, fallType, seed);
+    game.NewGame(kLineGame, 1, fallType, seed);
     CFigureGenerator* generator = CFigureGenerator::GetInstance();
     CHud* hud = CHud::GetInstance();
     const int outside = OutsideCells();
@@ -73,7 +73,7 @@ TEST(HeadlessGame, DroppedFiguresStackToGameOverTheSameWayEachTime) {
 TEST(HeadlessGame, UnsteeredFiguresFallToGameOver) {
     headless::Game game;
     game.Boot();
-    game.NewGame(0, 3, 0, 7);
+    game.NewGame(kLineGame, 3, 0, 7);
     const long limit = long(20 * 60 / headless::Game::kStep);
     while (!game.Over() && game.Steps() < limit) game.Step();
     EXPECT_TRUE(game.Over());
@@ -161,7 +161,7 @@ BotOutcome PlayBot(int fallType, unsigned seed, const char* init = nullptr) {
         game.Boot(game.InitWith(init));
     else
         game.Boot();
-    game.NewGame(0, 1, fallType, seed);
+    game.NewGame(kLineGame, 1, fallType, seed);
     CFigureGenerator* generator = CFigureGenerator::GetInstance();
     CGameField* field = CGameField::GetInstance();
     CHud* hud = CHud::GetInstance();

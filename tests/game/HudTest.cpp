@@ -308,7 +308,7 @@ TEST_P(HudFitTest, TextsStayOnTheScreen) {
     g_CurrentScheme.time_color = D3DXCOLOR(1.0f, 0.0f, 0.5f, 1.0f);  // tells the clock's glyphs apart
     g_GameRules.rotateScore = 1.0f;
 
-    for (int type : {0, 1}) {
+    for (GameType type : {kLineGame, kColorGame}) {
         for (int difficulty = 0; difficulty < 4; ++difficulty) {
             SCOPED_TRACE(testing::Message() << "type " << type << ", difficulty " << difficulty);
             g_GameType = type;

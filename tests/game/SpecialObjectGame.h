@@ -16,7 +16,7 @@ protected:
     void SetUp() override {
         m_game.reset(new headless::Game());
         m_game->Boot();
-        m_game->NewGame(0, 1, 0, 7);
+        m_game->NewGame(kLineGame, 1, 0, 7);
         m_generator = CFigureGenerator::GetInstance();
     }
     void TearDown() override { m_game.reset(); }

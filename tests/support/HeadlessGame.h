@@ -4,7 +4,7 @@
 //
 //   headless::Game game;              // folder, engine, input test mode
 //   game.Boot();                      // init.txt in a bare state, actions bound
-//   game.NewGame(0, 1, 0, 12345);     // line game, medium, as a brick, seed
+//   game.NewGame(kLineGame, 1, 0, 12345);     // line game, medium, as a brick, seed
 //   while (!game.Over() && game.Steps() < limit) game.Step();
 //
 // Each step is the game's own update step; the shell's pointer and menus are
@@ -174,7 +174,7 @@ public:
 
     // Play starts as after the field's appearance: rules from game_NewGame,
     // then field, frame, generator and HUD reset in that order.
-    void NewGame(int gameType, int difficulty, int fallType, unsigned seed) {
+    void NewGame(GameType gameType, int difficulty, int fallType, unsigned seed) {
         crt_srand(seed);
         g_GameType = gameType;
         g_Difficulty = difficulty;
