@@ -35,7 +35,6 @@
 #include "engine/Font.h"
 #include "engine/GlyphRect.h"
 #include "engine/GraphicsEngine.h"
-#include "engine/Keyboard.h"
 #include "engine/MeshManager.h"
 #include "engine/ParticleSystemsManager.h"
 #include "engine/Script.h"
@@ -43,6 +42,7 @@
 #include "engine/TextureManager.h"
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
+#include "game/GameActions.h"
 #include "game/GameField.h"
 #include "game/GameLoop.h"
 #include "game/GameMode.h"
@@ -161,13 +161,7 @@ public:
             g_TexturedFont->AddGlyph(char(g[0]), &r);
         }
 
-        CKeyboard* k = CKeyboard::GetInstance();
-        const unsigned none = ~0u;
-        k->BindAction(1, 0xCB, none, 0.2f, 0.0f);
-        k->BindAction(2, 0xCD, none, 0.2f, 0.0f);
-        k->BindAction(3, 0xC8, none, 0.3f, 0.0f);
-        k->BindAction(4, 0xD0, none, 0.0f, 0.0f);
-        k->BindAction(5, 0x39, none, 0.0f, 0.0f);
+        BindGameActions();
         CGameField::GetInstance();
         CFigureGenerator::GetInstance();
     }
