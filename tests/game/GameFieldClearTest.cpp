@@ -287,9 +287,11 @@ TEST_F(FieldClear, LinesAreRunsClosedByAWall) {
         {"2 3 /1/1/1", 3, 600, "bonus: 600"},
     };
     for (auto& c : cases) {
+        // Each shape on a new field, with a new HUD and no messages yet.
+        gameloop::DeleteGamePlay();
+        gamefieldhooks::RearmConstruction();
         CGameField* f = Field(c.shape);
         CHud* hud = RunHud();
-        delete CAnimatedObjectList::GetInstancePtr();
         EXPECT_FALSE(f->ClearLines()) << c.shape;
         EXPECT_EQ(hud->lines, c.lines) << c.shape;
         EXPECT_EQ(hud->score, c.score) << c.shape;
