@@ -38,7 +38,7 @@ TEST_F(FieldSetup, SetUpEmptiesThePlayingAreaOnly) {
     EXPECT_EQ(f->Cell(1, 1).m_motionCounter, 0);
     EXPECT_FLOAT_EQ(f->m_flipAngle.x, 0);
 
-    delete f;
+    gameloop::DeleteGamePlay();
     gamefieldhooks::RearmConstruction();
     f = FieldOf({"00"}, fieldtest::kStillWave, "ext_SetPosition(1, 2, 30)");
     EXPECT_EQ(f->m_position, D3DXVECTOR3(1, 2, 30)) << "the hook's position wins";
@@ -115,7 +115,7 @@ TEST_F(FieldSetup, FlipMirrorsRowsAtHalfTimeAndCollapsesOnce) {
         f->UpdateFlip();
         EXPECT_FALSE(f->m_flipRunning);
         EXPECT_FLOAT_EQ(f->m_flipAngle.x, 0);
-        delete f;
+        gameloop::DeleteGamePlay();
         gamefieldhooks::RearmConstruction();
     }
 }
@@ -150,7 +150,7 @@ TEST_F(FieldSetup, CollapseColumnsCountsEmptyCellsBelow) {
         f->CollapseColumns(5.0f);
         for (int y = 0; y < 5; ++y) EXPECT_EQ(f->Cell(0, y).m_motionCounter, c.second[y]) << c.gameType << " row " << y;
     }
-    delete f;
+    gameloop::DeleteGamePlay();
     gamefieldhooks::RearmConstruction();
     f = FieldOf({"0000"});
     f->Cell(1, 0).m_value = 1;
@@ -158,7 +158,7 @@ TEST_F(FieldSetup, CollapseColumnsCountsEmptyCellsBelow) {
     EXPECT_EQ(f->Cell(1, 0).m_motionCounter, 0) << "one row: nothing to fall into";
     EXPECT_FLOAT_EQ(f->m_fallSpeed, 9.0f);
 
-    delete f;
+    gameloop::DeleteGamePlay();
     gamefieldhooks::RearmConstruction();
     f = FieldOf({"0", "1", "0"});
     g_GameType = kLineGame;
