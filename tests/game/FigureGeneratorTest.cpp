@@ -185,7 +185,7 @@ TEST(FigureGenerator, HeldDropWaitsForReleaseOrTimeout) {
         CFigureGenerator* g = CFigureGenerator::GetInstance();
         game.Step();
         ASSERT_NE(g->current, nullptr);
-        game.Press(0x39);
+        game.Press(DIK_SPACE);
         while (!g->dropSuppressed && game.Steps() < 200) game.Step();  // dropped, landed
         ASSERT_TRUE(g->dropSuppressed);
         while (!g->current && game.Steps() < 200) game.Step();
@@ -193,9 +193,9 @@ TEST(FigureGenerator, HeldDropWaitsForReleaseOrTimeout) {
         ASSERT_NE(second, nullptr);
         const float y = second->y;
         if (release) {
-            game.Release(0x39);
+            game.Release(DIK_SPACE);
             game.Step();
-            game.Press(0x39);
+            game.Press(DIK_SPACE);
             game.Step();
             EXPECT_NE(g->current, second);  // dropped at once
             continue;
@@ -218,7 +218,7 @@ TEST(FigureGenerator, LandingAddsTheHitScore) {
         game.Step();
         CBaseFigure* first = g->current;
         ASSERT_NE(first, nullptr);
-        game.Press(0x39);
+        game.Press(DIK_SPACE);
         while (g->current == first && game.Steps() < 100) game.Step();
         EXPECT_EQ(CHud::GetInstance()->score, g_GameRules.figureHitScore) << type;
     }
@@ -235,8 +235,8 @@ TEST(FigureGenerator, HeldKeysAfterALandingSuppressDownOnlyInTheLineGame) {
         game.Step();
         CBaseFigure* first = g->current;
         ASSERT_NE(first, nullptr);
-        game.Press(0x39);
-        game.Press(0xD0);
+        game.Press(DIK_SPACE);
+        game.Press(DIK_DOWN);
         while ((g->current == first || !g->current) && game.Steps() < 100) game.Step();
         CBaseFigure* second = g->current;
         ASSERT_NE(second, nullptr);
@@ -287,7 +287,7 @@ TEST(FigureGenerator, BonusPeriodPointsBringTheirObjectNext) {
         EXPECT_EQ(g->next->x, c.x);
         EXPECT_EQ(g->next->y, c.y);
         CBaseFigure* object = g->next;
-        game.Press(0x39);
+        game.Press(DIK_SPACE);
         while (g->current != object && game.Steps() < 200) game.Step();
         EXPECT_EQ(g->current, object);
         EXPECT_FALSE(object->preview);

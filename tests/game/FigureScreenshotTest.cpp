@@ -167,9 +167,9 @@ TEST(FigureScreenshot, ColourStickShowsItsColoursAndTheCycleMovesThem) {
         }
         const D3DXVECTOR2 top = Project(BlockCentre(stick->Cell(0, 1))),
                           bottom = Project(BlockCentre(stick->Cell(2, 1)));
-        game->Press(0xC8);
+        game->Press(DIK_UP);
         game->Step(5);
-        game->Release(0xC8);
+        game->Release(DIK_UP);
         ASSERT_TRUE(stick->cycling);
         const Picture cycle = Draw(PngName("colour_figure_cycle", path).c_str(), false, true);
         int differ = 0;

@@ -48,7 +48,7 @@ TEST(GameLoop, DeleteGamePlayLeavesNoGamePlaySingleton) {
     headless::Game game;
     game.Boot();
     game.NewGame(kLineGame, 1, 0, 9);
-    game.Press(0x39);
+    game.Press(DIK_SPACE);
     while (!game.Over() && game.Steps() < 4000) game.Step();
     ASSERT_TRUE(game.Over());
     CBlockPartManager::GetInstance();

@@ -43,7 +43,7 @@ Outcome DropAtSpawnUntilOver(int fallType, unsigned seed) {
     while (!game.Over() && game.Steps() < limit) {
         // A fresh press each other step: one drop pulse per press.
         pressed = !pressed;
-        pressed ? game.Press(0x39) : game.Release(0x39);
+        pressed ? game.Press(DIK_SPACE) : game.Release(DIK_SPACE);
         game.Step();
     }
     EXPECT_TRUE(game.Over());
@@ -197,20 +197,20 @@ BotOutcome PlayBot(int fallType, unsigned seed, const char* init = nullptr) {
     bool pressed = false;
     while (!game.Over() && game.Steps() < limit) {
         // Every other step a fresh press: one pulse per press.
-        for (int key : {0xCB, 0xCD, 0xC8, 0x39}) game.Release(key);
+        for (int key : {DIK_LEFT, DIK_RIGHT, DIK_UP, DIK_SPACE}) game.Release(key);
         pressed = !pressed;
         CBaseFigure* figure = generator->current;
         if (pressed && figure) {
             if (out.lines < 8 && target.phase < 0) target = Plan(figure);
             // A figure the bot cannot bring there in 5 s is dropped.
-            int key = 0x39;
+            int key = DIK_SPACE;
             if (out.lines < 8 && target.phase >= 0 && ++figureSteps < 100) {
                 if (figure->phase != target.phase)
-                    key = 0xC8;
+                    key = DIK_UP;
                 else if (int(figure->x) > target.x)
-                    key = 0xCB;
+                    key = DIK_LEFT;
                 else if (int(figure->x) < target.x)
-                    key = 0xCD;
+                    key = DIK_RIGHT;
             }
             game.Press(key);
         }

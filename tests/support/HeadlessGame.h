@@ -2,9 +2,9 @@
 // a fake clock of 0.025 s steps, the seeded 15-bit generator and injected
 // keys. Use it from a test that links the game library:
 //
-//   headless::Game game;              // folder, engine, input test mode
-//   game.Boot();                      // init.txt in a bare state, actions bound
-//   game.NewGame(kLineGame, 1, 0, 12345);     // line game, medium, as a brick, seed
+//   headless::Game game;                    // folder, engine, input test mode
+//   game.Boot();                            // init.txt in a bare state, actions bound
+//   game.NewGame(kLineGame, 1, 0, 12345);   // line game, medium, as a brick, seed
 //   while (!game.Over() && game.Steps() < limit) game.Step();
 //
 // Each step is the game's own update step; the shell's pointer and menus are
@@ -19,6 +19,7 @@
 
 #include <crt.h>
 #include <d3d9hooks.h>
+#include <dinput.h>
 #include <dinputhooks.h>
 #include <gamefieldhooks.h>
 #include <platform.h>
