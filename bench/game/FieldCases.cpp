@@ -32,13 +32,13 @@ int FillForFourLines(CGameField* field) {
     int lines = 0, blocks = 0;
     for (int y = field->m_height - 1; y >= 0; --y) {
         int playable = 0;
-        for (int x = 0; x < field->m_width; ++x) playable += field->Cell(x, y).m_value == -1;
+        for (int x = 0; x < field->m_width; ++x) playable += field->Cell(x, y).IsEmpty();
         if (playable == 0) continue;
         const bool whole = lines++ < 4;
         int seen = 0;
         for (int x = 0; x < field->m_width; ++x) {
             CFieldBlock& cell = field->Cell(x, y);
-            if (cell.m_value != -1) continue;
+            if (!cell.IsEmpty()) continue;
             if (!whole && seen++ == (y % playable)) continue;
             cell.m_value = (x + y) % 7;
             ++blocks;

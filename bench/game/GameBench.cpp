@@ -155,7 +155,7 @@ void RunMessagesAndColourStep(int frames) {
     }
     for (int y = 0; y < field->m_height; ++y)
         for (int x = 0; x < field->m_width; ++x)
-            if (field->Cell(x, y).m_value == -1) field->Cell(x, y).m_value = (x / 3 + y) % 7;
+            if (field->Cell(x, y).IsEmpty()) field->Cell(x, y).m_value = (x / 3 + y) % 7;
     const int steps = frames * 10;
     double fieldSeconds = 0.0;
     int marked = 0;

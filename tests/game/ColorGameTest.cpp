@@ -127,7 +127,7 @@ int BlocksInField() {
     CGameField* f = CGameField::GetInstance();
     int n = 0;
     for (int y = 0; y < f->m_height; ++y)
-        for (int x = 0; x < f->m_width; ++x) n += f->Cell(x, y).m_value >= 0;
+        for (int x = 0; x < f->m_width; ++x) n += f->Cell(x, y).IsBlock();
     return n;
 }
 

@@ -131,7 +131,7 @@ TEST(FigureScreenshot, SpecialFigureIsDarkGreyOnBlueWithThePreviewBeside) {
         const Picture p = Draw(PngName("special_figure", path).c_str(), false, true, blue);
         int checked = 0;
         for (const CFieldBlock& b : spiral->blocks) {
-            if (b.m_value < 0 || checked == 3) continue;
+            if (!b.IsBlock() || checked == 3) continue;
             const DWORD px = p.At(Project(BlockCentre(b)));
             const int r = Picture::Channel(px, 0), g = Picture::Channel(px, 1), bl = Picture::Channel(px, 2);
             EXPECT_LT(Picture::Brightness(px), 80) << std::hex << px;
@@ -141,7 +141,7 @@ TEST(FigureScreenshot, SpecialFigureIsDarkGreyOnBlueWithThePreviewBeside) {
         EXPECT_EQ(checked, 3);
         const float fieldLeft = Project(CellCentre(0, 10)).x;
         for (const CFieldBlock& b : square->blocks)
-            if (b.m_value >= 0) {
+            if (b.IsBlock()) {
                 EXPECT_LT(Project(BlockCentre(b)).x, fieldLeft);
             }
     }

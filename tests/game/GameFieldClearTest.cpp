@@ -68,7 +68,7 @@ protected:
     }
     void Fill(CGameField* f, int row, int colour = 0) {
         for (int x = 0; x < f->m_width; ++x)
-            if (f->Cell(x, row).m_value == -1) f->Cell(x, row).m_value = colour;
+            if (f->Cell(x, row).IsEmpty()) f->Cell(x, row).m_value = colour;
     }
     int Marked(CGameField* f) {
         int n = 0;
@@ -356,7 +356,7 @@ TEST_F(FieldClear, ColourPassScoresAllItsRunsTogether) {
         const int filler[] = {0, 1, 2, 4};
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 5; ++x)
-                if (f->Cell(x, y).m_value == -1) f->Cell(x, y).m_value = filler[(x + 2 * y) % 4];
+                if (f->Cell(x, y).IsEmpty()) f->Cell(x, y).m_value = filler[(x + 2 * y) % 4];
         CFigureGenerator::GetInstance()->chainCount = c.chainBefore;
         EXPECT_TRUE(f->ClearColorRuns()) << c.name;
         EXPECT_EQ(Marked(f), int(c.cells.size())) << c.name;

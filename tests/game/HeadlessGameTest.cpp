@@ -19,7 +19,7 @@ int OutsideCells() {
     CGameField* f = CGameField::GetInstance();
     int n = 0;
     for (int y = 0; y < f->m_height; ++y)
-        for (int x = 0; x < f->m_width; ++x) n += f->Cell(x, y).m_value <= -2;
+        for (int x = 0; x < f->m_width; ++x) n += f->Cell(x, y).IsWall();
     return n;
 }
 
@@ -130,7 +130,7 @@ Target Plan(CBaseFigure* figure) {
             auto filled = [&](int cx, int cy) {
                 const int r = cy - y, c = cx - x;
                 if (r >= 0 && r < 4 && c >= 0 && c < 4 && shape.phases[p].mask[r][c]) return true;
-                return f->Cell(cx, cy).m_value >= 0;
+                return f->Cell(cx, cy).IsBlock();
             };
             int holes = 0, top = f->m_height;
             for (int cx = 0; cx < f->m_width; ++cx) {
@@ -139,7 +139,7 @@ Target Plan(CBaseFigure* figure) {
                     if (filled(cx, cy)) {
                         covered = true;
                         top = std::min(top, cy);
-                    } else if (covered && f->Cell(cx, cy).m_value == -1) {
+                    } else if (covered && f->Cell(cx, cy).IsEmpty()) {
                         ++holes;
                     }
                 }
