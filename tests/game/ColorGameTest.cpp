@@ -123,13 +123,7 @@ ColourTarget PlanColours(CColorFigure* f) {
     return best;
 }
 
-int BlocksInField() {
-    CGameField* f = CGameField::GetInstance();
-    int n = 0;
-    for (int y = 0; y < f->m_height; ++y)
-        for (int x = 0; x < f->m_width; ++x) n += f->Cell(x, y).IsBlock();
-    return n;
-}
+int BlocksInField() { return headless::CountCells(&CFieldBlock::IsBlock); }
 
 // Medium colour game on the default field with every bonus period earning a
 // special figure: a greedy bot steers by key pulses for five minutes, then

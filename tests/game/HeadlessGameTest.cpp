@@ -15,13 +15,7 @@ struct Outcome {
     }
 };
 
-int OutsideCells() {
-    CGameField* f = CGameField::GetInstance();
-    int n = 0;
-    for (int y = 0; y < f->m_height; ++y)
-        for (int x = 0; x < f->m_width; ++x) n += f->Cell(x, y).IsWall();
-    return n;
-}
+int OutsideCells() { return headless::CountCells(&CFieldBlock::IsWall); }
 
 // Drops every figure where it enters until the stack reaches the top.
 Outcome DropAtSpawnUntilOver(int fallType, unsigned seed) {

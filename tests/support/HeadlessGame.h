@@ -55,6 +55,15 @@
 
 namespace headless {
 
+// The field's cells that answer yes, as CountCells(&CFieldBlock::IsBlock).
+inline int CountCells(bool (CFieldBlock::*is)() const) {
+    CGameField* f = CGameField::GetInstance();
+    int n = 0;
+    for (int y = 0; y < f->m_height; ++y)
+        for (int x = 0; x < f->m_width; ++x) n += (f->Cell(x, y).*is)();
+    return n;
+}
+
 inline int& GameOverCount() {
     static int n = 0;
     return n;
