@@ -63,20 +63,21 @@ void CMenuPage::GoBack() { CMenuManager::GetInstance()->SetCurrentPage(m_parent)
 
 void CMenuPage::OnInput(int code) {
     switch (code) {
-        case 0:
-        case 1:
-            if (m_selected && !m_selected->m_target && m_selected->m_value) m_selected->Activate(code == 1);
+        case kMenuValueDown:
+        case kMenuValueUp:
+            if (m_selected && !m_selected->m_target && m_selected->m_value)
+                m_selected->Activate(code == kMenuValueUp);
             break;
-        case 2:
+        case kMenuPrevious:
             SelectPrevious();
             break;
-        case 3:
+        case kMenuNext:
             SelectNext();
             break;
-        case 4:
+        case kMenuActivate:
             if (m_selected) m_selected->Activate(true);
             break;
-        case 5: {
+        case kMenuBack: {
             // An activation may change the page's items' flags; walk a copy.
             std::vector<CMenuItem*> items = m_items;
             for (CMenuItem* item : items)

@@ -4,6 +4,17 @@
 
 class CMenuItem;
 
+// Keyboard navigation handed to OnInput; the window procedure sends them for
+// Left, Right, Up, Down, Enter and Escape. Other codes do nothing.
+enum MenuCode : int {
+    kMenuValueDown = 0,
+    kMenuValueUp = 1,
+    kMenuPrevious = 2,
+    kMenuNext = 3,
+    kMenuActivate = 4,
+    kMenuBack = 5,
+};
+
 // One page of the menus: its items in construction order, one of them selected.
 class CMenuPage {
 public:
@@ -18,7 +29,7 @@ public:
     virtual bool Select(CMenuItem* item);
     virtual void OnShow();
     virtual void GoBack();
-    // Menu input codes: 0 Left, 1 Right, 2 Up, 3 Down, 4 Enter, 5 Escape.
+    // A MenuCode.
     virtual void OnInput(int code);
     virtual void OnMouseMove(float x, float y);
     virtual void OnMouseClick(float x, float y);

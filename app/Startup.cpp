@@ -1,6 +1,5 @@
 #include "app/Startup.h"
 
-#include <dinput.h>
 #include <wingdi.h>
 #include <winuser.h>
 
@@ -19,7 +18,6 @@
 #include "engine/GlyphRect.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Ini.h"
-#include "engine/Keyboard.h"
 #include "engine/Loading.h"
 #include "engine/Log.h"
 #include "engine/MeshManager.h"
@@ -28,6 +26,7 @@
 #include "engine/ShaderManager.h"
 #include "engine/TextureManager.h"
 #include "game/FigureGenerator.h"
+#include "game/GameActions.h"
 #include "game/GameField.h"
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
@@ -119,16 +118,6 @@ void CreateGameObjects() {
     CMousePointer::GetInstance();
     CHud::GetInstance();
     CMouse::GetInstance()->SetSensitivity(0.005f);
-}
-
-void BindGameActions() {
-    const unsigned kNever = 0xFFFFFFFFu;
-    CKeyboard* keyboard = CKeyboard::GetInstance();
-    keyboard->BindAction(1, DIK_LEFT, kNever, 0.2f, 0.0f);
-    keyboard->BindAction(2, DIK_RIGHT, kNever, 0.2f, 0.0f);
-    keyboard->BindAction(3, DIK_UP, kNever, 0.3f, 0.0f);
-    keyboard->BindAction(4, DIK_DOWN, kNever, 0.0f, 0.0f);
-    keyboard->BindAction(5, DIK_SPACE, kNever, 0.0f, 0.0f);
 }
 
 }  // namespace

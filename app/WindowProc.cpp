@@ -9,6 +9,7 @@
 #include "app/GameFlow.h"
 #include "app/InputScript.h"
 #include "app/MenuManager.h"
+#include "app/MenuPage.h"
 #include "audio/MusicPlayer.h"
 #include "audio/SoundEngine.h"
 #include "engine/GraphicsEngine.h"
@@ -72,14 +73,14 @@ bool OnEnter() {
         const bool none = g_BounceBombsLeft <= 0;
         LaunchBounceBomb();
         if (!pending && !none) return false;
-        MenuInput(4);
+        MenuInput(kMenuActivate);
         return false;
     }
     if (g_bNameEntry) {
         EndNameEntry();
         return false;
     }
-    MenuInput(4);
+    MenuInput(kMenuActivate);
     return false;
 }
 
@@ -120,22 +121,22 @@ bool OnKeyDown(WPARAM key) {
             g_bExitRequested = true;
             return false;
         case VK_UP:
-            MenuInput(2);
+            MenuInput(kMenuPrevious);
             return false;
         case VK_DOWN:
-            MenuInput(3);
+            MenuInput(kMenuNext);
             return false;
         case VK_LEFT:
-            MenuInput(0);
+            MenuInput(kMenuValueDown);
             return false;
         case VK_RIGHT:
-            MenuInput(1);
+            MenuInput(kMenuValueUp);
             return false;
         case VK_ESCAPE:
             if (CGameMode::GetInstance()->menuState == CGameMode::kMenuClosed)
                 ShowMainMenu();
             else
-                MenuInput(5);
+                MenuInput(kMenuBack);
             return false;
         case VK_RETURN:
             return OnEnter();

@@ -111,15 +111,15 @@ namespace {
 
 bool In(double v, double low, double high) { return v >= low && v <= high; }
 
-bool Bounded(const CGameRules& r, int gameType) {
+bool Bounded(const CGameRules& r, GameType gameType) {
     bool ok = In(r.bonusTime, 0.001, 3600) && In(r.rubberTime, 0.001, 3600) && In(r.startSpeed, 0, 1000) &&
               In(r.deltaLevelSpeed, 0, 1000) && In(r.rubberBombs, 0, 1000);
     for (double v : {double(r.bombScore), double(r.sawScore), double(r.levelScore), double(r.rotateScore),
                      double(r.figureHitScore)})
         ok = ok && In(v, 0, 1000000);
-    if (gameType == 0)
+    if (gameType == kLineGame)
         for (int v : r.lineScore) ok = ok && In(v, 0, 1000000);
-    if (gameType == 1) {
+    if (gameType == kColorGame) {
         ok = ok && In(r.colorsNum, 1, 8);
         for (int v : r.colorsScore) ok = ok && In(v, 0, 1000000);
         for (int v : r.colorsStageScore) ok = ok && In(v, 0, 1000000);
@@ -136,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lua_State* L = script::OpenState(script::Libraries::Bare, script::Budget::General);
     script::RegisterGeneralInterface(L);
     if (script::RunFile(L, "init.txt")) {
-        for (int type = 0; type < 2; ++type) {
+        for (GameType type : {kLineGame, kColorGame}) {
             g_GameType = type;
             g_Difficulty = static_cast<int>(size % 4);
             g_GameRules = CGameRules();

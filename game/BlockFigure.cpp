@@ -59,7 +59,7 @@ void ComputeBlockMatrices(CFieldBlock& block, const D3DXMATRIX& world) {
 CFieldBlock* LandingCell(int column, int row, const char* figure) {
     CGameField* field = CGameField::GetInstance();
     if (column < 0 || column >= field->m_width || row < 0 || row >= field->m_height ||
-        field->m_grid[row][column].m_value < -1) {
+        field->m_grid[row][column].IsWall()) {
         g_Log.PrintBold("red", "Error, %s landed a block outside the play area at column %d, row %d", figure,
                         column, row);
         return nullptr;
@@ -120,7 +120,7 @@ bool CBlockFigure::CanBe(int cx, int cy, int type, int phaseIndex) {
             if (!p.mask[r][c]) continue;
             const int gx = cx + c, gy = cy + r;
             if (gx < 0 || gx >= field->m_width || gy < 0 || gy >= field->m_height) return false;
-            if (field->m_grid[gy][gx].m_value != -1) return false;
+            if (!field->m_grid[gy][gx].IsEmpty()) return false;
         }
     return true;
 }
@@ -133,7 +133,7 @@ void CBlockFigure::Build() {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) {
             const CFieldBlock& block = blocks[r * 4 + c];
-            if (block.m_value == -1) continue;
+            if (block.IsEmpty()) continue;
             CFieldBlock* cell = LandingCell(bx + c, by + r, m_name);
             if (!cell) continue;
             cell->Reset();
@@ -166,7 +166,7 @@ void CBlockFigure::Update() {
         for (int r = 0; r < 4; ++r)
             for (int c = 0; c < 4; ++c) {
                 CFieldBlock& block = blocks[r * 4 + c];
-                if (block.m_value == -1) continue;
+                if (block.IsEmpty()) continue;
                 D3DXMATRIX S, T;
                 D3DXMatrixScaling(&S, block.m_scale.x, block.m_scale.y, block.m_scale.z);
                 D3DXMatrixTranslation(&T, c * sx, r * sy, 0.0f);
@@ -187,7 +187,7 @@ void CBlockFigure::Update() {
     int top = field->m_height - 1;
     for (int row = 0; row < field->m_height; ++row) {
         bool any = false;
-        for (int col = 0; col < field->m_width && !any; ++col) any = field->m_grid[row][col].m_value >= 0;
+        for (int col = 0; col < field->m_width && !any; ++col) any = field->m_grid[row][col].IsBlock();
         if (any) {
             top = row;
             break;
@@ -204,7 +204,7 @@ void CBlockFigure::Update() {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) {
             CFieldBlock& block = blocks[r * 4 + c];
-            if (block.m_value == -1) continue;
+            if (block.IsEmpty()) continue;
             D3DXMATRIX S, T;
             D3DXMatrixScaling(&S, block.m_scale.x, block.m_scale.y, block.m_scale.z);
             D3DXMatrixTranslation(&T, c * sx - px, r * sy - py, 0.0f);
@@ -236,7 +236,7 @@ void RenderFigureBlocks(const CFieldBlock* blocks, int count, bool preview, D3DX
     if (field->GetShaderPath() == CGameField::kFixedFunction) {
         field->BeginFixedFunctionBlocks(device);
         for (int i = 0; i < count; ++i)
-            if (blocks[i].m_value != -1)
+            if (!blocks[i].IsEmpty())
                 field->DrawFixedFunctionBlock(device, mesh, blocks[i].m_invWorld, material(blocks[i]).Diffuse);
         field->EndFixedFunctionBlocks(device);
         return;
@@ -264,7 +264,7 @@ void RenderFigureBlocks(const CFieldBlock* blocks, int count, bool preview, D3DX
 
     for (int i = 0; i < count; ++i) {
         const CFieldBlock& block = blocks[i];
-        if (block.m_value == -1) continue;
+        if (block.IsEmpty()) continue;
         D3DXVECTOR3 e3, l3;
         D3DXVec3TransformCoord(&e3, &eyeWorld, &block.m_invWorld);
         D3DXVec3TransformCoord(&l3, &lightWorld, &block.m_invWorld);

@@ -183,7 +183,7 @@ bool CBombFigure::ProcessKeys(bool left, bool right, bool, bool down, bool drop)
 void CBombFigure::Explode() {
     CGameField* field = CGameField::GetInstance();
     for (const auto& cell : BlastCells(x, y, blastRadius, field->m_width, field->m_height))
-        if (field->Cell(cell.first, cell.second).m_value >= 0) field->DestroyBlock(cell.first, cell.second, false);
+        if (field->Cell(cell.first, cell.second).IsBlock()) field->DestroyBlock(cell.first, cell.second, false);
     field->CollapseColumns(5.0f);
     if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) {
         sound->StopSample(GeneratorSound(&FigureResources::bombWaitSound));

@@ -31,7 +31,7 @@ D3DXVECTOR3 AimPoint(CGameField* field, int column, int row) {
 bool IsMarkedBlock(CGameField* field, int column, int row) {
     if (column < 0 || row < 0 || column >= field->m_width || row >= field->m_height) return false;
     const CFieldBlock& cell = field->m_grid[row][column];
-    return cell.m_value >= 0 && cell.m_removalMark;
+    return cell.IsBlock() && cell.m_removalMark;
 }
 }  // namespace
 
@@ -128,7 +128,7 @@ bool CCellSeekerEffect::Update() {
                 idle = false;
             } else {
                 mode = kBySpeed;
-                speed = (level - 1) * 5.0f + (g_GameType == 1 ? 20.0f : 10.0f);
+                speed = (level - 1) * 5.0f + (g_GameType == kColorGame ? 20.0f : 10.0f);
                 SetTarget(bestPoint.x, bestPoint.y, bestPoint.z);
             }
         } else {

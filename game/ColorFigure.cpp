@@ -65,7 +65,7 @@ bool CColorFigure::CanBe(int cx, int cy, int, int) {
             if (!Pattern()[r][c]) continue;
             const int gx = cx + c, gy = cy + r;
             if (gx < 0 || gx >= field->m_width || gy < 0 || gy >= field->m_height) return false;
-            if (field->m_grid[gy][gx].m_value != -1) return false;
+            if (!field->m_grid[gy][gx].IsEmpty()) return false;
         }
     return true;
 }
@@ -109,7 +109,7 @@ void CColorFigure::Animate(bool rotatePulse, bool) {
     for (int r = r0; r <= r1; ++r)
         for (int c = 0; c < kColumns; ++c) {
             CFieldBlock& cell = Cell(r, c);
-            if (!Pattern()[r][c] || cell.m_value == -1) continue;
+            if (!Pattern()[r][c] || cell.IsEmpty()) continue;
             // The top block swings out and down to the bottom; the rest rise a row.
             const float R = r == r0 ? -(r1 - r0) * d / 2.0f : d / 2.0f;
             const float H = r == r0 ? -d : d;
@@ -148,7 +148,7 @@ void CColorFigure::Update() {
     for (int r = 0; r < kRows; ++r)
         for (int c = 0; c < kColumns; ++c) {
             CFieldBlock& cell = Cell(r, c);
-            if (cell.m_value == -1) continue;
+            if (cell.IsEmpty()) continue;
             D3DXMATRIX S, T;
             D3DXMatrixScaling(&S, cell.m_scale.x, cell.m_scale.y, cell.m_scale.z);
             if (preview) {

@@ -10,7 +10,7 @@ bool Settled(const Grid& grid, int width, int height) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const CFieldBlock& cell = grid[y][x];
-            if (cell.m_value >= 0 && cell.m_motionCounter != 0) return false;
+            if (cell.IsBlock() && cell.m_motionCounter != 0) return false;
         }
     return true;
 }
@@ -19,7 +19,7 @@ bool HasMarkedBlocks(const Grid& grid, int width, int height) {
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const CFieldBlock& cell = grid[y][x];
-            if (cell.m_value >= 0 && (cell.m_motionCounter != 0 || cell.m_removalMark)) return true;
+            if (cell.IsBlock() && (cell.m_motionCounter != 0 || cell.m_removalMark)) return true;
         }
     return false;
 }
@@ -31,10 +31,10 @@ int MarkFullLines(Grid& grid, int width, int height) {
         bool full = true;
         for (int x = 0; x < width; ++x) {
             CFieldBlock& cell = grid[y][x];
-            if (start < 0 && cell.m_value >= -1) start = x;
+            if (start < 0 && !cell.IsWall()) start = x;
             if (start < 0) continue;
-            if (cell.m_value == -1 || (cell.m_value >= 0 && cell.m_removalMark)) full = false;
-            if (cell.m_value <= -2) {
+            if (cell.IsEmpty() || (cell.IsBlock() && cell.m_removalMark)) full = false;
+            if (cell.IsWall()) {
                 if (full) {
                     ++lines;
                     for (int i = start; i < x; ++i) grid[y][i].m_removalMark = true;
@@ -52,7 +52,7 @@ int MarkColorRuns(Grid& grid, int width, int height) {
     std::vector<char> flags(size_t(w > 0 ? w : 0) * size_t(h > 0 ? h : 0), 0);
     auto start = [&](int x, int y) {
         const CFieldBlock& cell = grid[y][x];
-        return cell.m_value >= 0 && !cell.m_removalMark && cell.m_motionCounter == 0;
+        return cell.IsBlock() && !cell.m_removalMark && cell.m_motionCounter == 0;
     };
     auto run = [&](int x, int y, int dx, int dy) {
         if (!start(x, y)) return;
@@ -87,14 +87,14 @@ void FallStep(Grid& grid, int width, int height, float distance, float rowSpacin
     for (int y = height - 2; y >= 0; --y)
         for (int x = 0; x < width; ++x) {
             CFieldBlock& cell = grid[y][x];
-            if (cell.m_value < 0 || cell.m_motionCounter == 0) continue;
+            if (!cell.IsBlock() || cell.m_motionCounter == 0) continue;
             cell.m_fallOffset += distance;
             if (cell.m_fallOffset < rowSpacing) continue;
             CFieldBlock& below = grid[y + 1][x];
-            if (below.m_value != -1) {
+            if (!below.IsEmpty()) {
                 // Never overwrite a block or a wall: behind a block still
                 // falling it waits; on anything at rest the fall ends.
-                if (below.m_value >= 0 && below.m_motionCounter != 0) {
+                if (below.IsBlock() && below.m_motionCounter != 0) {
                     cell.m_fallOffset = rowSpacing;
                 } else {
                     cell.m_motionCounter = 0;

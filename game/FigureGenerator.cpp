@@ -16,6 +16,7 @@
 #include "game/BaseFigure.h"
 #include "game/BlockFigure.h"
 #include "game/ColorFigure.h"
+#include "game/GameActions.h"
 #include "game/SpecialBlockFigure.h"
 #include "game/BombFigure.h"
 #include "game/BounceBombFigure.h"
@@ -66,7 +67,7 @@ int ExtGetGameType() { return g_GameType; }
 int ExtGetFallType() { return g_FallType; }
 float ExtGetCurrentTime() { return EngineTime(); }
 
-bool ActionDown(unsigned action) {
+bool ActionDown(GameAction action) {
     CKeyboard* keyboard = CKeyboard::GetInstancePtr();
     return keyboard && keyboard->IsActionDown(action);
 }
@@ -79,8 +80,8 @@ bool IsFigureKind(int kind) {
 CBaseFigure* MakeBomb() { return new CBombFigure(); }
 CBaseFigure* MakeSaw() { return new CSawFigure(); }
 CBaseFigure* MakeBounceBomb() { return new CBounceBombFigure(); }
-CBaseFigure* MakeSpecialFigure(int gameType) {
-    if (gameType == 0) return new CSpecialBlockFigure();
+CBaseFigure* MakeSpecialFigure(GameType gameType) {
+    if (gameType == kLineGame) return new CSpecialBlockFigure();
     return new CColorFigure(true);
 }
 CBaseFigure* MakeColorFigure() { return new CColorFigure(false); }
@@ -216,7 +217,7 @@ void CFigureGenerator::EndGame() {
 
 void CFigureGenerator::UpdateKeyRepeat() {
     if (!current) return;
-    const bool held = ActionDown(5) || (g_GameType == 0 && ActionDown(4));
+    const bool held = ActionDown(kActionDrop) || (g_GameType == kLineGame && ActionDown(kActionDown));
     dropHeld = held;
     if (!held) {
         dropSuppressed = false;
@@ -240,21 +241,22 @@ bool CFigureGenerator::StepFigure() {
     script::CallVoid(state, setupValuesHook, "game_SetupValues", nullptr, figure->x, figure->y, figure->rotate);
 
     const float w = field->m_width > 0 ? float(field->m_width) : 1.0f;
-    field->SetRotation((figure->x / w - 0.5f) * 2.0f, ActionDown(4) || ActionDown(5));
+    field->SetRotation((figure->x / w - 0.5f) * 2.0f, ActionDown(kActionDown) || ActionDown(kActionDrop));
 
-    bool p[6];
-    for (unsigned i = 1; i <= 5; ++i) p[i] = ActionDown(i);
+    bool p[kActionDrop + 1];
+    for (GameAction a : {kActionLeft, kActionRight, kActionRotate, kActionDown, kActionDrop}) p[a] = ActionDown(a);
     if (dropSuppressed) {
-        p[5] = false;
-        if (g_GameType == 0) p[4] = false;
+        p[kActionDrop] = false;
+        if (g_GameType == kLineGame) p[kActionDown] = false;
     }
-    if (figure->kind == CBaseFigure::kColor) static_cast<CColorFigure*>(figure)->Animate(p[3], false);
+    if (figure->kind == CBaseFigure::kColor) static_cast<CColorFigure*>(figure)->Animate(p[kActionRotate], false);
 
     double result = 0.0;
     const bool called = script::Protect(state, "game_FigureAction", [&] {
         if (!script::IsFunction(figureActionHook)) script::detail::ThrowMissing();
-        result = luabind::call_function<double>(figureActionHook, int(p[1]), int(p[2]), int(p[3]), int(p[4]),
-                                                int(p[5]), engine->GetCurrentStep(), engine->GetTime());
+        result = luabind::call_function<double>(figureActionHook, int(p[kActionLeft]), int(p[kActionRight]),
+                                                int(p[kActionRotate]), int(p[kActionDown]), int(p[kActionDrop]),
+                                                engine->GetCurrentStep(), engine->GetTime());
     });
     // A figure the script cannot move leaves the player nothing to do.
     if (!called) {
@@ -292,7 +294,8 @@ void CFigureGenerator::Process() {
         if (!StepFigure()) return;
     }
     if (current && (current->kind == CBaseFigure::kBomb || current->kind == CBaseFigure::kBounceBomb)) {
-        if (!current->ProcessKeys(ActionDown(1), ActionDown(2), ActionDown(3), ActionDown(4), ActionDown(5))) {
+        if (!current->ProcessKeys(ActionDown(kActionLeft), ActionDown(kActionRight), ActionDown(kActionRotate),
+                                 ActionDown(kActionDown), ActionDown(kActionDrop))) {
             delete current;
             current = nullptr;
             if (dropHeld) {
@@ -309,9 +312,9 @@ void CFigureGenerator::Process() {
     }
 
     bool pending = false;
-    if (g_GameType == 0)
+    if (g_GameType == kLineGame)
         pending = field->HasMarkedBlocks();
-    else if (g_GameType == 1)
+    else if (g_GameType == kColorGame)
         pending = field->ClearColorRuns();
     if (pending) {
         Upkeep();
@@ -374,12 +377,12 @@ CBaseFigure* CFigureGenerator::CreateObject() {
     } else if (bounceBombFlag) {
         bounceBombFlag = false;
         object = MakeBounceBomb();
-    } else if (specialFigureFlag && (g_GameType == 0 || g_GameType == 1)) {
+    } else if (specialFigureFlag && (g_GameType == kLineGame || g_GameType == kColorGame)) {
         specialFigureFlag = false;
-        object = g_GameType == 0 ? MakeSpecialFigure(0) : MakeSpecialFigure(1);
-    } else if (g_GameType == 0) {
+        object = g_GameType == kLineGame ? MakeSpecialFigure(kLineGame) : MakeSpecialFigure(kColorGame);
+    } else if (g_GameType == kLineGame) {
         object = new CBlockFigure();
-    } else if (g_GameType == 1) {
+    } else if (g_GameType == kColorGame) {
         object = MakeColorFigure();
     }
     if (object) object->Init();

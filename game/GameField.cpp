@@ -296,7 +296,7 @@ void CGameField::InitFromScript() {
 void CGameField::Clear() {
     for (int y = 0; y < m_height; ++y)
         for (int x = 0; x < m_width; ++x)
-            if (m_grid[y][x].m_value >= -1) m_grid[y][x].Reset();
+            if (!m_grid[y][x].IsWall()) m_grid[y][x].Reset();
     m_flipAngle = D3DXVECTOR3(0.0f, 0.0f, 0.0f);
     m_tiltBase = kPi;
     m_rotation.x = kPi;
@@ -305,7 +305,7 @@ void CGameField::Clear() {
 bool CGameField::IsEmpty() const {
     for (int y = 0; y < m_height; ++y)
         for (int x = 0; x < m_width; ++x)
-            if (m_grid[y][x].m_value >= 0) return false;
+            if (m_grid[y][x].IsBlock()) return false;
     return true;
 }
 
@@ -366,15 +366,15 @@ void CGameField::UpdateFlip() {
 void CGameField::CollapseColumns(float speed) {
     for (int y = m_height - 1; y >= 1; --y)
         for (int x = 0; x < m_width; ++x) {
-            if (m_grid[y][x].m_value != -1) continue;
+            if (!m_grid[y][x].IsEmpty()) continue;
             for (int r = y - 1; r >= 0; --r) {
                 CFieldBlock& cell = m_grid[r][x];
                 // A wall cell ends the column: nothing falls through it.
-                if (cell.m_value <= -2) break;
-                if (cell.m_value < 0) continue;
-                if (g_GameType == 0)
+                if (cell.IsWall()) break;
+                if (!cell.IsBlock()) continue;
+                if (g_GameType == kLineGame)
                     ++cell.m_motionCounter;
-                else if (g_GameType == 1)
+                else if (g_GameType == kColorGame)
                     cell.m_motionCounter = 1;
             }
         }

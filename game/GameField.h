@@ -26,6 +26,10 @@ public:
     // Empties the cell; matrices, scale, position offset and wave offset stay.
     void Reset();
 
+    bool IsBlock() const { return m_value >= 0; }
+    bool IsEmpty() const { return m_value == -1; }
+    bool IsWall() const { return m_value <= -2; }
+
     int32_t m_value;
     D3DXMATRIX m_clipMatrix;
     D3DXMATRIX m_worldViewInvTranspose;

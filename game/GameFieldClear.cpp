@@ -128,8 +128,8 @@ void CGameField::Update() {
     for (int r = 0; r < m_height; ++r)
         for (int c = 0; c < m_width; ++c) {
             CFieldBlock& cell = m_grid[r][c];
-            if (cell.m_value == -1) continue;
-            const float amplitude = cell.m_value >= 0 ? m_alpha : 1.0f;
+            if (cell.IsEmpty()) continue;
+            const float amplitude = cell.IsBlock() ? m_alpha : 1.0f;
             cell.m_waveOffset =
                 D3DXVECTOR3(amplitude * m_ax * std::sin(m_bx * now + m_cx * float(c) + m_dx * float(r)), 0.0f, 0.0f);
         }
@@ -142,8 +142,8 @@ void CGameField::Update() {
 }
 
 bool CGameField::CheckClears() {
-    if (g_GameType == 0) return ClearLines();
-    if (g_GameType == 1) return ClearColorRuns();
+    if (g_GameType == kLineGame) return ClearLines();
+    if (g_GameType == kColorGame) return ClearColorRuns();
     return false;
 }
 
@@ -154,7 +154,7 @@ bool CGameField::IsSettled() const { return fieldrules::Settled(m_grid, m_width,
 void CGameField::DestroyBlock(int x, int y, bool raise) {
     if (x < 0 || y < 0 || x >= m_width || y >= m_height) return;
     CFieldBlock& cell = m_grid[y][x];
-    if (cell.m_value < 0) return;
+    if (!cell.IsBlock()) return;
 
     // The fragment copies the cell's place and colour before it is emptied.
     new CBlockPart(x, y);
@@ -163,14 +163,14 @@ void CGameField::DestroyBlock(int x, int y, bool raise) {
         for (int r = y - 1; r >= 0; --r) {
             CFieldBlock& above = m_grid[r][x];
             // As in CollapseColumns: nothing falls through a wall cell.
-            if (above.m_value <= -2) break;
-            if (above.m_value >= 0) ++above.m_motionCounter;
+            if (above.IsWall()) break;
+            if (above.IsBlock()) ++above.m_motionCounter;
         }
     cell.Reset();
 }
 
 void CGameField::AnimateFalling() {
-    if (g_GameType == 1)
+    if (g_GameType == kColorGame)
         for (int y = 0; y < m_height; ++y)
             for (int x = 0; x < m_width; ++x)
                 if (m_grid[y][x].m_removalMark) return;
@@ -179,7 +179,7 @@ void CGameField::AnimateFalling() {
 
 bool CGameField::ClearLines() {
     if (!IsSettled()) return false;
-    const int lines = g_GameType == 0 ? fieldrules::MarkFullLines(m_grid, m_width, m_height) : 0;
+    const int lines = g_GameType == kLineGame ? fieldrules::MarkFullLines(m_grid, m_width, m_height) : 0;
     if (lines == 0) return false;
 
     // The score goes to the HUD when there is one; clearing never makes one.

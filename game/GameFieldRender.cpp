@@ -65,7 +65,7 @@ void CGameField::UpdateBlockMatrices() {
     for (int r = 0; r < m_height; ++r) {
         for (int c = 0; c < m_width; ++c) {
             CFieldBlock& cell = m_grid[r][c];
-            if (cell.m_value < 0) continue;
+            if (!cell.IsBlock()) continue;
             D3DXMATRIX s, rot, q, t;
             D3DXMatrixScaling(&s, cell.m_scale.x, cell.m_scale.y, cell.m_scale.z);
             D3DXMatrixRotationYawPitchRoll(&rot, cell.m_rotation.y, cell.m_rotation.x, cell.m_rotation.z);
@@ -107,7 +107,7 @@ void CGameField::Render() {
         BeginFixedFunctionBlocks(device);
         for (int r = 0; r < m_height; ++r)
             for (int c = 0; c < m_width; ++c)
-                if (const CFieldBlock& cell = m_grid[r][c]; cell.m_value >= 0)
+                if (const CFieldBlock& cell = m_grid[r][c]; cell.IsBlock())
                     DrawFixedFunctionBlock(device, mesh, cell.m_invWorld, m_materials[cell.m_value].Diffuse);
         EndFixedFunctionBlocks(device);
         return;
@@ -122,7 +122,7 @@ void CGameField::Render() {
         for (int r = 0; r < m_height; ++r) {
             for (int c = 0; c < m_width; ++c) {
                 const CFieldBlock& cell = m_grid[r][c];
-                if (cell.m_value < 0) continue;
+                if (!cell.IsBlock()) continue;
                 const D3DMATERIAL9& material = m_materials[cell.m_value];
                 ToObjectSpace(cell.m_invWorld, worldLight, light);
                 ToObjectSpace(cell.m_invWorld, eye, eyeLocal);
@@ -155,7 +155,7 @@ void CGameField::Render() {
     for (int r = 0; r < m_height; ++r) {
         for (int c = 0; c < m_width; ++c) {
             const CFieldBlock& cell = m_grid[r][c];
-            if (cell.m_value < 0) continue;
+            if (!cell.IsBlock()) continue;
             const D3DMATERIAL9& material = m_materials[cell.m_value];
             D3DXCOLOR diffuse(material.Diffuse);
             if (cell.m_removalMark) diffuse *= 0.5f;

@@ -122,11 +122,11 @@ bool ReadGameRules(lua_State* L) {
     r.IntAsFloat("ext_LevelScore", rules.levelScore, kScore);
     r.IntAsFloat("ext_RotateScore", rules.rotateScore, kScore);
     r.Int("ext_FigureHitScore", rules.figureHitScore, kScore);
-    if (g_GameType == 0) {
+    if (g_GameType == kLineGame) {
         static const char* const kLines[5] = {"ext_LineScore_1", "ext_LineScore_2", "ext_LineScore_3",
                                               "ext_LineScore_4", "ext_LineScore_More"};
         for (int i = 0; i < 5; ++i) r.Int(kLines[i], rules.lineScore[i], kScore);
-    } else if (g_GameType == 1) {
+    } else if (g_GameType == kColorGame) {
         static const char* const kScores[4] = {"ext_ColorsScore_3", "ext_ColorsScore_4", "ext_ColorsScore_5",
                                                "ext_ColorsScore_More"};
         static const char* const kStages[5] = {"ext_ColorsStageScore_2", "ext_ColorsStageScore_3",

@@ -4,9 +4,12 @@
 
 class CFont;
 
+// Values of g_GameType; unscoped so config.ini and the scripts keep their numbers.
+enum GameType : int { kLineGame = 0, kColorGame = 1 };
+
 // Process-wide game settings; zero when the program starts. The shell fills
 // them from config.ini and the menus; game play only reads them.
-extern int g_GameType;       // 0 line game, 1 colour game
+extern int g_GameType;       // a GameType
 extern int g_Difficulty;     // 0 easy .. 3 mega-hard
 extern int g_FallType;       // 0 as a brick, 1 as a ball
 extern int g_FrameType;      // 0 solid, 1 segmented

@@ -270,7 +270,7 @@ void CHud::DrawPanel() {
         localtime_r(&now, &local);
         text(0.83f, 0.1f, 0.05f, scheme.time_color, ClockText(local.tm_hour, local.tm_min));
         text(0.75f, 0.495f, 0.04f, scheme.game_type_color, "game type:");
-        text(0.9f, 0.5f, 0.03f, scheme.game_type_value_color, kGameTypeLabels[g_GameType == 1 ? 1 : 0]);
+        text(0.9f, 0.5f, 0.03f, scheme.game_type_value_color, kGameTypeLabels[g_GameType == kColorGame ? kColorGame : kLineGame]);
         text(0.75f, 0.555f, 0.04f, scheme.difficulty_color, "difficulty:");
         if (g_Difficulty >= 0 && g_Difficulty < 4)
             text(0.9f, 0.56f, 0.03f, scheme.difficulty_value_color, kDifficultyLabels[g_Difficulty]);

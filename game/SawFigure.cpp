@@ -86,7 +86,7 @@ bool CSawFigure::ProcessKeys(bool left, bool right, bool, bool down, bool drop) 
     move.Steer(left, right, x, [this, row](int column) { return CanBe(column, row, 0, 0); });
     CGameField* field = CGameField::GetInstance();
     for (const auto& cell : SawCutCells(x, y, cutSize, field->m_width, field->m_height))
-        if (field->Cell(cell.first, cell.second).m_value >= 0) field->DestroyBlock(cell.first, cell.second, false);
+        if (field->Cell(cell.first, cell.second).IsBlock()) field->DestroyBlock(cell.first, cell.second, false);
     spinAngles.z += 5.5f * dt;
     spinAngles.y = 0.4f * std::sin(5.0f * t);
     Transform();

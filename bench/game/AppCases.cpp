@@ -93,15 +93,15 @@ int FillField() {
     CGameField* field = CGameField::GetInstance();
     for (int y = 0; y < field->m_height; ++y)
         for (int x = 0; x < field->m_width; ++x)
-            if (field->Cell(x, y).m_value >= 0) field->Cell(x, y).Reset();
+            if (field->Cell(x, y).IsBlock()) field->Cell(x, y).Reset();
     int blocks = 0;
     for (int y = field->m_height - 1; y >= 4; --y) {
         int playable = 0;
-        for (int x = 0; x < field->m_width; ++x) playable += field->Cell(x, y).m_value >= -1;
+        for (int x = 0; x < field->m_width; ++x) playable += !field->Cell(x, y).IsWall();
         int seen = 0;
         for (int x = 0; x < field->m_width; ++x) {
             CFieldBlock& cell = field->Cell(x, y);
-            if (cell.m_value < -1) continue;
+            if (cell.IsWall()) continue;
             const bool hole = seen++ == y % (playable ? playable : 1);
             if (!hole) cell.m_value = (x * 3 + y) % 7, ++blocks;
         }
@@ -113,7 +113,7 @@ int BlocksOnField() {
     CGameField* field = CGameField::GetInstance();
     int n = 0;
     for (int y = 0; y < field->m_height; ++y)
-        for (int x = 0; x < field->m_width; ++x) n += field->Cell(x, y).m_value >= 0;
+        for (int x = 0; x < field->m_width; ++x) n += field->Cell(x, y).IsBlock();
     return n;
 }
 

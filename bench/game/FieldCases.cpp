@@ -32,13 +32,13 @@ int FillForFourLines(CGameField* field) {
     int lines = 0, blocks = 0;
     for (int y = field->m_height - 1; y >= 0; --y) {
         int playable = 0;
-        for (int x = 0; x < field->m_width; ++x) playable += field->Cell(x, y).m_value == -1;
+        for (int x = 0; x < field->m_width; ++x) playable += field->Cell(x, y).IsEmpty();
         if (playable == 0) continue;
         const bool whole = lines++ < 4;
         int seen = 0;
         for (int x = 0; x < field->m_width; ++x) {
             CFieldBlock& cell = field->Cell(x, y);
-            if (cell.m_value != -1) continue;
+            if (!cell.IsEmpty()) continue;
             if (!whole && seen++ == (y % playable)) continue;
             cell.m_value = (x + y) % 7;
             ++blocks;
@@ -60,7 +60,7 @@ void RunFieldCase(int rounds) {
     for (const Path& path : kPaths) {
         GameSession session(path.vs, path.ps, 1);
         if (!session.Ok()) return;
-        session.NewGame(0, 55);
+        session.NewGame(kLineGame, 55);
         // Only the field and the frame move: no figure comes in.
         CGameMode::GetInstance()->mode = CGameMode::kNoGame;
         CGameField* field = CGameField::GetInstance();
@@ -101,7 +101,7 @@ namespace {
 
 // Steps a game of the given type, starting again at game over, with a new
 // special figure asked for whenever the preview holds none.
-void PlayAndMeasure(GameSession& session, int gameType, int steps, bool special, std::vector<double>& figures,
+void PlayAndMeasure(GameSession& session, GameType gameType, int steps, bool special, std::vector<double>& figures,
                     size_t* mostSystems) {
     session.NewGame(gameType, 321);
     session.Step(40);  // the first figure in and its trail laid
@@ -123,11 +123,11 @@ void PlayAndMeasure(GameSession& session, int gameType, int steps, bool special,
 
 void RunFigureCases(int steps) {
     const struct {
-        int gameType;
+        GameType gameType;
         bool special;
         const char* what;
-    } kGames[] = {{0, false, "game step, line game (falling figure with trail, preview, field, frame"},
-                  {1, true, "colour game step (special colour figures falling and in the preview, landed trails"}};
+    } kGames[] = {{kLineGame, false, "game step, line game (falling figure with trail, preview, field, frame"},
+                  {kColorGame, true, "colour game step (special colour figures falling and in the preview, landed trails"}};
     for (const auto& game : kGames) {
         GameSession session(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), 1);
         if (!session.Ok()) return;

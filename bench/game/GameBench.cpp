@@ -145,7 +145,7 @@ void RunMessagesAndColourStep(int frames) {
 
     // One field step of the colour game on a full classic field: every step
     // searches the whole grid, marks the runs and scores them.
-    g_GameType = 1;
+    g_GameType = kColorGame;
     g_FieldScriptPath = "data\\scripts\\field\\field.txt";
     g_FieldAnimScriptPath = "data\\scripts\\field\\field_anim.txt";
     CGameField* field = CGameField::GetInstance();
@@ -155,7 +155,7 @@ void RunMessagesAndColourStep(int frames) {
     }
     for (int y = 0; y < field->m_height; ++y)
         for (int x = 0; x < field->m_width; ++x)
-            if (field->Cell(x, y).m_value == -1) field->Cell(x, y).m_value = (x / 3 + y) % 7;
+            if (field->Cell(x, y).IsEmpty()) field->Cell(x, y).m_value = (x / 3 + y) % 7;
     const int steps = frames * 10;
     double fieldSeconds = 0.0;
     int marked = 0;
@@ -176,7 +176,7 @@ void RunMessagesAndColourStep(int frames) {
     gameloop::Teardown(false);
     g_FieldScriptPath.clear();
     g_FieldAnimScriptPath.clear();
-    g_GameType = 0;
+    g_GameType = kLineGame;
     g_GameRules = CGameRules();
     platform::SetFakeClock(false);
 }

@@ -11,10 +11,10 @@
 #include "common/BenchCommon.h"
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
-#include "engine/Keyboard.h"
 #include "engine/ParticleSystemsManager.h"
 #include "engine/Script.h"
 #include "game/FigureGenerator.h"
+#include "game/GameActions.h"
 #include "game/GameField.h"
 #include "game/GameLoop.h"
 #include "game/GameMode.h"
@@ -79,13 +79,7 @@ GameSession::GameSession(DWORD vertexShaderVersion, DWORD pixelShaderVersion, in
     g_FieldAnimScriptPath = GlobalText(m_general, "field_anim_script");
     g_TexturedFont = LoadTexturedFont();
     if (!g_TexturedFont) return;
-    CKeyboard* keys = CKeyboard::GetInstance();
-    const unsigned never = ~0u;
-    keys->BindAction(1, 0xCB, never, 0.2f, 0.0f);
-    keys->BindAction(2, 0xCD, never, 0.2f, 0.0f);
-    keys->BindAction(3, 0xC8, never, 0.3f, 0.0f);
-    keys->BindAction(4, 0xD0, never, 0.0f, 0.0f);
-    keys->BindAction(5, 0x39, never, 0.0f, 0.0f);
+    BindGameActions();
     CGameField::GetInstance();
     CVarFrame::GetInstance()->CallFrameInit();
     CFigureGenerator::GetInstance();
@@ -105,7 +99,7 @@ GameSession::~GameSession() {
     g_stepMs.clear();
 }
 
-void GameSession::NewGame(int gameType, unsigned seed) {
+void GameSession::NewGame(GameType gameType, unsigned seed) {
     crt_srand(seed);
     g_GameType = gameType;
     g_Difficulty = 1;

@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "game/GameSettings.h"
+
 struct lua_State;
 
 namespace bench {
@@ -21,7 +23,7 @@ public:
     bool Ok() const { return m_ok; }
 
     // Rules from the general script, then field, frame, generator and HUD as a new game does.
-    void NewGame(int gameType, unsigned seed);
+    void NewGame(GameType gameType, unsigned seed);
     // One fixed step of the update order; its cost goes into StepMs().
     void Step(int n = 1);
     bool Over() const;

@@ -47,9 +47,9 @@ TEST_F(MenuPageTest, UpAndDownWrapAndSkipItemsThatCannotBeSelected) {
 
     ClearSounds();
     const struct {
-        int code;
+        MenuCode code;
         CMenuItem* selected;
-    } walk[] = {{3, last}, {3, first}, {2, last}, {2, first}};
+    } walk[] = {{kMenuNext, last}, {kMenuNext, first}, {kMenuPrevious, last}, {kMenuPrevious, first}};
     for (const auto& step : walk) {
         m_manager->OnInput(step.code);
         EXPECT_EQ(page->m_selected, step.selected) << "code " << step.code;
@@ -63,8 +63,8 @@ TEST_F(MenuPageTest, UpWithOneSelectableItemKeepsItSilently) {
     CMenuButton* only = Button(page, 0.46f, "only");
     m_manager->SetCurrentPage(page);
     ClearSounds();
-    m_manager->OnInput(2);
-    m_manager->OnInput(3);
+    m_manager->OnInput(kMenuPrevious);
+    m_manager->OnInput(kMenuNext);
     EXPECT_EQ(page->m_selected, only);
     EXPECT_EQ(Played(kMove), 0);
 }
@@ -78,7 +78,7 @@ TEST_F(MenuPageTest, EnterOpensTheTargetPageWhichSelectsItsFirstItemWithoutAClic
     m_manager->ShowFirstPage();
     ASSERT_EQ(m_manager->GetCurrentPage(), main);
     ClearSounds();
-    m_manager->OnInput(4);
+    m_manager->OnInput(kMenuActivate);
     EXPECT_EQ(m_manager->GetCurrentPage(), options);
     EXPECT_EQ(options->m_selected, back);
     EXPECT_EQ(g_Calls, std::vector<std::string>{"a"});
@@ -92,7 +92,7 @@ TEST_F(MenuPageTest, EscapeActivatesEveryEnabledBackItemInOrder) {
     Button(page, 0.52f, "a", nullptr, CallA, true);
     Button(page, 0.58f, "disabled back", nullptr, CallB, true, true, false);
     m_manager->SetCurrentPage(page);
-    m_manager->OnInput(5);
+    m_manager->OnInput(kMenuBack);
     EXPECT_EQ(g_Calls, (std::vector<std::string>{"b", "a"}));
 }
 
@@ -106,7 +106,7 @@ TEST_F(MenuPageTest, LeftAndRightActOnlyOnValueItemsWithoutTarget) {
     } cases[] = {{true, nullptr, true}, {false, nullptr, false}, {true, other, false}};
     for (const auto& c : cases) {
         CMenuButton* button = Button(page, 0.4f, "item", c.target, CallA, false, c.value);
-        for (int code : {0, 1}) {
+        for (MenuCode code : {kMenuValueDown, kMenuValueUp}) {
             m_manager->SetCurrentPage(page);
             page->Select(button);
             g_Calls.clear();
@@ -125,7 +125,7 @@ TEST_F(MenuPageTest, PointerSelectsOnlyWhenItMoves) {
     Mouse(0.4f, 0.42f, false);
     m_manager->Update();
     EXPECT_EQ(page->m_selected, top);
-    m_manager->OnInput(3);
+    m_manager->OnInput(kMenuNext);
     m_manager->Update();
     m_manager->Update();
     EXPECT_EQ(page->m_selected, bottom) << "a resting pointer overrode the keyboard";

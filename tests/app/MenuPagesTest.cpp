@@ -80,7 +80,7 @@ protected:
                 if (b->m_text == text) return b;
         return nullptr;
     }
-    void Activate(CMenuPage* page, const char* text, int input = 4) {
+    void Activate(CMenuPage* page, const char* text, MenuCode input = kMenuActivate) {
         m_manager->SetCurrentPage(page);
         CMenuButton* button = Find(page, text);
         ASSERT_NE(button, nullptr) << text;
@@ -102,7 +102,7 @@ TEST_F(MenuPagesTest, OpensOnTheMainMenuWithoutReturnToGame) {
     EXPECT_FALSE(g_ReturnToGameButton->m_enabled);
     EXPECT_FALSE(g_ReturnToGameButton->m_visible);
     // Escape reaches only the disabled "return to game": nothing happens.
-    m_manager->OnInput(5);
+    m_manager->OnInput(kMenuBack);
     EXPECT_EQ(Current(), g_MainMenuPage);
     EXPECT_EQ(CGameMode::GetInstance()->menuState, CGameMode::kMenuOpening);
 }
@@ -113,7 +113,7 @@ TEST_F(MenuPagesTest, ReturnToGameShowsOnlyOverARunningGame) {
     mode->mode = CGameMode::kGameRunning;
     ShowMainMenu();
     EXPECT_TRUE(g_ReturnToGameButton->m_enabled && g_ReturnToGameButton->m_visible);
-    m_manager->OnInput(5);
+    m_manager->OnInput(kMenuBack);
     EXPECT_EQ(mode->menuState, CGameMode::kMenuClosing);
 }
 
@@ -126,7 +126,7 @@ TEST_F(MenuPagesTest, ValueKeysOnButtonsWithoutValues) {
                  {&g_HighscoresPage, "Reset", false}, {&g_GraphicsPage, "Apply", false},
                  {&g_OptionsPage, "controls", false}};
     for (const Case& c : cases) {
-        for (int input : {0, 1}) {
+        for (MenuCode input : {kMenuValueDown, kMenuValueUp}) {
             g_bExitRequested = false;
             const std::string before = testutil::ReadFile("config.ini");
             Activate(*c.page, c.text, input);
@@ -212,7 +212,7 @@ TEST_F(MenuPagesNoModesTest, ApplyWithNoModesOfTheDepthChangesNothing) {
 
 TEST_F(MenuPagesTest, NewGamePageShowsTheSettingsAndStartWritesThem) {
     WriteIniInt("config.ini", "game", "fall_type", 1);
-    g_GameType = 1;
+    g_GameType = kColorGame;
     g_Difficulty = 2;
     Activate(g_MainMenuPage, "new game");
     EXPECT_EQ(Current(), g_NewGamePage);
@@ -223,7 +223,7 @@ TEST_F(MenuPagesTest, NewGamePageShowsTheSettingsAndStartWritesThem) {
 
     g_DifficultyList->SetIndex(3);
     g_FallTypeList->SetIndex(1);
-    m_manager->OnInput(4);
+    m_manager->OnInput(kMenuActivate);
     EXPECT_EQ(Ini("game", "game_type"), "1");
     EXPECT_EQ(Ini("game", "difficulty"), "3");
     EXPECT_EQ(Ini("game", "fall_type"), "1");
@@ -252,8 +252,8 @@ TEST_F(MenuPagesTest, SoundAndGameSlidersSetTheSettings) {
     Activate(g_OptionsPage, "sound");
     EXPECT_FLOAT_EQ(g_BackgroundSlider->m_value, 0.25f);
     EXPECT_FLOAT_EQ(g_MusicSlider->m_value, 0.75f);
-    m_manager->OnInput(3);  // "game sounds: "
-    m_manager->OnInput(1);
+    m_manager->OnInput(kMenuNext);  // "game sounds: "
+    m_manager->OnInput(kMenuValueUp);
     EXPECT_FLOAT_EQ(sound->m_volumes[1], g_GameSoundsSlider->m_value);
     EXPECT_NE(g_GameSoundsSlider->m_value, 0.5f);
 
@@ -262,10 +262,10 @@ TEST_F(MenuPagesTest, SoundAndGameSlidersSetTheSettings) {
     Activate(g_OptionsPage, "game");
     EXPECT_FLOAT_EQ(g_FrameOpacitySlider->m_value, 0.5f);
     EXPECT_EQ(g_FrameTypeList->GetIndex(), 1);
-    m_manager->OnInput(1);  // frame type wraps to "solid"
+    m_manager->OnInput(kMenuValueUp);  // frame type wraps to "solid"
     EXPECT_EQ(g_FrameType, 0);
-    m_manager->OnInput(3);
-    m_manager->OnInput(0);
+    m_manager->OnInput(kMenuNext);
+    m_manager->OnInput(kMenuValueDown);
     EXPECT_FLOAT_EQ(g_FrameOpacity, g_FrameOpacitySlider->m_value);
     EXPECT_LT(g_FrameOpacity, 0.5f);
 }
@@ -405,7 +405,7 @@ TEST_F(MenuThemesPageTest, RandomOptionIsStored) {
     WriteIniInt("config.ini", "preloader_themes", "random", 1);
     Activate(g_MainMenuPage, "themes");
     EXPECT_EQ(g_RandomThemeList->GetIndex(), 1);
-    Activate(g_ThemesPage, "Random theme on startup", 1);
+    Activate(g_ThemesPage, "Random theme on startup", kMenuValueUp);
     EXPECT_EQ(Ini("preloader_themes", "random"), "0");
 }
 

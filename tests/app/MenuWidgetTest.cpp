@@ -48,7 +48,8 @@ TEST_F(MenuWidgetTest, OptionListWrapsBothWaysWithTheChangeSoundBeforeItsCallbac
     g_List = new CMenuOptionList(row, &normal, &selected, {"easy", "medium", "hard"});
     m_page->Select(row);
     ClearSounds();
-    for (int code : {1, 1, 1, 0, 0}) m_page->OnInput(code);
+    for (MenuCode code : {kMenuValueUp, kMenuValueUp, kMenuValueUp, kMenuValueDown, kMenuValueDown})
+        m_page->OnInput(code);
     EXPECT_EQ(g_Seen, (std::vector<int>{1, 2, 0, 2, 1}));
     EXPECT_STREQ(g_List->GetText(), "medium");
     EXPECT_EQ(Played(kChange), 5);
@@ -101,7 +102,7 @@ TEST_F(MenuWidgetTest, SliderFollowsThePointerWhileTheButtonIsHeld) {
     Mouse(0.645f, 0.41f, true);
     m_manager->Update();
     m_page->Select(m_row);
-    m_page->OnInput(0);
+    m_page->OnInput(kMenuValueDown);
     EXPECT_NEAR(slider->m_value, 0.25f, 0.01f);
 
     // Released: the next hit test ends the drag and the keys step again.
@@ -110,7 +111,7 @@ TEST_F(MenuWidgetTest, SliderFollowsThePointerWhileTheButtonIsHeld) {
     slider->HitTest(0.1f, 0.1f);
     EXPECT_EQ(CMenuSlider::Dragged(), nullptr);
     float before = slider->m_value;
-    m_page->OnInput(1);
+    m_page->OnInput(kMenuValueUp);
     EXPECT_NEAR(slider->m_value, before + 0.05f, 1e-5f);
 }
 

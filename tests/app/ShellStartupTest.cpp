@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <d3d9hooks.h>
+#include <dinput.h>
 #include <dinputhooks.h>
 #include <gamefieldhooks.h>
 #include <platform.h>
@@ -185,9 +186,9 @@ TEST_F(ShellRun, InjectedDropLandsTheFigureInThatStep) {
     ASSERT_NE(figure, nullptr);
     Step();
     ASSERT_EQ(generator->current, figure);  // a plain step only moves it
-    platform::InjectKey(0x39, true);
+    platform::InjectKey(DIK_SPACE, true);
     Step();
-    platform::InjectKey(0x39, false);
+    platform::InjectKey(DIK_SPACE, false);
     EXPECT_NE(generator->current, figure);
 }
 

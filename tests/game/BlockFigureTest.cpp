@@ -27,7 +27,7 @@ protected:
     static std::set<std::tuple<long, long, long>> Centres(const CBlockFigure& f) {
         std::set<std::tuple<long, long, long>> out;
         for (const CFieldBlock& b : f.blocks)
-            if (b.m_value != -1) {
+            if (!b.IsEmpty()) {
                 D3DXVECTOR3 c = Centre(b);
                 out.insert({std::lround(c.x * 1000), std::lround(c.y * 1000), std::lround(c.z * 1000)});
             }
@@ -92,7 +92,7 @@ TEST_F(BlockFigureTest, PhasesCycleAndBlocksTakeTheShapeColour) {
             EXPECT_EQ(f.GetCurrentPhase(), step % count) << s;
             Cells laid;
             for (int i = 0; i < 16; ++i)
-                if (f.blocks[i].m_value != -1) {
+                if (!f.blocks[i].IsEmpty()) {
                     EXPECT_EQ(f.blocks[i].m_value, CBlockFigure::kShapeColors[s]);
                     laid.insert({i / 4, i % 4});
                 }
@@ -169,7 +169,7 @@ TEST_F(BlockFigureTest, BuildWritesValueAndPhaseAngleAtTheTruncatedPosition) {
     }
     int filled = 0;
     for (int y = 0; y < 21; ++y)
-        for (int x = 0; x < 10; ++x) filled += field->Cell(x, y).m_value >= 0;
+        for (int x = 0; x < 10; ++x) filled += field->Cell(x, y).IsBlock();
     EXPECT_EQ(filled, 3);
 }
 
@@ -327,7 +327,7 @@ TEST_F(BlockFigureTest, RenderUploadsEachPathsMatricesLightAndColour) {
                 auto* stick = new CColorFigure(false);
                 stick->Init();
                 for (CFieldBlock& b : stick->cells)
-                    if (b.m_value != -1) b.m_value = 2;
+                    if (!b.IsEmpty()) b.m_value = 2;
                 f.reset(stick);
             } else {
                 auto* square = new CBlockFigure();

@@ -44,13 +44,13 @@ TEST_F(BombGame, FallsLandsOnTheFloorBurnsAndExplodesOnTime) {
 }
 
 TEST_F(BombGame, DropFallsEightTimesFaster) {
-    m_game->Press(0x39);
+    m_game->Press(DIK_SPACE);
     int fall = StepUntil([&] { return m_bomb->state != CBombFigure::kFalling; });
     EXPECT_NEAR(fall, 32, 1) << "19 rows at 24 a second";
 }
 
 TEST_F(BombGame, SteeringMovesOneColumnAtATimeAndStopsAtTheWall) {
-    struct Case { int key; float to; int steps; } cases[] = {{0xCB, 3.0f, 3}, {0xCD, 5.0f, 2}};
+    struct Case { int key; float to; int steps; } cases[] = {{DIK_LEFT, 3.0f, 3}, {DIK_RIGHT, 5.0f, 2}};
     for (auto& c : cases) {
         float from = m_bomb->x;
         m_game->Press(c.key);
@@ -62,9 +62,9 @@ TEST_F(BombGame, SteeringMovesOneColumnAtATimeAndStopsAtTheWall) {
     }
     // Hammer left: the footprint stops at column 1, beside the wall.
     for (int i = 0; i < 20; ++i) {
-        m_game->Press(0xCB);
+        m_game->Press(DIK_LEFT);
         m_game->Step(3);
-        m_game->Release(0xCB);
+        m_game->Release(DIK_LEFT);
         m_game->Step(2);
     }
     EXPECT_EQ(m_bomb->x, 1.0f);
@@ -114,7 +114,7 @@ TEST(BombBlast, FullFieldBlastStaysWithinTheParticleBudget) {
     game.Boot(game.OpenFieldInit(20, 20));
     CParticleSystemsManager* manager = CParticleSystemsManager::GetInstance();
     const size_t baseline = manager->GetSystems().size();
-    game.NewGame(0, 1, 0, 3);
+    game.NewGame(kLineGame, 1, 0, 3);
     CFigureGenerator* g = CFigureGenerator::GetInstance();
     CGameField* field = CGameField::GetInstance();
     ASSERT_EQ(field->m_width, 20);

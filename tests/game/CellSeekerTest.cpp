@@ -16,7 +16,7 @@ class CellSeeker : public frametest::FrameFixture {
 protected:
     void TearDown() override {
         gameloop::DeleteGamePlay();
-        g_GameType = 0;
+        g_GameType = kLineGame;
         FrameFixture::TearDown();
     }
     CGameField* Field() {
@@ -59,11 +59,13 @@ TEST_F(CellSeeker, SpeedsAndApproachFollowTheLevel) {
     f->Cell(5, 20).m_value = 0;
     f->Cell(5, 20).m_removalMark = true;
     struct Case {
-        int level, type;
+        int level;
+        GameType type;
         bool idle;
         float value;  // approach time when idle, chase speed otherwise
-    } cases[] = {{1, 0, true, 0.5f},   {11, 0, true, 0.3f},   {21, 0, true, 0.1f},  {30, 1, true, 0.1f},
-                 {1, 0, false, 10.0f}, {1, 1, false, 20.0f}, {11, 0, false, 60.0f}, {11, 1, false, 70.0f}};
+    } cases[] = {{1, kLineGame, true, 0.5f},   {11, kLineGame, true, 0.3f},   {21, kLineGame, true, 0.1f},
+                 {30, kColorGame, true, 0.1f}, {1, kLineGame, false, 10.0f}, {1, kColorGame, false, 20.0f},
+                 {11, kLineGame, false, 60.0f}, {11, kColorGame, false, 70.0f}};
     for (const Case& c : cases) {
         CHud::GetInstance()->level = c.level;
         g_GameType = c.type;

@@ -69,7 +69,7 @@ TEST_F(ColorFigureTest, SeededStickDrawsOneColourPerPatternCell) {
     f.Init();
     EXPECT_EQ(f.kind, CBaseFigure::kColor);
     int blocks = 0;
-    for (const CFieldBlock& b : f.cells) blocks += b.m_value != -1;
+    for (const CFieldBlock& b : f.cells) blocks += !b.IsEmpty();
     EXPECT_EQ(blocks, 3);
     EXPECT_EQ(f.Cell(0, 1).m_value, 1);  // draws 41, 18467, 6334 mod 4
     EXPECT_EQ(f.Cell(1, 1).m_value, 3);
@@ -164,7 +164,7 @@ TEST_F(ColorFigureTest, BuildCopiesOnlyTheValues) {
     EXPECT_EQ(sounds.Calls()[0].category, 1);
     int filled = 0;
     for (int y = 0; y < 20; ++y)
-        for (int x = 0; x < 10; ++x) filled += field->Cell(x, y).m_value >= 0;
+        for (int x = 0; x < 10; ++x) filled += field->Cell(x, y).IsBlock();
     EXPECT_EQ(filled, 12);
     EXPECT_EQ(field->Cell(4, 12).m_value, 0);
     EXPECT_EQ(field->Cell(5, 17).m_value, 5);
@@ -183,7 +183,7 @@ TEST_F(ColorFigureTest, ColoursNumOutsideOneToEightIsClampedQuietly) {
             CColorFigure f(true);
             f.Init();
             for (const CFieldBlock& b : f.cells)
-                if (b.m_value != -1) {
+                if (!b.IsEmpty()) {
                     EXPECT_LT(b.m_value, c.usable) << c.value;
                 }
         }

@@ -15,7 +15,7 @@ namespace {
 TEST(ColorGame, AClearingThatLinesUpASecondRunEarnsTheChainBonus) {
     headless::Game game;
     game.Boot(game.OpenFieldInit(10, 20));
-    game.NewGame(1, 1, 0, 5);
+    game.NewGame(kColorGame, 1, 0, 5);
     game.Step();
     CFigureGenerator* g = CFigureGenerator::GetInstance();
     CGameField* field = CGameField::GetInstance();
@@ -30,14 +30,14 @@ TEST(ColorGame, AClearingThatLinesUpASecondRunEarnsTheChainBonus) {
     stick->Cell(1, 1).m_value = stick->Cell(2, 1).m_value = red;
     const int before = hud->score;
     ASSERT_EQ(stick->x, 3.0f);  // the stick stands in column x + 1
-    game.Press(0xCB);
+    game.Press(DIK_LEFT);
     game.Step();
-    game.Release(0xCB);
+    game.Release(DIK_LEFT);
     game.Step();
     ASSERT_EQ(stick->x, 2.0f);
-    game.Press(0x39);
+    game.Press(DIK_SPACE);
     while (g->current == stick && game.Steps() < 100) game.Step();
-    game.Release(0x39);
+    game.Release(DIK_SPACE);
     while (!g->current && game.Steps() < 400) game.Step();
     ASSERT_TRUE(g->current);
     const int runOfFour = g_GameRules.colorsScore[1], runOfThree = g_GameRules.colorsScore[0];
@@ -123,13 +123,7 @@ ColourTarget PlanColours(CColorFigure* f) {
     return best;
 }
 
-int BlocksInField() {
-    CGameField* f = CGameField::GetInstance();
-    int n = 0;
-    for (int y = 0; y < f->m_height; ++y)
-        for (int x = 0; x < f->m_width; ++x) n += f->Cell(x, y).m_value >= 0;
-    return n;
-}
+int BlocksInField() { return headless::CountCells(&CFieldBlock::IsBlock); }
 
 // Medium colour game on the default field with every bonus period earning a
 // special figure: a greedy bot steers by key pulses for five minutes, then
@@ -142,7 +136,7 @@ TEST(ColorGame, GreedyBotClearsRunsAndChainsAndLandsSpecialFiguresToGameOver) {
     const size_t systemsBefore = manager->GetSystems().size();
     const std::string logFile = std::string(g_Log.GetStartDirectory()) + "/log.html";
     const size_t logStart = testutil::ReadLogEntries(logFile).size();
-    game.NewGame(1, 1, 0, 2024);
+    game.NewGame(kColorGame, 1, 0, 2024);
     CFigureGenerator* generator = CFigureGenerator::GetInstance();
     int runs = 0, lastChain = 0, bestChain = 0, specialLandings = 0, blocks = BlocksInField();
     CBaseFigure* previous = nullptr;
@@ -164,7 +158,7 @@ TEST(ColorGame, GreedyBotClearsRunsAndChainsAndLandsSpecialFiguresToGameOver) {
     long figureSteps = 0;
     bool pulse = false;
     while (!game.Over() && game.Steps() < limit) {
-        for (int key : {0xCB, 0xCD, 0xC8, 0x39}) game.Release(key);
+        for (int key : {DIK_LEFT, DIK_RIGHT, DIK_UP, DIK_SPACE}) game.Release(key);
         pulse = !pulse;
         auto* f = dynamic_cast<CColorFigure*>(generator->current);
         if (f != planned) {
@@ -174,14 +168,14 @@ TEST(ColorGame, GreedyBotClearsRunsAndChainsAndLandsSpecialFiguresToGameOver) {
         }
         if (pulse && f) {
             // A figure not in place within 5 s is dropped where it is.
-            int key = 0x39;
+            int key = DIK_SPACE;
             if (game.Steps() < botSteps && ++figureSteps < 100) {
                 if (f->cycling)
                     key = 0;
                 else if (PatternColours(f, 0) != target.colours)
-                    key = 0xC8;
+                    key = DIK_UP;
                 else if (int(f->x) != target.x)
-                    key = int(f->x) > target.x ? 0xCB : 0xCD;
+                    key = int(f->x) > target.x ? DIK_LEFT : DIK_RIGHT;
             }
             if (key) game.Press(key);
         }

@@ -54,7 +54,7 @@ protected:
         d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
         platform::SetFakeClock(true, 1000000000LL);
         EngineTimerRestart();
-        g_GameType = 0;
+        g_GameType = kLineGame;
         g_FieldScriptPath = "data\\scripts\\field\\field.txt";
         g_FieldAnimScriptPath = "data\\scripts\\field\\field_anim.txt";
         gamefieldhooks::RearmConstruction();

@@ -41,7 +41,7 @@ TEST(FigureGenerator, ScriptFunctionsActOnTheCurrentFigureOnly) {
     for (const char* f : {"ext_GetNextPhase()", "ext_GetCurrentPhase()", "ext_GetCurrentType()"})
         EXPECT_EQ(Eval(L, f), 0) << f;
     EXPECT_EQ(Eval(L, "ext_CanBe(4, 1, -1, -1)"), 0);
-    game.NewGame(0, 1, 0, 3);
+    game.NewGame(kLineGame, 1, 0, 3);
     game.Step();
     CFigureGenerator* g = CFigureGenerator::GetInstance();
     ASSERT_NE(g->current, nullptr);
@@ -97,7 +97,7 @@ TEST(FigureGenerator, ScriptFunctionsActOnTheCurrentFigureOnly) {
 TEST(FigureGenerator, PausedOrFlippingStepsChangeNothing) {
     headless::Game game;
     game.Boot();
-    game.NewGame(0, 1, 0, 5);
+    game.NewGame(kLineGame, 1, 0, 5);
     game.Step(4);
     CFigureGenerator* g = CFigureGenerator::GetInstance();
     CGameMode* mode = CGameMode::GetInstance();
@@ -116,7 +116,7 @@ TEST(FigureGenerator, PausedOrFlippingStepsChangeNothing) {
 TEST(FigureGenerator, PendingFlipStartsBeforeAnyPromotion) {
     headless::Game game;
     game.Boot();
-    game.NewGame(0, 1, 0, 5);
+    game.NewGame(kLineGame, 1, 0, 5);
     CFigureGenerator* g = CFigureGenerator::GetInstance();
     g->ClearFigures();  // a figure waits and none falls, as between two figures
     CGameField* field = CGameField::GetInstance();
@@ -135,7 +135,7 @@ TEST(FigureGenerator, PendingFlipStartsBeforeAnyPromotion) {
 TEST(FigureGenerator, MarkedBlocksDelayThePromotion) {
     headless::Game game;
     game.Boot();
-    game.NewGame(0, 1, 0, 5);
+    game.NewGame(kLineGame, 1, 0, 5);
     CFigureGenerator* g = CFigureGenerator::GetInstance();
     g->ClearFigures();  // a figure waits and none falls, as between two figures
     CFieldBlock& cell = CGameField::GetInstance()->Cell(3, 20);
@@ -154,7 +154,7 @@ TEST(FigureGenerator, MarkedBlocksDelayThePromotion) {
 TEST(FigureGenerator, RequestsReplaceTheWaitingFigureOnePerUpkeep) {
     headless::Game game;
     game.Boot();
-    game.NewGame(0, 1, 0, 5);
+    game.NewGame(kLineGame, 1, 0, 5);
     CFigureGenerator* g = CFigureGenerator::GetInstance();
     game.Step();
     ASSERT_NE(g->current, nullptr);
@@ -181,11 +181,11 @@ TEST(FigureGenerator, HeldDropWaitsForReleaseOrTimeout) {
     for (bool release : {false, true}) {
         headless::Game game;
         game.Boot();
-        game.NewGame(0, 1, 0, 11);
+        game.NewGame(kLineGame, 1, 0, 11);
         CFigureGenerator* g = CFigureGenerator::GetInstance();
         game.Step();
         ASSERT_NE(g->current, nullptr);
-        game.Press(0x39);
+        game.Press(DIK_SPACE);
         while (!g->dropSuppressed && game.Steps() < 200) game.Step();  // dropped, landed
         ASSERT_TRUE(g->dropSuppressed);
         while (!g->current && game.Steps() < 200) game.Step();
@@ -193,9 +193,9 @@ TEST(FigureGenerator, HeldDropWaitsForReleaseOrTimeout) {
         ASSERT_NE(second, nullptr);
         const float y = second->y;
         if (release) {
-            game.Release(0x39);
+            game.Release(DIK_SPACE);
             game.Step();
-            game.Press(0x39);
+            game.Press(DIK_SPACE);
             game.Step();
             EXPECT_NE(g->current, second);  // dropped at once
             continue;
@@ -210,7 +210,7 @@ TEST(FigureGenerator, HeldDropWaitsForReleaseOrTimeout) {
 
 // The first landing in either game type adds the hit score, nothing else.
 TEST(FigureGenerator, LandingAddsTheHitScore) {
-    for (int type : {0, 1}) {
+    for (GameType type : {kLineGame, kColorGame}) {
         headless::Game game;
         game.Boot();
         game.NewGame(type, 1, 0, 5);
@@ -218,7 +218,7 @@ TEST(FigureGenerator, LandingAddsTheHitScore) {
         game.Step();
         CBaseFigure* first = g->current;
         ASSERT_NE(first, nullptr);
-        game.Press(0x39);
+        game.Press(DIK_SPACE);
         while (g->current == first && game.Steps() < 100) game.Step();
         EXPECT_EQ(CHud::GetInstance()->score, g_GameRules.figureHitScore) << type;
     }
@@ -227,7 +227,7 @@ TEST(FigureGenerator, LandingAddsTheHitScore) {
 // Drop and down held across a landing: the line game holds both back from the
 // next figure, the colour game only the drop.
 TEST(FigureGenerator, HeldKeysAfterALandingSuppressDownOnlyInTheLineGame) {
-    for (int type : {0, 1}) {
+    for (GameType type : {kLineGame, kColorGame}) {
         headless::Game game;
         game.Boot();
         game.NewGame(type, 1, 0, 11);
@@ -235,8 +235,8 @@ TEST(FigureGenerator, HeldKeysAfterALandingSuppressDownOnlyInTheLineGame) {
         game.Step();
         CBaseFigure* first = g->current;
         ASSERT_NE(first, nullptr);
-        game.Press(0x39);
-        game.Press(0xD0);
+        game.Press(DIK_SPACE);
+        game.Press(DIK_DOWN);
         while ((g->current == first || !g->current) && game.Steps() < 100) game.Step();
         CBaseFigure* second = g->current;
         ASSERT_NE(second, nullptr);
@@ -244,7 +244,7 @@ TEST(FigureGenerator, HeldKeysAfterALandingSuppressDownOnlyInTheLineGame) {
         game.Step(4);  // 0.1 s, under the 0.3 s hold-back
         ASSERT_EQ(g->current, second) << type << ": the drop is held back in both";
         const float fell = second->y - y;
-        if (type == 0)
+        if (type == kLineGame)
             EXPECT_LT(fell, 0.5f) << "normal speed";
         else
             EXPECT_GT(fell, 1.0f) << "down still speeds the fall";
@@ -256,18 +256,18 @@ TEST(FigureGenerator, HeldKeysAfterALandingSuppressDownOnlyInTheLineGame) {
 TEST(FigureGenerator, BonusPeriodPointsBringTheirObjectNext) {
     struct Case {
         const char* name;
-        int gameType;
+        GameType gameType;
         std::function<int()> points;
         std::function<bool(CBaseFigure*)> is;
         float x, y;
     } cases[] = {
-        {"bomb", 0, [] { return g_GameRules.bombScore + 100; },
+        {"bomb", kLineGame, [] { return g_GameRules.bombScore + 100; },
          [](CBaseFigure* f) { return dynamic_cast<CBombFigure*>(f) != nullptr; }, -10, 7},
-        {"saw", 0, [] { return g_GameRules.sawScore + 100; },
+        {"saw", kLineGame, [] { return g_GameRules.sawScore + 100; },
          [](CBaseFigure* f) { return dynamic_cast<CSawFigure*>(f) != nullptr; }, -10, 8},
-        {"special", 0, [] { return g_GameRules.bombScore / 4; },
+        {"special", kLineGame, [] { return g_GameRules.bombScore / 4; },
          [](CBaseFigure* f) { return dynamic_cast<CSpecialBlockFigure*>(f) != nullptr; }, -11, 10},
-        {"colour bomb", 1, [] { return g_GameRules.bombScore + 20; },
+        {"colour bomb", kColorGame, [] { return g_GameRules.bombScore + 20; },
          [](CBaseFigure* f) { return dynamic_cast<CBombFigure*>(f) != nullptr; }, -10, 7},
     };
     for (const Case& c : cases) {
@@ -287,7 +287,7 @@ TEST(FigureGenerator, BonusPeriodPointsBringTheirObjectNext) {
         EXPECT_EQ(g->next->x, c.x);
         EXPECT_EQ(g->next->y, c.y);
         CBaseFigure* object = g->next;
-        game.Press(0x39);
+        game.Press(DIK_SPACE);
         while (g->current != object && game.Steps() < 200) game.Step();
         EXPECT_EQ(g->current, object);
         EXPECT_FALSE(object->preview);
@@ -341,7 +341,7 @@ TEST(FigureGenerator, BrokenFigureScriptsAreLoggedAndEndTheGame) {
                                 "\nfigure_action_script = 'fig.txt'\n");
         game.Boot("init.txt");
         const size_t before = testutil::ReadLogEntries(std::string(g_Log.GetStartDirectory()) + "/log.html").size();
-        game.NewGame(0, 1, 0, 1);
+        game.NewGame(kLineGame, 1, 0, 1);
         game.Step(40);
         auto log = testutil::ReadLogEntries(std::string(g_Log.GetStartDirectory()) + "/log.html");
         int red = 0;

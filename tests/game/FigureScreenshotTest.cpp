@@ -64,7 +64,7 @@ float ProjectedRadius(const D3DXVECTOR3& c, float r) {
 D3DXVECTOR3 Origin(const D3DXMATRIX& world) { return D3DXVECTOR3(world._41, world._42, world._43); }
 
 // A GL game at the 2.0 shader versions unless given, without the missing data files.
-std::unique_ptr<headless::Game> GlGame(int gameType, DWORD vs = D3DVS_VERSION(2, 0), DWORD ps = D3DPS_VERSION(2, 0),
+std::unique_ptr<headless::Game> GlGame(GameType gameType, DWORD vs = D3DVS_VERSION(2, 0), DWORD ps = D3DPS_VERSION(2, 0),
                                        const std::vector<std::string>& missing = {}) {
     std::unique_ptr<headless::Game> game(new headless::Game(true));
     if (!missing.empty()) testutil::LinkFolderWithout(game->Dir().file("data"), missing);
@@ -113,7 +113,7 @@ std::string PngName(const char* stem, const Path& path) { return std::string(ste
 TEST(FigureScreenshot, SpecialFigureIsDarkGreyOnBlueWithThePreviewBeside) {
     for (const Path& path : kPaths) {
         SCOPED_TRACE(PngName("special_figure", path));
-        auto game = GlGame(0, path.vs, path.ps);
+        auto game = GlGame(kLineGame, path.vs, path.ps);
         LandSome(17);
         auto* spiral = new CSpecialBlockFigure();
         auto* square = new CSpecialBlockFigure();
@@ -131,7 +131,7 @@ TEST(FigureScreenshot, SpecialFigureIsDarkGreyOnBlueWithThePreviewBeside) {
         const Picture p = Draw(PngName("special_figure", path).c_str(), false, true, blue);
         int checked = 0;
         for (const CFieldBlock& b : spiral->blocks) {
-            if (b.m_value < 0 || checked == 3) continue;
+            if (!b.IsBlock() || checked == 3) continue;
             const DWORD px = p.At(Project(BlockCentre(b)));
             const int r = Picture::Channel(px, 0), g = Picture::Channel(px, 1), bl = Picture::Channel(px, 2);
             EXPECT_LT(Picture::Brightness(px), 80) << std::hex << px;
@@ -141,7 +141,7 @@ TEST(FigureScreenshot, SpecialFigureIsDarkGreyOnBlueWithThePreviewBeside) {
         EXPECT_EQ(checked, 3);
         const float fieldLeft = Project(CellCentre(0, 10)).x;
         for (const CFieldBlock& b : square->blocks)
-            if (b.m_value >= 0) {
+            if (b.IsBlock()) {
                 EXPECT_LT(Project(BlockCentre(b)).x, fieldLeft);
             }
     }
@@ -150,7 +150,7 @@ TEST(FigureScreenshot, SpecialFigureIsDarkGreyOnBlueWithThePreviewBeside) {
 TEST(FigureScreenshot, ColourStickShowsItsColoursAndTheCycleMovesThem) {
     for (const Path& path : kPaths) {
         SCOPED_TRACE(PngName("colour_figure", path));
-        auto game = GlGame(1, path.vs, path.ps);
+        auto game = GlGame(kColorGame, path.vs, path.ps);
         auto* stick = new CColorFigure(false);
         auto* big = new CColorFigure(true);
         Place(stick, big);
@@ -167,9 +167,9 @@ TEST(FigureScreenshot, ColourStickShowsItsColoursAndTheCycleMovesThem) {
         }
         const D3DXVECTOR2 top = Project(BlockCentre(stick->Cell(0, 1))),
                           bottom = Project(BlockCentre(stick->Cell(2, 1)));
-        game->Press(0xC8);
+        game->Press(DIK_UP);
         game->Step(5);
-        game->Release(0xC8);
+        game->Release(DIK_UP);
         ASSERT_TRUE(stick->cycling);
         const Picture cycle = Draw(PngName("colour_figure_cycle", path).c_str(), false, true);
         int differ = 0;
@@ -187,7 +187,7 @@ TEST(FigureScreenshot, ColourStickShowsItsColoursAndTheCycleMovesThem) {
 TEST(FigureScreenshot, MissingBlockProgramsFallBackAPathNeverToGrey) {
     Picture low;
     {
-        auto game = GlGame(0, D3DVS_VERSION(1, 1), D3DPS_VERSION(0, 0));
+        auto game = GlGame(kLineGame, D3DVS_VERSION(1, 1), D3DPS_VERSION(0, 0));
         LandSome(17);
         game->Step();
         low = Draw("blocks_low_path.png", false, true);
@@ -202,7 +202,7 @@ TEST(FigureScreenshot, MissingBlockProgramsFallBackAPathNeverToGrey) {
                  {"blocks_without_programs.png", {highVs, "vertex_shaders/specular.cg"}, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.png);
-        auto game = GlGame(0, D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), c.missing);
+        auto game = GlGame(kLineGame, D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0), c.missing);
         LandSome(17);
         game->Step();
         const Picture p = Draw(c.png, false, true);
@@ -229,7 +229,7 @@ TEST(FigureScreenshot, MissingBlockProgramsFallBackAPathNeverToGrey) {
 TEST(FigureScreenshot, BombBurnsWithWarmSparksOnBothPaths) {
     for (const Path& path : kPaths) {
         SCOPED_TRACE(PngName("bomb_sparks", path));
-        auto game = GlGame(0, path.vs, path.ps);
+        auto game = GlGame(kLineGame, path.vs, path.ps);
         LandSome(16);
         auto* bomb = new CBombFigure();
         Place(bomb, nullptr);
@@ -254,7 +254,7 @@ TEST(FigureScreenshot, BombBurnsWithWarmSparksOnBothPaths) {
 }
 
 TEST(FigureScreenshot, SawBladeFacesTheCameraWhileCutting) {
-    auto game = GlGame(0);
+    auto game = GlGame(kLineGame);
     LandSome(12);
     auto* saw = new CSawFigure();
     Place(saw, nullptr);
@@ -272,7 +272,7 @@ TEST(FigureScreenshot, SawBladeFacesTheCameraWhileCutting) {
 // The glow turns from green to red over the bomb's life; the trail behind
 // it is green.
 TEST(FigureScreenshot, BounceBombGlowReddensAndItsTrailIsGreen) {
-    auto game = GlGame(0);
+    auto game = GlGame(kLineGame);
     LandSome(8);
     auto* bomb = new CBounceBombFigure();
     Place(bomb, nullptr);

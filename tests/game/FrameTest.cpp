@@ -180,7 +180,6 @@ TEST_F(FrameFixture, ScriptFunctionsAnswerAndSegmentMethodsCompose) {
 }
 
 TEST_F(FrameFixture, BadScriptsAreLoggedAndDrawNothing) {
-    ClassicField();
     struct Case {
         const char* text;  // null: no file
         int redLines;
@@ -192,8 +191,12 @@ TEST_F(FrameFixture, BadScriptsAreLoggedAndDrawNothing) {
     for (const Case& c : cases) {
         std::string name = "frame" + std::to_string(++n) + ".txt";
         g_FrameScriptPath = c.text ? Script(name, c.text) : name;
+        // Each script on a new frame over a new field.
+        gameloop::DeleteGamePlay();
+        gamefieldhooks::RearmConstruction();
         varframehooks::RearmConstruction();
-        delete CVarFrame::GetInstancePtr();
+        ClassicField();
+        CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
         m_logStart = Log().size();
         CVarFrame* frame = CVarFrame::GetInstance();
         frame->CallFrameInit();

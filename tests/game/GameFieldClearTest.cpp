@@ -36,13 +36,13 @@ protected:
         gameloop::DeleteGamePlay();
         g_LevelChanged = false;
         g_GameRules = CGameRules();
-        g_GameType = 0;
+        g_GameType = kLineGame;
         FieldTest::TearDown();
     }
 
     // A field of the given shape (file text or a data path), menu closed,
     // stepped by its own update.
-    CGameField* Field(const std::string& shape, int gameType = 0) {
+    CGameField* Field(const std::string& shape, GameType gameType = kLineGame) {
         g_GameType = gameType;
         CGameField* f = MakeField();
         std::string path = shape;
@@ -68,7 +68,7 @@ protected:
     }
     void Fill(CGameField* f, int row, int colour = 0) {
         for (int x = 0; x < f->m_width; ++x)
-            if (f->Cell(x, row).m_value == -1) f->Cell(x, row).m_value = colour;
+            if (f->Cell(x, row).IsEmpty()) f->Cell(x, row).m_value = colour;
     }
     int Marked(CGameField* f) {
         int n = 0;
@@ -205,14 +205,14 @@ TEST_F(FieldClear, FallingMovesOneRowPerEightStepsAndColourMarksHoldIt) {
     EXPECT_EQ(f->Cell(0, 2).m_motionCounter, 0);
     EXPECT_EQ(f->Cell(0, 2).m_fallOffset, 0.0f);
 
-    for (int type : {0, 1}) {
+    for (GameType type : {kLineGame, kColorGame}) {
         CGameField* g = Field("2 3 //0000", type);
         g->Cell(0, 0).m_motionCounter = 1;
         for (int i = 0; i < 8; ++i) {
             Steps(1);
             g->Cell(1, 0).m_removalMark = true;  // the colour step would not find it settled otherwise
         }
-        EXPECT_EQ(g->Cell(0, 1).m_value, type == 0 ? 0 : -1) << "game type " << type;
+        EXPECT_EQ(g->Cell(0, 1).m_value, type == kLineGame ? 0 : -1) << "game type " << type;
     }
 }
 
@@ -287,9 +287,11 @@ TEST_F(FieldClear, LinesAreRunsClosedByAWall) {
         {"2 3 /1/1/1", 3, 600, "bonus: 600"},
     };
     for (auto& c : cases) {
+        // Each shape on a new field, with a new HUD and no messages yet.
+        gameloop::DeleteGamePlay();
+        gamefieldhooks::RearmConstruction();
         CGameField* f = Field(c.shape);
         CHud* hud = RunHud();
-        delete CAnimatedObjectList::GetInstancePtr();
         EXPECT_FALSE(f->ClearLines()) << c.shape;
         EXPECT_EQ(hud->lines, c.lines) << c.shape;
         EXPECT_EQ(hud->score, c.score) << c.shape;
@@ -318,7 +320,7 @@ TEST_F(FieldClear, LinesWaitForTheFallAndMarkedBlocksBreakARun) {
 // ---- colour runs ----
 
 TEST_F(FieldClear, ColourChainScoresItsBonusOnTheSecondPass) {
-    CGameField* f = Field("3 5 000000000000000", 1);
+    CGameField* f = Field("3 5 000000000000000", kColorGame);
     CHud* hud = RunHud();
     CFigureGenerator* generator = CFigureGenerator::GetInstance();  // the chain's keeper
     for (int y = 2; y <= 4; ++y) f->Cell(0, y).m_value = 2;
@@ -347,14 +349,14 @@ TEST_F(FieldClear, ColourPassScoresAllItsRunsTogether) {
         {"sixth chain step", {{0, 3}, {1, 3}, {2, 3}}, 5, 15 + 1000},
     };
     for (auto& c : cases) {
-        CGameField* f = Field("5 4 00000000000000000000", 1);
+        CGameField* f = Field("5 4 00000000000000000000", kColorGame);
         CHud* hud = RunHud();
         for (auto& cell : c.cells) f->Cell(cell.x, cell.y).m_value = 3;
         // The rest holds no two equal neighbours in any direction, and nothing falls.
         const int filler[] = {0, 1, 2, 4};
         for (int y = 0; y < 4; ++y)
             for (int x = 0; x < 5; ++x)
-                if (f->Cell(x, y).m_value == -1) f->Cell(x, y).m_value = filler[(x + 2 * y) % 4];
+                if (f->Cell(x, y).IsEmpty()) f->Cell(x, y).m_value = filler[(x + 2 * y) % 4];
         CFigureGenerator::GetInstance()->chainCount = c.chainBefore;
         EXPECT_TRUE(f->ClearColorRuns()) << c.name;
         EXPECT_EQ(Marked(f), int(c.cells.size())) << c.name;
@@ -363,7 +365,7 @@ TEST_F(FieldClear, ColourPassScoresAllItsRunsTogether) {
 }
 
 TEST_F(FieldClear, ColourPassWaitsWhileAnythingIsMarkedOrFalling) {
-    CGameField* f = Field("3 3 000000...", 1);
+    CGameField* f = Field("3 3 000000...", kColorGame);
     CHud* hud = RunHud();
     CFigureGenerator* generator = CFigureGenerator::GetInstance();  // the chain's keeper
     f->Cell(0, 0).m_value = 5;  // over an empty cell: it will fall

@@ -187,7 +187,7 @@ TEST_F(FieldTest, HooksAndTheConstructionWindow) {
         << "set-up looks its hook up each time; the update hook is kept from construction";
 
     // A second field in the same process stays bare and safe.
-    delete f;
+    gameloop::DeleteGamePlay();
     CGameField* bare = CGameField::GetInstance();
     EXPECT_EQ(bare->GetFieldState(), nullptr);
     EXPECT_EQ(CountBoldRed("built a second time"), 1);

@@ -38,7 +38,7 @@ TEST_F(FieldSetup, SetUpEmptiesThePlayingAreaOnly) {
     EXPECT_EQ(f->Cell(1, 1).m_motionCounter, 0);
     EXPECT_FLOAT_EQ(f->m_flipAngle.x, 0);
 
-    delete f;
+    gameloop::DeleteGamePlay();
     gamefieldhooks::RearmConstruction();
     f = FieldOf({"00"}, fieldtest::kStillWave, "ext_SetPosition(1, 2, 30)");
     EXPECT_EQ(f->m_position, D3DXVECTOR3(1, 2, 30)) << "the hook's position wins";
@@ -115,7 +115,7 @@ TEST_F(FieldSetup, FlipMirrorsRowsAtHalfTimeAndCollapsesOnce) {
         f->UpdateFlip();
         EXPECT_FALSE(f->m_flipRunning);
         EXPECT_FLOAT_EQ(f->m_flipAngle.x, 0);
-        delete f;
+        gameloop::DeleteGamePlay();
         gamefieldhooks::RearmConstruction();
     }
 }
@@ -135,9 +135,9 @@ TEST_F(FieldSetup, FlipFirstSeenAfterItsEndOnlyStops) {
 
 TEST_F(FieldSetup, CollapseColumnsCountsEmptyCellsBelow) {
     // Column from the top: block, block, empty, block, empty.
-    struct Case { int gameType; std::vector<int> first, second; } cases[] = {
-        {0, {2, 2, 0, 1, 0}, {4, 4, 0, 2, 0}},
-        {1, {1, 1, 0, 1, 0}, {1, 1, 0, 1, 0}},
+    struct Case { GameType gameType; std::vector<int> first, second; } cases[] = {
+        {kLineGame, {2, 2, 0, 1, 0}, {4, 4, 0, 2, 0}},
+        {kColorGame, {1, 1, 0, 1, 0}, {1, 1, 0, 1, 0}},
     };
     CGameField* f = FieldOf({"0", "0", "0", "0", "0"});
     for (auto& c : cases) {
@@ -150,7 +150,7 @@ TEST_F(FieldSetup, CollapseColumnsCountsEmptyCellsBelow) {
         f->CollapseColumns(5.0f);
         for (int y = 0; y < 5; ++y) EXPECT_EQ(f->Cell(0, y).m_motionCounter, c.second[y]) << c.gameType << " row " << y;
     }
-    delete f;
+    gameloop::DeleteGamePlay();
     gamefieldhooks::RearmConstruction();
     f = FieldOf({"0000"});
     f->Cell(1, 0).m_value = 1;
@@ -158,10 +158,10 @@ TEST_F(FieldSetup, CollapseColumnsCountsEmptyCellsBelow) {
     EXPECT_EQ(f->Cell(1, 0).m_motionCounter, 0) << "one row: nothing to fall into";
     EXPECT_FLOAT_EQ(f->m_fallSpeed, 9.0f);
 
-    delete f;
+    gameloop::DeleteGamePlay();
     gamefieldhooks::RearmConstruction();
     f = FieldOf({"0", "1", "0"});
-    g_GameType = 0;
+    g_GameType = kLineGame;
     f->Cell(0, 0).m_value = 1;
     f->CollapseColumns(5.0f);
     EXPECT_EQ(f->Cell(0, 0).m_motionCounter, 0) << "a wall cell stops the fall";

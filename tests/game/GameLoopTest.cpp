@@ -14,7 +14,7 @@ int g_disappeared = 0;
 TEST(GameLoop, FieldAnimationsEndThroughTheShellHooksOnce) {
     headless::Game game;
     game.Boot();
-    game.NewGame(0, 1, 0, 3);
+    game.NewGame(kLineGame, 1, 0, 3);
     gameloop::ShellHooks hooks;
     hooks.fieldAppeared = [] {
         ++g_appeared;
@@ -47,8 +47,8 @@ TEST(GameLoop, FieldAnimationsEndThroughTheShellHooksOnce) {
 TEST(GameLoop, DeleteGamePlayLeavesNoGamePlaySingleton) {
     headless::Game game;
     game.Boot();
-    game.NewGame(0, 1, 0, 9);
-    game.Press(0x39);
+    game.NewGame(kLineGame, 1, 0, 9);
+    game.Press(DIK_SPACE);
     while (!game.Over() && game.Steps() < 4000) game.Step();
     ASSERT_TRUE(game.Over());
     CBlockPartManager::GetInstance();

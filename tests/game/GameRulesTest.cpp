@@ -23,7 +23,7 @@ int NoteAndAnswer(lua_State* L) {
     return 1;
 }
 
-const char* const kLineGame =
+const char* const kLineGameScript =
     "function game_NewGame()\n"
     "  ext_BonusTime = 30.5; ext_BombScore = 2.5; ext_SawScore = 1500; ext_RubberBombs = 3\n"
     "  ext_RubberTime = 4.5; ext_StartSpeed = 1.25; ext_DeltaLevelSpeed = 0.5\n"
@@ -39,7 +39,7 @@ protected:
         ASSERT_NE(m_state, nullptr);
         script::RegisterGeneralInterface(m_state);
         g_GameRules = CGameRules();
-        g_GameType = 0;
+        g_GameType = kLineGame;
         g_Difficulty = 0;
         g_BounceBombsLeft = 0;
         g_Asked.clear();
@@ -55,7 +55,7 @@ protected:
 };
 
 TEST_F(GameRulesTest, NewGameSeesTypeAndDifficultyAndValuesAreReadInOrder) {
-    g_GameType = 0;
+    g_GameType = kLineGame;
     g_Difficulty = 2;
     Run("function game_NewGame() seen = ext_GameType * 10 + ext_GameDifficulty end");
     lua_pushglobaltable(m_state);
@@ -83,7 +83,7 @@ TEST_F(GameRulesTest, NewGameSeesTypeAndDifficultyAndValuesAreReadInOrder) {
 }
 
 TEST_F(GameRulesTest, NumbersAreTruncatedTowardZero) {
-    Run(kLineGame);
+    Run(kLineGameScript);
     ASSERT_TRUE(ReadGameRules(m_state));
     EXPECT_EQ(g_GameRules.levelScore, 150.0f);
     EXPECT_EQ(g_GameRules.bombScore, 2);
@@ -94,9 +94,9 @@ TEST_F(GameRulesTest, NumbersAreTruncatedTowardZero) {
 }
 
 TEST_F(GameRulesTest, ColourGameKeepsTheLineScoresOfTheLastLineGame) {
-    Run(kLineGame);
+    Run(kLineGameScript);
     ASSERT_TRUE(ReadGameRules(m_state));
-    g_GameType = 1;
+    g_GameType = kColorGame;
     Run("function game_NewGame()\n"
         "  ext_LineScore_1 = 9; ext_ColorsNum = 5\n"
         "  ext_ColorsScore_3 = 1; ext_ColorsScore_4 = 2; ext_ColorsScore_5 = 3; ext_ColorsScore_More = 4\n"
@@ -127,7 +127,7 @@ TEST_F(GameRulesTest, FailureIsLoggedByNameAndKeepsThePreviousRules) {
         g_GameRules.bombScore = 77;
         g_BounceBombsLeft = 4;
         const CGameRules before = g_GameRules;
-        Run(kLineGame);
+        Run(kLineGameScript);
         Run(c.script);
         testutil::LogCapture log;
         EXPECT_FALSE(ReadGameRules(m_state)) << c.script;
@@ -141,19 +141,19 @@ TEST_F(GameRulesTest, FailureIsLoggedByNameAndKeepsThePreviousRules) {
 
 TEST_F(GameRulesTest, ValuesOutsideTheirRangeAreRefusedAtTheEdges) {
     struct Case {
-        int gameType;
+        GameType gameType;
         const char* name;
         double low, high;  // the edges are taken, one step beyond is refused
         double beyond;
     };
     const Case cases[] = {
-        {0, "ext_BonusTime", 0.001, 3600, 0.0005},    {0, "ext_RubberTime", 0.001, 3600, 0.0005},
-        {0, "ext_BombScore", 0, 1000000, 1},          {0, "ext_SawScore", 0, 1000000, 1},
-        {0, "ext_FigureHitScore", 0, 1000000, 1},     {0, "ext_LevelScore", 0, 1000000, 1},
-        {0, "ext_RotateScore", 0, 1000000, 1},        {0, "ext_LineScore_More", 0, 1000000, 1},
-        {0, "ext_StartSpeed", 0, 1000, 0.5},          {0, "ext_DeltaLevelSpeed", 0, 1000, 0.5},
-        {0, "ext_RubberBombs", 0, 1000, 1},           {1, "ext_ColorsNum", 1, 8, 1},
-        {1, "ext_ColorsScore_3", 0, 1000000, 1},      {1, "ext_ColorsStageScore_More", 0, 1000000, 1},
+        {kLineGame, "ext_BonusTime", 0.001, 3600, 0.0005},    {kLineGame, "ext_RubberTime", 0.001, 3600, 0.0005},
+        {kLineGame, "ext_BombScore", 0, 1000000, 1},          {kLineGame, "ext_SawScore", 0, 1000000, 1},
+        {kLineGame, "ext_FigureHitScore", 0, 1000000, 1},     {kLineGame, "ext_LevelScore", 0, 1000000, 1},
+        {kLineGame, "ext_RotateScore", 0, 1000000, 1},        {kLineGame, "ext_LineScore_More", 0, 1000000, 1},
+        {kLineGame, "ext_StartSpeed", 0, 1000, 0.5},          {kLineGame, "ext_DeltaLevelSpeed", 0, 1000, 0.5},
+        {kLineGame, "ext_RubberBombs", 0, 1000, 1},           {kColorGame, "ext_ColorsNum", 1, 8, 1},
+        {kColorGame, "ext_ColorsScore_3", 0, 1000000, 1},      {kColorGame, "ext_ColorsStageScore_More", 0, 1000000, 1},
     };
     const std::string colourGame =
         "function game_NewGame()\n"
@@ -167,7 +167,7 @@ TEST_F(GameRulesTest, ValuesOutsideTheirRangeAreRefusedAtTheEdges) {
     for (const Case& c : cases) {
         g_GameType = c.gameType;
         auto withValue = [&](double v) {
-            Run(c.gameType == 0 ? kLineGame : colourGame.c_str());
+            Run(c.gameType == kLineGame ? kLineGameScript : colourGame.c_str());
             char tail[160];
             snprintf(tail, sizeof tail, "local f = game_NewGame; game_NewGame = function() f(); %s = %.17g end",
                      c.name, v);
@@ -187,7 +187,7 @@ TEST_F(GameRulesTest, ValuesOutsideTheirRangeAreRefusedAtTheEdges) {
         }
     }
     // Not a number at all is not within any range.
-    Run(kLineGame);
+    Run(kLineGameScript);
     Run("local f = game_NewGame; game_NewGame = function() f(); ext_BonusTime = 0/0 end");
     EXPECT_FALSE(ReadGameRules(m_state));
 }

@@ -19,7 +19,7 @@ TEST(GameScreenshot, FallingFigureShowsItsColourAndTrailWithThePreviewBeside) {
     headless::Game game(true);
     d3d9hooks::SetShaderVersions(D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0));
     game.Boot();
-    game.NewGame(0, 1, 0, 321);
+    game.NewGame(kLineGame, 1, 0, 321);
     CGameField* field = CGameField::GetInstance();
     for (int x = 1; x <= 10; ++x)
         if (x != 5) field->Cell(x, 20).m_value = x % 7;
@@ -38,17 +38,17 @@ TEST(GameScreenshot, FallingFigureShowsItsColourAndTrailWithThePreviewBeside) {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) {
             const CFieldBlock& b = figure->blocks[r * 4 + c];
-            if (b.m_value < 0) continue;
+            if (!b.IsBlock()) continue;
             ++blocks;
             EXPECT_TRUE(ShowsColour(p.At(Project(BlockCentre(b))), colour)) << r << "," << c;
-            if (r > 0 && figure->blocks[(r - 1) * 4 + c].m_value >= 0) continue;
+            if (r > 0 && figure->blocks[(r - 1) * 4 + c].IsBlock()) continue;
             trails += Picture::Brightness(p.At(Project(BlockCentre(b) + up * 0.6f))) > 40;
         }
     EXPECT_EQ(blocks, 4);
     EXPECT_GE(trails, 1);
     const float fieldLeft = Project(CellCentre(0, 10)).x;
     for (const CFieldBlock& b : preview->blocks) {
-        if (b.m_value < 0) continue;
+        if (!b.IsBlock()) continue;
         const D3DXVECTOR2 at = Project(BlockCentre(b));
         EXPECT_LT(at.x, fieldLeft);
         EXPECT_GT(Picture::Brightness(p.At(at)), 20);
@@ -72,7 +72,7 @@ TEST(GameScreenshot, FieldFrameAndClearingOnBothPaths) {
         g_FrameDetails = 2;
         g_BlocksDetails = 2;
         game.Boot();
-        game.NewGame(0, 1, 0, 55);
+        game.NewGame(kLineGame, 1, 0, 55);
         CVarFrame* frame = CVarFrame::GetInstance();
         frame->CallFrameInit();
         frame->NewGame();
@@ -81,11 +81,11 @@ TEST(GameScreenshot, FieldFrameAndClearingOnBothPaths) {
         CGameField* field = CGameField::GetInstance();
         const int mid = field->m_height / 2;
         int bottom = field->m_height - 1;
-        while (bottom > 0 && field->Cell(field->m_width / 2, bottom).m_value != -1) --bottom;
+        while (bottom > 0 && !field->Cell(field->m_width / 2, bottom).IsEmpty()) --bottom;
         int placed = 0;
         for (int x = 0; x < field->m_width; ++x) {
-            if (field->Cell(x, bottom).m_value == -1) field->Cell(x, bottom).m_value = x % 2 ? 0 : 3;
-            if (field->Cell(x, bottom - 1).m_value == -1 && placed < 6)
+            if (field->Cell(x, bottom).IsEmpty()) field->Cell(x, bottom).m_value = x % 2 ? 0 : 3;
+            if (field->Cell(x, bottom - 1).IsEmpty() && placed < 6)
                 field->Cell(x, bottom - 1).m_value = placed++ < 3 ? 0 : 3;
         }
         field->CheckClears();
@@ -93,7 +93,7 @@ TEST(GameScreenshot, FieldFrameAndClearingOnBothPaths) {
         int marked = 0, inside = 0;
         for (int x = 0; x < field->m_width; ++x) {
             marked += field->Cell(x, bottom).m_removalMark;
-            inside += field->Cell(x, bottom).m_value >= -1;
+            inside += !field->Cell(x, bottom).IsWall();
         }
         ASSERT_GT(marked, 0);
         ASSERT_LT(marked, inside);
@@ -122,7 +122,7 @@ TEST(GameScreenshot, FieldFrameAndClearingOnBothPaths) {
         // The wall cells beside the first and last playable cell of a middle row.
         int first = -1, last = -1;
         for (int x = 0; x < field->m_width; ++x)
-            if (field->Cell(x, mid).m_value == -1) {
+            if (field->Cell(x, mid).IsEmpty()) {
                 if (first < 0) first = x;
                 last = x;
             }

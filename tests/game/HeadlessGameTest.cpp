@@ -15,19 +15,13 @@ struct Outcome {
     }
 };
 
-int OutsideCells() {
-    CGameField* f = CGameField::GetInstance();
-    int n = 0;
-    for (int y = 0; y < f->m_height; ++y)
-        for (int x = 0; x < f->m_width; ++x) n += f->Cell(x, y).m_value <= -2;
-    return n;
-}
+int OutsideCells() { return headless::CountCells(&CFieldBlock::IsWall); }
 
 // Drops every figure where it enters until the stack reaches the top.
 Outcome DropAtSpawnUntilOver(int fallType, unsigned seed) {
     headless::Game game;
     game.Boot();
-    game.NewGame(0, 1, fallType, seed);
+    game.NewGame(kLineGame, 1, fallType, seed);
     CFigureGenerator* generator = CFigureGenerator::GetInstance();
     CHud* hud = CHud::GetInstance();
     const int outside = OutsideCells();
@@ -43,7 +37,7 @@ Outcome DropAtSpawnUntilOver(int fallType, unsigned seed) {
     while (!game.Over() && game.Steps() < limit) {
         // A fresh press each other step: one drop pulse per press.
         pressed = !pressed;
-        pressed ? game.Press(0x39) : game.Release(0x39);
+        pressed ? game.Press(DIK_SPACE) : game.Release(DIK_SPACE);
         game.Step();
     }
     EXPECT_TRUE(game.Over());
@@ -73,7 +67,7 @@ TEST(HeadlessGame, DroppedFiguresStackToGameOverTheSameWayEachTime) {
 TEST(HeadlessGame, UnsteeredFiguresFallToGameOver) {
     headless::Game game;
     game.Boot();
-    game.NewGame(0, 3, 0, 7);
+    game.NewGame(kLineGame, 3, 0, 7);
     const long limit = long(20 * 60 / headless::Game::kStep);
     while (!game.Over() && game.Steps() < limit) game.Step();
     EXPECT_TRUE(game.Over());
@@ -130,7 +124,7 @@ Target Plan(CBaseFigure* figure) {
             auto filled = [&](int cx, int cy) {
                 const int r = cy - y, c = cx - x;
                 if (r >= 0 && r < 4 && c >= 0 && c < 4 && shape.phases[p].mask[r][c]) return true;
-                return f->Cell(cx, cy).m_value >= 0;
+                return f->Cell(cx, cy).IsBlock();
             };
             int holes = 0, top = f->m_height;
             for (int cx = 0; cx < f->m_width; ++cx) {
@@ -139,7 +133,7 @@ Target Plan(CBaseFigure* figure) {
                     if (filled(cx, cy)) {
                         covered = true;
                         top = std::min(top, cy);
-                    } else if (covered && f->Cell(cx, cy).m_value == -1) {
+                    } else if (covered && f->Cell(cx, cy).IsEmpty()) {
                         ++holes;
                     }
                 }
@@ -161,7 +155,7 @@ BotOutcome PlayBot(int fallType, unsigned seed, const char* init = nullptr) {
         game.Boot(game.InitWith(init));
     else
         game.Boot();
-    game.NewGame(0, 1, fallType, seed);
+    game.NewGame(kLineGame, 1, fallType, seed);
     CFigureGenerator* generator = CFigureGenerator::GetInstance();
     CGameField* field = CGameField::GetInstance();
     CHud* hud = CHud::GetInstance();
@@ -197,20 +191,20 @@ BotOutcome PlayBot(int fallType, unsigned seed, const char* init = nullptr) {
     bool pressed = false;
     while (!game.Over() && game.Steps() < limit) {
         // Every other step a fresh press: one pulse per press.
-        for (int key : {0xCB, 0xCD, 0xC8, 0x39}) game.Release(key);
+        for (int key : {DIK_LEFT, DIK_RIGHT, DIK_UP, DIK_SPACE}) game.Release(key);
         pressed = !pressed;
         CBaseFigure* figure = generator->current;
         if (pressed && figure) {
             if (out.lines < 8 && target.phase < 0) target = Plan(figure);
             // A figure the bot cannot bring there in 5 s is dropped.
-            int key = 0x39;
+            int key = DIK_SPACE;
             if (out.lines < 8 && target.phase >= 0 && ++figureSteps < 100) {
                 if (figure->phase != target.phase)
-                    key = 0xC8;
+                    key = DIK_UP;
                 else if (int(figure->x) > target.x)
-                    key = 0xCB;
+                    key = DIK_LEFT;
                 else if (int(figure->x) < target.x)
-                    key = 0xCD;
+                    key = DIK_RIGHT;
             }
             game.Press(key);
         }

@@ -19,7 +19,7 @@ TEST_F(HudPanelGlTest, PanelShowsGaugeBarIconsAndLabels) {
     g_CurrentScheme.score_value_color = g_CurrentScheme.lines_value_color = value;
     g_CurrentScheme.level_value_color = g_CurrentScheme.game_type_value_color = value;
     g_CurrentScheme.difficulty_value_color = g_CurrentScheme.time_color = g_CurrentScheme.fps_color = value;
-    g_GameType = 0;
+    g_GameType = kLineGame;
     g_Difficulty = 1;
     g_GameRules.levelScore = 1.0e7f;
 

@@ -130,8 +130,9 @@ TEST_F(HudTest, PeriodEndEarnsExactlyOneObjectByItsPoints) {
         int icon;
     };
     for (const Case& c : {Case{0, 0}, Case{499, 0}, Case{500, 1}, Case{1499, 1}, Case{1500, 2}, Case{9000, 2}}) {
-        delete CFigureGenerator::GetInstancePtr();
-        CFigureGenerator* g = CFigureGenerator::GetInstance();  // a fresh keeper of the requests
+        gameloop::DeleteGamePlay();  // a new HUD and a fresh keeper of the requests
+        m_hud = CHud::GetInstance();
+        CFigureGenerator* g = CFigureGenerator::GetInstance();
         StartGame();
         m_hud->score = 7 + c.points;
         m_hud->displayedScore = float(7 + c.points);
@@ -165,19 +166,20 @@ TEST_F(HudTest, BarsFillTowardsTheBombThenTheSaw) {
     EXPECT_EQ(m_hud->timeGauge.GetCurrent(), 35);
 }
 
-TEST_F(HudTest, PeriodRunsUnderTheMenuAndNothingRunsWithoutAGame) {
+TEST_F(HudTest, PeriodRunsUnderTheMenu) {
     StartGame();
     CFigureGenerator::GetInstance();  // the keeper of the requests
-    CGameMode* mode = CGameMode::GetInstance();
-    mode->menuState = CGameMode::kMenuOpen;
+    CGameMode::GetInstance()->menuState = CGameMode::kMenuOpen;
     const float start = m_hud->periodStart;
     Step(1201);
     EXPECT_TRUE(CFigureGenerator::GetInstance()->specialFigureFlag);
     EXPECT_GT(m_hud->periodStart, start);
+}
 
-    mode->mode = CGameMode::kNoGame;
-    delete CFigureGenerator::GetInstancePtr();
-    CFigureGenerator::GetInstance();
+TEST_F(HudTest, NothingButTheShownScoreRunsWithoutAGame) {
+    StartGame();
+    CFigureGenerator::GetInstance();  // it would keep any request
+    CGameMode::GetInstance()->mode = CGameMode::kNoGame;
     m_sounds.Clear();
     const float periodStart = m_hud->periodStart;
     m_hud->score = 5000;
@@ -308,7 +310,7 @@ TEST_P(HudFitTest, TextsStayOnTheScreen) {
     g_CurrentScheme.time_color = D3DXCOLOR(1.0f, 0.0f, 0.5f, 1.0f);  // tells the clock's glyphs apart
     g_GameRules.rotateScore = 1.0f;
 
-    for (int type : {0, 1}) {
+    for (GameType type : {kLineGame, kColorGame}) {
         for (int difficulty = 0; difficulty < 4; ++difficulty) {
             SCOPED_TRACE(testing::Message() << "type " << type << ", difficulty " << difficulty);
             g_GameType = type;

@@ -56,14 +56,14 @@ TEST_F(SawGame, CutsAFiveWideSwathToTheFloorThenBreaksAndEnds) {
 
 TEST_F(SawGame, WallsStopSideMovesAndDownFallsARowAStep) {
     for (int i = 0; i < 8; ++i) {
-        m_game->Press(0xCD);
+        m_game->Press(DIK_RIGHT);
         m_game->Step(3);
-        m_game->Release(0xCD);
+        m_game->Release(DIK_RIGHT);
         m_game->Step(1);
     }
     EXPECT_EQ(m_saw->x, 9.0f) << "the square's right column stops beside the wall";
     ASSERT_EQ(m_saw->y, 4.0f);
-    m_game->Press(0xD0);
+    m_game->Press(DIK_DOWN);
     int fall = StepUntil([&] { return m_saw->state == CSawFigure::kBroken; });
     EXPECT_EQ(m_saw->y, 19.0f);
     EXPECT_EQ(fall, 15);

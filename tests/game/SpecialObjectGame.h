@@ -16,7 +16,7 @@ protected:
     void SetUp() override {
         m_game.reset(new headless::Game());
         m_game->Boot();
-        m_game->NewGame(0, 1, 0, 7);
+        m_game->NewGame(kLineGame, 1, 0, 7);
         m_generator = CFigureGenerator::GetInstance();
     }
     void TearDown() override { m_game.reset(); }
@@ -65,13 +65,7 @@ protected:
             for (int x = 2; x < f->m_width - 1; ++x)
                 if (!spare || !spare(x, y)) f->Cell(x, y).m_value = 2;
     }
-    int Blocks() const {
-        CGameField* f = CGameField::GetInstance();
-        int n = 0;
-        for (int y = 0; y < f->m_height; ++y)
-            for (int x = 0; x < f->m_width; ++x) n += f->Cell(x, y).m_value >= 0;
-        return n;
-    }
+    int Blocks() const { return headless::CountCells(&CFieldBlock::IsBlock); }
 
     CSoundTestView m_sounds;
     std::unique_ptr<headless::Game> m_game;

@@ -2,9 +2,9 @@
 // a fake clock of 0.025 s steps, the seeded 15-bit generator and injected
 // keys. Use it from a test that links the game library:
 //
-//   headless::Game game;              // folder, engine, input test mode
-//   game.Boot();                      // init.txt in a bare state, actions bound
-//   game.NewGame(0, 1, 0, 12345);     // line game, medium, as a brick, seed
+//   headless::Game game;                    // folder, engine, input test mode
+//   game.Boot();                            // init.txt in a bare state, actions bound
+//   game.NewGame(kLineGame, 1, 0, 12345);   // line game, medium, as a brick, seed
 //   while (!game.Over() && game.Steps() < limit) game.Step();
 //
 // Each step is the game's own update step; the shell's pointer and menus are
@@ -19,6 +19,7 @@
 
 #include <crt.h>
 #include <d3d9hooks.h>
+#include <dinput.h>
 #include <dinputhooks.h>
 #include <gamefieldhooks.h>
 #include <platform.h>
@@ -35,7 +36,6 @@
 #include "engine/Font.h"
 #include "engine/GlyphRect.h"
 #include "engine/GraphicsEngine.h"
-#include "engine/Keyboard.h"
 #include "engine/MeshManager.h"
 #include "engine/ParticleSystemsManager.h"
 #include "engine/Script.h"
@@ -43,6 +43,7 @@
 #include "engine/TextureManager.h"
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
+#include "game/GameActions.h"
 #include "game/GameField.h"
 #include "game/GameLoop.h"
 #include "game/GameMode.h"
@@ -53,6 +54,15 @@
 #include "support/TestUtil.h"
 
 namespace headless {
+
+// The field's cells that answer yes, as CountCells(&CFieldBlock::IsBlock).
+inline int CountCells(bool (CFieldBlock::*is)() const) {
+    CGameField* f = CGameField::GetInstance();
+    int n = 0;
+    for (int y = 0; y < f->m_height; ++y)
+        for (int x = 0; x < f->m_width; ++x) n += (f->Cell(x, y).*is)();
+    return n;
+}
 
 inline int& GameOverCount() {
     static int n = 0;
@@ -161,20 +171,14 @@ public:
             g_TexturedFont->AddGlyph(char(g[0]), &r);
         }
 
-        CKeyboard* k = CKeyboard::GetInstance();
-        const unsigned none = ~0u;
-        k->BindAction(1, 0xCB, none, 0.2f, 0.0f);
-        k->BindAction(2, 0xCD, none, 0.2f, 0.0f);
-        k->BindAction(3, 0xC8, none, 0.3f, 0.0f);
-        k->BindAction(4, 0xD0, none, 0.0f, 0.0f);
-        k->BindAction(5, 0x39, none, 0.0f, 0.0f);
+        BindGameActions();
         CGameField::GetInstance();
         CFigureGenerator::GetInstance();
     }
 
     // Play starts as after the field's appearance: rules from game_NewGame,
     // then field, frame, generator and HUD reset in that order.
-    void NewGame(int gameType, int difficulty, int fallType, unsigned seed) {
+    void NewGame(GameType gameType, int difficulty, int fallType, unsigned seed) {
         crt_srand(seed);
         g_GameType = gameType;
         g_Difficulty = difficulty;
