@@ -450,8 +450,9 @@ TEST_P(QuitSignals, EndTheProgramTheNormalWay) {
     // The launcher's dialog is up once it has read its texts; the game is inactive once the script says so.
     const bool ready = WaitForLogLine(log, q.launcher ? "[PRELOADER] launcher open" : "input script: the window lost the focus", 60);
     if (ready) usleep(500000);
+    // A loaded machine (the sanitizer pass beside other jobs) can take a while to shut down.
     kill(pid, q.signal);
-    const int code = WaitForExit(pid, 20);
+    const int code = WaitForExit(pid, 60);
     ASSERT_TRUE(ready) << testutil::ReadFile(log);
     EXPECT_EQ(code, 0) << testutil::ReadFile(dir.file("stderr.txt"));
     const std::string text = testutil::ReadFile(log);
