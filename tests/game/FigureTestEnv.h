@@ -8,6 +8,7 @@
 #include "engine/ParticleSystemsManager.h"
 #include "game/FigureGenerator.h"
 #include "game/GameLoop.h"
+#include "game/GameMode.h"
 
 namespace figuretest {
 
@@ -28,6 +29,20 @@ protected:
         delete CParticleSystemsManager::GetInstancePtr();
         g_FigureScriptPath.clear();
         FieldTest::TearDown();
+    }
+    // Emitters age only while the game runs with the menu closed: runs up to a
+    // second of updates until the manager is back to `count` systems.
+    size_t AgeEmittersDownTo(size_t count) {
+        CParticleSystemsManager* manager = CParticleSystemsManager::GetInstance();
+        CGameMode* mode = CGameMode::GetInstance();
+        const int menu = mode->menuState;
+        mode->menuState = CGameMode::kMenuClosed;
+        for (int i = 0; i < 10 && manager->GetSystems().size() > count; ++i) {
+            Wait(0.1);
+            manager->Update();
+        }
+        mode->menuState = menu;
+        return manager->GetSystems().size();
     }
     static D3DXVECTOR3 Centre(const CFieldBlock& b) {
         D3DXMATRIX world;

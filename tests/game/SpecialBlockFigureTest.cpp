@@ -165,16 +165,7 @@ TEST_F(SpecialFigureTest, TrailLightsTheTopEdgeOfEachColumnAndFades) {
             }
     }
     delete f;
-    // Emitters age only while the game runs with the menu closed.
-    CGameMode* mode = CGameMode::GetInstance();
-    const int menu = mode->menuState;
-    mode->menuState = CGameMode::kMenuClosed;
-    for (int i = 0; i < 10 && manager->GetSystems().size() > before; ++i) {
-        Wait(0.1);
-        manager->Update();
-    }
-    mode->menuState = menu;
-    EXPECT_EQ(manager->GetSystems().size(), before);
+    EXPECT_EQ(AgeEmittersDownTo(before), before);
 }
 
 }  // namespace
