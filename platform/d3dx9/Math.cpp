@@ -84,43 +84,32 @@ D3DXMATRIX* D3DXMatrixTranspose(D3DXMATRIX* out, const D3DXMATRIX* m) {
 }
 
 namespace {
-// Cofactor expansion in double, so that near-singular matrices keep their precision.
+// Cofactor expansion in double, so that near-singular matrices keep their
+// precision; the 2 x 2 minors of the top and bottom row pairs are shared.
 bool Invert(const D3DXMATRIX& in, D3DXMATRIX& out, double& det) {
     double a[16];
     for (int i = 0; i < 16; ++i) a[i] = in.m[i / 4][i % 4];
+    const double s0 = a[0] * a[5] - a[4] * a[1], s1 = a[0] * a[6] - a[4] * a[2], s2 = a[0] * a[7] - a[4] * a[3];
+    const double s3 = a[1] * a[6] - a[5] * a[2], s4 = a[1] * a[7] - a[5] * a[3], s5 = a[2] * a[7] - a[6] * a[3];
+    const double c0 = a[8] * a[13] - a[12] * a[9], c1 = a[8] * a[14] - a[12] * a[10], c2 = a[8] * a[15] - a[12] * a[11];
+    const double c3 = a[9] * a[14] - a[13] * a[10], c4 = a[9] * a[15] - a[13] * a[11], c5 = a[10] * a[15] - a[14] * a[11];
     double inv[16];
-    inv[0] = a[5] * a[10] * a[15] - a[5] * a[11] * a[14] - a[9] * a[6] * a[15] + a[9] * a[7] * a[14] +
-             a[13] * a[6] * a[11] - a[13] * a[7] * a[10];
-    inv[4] = -a[4] * a[10] * a[15] + a[4] * a[11] * a[14] + a[8] * a[6] * a[15] - a[8] * a[7] * a[14] -
-             a[12] * a[6] * a[11] + a[12] * a[7] * a[10];
-    inv[8] = a[4] * a[9] * a[15] - a[4] * a[11] * a[13] - a[8] * a[5] * a[15] + a[8] * a[7] * a[13] +
-             a[12] * a[5] * a[11] - a[12] * a[7] * a[9];
-    inv[12] = -a[4] * a[9] * a[14] + a[4] * a[10] * a[13] + a[8] * a[5] * a[14] - a[8] * a[6] * a[13] -
-              a[12] * a[5] * a[10] + a[12] * a[6] * a[9];
-    inv[1] = -a[1] * a[10] * a[15] + a[1] * a[11] * a[14] + a[9] * a[2] * a[15] - a[9] * a[3] * a[14] -
-             a[13] * a[2] * a[11] + a[13] * a[3] * a[10];
-    inv[5] = a[0] * a[10] * a[15] - a[0] * a[11] * a[14] - a[8] * a[2] * a[15] + a[8] * a[3] * a[14] +
-             a[12] * a[2] * a[11] - a[12] * a[3] * a[10];
-    inv[9] = -a[0] * a[9] * a[15] + a[0] * a[11] * a[13] + a[8] * a[1] * a[15] - a[8] * a[3] * a[13] -
-             a[12] * a[1] * a[11] + a[12] * a[3] * a[9];
-    inv[13] = a[0] * a[9] * a[14] - a[0] * a[10] * a[13] - a[8] * a[1] * a[14] + a[8] * a[2] * a[13] +
-              a[12] * a[1] * a[10] - a[12] * a[2] * a[9];
-    inv[2] = a[1] * a[6] * a[15] - a[1] * a[7] * a[14] - a[5] * a[2] * a[15] + a[5] * a[3] * a[14] +
-             a[13] * a[2] * a[7] - a[13] * a[3] * a[6];
-    inv[6] = -a[0] * a[6] * a[15] + a[0] * a[7] * a[14] + a[4] * a[2] * a[15] - a[4] * a[3] * a[14] -
-             a[12] * a[2] * a[7] + a[12] * a[3] * a[6];
-    inv[10] = a[0] * a[5] * a[15] - a[0] * a[7] * a[13] - a[4] * a[1] * a[15] + a[4] * a[3] * a[13] +
-              a[12] * a[1] * a[7] - a[12] * a[3] * a[5];
-    inv[14] = -a[0] * a[5] * a[14] + a[0] * a[6] * a[13] + a[4] * a[1] * a[14] - a[4] * a[2] * a[13] -
-              a[12] * a[1] * a[6] + a[12] * a[2] * a[5];
-    inv[3] = -a[1] * a[6] * a[11] + a[1] * a[7] * a[10] + a[5] * a[2] * a[11] - a[5] * a[3] * a[10] -
-             a[9] * a[2] * a[7] + a[9] * a[3] * a[6];
-    inv[7] = a[0] * a[6] * a[11] - a[0] * a[7] * a[10] - a[4] * a[2] * a[11] + a[4] * a[3] * a[10] +
-             a[8] * a[2] * a[7] - a[8] * a[3] * a[6];
-    inv[11] = -a[0] * a[5] * a[11] + a[0] * a[7] * a[9] + a[4] * a[1] * a[11] - a[4] * a[3] * a[9] -
-              a[8] * a[1] * a[7] + a[8] * a[3] * a[5];
-    inv[15] = a[0] * a[5] * a[10] - a[0] * a[6] * a[9] - a[4] * a[1] * a[10] + a[4] * a[2] * a[9] +
-              a[8] * a[1] * a[6] - a[8] * a[2] * a[5];
+    inv[0] = a[5] * c5 - a[6] * c4 + a[7] * c3;
+    inv[1] = -a[1] * c5 + a[2] * c4 - a[3] * c3;
+    inv[2] = a[13] * s5 - a[14] * s4 + a[15] * s3;
+    inv[3] = -a[9] * s5 + a[10] * s4 - a[11] * s3;
+    inv[4] = -a[4] * c5 + a[6] * c2 - a[7] * c1;
+    inv[5] = a[0] * c5 - a[2] * c2 + a[3] * c1;
+    inv[6] = -a[12] * s5 + a[14] * s2 - a[15] * s1;
+    inv[7] = a[8] * s5 - a[10] * s2 + a[11] * s1;
+    inv[8] = a[4] * c4 - a[5] * c2 + a[7] * c0;
+    inv[9] = -a[0] * c4 + a[1] * c2 - a[3] * c0;
+    inv[10] = a[12] * s4 - a[13] * s2 + a[15] * s0;
+    inv[11] = -a[8] * s4 + a[9] * s2 - a[11] * s0;
+    inv[12] = -a[4] * c3 + a[5] * c1 - a[6] * c0;
+    inv[13] = a[0] * c3 - a[1] * c1 + a[2] * c0;
+    inv[14] = -a[12] * s3 + a[13] * s1 - a[14] * s0;
+    inv[15] = a[8] * s3 - a[9] * s1 + a[10] * s0;
     det = a[0] * inv[0] + a[1] * inv[4] + a[2] * inv[8] + a[3] * inv[12];
     if (det == 0.0) return false;
     for (int i = 0; i < 16; ++i) out.m[i / 4][i % 4] = static_cast<float>(inv[i] / det);

@@ -66,6 +66,9 @@ HRESULT Performance::InitAudio(IDirectMusic** directMusic, IDirectSound** direct
         if (!m_settings) return E_OUTOFMEMORY;
         fluid_settings_setnum(m_settings, "synth.sample-rate", kSampleRate);
         fluid_settings_setint(m_settings, "synth.cpu-cores", 1);
+        // The font stays loaded, but only the samples of the instruments a
+        // song picks come into memory (a song uses a few of the 128).
+        fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
         m_synth = new_fluid_synth(m_settings);
         const char* font = getenv("KOLVAR_SOUNDFONT");
         if (!m_synth || fluid_synth_sfload(m_synth, font && *font ? font : kSoundFont, 1) == FLUID_FAILED) {
