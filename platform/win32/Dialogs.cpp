@@ -439,12 +439,17 @@ struct AutoAnswer {
     GtkWidget* box;
     gint id;
     bool fired;
+    // Set by the box's first response: a later one in the same loop pass would
+    // overwrite the answer gtk_dialog_run returns.
+    bool answered;
 };
+
+void NoteAnswer(GtkDialog*, gint, gpointer data) { static_cast<AutoAnswer*>(data)->answered = true; }
 
 gboolean AnswerBoxLater(gpointer data) {
     AutoAnswer* a = static_cast<AutoAnswer*>(data);
     a->fired = true;
-    gtk_dialog_response(GTK_DIALOG(a->box), a->id);
+    if (!a->answered) gtk_dialog_response(GTK_DIALOG(a->box), a->id);
     return G_SOURCE_REMOVE;
 }
 
@@ -567,16 +572,19 @@ bool DialogMessageBox(const char* text, const char* caption, UINT type, INT* ans
         gtk_dialog_add_button(GTK_DIALOG(box), (std::string("_") + b.label).c_str(), b.id);
     gtk_dialog_set_default_response(GTK_DIALOG(box), buttons.front().id);
     // A scripted run has nobody to read the box: it takes its first button.
-    AutoAnswer answerLater{box, buttons.front().id, false};
+    AutoAnswer answerLater{box, buttons.front().id, false, false};
+    g_signal_connect(box, "response", G_CALLBACK(NoteAnswer), &answerLater);
     guint autoAnswer = S().scripted ? g_timeout_add(300, AnswerBoxLater, &answerLater) : 0;
     // A quit signal answers the box as its close box would, so quitting never waits on it.
     guint quitWatch = g_timeout_add(
         100,
-        [](gpointer dialog) -> gboolean {
-            if (platform::QuitSignalled()) gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);
+        [](gpointer data) -> gboolean {
+            AutoAnswer* a = static_cast<AutoAnswer*>(data);
+            if (!a->answered && platform::QuitSignalled())
+                gtk_dialog_response(GTK_DIALOG(a->box), GTK_RESPONSE_DELETE_EVENT);
             return G_SOURCE_CONTINUE;
         },
-        box);
+        &answerLater);
     gint response = gtk_dialog_run(GTK_DIALOG(box));
     g_source_remove(quitWatch);
     if (autoAnswer && !answerLater.fired) g_source_remove(autoAnswer);
