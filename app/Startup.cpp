@@ -122,15 +122,6 @@ void CreateGameObjects() {
 
 }  // namespace
 
-void AddFontGlyphs(CFont* font) {
-    if (!font) return;
-    for (int i = 0; i < kFontGlyphCount; ++i) {
-        const int32_t* g = g_FontGlyphTable[i];
-        const CGlyphRect rect(g[1], g[2], g[3], g[4], g[5], g[6]);
-        font->AddGlyph(char(g[0]), &rect);
-    }
-}
-
 bool StartupFailed() { return g_StartupFailed; }
 
 bool StartApplication(HINSTANCE instance) {

@@ -30,5 +30,3 @@ bool StartApplication(HINSTANCE instance);
 // without Start is no failure.
 bool StartupFailed();
 
-// Gives a textured font the glyphs of "font.png".
-void AddFontGlyphs(CFont* font);

@@ -8,6 +8,7 @@
 
 #include "engine/BitmapFont.h"
 #include "engine/FontServices.h"
+#include "engine/GlyphRect.h"
 #include "engine/Loading.h"
 #include "engine/Log.h"
 
@@ -147,4 +148,12 @@ void CFont::DrawText(float x, float y, float charWidth, float charHeight, D3DCOL
         x += sx * (g->m_Width + g->m_XOffset) / sw + advance;
     }
     sprite->End();
+}
+
+void AddFontGlyphs(CFont* font) {
+    if (!font) return;
+    for (const auto& g : g_FontGlyphTable) {
+        const CGlyphRect rect(g[1], g[2], g[3], g[4], g[5], g[6]);
+        font->AddGlyph(char(g[0]), &rect);
+    }
 }

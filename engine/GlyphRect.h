@@ -22,3 +22,7 @@ public:
 // the character code, then x, y, width, height, x offset and y offset.
 const int kFontGlyphCount = 96;
 extern const int32_t g_FontGlyphTable[kFontGlyphCount][7];
+
+class CFont;
+// Gives the textured font the glyph rectangles of the table above.
+void AddFontGlyphs(CFont* font);

@@ -64,10 +64,7 @@ void MenuEnv::SetUp() {
 
     CFontManager::GetInstance()->SetFontsPath("data\\fonts");
     ASSERT_TRUE(CFontManager::GetInstance()->AddFont(&m_font, "font.png", 0, 0, false));
-    for (const auto& g : g_FontGlyphTable) {
-        CGlyphRect rect(g[1], g[2], g[3], g[4], g[5], g[6]);
-        m_font->AddGlyph(static_cast<char>(g[0]), &rect);
-    }
+    AddFontGlyphs(m_font);
     CSoundEngine* sound = CSoundEngine::GetInstance();
     sound->SetAudioPath("data\\audio");
     m_manager->m_moveSound = sound->LoadSound(kMove);

@@ -60,7 +60,7 @@ TEST_F(FontEngineTest, FontsAndInputWorkThroughTheEngine) {
     ASSERT_TRUE(CTextureManager::GetInstance()->SetTexturePath((GameDir() + "/data/textures").c_str()));
     CFont* textured = nullptr;
     ASSERT_TRUE(CFontManager::GetInstance()->AddFont(&textured, "font.png", 0, 0, false));
-    testutil::AddGameGlyphs(textured);
+    AddFontGlyphs(textured);
     float w = 0, h = 0;
     textured->GetTextExtent("A", 1.0f / 15, 1.0f / 15, &w, &h, 0.0f);
     EXPECT_NEAR(29 * 640.0f / 1024.0f, w, 1e-3);

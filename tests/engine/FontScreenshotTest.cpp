@@ -146,7 +146,7 @@ TEST_P(FontScreenshotTest, SystemAndTexturedTextReachTheScreen) {
     RemoveFontResourceA(aero.c_str());
     CFont textured;
     ASSERT_TRUE(textured.Load("font.png", 0, 0, false));
-    testutil::AddGameGlyphs(&textured);
+    AddFontGlyphs(&textured);
 
     IDirect3DDevice9* d = scene.device();
     d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF202040, 1.0f, 0);
@@ -186,7 +186,7 @@ TEST(FontCharsetScreenshotTest, EveryGlyphLandsOnItsRectangle) {
     ASSERT_TRUE(fonts.Ready());
     CFont font;
     ASSERT_TRUE(font.Load("font.png", 0, 0, false));
-    testutil::AddGameGlyphs(&font);
+    AddFontGlyphs(&font);
 
     // At 1024 x 768 and width 1/15 each glyph drawn at (x, y - y offset) lands on its own rectangle.
     IDirect3DDevice9* d = scene.device();

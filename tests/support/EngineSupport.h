@@ -31,15 +31,6 @@ inline void FillWindowed(CGeneralParameters& p, const char* caption, int width, 
     p.m_Bits = 32;
 }
 
-// The game's glyph rectangles, as the shell gives them to the textured font.
-inline void AddGameGlyphs(CFont* font) {
-    for (int i = 0; i < kFontGlyphCount; ++i) {
-        const int32_t* g = g_FontGlyphTable[i];
-        CGlyphRect r(g[1], g[2], g[3], g[4], g[5], g[6]);
-        font->AddGlyph(char(g[0]), &r);
-    }
-}
-
 // What the global log gained since the mark (made at construction).
 class LogTail {
 public:

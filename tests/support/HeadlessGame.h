@@ -165,11 +165,7 @@ public:
 
         g_TexturedFont = new CFont();
         g_TexturedFont->Load("font.png", 0, 0, false);
-        for (int i = 0; i < kFontGlyphCount; ++i) {
-            const int32_t* g = g_FontGlyphTable[i];
-            CGlyphRect r(g[1], g[2], g[3], g[4], g[5], g[6]);
-            g_TexturedFont->AddGlyph(char(g[0]), &r);
-        }
+        AddFontGlyphs(g_TexturedFont);
 
         BindGameActions();
         CGameField::GetInstance();
