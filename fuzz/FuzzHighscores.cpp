@@ -14,6 +14,8 @@
 
 #include "app/Highscores.h"
 
+#include "FuzzSupport.h"
+
 namespace {
 
 std::string ReadAll(const char* path) {
@@ -23,12 +25,7 @@ std::string ReadAll(const char* path) {
     return text.str();
 }
 
-void WriteAll(const char* path, const uint8_t* data, size_t size) {
-    FILE* f = fopen(path, "wb");
-    if (!f) abort();
-    if (size) fwrite(data, 1, size, f);
-    fclose(f);
-}
+using fuzzsupport::WriteInput;
 
 }  // namespace
 
@@ -39,12 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/kolvar-fuzz-scores-XXXXXX";
         if (!mkdtemp(&dir[0]) || chdir(dir.c_str()) != 0) abort();
         const char config[] = "[highscores]\r\nlocal_scores_file=highscores.dat\r\n";
-        WriteAll("config.ini", reinterpret_cast<const uint8_t*>(config), sizeof config - 1);
+        WriteInput("config.ini", reinterpret_cast<const uint8_t*>(config), sizeof config - 1);
         return true;
     }();
     (void)ready;
     remove("highscores.dat.bad");
-    WriteAll("highscores.dat", data, size);
+    WriteInput("highscores.dat", data, size);
 
     CHighscores* table = CHighscores::GetInstance();
     table->Load();

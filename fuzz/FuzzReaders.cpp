@@ -14,24 +14,18 @@
 #include <cstdlib>
 #include <string>
 
+#include "FuzzSupport.h"
+
 namespace {
 
 // Readers take file names: each input goes through a private file.
 std::string WriteInput(const uint8_t* data, size_t size, const char* suffix) {
-    static std::string path;
-    if (path.empty()) {
-        char dir[] = "/tmp/kolvar-fuzz-XXXXXX";
-        if (!mkdtemp(dir)) abort();
-        path = std::string(dir) + "/input" + suffix;
-    }
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) abort();
-    fwrite(data, 1, size, f);
-    fclose(f);
+    static const std::string path = fuzzsupport::MakeScratch() + "/input" + suffix;
+    fuzzsupport::WriteInput(path, data, size);
     return path;
 }
 
-IDirect3DDevice9* Device() {
+[[maybe_unused]] IDirect3DDevice9* Device() {  // not every reader draws
     static IDirect3DDevice9* device = [] {
         d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
         IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);

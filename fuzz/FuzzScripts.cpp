@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <string>
 
+#include "FuzzSupport.h"
+
 #include "engine/EngineTimer.h"
 #include "engine/GeneralParameters.h"
 #include "engine/GraphicsEngine.h"
@@ -26,26 +28,16 @@ namespace {
 
 // A private game folder for the whole run, seeing the built game's data.
 const std::string& Scratch() {
-    static const std::string path = [] {
-        char dir[] = "/tmp/kolvar-fuzz-XXXXXX";
-        if (!mkdtemp(dir)) abort();
-        fs::create_directory_symlink(std::string(KOLVAR_GAME_DIR) + "/data", std::string(dir) + "/data");
-        return std::string(dir);
-    }();
+    static const std::string path = fuzzsupport::MakeScratch(KOLVAR_GAME_DIR);
     return path;
 }
 
-void WriteInput(const std::string& path, const uint8_t* data, size_t size) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) abort();
-    fwrite(data, 1, size, f);
-    fclose(f);
-}
+using fuzzsupport::WriteInput;
 
 LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
 // The engine on the null device with dummy audio, started once.
-void StartEngine() {
+[[maybe_unused]] void StartEngine() {  // not every script target needs the engine
     static const bool started = [] {
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         fs::current_path(Scratch());

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <set>
 #include <string>
+
+#include "FuzzSupport.h"
 #include <utility>
 #include <vector>
 
@@ -19,20 +21,11 @@ namespace {
 
 // A private folder for the whole run.
 const std::string& Scratch() {
-    static const std::string path = [] {
-        char dir[] = "/tmp/kolvar-fuzz-XXXXXX";
-        if (!mkdtemp(dir)) abort();
-        return std::string(dir);
-    }();
+    static const std::string path = fuzzsupport::MakeScratch();
     return path;
 }
 
-void WriteInput(const std::string& path, const uint8_t* data, size_t size) {
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f) abort();
-    fwrite(data, 1, size, f);
-    fclose(f);
-}
+using fuzzsupport::WriteInput;
 
 }  // namespace
 
