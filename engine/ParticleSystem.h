@@ -53,4 +53,7 @@ public:
     ParticleVector m_SortBuffer;
     unsigned m_MaxParticles;
     unsigned m_FilledVertices;  // vertices written into the own buffer by the last update
+    // The manager's step in which this system's particles were last counted
+    // into the shared total; 0 never.
+    unsigned m_CountedStep = 0;
 };

@@ -157,7 +157,6 @@ void CParticleSystemsManager::RemoveSystem(CParticleSystem* system) {
     if (m_Updating) {
         *it = nullptr;
         m_RemovedWhileUpdating = true;
-        m_Counted.erase(std::remove(m_Counted.begin(), m_Counted.end(), system), m_Counted.end());
     } else {
         m_Systems.erase(it);
     }
@@ -165,7 +164,7 @@ void CParticleSystemsManager::RemoveSystem(CParticleSystem* system) {
 
 void CParticleSystemsManager::Update() {
     m_SharedTotal = 0;
-    m_Counted.clear();
+    if (++m_Step == 0) ++m_Step;  // 0 is "never"
     if (m_Systems.empty()) {
         // Nothing left to draw: the buffer may still hold a removed system's vertices.
         m_Batches.clear();
@@ -190,7 +189,7 @@ void CParticleSystemsManager::Update() {
         }
         if (system->m_Enabled && !system->m_OwnVertexBuffer) {
             m_SharedTotal += system->GetParticleCount();
-            m_Counted.push_back(system);
+            system->m_CountedStep = m_Step;
         }
         ++it;
     }
@@ -198,7 +197,6 @@ void CParticleSystemsManager::Update() {
     if (m_RemovedWhileUpdating) m_Systems.remove(nullptr);
     m_RemovedWhileUpdating = false;
     m_Updating = false;
-    std::sort(m_Counted.begin(), m_Counted.end());
 
     m_Batches.clear();
     if (m_SharedTotal == 0) return;
@@ -225,7 +223,7 @@ void CParticleSystemsManager::FillSharedBuffer() {
         if (!system->m_Enabled || system->m_OwnVertexBuffer) continue;
         // Only what the total counted: a system registered during this update,
         // or one beyond the capacity, waits for the next step.
-        if (!std::binary_search(m_Counted.begin(), m_Counted.end(), system)) continue;
+        if (system->m_CountedStep != m_Step) continue;
         if (system->GetParticleCount() > room) continue;
         unsigned written = system->FillVertices(write);
         room -= std::min(written, room);

@@ -79,8 +79,8 @@ private:
     // unlinked by the walk, so the walk never steps on a freed node.
     bool m_Updating;
     bool m_RemovedWhileUpdating = false;  // a node of m_Systems was set to null during the update
-    // The systems whose particles make up the shared total of this step,
-    // sorted by address; one registered during the update waits a step.
-    std::vector<CParticleSystem*> m_Counted;
+    // Numbers the updates. A system whose m_CountedStep is this step makes
+    // up the shared total; one registered during the update waits a step.
+    unsigned m_Step = 0;
     bool m_OverflowLogged;
 };
