@@ -29,6 +29,11 @@ public:
     bool IsBlock() const { return m_value >= 0; }
     bool IsEmpty() const { return m_value == -1; }
     bool IsWall() const { return m_value <= -2; }
+    // No turn and no tilt: the block only moves and scales.
+    bool IsUnturned() const {
+        return m_rotation == D3DXVECTOR3(0.0f, 0.0f, 0.0f) && m_orientation.x == 0.0f && m_orientation.y == 0.0f &&
+               m_orientation.z == 0.0f && m_orientation.w == 1.0f;
+    }
 
     int32_t m_value;
     D3DXMATRIX m_clipMatrix;
