@@ -183,4 +183,25 @@ TEST_F(FieldRender, BlockMatricesPlaceEachBlockOnItsCell) {
               1e-3f);
 }
 
+// Only a block without turn or tilt takes the short way to its matrix: a
+// turned block's x axis lies along the field's y, a tilted one's along z.
+TEST_F(FieldRender, TurnedAndTiltedBlocksKeepTheirTurn) {
+    CGameField* f = BlockField();
+    const D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
+    f->Cell(1, 20).m_rotation = D3DXVECTOR3(0.0f, 0.0f, D3DX_PI / 2);
+    D3DXQuaternionRotationAxis(&f->Cell(2, 20).m_orientation, &up, D3DX_PI / 2);
+    f->UpdateBlockMatrices();
+    auto axis = [&](int x, int y, int row) {
+        D3DXMATRIX world;
+        D3DXMatrixInverse(&world, nullptr, &f->Cell(x, y).m_invWorld);
+        D3DXVECTOR3 v(world.m[row][0], world.m[row][1], world.m[row][2]);
+        D3DXVec3Normalize(&v, &v);
+        return v;
+    };
+    // The marked block at (3, 19) is unturned: its axes are the field's.
+    const D3DXVECTOR3 turned = axis(1, 20, 0), tilted = axis(2, 20, 0), fieldY = axis(3, 19, 1), fieldZ = axis(3, 19, 2);
+    EXPECT_NEAR(std::fabs(D3DXVec3Dot(&turned, &fieldY)), 1.0f, 1e-4f);
+    EXPECT_NEAR(std::fabs(D3DXVec3Dot(&tilted, &fieldZ)), 1.0f, 1e-4f);
+}
+
 }  // namespace
