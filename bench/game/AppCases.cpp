@@ -218,8 +218,8 @@ int WholeGame(const WholeRun& run, bool report) {
     const bool stillPlaying = mode->gameState == CGameMode::kPlaying;
     const Figures u = Summarise(g_updateMs), r = Summarise(renderMs), c = Summarise(cpuMs);
     printf("whole game (in process, GL 1024 x 768, line game, Night Sky, %d blocks on the field in every timed "
-           "frame%s, refilled %d times, %d frames under a bomb or saw)%s:\n",
-           target, fewest == most && most == target ? "" : " [NOT: the count strayed]", refills, offTarget,
+           "frame%s but the %d under a bomb or saw, refilled %d times)%s:\n",
+           target, fewest == most && most == target ? "" : " [NOT: the count strayed]", offTarget, refills,
            stillPlaying ? "" : " [play ended early]");
     printf("  warm start-up to the first loop frame %.0f ms (goal 1500 ms)\n", startupMs);
     printf("  UpdateFrame %.3f ms mean, %.3f ms p95 over %zu steps (goal 0.2 ms)\n", u.mean, u.p95, u.count);
