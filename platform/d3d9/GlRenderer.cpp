@@ -359,6 +359,10 @@ bool HasStencil(D3DFORMAT format) {
 // and faults in a fresh one) and a hardware driver never stalls on one.
 constexpr GLsizeiptr kRingBytes = 1 << 20;
 constexpr int kRings = 3;
+// The software renderer starts rasterising only at a flush. Handing the frame
+// over in parts lets its threads fill what is set up (the background, the
+// first blocks) while the rest is still being transformed and binned.
+constexpr GLsizei kFlushVertices = 30000;
 uint32_t g_ringStores = 0;  // process-wide, so no renderer mistakes another's store for its own
 
 bool Dynamic(const CBufferBase& b) { return (b.Usage() & D3DUSAGE_DYNAMIC) != 0; }
@@ -441,6 +445,7 @@ private:
     DWORD m_samplerCache[kSamplers][D3D9_SAMP_COUNT];
     bool m_samplerValid[kSamplers] = {};
     bool m_s3tc = false;
+    GLsizei m_unflushedVertices = 0;  // drawn since the last flush or present
     bool m_checkErrors = false;  // KOLVAR_GL_DEBUG without debug output: glGetError after each draw
 
     // What GL holds now, so unchanged state is not sent again.
@@ -858,6 +863,7 @@ void CGlRenderer::Present() {
         m_presentedHeight = static_cast<UINT>(h);
     }
     SDL_GL_SwapWindow(m_window);
+    m_unflushedVertices = 0;
     glBindFramebuffer(GL_FRAMEBUFFER, m_target);
     m_boundFbo = m_target;
 }
@@ -1735,6 +1741,11 @@ HRESULT CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
     if (m_checkErrors) {
         for (GLenum e = glGetError(); e != GL_NO_ERROR; e = glGetError())
             fprintf(stderr, "d3d9: GL error 0x%04x after a draw\n", e);
+    }
+    m_unflushedVertices += count;
+    if (m_unflushedVertices >= kFlushVertices) {
+        glFlush();
+        m_unflushedVertices = 0;
     }
     return D3D_OK;
 }
