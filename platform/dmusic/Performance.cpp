@@ -11,6 +11,7 @@ namespace dmusic {
 namespace {
 
 constexpr int kSampleRate = 44100;
+constexpr int kVoices = 64;
 constexpr int kChunk = 512;
 constexpr uint32_t kDefaultTempo = 500000;  // 120 beats per minute
 constexpr LONG kMinVolume = -10000;
@@ -66,6 +67,9 @@ HRESULT Performance::InitAudio(IDirectMusic** directMusic, IDirectSound** direct
         if (!m_settings) return E_OUTOFMEMORY;
         fluid_settings_setnum(m_settings, "synth.sample-rate", kSampleRate);
         fluid_settings_setint(m_settings, "synth.cpu-cores", 1);
+        // The voices of the default synthesizer without audio parameters; each
+        // voice more is memory held for the whole run.
+        fluid_settings_setint(m_settings, "synth.polyphony", kVoices);
         // The font stays loaded, but only the samples of the instruments a
         // song picks come into memory (a song uses a few of the 128).
         fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
