@@ -361,7 +361,8 @@ constexpr GLsizeiptr kRingBytes = 1 << 20;
 constexpr int kRings = 3;
 // The software renderer starts rasterising only at a flush. Handing the frame
 // over in parts lets its threads fill what is set up (the background, the
-// first blocks) while the rest is still being transformed and binned.
+// first blocks) while the rest is still being transformed and binned: at the
+// turn from screen-space drawing to the 3D scene, and every so many vertices.
 constexpr GLsizei kFlushVertices = 30000;
 uint32_t g_ringStores = 0;  // process-wide, so no renderer mistakes another's store for its own
 
@@ -405,6 +406,10 @@ private:
     void BindTextures(const DeviceState& s, uint8_t textureTypes[kStages]);
     void UploadTexture(CTextureBase& tex, GLenum target);
     void UploadBuffer(CBufferBase& buffer, GLenum target);
+    void Flush() {
+        glFlush();
+        m_unflushedVertices = 0;
+    }
     void SetUniforms(CDevice& device, const DeviceState& s, Program& p);
     bool SetAttributes(const DeviceState& s, const CVertexDeclaration& decl, const DrawCall& call);
     GLintptr RingWrite(const void* data, size_t bytes, size_t align);
@@ -446,6 +451,7 @@ private:
     bool m_samplerValid[kSamplers] = {};
     bool m_s3tc = false;
     GLsizei m_unflushedVertices = 0;  // drawn since the last flush or present
+    bool m_screenSpaceLast = false;   // the last draw had screen positions
     bool m_checkErrors = false;  // KOLVAR_GL_DEBUG without debug output: glGetError after each draw
 
     // What GL holds now, so unchanged state is not sent again.
@@ -864,6 +870,7 @@ void CGlRenderer::Present() {
     }
     SDL_GL_SwapWindow(m_window);
     m_unflushedVertices = 0;
+    m_screenSpaceLast = false;
     glBindFramebuffer(GL_FRAMEBUFFER, m_target);
     m_boundFbo = m_target;
 }
@@ -1684,6 +1691,9 @@ HRESULT CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
     if ((s.vertexShader && !s.vertexShader->m_glName) || (s.pixelShader && !s.pixelShader->m_glName))
         return Refuse("the shader set did not compile");
     BindFramebuffer(m_target);
+    const bool screenSpace = decl->HasUsage(D3DDECLUSAGE_POSITIONT);
+    if (m_screenSpaceLast && !screenSpace) Flush();
+    m_screenSpaceLast = screenSpace;
 
     uint8_t textureTypes[kStages];
     BindTextures(s, textureTypes);
@@ -1743,10 +1753,7 @@ HRESULT CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
             fprintf(stderr, "d3d9: GL error 0x%04x after a draw\n", e);
     }
     m_unflushedVertices += count;
-    if (m_unflushedVertices >= kFlushVertices) {
-        glFlush();
-        m_unflushedVertices = 0;
-    }
+    if (m_unflushedVertices >= kFlushVertices) Flush();
     return D3D_OK;
 }
 
