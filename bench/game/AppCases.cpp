@@ -117,6 +117,7 @@ int FillField() {
 bool WeaponInPlay() {
     const CFigureGenerator* generator = CFigureGenerator::GetInstancePtr();
     const CBaseFigure* current = generator ? generator->current : nullptr;
+    // The saw is of the bomb's kind.
     return current && (current->kind == CBaseFigure::kBomb || current->kind == CBaseFigure::kBounceBomb);
 }
 
