@@ -364,6 +364,12 @@ constexpr int kRings = 3;
 // first blocks) while the rest is still being transformed and binned: at the
 // turn from screen-space drawing to the 3D scene, and every so many vertices.
 constexpr GLsizei kFlushVertices = 30000;
+// Left alone, binning runs up to a whole frame ahead of the fill, and the
+// renderer holds the set-up data of every part in between (some 15 MB). A
+// flush waits for the part handed over two flushes before: one part is filled
+// while the next waits, so the raster threads never run dry.
+constexpr int kPartsAhead = 2;
+constexpr GLuint64 kSyncWaitNs = 1000000000ull;
 uint32_t g_ringStores = 0;  // process-wide, so no renderer mistakes another's store for its own
 
 bool Dynamic(const CBufferBase& b) { return (b.Usage() & D3DUSAGE_DYNAMIC) != 0; }
@@ -406,10 +412,8 @@ private:
     void BindTextures(const DeviceState& s, uint8_t textureTypes[kStages]);
     void UploadTexture(CTextureBase& tex, GLenum target);
     void UploadBuffer(CBufferBase& buffer, GLenum target);
-    void Flush() {
-        glFlush();
-        m_unflushedVertices = 0;
-    }
+    void Flush();
+    void ForgetHandedParts();
     void SetUniforms(CDevice& device, const DeviceState& s, Program& p);
     bool SetAttributes(const DeviceState& s, const CVertexDeclaration& decl, const DrawCall& call);
     GLintptr RingWrite(const void* data, size_t bytes, size_t align);
@@ -451,6 +455,8 @@ private:
     bool m_samplerValid[kSamplers] = {};
     bool m_s3tc = false;
     GLsizei m_unflushedVertices = 0;  // drawn since the last flush or present
+    GLsync m_handedParts[kPartsAhead] = {};  // fences of the last parts flushed
+    int m_handedIndex = 0;                   // the oldest of them
     bool m_screenSpaceLast = false;   // the last draw had screen positions
     bool m_checkErrors = false;  // KOLVAR_GL_DEBUG without debug output: glGetError after each draw
 
@@ -765,6 +771,7 @@ void CGlRenderer::Close() {
         m_ffVertex.clear();
         m_ffPixel.clear();
         glDeleteSamplers(kSamplers, m_samplers);
+        ForgetHandedParts();
         for (int i = 0; i < kRings; ++i) {
             if (m_ringFences[i]) glDeleteSync(m_ringFences[i]);
             m_ringFences[i] = nullptr;
@@ -869,6 +876,7 @@ void CGlRenderer::Present() {
         m_presentedHeight = static_cast<UINT>(h);
     }
     SDL_GL_SwapWindow(m_window);
+    ForgetHandedParts();  // the swap has waited for all of them
     m_unflushedVertices = 0;
     m_screenSpaceLast = false;
     glBindFramebuffer(GL_FRAMEBUFFER, m_target);
@@ -1470,16 +1478,37 @@ GLintptr CGlRenderer::RingWrite(const void* data, size_t bytes, size_t align) {
     return RingCopy(at, data, bytes) ? at : -1;
 }
 
+void WaitAndDelete(GLsync& fence) {
+    if (!fence) return;
+    glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, kSyncWaitNs);
+    glDeleteSync(fence);
+    fence = nullptr;
+}
+
+void CGlRenderer::Flush() {
+    GLsync part = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    glFlush();
+    GLsync& oldest = m_handedParts[m_handedIndex];
+    WaitAndDelete(oldest);
+    oldest = part;
+    m_handedIndex = (m_handedIndex + 1) % kPartsAhead;
+    m_unflushedVertices = 0;
+}
+
+void CGlRenderer::ForgetHandedParts() {
+    for (GLsync& part : m_handedParts) {
+        if (part) glDeleteSync(part);
+        part = nullptr;
+    }
+    m_handedIndex = 0;
+}
+
 void CGlRenderer::RingNext(size_t atLeast) {
     while (static_cast<GLsizeiptr>(atLeast) > m_ringSize) m_ringSize *= 2;
     if (m_ring) m_ringFences[m_ringIndex] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     m_ringIndex = (m_ringIndex + 1) % kRings;
-    if (GLsync fence = m_ringFences[m_ringIndex]) {
-        // Three rings back: long done, unless the driver runs frames behind.
-        glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000ull);
-        glDeleteSync(fence);
-        m_ringFences[m_ringIndex] = nullptr;
-    }
+    // Three rings back: long done, unless the driver runs frames behind.
+    WaitAndDelete(m_ringFences[m_ringIndex]);
     m_ring = m_rings[m_ringIndex];
     BindArrayBuffer(m_ring);
     if (m_ringSizes[m_ringIndex] < m_ringSize) {
