@@ -374,6 +374,16 @@ uint32_t g_ringStores = 0;  // process-wide, so no renderer mistakes another's s
 
 bool Dynamic(const CBufferBase& b) { return (b.Usage() & D3DUSAGE_DYNAMIC) != 0; }
 
+void DeleteFence(GLsync& fence) {
+    if (fence) glDeleteSync(fence);
+    fence = nullptr;
+}
+
+void WaitAndDelete(GLsync& fence) {
+    if (fence) glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, kSyncWaitNs);
+    DeleteFence(fence);
+}
+
 class CGlRenderer final : public CRenderer {
 public:
     ~CGlRenderer() override { Close(); }
@@ -773,8 +783,7 @@ void CGlRenderer::Close() {
         glDeleteSamplers(kSamplers, m_samplers);
         ForgetHandedParts();
         for (int i = 0; i < kRings; ++i) {
-            if (m_ringFences[i]) glDeleteSync(m_ringFences[i]);
-            m_ringFences[i] = nullptr;
+            DeleteFence(m_ringFences[i]);
             m_ringSizes[i] = 0;
         }
         glDeleteBuffers(kRings, m_rings);
@@ -1478,13 +1487,6 @@ GLintptr CGlRenderer::RingWrite(const void* data, size_t bytes, size_t align) {
     return RingCopy(at, data, bytes) ? at : -1;
 }
 
-void WaitAndDelete(GLsync& fence) {
-    if (!fence) return;
-    glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, kSyncWaitNs);
-    glDeleteSync(fence);
-    fence = nullptr;
-}
-
 void CGlRenderer::Flush() {
     GLsync part = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     glFlush();
@@ -1496,10 +1498,7 @@ void CGlRenderer::Flush() {
 }
 
 void CGlRenderer::ForgetHandedParts() {
-    for (GLsync& part : m_handedParts) {
-        if (part) glDeleteSync(part);
-        part = nullptr;
-    }
+    for (GLsync& part : m_handedParts) DeleteFence(part);
     m_handedIndex = 0;
 }
 

@@ -423,6 +423,34 @@ TEST_F(D3D9Gl, BlendFactorAlphaStageWithTextureFactorPassesThrough) {
     tex->Release();
 }
 
+TEST_F(D3D9Gl, AFrameHandedOverInManyPartsKeepsEveryDraw) {
+    // Each column is one draw of a covering quad padded with empty triangles:
+    // some 100,000 vertices a frame, so the frame goes to GL in several parts.
+    constexpr int kPad = 1500;
+    for (int frame = 0; frame < 2; ++frame) {
+        m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+        m_dev->BeginScene();
+        m_dev->SetFVF(kTLFvf);
+        for (UINT x = 0; x < kSize; ++x) {
+            const D3DCOLOR color = D3DCOLOR_XRGB(x * 4, 255 - x * 4, frame * 200);
+            const float x0 = x - 0.5f, x1 = x + 0.5f, y1 = kSize - 0.5f;
+            std::vector<TLVertex> v = {{x0, -0.5f, 0.5f, 1, color, 0, 0}, {x1, -0.5f, 0.5f, 1, color, 0, 0},
+                                       {x0, y1, 0.5f, 1, color, 0, 0},    {x1, -0.5f, 0.5f, 1, color, 0, 0},
+                                       {x1, y1, 0.5f, 1, color, 0, 0},    {x0, y1, 0.5f, 1, color, 0, 0}};
+            v.resize(v.size() + kPad * 3, TLVertex{x0, -0.5f, 0.5f, 1, color, 0, 0});
+            ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(v.size() / 3), v.data(),
+                                             sizeof(TLVertex)),
+                      D3D_OK);
+        }
+        m_dev->EndScene();
+        auto p = Grab("many_parts");
+        for (UINT x = 0; x < kSize; ++x)
+            ASSERT_EQ(At(p, x, x), static_cast<DWORD>(D3DCOLOR_XRGB(x * 4, 255 - x * 4, frame * 200)) & 0xFFFFFF)
+                << "column " << x << ", frame " << frame;
+        ASSERT_EQ(m_dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    }
+}
+
 TEST_F(D3D9Gl, IndexedDrawsFromDynamicBuffersWithOffsets) {
     IDirect3DVertexBuffer9* vb = nullptr;
     ASSERT_EQ(m_dev->CreateVertexBuffer(8 * sizeof(TLVertex), D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, kTLFvf,
