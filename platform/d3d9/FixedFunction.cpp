@@ -122,7 +122,14 @@ const char* kVaryingsIn =
 // in D3D and an edge through pixel centres falls to the same side (D3D's
 // top-left rule); D3D9 pixel centres sit on integers, GL's on halves, hence
 // the half-pixel shift; depth 0..w becomes -w..w.
+// A pixel program's first eight constants reach it as flat varyings from the
+// vertex stage, the rest as uniforms. The software renderer keeps a copy of
+// its whole draw state (some 30 KB) for each draw whose pixel-stage constants
+// differ from the draw before, and every block sets its own colours; vertex
+// constants cost nothing of the kind. The values arrive unchanged.
 const char* kVertexCommon =
+    "uniform vec4 ps_c[32];\n"
+    "flat out vec4 v_ps_c0, v_ps_c1, v_ps_c2, v_ps_c3, v_ps_c4, v_ps_c5, v_ps_c6, v_ps_c7;\n"
     "uniform vec4 u_d3d_clip;\n"   // x, y: half-pixel offset in clip units per w
     "uniform vec3 u_d3d_point;\n"  // size, min, max
     "void d3d_defaults() {\n"
@@ -139,6 +146,8 @@ const char* kVertexCommon =
     "    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;\n"
     "  }\n"
     "  gl_PointSize = clamp(v_psize, u_d3d_point.y, u_d3d_point.z);\n"
+    "  v_ps_c0 = ps_c[0]; v_ps_c1 = ps_c[1]; v_ps_c2 = ps_c[2]; v_ps_c3 = ps_c[3];\n"
+    "  v_ps_c4 = ps_c[4]; v_ps_c5 = ps_c[5]; v_ps_c6 = ps_c[6]; v_ps_c7 = ps_c[7];\n"
     "}\n";
 
 const char* kPixelCommon =
@@ -316,8 +325,18 @@ std::string WrapVertexShader(const std::string& userText) {
     return s;
 }
 
+// The pixel constants as kVertexCommon hands them over: c[i] picks a flat
+// varying or a uniform, and the compiler keeps only the ones read.
 std::string WrapPixelShader(const std::string& userText) {
-    std::string s = PixelPrelude();
+    std::string s =
+        "#version 330 core\nuniform vec4 ps_c[32];\n"
+        "flat in vec4 v_ps_c0, v_ps_c1, v_ps_c2, v_ps_c3, v_ps_c4, v_ps_c5, v_ps_c6, v_ps_c7;\n"
+        "#define c vec4[32](v_ps_c0, v_ps_c1, v_ps_c2, v_ps_c3, v_ps_c4, v_ps_c5, v_ps_c6, v_ps_c7, "
+        "  ps_c[8], ps_c[9], ps_c[10], ps_c[11], ps_c[12], ps_c[13], ps_c[14], ps_c[15], "
+        "  ps_c[16], ps_c[17], ps_c[18], ps_c[19], ps_c[20], ps_c[21], ps_c[22], ps_c[23], "
+        "  ps_c[24], ps_c[25], ps_c[26], ps_c[27], ps_c[28], ps_c[29], ps_c[30], ps_c[31])\n";
+    s += kVaryingsIn;
+    s += kPixelCommon;
     s += "#define main d3d_user_main\n#line 1\n";
     s += WithoutVersion(userText);
     s += "\n";

@@ -304,7 +304,8 @@ TEST_F(D3D9Gl, ShaderConstantsPersistAcrossProgramSwitches) {
         "  gl_Position = vec4(a_position.xy * c[0].xy + c[0].zw, 0.5, 1.0);\n"
         "  v_psize = c[1].x;\n"
         "}\n";
-    const char* psRed = "void main() { oC0 = c[3]; }\n";
+    // Low registers reach the pixel stage by another road than high ones.
+    const char* psRed = "void main() { oC0 = c[3] + c[20]; }\n";
     const char* psHalf = "void main() { oC0 = c[3] * 0.5; }\n";
     auto vsBlob = D3D9BuildGlslBlob(D3D9_GLSL_VERTEX, vsText);
     auto psBlobA = D3D9BuildGlslBlob(D3D9_GLSL_PIXEL, psRed);
@@ -326,6 +327,8 @@ TEST_F(D3D9Gl, ShaderConstantsPersistAcrossProgramSwitches) {
     m_dev->SetPixelShader(psB);
     const float colour[4] = {1, 0, 0, 1};
     m_dev->SetPixelShaderConstantF(3, colour, 1);  // set while the other program is bound
+    const float blue[4] = {0, 0, 1, 0};
+    m_dev->SetPixelShaderConstantF(20, blue, 1);
     const float left[4] = {1, 1, -1, -1};            // lower-left quarter of clip space... scaled to the left half
     m_dev->SetVertexShaderConstantF(0, left, 1);
     ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Pos)), D3D_OK);
@@ -336,7 +339,7 @@ TEST_F(D3D9Gl, ShaderConstantsPersistAcrossProgramSwitches) {
     m_dev->EndScene();
     auto p = Grab("shader_constants");
     EXPECT_NEAR(static_cast<int>(At(p, 10, 50) >> 16), 128, 1) << "half red from the second program";
-    EXPECT_EQ(At(p, 50, 50), 0xFF0000u) << "the first program still sees register 3";
+    EXPECT_EQ(At(p, 50, 50), 0xFF00FFu) << "the first program still sees registers 3 and 20";
     EXPECT_EQ(At(p, 50, 10), 0u) << "upper half untouched";
 
     const char* broken = "void main() { oC0 = undefined_thing; }\n";
