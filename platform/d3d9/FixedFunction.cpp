@@ -122,6 +122,7 @@ const char* kVaryingsIn =
 // in D3D and an edge through pixel centres falls to the same side (D3D's
 // top-left rule); D3D9 pixel centres sit on integers, GL's on halves, hence
 // the half-pixel shift; depth 0..w becomes -w..w.
+//
 // A pixel program's first eight constants reach it as flat varyings from the
 // vertex stage, the rest as uniforms. The software renderer keeps a copy of
 // its whole draw state (some 30 KB) for each draw whose pixel-stage constants
@@ -204,12 +205,8 @@ std::string OpText(uint8_t op, int stage) {
 
 }  // namespace
 
-std::string PixelPrelude() {
-    return std::string("#version 330 core\nuniform vec4 ps_c[32];\n#define c ps_c\n") + kVaryingsIn + kPixelCommon;
-}
-
 std::string PixelShaderText(const FFPixelKey& key) {
-    std::string s = PixelPrelude();
+    std::string s = std::string("#version 330 core\n") + kVaryingsIn + kPixelCommon;
     s += "uniform vec4 u_tfactor;\nuniform vec4 u_stageConstant[8];\n";
     for (int i = 0; i < key.stageCount; ++i) {
         const FFStageKey& k = key.stages[i];

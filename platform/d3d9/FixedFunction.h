@@ -50,7 +50,6 @@ std::string WrapVertexShader(const std::string& userText);
 std::string WrapPixelShader(const std::string& userText);
 // The main that runs the game's pixel shader and then the alpha test.
 std::string PixelMainText(uint8_t alphaFunc);
-std::string PixelPrelude();
 // The alpha test compiled in: nothing for no test, so no discard is left.
 std::string AlphaTestText(uint8_t alphaFunc, const char* alpha);
 // The alpha function a draw tests with (0: no test), as the keys hold it.

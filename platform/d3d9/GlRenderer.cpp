@@ -365,7 +365,7 @@ constexpr int kRings = 3;
 // turn from screen-space drawing to the 3D scene, and every so many vertices.
 constexpr GLsizei kFlushVertices = 30000;
 // Left alone, binning runs up to a whole frame ahead of the fill, and the
-// renderer holds the set-up data of every part in between (some 15 MB). A
+// renderer holds the set-up data of every part in between (near 20 MB). A
 // flush waits for the part handed over two flushes before: one part is filled
 // while the next waits, so the raster threads never run dry.
 constexpr int kPartsAhead = 2;
@@ -464,10 +464,10 @@ private:
     DWORD m_samplerCache[kSamplers][D3D9_SAMP_COUNT];
     bool m_samplerValid[kSamplers] = {};
     bool m_s3tc = false;
-    GLsizei m_unflushedVertices = 0;  // drawn since the last flush or present
+    GLsizei m_unflushedVertices = 0;         // drawn since the last flush or present
     GLsync m_handedParts[kPartsAhead] = {};  // fences of the last parts flushed
     int m_handedIndex = 0;                   // the oldest of them
-    bool m_screenSpaceLast = false;   // the last draw had screen positions
+    bool m_screenSpaceLast = false;          // the last draw had screen positions
     bool m_checkErrors = false;  // KOLVAR_GL_DEBUG without debug output: glGetError after each draw
 
     // What GL holds now, so unchanged state is not sent again.
