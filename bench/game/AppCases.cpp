@@ -24,6 +24,7 @@
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Ini.h"
+#include "engine/ParticleSystemsManager.h"
 #include "game/BaseFigure.h"
 #include "game/FigureGenerator.h"
 #include "game/GameField.h"
@@ -163,7 +164,7 @@ int WholeGame(const WholeRun& run, bool report) {
     StartGame();
     CGameMode* mode = CGameMode::GetInstance();
     int target = 0, refills = 0, fewest = 1 << 30, most = 0, offTarget = 0;
-    std::vector<double> cpuMs;
+    std::vector<double> cpuMs, particles;  // per timed frame
     auto frame = [&](std::vector<double>* renderMs) {
         platform::AdvanceFakeClock(16666667LL);  // the loop's pace at 60 frames a second
         engine->Tick();
@@ -176,6 +177,8 @@ int WholeGame(const WholeRun& run, bool report) {
         if (!renderMs) return;
         renderMs->push_back(MsSince(begin));
         cpuMs.push_back(ProcessCpuMs() - cpu);
+        const CParticleSystemsManager* systems = CParticleSystemsManager::GetInstancePtr();
+        particles.push_back(systems ? systems->GetSharedVertexTotal() : 0);
         const int now = BlocksOnField();
         if (WeaponInPlay() && now != target) {
             ++offTarget;
@@ -192,7 +195,7 @@ int WholeGame(const WholeRun& run, bool report) {
     // The field goes from empty to full in one frame, as no game does: the
     // renderer's buffers grow and fault in their pages. Warm-up, not timed.
     for (int i = 0; i < 10; ++i) frame(nullptr);
-    cpuMs.clear();
+    cpuMs.clear(), particles.clear();
     const auto began = Clock::now();
     double nextRss = 10.0;
     size_t windowStart = 0, updateStart = 0;
@@ -227,6 +230,17 @@ int WholeGame(const WholeRun& run, bool report) {
     printf("  RenderFrame %.3f ms mean over %zu frames: p50 %.3f, p95 %.3f, p99 %.3f, max %.3f ms "
            "(p99 %.2fx, max %.2fx the median)\n",
            r.mean, r.count, r.median, r.p95, r.p99, r.max, r.p99 / r.median, r.max / r.median);
+    {
+        // What the slow frames draw that the others do not: a particle burst
+        // is fill the software renderer pays pixel by pixel.
+        double slow[2] = {}, rest[2] = {};
+        for (size_t i = 0; i < renderMs.size(); ++i) {
+            double* into = renderMs[i] > 1.5 * r.median ? slow : rest;
+            into[0] += 1, into[1] += particles[i];
+        }
+        printf("  frames over 1.5x the median: %.0f, drawing %.0f particles on average against %.0f in the others\n",
+               slow[0], slow[0] ? slow[1] / slow[0] : 0.0, rest[0] ? rest[1] / rest[0] : 0.0);
+    }
     printf("  RenderFrame CPU (all threads) %.3f ms mean, %.3f ms median per frame\n", c.mean, c.median);
     printf("  peak RSS %.1f MB (goal 150 MB)%s%s\n", PeakRssMb(), rss.empty() ? "" : "; by time:", rss.c_str());
     // Medians, as the floor gives its own.
