@@ -5,6 +5,7 @@
 #include <lua.hpp>
 #include <luabind/luabind.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -35,7 +36,8 @@ DWORD Handle(const std::vector<DWORD>& table, int index) {
 CColorScheme& ExtGetDefaultScheme() { return g_DefaultScheme; }
 CColorScheme& ExtGetCurrentScheme() { return g_CurrentScheme; }
 
-int ExtLoadTexture(const std::string& name) {
+int ExtLoadTexture(lua_State* L, const std::string& name) {
+    if (!script::SpendOnHostCall(L)) return -1;
     CTextureEntry* entry = nullptr;
     CTextureManager::GetInstance()->LoadTexture(&entry, false, name.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
                                                 D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_LINEAR,
@@ -47,7 +49,8 @@ int ExtLoadTexture(const std::string& name) {
 // Textures stay until the theme is unloaded.
 void ExtUnLoadTexture(int) {}
 
-int ExtLoadSound(const std::string& name) {
+int ExtLoadSound(lua_State* L, const std::string& name) {
+    if (!script::SpendOnHostCall(L)) return -1;
     g_ThemeSounds.push_back(CSoundEngine::GetInstance()->LoadSound(name.c_str()));
     return static_cast<int>(g_ThemeSounds.size()) - 1;
 }
@@ -65,7 +68,8 @@ void ExtStopSound(int index) {
     if (DWORD sample = Handle(g_ThemeSounds, index)) CSoundEngine::GetInstance()->StopSample(sample);
 }
 
-int ExtLoadStream(const std::string& name) {
+int ExtLoadStream(lua_State* L, const std::string& name) {
+    if (!script::SpendOnHostCall(L)) return -1;
     g_ThemeStreams.push_back(CSoundEngine::GetInstance()->LoadStream(name));
     return static_cast<int>(g_ThemeStreams.size()) - 1;
 }
@@ -130,14 +134,19 @@ public:
 };
 
 // Both loaders answer true as the scripts expect, unless a sheet's layout was refused.
-bool LoadFrames(CThemeAnimatedSprite& sprite, const std::string& prefix, const std::string& extension, int digits,
-                int first, int last, int step) {
+bool LoadFrames(lua_State* L, CThemeAnimatedSprite& sprite, const std::string& prefix, const std::string& extension,
+                int digits, int first, int last, int step) {
+    // Each frame is a file: the names the sprite will try, as it counts them.
+    const int64_t count = (int64_t(last) - first) / (step < 1 ? 1 : step) + 1;
+    const int64_t tries = std::clamp<int64_t>(count, 0, int64_t(CAnimatedSprite::kMaxFrames));
+    if (!script::SpendOnHostCall(L, std::max<int64_t>(tries, 1) * script::kDiskCallCost)) return true;
     sprite.Load(prefix.c_str(), extension.c_str(), digits, first, last, step);
     return true;
 }
 
-bool LoadSheet(CThemeAnimatedSprite& sprite, const std::string& file, int columns, int count, int width,
-               int height) {
+bool LoadSheet(lua_State* L, CThemeAnimatedSprite& sprite, const std::string& file, int columns, int count,
+               int width, int height) {
+    if (!script::SpendOnHostCall(L)) return true;
     CTextureManager* textures = CTextureManager::GetInstance();
     if (!sprite.LoadSheet(file.c_str(), columns, count, width, height)) return false;
     // The sprite does not say which entry it took: the same load finds it, and

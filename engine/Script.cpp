@@ -4,6 +4,7 @@
 #include <cxxabi.h>
 #include <platform.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -115,6 +116,10 @@ std::string Resolved(const std::string& path) {
 // inside the root after links are followed, else the reason it cannot be opened.
 bool PushConfinedPath(lua_State* L) {
     const char* name = luaL_checkstring(L, 1);
+    if (!SpendOnHostCall(L)) {
+        lua_pushfstring(L, "cannot open %s: the script ran past its budget", name);
+        return false;
+    }
     std::string pushed;
     bool inside = false;
     {
@@ -320,6 +325,21 @@ CallScope::~CallScope() {
 }
 
 int64_t InstructionsSpent(lua_State* L) { return L ? LimitsOf(L)->spent : 0; }
+
+bool SpendOnHostCall(lua_State* L, int64_t instructions) {
+    if (!L) return true;
+    Limits* limits = LimitsOf(L);
+    if (limits->spent + instructions <= limits->budget) {
+        limits->spent += instructions;
+        return true;
+    }
+    // Not done, so not spent: the count ends just past the budget, and the hook
+    // raises the error at the next instruction, in the script rather than across
+    // the host's C++ frames.
+    limits->spent = std::max(limits->spent, limits->budget);
+    lua_sethook(L, CountHook, LUA_MASKCOUNT, 1);
+    return false;
+}
 
 size_t MemoryUsed(lua_State* L) { return L ? LimitsOf(L)->used : 0; }
 

@@ -68,6 +68,17 @@ private:
 
 // Instructions the state has run in its current (or last) call from the game.
 int64_t InstructionsSpent(lua_State* state);
+
+// What a host call that reaches the disk costs the script, in instructions. A
+// loop of missing-file loads then ends with the budget in a fraction of a
+// second instead of holding the game for minutes, and one call may still try
+// every frame an animated sprite can hold.
+constexpr int64_t kDiskCallCost = 2000;
+// Spends a host call's cost from the running call's budget. False once the
+// budget is gone: the host call then does nothing, and the script stops with
+// the budget error at its next instruction.
+bool SpendOnHostCall(lua_State* state, int64_t instructions = kDiskCallCost);
+
 // Bytes the state holds now.
 size_t MemoryUsed(lua_State* state);
 

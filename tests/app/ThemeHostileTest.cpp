@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/ThemeManager.h"
+#include "engine/Script.h"
 #include "tests/app/ThemeTestEnv.h"
 #include "support/LuaChunks.h"
 
@@ -83,6 +84,42 @@ TEST_F(ThemeHostileTest, EachFailsOnItsOwnAndTheGameGoesOn) {
         m->DrawBackground();
         EXPECT_TRUE(m->HasBackground());
         EXPECT_EQ(Global("drawn"), 1);
+        delete m;
+    }
+}
+
+// A loop of calls that go to the disk ends with the budget, as a loop of plain
+// instructions does, instead of holding the game while the disk answers.
+TEST_F(ThemeHostileTest, DiskCallsSpendTheBudget) {
+    struct Case {
+        const char* call;  // one step of the loop
+        int files;         // the files that step looks for
+    };
+    const Case cases[] = {
+        {"ext_LoadTexture('missing.png')", 1},
+        {"ext_LoadSound('missing.wav')", 1},
+        {"ext_LoadStream('missing.ogg')", 1},
+        {"s:Load('missing', 'png', 2, 1, 8, 1)", 8},
+        {"s:LoadSheet('missing.png', 1, 1, 8, 8)", 1},
+        {"loadfile('missing.txt')", 1},
+    };
+    const int64_t budget = script::InstructionBudget(script::Budget::Theme);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        std::filesystem::remove_all(m_dir.file("themes"));
+        MakeTheme("t", "T",
+                  std::string("n = 0\nfunction game_BackgroundInit() s = ext_newAnimatedSprite()\n"
+                              "  for i = 1, 1000000 do ") +
+                      c.call + "; n = n + 1 end end\nfunction game_BackgroundDraw() end\n");
+        CThemeManager* m = CThemeManager::GetInstance();
+        MarkLog();
+        EXPECT_TRUE(m->LoadTheme("T", false));
+        EXPECT_FALSE(m->HasBackground());
+        EXPECT_LE(Global("n"), double(budget / (script::kDiskCallCost * c.files) + 1));
+        int found = 0;
+        for (const std::string& line : TextsSince("red", true)) found += line.find("budget") != std::string::npos;
+        EXPECT_GE(found, 1);
+        m->UnloadTheme();
         delete m;
     }
 }
