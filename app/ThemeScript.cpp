@@ -13,6 +13,7 @@
 #include "engine/AnimatedSprite.h"
 #include "engine/ColorScheme.h"
 #include "engine/GraphicsEngine.h"
+#include "engine/Log.h"
 #include "engine/Script.h"
 #include "engine/Sprite.h"
 #include "engine/TextureManager.h"
@@ -33,11 +34,31 @@ DWORD Handle(const std::vector<DWORD>& table, int index) {
     return h ? *h : 0;
 }
 
+// Whether a refused load has been logged, per table. A new theme starts with
+// its tables empty, and so with these cleared by its first load.
+bool g_toldTextures = false, g_toldSounds = false, g_toldStreams = false;
+
+// False when the table is full, logged once: a script that keeps loading
+// would otherwise fill the log.
+template <class T>
+bool HasRoom(const std::vector<T>& table, size_t cap, const char* what, const std::string& name, bool& told) {
+    if (table.size() < cap) {
+        told = false;
+        return true;
+    }
+    if (!told)
+        g_Log.PrintBold("red", "Error, theme script: no more than %zu %s are held; (%s) and later loads are refused",
+                        cap, what, name.c_str());
+    told = true;
+    return false;
+}
+
 CColorScheme& ExtGetDefaultScheme() { return g_DefaultScheme; }
 CColorScheme& ExtGetCurrentScheme() { return g_CurrentScheme; }
 
 int ExtLoadTexture(lua_State* L, const std::string& name) {
-    if (!script::SpendOnHostCall(L)) return -1;
+    if (!script::SpendOnHostCall(L) || !HasRoom(g_ThemeTextures, kMaxThemeTextures, "textures", name, g_toldTextures))
+        return -1;
     CTextureEntry* entry = nullptr;
     CTextureManager::GetInstance()->LoadTexture(&entry, false, name.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
                                                 D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_LINEAR,
@@ -50,7 +71,8 @@ int ExtLoadTexture(lua_State* L, const std::string& name) {
 void ExtUnLoadTexture(int) {}
 
 int ExtLoadSound(lua_State* L, const std::string& name) {
-    if (!script::SpendOnHostCall(L)) return -1;
+    if (!script::SpendOnHostCall(L) || !HasRoom(g_ThemeSounds, kMaxThemeSounds, "sounds", name, g_toldSounds))
+        return -1;
     g_ThemeSounds.push_back(CSoundEngine::GetInstance()->LoadSound(name.c_str()));
     return static_cast<int>(g_ThemeSounds.size()) - 1;
 }
@@ -69,7 +91,8 @@ void ExtStopSound(int index) {
 }
 
 int ExtLoadStream(lua_State* L, const std::string& name) {
-    if (!script::SpendOnHostCall(L)) return -1;
+    if (!script::SpendOnHostCall(L) || !HasRoom(g_ThemeStreams, kMaxThemeStreams, "streams", name, g_toldStreams))
+        return -1;
     g_ThemeStreams.push_back(CSoundEngine::GetInstance()->LoadStream(name));
     return static_cast<int>(g_ThemeStreams.size()) - 1;
 }

@@ -9,7 +9,9 @@
 #include <string>
 
 #include "app/ThemeManager.h"
+#include "app/ThemeScript.h"
 #include "engine/Script.h"
+#include "engine/TextureManager.h"
 #include "tests/app/ThemeTestEnv.h"
 #include "support/LuaChunks.h"
 
@@ -119,6 +121,37 @@ TEST_F(ThemeHostileTest, DiskCallsSpendTheBudget) {
         int found = 0;
         for (const std::string& line : TextsSince("red", true)) found += line.find("budget") != std::string::npos;
         EXPECT_GE(found, 1);
+        m->UnloadTheme();
+        delete m;
+    }
+}
+
+// Every load holds a slot until the theme goes: past its cap a load is refused
+// and logged, and the script goes on.
+TEST_F(ThemeHostileTest, LoadsStopAtTheirCaps) {
+    struct Case {
+        const char* call;
+        size_t cap;
+        size_t (*held)();
+    };
+    const Case cases[] = {
+        {"ext_LoadTexture('missing.png')", kMaxThemeTextures, [] { return g_ThemeTextures.size(); }},
+        {"ext_LoadSound('missing.wav')", kMaxThemeSounds, [] { return g_ThemeSounds.size(); }},
+        {"ext_LoadStream('missing.ogg')", kMaxThemeStreams, [] { return g_ThemeStreams.size(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.call);
+        std::filesystem::remove_all(m_dir.file("themes"));
+        MakeTheme("t", "T",
+                  "n = 0\nfunction game_BackgroundInit() for i = 1, " + std::to_string(c.cap + 10) + " do " + c.call +
+                      "; n = n + 1 end end\nfunction game_BackgroundDraw() end\n");
+        CThemeManager* m = CThemeManager::GetInstance();
+        MarkLog();
+        EXPECT_TRUE(m->LoadTheme("T", false));
+        EXPECT_TRUE(m->HasBackground());
+        EXPECT_EQ(Global("n"), double(c.cap + 10));
+        EXPECT_EQ(c.held(), c.cap);
+        EXPECT_EQ(CountSince("no more than"), 1);
         m->UnloadTheme();
         delete m;
     }
