@@ -38,43 +38,46 @@ DWORD Handle(const std::vector<DWORD>& table, int index) {
 // its tables empty, and so with these cleared by its first load.
 bool g_toldTextures = false, g_toldSounds = false, g_toldStreams = false;
 
-// False when the table is full, logged once: a script that keeps loading
-// would otherwise fill the log.
-template <class T>
-bool HasRoom(const std::vector<T>& table, size_t cap, const char* what, const std::string& name, bool& told) {
-    if (table.size() < cap) {
-        told = false;
-        return true;
+// A script's load: paid from its budget, then given the table's next slot, a
+// failed load too (its index keeps the order). -1 when the budget is gone or
+// the table full; the full table is logged once, so a script that keeps
+// loading does not fill the log.
+template <class T, class Load>
+int LoadInto(lua_State* L, std::vector<T>& table, size_t cap, const char* what, bool& told, const std::string& name,
+             Load load) {
+    if (!script::SpendOnHostCall(L)) return -1;
+    if (table.size() >= cap) {
+        if (!told)
+            g_Log.PrintBold("red",
+                            "Error, theme script: no more than %zu %s are held; (%s) and later loads are refused", cap,
+                            what, name.c_str());
+        told = true;
+        return -1;
     }
-    if (!told)
-        g_Log.PrintBold("red", "Error, theme script: no more than %zu %s are held; (%s) and later loads are refused",
-                        cap, what, name.c_str());
-    told = true;
-    return false;
+    told = false;
+    table.push_back(load());
+    return static_cast<int>(table.size()) - 1;
 }
 
 CColorScheme& ExtGetDefaultScheme() { return g_DefaultScheme; }
 CColorScheme& ExtGetCurrentScheme() { return g_CurrentScheme; }
 
 int ExtLoadTexture(lua_State* L, const std::string& name) {
-    if (!script::SpendOnHostCall(L) || !HasRoom(g_ThemeTextures, kMaxThemeTextures, "textures", name, g_toldTextures))
-        return -1;
-    CTextureEntry* entry = nullptr;
-    CTextureManager::GetInstance()->LoadTexture(&entry, false, name.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
-                                                D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_LINEAR,
-                                                D3DX_FILTER_LINEAR, 0, nullptr, nullptr, false, 0.0f);
-    g_ThemeTextures.push_back(entry);
-    return static_cast<int>(g_ThemeTextures.size()) - 1;
+    return LoadInto(L, g_ThemeTextures, kMaxThemeTextures, "textures", g_toldTextures, name, [&] {
+        CTextureEntry* entry = nullptr;
+        CTextureManager::GetInstance()->LoadTexture(&entry, false, name.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0,
+                                                    D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_LINEAR,
+                                                    D3DX_FILTER_LINEAR, 0, nullptr, nullptr, false, 0.0f);
+        return entry;
+    });
 }
 
 // Textures stay until the theme is unloaded.
 void ExtUnLoadTexture(int) {}
 
 int ExtLoadSound(lua_State* L, const std::string& name) {
-    if (!script::SpendOnHostCall(L) || !HasRoom(g_ThemeSounds, kMaxThemeSounds, "sounds", name, g_toldSounds))
-        return -1;
-    g_ThemeSounds.push_back(CSoundEngine::GetInstance()->LoadSound(name.c_str()));
-    return static_cast<int>(g_ThemeSounds.size()) - 1;
+    return LoadInto(L, g_ThemeSounds, kMaxThemeSounds, "sounds", g_toldSounds, name,
+                    [&] { return CSoundEngine::GetInstance()->LoadSound(name.c_str()); });
 }
 
 void ExtPlaySound(int index, int loop) {
@@ -91,10 +94,8 @@ void ExtStopSound(int index) {
 }
 
 int ExtLoadStream(lua_State* L, const std::string& name) {
-    if (!script::SpendOnHostCall(L) || !HasRoom(g_ThemeStreams, kMaxThemeStreams, "streams", name, g_toldStreams))
-        return -1;
-    g_ThemeStreams.push_back(CSoundEngine::GetInstance()->LoadStream(name));
-    return static_cast<int>(g_ThemeStreams.size()) - 1;
+    return LoadInto(L, g_ThemeStreams, kMaxThemeStreams, "streams", g_toldStreams, name,
+                    [&] { return CSoundEngine::GetInstance()->LoadStream(name); });
 }
 
 void ExtPlayStream(int index, int loop) {
@@ -159,10 +160,9 @@ public:
 // Both loaders answer true as the scripts expect, unless a sheet's layout was refused.
 bool LoadFrames(lua_State* L, CThemeAnimatedSprite& sprite, const std::string& prefix, const std::string& extension,
                 int digits, int first, int last, int step) {
-    // Each frame is a file: the names the sprite will try, as it counts them.
-    const int64_t count = (int64_t(last) - first) / (step < 1 ? 1 : step) + 1;
-    const int64_t tries = std::clamp<int64_t>(count, 0, int64_t(CAnimatedSprite::kMaxFrames));
-    if (!script::SpendOnHostCall(L, std::max<int64_t>(tries, 1) * script::kDiskCallCost)) return true;
+    // Each frame is a file.
+    const int64_t names = std::max<int64_t>(CAnimatedSprite::NamesTried(first, last, step), 1);
+    if (!script::SpendOnHostCall(L, names * script::kDiskCallCost)) return true;
     sprite.Load(prefix.c_str(), extension.c_str(), digits, first, last, step);
     return true;
 }

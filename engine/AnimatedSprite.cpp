@@ -24,14 +24,28 @@ int32_t CAnimatedSprite::ClampFrame(int32_t frame) const {
     return frame < m_FrameCount ? frame : m_FrameCount - 1;
 }
 
+namespace {
+
+// A step below 1 would never reach the last number.
+int64_t Stride(int32_t step) { return step < 1 ? 1 : step; }
+
+// The numbers first to last by the stride; one means the name without a number.
+int64_t NumberCount(int32_t first, int32_t last, int32_t step) { return (int64_t(last) - first) / Stride(step) + 1; }
+
+}  // namespace
+
+int64_t CAnimatedSprite::NamesTried(int32_t first, int32_t last, int32_t step) {
+    const int64_t count = NumberCount(first, last, step);
+    return count == 1 ? 1 : std::clamp<int64_t>(count, 0, int64_t(kMaxFrames));
+}
+
 bool CAnimatedSprite::Load(const char* prefix, const char* extension, int32_t digits, int32_t first, int32_t last,
                            int32_t step) {
     CTextureManager* textures = CTextureManager::GetInstance();
     const std::string head = prefix ? prefix : "";
     const std::string tail = std::string(".") + (extension ? extension : "");
-    // A step below 1 would never reach the last number.
-    const int64_t stride = step < 1 ? 1 : step;
-    const int64_t count = (int64_t(last) - first) / stride + 1;
+    const int64_t stride = Stride(step);
+    const int64_t count = NumberCount(first, last, step);
 
     // Every frame, the single one too, is loaded unfiltered: the picture keeps
     // its size at the top-left, which is what the source rectangle expects.

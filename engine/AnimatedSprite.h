@@ -20,6 +20,8 @@ public:
     // Numbered frames prefix + number + "." + extension, first to last by step,
     // the number padded with zeros to `digits`; appended to the frames held.
     bool Load(const char* prefix, const char* extension, int32_t digits, int32_t first, int32_t last, int32_t step);
+    // The file names such a Load tries, at most.
+    static int64_t NamesTried(int32_t first, int32_t last, int32_t step);
     // A sheet of frameCount cells of frameWidth x frameHeight texels, `columns` per row.
     // A layout that does not fit the picture is refused (false, logged).
     bool LoadSheet(const char* fileName, int32_t columns, int32_t frameCount, int32_t frameWidth,
