@@ -4,8 +4,9 @@
 // (bench_game writes it, run from the game folder): the block and frame-
 // segment draws become one instanced draw each with the same shading (the
 // registers each draw set become instanced attributes), the
-// background one opaque quad, the particles one point-sprite draw, every
-// other sprite (text, stars, moon) one quad batch. Prints the mean time of a
+// background one opaque quad, the particles one point-sprite draw (each at
+// its place and size where the scene lists them, "point x y z size argb"),
+// every other sprite (text, stars, moon) one quad batch. Prints the mean time of a
 // frame from its first call to the end of the swap. --skip leaves parts out
 // to see what each costs: b blocks, s frame segments, p particles, q quads,
 // f blocks with their texture only instead of their lighting.
@@ -130,6 +131,12 @@ struct Scene {
     std::vector<float> segments;  // per segment: vertex registers c0..c18 (19 vec4)
     std::vector<float> quads;     // per quad: x0, y0, x1, y1 in pixels, colour as four floats
     int particles = 0;
+    // The particles as the game's vertices held them, when the scene lists
+    // them: x, y, z, size, then the colour as four floats; and the point
+    // shader's registers c0..c4 (the clip matrix's columns, the eye with the
+    // viewport height).
+    std::vector<float> points;
+    float pointRegisters[5][4] = {};
     bool background = false;
     bool segmentsBlend = false;
 };
@@ -197,8 +204,17 @@ bool ReadScene(const std::string& path, Scene* scene, const Mesh& block, const M
                 scene->segmentsBlend = scene->segmentsBlend || vc[13][3] * vc[12][3] < 1.0f;
             }
         }
-        if (line.rfind("DrawPrimitive(D3DPT_POINTLIST", 0) == 0 || line.rfind("DrawPrimitiveUP(D3DPT_POINTLIST", 0) == 0)
+        if (line.rfind("DrawPrimitive(D3DPT_POINTLIST", 0) == 0 || line.rfind("DrawPrimitiveUP(D3DPT_POINTLIST", 0) == 0) {
             scene->particles += atoi(line.c_str() + line.find(',', line.find(',') + 1) + 1);
+            memcpy(scene->pointRegisters, vc, sizeof scene->pointRegisters);
+        }
+        float x, y, z, size;
+        unsigned argb;
+        if (sscanf(line.c_str(), "point %f %f %f %f %x", &x, &y, &z, &size, &argb) == 5) {
+            const float v[8] = {x, y, z, size, ((argb >> 16) & 255) / 255.0f, ((argb >> 8) & 255) / 255.0f,
+                                (argb & 255) / 255.0f, (argb >> 24) / 255.0f};
+            scene->points.insert(scene->points.end(), v, v + 8);
+        }
         if (line.rfind("ID3DXSprite.Draw(", 0) == 0) {
             // Draw(tex, {l,t,r,b}|NULL, {sx,sy}|NULL, {cx,cy}|NULL, rotation, {tx,ty}|NULL, 0xAARRGGBB)
             const std::vector<std::string> args = Arguments(line);
@@ -317,6 +333,17 @@ const char* kPointVs = "#version 330 core\n"
     "layout(location = 0) in vec2 a_position; out vec2 v_uv; out vec4 v_color;\n"
     "void main() { gl_Position = vec4(a_position, 0.0, 1.0); gl_PointSize = 16.0; v_uv = vec2(0.0);"
     " v_color = vec4(1.0, 0.8, 0.5, 0.6); }\n";
+// The game's particles: sized by distance as its point-sprite program sizes them.
+const char* kScenePointVs = "#version 330 core\n"
+    "layout(location = 0) in vec4 a_point; layout(location = 1) in vec4 a_color;\n"
+    "uniform vec4 c[5]; out vec4 v_color;\n" TO_GL
+    "void main() {\n"
+    "  vec4 pos = vec4(a_point.xyz, 1.0);\n"
+    "  gl_Position = ToGl(vec4(dot(pos, c[0]), dot(pos, c[1]), dot(pos, c[2]), dot(pos, c[3])));\n"
+    "  float d = max(distance(pos.xyz, c[4].xyz), 0.001);\n"
+    "  gl_PointSize = clamp(a_point.w * c[4].w / d, 1.0, 256.0);\n"
+    "  v_color = a_color;\n"
+    "}\n";
 const char* kPointFs = "#version 330 core\n"
     "uniform sampler2D u_texture; in vec4 v_color; out vec4 o;\n"
     "void main() { o = texture(u_texture, gl_PointCoord) * v_color; }\n";
@@ -501,7 +528,9 @@ int main(int argc, char** argv) {
     const char* kFlatFs = "#version 330 core\nuniform sampler2D u_diffuse; in vec2 v_uv; flat in vec4 v_diffuse; out vec4 o;\n"
         "void main() { o = texture(u_diffuse, v_uv) * v_diffuse; }\n";
     const GLuint blockProgram = Compile(kBlockVs, flatBlocks ? kFlatFs : kBlockFs), segmentProgram = Compile(kSegmentVs, kTexturedFs);
-    const GLuint quadProgram = Compile(kQuadVs, kTexturedFs), pointProgram = Compile(kPointVs, kPointFs);
+    const GLuint quadProgram = Compile(kQuadVs, kTexturedFs);
+    const bool scenePoints = !scene.points.empty();
+    const GLuint pointProgram = Compile(scenePoints ? kScenePointVs : kPointVs, kPointFs);
     const MeshBuffers blocks = Upload(blockMesh, 5, kBlockRegisters, {0, 1, 2, 3, 4, 5, 6, 12, 13, 14, 15});
     const MeshBuffers segments = Upload(frameMesh, 3, kSegmentRegisters, {0, 1, 2, 3, 12, 13, 14, 15, 16, 17, 18});
     const GLuint diffuse = LoadTexture("data/textures/block_diffuse.jpg");
@@ -539,10 +568,13 @@ int main(int argc, char** argv) {
         glVertexAttribPointer(static_cast<GLuint>(a), flatSizes[a], GL_FLOAT, GL_FALSE, 8 * 4,
                               reinterpret_cast<const void*>(static_cast<size_t>(flatOffsets[a]) * 4));
     }
-    // Particles over the middle of the field.
-    std::vector<float> points;
-    for (int i = 0; i < scene.particles; ++i)
-        points.push_back(-0.3f + 0.6f * float(i % 37) / 37), points.push_back(-0.8f + 1.6f * float(i % 53) / 53);
+    // The scene's particles; a scene that does not list them gets as many
+    // over the middle of the field.
+    std::vector<float> points = scene.points;
+    if (!scenePoints)
+        for (int i = 0; i < scene.particles; ++i)
+            points.push_back(-0.3f + 0.6f * float(i % 37) / 37), points.push_back(-0.8f + 1.6f * float(i % 53) / 53);
+    const GLsizei pointCount = scenePoints ? static_cast<GLsizei>(points.size() / 8) : scene.particles;
     GLuint pointVao = 0, pointVbo = 0;
     glGenVertexArrays(1, &pointVao);
     glBindVertexArray(pointVao);
@@ -550,7 +582,15 @@ int main(int argc, char** argv) {
     glBindBuffer(GL_ARRAY_BUFFER, pointVbo);
     glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(points.size() * 4 + 4), points.data(), GL_STATIC_DRAW);
     glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 8, nullptr);
+    if (scenePoints) {
+        glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 32, nullptr);
+        glEnableVertexAttribArray(1);
+        glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, 32, reinterpret_cast<const void*>(16));
+        glUseProgram(pointProgram);
+        glUniform4fv(glGetUniformLocation(pointProgram, "c"), 5, &scene.pointRegisters[0][0]);
+    } else {
+        glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 8, nullptr);
+    }
     glEnable(GL_PROGRAM_POINT_SIZE);
 
     auto bind2D = [](GLuint program, const char* name, int unit, GLenum target, GLuint texture) {
@@ -615,14 +655,17 @@ int main(int argc, char** argv) {
         glFlush();
         }
         glDisable(GL_CULL_FACE);
-        glDisable(GL_DEPTH_TEST);
+        // The game's particles are hidden behind blocks; a count alone is drawn over everything.
+        if (!scenePoints) glDisable(GL_DEPTH_TEST);
+        glDepthMask(GL_FALSE);
         glEnable(GL_BLEND);
-        if (scene.particles && !off('p')) {
+        if (pointCount && !off('p')) {
             glBlendFunc(GL_SRC_ALPHA, GL_ONE);
             glBindVertexArray(pointVao);
             bind2D(pointProgram, "u_texture", 0, GL_TEXTURE_2D, spark);
-            glDrawArrays(GL_POINTS, 0, scene.particles);
+            glDrawArrays(GL_POINTS, 0, pointCount);
         }
+        glDisable(GL_DEPTH_TEST);
         if (quadVertices && !off('q')) {
             glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
             glBindVertexArray(flatVao);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Ini.h"
+#include "engine/ParticleSystem.h"
 #include "engine/ParticleSystemsManager.h"
 #include "game/BaseFigure.h"
 #include "game/FigureGenerator.h"
@@ -76,10 +78,15 @@ struct WholeRun {
     int frames = 0;
     double seconds = 0.0;  // wall clock to run instead of a frame count
     std::string scene;     // where the calls of one frame go, if anywhere
+    // Where the calls of a frame that draws as many particles as the slowest
+    // 1 % did go, if anywhere.
+    std::string heavyScene;
 };
 const char* const kBlockMeshes[3] = {"block_low.x", "block_medium.x", "block_high.x"};
 const char* const kFrameMeshes[3] = {"frame_seg_low.x", "frame_seg_medium.x", "frame_seg_high.x"};
-double g_wholeFrameMs[2] = {};  // wall and CPU ms per frame
+// Wall and CPU ms per frame (medians), and the wall ms of the heavy scene's
+// frame drawn again.
+double g_wholeFrameMs[3] = {};
 
 std::vector<double> g_updateMs;
 void TimedUpdateFrame() {
@@ -130,6 +137,36 @@ int BlocksOnField() {
     return n;
 }
 
+// The calls of one more frame, then the particles it drew (world position,
+// size, colour), for bench_floor to draw the same scene.
+void RecordScene(const std::string& path, const std::function<void()>& frame) {
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
+    d3d9hooks::ClearCallLog();
+    d3d9hooks::SetDeviceRecording(engine->GetDevice(), true);
+    frame();
+    d3d9hooks::SetDeviceRecording(engine->GetDevice(), false);
+    FILE* out = fopen(path.c_str(), "w");
+    if (out) {
+        D3DVIEWPORT9 vp{};
+        engine->GetDevice()->GetViewport(&vp);
+        fprintf(out, "size %u %u\nblocks_mesh %s\nframe_mesh %s\n", vp.Width, vp.Height,
+                kBlockMeshes[std::clamp(g_BlocksDetails, 0, 2)], kFrameMeshes[std::clamp(g_FrameDetails, 0, 2)]);
+        for (const std::string& line : d3d9hooks::CallLog()) fprintf(out, "%s\n", line.c_str());
+        const CParticleSystemsManager* systems = CParticleSystemsManager::GetInstancePtr();
+        IDirect3DVertexBuffer9* shared = systems ? systems->GetVertexBuffer() : nullptr;
+        void* data = nullptr;
+        const unsigned count = systems ? systems->GetSharedVertexTotal() : 0;
+        if (shared && count && SUCCEEDED(shared->Lock(0, count * sizeof(PointSpriteVertex), &data, D3DLOCK_READONLY))) {
+            const auto* v = static_cast<const PointSpriteVertex*>(data);
+            for (unsigned i = 0; i < count; ++i)
+                fprintf(out, "point %g %g %g %g %08x\n", v[i].x, v[i].y, v[i].z, v[i].size, static_cast<unsigned>(v[i].color));
+            shared->Unlock();
+        }
+        fclose(out);
+    }
+    d3d9hooks::ClearCallLog();
+}
+
 // In a child: warm start-up to the first loop frame, then a game on a full
 // field under Night Sky, every frame timed: `frames` of them, or as many as
 // `seconds` of wall clock take. With a scene path, the calls of one more
@@ -165,19 +202,22 @@ int WholeGame(const WholeRun& run, bool report) {
     CGameMode* mode = CGameMode::GetInstance();
     int target = 0, refills = 0, fewest = 1 << 30, most = 0, offTarget = 0;
     std::vector<double> cpuMs, particles;  // per timed frame
-    auto frame = [&](std::vector<double>* renderMs) {
+    const CParticleSystemsManager* systems = CParticleSystemsManager::GetInstancePtr();
+    auto step = [&] {
         platform::AdvanceFakeClock(16666667LL);  // the loop's pace at 60 frames a second
         engine->Tick();
         // Scripted: a landed figure or a clear puts the field back as it was, so
         // every frame draws the same full field and play never ends.
         if (target && BlocksOnField() != target && !WeaponInPlay()) FillField(), ++refills;
+    };
+    auto frame = [&](std::vector<double>* renderMs) {
+        step();
         const auto begin = Clock::now();
         const double cpu = ProcessCpuMs();
         RenderFrame();
         if (!renderMs) return;
         renderMs->push_back(MsSince(begin));
         cpuMs.push_back(ProcessCpuMs() - cpu);
-        const CParticleSystemsManager* systems = CParticleSystemsManager::GetInstancePtr();
         particles.push_back(systems ? systems->GetSharedVertexTotal() : 0);
         const int now = BlocksOnField();
         if (WeaponInPlay() && now != target) {
@@ -230,17 +270,17 @@ int WholeGame(const WholeRun& run, bool report) {
     printf("  RenderFrame %.3f ms mean over %zu frames: p50 %.3f, p95 %.3f, p99 %.3f, max %.3f ms "
            "(p99 %.2fx, max %.2fx the median)\n",
            r.mean, r.count, r.median, r.p95, r.p99, r.max, r.p99 / r.median, r.max / r.median);
-    {
-        // What the slow frames draw that the others do not: a particle burst
-        // is fill the software renderer pays pixel by pixel.
-        double slow[2] = {}, rest[2] = {};
-        for (size_t i = 0; i < renderMs.size(); ++i) {
-            double* into = renderMs[i] > 1.5 * r.median ? slow : rest;
-            into[0] += 1, into[1] += particles[i];
-        }
-        printf("  frames over 1.5x the median: %.0f, drawing %.0f particles on average against %.0f in the others\n",
-               slow[0], slow[0] ? slow[1] / slow[0] : 0.0, rest[0] ? rest[1] / rest[0] : 0.0);
+    // What the slow frames draw that the others do not: a particle burst
+    // is fill the software renderer pays pixel by pixel.
+    double slow[2] = {}, rest[2] = {};
+    std::vector<double> slowest;  // the particles of the slowest 1 %
+    for (size_t i = 0; i < renderMs.size(); ++i) {
+        double* into = renderMs[i] > 1.5 * r.median ? slow : rest;
+        into[0] += 1, into[1] += particles[i];
+        if (renderMs[i] >= r.p99) slowest.push_back(particles[i]);
     }
+    printf("  frames over 1.5x the median: %.0f, drawing %.0f particles on average against %.0f in the others\n",
+           slow[0], slow[0] ? slow[1] / slow[0] : 0.0, rest[0] ? rest[1] / rest[0] : 0.0);
     printf("  RenderFrame CPU (all threads) %.3f ms mean, %.3f ms median per frame\n", c.mean, c.median);
     printf("  peak RSS %.1f MB (goal 150 MB)%s%s\n", PeakRssMb(), rss.empty() ? "" : "; by time:", rss.c_str());
     // Medians, as the floor gives its own.
@@ -261,22 +301,35 @@ int WholeGame(const WholeRun& run, bool report) {
             fclose(raw);
         }
     }
-    if (!run.scene.empty()) {
-        // One more frame with its calls written down: the scene the floor draws.
-        d3d9hooks::ClearCallLog();
-        d3d9hooks::SetDeviceRecording(engine->GetDevice(), true);
-        frame(nullptr);
-        d3d9hooks::SetDeviceRecording(engine->GetDevice(), false);
-        FILE* out = fopen(run.scene.c_str(), "w");
-        if (out) {
-            D3DVIEWPORT9 vp{};
-            engine->GetDevice()->GetViewport(&vp);
-            fprintf(out, "size %u %u\nblocks_mesh %s\nframe_mesh %s\n", vp.Width, vp.Height,
-                    kBlockMeshes[std::clamp(g_BlocksDetails, 0, 2)], kFrameMeshes[std::clamp(g_FrameDetails, 0, 2)]);
-            for (const std::string& line : d3d9hooks::CallLog()) fprintf(out, "%s\n", line.c_str());
-            fclose(out);
+    // One more frame with its calls written down: the scene the floor draws.
+    if (!run.scene.empty()) RecordScene(run.scene, [&] { frame(nullptr); });
+    if (!run.heavyScene.empty() && !slowest.empty()) {
+        // Played on, untimed, for up to a minute: each frame drawing more
+        // particles than any before it is written down and then drawn again,
+        // timed, until one draws as many as the slowest 1 % did (their
+        // median). The floor draws the last one written.
+        const unsigned heavy = static_cast<unsigned>(Summarise(slowest).median);
+        unsigned most = 0;
+        for (int i = 0; i < 60 * 60 && most < heavy; ++i) {
+            step();
+            const unsigned now = systems ? systems->GetSharedVertexTotal() : 0;
+            if (now <= most) {
+                RenderFrame();
+                continue;
+            }
+            most = now;
+            RecordScene(run.heavyScene, [] { RenderFrame(); });
+            std::vector<double> again;  // nothing moves between these
+            for (int k = 0; k < 21; ++k) {
+                const auto begin = Clock::now();
+                RenderFrame();
+                again.push_back(MsSince(begin));
+            }
+            g_wholeFrameMs[2] = Summarise(again).median;
         }
-        d3d9hooks::ClearCallLog();
+        printf("  the slowest 1 %% drew %u particles (median); the heaviest frame of the minute after drew %u, "
+               "%.3f ms (median of 21 draws)\n",
+               heavy, most, g_wholeFrameMs[2]);
     }
     fflush(stdout);
     ShutdownApplication();
@@ -301,7 +354,7 @@ bool RunChildren(const WholeRun& run, double* frameMs) {
             _exit(code);
         }
         close(fds[1]);
-        double ms[2] = {};
+        double ms[3] = {};
         const bool got = pid > 0 && read(fds[0], ms, sizeof ms) == sizeof ms;
         close(fds[0]);
         int status = 0;
@@ -309,7 +362,7 @@ bool RunChildren(const WholeRun& run, double* frameMs) {
             fprintf(stderr, "whole game: the %s run failed (status %d)\n", report ? "measured" : "warm-up", status);
             return false;
         }
-        if (report && got && frameMs) frameMs[0] = ms[0], frameMs[1] = ms[1];
+        if (report && got && frameMs) std::copy(ms, ms + 3, frameMs);
     }
     return true;
 }
@@ -341,7 +394,7 @@ bool RunWholeGameCase(int frames) {
     // In the game folder, where the floor runs too, unless it is to be kept.
     const char* keep = getenv("KOLVAR_BENCH_SCENE");
     run.scene = keep && *keep ? keep : "scene.txt";
-    double game[2] = {}, before[2] = {}, after[2] = {};
+    double game[3] = {}, before[2] = {}, after[2] = {};
     if (!RunChildren(run, game)) return false;
     if (RunFloor(run.scene, frames, before) && RunFloor(run.scene, frames, after) && game[0] > 0) {
         const double wall = (before[0] + after[0]) / 2, cpu = (before[1] + after[1]) / 2;
@@ -355,7 +408,20 @@ bool RunWholeGameCase(int frames) {
 bool RunSoakCase(double seconds) {
     WholeRun run;
     run.seconds = seconds;
-    return RunChildren(run, nullptr);
+    run.scene = "scene.txt";
+    run.heavyScene = "scene-heavy.txt";
+    double game[3] = {};
+    if (!RunChildren(run, game)) return false;
+    // How much of the game's p99 the scene itself asks for: the floor's frame
+    // under the slow frames' particles over its frame of the plain field.
+    double plain[2] = {}, heavy[2] = {};
+    if (access(run.heavyScene.c_str(), R_OK) == 0 && RunFloor(run.scene, 300, plain) &&
+        RunFloor(run.heavyScene, 300, heavy) && plain[0] > 0 && heavy[0] > 0 && game[0] > 0)
+        printf("  the heaviest frame over the plain one: the game %.2fx (%.3f / %.3f ms), the floor %.2fx (%.3f / %.3f "
+               "ms); the game over the floor: %.2fx heavy, %.2fx plain (goal 1.25x)\n",
+               game[2] / game[0], game[2], game[0], heavy[0] / plain[0], heavy[0], plain[0], game[2] / heavy[0],
+               game[0] / plain[0]);
+    return true;
 }
 
 bool ComparePictures(const char* a, const char* b, const char* diffPng) {

@@ -12,7 +12,8 @@ void RunBackgroundCase(int frames);
 // RenderFrame, peak RSS, and the frame over bench_floor's drawing of its scene.
 bool RunWholeGameCase(int frames);
 // The same game for `seconds` of wall clock: frame-time percentiles and the
-// peak RSS every ten seconds.
+// peak RSS every ten seconds; then bench_floor on its plain frame and on a
+// frame drawing as many particles as its slowest 1 %.
 bool RunSoakCase(double seconds);
 // Two pictures written by the whole-game case (KOLVAR_BENCH_SHOT=prefix gives
 // prefix.png and prefix.raw) held pixel by pixel; the differences, 8 times
