@@ -349,6 +349,32 @@ TEST_F(BassTest, FifosAndOversizeFilesAreRefusedWithoutBlocking) {
     m_bass.Free();
 }
 
+// Half an hour is the longest sample, at any rate: a low-rate file past it
+// would grow many times over when resampled to the output rate.
+TEST_F(BassTest, SampleLengthIsBoundedInTimeAtAnyRate) {
+    struct Case {
+        const char* name;
+        int rate, frames;
+        bool loads;
+    } cases[] = {
+        {"second.wav", 1000, 1000, true},
+        {"half_hour_and_a_frame.wav", 1000, 30 * 60 * 1000 + 1, false},
+    };
+    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteConstantWav(m_dir.file(c.name), 0.25f, c.frames, c.rate);
+        const HSAMPLE sample = m_bass.SampleLoad(FALSE, m_dir.file(c.name).c_str(), 0, 0, 5, 0);
+        EXPECT_EQ(sample != 0, c.loads);
+        if (sample) {
+            EXPECT_EQ(m_bass.SampleFree(sample), TRUE);
+        } else {
+            EXPECT_EQ(m_bass.ErrorGetCode(), BASS_ERROR_FILEFORM);
+        }
+    }
+    m_bass.Free();
+}
+
 TEST_F(BassTest, EveryGameSoundExistsAndDecodes) {
     const char* dir = getenv("KOLVAR_GAME_DIR");
     ASSERT_NE(dir, nullptr);

@@ -22,7 +22,8 @@ namespace sound {
 namespace {
 
 // Nothing the game plays is longer than this; it bounds what a bad file can allocate.
-constexpr uint64_t kMaxSampleFrames = uint64_t(kRate) * 60 * 30;
+constexpr uint64_t kMaxSampleSeconds = 60 * 30;
+constexpr uint64_t kMaxSampleFrames = uint64_t(kRate) * kMaxSampleSeconds;
 constexpr int kChunk = 1024;
 
 bool Exists(const std::string& path) {
@@ -243,6 +244,9 @@ bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::str
         return DecodePcm16(sound, frames, error);
     std::vector<float> raw(static_cast<size_t>(kChunk) * info.channels);
     std::vector<float> native;
+    // By time too: a long file at a low rate would grow many times over in
+    // the resampling to the output rate.
+    const uint64_t maxFrames = std::min(kMaxSampleFrames, uint64_t(info.samplerate) * kMaxSampleSeconds);
     // The frame count of compressed files is only an estimate: read until nothing comes.
     for (;;) {
         sf_count_t got = sf_readf_float(file, raw.data(), kChunk);
@@ -250,7 +254,7 @@ bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::str
         size_t at = native.size();
         native.resize(at + static_cast<size_t>(got) * 2);
         ToStereo(raw.data(), info.channels, static_cast<int>(got), native.data() + at);
-        if (native.size() / 2 > kMaxSampleFrames) {
+        if (native.size() / 2 > maxFrames) {
             error = "file too long";
             return false;
         }
