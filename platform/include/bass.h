@@ -20,6 +20,9 @@ typedef void (*SYNCPROC)(HSYNC sync, DWORD channel, DWORD data, DWORD user);
 
 // BASS_GetConfig option: the top of the volume scale (100).
 #define BASS_CONFIG_MAXVOL 3
+// BASS_GetConfig and BASS_SetConfig option (ours): the most bytes the decoded
+// samples held at once may take (256 MB); a load past it fails with BASS_ERROR_MEM.
+#define BASS_CONFIG_SAMPLEBYTES 0x10000
 // BASS_StreamPlay flag.
 #define BASS_SAMPLE_LOOP 4
 // BASS_ChannelSetSync type: the channel reached its end (each loop of a looping stream).
@@ -60,6 +63,7 @@ BASSDEF BOOL BASS_Stop();
 BASSDEF BOOL BASS_Pause();
 BASSDEF BOOL BASS_SetVolume(DWORD volume);
 BASSDEF DWORD BASS_GetConfig(DWORD option);
+BASSDEF BOOL BASS_SetConfig(DWORD option, DWORD value);
 
 BASSDEF HSAMPLE BASS_SampleLoad(BOOL memory, const void* file, DWORD offset, DWORD length, DWORD max,
                                 DWORD flags);

@@ -203,6 +203,7 @@ Bass::Bass() {
     Resolve(module, "BASS_Start", Start);
     Resolve(module, "BASS_Pause", Pause);
     Resolve(module, "BASS_GetConfig", GetConfig);
+    Resolve(module, "BASS_SetConfig", SetConfig);
     Resolve(module, "BASS_SampleLoad", SampleLoad);
     Resolve(module, "BASS_SamplePlayEx", SamplePlayEx);
     Resolve(module, "BASS_SampleStop", SampleStop);

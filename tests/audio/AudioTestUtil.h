@@ -99,6 +99,7 @@ struct Bass {
     decltype(&::BASS_Start) Start = nullptr;
     decltype(&::BASS_Pause) Pause = nullptr;
     decltype(&::BASS_GetConfig) GetConfig = nullptr;
+    decltype(&::BASS_SetConfig) SetConfig = nullptr;
     decltype(&::BASS_SampleLoad) SampleLoad = nullptr;
     decltype(&::BASS_SamplePlayEx) SamplePlayEx = nullptr;
     decltype(&::BASS_SampleStop) SampleStop = nullptr;

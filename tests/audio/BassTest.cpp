@@ -375,6 +375,26 @@ TEST_F(BassTest, SampleLengthIsBoundedInTimeAtAnyRate) {
     m_bass.Free();
 }
 
+// A load that would take the decoded samples past their limit is refused,
+// and freeing one makes room again.
+TEST_F(BassTest, HeldSamplesStayUnderTheirByteLimit) {
+    const DWORD limit = m_bass.GetConfig(BASS_CONFIG_SAMPLEBYTES);
+    EXPECT_EQ(limit, 256u << 20);
+    WriteConstantWav(m_dir.file("second.wav"), 0.25f, 44100);  // held as 88,200 bytes of 16-bit samples
+    ASSERT_EQ(m_bass.SetConfig(BASS_CONFIG_SAMPLEBYTES, 3 * 88200), TRUE);
+    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    const std::string path = m_dir.file("second.wav");
+    std::vector<HSAMPLE> held;
+    for (int i = 0; i < 3; ++i) held.push_back(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0));
+    for (HSAMPLE s : held) EXPECT_NE(s, 0u);
+    EXPECT_EQ(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0), 0u);
+    EXPECT_EQ(m_bass.ErrorGetCode(), BASS_ERROR_MEM);
+    EXPECT_EQ(m_bass.SampleFree(held[1]), TRUE);
+    EXPECT_NE(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0), 0u);
+    m_bass.Free();
+    EXPECT_EQ(m_bass.SetConfig(BASS_CONFIG_SAMPLEBYTES, limit), TRUE);
+}
+
 TEST_F(BassTest, EveryGameSoundExistsAndDecodes) {
     const char* dir = getenv("KOLVAR_GAME_DIR");
     ASSERT_NE(dir, nullptr);

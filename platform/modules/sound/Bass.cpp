@@ -67,6 +67,9 @@ SDL_AudioDeviceID g_device = 0;
 bool g_initialised = false;
 bool g_paused = false;
 int g_masterVolume = kMaxVolume;
+// Decoded samples can be large (a theme brings its own): all held at once
+// stay under this.
+DWORD g_sampleBytesLimit = 256u << 20;
 DWORD g_nextHandle = 1;
 std::unordered_map<DWORD, std::unique_ptr<CObject>> g_objects;
 std::vector<DWORD> g_playing;  // channels being mixed, in the order they started
@@ -96,6 +99,14 @@ T* Find(DWORD handle, Kind kind) {
     auto it = g_objects.find(handle);
     if (it == g_objects.end() || it->second->kind != kind) return nullptr;
     return static_cast<T*>(it->second.get());
+}
+
+// What the loaded samples hold; called with the lock held.
+size_t HeldSampleBytes() {
+    size_t bytes = 0;
+    for (const auto& entry : g_objects)
+        if (entry.second->kind == Kind::Sample) bytes += static_cast<const CSample&>(*entry.second).data->Bytes();
+    return bytes;
 }
 
 CChannel* FindChannel(DWORD handle) {
@@ -340,8 +351,20 @@ BASSDEF DWORD BASS_GetConfig(DWORD option) {
         g_error = BASS_OK;
         return kMaxVolume;
     }
+    if (option == BASS_CONFIG_SAMPLEBYTES) {
+        std::lock_guard<std::recursive_mutex> lock(g_lock);
+        g_error = BASS_OK;
+        return g_sampleBytesLimit;
+    }
     g_error = BASS_ERROR_ILLPARAM;
     return static_cast<DWORD>(-1);
+}
+
+BASSDEF BOOL BASS_SetConfig(DWORD option, DWORD value) {
+    if (option != BASS_CONFIG_SAMPLEBYTES) return Fail(BASS_ERROR_ILLPARAM);
+    std::lock_guard<std::recursive_mutex> lock(g_lock);
+    g_sampleBytesLimit = value;
+    return Ok();
 }
 
 // ---- samples ----
@@ -358,20 +381,31 @@ BASSDEF HSAMPLE BASS_SampleLoad(BOOL memory, const void* file, DWORD offset, DWO
             return 0;
         }
     }
+    size_t room = 0;
+    {
+        std::lock_guard<std::recursive_mutex> lock(g_lock);
+        room = g_sampleBytesLimit - std::min<size_t>(g_sampleBytesLimit, HeldSampleBytes());
+    }
     std::string path = HostFilePath(static_cast<const char*>(file));
     SampleFrames frames;
     std::string error;
     bool opened = false;
-    if (!DecodeWholeFile(path, frames, error, &opened)) {
-        Fail(opened ? BASS_ERROR_FILEFORM : BASS_ERROR_FILEOPEN);
+    if (!DecodeWholeFile(path, frames, error, &opened, room)) {
+        Fail(!opened ? BASS_ERROR_FILEOPEN : error == kOverSampleMemory ? BASS_ERROR_MEM : BASS_ERROR_FILEFORM);
         return 0;
     }
+    const size_t bytes = frames.Bytes();
     std::unique_ptr<CSample> sample(new CSample);
     sample->data = std::make_shared<const SampleFrames>(std::move(frames));
     sample->max = max;
     std::lock_guard<std::recursive_mutex> lock(g_lock);
     if (!g_initialised) {
         Fail(BASS_ERROR_INIT);
+        return 0;
+    }
+    // Another load may have taken the room while this one decoded.
+    if (HeldSampleBytes() + bytes > g_sampleBytesLimit) {
+        Fail(BASS_ERROR_MEM);
         return 0;
     }
     g_error = BASS_OK;

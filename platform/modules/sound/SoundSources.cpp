@@ -202,7 +202,7 @@ namespace {
 // The file's own 16-bit samples, when it has them at the output rate and in
 // one or two channels: read as shorts they scale to exactly the floats a
 // float read gives (value / 32768).
-bool DecodePcm16(SoundFile& sound, SampleFrames& frames, std::string& error) {
+bool DecodePcm16(SoundFile& sound, SampleFrames& frames, std::string& error, size_t maxBytes) {
     const int channels = sound.info.channels;
     std::vector<int16_t> raw(static_cast<size_t>(kChunk) * channels);
     for (;;) {
@@ -211,6 +211,10 @@ bool DecodePcm16(SoundFile& sound, SampleFrames& frames, std::string& error) {
         frames.pcm.insert(frames.pcm.end(), raw.begin(), raw.begin() + got * channels);
         if (frames.pcm.size() / static_cast<size_t>(channels) > kMaxSampleFrames) {
             error = "file too long";
+            return false;
+        }
+        if (frames.pcm.size() * sizeof(int16_t) > maxBytes) {
+            error = kOverSampleMemory;
             return false;
         }
     }
@@ -225,7 +229,8 @@ bool DecodePcm16(SoundFile& sound, SampleFrames& frames, std::string& error) {
 
 }  // namespace
 
-bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::string& error, bool* opened) {
+bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::string& error, bool* opened,
+                     size_t maxBytes) {
     frames = SampleFrames();
     SoundFile sound;
     const bool ok = sound.Open(hostPath);
@@ -241,7 +246,7 @@ bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::str
         return false;
     }
     if ((info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && info.samplerate == kRate && info.channels <= 2)
-        return DecodePcm16(sound, frames, error);
+        return DecodePcm16(sound, frames, error, maxBytes);
     std::vector<float> raw(static_cast<size_t>(kChunk) * info.channels);
     std::vector<float> native;
     // By time too: a long file at a low rate would grow many times over in
@@ -256,6 +261,10 @@ bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::str
         ToStereo(raw.data(), info.channels, static_cast<int>(got), native.data() + at);
         if (native.size() / 2 > maxFrames) {
             error = "file too long";
+            return false;
+        }
+        if (native.size() * sizeof(float) > maxBytes) {
+            error = kOverSampleMemory;
             return false;
         }
     }
@@ -275,6 +284,11 @@ bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::str
         int n = resampler.Read(chunk.data(), kChunk);
         if (n <= 0) break;
         frames.stereo.insert(frames.stereo.end(), chunk.begin(), chunk.begin() + 2 * n);
+        if (frames.stereo.size() * sizeof(float) > maxBytes) {
+            error = kOverSampleMemory;
+            frames = SampleFrames();
+            return false;
+        }
     }
     return !frames.stereo.empty();
 }

@@ -65,16 +65,21 @@ struct SampleFrames {
     std::vector<int16_t> pcm;
     int pcmChannels = 0;  // 1 or 2 when pcm holds the sample
     size_t Frames() const { return pcmChannels ? pcm.size() / static_cast<size_t>(pcmChannels) : stereo.size() / 2; }
+    size_t Bytes() const { return pcm.size() * sizeof(int16_t) + stereo.size() * sizeof(float); }
     // Stereo float frames [from, from + n).
     void Read(size_t from, size_t n, float* out) const;
 };
 typedef std::shared_ptr<const SampleFrames> SampleData;
 
+// The error of a decode stopped by its byte limit.
+constexpr const char* kOverSampleMemory = "over the memory left for samples";
+
 // Decodes a whole file (WAV, OGG, MP3 ... through libsndfile) to kRate.
 // An empty result with error text on failure.
 // `opened` tells a file that could not be opened (or was refused) from one that did not decode.
+// Decoding stops, and fails, once what it holds would pass `maxBytes`.
 bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::string& error,
-                     bool* opened = nullptr);
+                     bool* opened = nullptr, size_t maxBytes = SIZE_MAX);
 
 class CSampleSource : public CSource {
 public:
