@@ -374,16 +374,13 @@ BASSDEF HSAMPLE BASS_SampleLoad(BOOL memory, const void* file, DWORD offset, DWO
         Fail(BASS_ERROR_ILLPARAM);
         return 0;
     }
+    size_t room = 0;  // what this sample may take
     {
         std::lock_guard<std::recursive_mutex> lock(g_lock);
         if (!g_initialised) {
             Fail(BASS_ERROR_INIT);
             return 0;
         }
-    }
-    size_t room = 0;
-    {
-        std::lock_guard<std::recursive_mutex> lock(g_lock);
         room = g_sampleBytesLimit - std::min<size_t>(g_sampleBytesLimit, HeldSampleBytes());
     }
     std::string path = HostFilePath(static_cast<const char*>(file));
