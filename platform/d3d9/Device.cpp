@@ -1,6 +1,7 @@
 #include "Device.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "Direct3D.h"
 #include "HookState.h"
 #include "Names.h"
+#include "TextureBase.h"
 #include "RenderStates.h"
 #include "PixelShader.h"
 #include "VertexShader.h"
@@ -214,7 +216,29 @@ HRESULT CDevice::TestCooperativeLevel() {
     return hr;
 }
 
-UINT CDevice::GetAvailableTextureMem() { return 256u << 20; }
+UINT CDevice::GetAvailableTextureMem() {
+    const uint64_t used = TextureBytes();
+    return static_cast<UINT>(std::min<uint64_t>(m_textureMemory - std::min(used, m_textureMemory), UINT_MAX));
+}
+
+// A new texture's levels laid out, and room for them: released when either
+// fails.
+HRESULT CDevice::Admit(CTextureBase* texture) {
+    HRESULT hr = D3D_OK;
+    if (!texture->Allocate())
+        hr = E_OUTOFMEMORY;
+    else if (TextureBytes() > m_textureMemory)
+        hr = D3DERR_OUTOFVIDEOMEMORY;
+    if (FAILED(hr)) texture->PublicRelease();
+    return hr;
+}
+
+uint64_t CDevice::TextureBytes() const {
+    uint64_t bytes = 0;
+    for (const CDeviceObject* o : m_objects)
+        if (const auto* t = dynamic_cast<const CTextureBase*>(o)) bytes += t->Bytes();
+    return bytes;
+}
 
 HRESULT CDevice::EvictManagedResources() {
     D3D9_RECORD("EvictManagedResources()");
@@ -351,11 +375,8 @@ HRESULT CDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage
         hr = D3DERR_INVALIDCALL;
     } else {
         tex = new CTexture(this, width, height, levels, usage, format, pool);
-        if (!tex->Allocate()) {
-            tex->Release();
-            tex = nullptr;
-            hr = E_OUTOFMEMORY;
-        }
+        hr = Admit(tex);
+        if (FAILED(hr)) tex = nullptr;
     }
     if (texture) *texture = tex;
     D3D9_RECORD(line + (tex ? " -> " + tex->Name() : ResultText(hr)));
@@ -374,11 +395,8 @@ HRESULT CDevice::CreateCubeTexture(UINT edge, UINT levels, DWORD usage, D3DFORMA
         hr = D3DERR_INVALIDCALL;
     } else {
         tex = new CCubeTexture(this, edge, levels, usage, format, pool);
-        if (!tex->Allocate()) {
-            tex->Release();
-            tex = nullptr;
-            hr = E_OUTOFMEMORY;
-        }
+        hr = Admit(tex);
+        if (FAILED(hr)) tex = nullptr;
     }
     if (cubeTexture) *cubeTexture = tex;
     D3D9_RECORD(line + (tex ? " -> " + tex->Name() : ResultText(hr)));

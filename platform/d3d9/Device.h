@@ -17,8 +17,13 @@ namespace d3d9 {
 
 class CDirect3D;
 class CDeviceObject;
+class CTextureBase;
 class CStateBlock;
 class CVertexDeclaration;
+
+// What a texture may take in all: a theme's images stop there, not at the
+// machine's memory.
+constexpr uint64_t kTextureMemory = 512ull << 20;
 
 class CDevice final : public IDirect3DDevice9 {
 public:
@@ -106,6 +111,10 @@ public:
     // ---- inside the layer ----
     std::string NextObjectName(const char* kind);
     void Track(CDeviceObject* object);
+    // The texture memory the device has (a card's), and what its textures take of it.
+    void SetTextureMemory(uint64_t bytes) { m_textureMemory = bytes; }
+    uint64_t TextureBytes() const;
+    HRESULT Admit(CTextureBase* texture);
     void Untrack(CDeviceObject* object);
     void Record(const std::string& line);
     bool Recording() const { return m_record; }
@@ -166,6 +175,7 @@ private:
     bool m_inScene = false;
     Loss m_loss = Loss::None;
     std::set<CDeviceObject*> m_objects;
+    uint64_t m_textureMemory = kTextureMemory;
     std::map<std::string, int> m_nameCounters;
     std::map<DWORD, CVertexDeclaration*> m_fvfDeclarations;
     std::string m_shaderLog;

@@ -166,6 +166,10 @@ void SetDeviceRecording(IDirect3DDevice9* device, bool on) {
     if (auto* d = Internal(device)) d->SetRecording(on);
 }
 
+void SetTextureMemory(IDirect3DDevice9* device, uint64_t bytes) {
+    if (auto* d = Internal(device)) d->SetTextureMemory(bytes);
+}
+
 const std::vector<std::string>& CallLog() { return State().log; }
 
 void ClearCallLog() { State().log.clear(); }

@@ -93,6 +93,12 @@ bool CTextureBase::Allocate() {
     return true;
 }
 
+uint64_t CTextureBase::Bytes() const {
+    uint64_t bytes = 0;
+    for (const TextureLevel& lv : m_data) bytes += uint64_t(lv.pitch) * lv.rows;
+    return bytes;
+}
+
 HRESULT CTextureBase::DescOf(UINT level, D3DSURFACE_DESC* desc) {
     if (!desc || level >= m_levels) return D3DERR_INVALIDCALL;
     const TextureLevel& lv = Level(0, level);

@@ -45,6 +45,8 @@ public:
     UINT Faces() const { return m_type == D3DRTYPE_CUBETEXTURE ? 6 : 1; }
     DWORD Usage() const { return m_usage; }
     TextureLevel& Level(UINT face, UINT level) { return m_data[face * m_levels + level]; }
+    // What every level of every face takes once written.
+    uint64_t Bytes() const;
 
     HRESULT DescOf(UINT level, D3DSURFACE_DESC* desc);
     HRESULT LockLevel(UINT face, UINT level, D3DLOCKED_RECT* locked, const RECT* rect, DWORD flags);

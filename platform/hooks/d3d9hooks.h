@@ -2,6 +2,7 @@
 // recorded call log. Only tests (and the headless tools) call these.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,8 @@ void SetNullRecording(bool on);
 // Starts or stops recording the calls of a device that exists already (a
 // benchmark writes down one frame of a game it times unrecorded).
 void SetDeviceRecording(IDirect3DDevice9* device, bool on);
+// The texture memory a device has (512 MB unless set), so a test reaches its end cheaply.
+void SetTextureMemory(IDirect3DDevice9* device, uint64_t bytes);
 const std::vector<std::string>& CallLog();
 void ClearCallLog();
 // Lines of the log that start with `prefix` (e.g. "SetRenderState(").

@@ -308,6 +308,27 @@ TEST_F(D3D9Null, TextureLevelsAndLockLayouts) {
     cube->Release();
 }
 
+// Textures take the device's memory until released; past it a texture (2D or
+// cube) is refused as a card would refuse it.
+TEST_F(D3D9Null, TexturesStayWithinTheDeviceMemory) {
+    EXPECT_EQ(m_dev->GetAvailableTextureMem(), 512u << 20);
+    d3d9hooks::SetTextureMemory(m_dev, 3 * 64 * 64 * 4);  // three 64 x 64 levels of four bytes
+    IDirect3DTexture9* held[3] = {};
+    for (IDirect3DTexture9*& t : held)
+        ASSERT_EQ(m_dev->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr), D3D_OK);
+    EXPECT_EQ(m_dev->GetAvailableTextureMem(), 0u);
+    IDirect3DTexture9* over = nullptr;
+    EXPECT_EQ(m_dev->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &over, nullptr),
+              D3DERR_OUTOFVIDEOMEMORY);
+    EXPECT_EQ(over, nullptr);
+    held[1]->Release();
+    IDirect3DCubeTexture9* cube = nullptr;
+    EXPECT_EQ(m_dev->CreateCubeTexture(64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr),
+              D3DERR_OUTOFVIDEOMEMORY);  // six faces
+    ASSERT_EQ(m_dev->CreateTexture(64, 64, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &held[1], nullptr), D3D_OK);
+    for (IDirect3DTexture9* t : held) t->Release();
+}
+
 TEST_F(D3D9Null, FvfBecomesADeclaration) {
     m_dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     IDirect3DVertexDeclaration9* decl = nullptr;
