@@ -185,7 +185,7 @@ void CDevice::Untrack(CDeviceObject* object) {
     if (m_objects.erase(object)) m_renderer->Forget(*object);
 }
 
-void CDevice::Record(const std::string& line) {//DEF
+void CDevice::Record(const std::string& line) {
     if (m_record) AppendCall(line);
 }
 
