@@ -57,6 +57,11 @@ struct SoundFile {
     }
 };
 
+// The shapes the mixer takes: any channel count, a rate it can resample.
+bool Playable(const SF_INFO& info) {
+    return info.channels >= 1 && info.samplerate >= 1000 && info.samplerate <= 768000;
+}
+
 // Mono is doubled; beyond two channels only the front pair is kept.
 void ToStereo(const float* in, int channels, int frames, float* out) {
     for (int i = 0; i < frames; ++i) {
@@ -177,122 +182,6 @@ int CResampler::Read(float* out, int frames) {
     return n;
 }
 
-// ---- whole-file decoding ----
-
-namespace {
-
-struct MemoryReader {
-    const std::vector<float>* frames;
-    size_t pos;
-};
-
-int PullMemory(void* user, float* out, int frames) {
-    MemoryReader* r = static_cast<MemoryReader*>(user);
-    size_t total = r->frames->size() / 2;
-    size_t n = std::min<size_t>(frames, total - r->pos);
-    std::memcpy(out, r->frames->data() + 2 * r->pos, n * 2 * sizeof(float));
-    r->pos += n;
-    return static_cast<int>(n);
-}
-
-}  // namespace
-
-namespace {
-
-// The file's own 16-bit samples, when it has them at the output rate and in
-// one or two channels: read as shorts they scale to exactly the floats a
-// float read gives (value / 32768).
-bool DecodePcm16(SoundFile& sound, SampleFrames& frames, std::string& error, size_t maxBytes) {
-    const int channels = sound.info.channels;
-    std::vector<int16_t> raw(static_cast<size_t>(kChunk) * channels);
-    for (;;) {
-        const sf_count_t got = sf_readf_short(sound.file, raw.data(), kChunk);
-        if (got <= 0) break;
-        frames.pcm.insert(frames.pcm.end(), raw.begin(), raw.begin() + got * channels);
-        if (frames.pcm.size() / static_cast<size_t>(channels) > kMaxSampleFrames) {
-            error = "file too long";
-            return false;
-        }
-        if (frames.pcm.size() * sizeof(int16_t) > maxBytes) {
-            error = kOverSampleMemory;
-            return false;
-        }
-    }
-    if (frames.pcm.empty()) {
-        error = "no audio data";
-        return false;
-    }
-    frames.pcm.shrink_to_fit();
-    frames.pcmChannels = channels;
-    return true;
-}
-
-}  // namespace
-
-bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::string& error, bool* opened,
-                     size_t maxBytes) {
-    frames = SampleFrames();
-    SoundFile sound;
-    const bool ok = sound.Open(hostPath);
-    if (opened) *opened = sound.fd >= 0;
-    if (!ok) {
-        error = sound.fd >= 0 ? sf_strerror(nullptr) : "cannot open the file";
-        return false;
-    }
-    SNDFILE* file = sound.file;
-    const SF_INFO info = sound.info;
-    if (info.channels < 1 || info.samplerate < 1000 || info.samplerate > 768000) {
-        error = "unsupported channel count or rate";
-        return false;
-    }
-    if ((info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && info.samplerate == kRate && info.channels <= 2)
-        return DecodePcm16(sound, frames, error, maxBytes);
-    std::vector<float> raw(static_cast<size_t>(kChunk) * info.channels);
-    std::vector<float> native;
-    // By time too: a long file at a low rate would grow many times over in
-    // the resampling to the output rate.
-    const uint64_t maxFrames = std::min(kMaxSampleFrames, uint64_t(info.samplerate) * kMaxSampleSeconds);
-    // The frame count of compressed files is only an estimate: read until nothing comes.
-    for (;;) {
-        sf_count_t got = sf_readf_float(file, raw.data(), kChunk);
-        if (got <= 0) break;
-        size_t at = native.size();
-        native.resize(at + static_cast<size_t>(got) * 2);
-        ToStereo(raw.data(), info.channels, static_cast<int>(got), native.data() + at);
-        if (native.size() / 2 > maxFrames) {
-            error = "file too long";
-            return false;
-        }
-        if (native.size() * sizeof(float) > maxBytes) {
-            error = kOverSampleMemory;
-            return false;
-        }
-    }
-    sound.Close();
-    if (native.empty()) {
-        error = "no audio data";
-        return false;
-    }
-    if (info.samplerate == kRate) {
-        frames.stereo.swap(native);
-        return true;
-    }
-    MemoryReader reader{&native, 0};
-    CResampler resampler(info.samplerate, &PullMemory, &reader);
-    std::vector<float> chunk(kChunk * 2);
-    for (;;) {
-        int n = resampler.Read(chunk.data(), kChunk);
-        if (n <= 0) break;
-        frames.stereo.insert(frames.stereo.end(), chunk.begin(), chunk.begin() + 2 * n);
-        if (frames.stereo.size() * sizeof(float) > maxBytes) {
-            error = kOverSampleMemory;
-            frames = SampleFrames();
-            return false;
-        }
-    }
-    return !frames.stereo.empty();
-}
-
 void SampleFrames::Read(size_t from, size_t n, float* out) const {
     if (!pcmChannels) {
         std::memcpy(out, stereo.data() + 2 * from, n * 2 * sizeof(float));
@@ -362,6 +251,9 @@ public:
         return true;
     }
 
+    // Frames taken from the file so far, at its own rate.
+    uint64_t NativeFramesRead() const { return m_nativeRead; }
+
 private:
     static int PullNative(void* user, float* out, int frames) {
         return static_cast<CFileSource*>(user)->ReadNative(out, frames);
@@ -373,6 +265,7 @@ private:
         sf_count_t got = sf_readf_float(m_sound->file, m_raw.data(), frames);
         if (got <= 0) return 0;
         ToStereo(m_raw.data(), m_info.channels, static_cast<int>(got), out);
+        m_nativeRead += static_cast<uint64_t>(got);
         return static_cast<int>(got);
     }
 
@@ -381,6 +274,7 @@ private:
     std::string m_path;
     std::vector<float> m_raw;
     std::unique_ptr<CResampler> m_resampler;
+    uint64_t m_nativeRead = 0;
 };
 
 class CMusicSource : public CSource {
@@ -418,11 +312,111 @@ private:
 
 }  // namespace
 
+// ---- whole-file decoding ----
+
+namespace {
+
+// Room for the whole decode when the header's length is right, so the store
+// is written once instead of copied as it grows; never past what the decode
+// may hold, and a header can only ask for address space, which stays untouched.
+size_t ReserveFor(const SF_INFO& info, int perFrame, size_t valueBytes, size_t maxBytes) {
+    if (info.frames <= 0) return 0;
+    const uint64_t frames = std::min<uint64_t>(static_cast<uint64_t>(info.frames), kMaxSampleFrames);
+    const uint64_t rate = static_cast<uint64_t>(info.samplerate);
+    // The resampler may give a frame or two past the exact ratio.
+    const uint64_t values = (frames * kRate / rate + (rate == kRate ? 0 : 2)) * static_cast<uint64_t>(perFrame);
+    const uint64_t most = std::min<uint64_t>(maxBytes, kMaxSampleFrames * 2 * sizeof(float)) / valueBytes;
+    return static_cast<size_t>(std::min(values, most));
+}
+
+// The file's own 16-bit samples, when it has them at the output rate and in
+// one or two channels: read as shorts they scale to exactly the floats a
+// float read gives (value / 32768).
+bool DecodePcm16(SoundFile& sound, SampleFrames& frames, std::string& error, size_t maxBytes) {
+    const int channels = sound.info.channels;
+    std::vector<int16_t> raw(static_cast<size_t>(kChunk) * channels);
+    frames.pcm.reserve(ReserveFor(sound.info, channels, sizeof(int16_t), maxBytes));
+    for (;;) {
+        const sf_count_t got = sf_readf_short(sound.file, raw.data(), kChunk);
+        if (got <= 0) break;
+        frames.pcm.insert(frames.pcm.end(), raw.begin(), raw.begin() + got * channels);
+        if (frames.pcm.size() / static_cast<size_t>(channels) > kMaxSampleFrames) {
+            error = "file too long";
+            return false;
+        }
+        if (frames.pcm.size() * sizeof(int16_t) > maxBytes) {
+            error = kOverSampleMemory;
+            return false;
+        }
+    }
+    if (frames.pcm.empty()) {
+        error = "no audio data";
+        return false;
+    }
+    frames.pcm.shrink_to_fit();
+    frames.pcmChannels = channels;
+    return true;
+}
+
+}  // namespace
+
+bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::string& error, bool* opened,
+                     size_t maxBytes) {
+    frames = SampleFrames();
+    std::unique_ptr<SoundFile> sound(new SoundFile);
+    const bool ok = sound->Open(hostPath);
+    if (opened) *opened = sound->fd >= 0;
+    if (!ok) {
+        error = sound->fd >= 0 ? sf_strerror(nullptr) : "cannot open the file";
+        return false;
+    }
+    const SF_INFO info = sound->info;
+    if (!Playable(info)) {
+        error = "unsupported channel count or rate";
+        return false;
+    }
+    // By time too: a long file at a low rate would grow many times over in
+    // the resampling to the output rate. A header that says so is believed;
+    // one that says less is checked as the file is read.
+    const uint64_t maxFrames = std::min(kMaxSampleFrames, uint64_t(info.samplerate) * kMaxSampleSeconds);
+    if (info.frames > 0 && static_cast<uint64_t>(info.frames) > maxFrames) {
+        error = "file too long";
+        return false;
+    }
+    if ((info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && info.samplerate == kRate && info.channels <= 2)
+        return DecodePcm16(*sound, frames, error, maxBytes);
+    // Read as a stream plays it, so no copy at the file's own rate is held
+    // beside the result. The frame count of compressed files is only an
+    // estimate: read until nothing comes.
+    frames.stereo.reserve(ReserveFor(info, 2, sizeof(float), maxBytes));
+    CFileSource source(std::move(sound), hostPath);
+    std::vector<float> chunk(kChunk * 2);
+    for (;;) {
+        const int n = source.Read(chunk.data(), kChunk);
+        if (source.NativeFramesRead() > maxFrames) {
+            error = "file too long";
+            frames = SampleFrames();
+            return false;
+        }
+        if (n <= 0) break;
+        if ((frames.stereo.size() + 2 * static_cast<size_t>(n)) * sizeof(float) > maxBytes) {
+            error = kOverSampleMemory;
+            frames = SampleFrames();
+            return false;
+        }
+        frames.stereo.insert(frames.stereo.end(), chunk.begin(), chunk.begin() + 2 * n);
+    }
+    if (frames.stereo.empty()) {
+        error = "no audio data";
+        return false;
+    }
+    return true;
+}
+
 std::unique_ptr<CSource> OpenStreamSource(const std::string& hostPath) {
     std::unique_ptr<SoundFile> sound(new SoundFile);
     if (!sound->Open(hostPath)) return nullptr;
-    const SF_INFO& info = sound->info;
-    if (info.channels < 1 || info.samplerate < 1000 || info.samplerate > 768000) return nullptr;
+    if (!Playable(sound->info)) return nullptr;
     return std::unique_ptr<CSource>(new CFileSource(std::move(sound), hostPath));
 }
 
