@@ -1,5 +1,6 @@
 // libFuzzer entry points for what a downloaded theme brings: its archive
-// through the installer, and its playlist through the music player. One binary
+// through the installer, its playlist through the music player, and its sound
+// files through the sound engine. One binary
 // each, chosen at build time. A broken promise (a half install, a file written
 // beside the themes folder, a handle that would be freed twice) aborts, so the
 // fuzzer keeps the input like a crash.
@@ -153,6 +154,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
 }
 
+#elif defined(KOLVAR_FUZZ_SOUND)
+
+#include "audio/SoundEngine.h"
+
+// A theme's sound file, loaded as the theme script loads a sound and as the
+// playlist loads a wave, and played while the mixer runs.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static CSoundEngine* engine = [] {
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        CSoundEngine* e = CSoundEngine::GetInstance();
+        e->SetAudioPath(Scratch().c_str());
+        return e;
+    }();
+    WriteInput(Scratch() + "/s.wav", data, size);
+    std::error_code ignored;
+    fs::resize_file("log.html", 0, ignored);  // only this run's lines matter
+    engine->BeginSoundList();
+    if (const DWORD sample = engine->LoadSound("s.wav")) engine->PlaySound(sample, 0);
+    if (const DWORD stream = engine->LoadStream("s.wav")) engine->PlayStream(stream, 0, false);
+    engine->EndSoundList();
+    engine->Update();
+    engine->UnloadAll();
+    return 0;
+}
+
 #else
-#error "choose a harness with KOLVAR_FUZZ_ARCHIVE or KOLVAR_FUZZ_PLAYLIST"
+#error "choose a harness with KOLVAR_FUZZ_ARCHIVE, KOLVAR_FUZZ_PLAYLIST or KOLVAR_FUZZ_SOUND"
 #endif
