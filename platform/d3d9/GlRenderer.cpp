@@ -274,6 +274,18 @@ bool AlphaTestPassesOpaque(const DWORD* rs) {
     }
 }
 
+// The alpha test drops only fragments of alpha 0, which an additive blend by
+// source alpha adds nothing for, and they would write nothing else: without
+// the test every pixel comes out the same (particles).
+bool AlphaTestDropsOnlyWhatAddsNothing(const DWORD* rs) {
+    const DWORD func = rs[D3DRS_ALPHAFUNC];
+    return (rs[D3DRS_ALPHAREF] & 0xFF) == 0 && (func == D3DCMP_GREATER || func == D3DCMP_NOTEQUAL) &&
+           rs[D3DRS_ALPHABLENDENABLE] && rs[D3DRS_BLENDOP] == D3DBLENDOP_ADD &&
+           !rs[D3DRS_SEPARATEALPHABLENDENABLE] && rs[D3DRS_SRCBLEND] == D3DBLEND_SRCALPHA &&
+           rs[D3DRS_DESTBLEND] == D3DBLEND_ONE && !(rs[D3DRS_ZENABLE] && rs[D3DRS_ZWRITEENABLE]) &&
+           !rs[D3DRS_STENCILENABLE];
+}
+
 // Uniform values a program last received: uploads happen only on a change.
 struct UniformCache {
     float world[16], view[16], proj[16];
@@ -1731,7 +1743,8 @@ HRESULT CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
     const bool blends = rs[D3DRS_ALPHABLENDENABLE] && BlendCopiesOpaque(rs);
     const bool tests = AlphaFuncOf(s) && AlphaTestPassesOpaque(rs);
     const bool alphaOne = (blends || tests) && AlphaIsOne(s, *decl, call);
-    Program* program = ProgramFor(device, s, textureTypes, alphaOne && tests);
+    const bool testIdle = (alphaOne && tests) || (AlphaFuncOf(s) && AlphaTestDropsOnlyWhatAddsNothing(rs));
+    Program* program = ProgramFor(device, s, textureTypes, testIdle);
     if (!program) return Refuse("no shader program (see the compile or link error above)");
     UseProgram(program->name);
     SetUniforms(device, s, *program);

@@ -259,9 +259,12 @@ TEST_F(D3D9GlPaths, ManagedTexturesReadBackWhatWasWrittenAfterDrawing) {
     }
 }
 
-// Blending and the alpha test are dropped only where every fragment has alpha
-// 1: a texel or a vertex colour with less must still blend over what is there.
-TEST_F(D3D9GlPaths, SpritesBlendUnlessTextureAndColourAreOpaque) {
+// Blending and the alpha test are dropped only where they change no pixel:
+// where every fragment has alpha 1, or (the test) where an additive blend by
+// source alpha adds nothing for the fragments it drops. A texel or a vertex
+// colour with less alpha must still blend over what is there, and the test
+// must still drop what a blend by one would add.
+TEST_F(D3D9GlPaths, SpritesBlendAndTestUnlessNoPixelChanges) {
     GlDevice g(false);
     ASSERT_TRUE(g.dev);
     IDirect3DDevice9* d = g.dev;
@@ -271,6 +274,8 @@ TEST_F(D3D9GlPaths, SpritesBlendUnlessTextureAndColourAreOpaque) {
         DWORD texel;   // every texel, as ARGB
         DWORD colour;  // every vertex
         DWORD expected;
+        DWORD destBlend = D3DBLEND_INVSRCALPHA;
+        DWORD srcBlend = D3DBLEND_SRCALPHA;
     };
     // Over a background of 0x204060: half alpha gives the average, rounded either way.
     const Case cases[] = {
@@ -279,6 +284,10 @@ TEST_F(D3D9GlPaths, SpritesBlendUnlessTextureAndColourAreOpaque) {
         {"half-transparent texels", D3DFMT_A8R8G8B8, 0x80C08000, 0xFFFFFFFF, 0x706030},
         {"half-transparent colour", D3DFMT_X8R8G8B8, 0x00C08000, 0x80FFFFFF, 0x706030},
         {"transparent texels", D3DFMT_A8R8G8B8, 0x00C08000, 0xFFFFFFFF, 0x204060},
+        {"added, transparent texels", D3DFMT_A8R8G8B8, 0x00FFFFFF, 0xFFFFFFFF, 0x204060, D3DBLEND_ONE},
+        {"added, faint texels", D3DFMT_A8R8G8B8, 0x10FFFFFF, 0xFFFFFFFF, 0x305070, D3DBLEND_ONE},
+        {"added by one, transparent texels", D3DFMT_A8R8G8B8, 0x00FFFFFF, 0xFFFFFFFF, 0x204060, D3DBLEND_ONE,
+         D3DBLEND_ONE},
     };
     struct TexVertex {
         float x, y, z, rhw;
@@ -305,8 +314,9 @@ TEST_F(D3D9GlPaths, SpritesBlendUnlessTextureAndColourAreOpaque) {
         d->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
         d->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
         d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-        d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-        d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        d->SetRenderState(D3DRS_SRCBLEND, c.srcBlend);
+        d->SetRenderState(D3DRS_DESTBLEND, c.destBlend);
+        d->SetRenderState(D3DRS_ZWRITEENABLE, c.destBlend != D3DBLEND_ONE);
         d->SetRenderState(D3DRS_ALPHATESTENABLE, TRUE);
         d->SetRenderState(D3DRS_ALPHAREF, 0);
         d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
@@ -322,6 +332,7 @@ TEST_F(D3D9GlPaths, SpritesBlendUnlessTextureAndColourAreOpaque) {
         d->SetTexture(0, nullptr);
         d->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
         d->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE);
+        d->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
         d->SetFVF(kFvf);
         t->Release();
     }
