@@ -276,7 +276,9 @@ bool AlphaTestPassesOpaque(const DWORD* rs) {
 
 // The alpha test drops only fragments of alpha 0, which an additive blend by
 // source alpha adds nothing for, and they would write nothing else: without
-// the test every pixel comes out the same (particles).
+// the test every pixel comes out the same (particles). A dropped fragment has
+// alpha under half of 1/255, so it adds under half a step to any colour of the
+// target formats here, none of them float.
 bool AlphaTestDropsOnlyWhatAddsNothing(const DWORD* rs) {
     const DWORD func = rs[D3DRS_ALPHAFUNC];
     return (rs[D3DRS_ALPHAREF] & 0xFF) == 0 && (func == D3DCMP_GREATER || func == D3DCMP_NOTEQUAL) &&
