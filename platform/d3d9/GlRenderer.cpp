@@ -1743,9 +1743,10 @@ HRESULT CGlRenderer::Draw(CDevice& device, const DrawCall& call) {
     // alpha passes: the same picture for less fill (opaque sprites, a background).
     const DWORD* rs = s.renderStates;
     const bool blends = rs[D3DRS_ALPHABLENDENABLE] && BlendCopiesOpaque(rs);
-    const bool tests = AlphaFuncOf(s) && AlphaTestPassesOpaque(rs);
+    const bool testing = AlphaFuncOf(s) != 0;
+    const bool tests = testing && AlphaTestPassesOpaque(rs);
     const bool alphaOne = (blends || tests) && AlphaIsOne(s, *decl, call);
-    const bool testIdle = (alphaOne && tests) || (AlphaFuncOf(s) && AlphaTestDropsOnlyWhatAddsNothing(rs));
+    const bool testIdle = (alphaOne && tests) || (testing && AlphaTestDropsOnlyWhatAddsNothing(rs));
     Program* program = ProgramFor(device, s, textureTypes, testIdle);
     if (!program) return Refuse("no shader program (see the compile or link error above)");
     UseProgram(program->name);

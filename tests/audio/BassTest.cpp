@@ -14,6 +14,7 @@
 
 #include "AudioTestUtil.h"
 #include "platform.h"
+#include "psapi.h"
 #include "support/TestUtil.h"
 
 using namespace audiotest;
@@ -399,15 +400,10 @@ TEST_F(BassTest, HeldSamplesStayUnderTheirByteLimit) {
 // A resampled load holds little beside its result while it decodes: no copy
 // at the file's own rate, and no store copied as it grows.
 TEST_F(BassTest, DecodingHoldsLittleBesideItsResult) {
-    auto statusKb = [](const char* field) {
-        long long kb = -1;
-        if (FILE* f = fopen("/proc/self/status", "r")) {
-            char line[256];
-            while (fgets(line, sizeof line, f))
-                if (strncmp(line, field, strlen(field)) == 0) kb = atoll(line + strlen(field) + 1);
-            fclose(f);
-        }
-        return kb;
+    auto resident = [] {
+        PROCESS_MEMORY_COUNTERS counters{};
+        GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+        return counters;
     };
     // 20 s at 96 kHz: 15 MB as floats at the file's rate, 7 MB at the output rate.
     WriteConstantWav(m_dir.file("long.wav"), 0.25f, 20 * 96000, 96000);
@@ -418,11 +414,11 @@ TEST_F(BassTest, DecodingHoldsLittleBesideItsResult) {
         peakReset = fclose(reset) == 0 && peakReset;
     }
     if (!peakReset) GTEST_SKIP() << "the peak resident size cannot be reset here";
-    const long long before = statusKb("VmRSS:");
+    const double before = resident().WorkingSetSize;
     const HSAMPLE sample = m_bass.SampleLoad(FALSE, m_dir.file("long.wav").c_str(), 0, 0, 5, 0);
     ASSERT_NE(sample, 0u);
-    const double resultKb = 20.0 * 44100 * 2 * sizeof(float) / 1024;
-    EXPECT_LT(statusKb("VmHWM:") - before, 1.5 * resultKb);
+    const double result = 20.0 * 44100 * 2 * sizeof(float);
+    EXPECT_LT(resident().PeakWorkingSetSize - before, 1.5 * result);
     EXPECT_EQ(m_bass.SampleFree(sample), TRUE);
     m_bass.Free();
 }
