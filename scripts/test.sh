@@ -17,11 +17,14 @@ scripts/deps.sh
 export SDL_AUDIODRIVER=dummy
 export LIBGL_ALWAYS_SOFTWARE=1
 export KOLVAR_REQUIRE_GL=1  # a GL test without a context fails instead of skipping
+# -noreset: by default the server resets whenever its last client leaves, and a
+# test connecting during that reset finds no display.
+xvfb=(xvfb-run -a -s "-screen 0 1024x768x24 -noreset")
 
 if [ "$sanitize" = 0 ]; then
   KOLVAR_WERROR=ON scripts/build.sh  # a compiler warning fails the run
   cd build
-  xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure --timeout 600 -j8 -LE bench "$@"
+  "${xvfb[@]}" ctest --output-on-failure --timeout 600 -j8 -LE bench "$@"
   exit
 fi
 
@@ -51,5 +54,5 @@ export LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="suppressions=$supp/ubsan.supp:print_stacktrace=1:halt_on_error=1"
 cd build-san
 # The checks make the tests several times slower; the time-out grows, no test is skipped.
-xvfb-run -a -s "-screen 0 1024x768x24" env LD_PRELOAD="$swrast${LD_PRELOAD:+:$LD_PRELOAD}" \
+"${xvfb[@]}" env LD_PRELOAD="$swrast${LD_PRELOAD:+:$LD_PRELOAD}" \
   ctest --output-on-failure --timeout 1800 -j8 -LE bench "$@"
