@@ -29,5 +29,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 echo "deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -q
-$SUDO apt-get install -y -q --no-install-recommends "${PACKAGES[@]}"
+# A mirror that drops a download now and then should not fail a fresh machine's build.
+retries=(-o Acquire::Retries=3)
+$SUDO apt-get "${retries[@]}" update -q
+$SUDO apt-get "${retries[@]}" install -y -q --no-install-recommends "${PACKAGES[@]}"
