@@ -358,11 +358,7 @@ bool DecodePcm16(SoundFile& sound, SampleFrames& frames, std::string& error, siz
     return true;
 }
 
-}  // namespace
-
-bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::string& error, bool* opened,
-                     size_t maxBytes) {
-    frames = SampleFrames();
+bool Decode(const std::string& hostPath, SampleFrames& frames, std::string& error, bool* opened, size_t maxBytes) {
     std::unique_ptr<SoundFile> sound(new SoundFile);
     const bool ok = sound->Open(hostPath);
     if (opened) *opened = sound->fd >= 0;
@@ -395,13 +391,11 @@ bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::str
         const int n = source.Read(chunk.data(), kChunk);
         if (source.NativeFramesRead() > maxFrames) {
             error = "file too long";
-            frames = SampleFrames();
             return false;
         }
         if (n <= 0) break;
         if ((frames.stereo.size() + 2 * static_cast<size_t>(n)) * sizeof(float) > maxBytes) {
             error = kOverSampleMemory;
-            frames = SampleFrames();
             return false;
         }
         frames.stereo.insert(frames.stereo.end(), chunk.begin(), chunk.begin() + 2 * n);
@@ -411,6 +405,16 @@ bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::str
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool DecodeWholeFile(const std::string& hostPath, SampleFrames& frames, std::string& error, bool* opened,
+                     size_t maxBytes) {
+    frames = SampleFrames();
+    if (Decode(hostPath, frames, error, opened, maxBytes)) return true;
+    frames = SampleFrames();  // a failed decode keeps nothing
+    return false;
 }
 
 std::unique_ptr<CSource> OpenStreamSource(const std::string& hostPath) {
