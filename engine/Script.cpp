@@ -57,12 +57,20 @@ int RandomSeed(lua_State* L) {
 // Between calls from the game the collector stands still and the memory cap is
 // lifted, so the game's own use of a state can neither fail nor run a finalizer.
 struct Limits {
+    lua_State* state = nullptr;  // set once the state is open
     size_t used = 0;
     int64_t budget = 0;
     int64_t spent = 0;
     int depth = 0;
     std::string root;  // resolved; dofile and loadfile stay inside
 };
+
+// Script code may grow the state only to the cap less this reserve. C code
+// (the binding's C++ frames above all, and the game's own pushes) may use the
+// reserve, so a memory error never longjmps across C++ destructors; once such
+// code leaves the state past the line, the next script instruction fails.
+constexpr size_t kHostReserve = size_t(1) << 20;
+constexpr size_t kScriptLine = kMemoryCap - kHostReserve;
 
 // Instructions between two looks at the budget.
 constexpr int kHookStride = 1000;
@@ -73,6 +81,18 @@ Limits* LimitsOf(lua_State* L) {
     return static_cast<Limits*>(ud);
 }
 
+// Whether script code is running: the innermost call is a Lua function, not
+// a C function or the host outside any call. Reads the call record only ("S"
+// needs no instruction position, which is not yet set on a function's entry).
+bool InScriptCode(lua_State* L) {
+    lua_Debug ar;
+    if (!L || !lua_getstack(L, 0, &ar)) return false;
+    lua_getinfo(L, "S", &ar);
+    return ar.what[0] != 'C';
+}
+
+void CountHook(lua_State* L, lua_Debug*);
+
 void* Allocate(void* ud, void* block, size_t oldSize, size_t newSize) {
     Limits* limits = static_cast<Limits*>(ud);
     // Without a block, oldSize names the kind of object, not a size.
@@ -82,18 +102,36 @@ void* Allocate(void* ud, void* block, size_t oldSize, size_t newSize) {
         limits->used -= held;
         return nullptr;
     }
-    if (newSize > held && limits->depth > 0 &&
-        (newSize - held > kMemoryCap || limits->used + (newSize - held) > kMemoryCap))
-        return nullptr;  // Lua raises its memory error in the running call
+    const bool grows = newSize > held;
+    if (grows && limits->depth > 0) {
+        const size_t line = InScriptCode(limits->state) ? kScriptLine : kMemoryCap;
+        if (newSize - held > line || limits->used + (newSize - held) > line)
+            return nullptr;  // Lua raises its memory error in the running call
+    }
     void* grown = std::realloc(block, newSize);
-    if (grown) limits->used = limits->used - held + newSize;
+    if (!grown) return nullptr;
+    limits->used = limits->used - held + newSize;
+    // C code went past the script's line: fail at the next script instruction.
+    if (grows && limits->depth > 0 && limits->used > kScriptLine && limits->state)
+        lua_sethook(limits->state, CountHook, LUA_MASKCOUNT, 1);
     return grown;
 }
 
 void CountHook(lua_State* L, lua_Debug*) {
     Limits* limits = LimitsOf(L);
     limits->spent += lua_gethookcount(L);
-    if (limits->spent <= limits->budget) return;
+    if (limits->used > kScriptLine && limits->depth > 0) {
+        lua_gc(L, LUA_GCCOLLECT, 0);  // as Lua collects before a refused allocation fails
+        if (limits->used > kScriptLine) {
+            // Interned when the state opened, so raising it allocates nothing.
+            lua_pushliteral(L, "not enough memory");
+            lua_error(L);
+        }
+    }
+    if (limits->spent <= limits->budget) {
+        if (lua_gethookcount(L) != kHookStride) lua_sethook(L, CountHook, LUA_MASKCOUNT, kHookStride);
+        return;
+    }
     // From now on every instruction fails, so a script's own pcall cannot keep it going.
     if (lua_gethookcount(L) != 1) lua_sethook(L, CountHook, LUA_MASKCOUNT, 1);
     char text[96];
@@ -217,6 +255,32 @@ int GetMetatable(lua_State* L) {
     return 1;
 }
 
+// Lua runs xpcall's handler inside the error, so for the budget's error it
+// runs with hooks off, where nothing could end a loop in it. The handler runs
+// here once the protected call has unwound, counted like any other code. Its
+// own failure is the result instead of being handled again; a memory error
+// skips it, as Lua's xpcall does.
+int XPCall(lua_State* L) {
+    const int args = lua_gettop(L);
+    luaL_checkany(L, 2);
+    lua_pushvalue(L, 1);
+    for (int i = 3; i <= args; ++i) lua_pushvalue(L, i);
+    const int status = lua_pcall(L, args > 2 ? args - 2 : 0, LUA_MULTRET, 0);
+    if (status == LUA_OK) {
+        lua_pushboolean(L, 1);
+        lua_insert(L, args + 1);
+        return lua_gettop(L) - args;
+    }
+    if (status != LUA_ERRMEM) {
+        lua_pushvalue(L, 2);
+        lua_insert(L, -2);
+        lua_pcall(L, 1, 1, 0);
+    }
+    lua_pushboolean(L, 0);
+    lua_insert(L, -2);
+    return 2;
+}
+
 void WrapGlobal(lua_State* L, const char* name, lua_CFunction wrapper) {
     lua_getglobal(L, name);
     if (lua_isnil(L, -1)) {
@@ -247,6 +311,8 @@ void InstallBaseAndMath(lua_State* L) {
     WrapGlobal(L, "loadstring", LoadText);
     WrapGlobal(L, "setmetatable", SetMetatable);
     WrapGlobal(L, "getmetatable", GetMetatable);
+    lua_pushcfunction(L, XPCall);
+    lua_setglobal(L, "xpcall");
 }
 
 // The most one call of the shipped scripts ran, measured over whole games of
@@ -287,11 +353,16 @@ lua_State* OpenState(Libraries libraries, Budget budget, const std::string& root
         return nullptr;
     }
     limits.release();
+    LimitsOf(L)->state = L;
     lua_atpanic(L, Panic);
     lua_sethook(L, CountHook, LUA_MASKCOUNT, kHookStride);
     if (libraries == Libraries::BaseMath) InstallBaseAndMath(L);
     lua_settop(L, 0);
     luabind::open(L);
+    // The binding's script classes call a __finalize method from the collector,
+    // with hooks off; the game's scripts define no classes, so none can.
+    lua_pushnil(L);
+    lua_setglobal(L, "class");
     lua_gc(L, LUA_GCSTOP, 0);
     return L;
 }
@@ -302,6 +373,7 @@ void CloseState(lua_State*& state) {
     Limits* limits = LimitsOf(state);
     limits->depth = 1;
     limits->spent = 0;
+    limits->state = nullptr;  // closing: no script runs, only the cap holds
     lua_sethook(state, CountHook, LUA_MASKCOUNT, kHookStride);
     lua_close(state);
     delete limits;
@@ -313,7 +385,8 @@ CallScope::CallScope(lua_State* L) : m_state(L) {
     Limits* limits = LimitsOf(L);
     if (limits->depth++ > 0) return;
     limits->spent = 0;
-    lua_sethook(L, CountHook, LUA_MASKCOUNT, kHookStride);
+    // A state left past the script's line fails at its first instruction.
+    lua_sethook(L, CountHook, LUA_MASKCOUNT, limits->used > kScriptLine ? 1 : kHookStride);
     lua_gc(L, LUA_GCRESTART, 0);
 }
 

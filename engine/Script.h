@@ -13,8 +13,10 @@
 // dofile and loadfile stay inside the state's root folder, each call from the
 // game may run a bounded number of instructions, and the state's memory is
 // capped. Running past either ends the call with a script error. Scripts get no
-// finalizers (Lua runs them where no budget reaches), and the garbage collector
-// runs only inside calls.
+// finalizers and no binding classes (Lua runs finalizers where no budget
+// reaches), xpcall's handler runs after the error has unwound, and the garbage
+// collector runs only inside calls. A memory error is raised only in script
+// code, never across the binding's C++ frames.
 //
 // Every call into a script goes through Protect (or the Call helpers built on
 // it): a script error, a result of the wrong type or a C++ exception is logged

@@ -46,6 +46,8 @@ TEST_F(ThemeHostileTest, EachFailsOnItsOwnAndTheGameGoesOn) {
         {"endless load", "while true do end\n", "budget", false},
         {"endless draw", "function game_BackgroundInit() end\nfunction game_BackgroundDraw() while true do end end\n",
          "budget", false},
+        {"endless handler", "xpcall(function() error('boom') end, function(m) while true do end end)\n",
+         "budget", false},
         {"endless init behind pcall",
          "function game_BackgroundInit() while true do pcall(function() while true do end end) end end\n",
          "budget", false},
@@ -163,6 +165,7 @@ TEST_F(ThemeHostileTest, EndlessFinalizersNeverRun) {
         "setmetatable({}, {__gc = function() while true do end end})\n",
         "local mt = getmetatable(ext_newSprite()) or {}; mt.__gc = function() while true do end end\n",
         "local mt = {}; setmetatable({}, mt); mt.__gc = function() while true do end end\n",
+        "if class then class 'A'; function A:__finalize() while true do end end; a = A(); a = nil end\n",
     };
     for (const char* script : planted) {
         SCOPED_TRACE(script);
@@ -175,6 +178,49 @@ TEST_F(ThemeHostileTest, EndlessFinalizersNeverRun) {
         EXPECT_TRUE(m->HasBackground());
         m->UnloadTheme();
         EXPECT_EQ(CountSince("unloading theme complete"), 1);
+        delete m;
+    }
+}
+
+// A theme that fills its state to the brink and then calls into the game: the
+// memory error comes in the script, never across the binding's C++ frames (the
+// sanitizer pass sees no leak), and the next theme loads as ever.
+TEST_F(ThemeHostileTest, MemoryRunsOutInScriptsNotInBoundCalls) {
+    const char* const calls[] = {
+        "ext_newSprite()",
+        "ext_newAnimatedSprite()",
+        "s:Load('sky', 'png', 1, 1, 3, 1)",
+        "s:LoadSheet('sky.png', 1, 1, 8, 8)",
+        "ext_LoadTexture('sky.png')",
+        "ext_LoadSound('missing.wav')",
+        "ext_LoadStream('missing.ogg')",
+    };
+    // Pieces of every power of two up to 64 KiB, each hoarded until the next
+    // copy no longer fits: the state ends a few bytes short of its cap. The
+    // collector gives memory back over time, so the brink is sought again
+    // before every call.
+    const std::string brink = "local function add(p) hoard = {p .. 'y', hoard} end\n"
+                              "local pieces = {'x'}\n"
+                              "for i = 2, 17 do pieces[i] = pieces[i - 1] .. pieces[i - 1] end\n"
+                              "local function brink() for i = 17, 1, -1 do while pcall(add, pieces[i]) do end end end\n";
+    for (const char* call : calls) {
+        SCOPED_TRACE(call);
+        std::filesystem::remove_all(m_dir.file("themes"));
+        MakeTheme("t", "T",
+                  "function game_BackgroundInit() s = ext_newAnimatedSprite()\n" + brink +
+                      "  local f = function() local x = " + call + "; held = {x, held} end\n"
+                      "  done = 0\n  for i = 1, 10 do brink(); pcall(f); done = done + 1 end\n"
+                      "end\nfunction game_BackgroundDraw() end\n");
+        WritePng(m_dir.file("themes/t/sky.png"), 8, 8);
+        MakeTheme("good", "Good", "function game_BackgroundInit() end\nfunction game_BackgroundDraw() drawn = 1 end\n");
+        CThemeManager* m = CThemeManager::GetInstance();
+        EXPECT_TRUE(m->LoadTheme("T", false));
+        EXPECT_TRUE(m->HasBackground());
+        EXPECT_EQ(Global("done"), 10);
+        m->UnloadTheme();
+        EXPECT_TRUE(m->LoadTheme("Good", false));
+        m->DrawBackground();
+        EXPECT_EQ(Global("drawn"), 1);
         delete m;
     }
 }

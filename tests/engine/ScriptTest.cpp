@@ -307,3 +307,83 @@ TEST(Script, RunawayCallsEndAndTheStateLivesOn) {
 }
 
 }  // namespace
+
+// Script code that Lua would run with hooks off, or that C calls, still ends
+// with the budget, in every state kind that has the base library.
+TEST(Script, HandlersAndMetamethodsRunWithinTheBudget) {
+    testutil::TempDir dir;
+    testutil::ScopedCwd cwd(dir.path());
+    Capture log;
+    const std::string loop = "local function loop() while true do end end\n"
+                             "local a = setmetatable({}, {__%s = loop})\n"
+                             "local b = setmetatable({}, getmetatable(a) or {})\n";
+    struct Case {
+        const char* what;  // a metamethod, or nullptr for a whole script
+        const char* run;
+    } cases[] = {
+        {nullptr, "xpcall(function() error('boom') end, function(m) while true do end end)"},
+        {nullptr, "xpcall(function() while true do end end, function(m) while true do end end)"},
+        {nullptr, "while true do xpcall(function() while true do end end, function(m) return m end) end"},
+        {"tostring", "tostring(a)"}, {"index", "local x = a.x"},     {"newindex", "a.x = 1"},
+        {"eq", "local x = a == b"},  {"lt", "local x = a < b"},      {"le", "local x = a <= b"},
+        {"concat", "local x = a .. b"}, {"call", "a()"},             {"len", "local x = #a"},
+        {"add", "local x = a + b"},  {"unm", "local x = -a"},        {"pairs", "pairs(a)"},
+        {"ipairs", "ipairs(a)"},
+    };
+    testutil::WriteFile(dir.file("fine.txt"), "fine = 1");
+    for (script::Budget budget : {script::Budget::Field, script::Budget::FieldAnimation, script::Budget::Frame,
+                                  script::Budget::Theme}) {
+        for (const Case& c : cases) {
+            std::string source = c.run;
+            if (c.what) {
+                char head[256];
+                snprintf(head, sizeof head, loop.c_str(), c.what);
+                source = head + source;
+            }
+            SCOPED_TRACE(source);
+            testutil::WriteFile(dir.file("runaway.txt"), source);
+            lua_State* L = script::OpenState(Libraries::BaseMath, budget);
+            const int before = CountBoldRed(log, "budget");
+            EXPECT_FALSE(script::RunFile(L, "runaway.txt"));
+            EXPECT_EQ(CountBoldRed(log, "budget"), before + 1);
+            EXPECT_TRUE(script::RunFile(L, "fine.txt"));
+            script::CloseState(L);
+        }
+    }
+}
+
+// xpcall keeps its meaning: results on success, the handler's value on failure.
+TEST(Script, XpcallKeepsItsResults) {
+    State s(Libraries::BaseMath);
+    struct Case { const char* expr; double want; } cases[] = {
+        {"select('#', xpcall(function(a, b) return a, b, 3 end, print, 1, 2))", 4},
+        {"select(4, xpcall(function(a, b) return a, b, 3 end, print, 1, 2))", 3},
+        {"select(2, xpcall(function() error(7, 0) end, function(m) return m * 2 end))", 14},
+        {"(xpcall(function() error(7, 0) end, function(m) return m * 2 end)) and 1 or 0", 0},
+        {"(pcall(xpcall, function() end)) and 1 or 0", 0},
+    };
+    for (auto& c : cases) EXPECT_EQ(s.Number(c.expr), c.want) << c.expr;
+}
+
+// A state filled to the brink by its script: the game's own pushes in the next
+// call still succeed (an unprotected memory error would abort the game), and
+// the script fails at its first instruction instead.
+TEST(Script, HostPushesAtTheBrinkSucceedAndTheScriptFails) {
+    testutil::TempDir dir;
+    testutil::ScopedCwd cwd(dir.path());
+    testutil::WriteFile(dir.file("brink.txt"),
+                        "local function add(p) hoard = {p .. 'y', hoard} end\n"
+                        "pieces = {'x'}\n"
+                        "for i = 2, 17 do pieces[i] = pieces[i - 1] .. pieces[i - 1] end\n"
+                        "for i = 17, 1, -1 do while pcall(add, pieces[i]) do end end\n");
+    State s(Libraries::BaseMath);
+    ASSERT_TRUE(script::RunFile(s.L, "brink.txt"));
+    script::CallScope scope(s.L);
+    const std::string text(64 * 1024, 'h');
+    for (int i = 0; i < 4; ++i) lua_pushstring(s.L, (text + std::to_string(i)).c_str());
+    ASSERT_EQ(luaL_loadstring(s.L, "more = {}"), LUA_OK);
+    EXPECT_NE(lua_pcall(s.L, 0, 0, 0), LUA_OK);
+    EXPECT_EQ(std::string(lua_tostring(s.L, -1)), "not enough memory");
+    EXPECT_LE(script::MemoryUsed(s.L), script::kMemoryCap);
+    lua_settop(s.L, 0);
+}
