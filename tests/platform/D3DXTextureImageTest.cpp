@@ -141,7 +141,8 @@ TEST(D3DXTextureImage, BadFilesFailWithoutHugeAllocations) {
     overlapping[10] = 30;  // pixels from inside the header
     cases.push_back({"bmp pixels inside the header", overlapping});
     // No colour count: all 256 entries, which run over the pixels.
-    cases.push_back({"bmp palette over the pixels", texfiles::BmpFile(2, 2, 8, 0, 0, std::string(8, '\0'), std::string(1100, '\0'))});
+    cases.push_back({"bmp palette over the pixels",
+                     texfiles::BmpFile(2, 2, 8, 0, 0, std::string(8, '\0'), std::string(1100, '\0'))});
     cases.push_back({"bmp old header at 32 bits", texfiles::BmpFile(2, 2, 32, 0, 0, "", std::string(16, '\0'), 12)});
     std::string tga = texfiles::Tga(4, 4, texfiles::Solid(4, 4, 0xffffffffu));
     tga[12] = 0, tga[13] = 0x10, tga[14] = 0, tga[15] = 0x10;

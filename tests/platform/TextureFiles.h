@@ -91,7 +91,8 @@ inline std::vector<std::pair<const char*, std::string>> RedBmps() {
         {"24 bits", BmpFile(2, 2, 24, 0, 0, "", twice(std::string("\0\0\xff\0\0\xff\0\0", 8)))},
         {"24 bits, old header", BmpFile(2, 2, 24, 0, 0, "", twice(std::string("\0\0\xff\0\0\xff\0\0", 8)), 12)},
         {"32 bits", BmpFile(2, 2, 32, 0, 0, "", twice(std::string("\0\0\xff\0\0\0\xff\0", 8)))},
-        {"32 bits, gap before the pixels", BmpFile(2, 2, 32, 0, 0, "", twice(std::string("\0\0\xff\0\0\0\xff\0", 8)), 40, 6)},
+        {"32 bits, gap before the pixels",
+         BmpFile(2, 2, 32, 0, 0, "", twice(std::string("\0\0\xff\0\0\0\xff\0", 8)), 40, 6)},
     };
 }
 
