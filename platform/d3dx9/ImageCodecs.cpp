@@ -130,12 +130,15 @@ bool ParseBmp(const uint8_t* d, size_t size, BmpLayout& l, std::string* error) {
     uint32_t headerSize = Le32(d + 14);
     l.dataOffset = Le32(d + 10);
     uint32_t compression = 0;
-    if (headerSize == 12) {
+    const bool core = headerSize == 12;
+    if (core) {
         l.width = Le16(d + 18);
         l.height = Le16(d + 20);
         l.bpp = Le16(d + 24);
         l.paletteEntry = 3;
-    } else if (headerSize >= 40 && headerSize <= 124 && size >= 14 + 40) {
+    } else if ((headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 64 || headerSize == 108 ||
+                headerSize == 124) &&
+               size >= 14 + 40) {
         int32_t w = int32_t(Le32(d + 18)), h = int32_t(Le32(d + 22));
         if (w <= 0 || h == 0 || h == INT32_MIN) {
             Fail(error, "BMP has no texels");
@@ -160,7 +163,8 @@ bool ParseBmp(const uint8_t* d, size_t size, BmpLayout& l, std::string* error) {
         }
         l.masks[0] = Le32(d + maskOffset), l.masks[1] = Le32(d + maskOffset + 4), l.masks[2] = Le32(d + maskOffset + 8);
         if (headerSize >= 56 && maskOffset + 16 <= size) l.masks[3] = Le32(d + maskOffset + 12);
-        if (l.bpp != 16 && l.bpp != 32) {
+        // The 64-byte header gives compression 3 another meaning.
+        if ((l.bpp != 16 && l.bpp != 32) || headerSize == 64) {
             Fail(error, "BMP bit fields need 16 or 32 bits");
             return false;
         }
@@ -172,19 +176,26 @@ bool ParseBmp(const uint8_t* d, size_t size, BmpLayout& l, std::string* error) {
     } else if (l.bpp == 32) {
         l.masks[0] = 0xff0000, l.masks[1] = 0xff00, l.masks[2] = 0xff, l.masks[3] = 0xff000000u;
     }
-    if (l.bpp != 1 && l.bpp != 4 && l.bpp != 8 && l.bpp != 16 && l.bpp != 24 && l.bpp != 32) {
+    // The old header knows no 16 or 32 bits.
+    if (l.bpp != 1 && l.bpp != 4 && l.bpp != 8 && l.bpp != 24 && (core || (l.bpp != 16 && l.bpp != 32))) {
         Fail(error, "BMP with " + std::to_string(l.bpp) + " bits per texel is not supported");
         return false;
     }
     if (!SidesOk(l.width, l.height, error)) return false;
+    uint64_t pixelsFrom = afterHeader;  // headers, masks and palette come first
     if (l.bpp <= 8) {
         uint32_t most = 1u << l.bpp;
         if (l.paletteCount == 0 || l.paletteCount > most) l.paletteCount = most;
         l.paletteOffset = afterHeader;
-        if (uint64_t(l.paletteOffset) + uint64_t(l.paletteCount) * l.paletteEntry > size) {
+        pixelsFrom += uint64_t(l.paletteCount) * l.paletteEntry;
+        if (pixelsFrom > size) {
             Fail(error, "BMP palette is cut short");
             return false;
         }
+    }
+    if (l.dataOffset < pixelsFrom) {
+        Fail(error, "BMP pixels overlap its header or palette");
+        return false;
     }
     uint64_t pitch = ((uint64_t(l.width) * l.bpp + 31) / 32) * 4;
     if (l.dataOffset > size || pitch * l.height > size - l.dataOffset) {

@@ -68,6 +68,15 @@ TEST(D3DXTextureImage, DecodesEveryFileKindByContent) {
     }
 }
 
+TEST(D3DXTextureImage, BmpsOfEveryDepthDecode) {
+    for (const auto& red : texfiles::RedBmps()) {
+        DecodedFile f;
+        std::string error;
+        ASSERT_TRUE(DecodeString(red.second, f, &error)) << red.first << ": " << error;
+        EXPECT_EQ(f.faces[0].texels, std::vector<uint32_t>(4, 0xffff0000u)) << red.first;
+    }
+}
+
 TEST(D3DXTextureImage, DdsCubeMapsAndPixelFormats) {
     std::vector<std::vector<uint32_t>> faces;
     for (uint32_t f = 0; f < 6; ++f) faces.push_back(texfiles::Solid(8, 8, 0xff000000u | (f * 40 + 10)));
@@ -128,6 +137,13 @@ TEST(D3DXTextureImage, BadFilesFailWithoutHugeAllocations) {
     std::string bmp = texfiles::Bmp(4, 4, texfiles::Solid(4, 4, 0xffffffffu));
     bmp[18] = char(0xa0), bmp[19] = 0x0f, bmp[22] = char(0xa0), bmp[23] = 0x0f;
     cases.push_back({"lying bmp", bmp});
+    std::string overlapping = texfiles::Bmp(4, 4, texfiles::Solid(4, 4, 0xffffffffu));
+    overlapping[10] = 30;  // pixels from inside the header
+    cases.push_back({"bmp pixels inside the header", overlapping});
+    // No colour count: all 256 entries, which run over the pixels.
+    cases.push_back({"bmp palette over the pixels",
+                     texfiles::BmpFile(2, 2, 8, 0, 0, std::string(8, '\0'), std::string(1100, '\0'))});
+    cases.push_back({"bmp old header at 32 bits", texfiles::BmpFile(2, 2, 32, 0, 0, "", std::string(16, '\0'), 12)});
     std::string tga = texfiles::Tga(4, 4, texfiles::Solid(4, 4, 0xffffffffu));
     tga[12] = 0, tga[13] = 0x10, tga[14] = 0, tga[15] = 0x10;
     cases.push_back({"lying tga", tga});

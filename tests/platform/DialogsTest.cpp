@@ -252,11 +252,15 @@ TEST(LoadImage, TakesBitmapFilesWithinTheBoundOnlyAndChecksThemBeforeDecoding) {
     put(26 + 8 * 24, 4), put(0, 4), put(26, 4), put(12, 4), put(8, 2), put(8, 2), put(1, 2), put(24, 2);
     core.append(8 * 24, '\x40');
     const std::vector<uint32_t> pixels = texfiles::Solid(8, 8, 0xff00ff00u);
+    const std::string palette("\0\0\0\0\0\0\xff\0", 8), rows8("\1\1\0\0\1\1\0\0", 8);
+    const std::string rle8 = texfiles::BmpFile(2, 2, 8, 1, 2, palette, std::string("\2\1\0\0\2\1\0\1", 8));
+    auto withOffset = [](std::string bmp, uint32_t offset) { return memcpy(&bmp[10], &offset, 4), bmp; };
     struct Case {
         const char* what;
         std::string file;
         bool loads;
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {"bitmap", Bitmap(40, 30, 40, 30), true},
         {"rows from the top", Bitmap(40, 30, 40, -30), true},
         {"old header", core, true},
@@ -272,7 +276,16 @@ TEST(LoadImage, TakesBitmapFilesWithinTheBoundOnlyAndChecksThemBeforeDecoding) {
         {"svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"30000\" height=\"30000\"/>", false},
         {"tga", texfiles::Tga(8, 8, pixels), false},
         {"png", texfiles::Png(8, 8, pixels), false},
+        {"run-length 8 bits", rle8, true},
+        {"run-length 4 bits", texfiles::BmpFile(2, 2, 4, 2, 2, palette, std::string("\2\x11\0\0\2\x11\0\1", 8)), true},
+        // Every other field the decoder believes must fit the file too.
+        {"pixels inside the header", withOffset(Bitmap(2, 2, 2, 2), 30), false},
+        {"rows past the file", Bitmap(40, 30, 40, 30).substr(0, 54 + 10 * 120), false},
+        {"run-length pixels past the file", rle8.substr(0, rle8.size() - 8), false},
+        {"palette past the pixels", texfiles::BmpFile(2, 2, 8, 0, 200, palette, rows8), false},
+        {"old header at 32 bits", texfiles::BmpFile(2, 2, 32, 0, 0, "", std::string(16, '\0'), 12), false},
     };
+    for (const auto& red : texfiles::RedBmps()) cases.push_back({red.first, red.second, true});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         testutil::WriteFile(dir.file("logo.bmp"), c.file);

@@ -8,14 +8,16 @@
 #include <dmusic.h>
 #include <win32.h>
 #include <wingdi.h>
-
+#include <winuser.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "TextureFiles.h"
 #include "dmusichooks.h"
 #include "support/TestUtil.h"
 
@@ -54,6 +56,39 @@ TEST_F(HostileCorpus, ImagesLoadOrFailCleanly) {
         }
         EXPECT_EQ(texture != nullptr, SUCCEEDED(hr));
         if (texture) texture->Release();
+    }
+}
+
+// The largest address space this process has held, in bytes: a reservation
+// counts even when its pages are never touched.
+uint64_t PeakVirtualBytes() {
+    FILE* status = fopen("/proc/self/status", "re");
+    if (!status) return 0;
+    char line[256];
+    unsigned long long kib = 0;
+    while (fgets(line, sizeof line, status) && sscanf(line, "VmPeak: %llu kB", &kib) != 1) {
+    }
+    fclose(status);
+    return uint64_t(kib) * 1024;
+}
+
+// Theme logos go through the dialog picture loader; a header must not make
+// the decoder reserve what the file cannot hold.
+TEST(HostileCorpusBitmaps, LoadOrFailCleanlyWithoutReservingForTheirHeaders) {
+    testutil::TempDir dir;
+    const std::string good = dir.file("good.bmp");
+    testutil::WriteFile(good, texfiles::Bmp(4, 4, texfiles::Solid(4, 4, 0xff102030u)));
+    HANDLE warm = LoadImageA(nullptr, good.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);  // decoder set up once
+    ASSERT_NE(warm, nullptr);
+    DeleteObject(warm);
+    for (const std::string& path : CorpusFiles("image")) {
+        if (path.size() < 4 || path.compare(path.size() - 4, 4, ".bmp") != 0) continue;
+        SCOPED_TRACE(path);
+        const uint64_t before = PeakVirtualBytes();
+        HANDLE image = LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
+        EXPECT_EQ(image != nullptr, ShouldLoad(path));
+        EXPECT_LT(PeakVirtualBytes(), before + (64u << 20));
+        if (image) DeleteObject(image);
     }
 }
 

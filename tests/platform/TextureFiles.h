@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace texfiles {
@@ -50,6 +51,49 @@ inline std::string Jpg(int w, int h, const std::vector<uint32_t>& argb) {
     std::vector<uint8_t> b = ToBytes(argb, 3);
     stbi_write_jpg_to_func(AppendBytes, &s, w, h, 3, b.data(), 95);
     return s;
+}
+
+// A bitmap file from its fields: the 40-byte header (or the old 12-byte one),
+// then `between` (palette or colour masks), `gap` zero bytes and the pixels.
+inline std::string BmpFile(int32_t w, int32_t h, uint32_t bpp, uint32_t compression, uint32_t colours,
+                           const std::string& between, const std::string& pixels, uint32_t info = 40,
+                           uint32_t gap = 0) {
+    std::string s = "BM";
+    auto put = [&s](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) s.push_back(char((v >> (8 * i)) & 0xff));
+    };
+    const uint32_t offset = 14 + info + uint32_t(between.size()) + gap;
+    put(offset + uint32_t(pixels.size()), 4), put(0, 4), put(offset, 4), put(info, 4);
+    if (info == 12) {
+        put(uint32_t(w), 2), put(uint32_t(h), 2), put(1, 2), put(bpp, 2);
+    } else {
+        put(uint32_t(w), 4), put(uint32_t(h), 4), put(1, 2), put(bpp, 2), put(compression, 4);
+        put(uint32_t(pixels.size()), 4), put(2835, 4), put(2835, 4), put(colours, 4), put(0, 4);
+        s.resize(14 + info, '\0');
+    }
+    return s + between + std::string(gap, '\0') + pixels;
+}
+
+// 2 x 2 bitmaps, every texel pure red, at each depth the format stores
+// without run-length compression.
+inline std::vector<std::pair<const char*, std::string>> RedBmps() {
+    const std::string palette("\0\0\0\0\0\0\xff\0", 8);  // black, red
+    auto twice = [](const std::string& row) { return row + row; };
+    return {
+        {"1 bit", BmpFile(2, 2, 1, 0, 2, palette, twice(std::string("\xc0\0\0\0", 4)))},
+        {"4 bits", BmpFile(2, 2, 4, 0, 2, palette, twice(std::string("\x11\0\0\0", 4)))},
+        {"8 bits", BmpFile(2, 2, 8, 0, 2, palette, twice(std::string("\1\1\0\0", 4)))},
+        {"8 bits, old header", BmpFile(2, 2, 8, 0, 0, std::string("\0\0\xff", 3) + std::string(255 * 3, '\0'),
+                                       twice(std::string("\0\0\0\0", 4)), 12)},
+        {"16 bits", BmpFile(2, 2, 16, 0, 0, "", twice(std::string("\0\x7c\0\x7c", 4)))},
+        {"16 bits, 565 fields", BmpFile(2, 2, 16, 3, 0, std::string("\0\xf8\0\0\xe0\7\0\0\x1f\0\0\0", 12),
+                                        twice(std::string("\0\xf8\0\xf8", 4)))},
+        {"24 bits", BmpFile(2, 2, 24, 0, 0, "", twice(std::string("\0\0\xff\0\0\xff\0\0", 8)))},
+        {"24 bits, old header", BmpFile(2, 2, 24, 0, 0, "", twice(std::string("\0\0\xff\0\0\xff\0\0", 8)), 12)},
+        {"32 bits", BmpFile(2, 2, 32, 0, 0, "", twice(std::string("\0\0\xff\0\0\0\xff\0", 8)))},
+        {"32 bits, gap before the pixels",
+         BmpFile(2, 2, 32, 0, 0, "", twice(std::string("\0\0\xff\0\0\0\xff\0", 8)), 40, 6)},
+    };
 }
 
 inline std::vector<uint32_t> Solid(int w, int h, uint32_t argb) { return std::vector<uint32_t>(size_t(w) * h, argb); }
