@@ -64,7 +64,8 @@ void CHighscores::Load() {
         g_Log.Print("red", "highscores is empty now");
         return;
     }
-    // Any size but exactly ten records: whatever is there goes aside before a save replaces it.
+    // Any size but exactly ten records (or a record rejected below): whatever is
+    // there goes aside before a save replaces it.
     m_keepAside = bytes.size() != sizeof m_entries;
     if (bytes.size() < sizeof m_entries) {
         g_Log.Print("red", "something wrong while read highscore file: %s", name.c_str());
@@ -81,6 +82,7 @@ void CHighscores::Load() {
         memset(entry.name, 0, sizeof entry.name);
         strcpy(entry.name, "Empty");
         entry.score = 0;
+        m_keepAside = true;  // the player's file as it was goes aside before a save replaces it
     }
     g_Log.Print("green", "Loading highscores file complete");
 }

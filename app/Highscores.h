@@ -36,8 +36,9 @@ public:
     HighscoreEntry m_entries[kPlaces];
 
 private:
-    // Copies the file last loaded with the wrong size to "<file>.bad" once;
-    // false when that failed and the file must not be overwritten.
+    // Copies the file last loaded with the wrong size or with a record the
+    // reader rejected to "<file>.bad" once; false when that failed and the file
+    // must not be overwritten.
     bool KeepBadFileAside(const std::string& target);
 
     bool m_keepAside = false;

@@ -4,9 +4,11 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 
 #include "audio/SoundEngine.h"
 #include "engine/Loading.h"
+#include "engine/Log.h"
 
 CMidiManager* g_MidiManager = nullptr;
 
@@ -14,6 +16,8 @@ namespace {
 
 std::vector<CMidiSegment*> g_MidiSegments;
 MUSIC_TIME g_MidiPausePosition = 0;
+// Why the synthesiser did not start, for every song that then fails to load.
+std::string g_MidiInitFailure;
 
 // The platform's multibyte conversion, at most MAX_PATH characters with the
 // terminating zero. A longer text fails rather than naming another file.
@@ -97,7 +101,15 @@ bool MidiInit(HWND window) {
     if (g_MidiManager) MidiShutdown();  // a second start must not leak the first
     g_MidiSegments.clear();
     g_MidiManager = new CMidiManager();
-    return SUCCEEDED(g_MidiManager->Initialize(window, 128, DMUS_APATH_DYNAMIC_STEREO));
+    const HRESULT hr = g_MidiManager->Initialize(window, 128, DMUS_APATH_DYNAMIC_STEREO);
+    g_MidiInitFailure.clear();
+    if (SUCCEEDED(hr)) return true;
+    const char* why = g_MidiManager->m_performance ? DMusicInitFailure(g_MidiManager->m_performance) : "";
+    char code[32];
+    snprintf(code, sizeof code, "code 0x%08X", static_cast<unsigned>(hr));
+    g_MidiInitFailure = why && *why ? why : code;
+    g_Log.PrintBold("red", "Error: (MidiManager) Couldn't start the MIDI synthesizer: %s", g_MidiInitFailure.c_str());
+    return false;
 }
 
 CMidiSegment* MidiLoad(const std::string& name) {
@@ -114,8 +126,13 @@ CMidiSegment* MidiLoad(const std::string& name) {
     g_MidiManager->SetSearchDirectory(folder.c_str());  // a failure leaves the previous folder
 
     CMidiSegment* segment = nullptr;
-    if (FAILED(g_MidiManager->CreateSegmentFromFile(&segment, name.c_str(), true, true)) || !segment)
+    const HRESULT hr = g_MidiManager->CreateSegmentFromFile(&segment, name.c_str(), true, true);
+    if (FAILED(hr) || !segment) {
+        // The song itself may be fine: say why there is nothing to play it on.
+        if (hr == DMUS_E_NOT_INIT && !g_MidiInitFailure.empty())
+            g_Log.Print("red", "midi music %s: no MIDI synthesizer: %s", name.c_str(), g_MidiInitFailure.c_str());
         return nullptr;
+    }
     if (engine && engine->m_recording)
         engine->m_records.emplace_back(CSoundRecord::kMidiSegment, segment->GetHandle(), name);
     g_MidiSegments.push_back(segment);

@@ -3,6 +3,9 @@
 #include <crt.h>
 #include <win32.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
@@ -18,6 +21,12 @@ const int kLineSize = 1024;
 // Room below the cap for the note that the log was cut.
 const unsigned long kCutReserve = 512;
 const char* const kLogName = "log.html";
+
+// Only a regular file is an old log: a folder or a device under its name is not copied.
+bool IsRegularFile(const char* name) {
+    struct stat st;
+    return stat(name, &st) == 0 && S_ISREG(st.st_mode);
+}
 
 // Switches to a directory for the lifetime of the object. The caller's
 // directory is saved whatever its length, so logging never leaves the
@@ -43,13 +52,14 @@ private:
 CLog::CLog() {
     // Past a file size limit a write fails and the log stops, rather than the signal ending the game.
     signal(SIGXFSZ, SIG_IGN);
-    CopyFileA("log1.html", "log2.html", FALSE);
-    CopyFileA(kLogName, "log1.html", FALSE);
-    m_File.open(kLogName, std::ios::out | std::ios::trunc | std::ios::binary);
-    m_File.close();
-
     m_StartDirectory[0] = '\0';
     GetCurrentDirectoryA(sizeof m_StartDirectory, m_StartDirectory);
+    if (IsRegularFile("log1.html")) CopyFileA("log1.html", "log2.html", FALSE);
+    if (IsRegularFile(kLogName)) CopyFileA(kLogName, "log1.html", FALSE);
+    errno = 0;
+    m_File.open(kLogName, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!m_File.is_open()) ReportFailure(errno);
+    m_File.close();
     m_NewTag = new char[kTagSize];
     m_PrevTag = new char[kTagSize];
     m_NewTag[0] = '\0';
@@ -82,16 +92,32 @@ bool CLog::Append(const std::string& bytes, bool final) {
     }
     // A failed open loses this piece only; the next one tries again.
     m_File.clear();
+    errno = 0;
     m_File.open(kLogName, std::ios::out | std::ios::app | std::ios::binary);
-    if (!m_File.is_open()) return false;
+    if (!m_File.is_open()) {
+        ReportFailure(errno);
+        return false;
+    }
+    // Flushed before the close, so errno still holds the write's reason.
     m_File.write(out.data(), static_cast<std::streamsize>(out.size()));
+    m_File.flush();
+    const int error = m_File.fail() ? errno : 0;
     m_File.close();
     if (m_File.fail()) {
         m_Stopped = true;
+        ReportFailure(error ? error : errno);
         return false;
     }
     m_Written += out.size();
     return true;
+}
+
+void CLog::ReportFailure(int error) {
+    if (m_Reported) return;
+    m_Reported = true;
+    const std::string path = m_StartDirectory[0] ? std::string(m_StartDirectory) + "/" + kLogName : kLogName;
+    fprintf(stderr, "log: cannot write %s: %s; the game goes on without its log\n", path.c_str(),
+            error ? strerror(error) : "unknown error");
 }
 
 void CLog::Write(const char* text) { Append(std::string(text ? text : "") + "\r\n"); }

@@ -9,6 +9,8 @@
 // on disk even when the program dies. A session writes at most kSizeCap bytes:
 // past that one line says the log was cut and only the end line follows. A
 // write that fails (full disk, file size limit) ends the log for the session.
+// The log cannot report on itself: the first failure to open or write the file
+// is said once on standard error, and the program goes on.
 class CLog {
 public:
     static constexpr unsigned long kSizeCap = 8ul * 1024 * 1024;
@@ -30,6 +32,8 @@ private:
     // below the cap, the end line (final) always gets its try. False when
     // nothing reached the file.
     bool Append(const std::string& bytes, bool final = false);
+    // One line on standard error with the file and the reason, the first time only.
+    void ReportFailure(int error);
 
     std::ofstream m_File;
     char* m_NewTag;
@@ -38,6 +42,7 @@ private:
     unsigned long m_Written = 0;
     bool m_Cut = false;
     bool m_Stopped = false;
+    bool m_Reported = false;
 };
 
 extern CLog g_Log;

@@ -1,7 +1,8 @@
 // libFuzzer entry point for the high-score file: each input is the stored
 // table, loaded and saved again as the game does. Aborts when a loaded name
-// has no end, when the saved file is not the table in memory, or when a file
-// of the wrong size was not kept aside whole.
+// has no end, when the saved file is not the table in memory, when a file of
+// the wrong size or with a name without its end was not kept aside whole, or
+// when an intact one was.
 #include <unistd.h>
 
 #include <cstdint>
@@ -23,6 +24,14 @@ std::string ReadAll(const char* path) {
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
+}
+
+// A file the reader rejects: not ten whole records, or a name that fills its field without an end.
+bool Damaged(const uint8_t* data, size_t size) {
+    if (size != sizeof(HighscoreEntry) * CHighscores::kPlaces) return true;
+    for (size_t at = 0; at < size; at += sizeof(HighscoreEntry))
+        if (!memchr(data + at, '\0', sizeof HighscoreEntry::name)) return true;
+    return false;
 }
 
 using fuzzsupport::WriteInput;
@@ -51,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string saved = ReadAll("highscores.dat");
     if (saved.size() != sizeof table->m_entries || memcmp(saved.data(), table->m_entries, saved.size()) != 0) abort();
     const std::string input(reinterpret_cast<const char*>(data), size);
-    if (size != sizeof table->m_entries && ReadAll("highscores.dat.bad") != input) abort();
+    const bool keptAside = access("highscores.dat.bad", F_OK) == 0;
+    if (keptAside != Damaged(data, size) || (keptAside && ReadAll("highscores.dat.bad") != input)) abort();
     delete table;
     return 0;
 }

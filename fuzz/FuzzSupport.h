@@ -10,10 +10,12 @@
 
 namespace fuzzsupport {
 
-// A new folder under /tmp; with a game folder, it sees that game's data/.
+// A new folder under TMPDIR (else /tmp), so a runner can clear away what a run
+// leaves; with a game folder, it sees that game's data/.
 inline std::string MakeScratch(const char* gameFolder = nullptr) {
-    char dir[] = "/tmp/kolvar-fuzz-XXXXXX";
-    if (!mkdtemp(dir)) abort();
+    const char* tmp = std::getenv("TMPDIR");
+    std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/kolvar-fuzz-XXXXXX";
+    if (!mkdtemp(&dir[0])) abort();
     if (gameFolder)
         std::filesystem::create_directory_symlink(std::string(gameFolder) + "/data", std::string(dir) + "/data");
     return dir;

@@ -13,6 +13,7 @@ PACKAGES=(
   libgtk-3-dev
   libfreetype-dev libpng-dev libjpeg-dev libstb-dev fonts-dejavu-core
   googletest libgtest-dev libgmock-dev
+  clang libclang-rt-14-dev  # scripts/fuzz.sh: clang++ -fsanitize=fuzzer (libFuzzer's runtime is in libclang-rt)
 )
 
 missing=()

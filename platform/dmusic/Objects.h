@@ -104,6 +104,7 @@ public:
     HRESULT CreateAudioPath(IUnknown* config, BOOL activate, IDirectMusicAudioPath** path) override;
 
     bool IsInitialized();
+    const std::string& InitFailure() const { return m_initFailure; }
     // Adds the next frames (interleaved stereo) into out and advances music time.
     void Render(float* out, int frames);
     bool AttachedToMixer() const { return m_mixerSource != 0; }
@@ -128,6 +129,7 @@ private:
     uint32_t m_tempo = 500000;  // microseconds per quarter note
     LONG m_masterVolume = 0;    // millibels
     std::vector<float> m_left, m_right;
+    std::string m_initFailure;  // the synthesiser's messages when InitAudio failed
 
     void* m_soundModule = nullptr;
     DWORD m_mixerSource = 0;

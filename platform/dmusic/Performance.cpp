@@ -30,6 +30,32 @@ MUSIC_TIME ClampMusicTime(double t) {
 
 void QuietFluidLog(int, const char*, void*) {}
 
+// The synthesiser's errors while it starts, joined into one text for the game's
+// log; a reason would otherwise only reach standard error.
+void CaptureFluidLog(int, const char* message, void* text) {
+    std::string& out = *static_cast<std::string*>(text);
+    if (!message || !*message || out.size() > 700) return;
+    if (!out.empty()) out += "; ";
+    out += message;
+}
+
+// Routes the synthesiser's errors into a text for the lifetime of the object,
+// then gives them back to the handlers before.
+class FluidErrorCapture {
+public:
+    explicit FluidErrorCapture(std::string& text) {
+        text.clear();
+        for (int i = 0; i < 2; ++i) m_saved[i] = fluid_set_log_function(kLevels[i], CaptureFluidLog, &text);
+    }
+    ~FluidErrorCapture() {
+        for (int i = 0; i < 2; ++i) fluid_set_log_function(kLevels[i], m_saved[i], nullptr);
+    }
+
+private:
+    static constexpr int kLevels[2] = {FLUID_PANIC, FLUID_ERR};
+    fluid_log_function_t m_saved[2];
+};
+
 void MixerProc(float* out, int frameCount, void* user) { static_cast<Performance*>(user)->Render(out, frameCount); }
 
 }  // namespace
@@ -73,9 +99,15 @@ HRESULT Performance::InitAudio(IDirectMusic** directMusic, IDirectSound** direct
         // The font stays loaded, but only the samples of the instruments a
         // song picks come into memory (a song uses a few of the 128).
         fluid_settings_setint(m_settings, "synth.dynamic-sample-loading", 1);
-        m_synth = new_fluid_synth(m_settings);
         const char* font = getenv("KOLVAR_SOUNDFONT");
-        if (!m_synth || fluid_synth_sfload(m_synth, font && *font ? font : kSoundFont, 1) == FLUID_FAILED) {
+        bool started = false;
+        {
+            FluidErrorCapture capture(m_initFailure);
+            m_synth = new_fluid_synth(m_settings);
+            started = m_synth && fluid_synth_sfload(m_synth, font && *font ? font : kSoundFont, 1) != FLUID_FAILED;
+        }
+        if (!started) {
+            if (m_initFailure.empty()) m_initFailure = m_synth ? "the sound font did not load" : "no synthesizer";
             if (m_synth) delete_fluid_synth(m_synth);
             delete_fluid_settings(m_settings);
             m_synth = nullptr;
@@ -369,3 +401,8 @@ bool RenderPerformance(IDirectMusicPerformance8* performance, float* out, int fr
 }
 
 }  // namespace dmusic
+
+const char* DMusicInitFailure(IDirectMusicPerformance8* performance) {
+    dmusic::Performance* perf = dynamic_cast<dmusic::Performance*>(performance);
+    return perf ? perf->InitFailure().c_str() : "";
+}

@@ -89,3 +89,8 @@ struct IDirectMusicPerformance8 : IUnknown {
                                   IUnknown* audioPath) = 0;
     virtual HRESULT CreateAudioPath(IUnknown* config, BOOL activate, IDirectMusicAudioPath** path) = 0;
 };
+
+// Not DirectMusic: why the last InitAudio of this performance failed, in the
+// synthesiser's own words (a sound font it could not load, say); empty when it
+// did not fail. Valid while the performance lives and is not started again.
+const char* DMusicInitFailure(IDirectMusicPerformance8* performance);

@@ -219,6 +219,36 @@ TEST(MidiWithoutInitTest, CallsWithoutAPlayerDoNothing) {
     EXPECT_FALSE(MidiIsPlaying(nullptr));
 }
 
+// A sound font the synthesiser cannot load: its own reason reaches the log at
+// the start and again beside every song that then cannot load.
+TEST(MidiWithoutFontTest, TheSynthesizersReasonIsLogged) {
+    struct Case {
+        const char* what;
+        const char* bytes;  // null: no file
+    } cases[] = {{"missing", nullptr}, {"not a sound font", "not a RIFF file at all"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testutil::TempDir dir;
+        testutil::ScopedCwd cwd(dir.path());
+        const std::string font = dir.file("font.sf2");
+        if (c.bytes) testutil::WriteFile(font, c.bytes);
+        audiotest::ScopedEnv env("KOLVAR_SOUNDFONT", font.c_str());
+        testutil::WriteFile(dir.file("a.mid"), audiotest::MidiBeats(2));
+        audiotest::LogTail log;
+        EXPECT_FALSE(MidiInit(nullptr));
+        EXPECT_EQ(nullptr, MidiLoad("a.mid"));
+        MidiShutdown();
+        const std::string text = log.Text();
+        for (const std::string& start : {std::string("Couldn't start the MIDI synthesizer: "),
+                                         std::string("midi music a.mid: no MIDI synthesizer: ")}) {
+            const size_t at = text.find(start);
+            ASSERT_NE(at, std::string::npos) << start << "\n" << text;
+            const std::string line = text.substr(at, text.find('\n', at) - at);
+            EXPECT_NE(line.find(font), std::string::npos) << "the synthesizer names the font: " << line;
+        }
+    }
+}
+
 TEST_F(MidiPlayerTest, TheGeneratedSongsPlayToTheirEndWithoutClipping) {
     const char* game = getenv("KOLVAR_GAME_DIR");
     ASSERT_NE(game, nullptr);

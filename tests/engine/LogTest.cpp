@@ -7,6 +7,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <regex>
 
 #include "support/TestUtil.h"
@@ -209,6 +212,34 @@ TEST(Log, AFailedWriteStopsTheLogNotTheProgram) {
     const std::string text = ReadFile(dir.file("log.html"));
     EXPECT_LE(text.size(), 4096u);
     EXPECT_NE(text.find("line 1 "), std::string::npos);
+}
+
+// A log.html that cannot be written is said once on standard error, with its
+// path and the reason, and the program goes on logging into nothing.
+TEST(Log, AnUnwritableFileIsSaidOnceOnStandardError) {
+    struct Case {
+        const char* what;
+        int error;
+        bool (*make)(const std::string& path);
+    } cases[] = {
+        {"a folder", EISDIR, [](const std::string& path) { return mkdir(path.c_str(), 0755) == 0; }},
+        {"a full device", ENOSPC, [](const std::string& path) { return symlink("/dev/full", path.c_str()) == 0; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        ScopedCwd cwd(dir.path());
+        ASSERT_TRUE(c.make(dir.file("log.html")));
+        testing::internal::CaptureStderr();
+        {
+            CLog log;
+            for (int i = 0; i < 3; ++i) log.Print("blue", "line %d", i);
+            log.PrintBold("red", "bold");
+        }
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_NE(said.find(dir.file("log.html") + ": " + strerror(c.error)), std::string::npos) << said;
+    }
 }
 
 }  // namespace
