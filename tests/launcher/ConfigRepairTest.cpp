@@ -123,8 +123,12 @@ TEST_F(ConfigRepairTest, FileThatCannotBeReadIsKeptAsideAndMadeAnewOrNamed) {
         bool rebuilt;
         const char* said;  // in the log when rebuilt (not from a child), else in the problem
     } cases[] = {
-        {"folder", [] { fs::create_directory("config.ini"); testutil::WriteFile("config.ini/mine.txt", "kept"); }, false,
-         true, "Error, config.ini cannot be read (Is a directory): kept as config.ini.bad, made anew from templates"},
+        {"folder",
+         [] {
+             fs::create_directory("config.ini");
+             testutil::WriteFile("config.ini/mine.txt", "kept");
+         },
+         false, true, "Error, config.ini cannot be read (Is a directory): kept as config.ini.bad, made anew"},
         {"pipe", [] { ASSERT_EQ(mkfifo("config.ini", 0644), 0); }, false, true, "config.ini cannot be read ("},
         {"older set-aside file", [] {
              fs::create_directory("config.ini");
@@ -142,8 +146,9 @@ TEST_F(ConfigRepairTest, FileThatCannotBeReadIsKeptAsideAndMadeAnewOrNamed) {
         {"folder, no template", [] {
              fs::create_directory("config.ini");
              fs::remove("templates/config.ini");
-         }, false, false, "config.ini cannot be read (Is a directory): kept as config.ini.bad, but templates\\config.ini "
-                          "cannot be copied"},
+         },
+         false, false,
+         "config.ini cannot be read (Is a directory): kept as config.ini.bad, but templates\\config.ini cannot be copied"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -96,7 +96,8 @@ TEST(FolderLock, OneProcessAtATimeUntilTheHolderEndsOrBecomesAnotherProgram) {
         ASSERT_EQ(pipe2(ready, O_CLOEXEC), 0);
         const pid_t holder = fork();
         if (holder == 0) {
-            const bool held = chdir(dir.path().c_str()) == 0 && platform::LockCurrentFolder() == platform::FolderLock::Held;
+            const bool held =
+                chdir(dir.path().c_str()) == 0 && platform::LockCurrentFolder() == platform::FolderLock::Held;
             if (write(ready[1], held ? "1" : "0", 1) != 1) _exit(1);
             if (c.holder == Holder::Replaced) execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
             pause();
