@@ -85,7 +85,8 @@ void EnterProgramFolder(const char* argv0);
 // kernel lets it go when the process ends, a crash included, and a program the
 // process starts does not inherit it. Busy: another process holds it.
 // Unavailable: the folder cannot be locked here; `error` then holds errno.
-// Uses no static object, so it may run before any is built; call it once.
+// Uses no static object, so it may run before any is built; once held, a
+// later call keeps that lock and answers Held.
 enum class FolderLock { Held, Busy, Unavailable };
 FolderLock LockCurrentFolder(int* error = nullptr);
 
