@@ -127,7 +127,9 @@ bool StartupFailed() { return g_StartupFailed; }
 bool StartApplication(HINSTANCE instance) {
     g_StartupFailed = false;
     SetOnlineScoresHook(OpenOnlineScores);
-    RepairConfig();
+    std::string settingsProblem;
+    if (!RepairConfig(&settingsProblem))
+        return FailStart(("Couldn't use the settings: " + settingsProblem + ".\n See log.html for detail.").c_str());
     if (!RunPreloader(instance)) return false;
 
     g_bLoadingScreen = false;

@@ -14,6 +14,7 @@
 #include <platform.h>
 #include <testaid.h>
 #include <win32.h>
+#include <winuser.h>
 
 #include <cerrno>
 #include <cmath>
@@ -37,6 +38,9 @@ const char kUsage[] =
     "                        comes only from such keys)\n"
     "  --capture FRAME:FILE  test aid: write the picture of frame FRAME as a PNG file\n"
     "  --help                show this text\n";
+
+const char kAlreadyRunning[] =
+    "The game is already running from this folder.\n Only one copy at a time can use its settings and scores.";
 
 struct ScriptedKey {
     long frame;
@@ -97,9 +101,18 @@ void RemoveSaveLeftovers() {
     }
 }
 
+platform::FolderLock g_folderLock = platform::FolderLock::Held;
+int g_folderLockError = 0;
+
 // Runs before any static object is built: the log opens log.html in the
-// current folder, which must already be the game's.
-void EnterGameFolder(int argc, char** argv, char**) { platform::EnterProgramFolder(argc > 0 ? argv[0] : nullptr); }
+// current folder, which must already be the game's. The launcher and the game
+// it starts are this one process, so this one lock covers both; a second copy
+// leaves the folder before the log can rotate the first one's.
+void EnterGameFolder(int argc, char** argv, char**) {
+    platform::EnterProgramFolder(argc > 0 ? argv[0] : nullptr);
+    g_folderLock = platform::LockCurrentFolder(&g_folderLockError);
+    if (g_folderLock == platform::FolderLock::Busy) platform::LeaveForVanishedFolder();
+}
 __attribute__((section(".preinit_array"), used)) void (*const g_EnterGameFolder)(int, char**, char**) = EnterGameFolder;
 
 }  // namespace
@@ -137,6 +150,14 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+
+    if (g_folderLock == platform::FolderLock::Busy) {
+        MessageBoxA(nullptr, kAlreadyRunning, "Error !", MB_OK | MB_ICONERROR);
+        return 1;
+    }
+    if (g_folderLock == platform::FolderLock::Unavailable)
+        g_Log.PrintBold("red", "Error, the game folder cannot be locked (%s): another copy started here is not stopped",
+                        strerror(g_folderLockError));
 
     // Without a display SDL would run the game invisibly; say so and stop.
     if (!platform::HasDisplay()) {

@@ -4,6 +4,7 @@
 #include "engine/Ini.h"
 #include "engine/Log.h"
 
+#include <platform.h>
 #include <win32.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -122,32 +124,106 @@ std::string Checked(const std::string& section, const std::string& key, const st
     return raw;
 }
 
-// A file there is but too large (or no file at all) is replaced by the template; the large one is kept aside.
-bool EnsureConfigFile() {
-    if (GetFileAttributesA(kConfig) == INVALID_FILE_ATTRIBUTES) {
+const char kSetAside[] = "config.ini.bad";
+
+// Puts an unusable config.ini aside as config.ini.bad (an older one there gives way) and makes it anew from the
+// template; false with the reason in `problem` when it cannot be done.
+bool SetAsideAndRebuild(const std::string& what, std::string& problem) {
+    DeleteFileA(kSetAside);  // a file only: a folder of that name stays, and the move then says why
+    if (std::rename(platform::HostPath(kConfig).c_str(), platform::HostPath(kSetAside).c_str()) != 0) {
+        problem = "config.ini " + what + " and cannot be moved to config.ini.bad (" + strerror(errno) + ")";
+        g_Log.PrintBold("red", "Error, %s", problem.c_str());
+        return false;
+    }
+    if (!CopyFileA(kTemplate, kConfig, TRUE)) {
+        problem = "config.ini " + what + ": kept as config.ini.bad, but " + kTemplate + " cannot be copied";
+        g_Log.PrintBold("red", "Error, %s", problem.c_str());
+        return false;
+    }
+    g_Log.PrintBold("red", "Error, config.ini %s: kept as config.ini.bad, made anew from %s", what.c_str(), kTemplate);
+    return true;
+}
+
+// A config.ini that is missing, too large or cannot be read (a folder, a pipe, no permission) is replaced by the
+// template; the one that was there is kept aside. On success `text` holds the file.
+bool EnsureConfigFile(std::string& text, std::string& problem) {
+    const std::string host = platform::HostPath(kConfig);
+    if (platform::ReadWholeFile(host, text)) {
+        if (text.size() <= kMaxConfigSize) return true;
+        if (!SetAsideAndRebuild("is too large for settings", problem)) return false;
+    } else if (errno == ENOENT) {
         if (!CopyFileA(kTemplate, kConfig, TRUE)) {
-            g_Log.PrintBold("red", "Error, config.ini is missing and %s cannot be copied", kTemplate);
+            problem = std::string("config.ini is missing and ") + kTemplate + " cannot be copied";
+            g_Log.PrintBold("red", "Error, %s", problem.c_str());
             return false;
         }
         g_Log.PrintBold("red", "Error, config.ini is missing: made from %s", kTemplate);
-        return true;
+    } else {
+        const std::string what =
+            errno == EFBIG ? "is too large for settings" : std::string("cannot be read (") + strerror(errno) + ")";
+        if (!SetAsideAndRebuild(what, problem)) return false;
     }
-    HANDLE file = CreateFileA(kConfig, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        g_Log.PrintBold("red", "Error, config.ini cannot be read");
-        return false;
+    if (platform::ReadWholeFile(host, text)) return true;
+    problem = std::string("config.ini cannot be read (") + strerror(errno) + ")";
+    g_Log.PrintBold("red", "Error, %s", problem.c_str());
+    return false;
+}
+
+bool HasControlCharacter(const std::string& text) {
+    for (unsigned char c : text)
+        if ((c < 0x20 && c != '\t') || c == 0x7f) return true;
+    return false;
+}
+
+// What the INI reader takes as written: blank lines, comments, section headers and key=value lines of a
+// section. Anything else (binary junk, text without a key, keys before any section) is no setting.
+bool IsSettingsLine(const std::string& line, bool& inSection) {
+    if (HasControlCharacter(line)) return false;
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == std::string::npos || line[first] == ';' || line[first] == '#') return true;
+    if (line[first] == '[') {
+        const size_t close = line.find(']', first);
+        const bool named = close != std::string::npos && line.find_first_not_of(" \t", first + 1) < close;
+        inSection = inSection || named;
+        return named;
     }
-    DWORD high = 0;
-    const DWORD size = GetFileSize(file, &high);
-    CloseHandle(file);
-    if (high == 0 && size <= kMaxConfigSize) return true;
-    if (!MoveFileA(kConfig, "config.ini.bad") || !CopyFileA(kTemplate, kConfig, TRUE)) {
-        g_Log.PrintBold("red", "Error, config.ini is too large for settings and cannot be replaced");
-        return false;
+    const size_t eq = line.find('=', first);
+    return inSection && eq != std::string::npos && eq != first;
+}
+
+// Lines that are no settings leave config.ini; the file as it was is kept as config.ini.bad first.
+void DropJunkLines(const std::string& text) {
+    // A byte-order mark hides the first section from the reader; it goes, the section stays.
+    const bool mark = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    std::string kept;
+    int dropped = 0;
+    bool inSection = false;
+    for (size_t pos = mark ? 3 : 0; pos < text.size();) {
+        size_t end = text.find('\n', pos);
+        end = end == std::string::npos ? text.size() : end + 1;
+        std::string line = text.substr(pos, end - pos);
+        pos = end;
+        std::string body = line;
+        if (!body.empty() && body.back() == '\n') body.pop_back();
+        if (!body.empty() && body.back() == '\r') body.pop_back();
+        if (IsSettingsLine(body, inSection))
+            kept += line;
+        else
+            ++dropped;
     }
-    g_Log.PrintBold("red", "Error, config.ini is too large for settings: kept as config.ini.bad, made anew from %s",
-                    kTemplate);
-    return true;
+    if (!dropped && !mark) return;
+    if (!platform::WriteFileSafely(platform::HostPath(kSetAside), text)) {
+        g_Log.PrintBold("red", "Error, config.ini has %d lines that are not settings; config.ini.bad cannot be written "
+                        "(%s), so they stay", dropped, strerror(errno));
+        return;
+    }
+    if (!platform::WriteFileSafely(platform::HostPath(kConfig), kept)) {
+        g_Log.PrintBold("red", "Error, config.ini has %d lines that are not settings and cannot be written (%s)",
+                        dropped, strerror(errno));
+        return;
+    }
+    g_Log.PrintBold("red", "Error, config.ini had %d lines that are not settings%s: kept as config.ini.bad, removed",
+                    dropped, mark ? " and a byte-order mark" : "");
 }
 
 // The stored size against its depth's list (Setup's Mode list): a listed
@@ -179,8 +255,13 @@ void FitScreenSize() {
 
 }  // namespace
 
-void RepairConfig() {
-    if (!EnsureConfigFile()) return;
+bool RepairConfig(std::string* problem) {
+    std::string text, why;
+    if (!EnsureConfigFile(text, why)) {
+        if (problem) *problem = why;
+        return false;
+    }
+    DropJunkLines(text);
     const std::vector<std::string> sections = Names(nullptr);
     if (sections.empty()) g_Log.PrintBold("red", "Error, %s cannot be read: config.ini is not checked", kTemplate);
     for (const std::string& section : sections)
@@ -198,4 +279,5 @@ void RepairConfig() {
             WriteIniString(kConfig, section, key, value);
         }
     if (!sections.empty()) FitScreenSize();
+    return true;
 }

@@ -80,6 +80,20 @@ std::string RegistryFile();
 // so it may run before any is built.
 void EnterProgramFolder(const char* argv0);
 
+// One copy of the game per folder: takes a lock on the current folder itself
+// (no file is made) and holds it for the rest of the process's life; the
+// kernel lets it go when the process ends, a crash included, and a program the
+// process starts does not inherit it. Busy: another process holds it.
+// Unavailable: the folder cannot be locked here; `error` then holds errno.
+// Uses no static object, so it may run before any is built; once held, a
+// later call keeps that lock and answers Held.
+enum class FolderLock { Held, Busy, Unavailable };
+FolderLock LockCurrentFolder(int* error = nullptr);
+
+// Moves into a folder that is already gone, where nothing can be created, so
+// that whatever still runs (the log opening before main) touches no file.
+void LeaveForVanishedFolder();
+
 // True when a real video driver runs (one that shows windows). SDL's offscreen
 // and dummy drivers count only when named in SDL_VIDEODRIVER.
 bool HasDisplay();

@@ -132,6 +132,15 @@ TEST_F(ShellRun, StartupFailuresReturnAtOnce) {
              testutil::WriteFile(init, text);
          },
          "Couldn't read the game scripts.\n See log.html for detail."},
+        // Before the launcher: a start without settings would open a window of no size.
+        {"config.ini a folder that cannot be kept aside",
+         [](ShellRun* t) {
+             fs::remove(t->m_dir->file("config.ini"));
+             fs::create_directory(t->m_dir->file("config.ini"));
+             fs::create_directories(t->m_dir->file("config.ini.bad/older"));
+         },
+         "Couldn't use the settings: config.ini cannot be read (Is a directory) and cannot be moved to config.ini.bad "
+         "(Directory not empty).\n See log.html for detail."},
     };
     for (const Case& c : cases) {
         Finish();

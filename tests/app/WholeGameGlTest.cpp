@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -324,6 +325,23 @@ const Fault kFaults[] = {
          testutil::WriteFile(f + "/config.ini", junk);
      },
      kQuickRun, nullptr, "Error, config.ini [graphics] screen_w is missing: using 1024", true, 0},
+    {"config_folder",
+     [](const std::string& f) {
+         std::filesystem::remove(f + "/config.ini");
+         std::filesystem::create_directory(f + "/config.ini");
+     },
+     kQuickRun, nullptr, "Error, config.ini cannot be read (Is a directory): kept as config.ini.bad, made anew", true,
+     0},
+    // A folder of that name where it would be kept aside: nothing can be done, and no window opens.
+    {"config_folder_stuck",
+     [](const std::string& f) {
+         std::filesystem::remove(f + "/config.ini");
+         std::filesystem::create_directory(f + "/config.ini");
+         std::filesystem::create_directories(f + "/config.ini.bad/older");
+     },
+     kQuickRun,
+     "Couldn't use the settings: config.ini cannot be read (Is a directory) and cannot be moved to config.ini.bad (",
+     "Graphics engine started", false, 1},
     {"oversized_config",
      [](const std::string& f) { testutil::WriteFile(f + "/config.ini", std::string(3 << 20, '=')); }, kQuickRun,
      nullptr, "Error, config.ini is too large for settings: kept as config.ini.bad", true, 0},
@@ -512,5 +530,69 @@ TEST(ReadOnlyFolder, SavesFailTellTheirReasonOnceAndQuittingWorks) {
     EXPECT_EQ(testutil::ReadFile(dir.file("highscores.dat")), table);
     EXPECT_EQ(testutil::ReadFile(dir.file("config.ini")), config);
 }
+
+// Every file of a folder (not the links into the built game) and its bytes.
+std::map<std::string, std::string> FolderFiles(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const std::filesystem::directory_entry& e : std::filesystem::directory_iterator(folder))
+        if (!e.is_symlink())
+            files[e.path().filename().string()] = e.is_regular_file() ? testutil::ReadFile(e.path()) : "";
+    return files;
+}
+
+class SecondCopy : public testing::TestWithParam<bool> {};  // true: the first copy shows its launcher
+
+// A second copy started where one runs, in its launcher or in its game, is told
+// so and leaves every file of the folder as it was; the first goes on and ends well.
+TEST_P(SecondCopy, IsToldTheGameRunsAndTouchesNoFile) {
+    const char* display = getenv("DISPLAY");
+    if (!display || !*display) KOLVAR_SKIP_WITHOUT_GL();
+    const bool launcher = GetParam();
+    testutil::TempDir dir, elsewhere;
+    const std::string folder = MakeGameFolder(dir, 0);
+    std::string table;
+    for (int i = 0; i < 10; ++i) table += std::string("Old", 3) + std::string(253, '\0') + std::string("\x05\0\0\0", 4);
+    testutil::WriteFile(dir.file("highscores.dat"), table);
+    for (const char* old : {"log1.html", "log2.html"}) testutil::WriteFile(dir.file(old), old);
+    const std::string input = dir.file("input.txt");
+    testutil::WriteFile(input, "wait_until menustate=3 20\nunfocus\n");
+    const std::string log = dir.file("log.html");
+    const pid_t first = StartProgram(
+        folder, "./kolvar", {{"KOLVAR_INPUT_SCRIPT", launcher ? "" : input}, {"KOLVAR_LAUNCHER", launcher ? "" : "start"}},
+        elsewhere.file("first.txt"));
+    ASSERT_GT(first, 0);
+    const bool ready =
+        WaitForLogLine(log, launcher ? "[PRELOADER] launcher open" : "input script: the window lost the focus", 60);
+    std::map<std::string, std::string> before = FolderFiles(folder);
+    const std::string second = elsewhere.file("second.txt");
+    // Should it start after all, it ends at once.
+    const std::string quick = elsewhere.file("quick.txt");
+    testutil::WriteFile(quick, kQuickRun);
+    const int code =
+        RunProgram(folder, "./kolvar", {{"KOLVAR_INPUT_SCRIPT", quick}, {"KOLVAR_LAUNCHER", "start"}}, second);
+    std::map<std::string, std::string> after = FolderFiles(folder);
+    kill(first, SIGTERM);
+    const int firstCode = WaitForExit(first, 60);
+    ASSERT_TRUE(ready) << testutil::ReadFile(log);
+
+    EXPECT_EQ(code, 1);
+    const std::string said = testutil::ReadFile(second);
+    EXPECT_NE(said.find("[message box] Error !: The game is already running from this folder."), std::string::npos)
+        << said;
+    // The first may have logged on meanwhile; the second neither rotated nor wrote the log.
+    EXPECT_EQ(after["log.html"].compare(0, before["log.html"].size(), before["log.html"]), 0);
+    before.erase("log.html");
+    after.erase("log.html");
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(firstCode, 0);
+    const std::string text = testutil::ReadFile(log);
+    EXPECT_TRUE(EndsWith(text, kEndLine));
+    EXPECT_EQ(text.find("Log started"), text.rfind("Log started")) << "one session in the log";
+    EXPECT_EQ(testutil::ReadFile(dir.file("highscores.dat")), table);
+    EXPECT_EQ(testutil::ReadFile(dir.file("log1.html")), "log1.html");
+}
+
+INSTANTIATE_TEST_SUITE_P(FirstIn, SecondCopy, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "launcher" : "game"; });
 
 }  // namespace

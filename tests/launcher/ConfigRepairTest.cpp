@@ -4,8 +4,13 @@
 
 #include <win32.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -88,10 +93,136 @@ TEST_F(ConfigRepairTest, BadValuesTakeTheTemplatesOrTheNearestUsableOne) {
         else
             EXPECT_EQ(log.Text().find("Error"), std::string::npos) << log.Text();
     }
-    // A sound file is left byte for byte.
+    // A sound file is left byte for byte, and nothing is kept aside.
     testutil::WriteFile("config.ini", m_template);
     RepairConfig();
     EXPECT_EQ(testutil::ReadFile("config.ini"), m_template);
+    EXPECT_FALSE(std::filesystem::exists("config.ini.bad"));
+}
+
+// The repair in a child process that cannot read what its owner may not:
+// as root it runs as "nobody" in a folder anyone may write. Its exit code: 0
+// when the repair went through.
+int RepairWithoutRoot(const std::string& folder) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (getuid() == 0 && (chmod(folder.c_str(), 0777) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+        _exit(RepairConfig() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(ConfigRepairTest, FileThatCannotBeReadIsKeptAsideAndMadeAnewOrNamed) {
+    namespace fs = std::filesystem;
+    struct Case {
+        const char* name;
+        std::function<void()> make;  // config.ini and what else is there
+        bool withoutRoot;
+        bool rebuilt;
+        const char* said;  // in the log when rebuilt (not from a child), else in the problem
+    } cases[] = {
+        {"folder",
+         [] {
+             fs::create_directory("config.ini");
+             testutil::WriteFile("config.ini/mine.txt", "kept");
+         },
+         false, true, "Error, config.ini cannot be read (Is a directory): kept as config.ini.bad, made anew"},
+        {"pipe", [] { ASSERT_EQ(mkfifo("config.ini", 0644), 0); }, false, true, "config.ini cannot be read ("},
+        {"older set-aside file", [] {
+             fs::create_directory("config.ini");
+             testutil::WriteFile("config.ini.bad", "older");
+         }, false, true, "kept as config.ini.bad"},
+        {"no read permission", [] {
+             testutil::WriteFile("config.ini", "[game]\ntheme=Mine\n");
+             chmod("config.ini", 0);
+         }, true, true, nullptr},
+        {"full folder in the way", [] {
+             fs::create_directory("config.ini");
+             fs::create_directory("config.ini.bad");
+             testutil::WriteFile("config.ini.bad/older.txt", "older");
+         }, false, false, "config.ini cannot be read (Is a directory) and cannot be moved to config.ini.bad ("},
+        {"folder, no template", [] {
+             fs::create_directory("config.ini");
+             fs::remove("templates/config.ini");
+         },
+         false, false,
+         "config.ini cannot be read (Is a directory): kept as config.ini.bad, but templates\\config.ini cannot be copied"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all("config.ini");
+        fs::remove_all("config.ini.bad");
+        testutil::WriteFile("templates/config.ini", m_template);
+        c.make();
+        struct stat before {};
+        lstat("config.ini", &before);
+        testutil::LogCapture log;
+        std::string problem;
+        const bool repaired = c.withoutRoot ? RepairWithoutRoot(m_dir.path()) == 0 : RepairConfig(&problem);
+        EXPECT_EQ(repaired, c.rebuilt) << problem;
+        // Whatever was there is kept whole: the same file, moved aside or left where it was.
+        struct stat aside {}, left {};
+        const bool movedAside = lstat("config.ini.bad", &aside) == 0 && aside.st_ino == before.st_ino;
+        const bool leftInPlace = lstat("config.ini", &left) == 0 && left.st_ino == before.st_ino;
+        EXPECT_TRUE(c.rebuilt ? movedAside : movedAside || leftInPlace);
+        if (c.rebuilt) {
+            EXPECT_EQ(testutil::ReadFile("config.ini"), m_template);
+            if (c.said) {
+                EXPECT_NE(log.Text().find(c.said), std::string::npos) << log.Text();
+            }
+        } else {
+            EXPECT_EQ(problem.rfind(c.said, 0), 0u) << problem;
+        }
+    }
+}
+
+// Random bytes, as a crash mid-write or a wrong file might leave.
+std::string Garbage() {
+    std::string junk;
+    for (unsigned i = 0, x = 7; i < 4096; ++i) junk += char((x = x * 1103515245u + 12345u) >> 16);
+    return junk;
+}
+
+TEST_F(ConfigRepairTest, LinesThatAreNoSettingsLeaveAndTheFileIsKeptAside) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<std::string> kept, gone;
+    } cases[] = {
+        {"mixed",
+         "junk before any section\nloose=1\n[graphics]\r\nscreen_w=800\r\n; a note\n# another\n\nnot a setting\n"
+         "=no key\nbits\x01=16\n[]\n[ game ]\ntheme=Mine",
+         {"[graphics]\r\n", "screen_w=800\r\n", "; a note\n", "# another\n", "[ game ]\n", "theme=Mine"},
+         {"junk", "loose", "not a setting", "=no key", "bits\x01", "[]"}},
+        {"byte-order mark", "\xEF\xBB\xBF" + m_template, {m_template}, {"\xEF\xBB\xBF"}},
+        {"random bytes", Garbage(), {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testutil::WriteFile("config.ini", c.text);
+        testutil::LogCapture log;
+        EXPECT_TRUE(RepairConfig());
+        EXPECT_NE(log.Text().find("lines that are not settings"), std::string::npos) << log.Text();
+        EXPECT_EQ(testutil::ReadFile("config.ini.bad"), c.text);
+        const std::string repaired = testutil::ReadFile("config.ini");
+        for (const std::string& line : c.kept) EXPECT_NE(repaired.find(line), std::string::npos) << line;
+        for (const std::string& junk : c.gone) EXPECT_EQ(repaired.find(junk), std::string::npos) << junk;
+        // Every line left is blank, a comment, a section or a setting, of text.
+        size_t at = 0;
+        for (size_t end; at < repaired.size(); at = end + 1) {
+            end = std::min(repaired.find('\n', at), repaired.size());
+            std::string line = repaired.substr(at, end - at);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            for (unsigned char b : line) EXPECT_TRUE(b >= 0x20 || b == '\t') << int(b) << " in " << line;
+            EXPECT_TRUE(line.empty() || line[0] == '[' || line[0] == ';' || line[0] == '#' ||
+                        line.find('=') != std::string::npos)
+                << line;
+        }
+        EXPECT_EQ(ReadIniString("config.ini", "preloader", "title"), "Kolvar");
+        std::filesystem::remove("config.ini.bad");
+    }
 }
 
 }  // namespace

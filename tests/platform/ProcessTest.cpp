@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <platform.h>
 #include <winbase.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -69,6 +75,56 @@ TEST_F(CreateProcess, MissingProgramFails) {
     EXPECT_FALSE(Run(m_tmp.path() + "\\system32\\Dxdiag.exe -t x", info));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(WaitForSingleObject(info.hProcess, INFINITE), WAIT_FAILED);
+}
+
+// Every lock is taken in a child, so this process never holds a folder.
+TEST(FolderLock, OneProcessAtATimeUntilTheHolderEndsOrBecomesAnotherProgram) {
+    enum class Holder { Running, Killed, Replaced };
+    struct Case {
+        const char* name;
+        Holder holder;
+        platform::FolderLock second;
+    } cases[] = {
+        {"holder running", Holder::Running, platform::FolderLock::Busy},
+        {"holder killed", Holder::Killed, platform::FolderLock::Held},
+        {"holder replaced by a program it started", Holder::Replaced, platform::FolderLock::Held},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        testutil::TempDir dir;
+        int ready[2];
+        ASSERT_EQ(pipe2(ready, O_CLOEXEC), 0);
+        const pid_t holder = fork();
+        if (holder == 0) {
+            const bool held =
+                chdir(dir.path().c_str()) == 0 && platform::LockCurrentFolder() == platform::FolderLock::Held;
+            if (write(ready[1], held ? "1" : "0", 1) != 1) _exit(1);
+            if (c.holder == Holder::Replaced) execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
+            pause();
+            _exit(0);
+        }
+        close(ready[1]);
+        char held = 0;
+        ASSERT_EQ(read(ready[0], &held, 1), 1);
+        EXPECT_EQ(held, '1');
+        if (c.holder == Holder::Killed) {
+            kill(holder, SIGKILL);
+            waitpid(holder, nullptr, 0);
+        }
+        // The pipe closes when the holder's program is replaced.
+        if (c.holder == Holder::Replaced) {
+            EXPECT_EQ(read(ready[0], &held, 1), 0);
+        }
+        close(ready[0]);
+        const pid_t second = fork();
+        if (second == 0) _exit(chdir(dir.path().c_str()) == 0 ? int(platform::LockCurrentFolder()) : 100);
+        int status = 0;
+        waitpid(second, &status, 0);
+        EXPECT_EQ(WEXITSTATUS(status), int(c.second));
+        if (c.holder == Holder::Killed) continue;
+        kill(holder, SIGKILL);
+        waitpid(holder, nullptr, 0);
+    }
 }
 
 }  // namespace
