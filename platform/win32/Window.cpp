@@ -345,7 +345,7 @@ BOOL DestroyWindow(HWND window) {
     State& s = S();
     s.windows.erase(std::find(s.windows.begin(), s.windows.end(), window));
     if (s.focus == window) s.focus = nullptr;
-    winimpl::ForgetQueuedMessages(window);
+    winimpl::ForgetWindow(window);
     if (window->sdl) SDL_DestroyWindow(window->sdl);
     delete window;
     return TRUE;
