@@ -285,6 +285,7 @@ struct Fault {
     bool logged;        // false: the line must not be there
     int exitCode;
     bool fromElsewhere = false;  // started by its path from a folder without game data
+    std::pair<std::string, std::string> env{};  // one more variable, when named
 };
 
 void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
@@ -338,6 +339,11 @@ const Fault kFaults[] = {
     {"launcher_closed", [](const std::string& f) { testutil::WriteFile(f + "/launcher.txt", "close\n"); }, nullptr,
      nullptr, "Graphics engine started", false, 0},
     {"from_another_folder", [](const std::string&) {}, kQuickRun, nullptr, "Graphics engine ended", true, 0, true},
+    // No GL driver to load: the log says why the window could not be made.
+    {"no_gl_library", [](const std::string&) {}, kQuickRun,
+     "Couldn't initialize graphics engine.\n See log.html for detail.",
+     "reason: Failed loading /nonexistent/libGL.so.1", true, 1, false,
+     {"SDL_OPENGL_LIBRARY", "/nonexistent/libGL.so.1"}},
 };
 
 class StartupFault : public testing::TestWithParam<Fault> {};
@@ -352,11 +358,12 @@ TEST_P(StartupFault, IsToldLoggedAndExitsWithItsCode) {
     const std::string input = dir.file("input.txt");
     if (fault.input) testutil::WriteFile(input, fault.input);
     const std::string errors = elsewhere.file("stderr.txt");
+    std::vector<std::pair<std::string, std::string>> env{
+        {"KOLVAR_INPUT_SCRIPT", fault.input ? input : ""},
+        {"KOLVAR_LAUNCHER", fault.input ? "start" : "script:" + dir.file("launcher.txt")}};
+    if (!fault.env.first.empty()) env.push_back(fault.env);
     const int code = RunProgram(fault.fromElsewhere ? elsewhere.path() : dir.path(),
-                                fault.fromElsewhere ? dir.file("kolvar") : "./kolvar",
-                                {{"KOLVAR_INPUT_SCRIPT", fault.input ? input : ""},
-                                 {"KOLVAR_LAUNCHER", fault.input ? "start" : "script:" + dir.file("launcher.txt")}},
-                                errors);
+                                fault.fromElsewhere ? dir.file("kolvar") : "./kolvar", env, errors);
     EXPECT_EQ(code, fault.exitCode);
     const std::string said = testutil::ReadFile(errors);
     if (fault.box)
