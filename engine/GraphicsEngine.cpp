@@ -1,9 +1,11 @@
 #include "engine/GraphicsEngine.h"
 
 #include <dxerr9.h>
+#include <platform.h>
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "engine/DXUtil.h"
 #include "engine/EngineTimer.h"
@@ -270,6 +272,8 @@ bool CGraphicsEngine::CreateMainWindow() {
     m_Params.m_Window = window;
     if (!window) {
         g_Log.PrintBold("red", "Error, couldn't create main window !");
+        const std::string reason = platform::WindowFailureReason();
+        if (!reason.empty()) g_Log.PrintBold("red", "   reason: %s", reason.c_str());
         return false;
     }
     ShowWindow(window, SW_SHOWNORMAL);

@@ -101,6 +101,9 @@ bool HasDisplay();
 // The SDL window behind a window handle made by CreateWindowExA (an SDL_Window*,
 // created with SDL_WINDOW_OPENGL so the device can draw into it), or null.
 void* SdlWindowOf(HWND__* window);
+// Why the last CreateWindowExA call could not make its window, in the host
+// window system's words; empty when that call made one.
+std::string WindowFailureReason();
 
 // Desktop integration: makes files matching `glob` (say "*.kvr", any case) the
 // shared-MIME type `mimeType`, described by `comment`, in the user's database

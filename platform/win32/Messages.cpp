@@ -14,7 +14,9 @@ struct Queue {
     std::deque<MSG> messages;
     bool quitPosted = false;
     INT quitCode = 0;
-    bool appActive = false;
+    // The application is active while this window is: the one shown first or
+    // given the focus last, until it loses the focus or goes away.
+    HWND activeWindow = nullptr;
 };
 
 Queue& Q() {
@@ -30,10 +32,13 @@ LPARAM KeyLParam(bool down, bool repeat) {
     return static_cast<LPARAM>(l);
 }
 
+// Each window's procedure hears of the activation it gains and loses; a focus
+// loss of a window that is not the active one changes nothing.
 void SetActive(HWND window, bool active) {
     Queue& q = Q();
-    if (q.appActive == active || !window) return;
-    q.appActive = active;
+    if (!window || (q.activeWindow == window) == active) return;
+    if (active && q.activeWindow) winimpl::PostToQueue(q.activeWindow, WM_ACTIVATEAPP, FALSE, 0);
+    q.activeWindow = active ? window : nullptr;
     winimpl::PostToQueue(window, WM_ACTIVATEAPP, active ? TRUE : FALSE, 0);
 }
 
@@ -133,10 +138,14 @@ void PostToQueue(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool f
         Q().messages.push_back(m);
 }
 
-void ForgetQueuedMessages(HWND window) {
-    std::deque<MSG>& ms = Q().messages;
+void ForgetWindow(HWND window) {
+    Queue& q = Q();
+    std::deque<MSG>& ms = q.messages;
     ms.erase(std::remove_if(ms.begin(), ms.end(), [window](const MSG& m) { return m.hwnd == window; }),
              ms.end());
+    // A window made later (the game's after the launcher's test window) is not
+    // active yet and must hear so when it is shown.
+    if (q.activeWindow == window) q.activeWindow = nullptr;
 }
 
 void OnFirstShow(HWND window) { SetActive(window, true); }

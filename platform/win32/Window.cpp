@@ -56,6 +56,7 @@ struct State {
     std::vector<WindowClass> classes;
     std::vector<HWND> windows;  // alive, in creation order
     HWND focus = nullptr;
+    std::string failure;  // why the last window could not be made
     std::map<WORD, std::unique_ptr<HICON__>> icons;
     HCURSOR__ arrow;
 };
@@ -292,8 +293,11 @@ ATOM RegisterClassA(const WNDCLASSA* wc) {
 
 HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, INT x, INT y, INT width,
                      INT height, HWND, HMENU, HINSTANCE, LPVOID) {
+    std::string& failure = S().failure;
+    failure.clear();
     WindowClass* wc = FindClass(className);
     if (!wc) {
+        failure = std::string("no window class \"") + (className ? className : "") + "\"";
         SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
         return nullptr;
     }
@@ -321,6 +325,8 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, IN
         w->sdl = SDL_CreateWindow(title.c_str(), c.left, c.top, std::max<LONG>(1, c.right - c.left),
                                   std::max<LONG>(1, c.bottom - c.top), flags);
         if (!w->sdl) {
+            // SDL's words say what failed: no GL driver, no matching visual, a refused mode.
+            failure = SDL_GetError();
             SetLastError(ERROR_NOT_ENOUGH_MEMORY);
             return nullptr;
         }
@@ -345,7 +351,7 @@ BOOL DestroyWindow(HWND window) {
     State& s = S();
     s.windows.erase(std::find(s.windows.begin(), s.windows.end(), window));
     if (s.focus == window) s.focus = nullptr;
-    winimpl::ForgetQueuedMessages(window);
+    winimpl::ForgetWindow(window);
     if (window->sdl) SDL_DestroyWindow(window->sdl);
     delete window;
     return TRUE;
@@ -489,6 +495,8 @@ namespace platform {
 void* SdlWindowOf(HWND__* window) {
     return winimpl::IsLiveWindow(window) ? window->sdl : nullptr;
 }
+
+std::string WindowFailureReason() { return S().failure; }
 
 bool IsFullScreenWindow(HWND window) { return winimpl::IsLiveWindow(window) && window->fullScreen; }
 

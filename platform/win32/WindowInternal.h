@@ -31,8 +31,8 @@ HWND KeyboardWindow();
 
 // Appends a message to the queue (front = true puts it next in line).
 void PostToQueue(HWND window, UINT message, WPARAM wParam, LPARAM lParam, bool front = false);
-// Drops the queued messages of a window that goes away.
-void ForgetQueuedMessages(HWND window);
+// Drops the queued messages and the activation of a window that goes away.
+void ForgetWindow(HWND window);
 // A window became visible for the first time: a headless X server may never
 // report focus, so the application is activated here once.
 void OnFirstShow(HWND window);

@@ -14,6 +14,7 @@
 
 #include <win32.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -285,6 +286,7 @@ struct Fault {
     bool logged;        // false: the line must not be there
     int exitCode;
     bool fromElsewhere = false;  // started by its path from a folder without game data
+    std::pair<std::string, std::string> env{};  // one more variable, when named
 };
 
 void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
@@ -355,6 +357,11 @@ const Fault kFaults[] = {
     {"launcher_closed", [](const std::string& f) { testutil::WriteFile(f + "/launcher.txt", "close\n"); }, nullptr,
      nullptr, "Graphics engine started", false, 0},
     {"from_another_folder", [](const std::string&) {}, kQuickRun, nullptr, "Graphics engine ended", true, 0, true},
+    // No GL driver to load: the log says why the window could not be made.
+    {"no_gl_library", [](const std::string&) {}, kQuickRun,
+     "Couldn't initialize graphics engine.\n See log.html for detail.",
+     "reason: Failed loading /nonexistent/libGL.so.1", true, 1, false,
+     {"SDL_OPENGL_LIBRARY", "/nonexistent/libGL.so.1"}},
 };
 
 class StartupFault : public testing::TestWithParam<Fault> {};
@@ -369,11 +376,12 @@ TEST_P(StartupFault, IsToldLoggedAndExitsWithItsCode) {
     const std::string input = dir.file("input.txt");
     if (fault.input) testutil::WriteFile(input, fault.input);
     const std::string errors = elsewhere.file("stderr.txt");
+    std::vector<std::pair<std::string, std::string>> env{
+        {"KOLVAR_INPUT_SCRIPT", fault.input ? input : ""},
+        {"KOLVAR_LAUNCHER", fault.input ? "start" : "script:" + dir.file("launcher.txt")}};
+    if (!fault.env.first.empty()) env.push_back(fault.env);
     const int code = RunProgram(fault.fromElsewhere ? elsewhere.path() : dir.path(),
-                                fault.fromElsewhere ? dir.file("kolvar") : "./kolvar",
-                                {{"KOLVAR_INPUT_SCRIPT", fault.input ? input : ""},
-                                 {"KOLVAR_LAUNCHER", fault.input ? "start" : "script:" + dir.file("launcher.txt")}},
-                                errors);
+                                fault.fromElsewhere ? dir.file("kolvar") : "./kolvar", env, errors);
     EXPECT_EQ(code, fault.exitCode);
     const std::string said = testutil::ReadFile(errors);
     if (fault.box)
@@ -390,7 +398,8 @@ INSTANTIATE_TEST_SUITE_P(Faults, StartupFault, testing::ValuesIn(kFaults),
 
 // Starts the program like RunProgram without waiting; its process id.
 pid_t StartProgram(const std::string& cwd, const std::string& program,
-                   const std::vector<std::pair<std::string, std::string>>& env, const std::string& errors) {
+                   const std::vector<std::pair<std::string, std::string>>& env, const std::string& errors,
+                   const std::vector<std::string>& args = {}) {
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(cwd.c_str()) != 0) _exit(100);
@@ -401,7 +410,10 @@ pid_t StartProgram(const std::string& cwd, const std::string& program,
             else
                 setenv(name.c_str(), value.c_str(), 1);
         }
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
         _exit(101);
     }
     return pid;
@@ -492,6 +504,54 @@ INSTANTIATE_TEST_SUITE_P(Signals, QuitSignals,
                                          QuitSignal{"launcher_int", SIGINT, true},
                                          QuitSignal{"launcher_hup", SIGHUP, true}),
                          [](const testing::TestParamInfo<QuitSignal>& info) { return std::string(info.param.name); });
+
+struct LauncherStart {
+    const char* name;
+    const char* steps;  // the launcher script; it ends with Start
+    const char* box;    // a box the launcher shows on the way, or null
+};
+
+void PrintTo(const LauncherStart& l, std::ostream* out) { *out << l.name; }
+
+class LauncherStarts : public testing::TestWithParam<LauncherStart> {};
+
+// On an X server with no window manager nobody hands out the focus: the game
+// started from the launcher must still count as active and draw its menu, also
+// after the setup's device test has shown and closed a window of its own.
+TEST_P(LauncherStarts, ReachTheMainMenuWithNoWindowManager) {
+    XServer server("1024x768x24");
+    if (server.Display().empty()) KOLVAR_SKIP_WITHOUT_GL() << "no X server of our own";
+    const LauncherStart& l = GetParam();
+    testutil::TempDir dir;
+    const std::string folder = MakeGameFolder(dir, 0);
+    testutil::WriteFile(dir.file("launcher.txt"), l.steps);
+    const std::string shot = testutil::ArtifactsDir() + "/launcher_start_" + l.name + ".png";
+    std::remove(shot.c_str());
+    // Frames are drawn only while the window is active; the menu is up well before the last.
+    const pid_t pid = StartProgram(folder, "./kolvar",
+                                   {{"DISPLAY", server.Display()},
+                                    {"KOLVAR_LAUNCHER", "script:" + dir.file("launcher.txt")},
+                                    {"KOLVAR_INPUT_SCRIPT", ""},
+                                    {"KOLVAR_HEADLESS_DIALOGS", "1"}},
+                                   dir.file("stderr.txt"), {"--frames", "300", "--capture", "299:" + shot});
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitForExit(pid, 120), 0) << "-2: the window never became active\n"
+                                        << testutil::ReadFile(dir.file("stderr.txt"));
+    if (l.box) {
+        EXPECT_NE(testutil::ReadFile(dir.file("stderr.txt")).find(l.box), std::string::npos) << "the setup's test ran";
+    }
+    Image menu;
+    ASSERT_TRUE(menu.Load(shot));
+    EXPECT_GT(menu.LitPixels(0.36f, 0.3f, 0.7f, 0.36f, 180), 100) << "the page title";
+    EXPECT_GT(menu.WarmPixels(0.25f, 0.36f, 0.75f, 0.46f), 300) << "new game selected";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Launcher, LauncherStarts,
+    testing::Values(LauncherStart{"start", "press 1002\n", nullptr},
+                    LauncherStart{"after_setup_test", "press 1008\npress 1022\npress 1027\npress 1002\n",
+                                  "[message box] Ok !: Test successfully completed"}),
+    [](const testing::TestParamInfo<LauncherStart>& info) { return std::string(info.param.name); });
 
 // Saves into a read-only folder fail: the player is told once, the log names
 // each file, the old files stay whole and quitting still works.

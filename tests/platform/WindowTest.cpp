@@ -254,6 +254,33 @@ TEST_F(WindowTest, ActivationOnFirstShowAndOnFocusChanges) {
     EXPECT_EQ(ms[1].wParam, (WPARAM)TRUE);
 }
 
+// The launcher's test window comes and goes before the game's: the game's
+// window must still hear that it is active, with no focus event at all.
+TEST_F(WindowTest, ActivationFollowsTheWindowThatHoldsIt) {
+    HWND first = Make(kWindowed);
+    REQUIRE_DISPLAY(first && platform::SdlWindowOf(first));
+    DestroyWindow(first);
+    m_Windows.clear();
+    Drain();
+
+    HWND game = Make(kWindowed);
+    HWND other = Make(kWindowed & ~WS_VISIBLE);
+    PushWindowEvent(other, SDL_WINDOWEVENT_FOCUS_LOST);
+    std::vector<MSG> ms = Drain();
+    ASSERT_EQ(ms.size(), 1u) << "a window that is not active losing the focus changes nothing";
+    EXPECT_EQ(ms[0].hwnd, game);
+    EXPECT_EQ(ms[0].message, (UINT)WM_ACTIVATEAPP);
+    EXPECT_EQ(ms[0].wParam, (WPARAM)TRUE);
+
+    PushWindowEvent(other, SDL_WINDOWEVENT_FOCUS_GAINED);
+    ms = Drain();
+    ASSERT_EQ(ms.size(), 2u);
+    EXPECT_EQ(ms[0].hwnd, game);
+    EXPECT_EQ(ms[0].wParam, (WPARAM)FALSE);
+    EXPECT_EQ(ms[1].hwnd, other);
+    EXPECT_EQ(ms[1].wParam, (WPARAM)TRUE);
+}
+
 TEST_F(WindowTest, QuitComesAfterWaitingMessagesAndEndsGetMessage) {
     HWND w = Ready();
     REQUIRE_DISPLAY(w);
