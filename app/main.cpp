@@ -9,6 +9,7 @@
 #include "engine/GraphicsEngine.h"
 #include "engine/Ini.h"
 #include "engine/Log.h"
+#include "launcher/ThemeArchive.h"
 
 #include <crt.h>
 #include <platform.h>
@@ -175,6 +176,7 @@ int main(int argc, char** argv) {
     }
     if (!StartInputScript(getenv("KOLVAR_INPUT_SCRIPT"))) return 2;
     RemoveSaveLeftovers();
+    FinishInterruptedThemeInstalls();
 
     std::string commandLine;
     for (int i = 1; i < argc; ++i) commandLine += std::string(i > 1 ? " " : "") + argv[i];

@@ -3,6 +3,7 @@
 #include "LauncherHooks.h"
 #include "LauncherScript.h"
 #include "SetupDialog.h"
+#include "ThemeArchive.h"
 #include "ThemesDialog.h"
 #include "launcher/BugReport.h"
 #include "audio/SoundEngine.h"
@@ -129,6 +130,7 @@ INT_PTR CALLBACK PreloaderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 bool RunPreloader(HINSTANCE instance) {
     g_hPreloaderInstance = instance;
+    FinishInterruptedThemeInstalls();
     // Scripted runs and machines without a desktop never wait for a person.
     const char* mode = getenv("KOLVAR_LAUNCHER");
     const char* inputScript = getenv("KOLVAR_INPUT_SCRIPT");

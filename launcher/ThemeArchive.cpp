@@ -50,7 +50,60 @@ bool VersionIsRight(const char* path) {
     return right;
 }
 
+void ReportCouldNotLoad() {
+    char text[512];
+    snprintf(text, sizeof text, "Could not load %s", kUnzipLibrary);
+    Report(text);
+}
+
+// Finds "arch.DLL", checks its version and loads it; null, after saying why
+// when asked to, if it is missing, untrusted or does not load.
+HMODULE LoadUnzipLibrary(bool report) {
+    char text[512];
+    char path[MAX_PATH];
+    DWORD found = SearchPathA(nullptr, kUnzipLibrary, nullptr, sizeof path, path, nullptr);
+    if (found == 0 || found >= sizeof path) {
+        snprintf(text, sizeof text,
+                 "Cannot find %s. The Dll must be in the application directory, the path, the Windows "
+                 "directory or the Windows System directory.",
+                 kUnzipLibrary);
+        if (report) Report(text);
+        return nullptr;
+    }
+    if (!VersionIsRight(path)) {
+        snprintf(text, sizeof text,
+                 "%s has the wrong version number. Insure that you have the correct dll's installed, and "
+                 "that an older dll is not in your path or Windows System directory.",
+                 kUnzipLibrary);
+        if (report) Report(text);
+        return nullptr;
+    }
+    HMODULE module = LoadLibraryA(kUnzipLibrary);
+    if (!module && report) ReportCouldNotLoad();
+    return module;
+}
+
+// What the library says while tidying up at start: housekeeping, not an error.
+int WINAPI UnzipTidyPrintCallback(LPSTR text, unsigned long length) {
+    if (text && length) {
+        std::string line(text, strnlen(text, length));
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (!line.empty()) g_Log.Print("gray", "%s", line.c_str());
+    }
+    return static_cast<int>(length);
+}
+
 }  // namespace
+
+int FinishInterruptedThemeInstalls(const char* targetFolder) {
+    HMODULE module = LoadUnzipLibrary(false);
+    if (!module) return 0;
+    auto finish = reinterpret_cast<KOLVAR_FINISH_INTERRUPTED_INSTALLS>(
+        GetProcAddress(module, "KolvarFinishInterruptedInstalls"));
+    int removed = finish ? finish(targetFolder, UnzipTidyPrintCallback) : 0;
+    FreeLibrary(module);
+    return removed;
+}
 
 int UnzipLastResult() { return g_UnzipResult; }
 
@@ -70,7 +123,6 @@ void UnzipFreeBuffers() {
 }
 
 bool UnzipArchive(std::string& archivePath, std::string& targetFolder) {
-    char text[512];
     g_hDCL = GlobalAlloc(GPTR, sizeof(DCL));
     g_lpDCL = g_hDCL ? static_cast<LPDCL>(GlobalLock(g_hDCL)) : nullptr;
     g_hUF = g_lpDCL ? GlobalAlloc(GPTR, sizeof(USERFUNCTIONS)) : nullptr;
@@ -87,36 +139,17 @@ bool UnzipArchive(std::string& archivePath, std::string& targetFolder) {
     g_lpUserFunctions->SendApplicationMessage = UnzipMessageCallback;
     g_lpUserFunctions->ServCallBk = nullptr;
 
-    char path[MAX_PATH];
-    DWORD found = SearchPathA(nullptr, kUnzipLibrary, nullptr, sizeof path, path, nullptr);
-    if (found == 0 || found >= sizeof path) {
-        snprintf(text, sizeof text,
-                 "Cannot find %s. The Dll must be in the application directory, the path, the Windows "
-                 "directory or the Windows System directory.",
-                 kUnzipLibrary);
-        Report(text);
+    g_hUnzipDll = LoadUnzipLibrary(true);
+    if (!g_hUnzipDll) {
         UnzipFreeBuffers();
         return false;
     }
-    if (!VersionIsRight(path)) {
-        snprintf(text, sizeof text,
-                 "%s has the wrong version number. Insure that you have the correct dll's installed, and "
-                 "that an older dll is not in your path or Windows System directory.",
-                 kUnzipLibrary);
-        Report(text);
-        UnzipFreeBuffers();
-        return false;
-    }
-
-    g_hUnzipDll = LoadLibraryA(kUnzipLibrary);
     g_WizSingleEntryUnzip =
-        g_hUnzipDll ? reinterpret_cast<WIZ_SINGLE_ENTRY_UNZIP>(GetProcAddress(g_hUnzipDll, "Wiz_SingleEntryUnzip"))
-                    : nullptr;
+        reinterpret_cast<WIZ_SINGLE_ENTRY_UNZIP>(GetProcAddress(g_hUnzipDll, "Wiz_SingleEntryUnzip"));
     if (!g_WizSingleEntryUnzip) {
-        snprintf(text, sizeof text, "Could not load %s", kUnzipLibrary);
-        Report(text);
+        ReportCouldNotLoad();
         UnzipFreeBuffers();
-        if (g_hUnzipDll) FreeLibrary(g_hUnzipDll);
+        FreeLibrary(g_hUnzipDll);
         g_hUnzipDll = nullptr;
         return false;
     }

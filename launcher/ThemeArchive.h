@@ -12,6 +12,11 @@ extern const char* const kThemeArchivePassword;
 // true once the unpacking call was made, whatever its result.
 bool UnzipArchive(std::string& archivePath, std::string& targetFolder);
 void UnzipFreeBuffers();
+// Finishes or undoes the installations into targetFolder that a crash or a
+// kill interrupted, so each theme they touched is whole, and removes what they
+// left behind; run at every start of the game and of the launcher. Does
+// nothing without a trusted unzip library. Returns how many it dealt with.
+int FinishInterruptedThemeInstalls(const char* targetFolder = "themes");
 // The library's result of the last UnzipArchive that reached it (0: success).
 int UnzipLastResult();
 

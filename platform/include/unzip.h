@@ -62,6 +62,12 @@ static_assert(sizeof(USERFUNCTIONS) == (sizeof(void*) == 4 ? 44 : 72), "USERFUNC
 // names, options, callbacks): 0 when every entry unpacked, non-zero otherwise.
 typedef int(WINAPI* WIZ_SINGLE_ENTRY_UNZIP)(int, char**, int, char**, LPDCL, LPUSERFUNCTIONS);
 
+// KolvarFinishInterruptedInstalls(target folder, print): finishes or undoes
+// the installations into that folder that died midway, so that every entry
+// they touched is whole, old or new, and removes what they left behind.
+// Returns how many it removed. Our own addition; other unzip libraries lack it.
+typedef int(WINAPI* KOLVAR_FINISH_INTERRUPTED_INSTALLS)(LPCSTR, DLLPRNT);
+
 // Results of Wiz_SingleEntryUnzip.
 #define PK_OK 0
 #define PK_WARN 1    // some entries refused or skipped, the others unpacked

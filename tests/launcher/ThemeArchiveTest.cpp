@@ -99,6 +99,27 @@ TEST_F(ThemeArchive, AFailedUnpackingStillCountsAsInstalledAndIsLogged) {
     EXPECT_NE(m_log.Text().find("Error unzipping"), std::string::npos);
 }
 
+TEST_F(ThemeArchive, AStartPutsBackWhatAKilledInstallationSetAsideAndTidiesUp) {
+    // Killed between its two renames while undoing itself: the old theme is aside, its place empty.
+    const std::string staging = Themes(".unzip-staging-dead01");
+    fs::create_directories(staging + "/new");
+    fs::create_directories(staging + "/old/dusk");
+    testutil::WriteFile(staging + "/old/dusk/info.ini", "[general]\nname=Dusk\n");
+    testutil::ScopedCwd cwd(m_game.path());
+
+    // Without a library it can trust a start touches nothing and says nothing.
+    setenv("KOLVAR_MISSING_MODULES", "arch.dll", 1);
+    EXPECT_EQ(FinishInterruptedThemeInstalls(), 0);
+    unsetenv("KOLVAR_MISSING_MODULES");
+    EXPECT_TRUE(fs::exists(staging + "/old/dusk/info.ini"));
+    EXPECT_EQ(m_log.Text().find("arch.DLL"), std::string::npos);
+
+    EXPECT_EQ(FinishInterruptedThemeInstalls(), 1);
+    EXPECT_EQ(testutil::ReadFile(Themes("dusk/info.ini")), "[general]\nname=Dusk\n");
+    EXPECT_FALSE(fs::exists(staging));
+    EXPECT_NE(m_log.Text().find("removed an interrupted installation"), std::string::npos);
+}
+
 TEST(UnzipCallbacks, PasswordNeverOverrunsTheBuffer) {
     for (int size : {1, 5, 16, 17, 80}) {
         std::vector<char> buffer(static_cast<size_t>(size) + 1, '#');

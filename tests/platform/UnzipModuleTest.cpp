@@ -6,14 +6,20 @@
 #include <unzip.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/TestUtil.h"
@@ -162,7 +168,7 @@ TEST_F(UnzipModule, RefusesArchivesThatUnpackPastTheBoundBeforeWriting) {
 std::map<std::string, std::string> Snapshot(const std::string& folder) {
     std::map<std::string, std::string> tree;
     for (const auto& e : fs::recursive_directory_iterator(folder))
-        tree[fs::relative(e.path(), folder).string()] = e.is_directory() ? "/" : testutil::ReadFile(e.path().string());
+        tree[e.path().string().substr(folder.size() + 1)] = e.is_directory() ? "/" : testutil::ReadFile(e.path().string());
     return tree;
 }
 
@@ -248,6 +254,164 @@ TEST_F(UnzipModule, AnInstallMergesIntoExistingFoldersAndRemovesOnlyLeftoverStag
                                                                        {"dusk/sub/a.txt", "a"},
                                                                        {"loose.txt", "top"}}));
     EXPECT_FALSE(fs::is_symlink(Themes() + "/dusk/link.txt"));
+}
+
+// Writes files (name -> contents; names may hold folders) below a folder.
+void WriteTree(const std::string& folder, const std::map<std::string, std::string>& files) {
+    for (const auto& [name, contents] : files) {
+        fs::create_directories(fs::path(folder + "/" + name).parent_path());
+        testutil::WriteFile(folder + "/" + name, contents);
+    }
+}
+
+// A tree as Snapshot gives it, from the files of WriteTree.
+std::map<std::string, std::string> TreeOf(const std::map<std::string, std::string>& files) {
+    std::map<std::string, std::string> tree;
+    for (const auto& [name, contents] : files) {
+        tree[name] = contents;
+        for (fs::path p = fs::path(name).parent_path(); !p.empty(); p = p.parent_path()) tree[p.string()] = "/";
+    }
+    return tree;
+}
+
+// The states a killed installation leaves its staging folder in, as the next start finds them.
+TEST_F(UnzipModule, TheNextStartFinishesASwapThatBeganAndUndoesOneThatDidNot) {
+    auto finish = reinterpret_cast<KOLVAR_FINISH_INTERRUPTED_INSTALLS>(
+        GetProcAddress(m_module, "KolvarFinishInterruptedInstalls"));
+    ASSERT_NE(finish, nullptr);
+    const std::map<std::string, std::string> oldDusk = {{"dusk/info.ini", "old"}, {"dusk/a.txt", "a"}};
+    const std::map<std::string, std::string> newDusk = {{"dusk/info.ini", "new"}, {"dusk/a.txt", "a"}};
+    const std::string staging = Themes() + "/.unzip-staging-dead01";
+    struct Case {
+        const char* what;
+        bool swapping;                                  // the marker that the swap began
+        std::map<std::string, std::string> target, aside, staged;
+        const std::map<std::string, std::string>* whole;  // what the themes folder ends as
+    } cases[] = {
+        {"killed while unpacking", false, oldDusk, {}, {{"dusk/info.ini", "ne"}}, &oldDusk},
+        {"killed before the first rename", true, oldDusk, {}, newDusk, &newDusk},
+        {"killed between the two renames", true, {}, oldDusk, newDusk, &newDusk},
+        {"killed while putting back", false, {}, oldDusk, newDusk, &oldDusk},
+        {"killed while tidying up", true, newDusk, {{"dusk/a.txt", "a"}}, {}, &newDusk},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetThemes();
+        WriteTree(Themes(), c.target);
+        fs::create_directories(staging + "/new");
+        fs::create_directories(staging + "/old");
+        WriteTree(staging + "/old", c.aside);
+        WriteTree(staging + "/new", c.staged);
+        if (c.swapping) testutil::WriteFile(staging + "/swapping", "");
+        EXPECT_EQ(finish(Themes().c_str(), Print), 1);
+        EXPECT_EQ(Snapshot(Themes()), TreeOf(*c.whole)) << g_Said;
+        EXPECT_EQ(finish(Themes().c_str(), Print), 0);
+    }
+}
+
+// A child process reinstalls a theme over the old one, with a second theme
+// new to the target, and is killed after a random delay, 200 times. Each
+// theme is then old or new and whole, never mixed or short of a file (the
+// one being swapped may be missing until the next start), and the next start
+// leaves the whole themes folder as before or as after, with nothing left of
+// the installer.
+TEST_F(UnzipModule, AReinstallKilledAtAnyMomentLeavesEveryThemeWhole) {
+    auto finish = reinterpret_cast<KOLVAR_FINISH_INTERRUPTED_INSTALLS>(
+        GetProcAddress(m_module, "KolvarFinishInterruptedInstalls"));
+    ASSERT_NE(finish, nullptr);
+    std::map<std::string, std::string> installed, archive;
+    // Small, so that the sanitizer build runs it in time too.
+    for (int i = 0; i < 4; ++i) {
+        const std::string name = "dusk/" + std::string(i % 2 ? "sub/" : "") + "file" + std::to_string(i) + ".txt";
+        installed[name] = "old " + name;
+        if (i % 4 != 3) archive[name] = "new " + name;
+        if (i < 2) archive["fresh/file" + std::to_string(i) + ".txt"] = "fresh";
+    }
+    installed["dusk/info.ini"] = "[general]\nname=Dusk\n";
+    archive["dusk/info.ini"] = "[general]\nname=New Dusk\n";
+    archive["dusk/added/extra.txt"] = "extra";
+    ASSERT_TRUE(testutil::MakeZip(Archive(), archive));
+    // The archive's files over the installed ones; the files it lacks are kept.
+    std::map<std::string, std::string> merged = archive;
+    merged.insert(installed.begin(), installed.end());
+    const auto before = TreeOf(installed), after = TreeOf(merged);
+    auto themeOf = [](const std::map<std::string, std::string>& tree, const std::string& theme) {
+        std::map<std::string, std::string> part;
+        for (const auto& [path, contents] : tree)
+            if (path.rfind(theme + "/", 0) == 0) part[path.substr(theme.size() + 1)] = contents;
+        return part;
+    };
+
+    using Clock = std::chrono::steady_clock;
+    // Runs an installation in a child, killed after killAfter unless it is negative.
+    auto installInChild = [&](std::chrono::microseconds killAfter) {
+        const Clock::time_point start = Clock::now();
+        pid_t pid = fork();
+        if (pid == 0) _exit(Unzip() == PK_OK ? 0 : 1);
+        if (killAfter.count() >= 0) {
+            std::this_thread::sleep_for(killAfter);
+            kill(pid, SIGKILL);
+        }
+        int status = 0;
+        // A child that hangs is killed after ten seconds.
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (Clock::now() - start > std::chrono::seconds(10)) kill(pid, SIGKILL);
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
+        }
+        return std::make_pair(Clock::now() - start, status);
+    };
+
+    // How long a whole reinstall takes here (at best: the machine may be busy);
+    // the kills spread over a little more.
+    Clock::duration whole = Clock::duration::max();
+    for (int i = 0; i < 3; ++i) {
+        ResetThemes();
+        WriteTree(Themes(), installed);
+        auto [took, status] = installInChild(std::chrono::microseconds(-1));
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        ASSERT_EQ(Snapshot(Themes()), after);
+        whole = std::min(whole, took);
+    }
+    std::mt19937 random(20261210);
+    std::uniform_int_distribution<long> delay(
+        0, std::chrono::duration_cast<std::chrono::microseconds>(whole).count() * 6 / 5);
+    int keptOld = 0, gotNew = 0, betweenRenames = 0, leftovers = 0;
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        SCOPED_TRACE(attempt);
+        ResetThemes();
+        WriteTree(Themes(), installed);
+        installInChild(std::chrono::microseconds(delay(random)));
+
+        bool staged = false;
+        for (const auto& e : fs::directory_iterator(Themes()))
+            staged = staged || e.path().filename().string().rfind(".unzip-staging-", 0) == 0;
+        for (const std::string theme : {"dusk", "fresh"}) {
+            const std::string folder = Themes() + "/" + theme;
+            const auto old = themeOf(before, theme);
+            if (!fs::exists(folder)) {
+                if (!old.empty()) {
+                    EXPECT_TRUE(staged) << "the theme is gone and nothing is set aside";
+                    ++betweenRenames;
+                }
+                continue;
+            }
+            const auto now = Snapshot(folder);
+            EXPECT_TRUE(now == themeOf(after, theme) || (!old.empty() && now == old)) << theme;
+        }
+        leftovers += staged;
+
+        EXPECT_EQ(finish(Themes().c_str(), Print), staged ? 1 : 0);
+        const auto tidied = Snapshot(Themes());
+        EXPECT_TRUE(tidied == before || tidied == after);
+        keptOld += tidied == before;
+        gotNew += tidied == after;
+        if (HasFailure()) break;
+    }
+    // Both ends of the installation were hit, so the kills spread over all of it.
+    EXPECT_GT(keptOld, 0);
+    EXPECT_GT(gotNew, 0);
+    printf("kills: %d kept the old themes, %d ended new, %d left staging behind, %d between the renames\n",
+           keptOld, gotNew, leftovers, betweenRenames);
 }
 
 TEST_F(UnzipModule, CorpusArchivesInstallWholeOrNotAtAll) {

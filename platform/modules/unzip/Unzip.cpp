@@ -2,8 +2,12 @@
 // every entry is checked before anything is written: no entry may land outside
 // the target folder (through "..", an absolute name or a symbolic link), and
 // the whole archive may not unpack to more than kMaxTotalBytes. An archive is
-// unpacked whole into a hidden staging folder inside the target and only then
-// moved into place, so a failing archive leaves the target as it was.
+// unpacked whole into a hidden staging folder inside the target, each folder it
+// shares with the target is completed there with the files the archive lacks,
+// and only then is each top-level entry swapped in by two renames (the old one
+// aside, the new one in). A failing archive leaves the target as it was; a
+// killed installation leaves every theme old or new, never mixed, and the next
+// start finishes it or undoes it (see FinishInterrupted).
 #include "unzip.h"
 #include "winver.h"
 
@@ -18,6 +22,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
@@ -45,16 +50,143 @@ const unsigned long long kMaxTotalBytes = 1ull << 30;
 // The staging folders inside the target start with this; no entry may.
 const char kStagingPrefix[] = ".unzip-staging-";
 
-// Inside a staging folder: the unpacked entries, and the files they replace
-// until every entry is in place.
+// Inside a staging folder: the unpacked entries (completed to whole folders),
+// the entries they replace once set aside, and the marker that the swap has
+// begun: from then on an interrupted installation is finished, not undone.
 const char kStagedEntries[] = "new";
 const char kReplacedFiles[] = "old";
+const char kSwapping[] = "swapping";
 
-// One entry (a file, or a folder new to the target) to move from the staging folder into the target.
-struct Move {
-    std::string path;  // relative to both
-    bool replaces;     // a file of that name is in the target
-};
+void SayWith(DLLPRNT print, const char* format, va_list args) {
+    char text[1024];
+    vsnprintf(text, sizeof text, format, args);
+    if (print)
+        print(text, static_cast<unsigned long>(strlen(text)));
+    else
+        fputs(text, stdout);
+}
+
+void SayWith(DLLPRNT print, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void SayWith(DLLPRNT print, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    SayWith(print, format, args);
+    va_end(args);
+}
+
+int OpenFolderAt(int dirFd, const char* name) {
+    return openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+bool ExistsAt(int dirFd, const char* name) {
+    struct stat st;
+    return fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+// The names in a folder but "." and "..", sorted. The folder is opened anew:
+// a duplicate would share the reading position with dirFd.
+bool NamesIn(int dirFd, std::vector<std::string>& names) {
+    int fd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (!dir) {
+        if (fd >= 0) close(fd);
+        return false;
+    }
+    while (dirent* e = readdir(dir))
+        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return true;
+}
+
+// Renames without replacing: the target may have gained the name since it was looked at.
+int RenameNew(int fromDir, const char* from, int toDir, const char* to) {
+    int r = renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE);
+    if (r != 0 && errno == EINVAL) {
+        struct stat st;
+        if (fstatat(toDir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            errno = EEXIST;
+            return -1;
+        }
+        r = renameat(fromDir, from, toDir, to);
+    }
+    return r;
+}
+
+// Puts one staged top-level entry in place, setting aside what it replaces.
+// Between the two renames the name is missing from the target; the next start
+// then finds both halves in the staging folder.
+bool SwapIn(int targetFd, int newFd, int oldFd, const char* name) {
+    if (ExistsAt(targetFd, name) && RenameNew(targetFd, name, oldFd, name) != 0) return false;
+    return RenameNew(newFd, name, targetFd, name) == 0;
+}
+
+// Undoes SwapIn for one entry, however far it got.
+bool PutBack(int targetFd, int newFd, int oldFd, const char* name) {
+    if (!ExistsAt(newFd, name) && ExistsAt(targetFd, name) && RenameNew(targetFd, name, newFd, name) != 0)
+        return false;
+    return !ExistsAt(oldFd, name) || RenameNew(oldFd, name, targetFd, name) == 0;
+}
+
+// Every set-aside entry whose place in the target is empty goes back; false
+// while one of them has to stay aside.
+bool RestoreSetAside(int targetFd, int oldFd, const std::string& staging, DLLPRNT print) {
+    std::vector<std::string> names;
+    if (!NamesIn(oldFd, names)) return false;
+    bool whole = true;
+    for (const std::string& name : names) {
+        if (ExistsAt(targetFd, name.c_str()) || RenameNew(oldFd, name.c_str(), targetFd, name.c_str()) == 0) continue;
+        SayWith(print, "cannot put back %s from %s: %s\n", name.c_str(), staging.c_str(), strerror(errno));
+        whole = false;
+    }
+    return whole;
+}
+
+// Deals with the staging folders in a target that installations which died
+// left behind; one that another installation holds locked is still in use.
+// Before its swap began an installation is undone, after it is finished, so
+// every theme ends whole. A staging folder is removed unless it still holds
+// the only copy of something. Returns how many were removed.
+int FinishInterrupted(int targetFd, const std::string& target, DLLPRNT print) {
+    std::vector<std::string> names;
+    if (!NamesIn(targetFd, names)) return 0;
+    int removed = 0;
+    for (const std::string& name : names) {
+        if (strncmp(name.c_str(), kStagingPrefix, sizeof kStagingPrefix - 1) != 0) continue;
+        int fd = OpenFolderAt(targetFd, name.c_str());
+        if (fd < 0) continue;
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            close(fd);
+            continue;
+        }
+        const std::string staging = target + "/" + name;
+        const bool swapping = ExistsAt(fd, kSwapping);
+        int newFd = OpenFolderAt(fd, kStagedEntries);
+        int oldFd = OpenFolderAt(fd, kReplacedFiles);
+        std::vector<std::string> staged;
+        if (swapping && newFd >= 0 && NamesIn(newFd, staged))
+            for (const std::string& entry : staged)
+                if (!SwapIn(targetFd, newFd, oldFd, entry.c_str()))
+                    SayWith(print, "cannot finish installing %s: %s\n", entry.c_str(), strerror(errno));
+        const bool whole = oldFd < 0 || RestoreSetAside(targetFd, oldFd, staging, print);
+        for (int open : {newFd, oldFd})
+            if (open >= 0) close(open);
+        if (whole) {
+            // Without the marker a half-removed folder is never taken for one to finish.
+            unlinkat(fd, kSwapping, 0);
+            std::error_code ignored;
+            std::filesystem::remove_all(staging, ignored);
+            SayWith(print, swapping ? "finished an interrupted installation in %s\n"
+                                    : "removed an interrupted installation from %s\n",
+                    target.c_str());
+            ++removed;
+        } else {
+            SayWith(print, "kept %s: it holds what could not be put back\n", staging.c_str());
+        }
+        close(fd);
+    }
+    return removed;
+}
 
 class Unpacker {
 public:
@@ -62,7 +194,7 @@ public:
     ~Unpacker() {
         for (int fd : {m_newFd, m_oldFd, m_stagingFd, m_targetFd})
             if (fd >= 0) close(fd);
-        if (!m_staging.empty()) {
+        if (!m_staging.empty() && !m_keepStaging) {
             std::error_code ignored;
             std::filesystem::remove_all(m_staging, ignored);
         }
@@ -86,14 +218,16 @@ private:
 
     bool Wanted(const char* name, int includeCount, char** includes, int excludeCount, char** excludes) const;
     bool CheckSizes(zip_int64_t count);
-    void RemoveLeftoverStaging(const std::string& target);
     bool OpenStaging(const std::string& target);
     void ExtractEntry(zip_uint64_t index);
     int OpenFolders(const std::string& name, const std::vector<std::string>& folders);
     bool WriteEntry(zip_uint64_t index, const zip_stat_t& st, const std::string& name, int dirFd,
                     const std::string& leaf);
-    bool PlanMoves(int stagedDir, int targetDir, const std::string& prefix, std::vector<Move>& moves);
-    bool MoveIntoTarget(const std::vector<Move>& moves);
+    bool CheckAgainstTarget(int stagedDir, int targetDir, const std::string& prefix);
+    bool CompleteFolders();
+    bool CopyMissing(int from, int to, const std::string& prefix);
+    bool CannotCopy(const std::string& path);
+    bool SwapIntoTarget();
 
     DCL m_options;
     const USERFUNCTIONS* m_callbacks;
@@ -104,20 +238,16 @@ private:
     int m_stagingFd = -1;
     int m_newFd = -1;
     int m_oldFd = -1;
+    bool m_keepStaging = false;  // it holds what could not be put back
     int m_result = PK_OK;
     unsigned long long m_written = 0;
 };
 
 void Unpacker::Say(const char* format, ...) {
-    char text[1024];
     va_list args;
     va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
+    SayWith(m_callbacks ? m_callbacks->print : nullptr, format, args);
     va_end(args);
-    if (m_callbacks && m_callbacks->print)
-        m_callbacks->print(text, static_cast<unsigned long>(strlen(text)));
-    else
-        fputs(text, stdout);
 }
 
 // A Windows path as the caller gives it -> a host path.
@@ -210,26 +340,6 @@ bool Unpacker::CheckSizes(zip_int64_t count) {
         }
     }
     return true;
-}
-
-// Staging folders that an interrupted installation left behind; one that
-// another installation holds locked is still in use.
-void Unpacker::RemoveLeftoverStaging(const std::string& target) {
-    DIR* dir = fdopendir(dup(m_targetFd));
-    if (!dir) return;
-    std::vector<std::string> leftovers;
-    while (dirent* e = readdir(dir))
-        if (strncmp(e->d_name, kStagingPrefix, sizeof kStagingPrefix - 1) == 0) leftovers.push_back(e->d_name);
-    closedir(dir);
-    for (const std::string& name : leftovers) {
-        int fd = openat(m_targetFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (fd < 0) continue;
-        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            std::error_code ignored;
-            std::filesystem::remove_all(target + "/" + name, ignored);
-        }
-        close(fd);
-    }
 }
 
 bool Unpacker::OpenStaging(const std::string& target) {
@@ -387,37 +497,31 @@ bool Unpacker::WriteEntry(zip_uint64_t index, const zip_stat_t& st, const std::s
     return ok;
 }
 
-// Lists what moving the staged entries into the target takes: a file or folder
-// the target lacks moves whole; an existing folder is merged file by file; a
-// file replaces its namesake. False when something of the other kind, or a
-// symbolic link to a folder, stands in the way.
-bool Unpacker::PlanMoves(int stagedDir, int targetDir, const std::string& prefix, std::vector<Move>& moves) {
-    DIR* dir = fdopendir(dup(stagedDir));
-    if (!dir) return false;
+// Checks the staged entries against the target: a file may replace its
+// namesake, folders of both are merged, and nothing of the other kind, nor a
+// symbolic link to a folder, may stand in the way. A file the replace callback
+// keeps leaves the staging folder, so the target's copy of it stays.
+bool Unpacker::CheckAgainstTarget(int stagedDir, int targetDir, const std::string& prefix) {
     std::vector<std::string> names;
-    while (dirent* e = readdir(dir))
-        if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-    closedir(dir);
-    std::sort(names.begin(), names.end());
+    if (!NamesIn(stagedDir, names)) return false;
     bool ok = true;
     for (const std::string& name : names) {
         const std::string path = prefix + name;
         struct stat staged, existing;
         if (fstatat(stagedDir, name.c_str(), &staged, AT_SYMLINK_NOFOLLOW) != 0) return false;
-        if (fstatat(targetDir, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
-            moves.push_back({path, false});
-            continue;
-        }
+        if (fstatat(targetDir, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISDIR(staged.st_mode)) {
             if (S_ISDIR(existing.st_mode)) {
                 Refuse(path, "a folder of that name is in the way");
                 ok = false;
-            } else if (m_options.noflag || !m_callbacks || !m_callbacks->replace) {
-                moves.push_back({path, true});
-            } else {
+            } else if (!m_options.noflag && m_callbacks && m_callbacks->replace) {
                 std::string asked = path;
                 int answer = m_callbacks->replace(&asked[0]);
-                if (answer != 0 && answer != IDM_REPLACE_NO) moves.push_back({path, true});
+                if ((answer == 0 || answer == IDM_REPLACE_NO) && unlinkat(stagedDir, name.c_str(), 0) != 0) {
+                    Say("cannot keep %s: %s\n", Shown(path).c_str(), strerror(errno));
+                    Worsen(PK_DISK);
+                    ok = false;
+                }
             }
             continue;
         }
@@ -426,59 +530,140 @@ bool Unpacker::PlanMoves(int stagedDir, int targetDir, const std::string& prefix
             ok = false;
             continue;
         }
-        int stagedSub = openat(stagedDir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        int targetSub = openat(targetDir, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        ok = stagedSub >= 0 && targetSub >= 0 && PlanMoves(stagedSub, targetSub, path + "/", moves) && ok;
+        int stagedSub = OpenFolderAt(stagedDir, name.c_str());
+        int targetSub = OpenFolderAt(targetDir, name.c_str());
+        ok = stagedSub >= 0 && targetSub >= 0 && CheckAgainstTarget(stagedSub, targetSub, path + "/") && ok;
         if (stagedSub >= 0) close(stagedSub);
         if (targetSub >= 0) close(targetSub);
     }
     return ok;
 }
 
-// Renames without replacing: the target may have gained the name since it was looked at.
-int RenameNew(int fromDir, const char* from, int toDir, const char* to) {
-    int r = renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE);
-    if (r != 0 && errno == EINVAL) {
-        struct stat st;
-        if (fstatat(toDir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            errno = EEXIST;
-            return -1;
-        }
-        r = renameat(fromDir, from, toDir, to);
-    }
-    return r;
+bool Unpacker::CannotCopy(const std::string& path) {
+    Say("cannot copy %s into the staging folder: %s\n", Shown(path).c_str(), strerror(errno));
+    Worsen(PK_DISK);
+    return false;
 }
 
-// Every move or none: a failing one puts back what the moves before it changed.
-bool Unpacker::MoveIntoTarget(const std::vector<Move>& moves) {
-    size_t done = 0;
-    for (; done < moves.size(); ++done) {
-        const char* path = moves[done].path.c_str();
-        const std::string replaced = std::to_string(done);
-        bool ok;
-        if (moves[done].replaces) {
-            ok = renameat(m_targetFd, path, m_oldFd, replaced.c_str()) == 0;
-            if (ok && renameat(m_newFd, path, m_targetFd, path) != 0) {
-                int error = errno;
-                renameat(m_oldFd, replaced.c_str(), m_targetFd, path);
-                errno = error;
-                ok = false;
-            }
-        } else {
-            ok = RenameNew(m_newFd, path, m_targetFd, path) == 0;
+// Copies into `to` what `from` holds and `to` lacks, with modes and times;
+// symbolic links are copied as links, never followed. Folders of both merge,
+// taking the mode of the one in the target.
+bool Unpacker::CopyMissing(int from, int to, const std::string& prefix) {
+    std::vector<std::string> names;
+    if (!NamesIn(from, names)) return CannotCopy(prefix);
+    for (const std::string& name : names) {
+        const std::string path = prefix + name;
+        const char* leaf = name.c_str();
+        struct stat st;
+        if (fstatat(from, leaf, &st, AT_SYMLINK_NOFOLLOW) != 0) return CannotCopy(path);
+        const bool staged = ExistsAt(to, leaf);
+        if (S_ISDIR(st.st_mode)) {
+            if (!staged && mkdirat(to, leaf, 0700) != 0) return CannotCopy(path);
+            int fromSub = OpenFolderAt(from, leaf);
+            int toSub = fromSub >= 0 ? OpenFolderAt(to, leaf) : -1;
+            bool ok = toSub >= 0 && CopyMissing(fromSub, toSub, path + "/");
+            if (ok && fchmod(toSub, st.st_mode & 07777) != 0) ok = CannotCopy(path);
+            else if (!ok && toSub < 0) CannotCopy(path);
+            if (fromSub >= 0) close(fromSub);
+            if (toSub >= 0) close(toSub);
+            if (!ok) return false;
+            continue;
         }
-        if (!ok) {
-            Say("cannot move %s into place: %s\n", Shown(moves[done].path).c_str(), strerror(errno));
+        if (staged) continue;  // the archive's file wins
+        if (S_ISLNK(st.st_mode)) {
+            char link[PATH_MAX + 1];
+            ssize_t n = readlinkat(from, leaf, link, sizeof link);
+            if (n >= static_cast<ssize_t>(sizeof link)) errno = ENAMETOOLONG;
+            if (n < 0 || n >= static_cast<ssize_t>(sizeof link)) return CannotCopy(path);
+            link[n] = '\0';
+            if (symlinkat(link, to, leaf) != 0) return CannotCopy(path);
+            continue;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            Say("cannot copy %s into the staging folder: not a file, folder or link\n", Shown(path).c_str());
             Worsen(PK_DISK);
-            break;
+            return false;
         }
+        int in = openat(from, leaf, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (in < 0) return CannotCopy(path);
+        int out = openat(to, leaf, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        bool ok = out >= 0;
+        std::vector<char> buffer(1 << 16);
+        while (ok) {
+            ssize_t n = read(in, buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ok = n == 0;
+                break;
+            }
+            for (ssize_t done = 0; ok && done < n;) {
+                ssize_t w = write(out, buffer.data() + done, static_cast<size_t>(n - done));
+                if (w < 0 && errno == EINTR) continue;
+                if (w == 0) errno = ENOSPC;
+                ok = w > 0;
+                if (ok) done += w;
+            }
+        }
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ok = ok && fchmod(out, st.st_mode & 07777) == 0 && futimens(out, times) == 0;
+        int error = errno;
+        close(in);
+        if (out >= 0 && close(out) != 0 && ok) {
+            error = errno;
+            ok = false;
+        }
+        errno = error;
+        if (!ok) return CannotCopy(path);
     }
-    if (done == moves.size()) return true;
-    while (done-- > 0) {
-        const char* path = moves[done].path.c_str();
-        if (renameat(m_targetFd, path, m_newFd, path) != 0 ||
-            (moves[done].replaces && renameat(m_oldFd, std::to_string(done).c_str(), m_targetFd, path) != 0))
-            Say("cannot put back %s: %s\n", Shown(moves[done].path).c_str(), strerror(errno));
+    return true;
+}
+
+// Makes every staged folder that replaces one in the target a whole copy of
+// it with the archive's files over it: files the archive lacks are kept.
+bool Unpacker::CompleteFolders() {
+    std::vector<std::string> names;
+    if (!NamesIn(m_newFd, names)) return CannotCopy("");
+    for (const std::string& name : names) {
+        struct stat st;
+        if (fstatat(m_targetFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) continue;
+        int from = OpenFolderAt(m_targetFd, name.c_str());
+        int to = from >= 0 ? OpenFolderAt(m_newFd, name.c_str()) : -1;
+        bool ok = to >= 0 && CopyMissing(from, to, name + "/");
+        if (ok && fchmod(to, st.st_mode & 07777) != 0) ok = CannotCopy(name);
+        else if (!ok && to < 0) CannotCopy(name);
+        if (from >= 0) close(from);
+        if (to >= 0) close(to);
+        if (!ok) return false;
+    }
+    return true;
+}
+
+// Swaps every staged top-level entry in. A failing swap puts back what the
+// swaps before it changed; a killed one is finished by the next start.
+bool Unpacker::SwapIntoTarget() {
+    std::vector<std::string> names;
+    int marker = -1;
+    if (!NamesIn(m_newFd, names) ||
+        (marker = openat(m_stagingFd, kSwapping, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)) < 0) {
+        Say("cannot begin to move the entries into place: %s\n", strerror(errno));
+        Worsen(PK_DISK);
+        return false;
+    }
+    close(marker);
+    size_t done = 0;
+    for (; done < names.size(); ++done) {
+        if (SwapIn(m_targetFd, m_newFd, m_oldFd, names[done].c_str())) continue;
+        Say("cannot move %s into place: %s\n", Shown(names[done]).c_str(), strerror(errno));
+        Worsen(PK_DISK);
+        break;
+    }
+    // Finished or undone from here on: the next start has nothing to finish.
+    unlinkat(m_stagingFd, kSwapping, 0);
+    if (done == names.size()) return true;
+    for (size_t i = done + 1; i-- > 0;) {
+        if (PutBack(m_targetFd, m_newFd, m_oldFd, names[i].c_str())) continue;
+        Say("cannot put back %s: %s\n", Shown(names[i]).c_str(), strerror(errno));
+        m_keepStaging = true;
     }
     return false;
 }
@@ -512,7 +697,7 @@ int Unpacker::Run(int includeCount, char** includes, int excludeCount, char** ex
         Say("cannot open %s: %s\n", target.c_str(), strerror(errno));
         return PK_DISK;
     }
-    RemoveLeftoverStaging(target);
+    FinishInterrupted(m_targetFd, target, m_callbacks ? m_callbacks->print : nullptr);
     if (!OpenStaging(target)) return PK_DISK;
     for (zip_int64_t i = 0; i < count; ++i) {
         const char* name = zip_get_name(m_zip, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
@@ -521,9 +706,8 @@ int Unpacker::Run(int includeCount, char** includes, int excludeCount, char** ex
     }
     // Anything short of every entry unpacked installs nothing.
     if (m_result != PK_OK) return m_result;
-    std::vector<Move> moves;
-    if (!PlanMoves(m_newFd, m_targetFd, "", moves)) return std::max(m_result, PK_WARN);
-    MoveIntoTarget(moves);
+    if (!CheckAgainstTarget(m_newFd, m_targetFd, "")) return std::max(m_result, PK_WARN);
+    if (CompleteFolders()) SwapIntoTarget();
     return m_result;
 }
 
@@ -538,4 +722,13 @@ ARCH_EXPORT int WINAPI Wiz_SingleEntryUnzip(int includeCount, char** includes, i
     if (!options) return PK_PARAM;
     Unpacker unpacker(*options, callbacks);
     return unpacker.Run(includeCount, includes, excludeCount, excludes);
+}
+
+ARCH_EXPORT int WINAPI KolvarFinishInterruptedInstalls(LPCSTR folder, DLLPRNT print) {
+    const std::string target = HostFolder(folder);
+    int fd = open(target.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    int removed = FinishInterrupted(fd, target, print);
+    close(fd);
+    return removed;
 }
