@@ -38,6 +38,12 @@ struct QuadVertex {
     float x, y, z, u, v;
 };
 static_assert(sizeof(QuadVertex) == kQuadStride, "quad vertex layout");
+
+// The window system's own words for a window or GL context it could not make.
+void LogWindowFailureReason() {
+    const std::string reason = platform::WindowFailureReason();
+    if (!reason.empty()) g_Log.PrintBold("red", "   reason: %s", reason.c_str());
+}
 const QuadVertex kQuadVertices[4] = {
     {-0.5f, 0.5f, 0.0f, 0.0f, 0.0f},
     {0.5f, 0.5f, 0.0f, 1.0f, 0.0f},
@@ -272,8 +278,7 @@ bool CGraphicsEngine::CreateMainWindow() {
     m_Params.m_Window = window;
     if (!window) {
         g_Log.PrintBold("red", "Error, couldn't create main window !");
-        const std::string reason = platform::WindowFailureReason();
-        if (!reason.empty()) g_Log.PrintBold("red", "   reason: %s", reason.c_str());
+        LogWindowFailureReason();
         return false;
     }
     ShowWindow(window, SW_SHOWNORMAL);
@@ -387,6 +392,7 @@ bool CGraphicsEngine::CreateDevice() {
         if (FAILED(hr)) {
             m_pDevice = nullptr;
             g_Log.PrintBold("red", "Error: Creating device FAILED ! code:  %s", DXGetErrorString9(hr));
+            LogWindowFailureReason();
             return false;
         }
         g_Log.Print("gray", "ok...");

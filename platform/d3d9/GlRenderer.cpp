@@ -9,6 +9,7 @@
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/glcorearb.h>
 #include <SDL.h>
+#include <platform.h>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -617,7 +618,11 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
     static const bool padded = mallopt(M_TOP_PAD, 16 << 20) && mallopt(M_MMAP_THRESHOLD, 4 << 20);
     (void)padded;
 #endif
-    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return D3DERR_NOTAVAILABLE;
+    platform::NoteWindowFailure(std::string());
+    if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        platform::NoteWindowFailure(SDL_GetError());
+        return D3DERR_NOTAVAILABLE;
+    }
     m_window = static_cast<SDL_Window*>(ResolveSdlWindow(window));
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
@@ -636,11 +641,15 @@ HRESULT CGlRenderer::Open(HWND window, const D3DPRESENT_PARAMETERS& pp, UINT* wi
         m_ownWindow = SDL_CreateWindow("d3d9", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, w, h,
                                        SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         m_window = m_ownWindow;
-        if (!m_window) return D3DERR_NOTAVAILABLE;
+        if (!m_window) {
+            platform::NoteWindowFailure(SDL_GetError());
+            return D3DERR_NOTAVAILABLE;
+        }
     }
     m_windowId = SDL_GetWindowID(m_window);
     m_context = SDL_GL_CreateContext(m_window);
     if (!m_context) {
+        platform::NoteWindowFailure(SDL_GetError());
         Close();
         return D3DERR_NOTAVAILABLE;
     }

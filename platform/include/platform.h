@@ -101,9 +101,11 @@ bool HasDisplay();
 // The SDL window behind a window handle made by CreateWindowExA (an SDL_Window*,
 // created with SDL_WINDOW_OPENGL so the device can draw into it), or null.
 void* SdlWindowOf(HWND__* window);
-// Why the last CreateWindowExA call could not make its window, in the host
-// window system's words; empty when that call made one.
+// Why the last CreateWindowExA call could not make its window, or the last
+// device its GL context, in the host window system's words; empty when the
+// last of them succeeded.
 std::string WindowFailureReason();
+void NoteWindowFailure(const std::string& reason);
 
 // Desktop integration: makes files matching `glob` (say "*.kvr", any case) the
 // shared-MIME type `mimeType`, described by `comment`, in the user's database

@@ -497,6 +497,7 @@ void* SdlWindowOf(HWND__* window) {
 }
 
 std::string WindowFailureReason() { return S().failure; }
+void NoteWindowFailure(const std::string& reason) { S().failure = reason; }
 
 bool IsFullScreenWindow(HWND window) { return winimpl::IsLiveWindow(window) && window->fullScreen; }
 

@@ -362,6 +362,10 @@ const Fault kFaults[] = {
      "Couldn't initialize graphics engine.\n See log.html for detail.",
      "reason: Failed loading /nonexistent/libGL.so.1", true, 1, false,
      {"SDL_OPENGL_LIBRARY", "/nonexistent/libGL.so.1"}},
+    // A driver that offers no context of the version asked for: the log says so.
+    {"no_gl_context", [](const std::string&) {}, kQuickRun,
+     "Couldn't initialize graphics engine.\n See log.html for detail.", "reason: Could not create GL context", true, 1,
+     false, {"MESA_GL_VERSION_OVERRIDE", "2.1"}},
 };
 
 class StartupFault : public testing::TestWithParam<Fault> {};
