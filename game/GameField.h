@@ -178,3 +178,8 @@ private:
 // Script functions of the field's two states.
 void RegisterFieldScriptFunctions(lua_State* state);
 void RegisterFieldAnimScriptFunctions(lua_State* state);
+
+// The floating praise of a clear of three lines or more ("outstanding !",
+// "impressive!" or "excellent !" for praise 0, 1 or 2) and the line of its
+// bonus under it.
+void AddPraiseMessages(int praise, int bonus);
