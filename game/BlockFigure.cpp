@@ -83,7 +83,7 @@ void CBlockFigure::SetShape(int shapeIndex, int phaseIndex) {
 }
 
 void CBlockFigure::LayOut() {
-    const int color = m_value >= 0 ? m_value : kShapeColors[shape];
+    const int color = CFieldBlock::IsBlock(m_value) ? m_value : kShapeColors[shape];
     const SFigurePhase& p = CurrentPhase();
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) blocks[r * 4 + c].m_value = p.mask[r][c] ? color : -1;
