@@ -35,21 +35,21 @@ const D3DVERTEXELEMENT9* const kDeclarations[3] = {kDeclaration0, kDeclaration1,
 
 IDirect3DDevice9* g_TestDevice = nullptr;
 
-IDirect3DDevice9* Device() {
-    if (g_TestDevice) return g_TestDevice;
-    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
-    return engine ? engine->GetDevice() : nullptr;
-}
-
 }  // namespace
 
 // The three mesh layouts and the one last set on the device (-1: none).
 IDirect3DVertexDeclaration9** g_pMeshDeclarations = nullptr;
 int g_LastMeshDeclaration = -1;
 
-namespace meshmanagerhooks {
+namespace managerhooks {
 void SetTestDevice(IDirect3DDevice9* device) { g_TestDevice = device; }
-}  // namespace meshmanagerhooks
+}  // namespace managerhooks
+
+IDirect3DDevice9* ManagerDevice() {
+    if (g_TestDevice) return g_TestDevice;
+    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
+    return engine ? engine->GetDevice() : nullptr;
+}
 
 const D3DVERTEXELEMENT9* CMeshManager::GetDeclarationElements(int index) {
     return index >= 0 && index < 3 ? kDeclarations[index] : nullptr;
@@ -60,7 +60,7 @@ CMeshManager::CMeshManager() {
     m_MeshPath[0] = '\0';
     g_pMeshDeclarations = new IDirect3DVertexDeclaration9*[3]();
     g_LastMeshDeclaration = -1;
-    IDirect3DDevice9* device = Device();
+    IDirect3DDevice9* device = ManagerDevice();
     for (int i = 0; i < 3; ++i) {
         if (!device || FAILED(device->CreateVertexDeclaration(kDeclarations[i], &g_pMeshDeclarations[i]))) {
             g_pMeshDeclarations[i] = nullptr;
@@ -118,7 +118,7 @@ bool CMeshManager::LoadMesh(CMesh** out, const char* name, int declarationIndex)
         delete mesh;
         return false;
     }
-    IDirect3DDevice9* device = Device();
+    IDirect3DDevice9* device = ManagerDevice();
     HRESULT hr = mesh->Create(device, fullPath, declarationIndex);
     if (FAILED(hr)) {
         g_Log.PrintBold("red", "Couldn't load mesh: (%s); code = %s", fullPath, DXGetErrorString9(hr));
@@ -150,7 +150,7 @@ bool CMeshManager::InvalidateMeshes() {
 
 bool CMeshManager::RestoreMeshes() {
     g_Log.Print("blue", "Restoring meshes:");
-    IDirect3DDevice9* device = Device();
+    IDirect3DDevice9* device = ManagerDevice();
     for (CMesh* mesh : m_Meshes) {
         HRESULT hr = mesh->RestoreDeviceObjects(device);
         if (FAILED(hr)) {
@@ -166,7 +166,7 @@ bool CMeshManager::RestoreMeshes() {
 
 void CMeshManager::SetVertexDeclaration(int index) {
     if (index < 0 || index > 2 || !g_pMeshDeclarations || !g_pMeshDeclarations[index]) return;
-    IDirect3DDevice9* device = Device();
+    IDirect3DDevice9* device = ManagerDevice();
     if (!device) return;
     if (index == g_LastMeshDeclaration) {
         // Other code may have set its own declaration directly on the device.

@@ -33,3 +33,7 @@ private:
     char m_MeshPath[MAX_PATH];
     std::vector<CMesh*> m_Meshes;
 };
+
+// The device the mesh and shader managers work on: the engine's, unless a
+// test has given its own.
+IDirect3DDevice9* ManagerDevice();

@@ -2,7 +2,6 @@
 
 #include <d3dx9shader.h>
 #include <dxerr9.h>
-#include <managerhooks.h>
 
 #include <cstring>
 #include <new>
@@ -14,28 +13,16 @@
 
 namespace {
 
-IDirect3DDevice9* g_TestDevice = nullptr;
-
-IDirect3DDevice9* Device() {
-    if (g_TestDevice) return g_TestDevice;
-    CGraphicsEngine* engine = CGraphicsEngine::GetInstancePtr();
-    return engine ? engine->GetDevice() : nullptr;
-}
-
 // The Cg context lives as long as the process: programs are never destroyed.
 CGcontext g_CgContext = nullptr;
 
 }  // namespace
 
-namespace shadermanagerhooks {
-void SetTestDevice(IDirect3DDevice9* device) { g_TestDevice = device; }
-}  // namespace shadermanagerhooks
-
 CShaderManager::CShaderManager() {
     g_Log.Print("blue", "Initializing shader manager");
     if (!g_CgContext) g_CgContext = cgCreateContext();
     m_Context = g_CgContext;
-    IDirect3DDevice9* device = Device();
+    IDirect3DDevice9* device = ManagerDevice();
     cgD3D9SetDevice(device);
     char dir[MAX_PATH] = "";
     if (GetCurrentDirectoryA(MAX_PATH, dir) == 0 || dir[0] == '\0') strcpy(dir, ".");
@@ -132,7 +119,7 @@ CShader* CShaderManager::LoadShader(CShader* shader, const std::string& file, co
         return nullptr;
     }
 
-    IDirect3DDevice9* device = Device();
+    IDirect3DDevice9* device = ManagerDevice();
     const DWORD* function = static_cast<const DWORD*>(code->GetBufferPointer());
     if (!device) {
         hr = D3DERR_INVALIDCALL;
@@ -194,7 +181,7 @@ CVertexDeclaration* CShaderManager::LoadVertexDeclaration(const D3DVERTEXELEMENT
         }
     }
     memcpy(decl->m_Elements, elements, count * sizeof(D3DVERTEXELEMENT9));
-    IDirect3DDevice9* device = Device();
+    IDirect3DDevice9* device = ManagerDevice();
     HRESULT hr = device ? device->CreateVertexDeclaration(decl->m_Elements, &decl->m_pDeclaration)
                         : D3DERR_INVALIDCALL;
     if (FAILED(hr)) {
@@ -232,17 +219,17 @@ bool CShaderManager::SetPixelShadersPath(const std::string& path) {
 }
 
 void CShaderManager::SetVertexShader(CVertexShader* shader) {
-    IDirect3DDevice9* device = Device();
+    IDirect3DDevice9* device = ManagerDevice();
     if (device) device->SetVertexShader(shader ? shader->GetShader() : nullptr);
 }
 
 void CShaderManager::SetPixelShader(CPixelShader* shader) {
-    IDirect3DDevice9* device = Device();
+    IDirect3DDevice9* device = ManagerDevice();
     if (device) device->SetPixelShader(shader ? shader->GetShader() : nullptr);
 }
 
 void CShaderManager::SetVertexDeclaration(CVertexDeclaration* declaration) {
-    IDirect3DDevice9* device = Device();
+    IDirect3DDevice9* device = ManagerDevice();
     if (!declaration || !device) return;
     device->SetVertexDeclaration(declaration->m_pDeclaration);
     // Mesh renders must set their own declaration again after this one.
@@ -253,7 +240,7 @@ void CShaderManager::SetVertexDeclaration(CVertexDeclaration* declaration) {
 // overwrite whatever is there: such a set is refused instead.
 HRESULT CShaderManager::SetVertexShaderConstant(CVertexShader* shader, const char* name, const float* data,
                                                 unsigned registerCount) {
-    IDirect3DDevice9* device = Device();
+    IDirect3DDevice9* device = ManagerDevice();
     const int index = shader && device && data ? shader->FindRegister(name) : -1;
     if (index < 0) return D3DERR_INVALIDCALL;
     return device->SetVertexShaderConstantF(static_cast<UINT>(index), data, registerCount);
@@ -261,7 +248,7 @@ HRESULT CShaderManager::SetVertexShaderConstant(CVertexShader* shader, const cha
 
 HRESULT CShaderManager::SetPixelShaderConstant(CPixelShader* shader, const char* name, const float* data,
                                                unsigned registerCount) {
-    IDirect3DDevice9* device = Device();
+    IDirect3DDevice9* device = ManagerDevice();
     const int index = shader && device && data ? shader->FindRegister(name) : -1;
     if (index < 0) return D3DERR_INVALIDCALL;
     return device->SetPixelShaderConstantF(static_cast<UINT>(index), data, registerCount);

@@ -14,6 +14,7 @@
 #include "game/FigureGenerator.h"
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
+#include "game/LitConstants.h"
 
 namespace {
 constexpr float kPi = D3DX_PI;
@@ -82,7 +83,7 @@ void CBlockFigure::SetShape(int shapeIndex, int phaseIndex) {
 }
 
 void CBlockFigure::LayOut() {
-    const int color = m_value >= 0 ? m_value : kShapeColors[shape];
+    const int color = CFieldBlock::IsBlock(m_value) ? m_value : kShapeColors[shape];
     const SFigurePhase& p = CurrentPhase();
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c) blocks[r * 4 + c].m_value = p.mask[r][c] ? color : -1;
@@ -270,28 +271,16 @@ void RenderFigureBlocks(const CFieldBlock* blocks, int count, bool preview, D3DX
         D3DXVec3TransformCoord(&l3, &lightWorld, &block.m_invWorld);
         const D3DXVECTOR4 eye(e3.x, e3.y, e3.z, 1.0f), light(l3.x, l3.y, l3.z, 1.0f);
         const D3DMATERIAL9& m = material(block);
-        if (pathA) {
-            shaders->SetVertexShaderConstant(vs, "eye_position", &eye.x, 1);
-            shaders->SetVertexShaderConstant(vs, "light_position", &light.x, 1);
-            shaders->SetVertexShaderConstant(vs, "clip_matrix", &block.m_clipMatrix._11, 4);
-            shaders->SetVertexShaderConstant(vs, "world_matrix_t", &block.m_worldViewTranspose._11, 4);
-            shaders->SetVertexShaderConstant(vs, "world_matrix_it", &(block.*highPathIt)._11, 4);
-            shaders->SetPixelShaderConstant(ps, "diffuse_color", &m.Diffuse.r, 1);
-            shaders->SetPixelShaderConstant(ps, "ambient_color", &m.Ambient.r, 1);
-        } else {
-            static const float kRange[4] = {50.0f, 0.5f, 0.5f, 0.5f};
-            static const float kAttenuation[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-            shaders->SetVertexShaderConstant(vs, "diffuse_color", &m.Diffuse.r, 1);
-            shaders->SetVertexShaderConstant(vs, "light_position", &light.x, 1);
-            shaders->SetVertexShaderConstant(vs, "light_range", kRange, 1);
-            shaders->SetVertexShaderConstant(vs, "light_attenuation", kAttenuation, 1);
-            shaders->SetVertexShaderConstant(vs, "eye_position", &eye.x, 1);
-            shaders->SetVertexShaderConstant(vs, "clip_matrix", &block.m_clipMatrix._11, 4);
-            shaders->SetVertexShaderConstant(vs, "world_matrix_it", &block.m_worldViewInvTranspose._11, 4);
-            shaders->SetVertexShaderConstant(vs, "world_matrix_t", &block.m_worldViewTranspose._11, 4);
-            shaders->SetVertexShaderConstant(vs, "ambient_color", &m.Ambient.r, 1);
-            shaders->SetVertexShaderConstant(vs, "specular_color", &m.Specular.r, 1);
-        }
+        CLitConstants constants;
+        constants.LightAndEye(&light.x, &eye.x);
+        if (pathA)
+            constants.Matrices(block.m_clipMatrix, block.*highPathIt, block.m_worldViewTranspose)
+                .Colours(&m.Diffuse.r, &m.Ambient.r);
+        else
+            constants.Matrices(block.m_clipMatrix, block.m_worldViewInvTranspose, block.m_worldViewTranspose)
+                .Colours(&m.Diffuse.r, &m.Ambient.r, &m.Specular.r)
+                .Falloff();
+        SetLitConstants(vs, pathA ? ps : nullptr, constants);
         if (mesh) mesh->Render(device, true, true);
     }
 }

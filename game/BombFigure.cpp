@@ -14,6 +14,7 @@
 #include "game/BombEffects.h"
 #include "game/FigureGenerator.h"
 #include "game/GameField.h"
+#include "game/LitConstants.h"
 #include "game/ObjectEmitter.h"
 
 namespace {
@@ -247,11 +248,9 @@ void CBombFigure::Render() {
     const D3DXVECTOR3 eye = CameraPosition();
     D3DXVECTOR4 eyeLocal, light;
     D3DXVec3Transform(&eyeLocal, &eye, &bodyInvWorld);
-    auto setFuse = [&] {
-        shaders->SetVertexShaderConstant(vs, "clip_matrix", ShaderFloats(fuseClip), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_t", ShaderFloats(fuseWorldViewTranspose), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_it", ShaderFloats(fuseWorldViewInvTranspose), 4);
-    };
+    // The fuse keeps the body's light and eye.
+    CLitConstants fuse;
+    fuse.Matrices(fuseClip, fuseWorldViewInvTranspose, fuseWorldViewTranspose);
     if (HighShaderPath() && g->resources.bombPixelShader) {
         CPixelShader* ps = g->resources.bombPixelShader;
         shaders->SetVertexShader(vs);
@@ -261,19 +260,15 @@ void CBombFigure::Render() {
             if (field->m_textures[stage]) field->m_textures[stage]->Set(stage);
         const D3DXVECTOR3 lightPoint(0.0f, 0.0f, 10.0f);
         D3DXVec3Transform(&light, &lightPoint, &bodyInvWorld);
-        shaders->SetVertexShaderConstant(vs, "eye_position", ShaderFloats(eyeLocal), 1);
-        shaders->SetVertexShaderConstant(vs, "light_position", ShaderFloats(light), 1);
-        shaders->SetVertexShaderConstant(vs, "clip_matrix", ShaderFloats(bodyClip), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_t", ShaderFloats(bodyWorldViewTranspose), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_it", ShaderFloats(bodyWorldViewInvTranspose), 4);
-        shaders->SetPixelShaderConstant(ps, "diffuse_color", ShaderFloats(diffuseColor), 1);
-        shaders->SetPixelShaderConstant(ps, "ambient_color", ShaderFloats(ambientColor), 1);
+        SetLitConstants(vs, ps,
+                        CLitConstants()
+                            .LightAndEye(ShaderFloats(light), ShaderFloats(eyeLocal))
+                            .Matrices(bodyClip, bodyWorldViewInvTranspose, bodyWorldViewTranspose)
+                            .Colours(ShaderFloats(diffuseColor), ShaderFloats(ambientColor)));
         if (g->resources.bombMesh) g->resources.bombMesh->Render(device);
-        setFuse();
         const float fuseDiffuse[4] = {0.5f, 0.5f, 0.5f, 1.0f};
         const float fuseAmbient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-        shaders->SetPixelShaderConstant(ps, "diffuse_color", fuseDiffuse, 1);
-        shaders->SetPixelShaderConstant(ps, "ambient_color", fuseAmbient, 1);
+        SetLitConstants(vs, ps, fuse.Colours(fuseDiffuse, fuseAmbient));
         if (g->resources.fuseMesh) g->resources.fuseMesh->Render(device);
     } else {
         shaders->SetVertexShader(vs);
@@ -282,20 +277,14 @@ void CBombFigure::Render() {
         if (field->m_textures[0]) field->m_textures[0]->Set(0);
         const D3DXVECTOR3 lightPoint(0.0f, 0.0f, -10.0f);
         D3DXVec3Transform(&light, &lightPoint, &bodyInvWorld);
-        const float range[4] = {50.0f, 0.5f, 0.5f, 0.5f};
-        const float attenuation[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-        shaders->SetVertexShaderConstant(vs, "diffuse_color", ShaderFloats(diffuseColor), 1);
-        shaders->SetVertexShaderConstant(vs, "light_position", ShaderFloats(light), 1);
-        shaders->SetVertexShaderConstant(vs, "light_range", range, 1);
-        shaders->SetVertexShaderConstant(vs, "light_attenuation", attenuation, 1);
-        shaders->SetVertexShaderConstant(vs, "eye_position", ShaderFloats(eyeLocal), 1);
-        shaders->SetVertexShaderConstant(vs, "clip_matrix", ShaderFloats(bodyClip), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_it", ShaderFloats(bodyWorldViewInvTranspose), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_t", ShaderFloats(bodyWorldViewTranspose), 4);
-        shaders->SetVertexShaderConstant(vs, "ambient_color", ShaderFloats(ambientColor), 1);
-        shaders->SetVertexShaderConstant(vs, "specular_color", ShaderFloats(specularColor), 1);
+        SetLitConstants(vs, nullptr,
+                        CLitConstants()
+                            .Colours(ShaderFloats(diffuseColor), ShaderFloats(ambientColor), ShaderFloats(specularColor))
+                            .LightAndEye(ShaderFloats(light), ShaderFloats(eyeLocal))
+                            .Matrices(bodyClip, bodyWorldViewInvTranspose, bodyWorldViewTranspose)
+                            .Falloff());
         if (g->resources.bombMesh) g->resources.bombMesh->Render(device);
-        setFuse();
+        SetLitConstants(vs, nullptr, fuse);
         if (g->resources.fuseMesh) g->resources.fuseMesh->Render(device);
     }
 

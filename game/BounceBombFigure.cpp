@@ -12,6 +12,7 @@
 #include "game/FigureGenerator.h"
 #include "game/GameField.h"
 #include "game/GameRules.h"
+#include "game/LitConstants.h"
 #include "game/ObjectGridRules.h"
 
 namespace {
@@ -161,21 +162,15 @@ void CBounceBombFigure::Render() {
     D3DXVECTOR4 light, eyeLocal;
     D3DXVec3Transform(&light, &lightPoint, &invWorld);
     D3DXVec3Transform(&eyeLocal, &eye, &invWorld);
-    const float range[4] = {50.0f, 0.5f, 0.5f, 0.5f};
-    const float attenuation[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-    shaders->SetVertexShaderConstant(vs, "light_position", ShaderFloats(light), 1);
-    shaders->SetVertexShaderConstant(vs, "light_range", range, 1);
-    shaders->SetVertexShaderConstant(vs, "light_attenuation", attenuation, 1);
-    shaders->SetVertexShaderConstant(vs, "eye_position", ShaderFloats(eyeLocal), 1);
-    shaders->SetVertexShaderConstant(vs, "clip_matrix", ShaderFloats(clip), 4);
-    shaders->SetVertexShaderConstant(vs, "world_matrix_it", ShaderFloats(worldViewInvTranspose), 4);
-    shaders->SetVertexShaderConstant(vs, "world_matrix_t", ShaderFloats(worldViewTranspose), 4);
+    SetLitConstants(vs, nullptr,
+                    CLitConstants()
+                        .LightAndEye(ShaderFloats(light), ShaderFloats(eyeLocal))
+                        .Matrices(clip, worldViewInvTranspose, worldViewTranspose)
+                        .Falloff());
 
     const float dark[4] = {0.1f, 0.1f, 0.1f, 1.0f};
     const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-    shaders->SetVertexShaderConstant(vs, "diffuse_color", dark, 1);
-    shaders->SetVertexShaderConstant(vs, "ambient_color", black, 1);
-    shaders->SetVertexShaderConstant(vs, "specular_color", ShaderFloats(specularColor), 1);
+    SetLitConstants(vs, nullptr, CLitConstants().Colours(dark, black, ShaderFloats(specularColor)));
     if (g->resources.bounceBombMesh) g->resources.bounceBombMesh->Render(device);
 
     // A zero lifetime must not divide: the glow is then at its end.
@@ -185,8 +180,6 @@ void CBounceBombFigure::Render() {
     const float glow[4] = {0.7f * f, 0.7f - 0.5f * f, 0.0f, 1.0f};
     const float grey[4] = {0.5f, 0.5f, 0.5f, 1.0f};
     const float dim[4] = {0.1f, 0.1f, 0.1f, 1.0f};
-    shaders->SetVertexShaderConstant(vs, "ambient_color", glow, 1);
-    shaders->SetVertexShaderConstant(vs, "diffuse_color", grey, 1);
-    shaders->SetVertexShaderConstant(vs, "specular_color", dim, 1);
+    SetLitConstants(vs, nullptr, CLitConstants().Colours(grey, glow, dim));
     if (g->resources.bounceBombGlowMesh) g->resources.bounceBombGlowMesh->Render(device);
 }

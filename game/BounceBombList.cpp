@@ -9,13 +9,8 @@
 #include "engine/Utils.h"
 #include "game/GameField.h"
 #include "game/GameSettings.h"
-
-namespace {
-template <class T>
-const float* Floats(const T& value) {
-    return reinterpret_cast<const float*>(&value);
-}
-}  // namespace
+#include "game/LitConstants.h"
+#include "game/ObjectGridRules.h"
 
 CBounceBombList* CBounceBombList::GetInstance() { return CSingleton<CBounceBombList>::GetInstance(); }
 
@@ -69,22 +64,8 @@ void CBounceBombList::UpdateMatrices(CFlyingBlock& b) {
     D3DXMatrixRotationY(&ry, b.angles.y);
     D3DXMatrixRotationZ(&rz, b.angles.z);
     D3DXMatrixTranslation(&t, b.position.x, b.position.y, b.position.z);
-    D3DXMATRIX world = s * rx * ry * rz * t;
-    D3DXMATRIX view, proj;
-    D3DXMatrixIdentity(&view);
-    D3DXMatrixIdentity(&proj);
-    if (CCamera* camera = CGraphicsEngine::GetInstance()->GetCamera()) {
-        view = camera->GetViewMatrix();
-        proj = camera->GetProjMatrix();
-    }
-    D3DXMATRIX worldView = world * view;
-    D3DXMATRIX clip = worldView * proj;
-    D3DXMatrixTranspose(&b.clipMatrix, &clip);
-    D3DXMATRIX inverse;
-    if (!D3DXMatrixInverse(&inverse, nullptr, &worldView)) D3DXMatrixIdentity(&inverse);
-    D3DXMatrixTranspose(&b.worldViewInvTranspose, &inverse);
-    D3DXMatrixTranspose(&b.worldViewTranspose, &worldView);
-    if (!D3DXMatrixInverse(&b.invWorld, nullptr, &world)) D3DXMatrixIdentity(&b.invWorld);
+    const D3DXMATRIX world = s * rx * ry * rz * t;
+    ObjectMatrices(world, &b.clipMatrix, &b.worldViewInvTranspose, &b.worldViewTranspose, &b.invWorld);
 }
 
 void CBounceBombList::Update() {
@@ -161,35 +142,15 @@ void CBounceBombList::Render() {
         const D3DMATERIAL9& m = colourOf(b);
         D3DXVECTOR4 eyeLocal, light;
         D3DXVec3Transform(&eyeLocal, &eye, &b.invWorld);
-        float diffuse[4] = {m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a};
-        float ambient[4] = {m.Ambient.r, m.Ambient.g, m.Ambient.b, m.Ambient.a};
-        float specular[4] = {m.Specular.r, m.Specular.g, m.Specular.b, m.Specular.a};
-        if (high) {
-            D3DXVECTOR3 lightPoint = b.position - b.startPosition + D3DXVECTOR3(0.0f, 0.0f, 10.0f);
-            D3DXVec3Transform(&light, &lightPoint, &b.invWorld);
-            shaders->SetVertexShaderConstant(vs, "eye_position", Floats(eyeLocal), 1);
-            shaders->SetVertexShaderConstant(vs, "light_position", Floats(light), 1);
-            shaders->SetVertexShaderConstant(vs, "clip_matrix", Floats(b.clipMatrix), 4);
-            shaders->SetVertexShaderConstant(vs, "world_matrix_t", Floats(b.worldViewTranspose), 4);
-            shaders->SetVertexShaderConstant(vs, "world_matrix_it", Floats(b.worldViewInvTranspose), 4);
-            shaders->SetPixelShaderConstant(field->m_pixelShader, "diffuse_color", diffuse, 1);
-            shaders->SetPixelShaderConstant(field->m_pixelShader, "ambient_color", ambient, 1);
-        } else {
-            D3DXVECTOR3 lightPoint(0.0f, 0.0f, -10.0f);
-            D3DXVec3Transform(&light, &lightPoint, &b.invWorld);
-            const float range[4] = {50.0f, 0.5f, 0.5f, 0.5f};
-            const float attenuation[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-            shaders->SetVertexShaderConstant(vs, "diffuse_color", diffuse, 1);
-            shaders->SetVertexShaderConstant(vs, "light_position", Floats(light), 1);
-            shaders->SetVertexShaderConstant(vs, "light_range", range, 1);
-            shaders->SetVertexShaderConstant(vs, "light_attenuation", attenuation, 1);
-            shaders->SetVertexShaderConstant(vs, "eye_position", Floats(eyeLocal), 1);
-            shaders->SetVertexShaderConstant(vs, "clip_matrix", Floats(b.clipMatrix), 4);
-            shaders->SetVertexShaderConstant(vs, "world_matrix_it", Floats(b.worldViewInvTranspose), 4);
-            shaders->SetVertexShaderConstant(vs, "world_matrix_t", Floats(b.worldViewTranspose), 4);
-            shaders->SetVertexShaderConstant(vs, "ambient_color", ambient, 1);
-            shaders->SetVertexShaderConstant(vs, "specular_color", specular, 1);
-        }
+        const D3DXVECTOR3 lightPoint = high ? b.position - b.startPosition + D3DXVECTOR3(0.0f, 0.0f, 10.0f)
+                                            : D3DXVECTOR3(0.0f, 0.0f, -10.0f);
+        D3DXVec3Transform(&light, &lightPoint, &b.invWorld);
+        CLitConstants constants;
+        constants.LightAndEye(ShaderFloats(light), ShaderFloats(eyeLocal))
+            .Matrices(b.clipMatrix, b.worldViewInvTranspose, b.worldViewTranspose)
+            .Colours(&m.Diffuse.r, &m.Ambient.r, &m.Specular.r);
+        if (!high) constants.Falloff();
+        SetLitConstants(vs, high ? field->m_pixelShader : nullptr, constants);
         mesh->Render(device);
     }
 }

@@ -76,12 +76,12 @@ void CColorFigure::Build() {
     const int bx = static_cast<int>(x), by = static_cast<int>(y);
     for (int r = 0; r < kRows; ++r)
         for (int c = 0; c < kColumns; ++c) {
-            const int value = Cell(r, c).m_value;
-            if (value == -1) continue;
+            const CFieldBlock& block = Cell(r, c);
+            if (block.IsEmpty()) continue;
             CFieldBlock* cell = LandingCell(bx + c, by + r, special ? "special colour figure" : "colour figure");
             if (!cell) continue;
             cell->Reset();
-            cell->m_value = value;
+            cell->m_value = block.m_value;
         }
 }
 

@@ -47,20 +47,20 @@ void CFigureTrail::Update(const CFieldBlock* blocks, float x, float y, float rot
     for (int i = 0; i < kColumns; ++i) {
         bool lit = false;
         for (int j = 0; j < m_rows; ++j) {
-            const int value = blocks[j * kColumns + i].m_value;
-            if (lit || value == -1) {
+            const CFieldBlock& block = blocks[j * kColumns + i];
+            if (lit || block.IsEmpty()) {
                 for (int k = 0; k < kPerPlace; ++k) Emitter(j, i, k)->emitting = false;
                 continue;
             }
             lit = true;
             D3DXCOLOR start(1, 1, 1, 1);
-            if (value >= 0 && value < CGameField::kMaterials) {
-                const D3DMATERIAL9& m = field->m_materials[value];
+            if (block.IsBlock() && block.m_value < CGameField::kMaterials) {
+                const D3DMATERIAL9& m = field->m_materials[block.m_value];
                 const D3DCOLORVALUE& c = m_source == ColorSource::Diffuse ? m.Diffuse : m.Ambient;
                 start = D3DXCOLOR(c.r, c.g, c.b, c.a);
             }
             // The colour figure's cycle moves its blocks on an arc; the trail rides along.
-            const D3DXVECTOR3& off = blocks[j * kColumns + i].m_positionOffset;
+            const D3DXVECTOR3& off = block.m_positionOffset;
             D3DXMATRIX K;
             D3DXMatrixTranslation(&K, i * cw - px + off.x, j * ch - py + off.y, off.z);
             const D3DXMATRIX KRFG = K * RFG;

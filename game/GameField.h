@@ -26,9 +26,13 @@ public:
     // Empties the cell; matrices, scale, position offset and wave offset stay.
     void Reset();
 
-    bool IsBlock() const { return m_value >= 0; }
-    bool IsEmpty() const { return m_value == -1; }
-    bool IsWall() const { return m_value <= -2; }
+    bool IsBlock() const { return IsBlock(m_value); }
+    bool IsEmpty() const { return IsEmpty(m_value); }
+    bool IsWall() const { return IsWall(m_value); }
+    // The same for a bare value, for rules that work on plain grids.
+    static bool IsBlock(int32_t value) { return value >= 0; }
+    static bool IsEmpty(int32_t value) { return value == -1; }
+    static bool IsWall(int32_t value) { return value <= -2; }
     // No turn and no tilt: the block only moves and scales.
     bool IsUnturned() const {
         return m_rotation == D3DXVECTOR3(0.0f, 0.0f, 0.0f) && m_orientation.x == 0.0f && m_orientation.y == 0.0f &&
@@ -178,3 +182,8 @@ private:
 // Script functions of the field's two states.
 void RegisterFieldScriptFunctions(lua_State* state);
 void RegisterFieldAnimScriptFunctions(lua_State* state);
+
+// The floating praise of a clear of three lines or more ("outstanding !",
+// "impressive!" or "excellent !" for praise 0, 1 or 2) and the line of its
+// bonus under it.
+void AddPraiseMessages(int praise, int bonus);

@@ -30,12 +30,17 @@ void AddMessage(const CFloatingMessage::Params& params) {
     CAnimatedObjectList::GetInstance()->Add(message);
 }
 
-// The praise for three lines or more, then the bonus line under it.
+// The praise for three lines or more, spoken, then the bonus line under it.
 void Praise(const DWORD voices[3], int lines) {
-    static const char* const kPraise[] = {"outstanding !", "impressive!", "excellent !"};
     const int k = RandomInt(0, 3);
     if (CSoundEngine* sound = CSoundEngine::GetInstancePtr()) sound->PlaySoundScaled(voices[k], 1.0f, kGameSound);
+    AddPraiseMessages(k, fieldrules::LineScore(lines));
+}
 
+}  // namespace
+
+void AddPraiseMessages(int praise, int bonus) {
+    static const char* const kPraise[] = {"outstanding !", "impressive!", "excellent !"};
     CFloatingMessage::Params p;
     p.font = g_TexturedFont;
     p.charWidth = p.charHeight = 0.09f;
@@ -43,7 +48,7 @@ void Praise(const DWORD voices[3], int lines) {
     p.currentColor = D3DXCOLOR(0.0f, 0.7f, 1.0f, 1.0f);
     p.traceDensity = 500.0f;
     p.traceLife = 0.4f;
-    p.text = kPraise[k];
+    p.text = kPraise[praise >= 0 && praise < 3 ? praise : 0];
     p.k0 = D3DXCOLOR(1, 1, 1, 0);
     p.k1 = D3DXCOLOR(1, 1, 1, 1);
     p.k2 = D3DXCOLOR(1, 1, 1, 0);
@@ -56,7 +61,7 @@ void Praise(const DWORD voices[3], int lines) {
     AddMessage(p);
 
     char text[32];
-    snprintf(text, sizeof text, "bonus: %i", fieldrules::LineScore(lines));
+    snprintf(text, sizeof text, "bonus: %i", bonus);
     p.text = text;
     p.textColor = D3DXCOLOR(1.0f, 1.0f, 1.0f, 1.0f);
     p.p0 = D3DXVECTOR2(1.0f, 0.13f);
@@ -68,8 +73,6 @@ void Praise(const DWORD voices[3], int lines) {
     p.t2 = 1.0f;
     AddMessage(p);
 }
-
-}  // namespace
 
 void CGameField::Update() {
     CGameMode* mode = CGameMode::GetInstance();

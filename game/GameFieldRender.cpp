@@ -11,11 +11,9 @@
 #include "game/GameField.h"
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
+#include "game/LitConstants.h"
 
 namespace {
-const float kLightRange[4] = {50.0f, 0.5f, 0.5f, 0.5f};
-const float kLightAttenuation[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-
 void ToObjectSpace(const D3DXMATRIX& inverseWorld, const D3DXVECTOR3& point, float out[4]) {
     D3DXVECTOR3 p;
     D3DXVec3TransformCoord(&p, &point, &inverseWorld);
@@ -134,19 +132,17 @@ void CGameField::Render() {
                 const D3DMATERIAL9& material = m_materials[cell.m_value];
                 ToObjectSpace(cell.m_invWorld, worldLight, light);
                 ToObjectSpace(cell.m_invWorld, eye, eyeLocal);
-                shaders->SetVertexShaderConstant(m_vertexShader, "eye_position", eyeLocal, 1);
-                shaders->SetVertexShaderConstant(m_vertexShader, "light_position", light, 1);
-                shaders->SetVertexShaderConstant(m_vertexShader, "clip_matrix", &cell.m_clipMatrix._11, 4);
-                shaders->SetVertexShaderConstant(m_vertexShader, "world_matrix_t", &cell.m_worldViewTranspose._11, 4);
-                shaders->SetVertexShaderConstant(m_vertexShader, "world_matrix_it", &cell.m_worldViewInvTranspose._11, 4);
-                shaders->SetPixelShaderConstant(m_pixelShader, "diffuse_color", &material.Diffuse.r, 1);
-                shaders->SetPixelShaderConstant(m_pixelShader, "ambient_color", &material.Ambient.r, 1);
+                SetLitConstants(m_vertexShader, m_pixelShader,
+                                CLitConstants()
+                                    .LightAndEye(light, eyeLocal)
+                                    .Matrices(cell.m_clipMatrix, cell.m_worldViewInvTranspose, cell.m_worldViewTranspose)
+                                    .Colours(&material.Diffuse.r, &material.Ambient.r));
                 if (cell.m_removalMark) {
                     // Marked blocks pulse.
                     float glow = std::fabs(std::sin(5 * t)) * 3;
                     D3DXCOLOR pulse(material.Ambient.r * glow, material.Ambient.g * glow, material.Ambient.b * glow,
                                     std::fabs(std::sin(10 * t)) * 0.5f + 0.5f);
-                    shaders->SetPixelShaderConstant(m_pixelShader, "ambient_color", &pulse.r, 1);
+                    SetLitConstants(m_vertexShader, m_pixelShader, CLitConstants().Colours(nullptr, &pulse.r));
                 }
                 if (mesh) mesh->Render(device, true, true);
             }
@@ -169,16 +165,12 @@ void CGameField::Render() {
             if (cell.m_removalMark) diffuse *= 0.5f;
             ToObjectSpace(cell.m_invWorld, worldLight, light);
             ToObjectSpace(cell.m_invWorld, eye, eyeLocal);
-            shaders->SetVertexShaderConstant(m_vertexShader, "diffuse_color", &diffuse.r, 1);
-            shaders->SetVertexShaderConstant(m_vertexShader, "light_position", light, 1);
-            shaders->SetVertexShaderConstant(m_vertexShader, "light_range", kLightRange, 1);
-            shaders->SetVertexShaderConstant(m_vertexShader, "light_attenuation", kLightAttenuation, 1);
-            shaders->SetVertexShaderConstant(m_vertexShader, "eye_position", eyeLocal, 1);
-            shaders->SetVertexShaderConstant(m_vertexShader, "clip_matrix", &cell.m_clipMatrix._11, 4);
-            shaders->SetVertexShaderConstant(m_vertexShader, "world_matrix_it", &cell.m_worldViewInvTranspose._11, 4);
-            shaders->SetVertexShaderConstant(m_vertexShader, "world_matrix_t", &cell.m_worldViewTranspose._11, 4);
-            shaders->SetVertexShaderConstant(m_vertexShader, "ambient_color", &material.Ambient.r, 1);
-            shaders->SetVertexShaderConstant(m_vertexShader, "specular_color", &material.Specular.r, 1);
+            SetLitConstants(m_vertexShader, nullptr,
+                            CLitConstants()
+                                .Colours(&diffuse.r, &material.Ambient.r, &material.Specular.r)
+                                .LightAndEye(light, eyeLocal)
+                                .Matrices(cell.m_clipMatrix, cell.m_worldViewInvTranspose, cell.m_worldViewTranspose)
+                                .Falloff());
             device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
             device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
             device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_BLENDFACTORALPHA);

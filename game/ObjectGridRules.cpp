@@ -14,12 +14,14 @@ int ScriptToInt(float value) {
 
 bool FootprintFree(int x, int y, int width, int height, const CellValueFn& value) {
     if (x < 0 || y < 0 || x + 1 >= width || y + 1 >= height) return false;
-    return value(x, y) == -1 && value(x + 1, y) == -1 && value(x, y + 1) == -1 && value(x + 1, y + 1) == -1;
+    return CFieldBlock::IsEmpty(value(x, y)) && CFieldBlock::IsEmpty(value(x + 1, y)) &&
+           CFieldBlock::IsEmpty(value(x, y + 1)) && CFieldBlock::IsEmpty(value(x + 1, y + 1));
 }
 
 bool SawFootprintFree(int x, int y, int width, int height, const CellValueFn& value) {
     if (x < 0 || y < 0 || x + 1 >= width || y + 1 >= height) return false;
-    return value(x, y) >= -1 && value(x + 1, y) >= -1 && value(x, y + 1) >= -1 && value(x + 1, y + 1) >= -1;
+    return !CFieldBlock::IsWall(value(x, y)) && !CFieldBlock::IsWall(value(x + 1, y)) &&
+           !CFieldBlock::IsWall(value(x, y + 1)) && !CFieldBlock::IsWall(value(x + 1, y + 1));
 }
 
 std::vector<std::pair<int, int>> BlastCells(float x, float y, int radius, int width, int height) {
@@ -103,9 +105,9 @@ int ProbeCollision(float x, float y, int width, int height, const CellValueFn& v
         // Outside the grid is a wall, judged before truncation pulls -0.2 onto row 0.
         bool inside = px >= 0.0f && px < static_cast<float>(width) && py >= 0.0f && py < static_cast<float>(height);
         int v = inside ? value(static_cast<int>(px), static_cast<int>(py)) : -2;
-        if (v == -1) continue;
+        if (CFieldBlock::IsEmpty(v)) continue;
         result = ProbeSide(a);
-        if (v >= 0) knock(static_cast<int>(px), static_cast<int>(py));
+        if (CFieldBlock::IsBlock(v)) knock(static_cast<int>(px), static_cast<int>(py));
     }
     return result;
 }
@@ -126,7 +128,7 @@ D3DXVECTOR2 Reflect(const D3DXVECTOR2& d, int side) {
 int TopBlockRow(int width, int height, const CellValueFn& value) {
     for (int row = 0; row < height; ++row)
         for (int column = 0; column < width; ++column)
-            if (value(column, row) >= 0) return row;
+            if (CFieldBlock::IsBlock(value(column, row))) return row;
     return height - 1;
 }
 

@@ -9,6 +9,7 @@
 #include "engine/Utils.h"
 #include "game/FigureGenerator.h"
 #include "game/GameField.h"
+#include "game/LitConstants.h"
 
 CSawFigure::CSawFigure()
     : bodyScale(0.016f, 0.016f, 0.016f),
@@ -162,13 +163,10 @@ void CSawFigure::Render() {
     shaders->SetPixelShader(nullptr);
     shaders->SetVertexDeclaration(g->resources.sawDeclaration);
     if (field->m_textures[0]) field->m_textures[0]->Set(0);
-    const float range[4] = {50.0f, 0.5f, 0.5f, 0.5f};
-    const float attenuation[4] = {0.5f, 0.5f, 0.5f, 0.5f};
-    shaders->SetVertexShaderConstant(vs, "diffuse_color", ShaderFloats(diffuseColor), 1);
-    shaders->SetVertexShaderConstant(vs, "light_range", range, 1);
-    shaders->SetVertexShaderConstant(vs, "light_attenuation", attenuation, 1);
-    shaders->SetVertexShaderConstant(vs, "ambient_color", ShaderFloats(ambientColor), 1);
-    shaders->SetVertexShaderConstant(vs, "specular_color", ShaderFloats(specularColor), 1);
+    SetLitConstants(vs, nullptr,
+                    CLitConstants()
+                        .Colours(ShaderFloats(diffuseColor), ShaderFloats(ambientColor), ShaderFloats(specularColor))
+                        .Falloff());
     const D3DXVECTOR3 eye = CameraPosition();
     const D3DXVECTOR3 lightPoint(0.0f, 0.0f, -10.0f);
     auto draw = [&](CMesh* mesh, const D3DXMATRIX& clip, const D3DXMATRIX& it, const D3DXMATRIX& t,
@@ -176,11 +174,8 @@ void CSawFigure::Render() {
         D3DXVECTOR4 light, eyeLocal;
         D3DXVec3Transform(&light, &lightPoint, &invWorld);
         D3DXVec3Transform(&eyeLocal, &eye, &invWorld);
-        shaders->SetVertexShaderConstant(vs, "light_position", ShaderFloats(light), 1);
-        shaders->SetVertexShaderConstant(vs, "eye_position", ShaderFloats(eyeLocal), 1);
-        shaders->SetVertexShaderConstant(vs, "clip_matrix", ShaderFloats(clip), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_it", ShaderFloats(it), 4);
-        shaders->SetVertexShaderConstant(vs, "world_matrix_t", ShaderFloats(t), 4);
+        SetLitConstants(vs, nullptr,
+                        CLitConstants().LightAndEye(ShaderFloats(light), ShaderFloats(eyeLocal)).Matrices(clip, it, t));
         if (mesh) mesh->Render(device);
     };
     if (state == kCutting) {

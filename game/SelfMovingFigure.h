@@ -14,9 +14,3 @@ public:
     int GetCurrentType() override { return 0; }
     void SetNextPhase() override {}
 };
-
-// A matrix or vector as the float array a shader constant takes.
-template <class T>
-const float* ShaderFloats(const T& value) {
-    return reinterpret_cast<const float*>(&value);
-}

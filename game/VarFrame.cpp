@@ -15,6 +15,7 @@
 #include "game/GameField.h"
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
+#include "game/LitConstants.h"
 
 namespace {
 
@@ -24,8 +25,6 @@ const D3DVERTEXELEMENT9 kPlainElements[] = {
     {0, 12, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_NORMAL, 0},
     {0, 24, D3DDECLTYPE_FLOAT2, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_TEXCOORD, 0},
     D3DDECL_END()};
-const float kLightRange[4] = {50.0f, 0.5f, 0.5f, 0.5f};
-const float kLightAttenuation[4] = {0.5f, 0.5f, 0.5f, 0.5f};
 
 D3DXMATRIX Identity() {
     D3DXMATRIX m;
@@ -45,8 +44,6 @@ void ObjectSpaceLightAndEye(const D3DXMATRIX& inverseWorld, float light[4], floa
     light[0] = l.x, light[1] = l.y, light[2] = l.z, light[3] = 1.0f;
     eye[0] = e.x, eye[1] = e.y, eye[2] = e.z, eye[3] = 1.0f;
 }
-
-const float* Color(const D3DXCOLOR& c) { return &c.r; }
 
 }  // namespace
 
@@ -256,16 +253,13 @@ void CVarFrame::Render() {
         for (const varframe::SegmentPtr& segment : segments) {
             segment->ambientColor.a = g_FrameOpacity;
             ObjectSpaceLightAndEye(segment->inverseWorld, light, eye);
-            shaders->SetVertexShaderConstant(vertexShader, "diffuse_color", Color(segment->diffuseColor), 1);
-            shaders->SetVertexShaderConstant(vertexShader, "light_position", light, 1);
-            shaders->SetVertexShaderConstant(vertexShader, "light_range", kLightRange, 1);
-            shaders->SetVertexShaderConstant(vertexShader, "light_attenuation", kLightAttenuation, 1);
-            shaders->SetVertexShaderConstant(vertexShader, "eye_position", eye, 1);
-            shaders->SetVertexShaderConstant(vertexShader, "clip_matrix", &segment->clipMatrix._11, 4);
-            shaders->SetVertexShaderConstant(vertexShader, "world_matrix_it", &segment->worldViewIT._11, 4);
-            shaders->SetVertexShaderConstant(vertexShader, "world_matrix_t", &segment->worldViewT._11, 4);
-            shaders->SetVertexShaderConstant(vertexShader, "ambient_color", Color(segment->ambientColor), 1);
-            shaders->SetVertexShaderConstant(vertexShader, "specular_color", Color(segment->specularColor), 1);
+            SetLitConstants(vertexShader, nullptr,
+                            CLitConstants()
+                                .Colours(ShaderFloats(segment->diffuseColor), ShaderFloats(segment->ambientColor),
+                                         ShaderFloats(segment->specularColor))
+                                .LightAndEye(light, eye)
+                                .Matrices(segment->clipMatrix, segment->worldViewIT, segment->worldViewT)
+                                .Falloff());
             if (segment->ambientColor.a < 1.0f) {
                 device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
                 device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
@@ -278,22 +272,19 @@ void CVarFrame::Render() {
     }
 
     ObjectSpaceLightAndEye(solidInverseWorld, light, eye);
-    shaders->SetVertexShaderConstant(vertexShader, "light_position", light, 1);
-    shaders->SetVertexShaderConstant(vertexShader, "light_range", kLightRange, 1);
-    shaders->SetVertexShaderConstant(vertexShader, "light_attenuation", kLightAttenuation, 1);
-    shaders->SetVertexShaderConstant(vertexShader, "eye_position", eye, 1);
-    shaders->SetVertexShaderConstant(vertexShader, "clip_matrix", &solidClipMatrix._11, 4);
-    shaders->SetVertexShaderConstant(vertexShader, "world_matrix_it", &solidWorldViewIT._11, 4);
-    shaders->SetVertexShaderConstant(vertexShader, "world_matrix_t", &solidWorldViewT._11, 4);
+    SetLitConstants(vertexShader, nullptr,
+                    CLitConstants()
+                        .LightAndEye(light, eye)
+                        .Matrices(solidClipMatrix, solidWorldViewIT, solidWorldViewT)
+                        .Falloff());
     if (g_FrameOpacity < 1.0f) {
         device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
         device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
         device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
     }
     D3DXCOLOR ambient(solidAmbient.r, solidAmbient.g, solidAmbient.b, g_FrameOpacity);
-    shaders->SetVertexShaderConstant(vertexShader, "ambient_color", Color(ambient), 1);
-    shaders->SetVertexShaderConstant(vertexShader, "specular_color", Color(solidSpecular), 1);
-    shaders->SetVertexShaderConstant(vertexShader, "diffuse_color", Color(solidDiffuse), 1);
+    SetLitConstants(vertexShader, nullptr,
+                    CLitConstants().Colours(ShaderFloats(solidDiffuse), ShaderFloats(ambient), ShaderFloats(solidSpecular)));
     if (frameMesh) frameMesh->Render(device, true, true);
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
 }

@@ -49,8 +49,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "no device\n");
         return 1;
     }
-    meshmanagerhooks::SetTestDevice(device);
-    shadermanagerhooks::SetTestDevice(device);
+    managerhooks::SetTestDevice(device);
     const char* gameEnv = std::getenv("KOLVAR_GAME_DIR");
     std::string data = std::string(gameEnv ? gameEnv : KOLVAR_BENCH_GAME_DIR) + "/data";
     CShaderManager* shaders = CShaderManager::GetInstance();

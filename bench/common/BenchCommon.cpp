@@ -101,10 +101,7 @@ CFont* LoadTexturedFont() {
         fprintf(stderr, "bench: no font.png\n");
         return nullptr;
     }
-    for (const auto& g : g_FontGlyphTable) {
-        const CGlyphRect rect(g[1], g[2], g[3], g[4], g[5], g[6]);
-        font->AddGlyph(static_cast<char>(g[0]), &rect);
-    }
+    AddFontGlyphs(font);
     return font;
 }
 

@@ -28,7 +28,6 @@
 #include "game/AnimatedObjectList.h"
 #include "game/BenchCases.h"
 #include "game/FigureGenerator.h"
-#include "game/FloatingMessage.h"
 #include "game/GameField.h"
 #include "game/GameLoop.h"
 #include "game/GameMode.h"
@@ -44,37 +43,8 @@ void Step() {
     CHud::GetInstance()->Process();
 }
 
-// The praise and bonus line of a four-line clear.
-void AddPraise() {
-    CFloatingMessage::Params p;
-    p.font = g_TexturedFont;
-    p.charWidth = p.charHeight = 0.09f;
-    p.textColor = D3DXCOLOR(1.0f, 0.9f, 1.0f, 1.0f);
-    p.currentColor = D3DXCOLOR(0.0f, 0.7f, 1.0f, 1.0f);
-    p.traceDensity = 500.0f;
-    p.traceLife = 0.4f;
-    p.text = "excellent !";
-    p.k0 = D3DXCOLOR(1, 1, 1, 0);
-    p.k1 = D3DXCOLOR(1, 1, 1, 1);
-    p.k2 = D3DXCOLOR(1, 1, 1, 0);
-    p.p0 = D3DXVECTOR2(0.0f, 0.06f);
-    p.p1 = D3DXVECTOR2(0.37f, 0.06f);
-    p.p2 = D3DXVECTOR2(1.0f, 0.06f);
-    p.t0 = 1.0f, p.t1 = 3.0f, p.t2 = 1.0f;
-    CFloatingMessage* praise = new CFloatingMessage();
-    praise->Start(p);
-    CAnimatedObjectList::GetInstance()->Add(praise);
-    p.text = "bonus: 1000";
-    p.textColor = D3DXCOLOR(1, 1, 1, 1);
-    p.p0 = D3DXVECTOR2(1.0f, 0.13f);
-    p.p1 = D3DXVECTOR2(0.5f, 0.13f);
-    p.p2 = D3DXVECTOR2(0.0f, 0.13f);
-    p.charWidth = p.charHeight = 0.05f;
-    p.t0 = 1.5f, p.t1 = 2.7f, p.t2 = 1.0f;
-    CFloatingMessage* bonus = new CFloatingMessage();
-    bonus->Start(p);
-    CAnimatedObjectList::GetInstance()->Add(bonus);
-}
+// The game's own praise ("excellent !") and bonus line of a four-line clear.
+void AddPraise() { AddPraiseMessages(2, 1000); }
 
 size_t Ghosts() {
     size_t n = 0;

@@ -4,9 +4,6 @@
 
 // Test-only: the mesh and shader managers run on a device of the test's own
 // instead of the engine's; null goes back to the engine's.
-namespace meshmanagerhooks {
-void SetTestDevice(IDirect3DDevice9* device);
-}
-namespace shadermanagerhooks {
+namespace managerhooks {
 void SetTestDevice(IDirect3DDevice9* device);
 }

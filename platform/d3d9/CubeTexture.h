@@ -5,11 +5,10 @@
 
 namespace d3d9 {
 
-class CCubeTexture final : public IDirect3DCubeTexture9, public CTextureBase {
+class CCubeTexture final : public platform::ComObject<IDirect3DCubeTexture9, CTextureBase> {
 public:
     CCubeTexture(CDevice* device, UINT edge, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool)
-        : CTextureBase(device, D3DRTYPE_CUBETEXTURE, edge, edge, levels, usage, format, pool, "cube") {}
-    D3D9_UNKNOWN_IMPL
+        : ComObject(device, D3DRTYPE_CUBETEXTURE, edge, edge, levels, usage, format, pool, "cube") {}
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     DWORD SetPriority(DWORD p) override { DWORD o = m_priority; m_priority = p; return o; }
     DWORD GetPriority() override { return m_priority; }

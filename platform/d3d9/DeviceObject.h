@@ -37,12 +37,3 @@ protected:
 };
 
 }  // namespace d3d9
-
-// IUnknown plumbing for classes that derive from an interface and CDeviceObject.
-#define D3D9_UNKNOWN_IMPL                                                              \
-    HRESULT QueryInterface(REFIID, void** object) override {                           \
-        if (object) *object = nullptr;                                                 \
-        return E_NOINTERFACE;                                                          \
-    }                                                                                  \
-    ULONG AddRef() override { return PublicAddRef(); }                                 \
-    ULONG Release() override { return PublicRelease(); }

@@ -8,11 +8,10 @@
 
 namespace d3d9 {
 
-class CIndexBuffer final : public IDirect3DIndexBuffer9, public CBufferBase {
+class CIndexBuffer final : public platform::ComObject<IDirect3DIndexBuffer9, CBufferBase> {
 public:
     CIndexBuffer(CDevice* device, UINT length, DWORD usage, D3DFORMAT format, D3DPOOL pool)
-        : CBufferBase(device, length, usage, pool, "ib"), m_format(format) {}
-    D3D9_UNKNOWN_IMPL
+        : ComObject(device, length, usage, pool, "ib"), m_format(format) {}
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     DWORD SetPriority(DWORD) override { return 0; }
     DWORD GetPriority() override { return 0; }

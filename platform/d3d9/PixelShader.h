@@ -5,10 +5,9 @@
 
 namespace d3d9 {
 
-class CPixelShader final : public IDirect3DPixelShader9, public CShader {
+class CPixelShader final : public platform::ComObject<IDirect3DPixelShader9, CShader> {
 public:
-    using CShader::CShader;
-    D3D9_UNKNOWN_IMPL
+    using ComObject::ComObject;
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     HRESULT GetFunction(void* data, UINT* size) override { return Function(data, size); }
 };

@@ -28,7 +28,7 @@ void HoldBindings(DeviceState& s, bool take) {
 }
 
 CStateBlock::CStateBlock(CDevice* device)
-    : CDeviceObject(device, D3DPOOL_DEFAULT, "sb"), m_values(new DeviceState), m_mask(new StateMask) {
+    : ComObject(device, D3DPOOL_DEFAULT, "sb"), m_values(new DeviceState), m_mask(new StateMask) {
     memset(m_values.get(), 0, sizeof(DeviceState));
     memset(m_mask.get(), 0, sizeof(StateMask));
 }

@@ -9,12 +9,11 @@
 
 namespace d3d9 {
 
-class CStateBlock final : public IDirect3DStateBlock9, public CDeviceObject {
+class CStateBlock final : public platform::ComObject<IDirect3DStateBlock9, CDeviceObject> {
 public:
     // Blocks count as default-pool objects: Reset refuses while one lives.
     explicit CStateBlock(CDevice* device);
     ~CStateBlock() override;
-    D3D9_UNKNOWN_IMPL
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     HRESULT Capture() override;
     HRESULT Apply() override;

@@ -6,13 +6,13 @@
 namespace d3d9 {
 
 CSurface::CSurface(CDevice* device, CTextureBase* container, UINT face, UINT level)
-    : CDeviceObject(device, container->Pool(), "surf"), m_container(container), m_face(face), m_level(level) {
+    : ComObject(device, container->Pool(), "surf"), m_container(container), m_face(face), m_level(level) {
     m_container->PublicAddRef();
     m_container->DescOf(level, &m_desc);
 }
 
 CSurface::CSurface(CDevice* device, UINT width, UINT height, D3DFORMAT format, DWORD usage)
-    : CDeviceObject(device, D3DPOOL_DEFAULT, "surf") {
+    : ComObject(device, D3DPOOL_DEFAULT, "surf") {
     m_desc.Format = format;
     m_desc.Type = D3DRTYPE_SURFACE;
     m_desc.Usage = usage;

@@ -7,7 +7,7 @@ namespace d3d9 {
 
 class CTextureBase;
 
-class CSurface final : public IDirect3DSurface9, public CDeviceObject {
+class CSurface final : public platform::ComObject<IDirect3DSurface9, CDeviceObject> {
 public:
     // A texture level; holds a reference on the texture.
     CSurface(CDevice* device, CTextureBase* container, UINT face, UINT level);
@@ -15,7 +15,6 @@ public:
     CSurface(CDevice* device, UINT width, UINT height, D3DFORMAT format, DWORD usage);
     ~CSurface() override;
 
-    D3D9_UNKNOWN_IMPL
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     DWORD SetPriority(DWORD) override { return 0; }
     DWORD GetPriority() override { return 0; }

@@ -5,11 +5,10 @@
 
 namespace d3d9 {
 
-class CTexture final : public IDirect3DTexture9, public CTextureBase {
+class CTexture final : public platform::ComObject<IDirect3DTexture9, CTextureBase> {
 public:
     CTexture(CDevice* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool)
-        : CTextureBase(device, D3DRTYPE_TEXTURE, width, height, levels, usage, format, pool, "tex") {}
-    D3D9_UNKNOWN_IMPL
+        : ComObject(device, D3DRTYPE_TEXTURE, width, height, levels, usage, format, pool, "tex") {}
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     DWORD SetPriority(DWORD p) override { DWORD o = m_priority; m_priority = p; return o; }
     DWORD GetPriority() override { return m_priority; }

@@ -5,11 +5,10 @@
 
 namespace d3d9 {
 
-class CVertexBuffer final : public IDirect3DVertexBuffer9, public CBufferBase {
+class CVertexBuffer final : public platform::ComObject<IDirect3DVertexBuffer9, CBufferBase> {
 public:
     CVertexBuffer(CDevice* device, UINT length, DWORD usage, DWORD fvf, D3DPOOL pool)
-        : CBufferBase(device, length, usage, pool, "vb"), m_fvf(fvf) {}
-    D3D9_UNKNOWN_IMPL
+        : ComObject(device, length, usage, pool, "vb"), m_fvf(fvf) {}
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     DWORD SetPriority(DWORD) override { return 0; }
     DWORD GetPriority() override { return 0; }

@@ -13,13 +13,12 @@ bool DeclarationFromFvf(DWORD fvf, std::vector<D3DVERTEXELEMENT9>* elements, UIN
 // Size in bytes of one element type, 0 for unknown types.
 UINT DeclTypeSize(BYTE type);
 
-class CVertexDeclaration final : public IDirect3DVertexDeclaration9, public CDeviceObject {
+class CVertexDeclaration final : public platform::ComObject<IDirect3DVertexDeclaration9, CDeviceObject> {
 public:
     // elements end with the D3DDECL_END marker; fvf is the code it was made
     // from (0 for a declaration made by the game).
     CVertexDeclaration(CDevice* device, std::vector<D3DVERTEXELEMENT9> elements, DWORD fvf)
-        : CDeviceObject(device, D3DPOOL_MANAGED, "decl"), m_elements(std::move(elements)), m_fvf(fvf) {}
-    D3D9_UNKNOWN_IMPL
+        : ComObject(device, D3DPOOL_MANAGED, "decl"), m_elements(std::move(elements)), m_fvf(fvf) {}
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     HRESULT GetDeclaration(D3DVERTEXELEMENT9* elements, UINT* numElements) override;
 

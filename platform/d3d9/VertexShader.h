@@ -5,10 +5,9 @@
 
 namespace d3d9 {
 
-class CVertexShader final : public IDirect3DVertexShader9, public CShader {
+class CVertexShader final : public platform::ComObject<IDirect3DVertexShader9, CShader> {
 public:
-    using CShader::CShader;
-    D3D9_UNKNOWN_IMPL
+    using ComObject::ComObject;
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     HRESULT GetFunction(void* data, UINT* size) override { return Function(data, size); }
 };

@@ -47,11 +47,9 @@ std::vector<std::vector<Tap>> AxisTaps(uint32_t src, uint32_t dst, bool point) {
     return taps;
 }
 
-uint32_t ToByte(float v) {
-    if (v <= 0.0f) return 0;
-    if (v >= 255.0f) return 255;
-    return uint32_t(v + 0.5f);
-}
+// A value on the byte scale through the checked channel conversion (which
+// takes NaN as 0); divided by 255 every value rounds to the byte it did before.
+uint32_t ToByte(float v) { return platform::ColourByte(v / 255.0f); }
 
 Image Stretch(const Image& src, uint32_t width, uint32_t height, bool point) {
     std::vector<std::vector<Tap>> tx = AxisTaps(src.width, width, point);

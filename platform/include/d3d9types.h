@@ -4,12 +4,24 @@
 #include "win32.h"
 
 typedef DWORD D3DCOLOR;
+
+namespace platform {
+// A colour channel 0..1 as a byte, rounded to nearest: 1 and above give 255,
+// 0 and below give 0, and so does NaN (a cast of it would be undefined).
+inline DWORD ColourByte(float value) {
+    if (value >= 1.0f) return 255;
+    if (!(value > 0.0f)) return 0;
+    return static_cast<DWORD>(value * 255.0f + 0.5f);
+}
+}  // namespace platform
+
 #define D3DCOLOR_ARGB(a, r, g, b) \
     ((D3DCOLOR)((((a) & 0xff) << 24) | (((r) & 0xff) << 16) | (((g) & 0xff) << 8) | ((b) & 0xff)))
 #define D3DCOLOR_RGBA(r, g, b, a) D3DCOLOR_ARGB(a, r, g, b)
 #define D3DCOLOR_XRGB(r, g, b) D3DCOLOR_ARGB(0xff, r, g, b)
+// Channels 0..1, each through platform::ColourByte.
 #define D3DCOLOR_COLORVALUE(r, g, b, a) \
-    D3DCOLOR_RGBA((DWORD)((r) * 255.f), (DWORD)((g) * 255.f), (DWORD)((b) * 255.f), (DWORD)((a) * 255.f))
+    D3DCOLOR_RGBA(platform::ColourByte(r), platform::ColourByte(g), platform::ColourByte(b), platform::ColourByte(a))
 
 typedef struct _D3DVECTOR {
     float x, y, z;

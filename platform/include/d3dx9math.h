@@ -95,16 +95,6 @@ struct D3DXPLANE {
     D3DXPLANE(float fa, float fb, float fc, float fd) : a(fa), b(fb), c(fc), d(fd) {}
 };
 
-namespace platform {
-// A colour channel 0..1 as a byte, rounded to nearest: 1 and above give 255,
-// 0 and below give 0, and so does NaN (a cast of it would be undefined).
-inline DWORD ColourByte(float value) {
-    if (value >= 1.0f) return 255;
-    if (!(value > 0.0f)) return 0;
-    return static_cast<DWORD>(value * 255.0f + 0.5f);
-}
-}  // namespace platform
-
 struct D3DXCOLOR {
     float r, g, b, a;
     D3DXCOLOR() = default;

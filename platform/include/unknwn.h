@@ -17,16 +17,31 @@ typedef IUnknown* LPUNKNOWN;
 
 namespace platform {
 
-// The reference count the layer's COM objects share: one reference at creation,
-// the object deletes itself at zero, and a Release past zero does nothing rather
-// than wrap around. QueryInterface offers no other interface unless overridden.
-template <class Interface>
-class ComObject : public Interface {
+inline HRESULT NoOtherInterface(void** object) {
+    if (object) *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+// The IUnknown of the layer's COM objects. QueryInterface offers no other
+// interface unless overridden. The count: one reference at creation, the object
+// deletes itself at zero, and a Release past zero does nothing rather than wrap
+// around. An object that keeps its counts in a base of its own (the device's
+// objects keep a public and a binding count) names it as Counted, which
+// supplies PublicAddRef and PublicRelease.
+template <class Interface, class Counted = void>
+class ComObject : public Interface, public Counted {
 public:
-    HRESULT QueryInterface(REFIID, void** object) override {
-        if (object) *object = nullptr;
-        return E_NOINTERFACE;
-    }
+    using Counted::Counted;
+    HRESULT QueryInterface(REFIID, void** object) override { return NoOtherInterface(object); }
+    ULONG AddRef() override { return Counted::PublicAddRef(); }
+    ULONG Release() override { return Counted::PublicRelease(); }
+};
+
+// The count of its own.
+template <class Interface>
+class ComObject<Interface, void> : public Interface {
+public:
+    HRESULT QueryInterface(REFIID, void** object) override { return NoOtherInterface(object); }
     ULONG AddRef() override { return ++m_refs; }
     ULONG Release() override {
         ULONG left = m_refs.load();

@@ -171,8 +171,7 @@ std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window, const Dra
         d3d->Release();
         return pixels;
     }
-    meshmanagerhooks::SetTestDevice(device);
-    shadermanagerhooks::SetTestDevice(device);
+    managerhooks::SetTestDevice(device);
     {
         CShaderManager* shaders = CShaderManager::GetInstance();
         CMeshManager* meshes = CMeshManager::GetInstance();
@@ -260,8 +259,7 @@ std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window, const Dra
         delete CShaderManager::GetInstancePtr();
         delete CMeshManager::GetInstancePtr();
     }
-    meshmanagerhooks::SetTestDevice(nullptr);
-    shadermanagerhooks::SetTestDevice(nullptr);
+    managerhooks::SetTestDevice(nullptr);
     device->Release();
     d3d->Release();
     d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
@@ -407,7 +405,7 @@ TEST(BlockShadingGlTest, GlCompileErrorsReachTheLog) {
               D3D_OK);
     testutil::TempDir dir;
     testutil::WriteFile(dir.file("typo.cg"), "// @register tint c0\nvoid main()\n{\n    v_color0 = tintt;\n}\n");
-    shadermanagerhooks::SetTestDevice(device);
+    managerhooks::SetTestDevice(device);
     CShaderManager* m = CShaderManager::GetInstance();
     m->SetVertexShadersPath(dir.path());
     const std::string logPath = std::string(g_Log.GetStartDirectory()) + "/log.html";
@@ -419,7 +417,7 @@ TEST(BlockShadingGlTest, GlCompileErrorsReachTheLog) {
     EXPECT_NE(log.find("Couldn't create vertex shader: (typo.cg), code = ("), std::string::npos) << log;
     EXPECT_NE(log.find("tintt"), std::string::npos) << log;  // the driver names the unknown identifier
     delete CShaderManager::GetInstancePtr();
-    shadermanagerhooks::SetTestDevice(nullptr);
+    managerhooks::SetTestDevice(nullptr);
     device->Release();
     d3d->Release();
     d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
@@ -458,8 +456,7 @@ TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
     ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
                                 &device),
               D3D_OK);
-    meshmanagerhooks::SetTestDevice(device);
-    shadermanagerhooks::SetTestDevice(device);
+    managerhooks::SetTestDevice(device);
     const char* game = std::getenv("KOLVAR_GAME_DIR");
     std::string data = std::string(game ? game : "game") + "/data";
     CShaderManager* shaders = CShaderManager::GetInstance();
@@ -525,8 +522,7 @@ TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
     if (white) white->Release();
     delete CShaderManager::GetInstancePtr();
     delete CMeshManager::GetInstancePtr();
-    meshmanagerhooks::SetTestDevice(nullptr);
-    shadermanagerhooks::SetTestDevice(nullptr);
+    managerhooks::SetTestDevice(nullptr);
     device->Release();
     d3d->Release();
     d3d9hooks::RegisterSdlWindow(hwnd, nullptr);

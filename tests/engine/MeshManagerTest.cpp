@@ -27,8 +27,7 @@ protected:
     void SetUp() override {
         d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
         ASSERT_TRUE(testutil::CreateSmallDevice(&m_d3d, &m_device));
-        meshmanagerhooks::SetTestDevice(m_device);
-        shadermanagerhooks::SetTestDevice(m_device);
+        managerhooks::SetTestDevice(m_device);
         m_device->BeginScene();
         const char* game = std::getenv("KOLVAR_GAME_DIR");
         m_meshes = std::string(game ? game : "game") + "/data/meshes";
@@ -37,8 +36,7 @@ protected:
         if (m_device) m_device->EndScene();
         delete CShaderManager::GetInstancePtr();
         delete CMeshManager::GetInstancePtr();
-        meshmanagerhooks::SetTestDevice(nullptr);
-        shadermanagerhooks::SetTestDevice(nullptr);
+        managerhooks::SetTestDevice(nullptr);
         if (m_device) {
             EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 0);
         }

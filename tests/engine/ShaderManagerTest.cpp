@@ -40,7 +40,7 @@ protected:
         d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
         d3d9hooks::SetShaderVersions(vs, ps);
         ASSERT_TRUE(testutil::CreateSmallDevice(&m_d3d, &m_device));
-        shadermanagerhooks::SetTestDevice(m_device);
+        managerhooks::SetTestDevice(m_device);
         std::filesystem::create_directories(m_dir.file("vs"));
         std::filesystem::create_directories(m_dir.file("ps"));
         testutil::WriteFile(m_dir.file("vs/test.cg"), kVertex);
@@ -48,7 +48,7 @@ protected:
     }
     void TearDown() override {
         delete CShaderManager::GetInstancePtr();
-        shadermanagerhooks::SetTestDevice(nullptr);
+        managerhooks::SetTestDevice(nullptr);
         if (m_device) m_device->Release();
         if (m_d3d) m_d3d->Release();
         d3d9hooks::ResetAll();

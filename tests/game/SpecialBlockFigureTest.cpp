@@ -1,8 +1,5 @@
 #include <crt.h>
 
-#include <cmath>
-#include <vector>
-
 #include "FigureTestEnv.h"
 #include "audio/SoundTestView.h"
 #include "game/GameMode.h"
@@ -33,23 +30,6 @@ TEST_F(SpecialFigureTest, CanBeRefusesTheLeftEdgeAndCellsOutsideThePlayArea) {
     EXPECT_FALSE(f.CanBe(2, 5, -1, -1));
 }
 
-TEST_F(SpecialFigureTest, PhasesCycleAndRebuildTheBlocks) {
-    Field();
-    for (int s = 0; s < CSpecialBlockFigure::kShapeCount; ++s) {
-        CSpecialBlockFigure f;
-        f.SetShape(s, 0);
-        const int count = CSpecialBlockFigure::kShapes[s].phaseCount;
-        for (int step = 1; step <= count; ++step) {
-            f.SetNextPhase();
-            EXPECT_EQ(f.GetCurrentPhase(), step % count) << s;
-            for (int i = 0; i < 16; ++i) {
-                const bool laid = CSpecialBlockFigure::kShapes[s].phases[f.phase].mask[i / 4][i % 4] != 0;
-                EXPECT_EQ(f.blocks[i].m_value, laid ? 7 : -1) << s << " cell " << i;
-            }
-        }
-    }
-}
-
 TEST_F(SpecialFigureTest, InitDrawsASeededShapeOfTheSpecialKind) {
     Field();
     crt_srand(1);
@@ -57,32 +37,6 @@ TEST_F(SpecialFigureTest, InitDrawsASeededShapeOfTheSpecialKind) {
     f.Init();
     EXPECT_EQ(f.kind, CBaseFigure::kSpecial);
     EXPECT_EQ(f.GetCurrentType(), 1);  // first draw 41
-}
-
-// alpha 0.5, beta 1.0, H 20: the weight runs from beta at the top to alpha at
-// row 17 on an empty field.
-TEST_F(SpecialFigureTest, WaveWeightFollowsTheHighestBlock) {
-    CGameField* field = Field(10, 20);
-    struct Case {
-        int blockRow;  // -1: empty field
-        float y, shift;
-    } cases[] = {{-1, 0, 1.0f}, {-1, 8.5f, 0.75f}, {-1, 17, 0.5f}, {0, 5, 0.5f}, {1, 0, 0.5f}, {2, 3, 0.5f}};
-    for (const Case& c : cases) {
-        field->Clear();
-        if (c.blockRow >= 0) field->Cell(9, c.blockRow).m_value = 1;
-        CSpecialBlockFigure f;
-        f.SetShape(0, 0);
-        f.Start();
-        f.x = 0;
-        f.y = c.y;
-        Run(field->GetFieldState(), "shift = 0");
-        f.Update();
-        const D3DXVECTOR3 still = Centre(f.blocks[0]);
-        Run(field->GetFieldState(), "shift = 1");
-        f.Update();
-        const D3DXVECTOR3 d = Centre(f.blocks[0]) - still;
-        EXPECT_NEAR(D3DXVec3Length(&d), c.shift, 1e-4) << c.blockRow << " y " << c.y;
-    }
 }
 
 TEST_F(SpecialFigureTest, BuildWritesValueSevenAndThePhaseAngle) {

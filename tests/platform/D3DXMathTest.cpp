@@ -127,6 +127,7 @@ TEST(D3DXMath, ColourByteClampsRoundsAndTakesNaNAsZero) {
         EXPECT_EQ(platform::ColourByte(c.value), c.byte) << c.value;
     // The colour record packs each channel the same way.
     EXPECT_EQ(static_cast<DWORD>(D3DXCOLOR(std::nanf(""), 2.0f, 0.2f, 0.5f)), 0x8000FF33u);
+    EXPECT_EQ(D3DCOLOR_COLORVALUE(std::nanf(""), 2.0f, 0.2f, 0.5f), 0x8000FF33u);
 }
 
 TEST(D3DXMath, ColourConversionSaturatesAndRounds) {

@@ -3,6 +3,8 @@
 
 #include <d3d9types.h>
 
+#include <cmath>
+
 #include "platform/d3dx9/Image.h"
 #include "tests/platform/TextureFiles.h"
 
@@ -272,6 +274,8 @@ TEST(D3DXTextureImage, NormalMapFollowsTheSlope) {
     // The blue channel holds no height here: a flat map.
     Image flat = ComputeNormalMap(ramp, 2 /* blue */, 0, 3.0f);
     EXPECT_EQ(flat.at(3, 3), 0xff8080ffu);
+    // A NaN amplitude leaves black texels, not bytes cast from NaN.
+    EXPECT_EQ(ComputeNormalMap(ramp, 1, 0, std::nanf("")).at(4, 4), 0xff000000u);
 
     // Heights rising down the rows tilt y up (toward smaller rows).
     Image down(4, 8);
