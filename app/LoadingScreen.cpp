@@ -99,6 +99,7 @@ void DrawLoadingScreen() {
     g_LoadingSprite.SetAlpha(1.0f);
     g_LoadingSprite.Draw();
     engine->EndFrame();
-    g_shown = Shown{true, frame, g_IntroTexture, g_TexturedFont, now, g_shown.valid ? g_shown.refresh : RefreshTicks(engine)};
+    const int64_t refresh = g_shown.valid ? g_shown.refresh : RefreshTicks(engine);
+    g_shown = Shown{true, frame, g_IntroTexture, g_TexturedFont, now, refresh};
     NotifyFramePresented();
 }
