@@ -18,6 +18,7 @@
 #include "engine/Loading.h"
 #include "engine/Script.h"
 #include "engine/TextureManager.h"
+#include "game/GameSettings.h"
 #include "tests/app/ThemeTestEnv.h"
 #include "support/LuaChunks.h"
 
@@ -212,6 +213,8 @@ TEST_F(ThemeLoadTimeGlTest, MissingFramesCostAboutAGoodThemesLoad) {
     CTextureManager* textures = CTextureManager::GetInstance();
     textures->SetTexturePath(m_dir.path().c_str());
     ASSERT_TRUE(textures->GetTexture(&g_IntroTexture, "intro.png", false, false, 0.0f));
+    // Start-up's font and sprite belong to an engine gone with an earlier test.
+    g_TexturedFont = nullptr;
     g_LoadingSprite = CAnimatedSprite();
     g_LoadingSprite.LoadSheet("sheet.png", 10, 71, 50, 50);
     SetLoadingScreenProc(DrawLoadingScreen);
