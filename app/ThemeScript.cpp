@@ -170,15 +170,13 @@ bool LoadFrames(lua_State* L, CThemeAnimatedSprite& sprite, const std::string& p
 bool LoadSheet(lua_State* L, CThemeAnimatedSprite& sprite, const std::string& file, int columns, int count,
                int width, int height) {
     if (!script::SpendOnHostCall(L)) return true;
-    CTextureManager* textures = CTextureManager::GetInstance();
-    if (!sprite.LoadSheet(file.c_str(), columns, count, width, height)) return false;
-    // The sprite does not say which entry it took: the same load finds it, and
-    // its extra use goes straight back. A failed load leaves the old sheet held.
-    CTextureEntry* entry = nullptr;
-    if (textures->GetTexture(&entry, file.c_str(), false, false, 10.0f) && entry) {
-        textures->RemoveTexture(entry);
+    // One load a call: the budget pays for one, and a missing sheet is tried and logged once.
+    CTextureEntry* taken = nullptr;
+    if (!sprite.LoadSheet(file.c_str(), columns, count, width, height, &taken)) return false;
+    // A failed load leaves the old sheet held.
+    if (taken) {
         sprite.DropSheet();  // the use of the sheet it replaced
-        sprite.m_sheet = entry;
+        sprite.m_sheet = taken;
     }
     return true;
 }

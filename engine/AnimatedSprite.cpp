@@ -83,7 +83,8 @@ bool CAnimatedSprite::Load(const char* prefix, const char* extension, int32_t di
 }
 
 bool CAnimatedSprite::LoadSheet(const char* fileName, int32_t columns, int32_t frameCount, int32_t frameWidth,
-                                int32_t frameHeight) {
+                                int32_t frameHeight, CTextureEntry** taken) {
+    if (taken) *taken = nullptr;
     // A failed load leaves the sheet held so far in place.
     CTextureManager* textures = CTextureManager::GetInstance();
     CTextureEntry* sheet = m_pSheetTexture;
@@ -95,6 +96,7 @@ bool CAnimatedSprite::LoadSheet(const char* fileName, int32_t columns, int32_t f
         return false;  // the sprite stays as it was
     }
     m_pSheetTexture = sheet;
+    if (taken && loaded) *taken = sheet;
     m_SheetColumns = columns;
     m_FrameCount = frameCount;
     m_SheetFrameWidth = frameWidth;

@@ -23,9 +23,11 @@ public:
     // The file names such a Load tries, at most.
     static int64_t NamesTried(int32_t first, int32_t last, int32_t step);
     // A sheet of frameCount cells of frameWidth x frameHeight texels, `columns` per row.
-    // A layout that does not fit the picture is refused (false, logged).
+    // A layout that does not fit the picture is refused (false, logged). `taken`,
+    // when given, gets the entry whose use the sprite now holds from this call
+    // (null when the picture did not load).
     bool LoadSheet(const char* fileName, int32_t columns, int32_t frameCount, int32_t frameWidth,
-                   int32_t frameHeight);
+                   int32_t frameHeight, CTextureEntry** taken = nullptr);
     void Update();
     void SetAnimation(int32_t startFrame, float interval);
     void SetPosition(float x, float y);

@@ -2,16 +2,23 @@
 // own, logged, and the game goes on without its background.
 #include <gtest/gtest.h>
 
+#include <d3d9hooks.h>
 #include <lua.hpp>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "app/LoadingScreen.h"
+#include "app/Startup.h"
 #include "app/ThemeManager.h"
 #include "app/ThemeScript.h"
+#include "engine/GraphicsEngine.h"
+#include "engine/Loading.h"
 #include "engine/Script.h"
 #include "engine/TextureManager.h"
+#include "game/GameSettings.h"
 #include "tests/app/ThemeTestEnv.h"
 #include "support/LuaChunks.h"
 
@@ -223,6 +230,82 @@ TEST_F(ThemeHostileTest, MemoryRunsOutInScriptsNotInBoundCalls) {
         EXPECT_EQ(Global("drawn"), 1);
         delete m;
     }
+}
+
+// A theme whose sprite names thousands of missing frames, loaded behind the
+// loading screen on the GL device as at start-up: every name is still tried,
+// logged and counted, yet the theme loads in about the time of a good one.
+class ThemeLoadTimeGlTest : public ThemeEnv {
+protected:
+    d3d9hooks::Backend Backend() const override { return d3d9hooks::Backend::GL; }
+};
+
+TEST_F(ThemeLoadTimeGlTest, MissingFramesCostAboutAGoodThemesLoad) {
+    if (!CGraphicsEngine::GetInstance()->GetDevice()) KOLVAR_SKIP_WITHOUT_GL();
+    CopyShippedTheme("simple");
+    std::filesystem::copy(m_dir.file("themes/simple"), m_dir.file("themes/missing"),
+                          std::filesystem::copy_options::recursive);
+    testutil::WriteFile(m_dir.file("themes/missing/info.ini"), "[general]\r\nname=Missing\r\n");
+    {
+        FILE* f = fopen(m_dir.file("themes/missing/script.txt").c_str(), "a");
+        ASSERT_TRUE(f);
+        fputs("\nlocal init = game_BackgroundInit\nfunction game_BackgroundInit() init()\n"
+              "  local s = ext_newAnimatedSprite(); s:Load('missing', 'png', 4, 1, 4096, 1); frames = s:GetNum() end\n",
+              f);
+        fclose(f);
+    }
+    WritePng(m_dir.file("intro.png"), 512, 512);
+    WritePng(m_dir.file("sheet.png"), 500, 400);
+    CTextureManager* textures = CTextureManager::GetInstance();
+    textures->SetTexturePath(m_dir.path().c_str());
+    ASSERT_TRUE(textures->GetTexture(&g_IntroTexture, "intro.png", false, false, 0.0f));
+    // Start-up's font and sprite belong to an engine gone with an earlier test.
+    g_TexturedFont = nullptr;
+    g_LoadingSprite = CAnimatedSprite();
+    g_LoadingSprite.LoadSheet("sheet.png", 10, 71, 50, 50);
+    SetLoadingScreenProc(DrawLoadingScreen);
+    g_bLoadingScreen = true;
+    g_ResCount = 0;  // the full bar throughout: only a step that changes nothing is left to skip
+
+    CThemeManager* m = CThemeManager::GetInstance();
+    struct Load {
+        double seconds = 1e9;  // the fastest of the tries
+        int counted = 0;
+        int failed = 0;
+    };
+    auto load = [&](const char* theme, Load& out) {
+        MarkLog();
+        g_LoadedResources = 0;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_TRUE(m->LoadTheme(theme, false));
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        out.seconds = std::min(out.seconds, took.count());
+        out.counted = g_LoadedResources;
+        out.failed = CountSince("couldn't load texture");
+        EXPECT_TRUE(m->HasBackground()) << theme;
+    };
+    Load good, missing;
+    for (int i = 0; i < 2; ++i) {
+        load("Simple", good);
+        load("Missing", missing);
+        EXPECT_EQ(Global("frames"), 0);
+    }
+    EXPECT_EQ(missing.counted - good.counted, 4096);
+    EXPECT_EQ(missing.failed - good.failed, 4096);
+    // About eight times here; a present for each name made it hundreds of times.
+    EXPECT_LT(missing.seconds, 30.0 * good.seconds) << missing.seconds << " s against " << good.seconds << " s";
+    printf("theme load: %.3f s with 4096 missing frames, %.3f s good\n", missing.seconds, good.seconds);
+
+    // The next good theme loads and draws as ever.
+    EXPECT_TRUE(m->LoadTheme("Simple", false));
+    m->DrawBackground();
+    EXPECT_TRUE(m->HasBackground());
+
+    g_bLoadingScreen = false;
+    SetLoadingScreenProc(nullptr);
+    g_LoadingSprite = CAnimatedSprite();  // its sheet goes with this test's engine
+    textures->RemoveTexture(g_IntroTexture);
+    g_IntroTexture = nullptr;
 }
 
 }  // namespace
