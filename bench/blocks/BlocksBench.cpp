@@ -15,6 +15,7 @@
 
 #include "engine/MeshManager.h"
 #include "engine/ShaderManager.h"
+#include "support/EngineScope.h"
 
 int main(int argc, char** argv) {
     const int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 300;
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     managerhooks::SetTestDevice(device);
+    enginescope::Sweep managers;
     const char* gameEnv = std::getenv("KOLVAR_GAME_DIR");
     std::string data = std::string(gameEnv ? gameEnv : KOLVAR_BENCH_GAME_DIR) + "/data";
     CShaderManager* shaders = CShaderManager::GetInstance();
@@ -127,8 +129,7 @@ int main(int argc, char** argv) {
     printf("  %.1f GL calls per block draw\n",
            double(d3d9hooks::GlCallCount() - callsBefore) / (double(frames) * W * H));
 
-    delete CShaderManager::GetInstancePtr();
-    delete CMeshManager::GetInstancePtr();
+    managers.Now();
     device->Release();
     d3d->Release();
     SDL_DestroyWindow(window);

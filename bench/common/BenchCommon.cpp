@@ -67,12 +67,12 @@ GameFolder::~GameFolder() {
     if (!m_path.empty()) fs::remove_all(m_path, ec);
 }
 
-bool StartEngine(const char* caption, void (*update)()) {
+enginescope::EngineScope* StartEngine(const char* caption, void (*update)()) {
     if (!getenv("KOLVAR_D3D")) d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
     // The previous scope goes first: it deletes by kind and would take the new engine along.
     StopEngine();
     g_engine = new enginescope::EngineScope(enginescope::Options{caption, 1024, 768, update});
-    return g_engine->Ok();
+    return g_engine->Ok() ? g_engine : nullptr;
 }
 
 void StopEngine() {

@@ -9,6 +9,9 @@
 #include <vector>
 
 class CFont;
+namespace enginescope {
+class EngineScope;
+}
 
 namespace bench {
 
@@ -38,9 +41,9 @@ private:
 
 // The engine windowed at 1024 x 768 with fixed 0.025 s steps, the device
 // KOLVAR_D3D selects (GL unless told otherwise), and the data paths the game
-// uses. False (with a line on stderr) when there is no engine. StopEngine, or
+// uses. Null (with a line on stderr) when there is no engine. StopEngine, or
 // the next start, deletes the singletons the start made that are still there.
-bool StartEngine(const char* caption, void (*update)());
+enginescope::EngineScope* StartEngine(const char* caption, void (*update)());
 void StopEngine();
 // "font.png" with its glyphs through the font manager, as the game loads it.
 CFont* LoadTexturedFont();

@@ -32,6 +32,7 @@
 #include "game/GameField.h"
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
+#include "support/EngineScope.h"
 
 namespace bench {
 
@@ -39,7 +40,9 @@ void RunBackgroundCase(int frames) {
     platform::SetFakeClock(true, 1000000000LL);
     EngineTimerRestart();
     InstallMenuManagerHooks();
-    if (!StartEngine("bench_game", nullptr)) return;
+    enginescope::EngineScope* scope = StartEngine("bench_game", nullptr);
+    if (!scope) return;
+    scope->Singletons().Track<CThemeManager>();
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
     CSoundEngine::GetInstance()->Start();
     CThemeManager* themes = CThemeManager::GetInstance();
@@ -66,9 +69,7 @@ void RunBackgroundCase(int frames) {
         printf("  %.3f ms mean, %.3f ms p95 per draw; %.3f ms per frame with begin and present\n", d.mean, d.p95,
                w.mean);
     }
-    delete themes;
-    delete CSoundEngine::GetInstancePtr();
-    delete engine;
+    StopEngine();  // the themes, the sound and graphics engines
     platform::SetFakeClock(false);
 }
 

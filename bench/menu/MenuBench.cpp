@@ -13,10 +13,10 @@
 #include "app/MenuPages.h"
 #include "app/MousePointer.h"
 #include "app/ThemeManager.h"
-#include "audio/SoundEngine.h"
 #include "common/BenchCommon.h"
 #include "engine/GraphicsEngine.h"
 #include "game/GameSettings.h"
+#include "support/EngineScope.h"
 
 namespace {
 
@@ -35,7 +35,10 @@ int main(int argc, char** argv) {
     bench::GameFolder folder;
     if (!folder.Ok()) return 1;
     InstallMenuManagerHooks();
-    if (!bench::StartEngine("bench_menu", Update)) return 1;
+    enginescope::EngineScope* scope = bench::StartEngine("bench_menu", Update);
+    if (!scope) return 1;
+    scope->Singletons().Track<CThemeManager>();  // its logos go back to the engine's texture manager
+    scope->Singletons().Track<CMousePointer>();
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
     g_TexturedFont = bench::LoadTexturedFont();
     if (!g_TexturedFont) return 1;
@@ -69,9 +72,6 @@ int main(int argc, char** argv) {
     bench::Report("whole frame", whole);
     // As the game's shutdown: the pages made the sound engine, whose device
     // would otherwise still be mixing the music while the process exits.
-    delete CMousePointer::GetInstancePtr();
-    delete CThemeManager::GetInstancePtr();  // its logos go back to the engine's texture manager
-    delete CSoundEngine::GetInstancePtr();
-    delete engine;
+    bench::StopEngine();
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "app/Highscores.h"
 #include "app/MenuText.h"
 #include "engine/Log.h"
+#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 namespace {
@@ -22,10 +23,11 @@ protected:
                             "[highscores]\r\nlocal_scores_file=highscores.dat\r\n"
                             "online_scores_html=online_scores.html\r\n"
                             "online_scores_script=http://scores.example.invalid/post\r\n");
+        m_Singletons.Track<CHighscores>();
         m_table = CHighscores::GetInstance();
     }
     ~HighscoresTest() override {
-        delete CHighscores::GetInstancePtr();
+        m_Singletons.Now();
         unsetenv("KOLVAR_SHELL_LOG");
     }
     void SetScores(std::initializer_list<int> scores) {
@@ -40,6 +42,7 @@ protected:
 
     testutil::TempDir m_dir;
     testutil::ScopedCwd m_cwd;
+    enginescope::Sweep m_Singletons;
     CHighscores* m_table;
 };
 

@@ -64,7 +64,6 @@ protected:
     }
     virtual void MakeFixtures() {}
     void TearDown() override {
-        delete CThemeManager::GetInstancePtr();
         gameloop::DeleteGamePlay();
         g_TexturedFont = nullptr;
         g_bExitRequested = false;

@@ -6,6 +6,7 @@
 
 #include "app/Highscores.h"
 #include "app/MousePointer.h"
+#include "app/ThemeManager.h"
 #include "audio/SoundEngine.h"
 #include "engine/EngineTimer.h"
 #include "engine/Font.h"
@@ -20,7 +21,6 @@
 namespace menutest {
 
 namespace {
-LRESULT CALLBACK TestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 MenuEnv* g_Env = nullptr;
 void StepEnv() {
     if (g_Env) g_Env->RunStep();
@@ -47,26 +47,18 @@ void MenuEnv::SetUp() {
     EngineTimerRestart();
     InstallMenuManagerHooks();
 
-    CGeneralParameters params;
-    params.m_Caption = "Kolvar menu test";
-    params.m_IconId = 113;
-    params.m_WndProc = TestProc;
-    params.m_Windowed = true;
-    params.m_Width = 1024;
-    params.m_Height = 768;
-    params.m_FixedStep = Step();
-    params.m_UpdateCallback = StepEnv;
     g_Env = this;
-    params.m_Bits = 32;
-    ASSERT_TRUE(CGraphicsEngine::GetInstance()->SetGeneralParameters(&params));
+    m_engine.emplace(enginescope::Options{"Kolvar menu test", 1024, 768, StepEnv, true, Step()});
+    ASSERT_TRUE(m_engine->Ok());
+    m_engine->Singletons().Track<CMousePointer>();
+    m_engine->Singletons().Track<CHighscores>();
+    m_engine->Singletons().Track<CThemeManager>();
     m_manager = CMenuManager::GetInstancePtr();
     ASSERT_NE(m_manager, nullptr);
 
-    CFontManager::GetInstance()->SetFontsPath("data\\fonts");
     ASSERT_TRUE(CFontManager::GetInstance()->AddFont(&m_font, "font.png", 0, 0, false));
     AddFontGlyphs(m_font);
     CSoundEngine* sound = CSoundEngine::GetInstance();
-    sound->SetAudioPath("data\\audio");
     m_manager->m_moveSound = sound->LoadSound(kMove);
     m_manager->m_clickSound = sound->LoadSound(kClick);
     m_manager->m_changeSound = sound->LoadSound(kChange);
@@ -78,11 +70,8 @@ void MenuEnv::SetUp() {
 void MenuEnv::TearDown() {
     g_Env = nullptr;
     m_sounds.reset();
-    delete CMousePointer::GetInstancePtr();
-    delete CHighscores::GetInstancePtr();
     gameloop::DeleteGamePlay();
-    delete CSoundEngine::GetInstancePtr();
-    delete CGraphicsEngine::GetInstancePtr();
+    m_engine.reset();  // themes, the table, the pointer, the sound and graphics engines
     SetMenuManagerHooks(nullptr, nullptr);
     platform::SetInputTestMode(false);
     platform::SetFakeClock(false);

@@ -9,6 +9,7 @@
 #include <platform.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "app/MenuManager.h"
 #include "audio/SoundTestView.h"
 #include "engine/GraphicsEngine.h"
+#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 namespace menutest {
@@ -55,6 +57,7 @@ protected:
     testutil::TempDir m_dir;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
     std::unique_ptr<CSoundTestView> m_sounds;
+    std::optional<enginescope::EngineScope> m_engine;
 };
 
 }  // namespace menutest

@@ -34,6 +34,7 @@
 #include "game/GameField.h"
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
+#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 extern "C" {
@@ -52,6 +53,7 @@ public:
     // A fresh folder and a stopped engine.
     void Prepare() {
         m_dir.reset(new testutil::TempDir());
+        m_Singletons.Track<CHighscores>();
         testutil::MakeGameFolder(m_dir->path());
         m_cwd.reset(new testutil::ScopedCwd(m_dir->path()));
         setenv("KOLVAR_LAUNCHER", "start", 1);
@@ -69,7 +71,7 @@ public:
     void Finish() {
         ShutdownApplication();
         script::CloseState(g_LuaState);
-        delete CHighscores::GetInstancePtr();
+        m_Singletons.Now();  // what shutdown left: the table, and an engine a failed start made
         g_bExitRequested = false;
         g_bAppActive = false;
         unsetenv("KOLVAR_LAUNCHER");
@@ -110,6 +112,7 @@ public:
 
     std::unique_ptr<testutil::TempDir> m_dir;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
+    enginescope::Sweep m_Singletons;
 };
 
 TEST_F(ShellRun, StartupFailuresReturnAtOnce) {

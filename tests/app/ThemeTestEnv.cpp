@@ -16,10 +16,6 @@
 
 namespace themetest {
 
-namespace {
-LRESULT CALLBACK TestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
-}  // namespace
-
 void ThemeEnv::SetUp() {
     if (Backend() == d3d9hooks::Backend::GL && !getenv("DISPLAY")) KOLVAR_SKIP_WITHOUT_GL() << "no display";
     testutil::WriteFile(m_dir.file("config.ini"),
@@ -36,24 +32,15 @@ void ThemeEnv::SetUp() {
     g_DefaultScheme.score_color = D3DXCOLOR(0.25f, 0.5f, 0.75f, 1.0f);
     g_CurrentScheme = g_DefaultScheme;
 
-    CGeneralParameters params;
-    params.m_Caption = "Kolvar theme test";
-    params.m_IconId = 113;
-    params.m_WndProc = TestProc;
-    params.m_Windowed = true;
-    params.m_Width = 1024;
-    params.m_Height = 768;
-    params.m_FixedStep = 0.025f;
-    params.m_Bits = 32;
-    ASSERT_TRUE(CGraphicsEngine::GetInstance()->SetGeneralParameters(&params));
+    m_engine.emplace(enginescope::Options{"Kolvar theme test", 1024, 768, nullptr, false});
+    ASSERT_TRUE(m_engine->Ok());
+    m_engine->Singletons().Track<CThemeManager>();
     CSoundEngine::GetInstance();
     MarkLog();
 }
 
 void ThemeEnv::TearDown() {
-    delete CThemeManager::GetInstancePtr();
-    delete CSoundEngine::GetInstancePtr();
-    delete CGraphicsEngine::GetInstancePtr();
+    m_engine.reset();  // the theme manager, the sound and graphics engines
     platform::SetFakeClock(false);
     d3d9hooks::ResetAll();
     m_cwd.reset();

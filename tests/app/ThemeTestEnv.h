@@ -7,9 +7,11 @@
 #include <d3d9hooks.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 namespace themetest {
@@ -38,6 +40,7 @@ protected:
     size_t m_logStart = 0;
     testutil::TempDir m_dir;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
+    std::optional<enginescope::EngineScope> m_engine;
 };
 
 }  // namespace themetest

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -443,6 +444,29 @@ bool WaitForLogLine(const std::string& log, const std::string& line, double seco
     return false;
 }
 
+// Whether the main thread of pid comes to sleep without using processor time
+// between two looks, as in a loop that waits for its next event.
+bool WaitForIdleMainThread(pid_t pid, double seconds) {
+    const std::string stat = "/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/stat";
+    long long last = -1;
+    for (int i = 0; i < int(seconds * 20); ++i) {
+        const std::string text = testutil::ReadFile(stat);
+        const size_t name = text.rfind(')');  // the command name may hold spaces
+        if (name == std::string::npos) return false;
+        std::istringstream fields(text.substr(name + 1));
+        char state = 0;
+        std::string skip;
+        fields >> state;
+        for (int f = 4; f <= 13; ++f) fields >> skip;
+        long long user = 0, system = 0;
+        fields >> user >> system;
+        if (state == 'S' && user + system == last) return true;
+        last = user + system;
+        usleep(50000);
+    }
+    return false;
+}
+
 const char kEndLine[] = "</Font> </P> </Body> </Html>\r\n";
 
 bool EndsWith(const std::string& text, const std::string& tail) {
@@ -483,7 +507,8 @@ TEST_P(QuitSignals, EndTheProgramTheNormalWay) {
     ASSERT_GT(pid, 0);
     // The launcher's dialog is up once it has read its texts; the game is inactive once the script says so.
     const bool ready = WaitForLogLine(log, q.launcher ? "[PRELOADER] launcher open" : "input script: the window lost the focus", 60);
-    if (ready) usleep(500000);
+    // The line comes just before: then the dialog's loop runs, or the game waits inactive.
+    if (ready) WaitForIdleMainThread(pid, 20);
     // A loaded machine (the sanitizer pass beside other jobs) can take a while to shut down.
     kill(pid, q.signal);
     const int code = WaitForExit(pid, 60);

@@ -16,6 +16,7 @@
 #include "audio/SoundEngine.h"
 #include "engine/Ini.h"
 #include "engine/Loading.h"
+#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 using namespace audiotest;
@@ -43,7 +44,7 @@ protected:
         WriteWav(m_dir.file("c.wav"), Tone(6.0), 1);
     }
     ~MusicPlayerTest() override {
-        delete CSoundEngine::GetInstancePtr();
+        m_Singletons.Now();
         CMusicPlayer::ms_engineTime = m_savedTime;
     }
 
@@ -71,6 +72,7 @@ protected:
 
     testutil::TempDir m_dir;
     testutil::ScopedCwd m_cwd;
+    enginescope::Sweep m_Singletons;
     float (*m_savedTime)();
 };
 
@@ -445,7 +447,7 @@ TEST_F(MusicPlayerTest, TheDefaultSongsAreAudibleOnTheDiskDriver) {
         skip(50);
         window(500);  // stream
         DeletePlayer();
-        delete CSoundEngine::GetInstancePtr();
+        m_Singletons.Now();
     }
     std::vector<float> pcm = DiskCapture(capture).Read();
     const char* names[] = {"midi", "paused", "midi resumed", "module", "stream"};

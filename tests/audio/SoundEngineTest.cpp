@@ -13,6 +13,7 @@
 #include "AudioTestUtil.h"
 #include "audio/SoundEngine.h"
 #include "engine/Loading.h"
+#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 using namespace audiotest;
@@ -25,7 +26,6 @@ const char* const kConfig =
 class SoundEngineTest : public ::testing::Test {
 protected:
     SoundEngineTest() : m_cwd(m_dir.path()) {}
-    ~SoundEngineTest() override { delete CSoundEngine::GetInstancePtr(); }
 
     CSoundEngine* MakeEngine(const char* config = kConfig) {
         if (config) testutil::WriteFile(m_dir.file("config.ini"), config);
@@ -34,6 +34,7 @@ protected:
 
     testutil::TempDir m_dir;
     testutil::ScopedCwd m_cwd;
+    enginescope::Sweep m_Singletons;  // the engine writes its volumes into the folder as it goes
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "AudioTestUtil.h"
 #include "audio/SoundEngine.h"
 #include "audio/SoundTestView.h"
+#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 namespace {
@@ -17,10 +18,9 @@ protected:
         audiotest::WriteConstantWav(m_dir.file("beep.wav"), 0.2f, 2000);
         audiotest::WriteConstantWav(m_dir.file("song.wav"), 0.1f, 2000);
     }
-    ~SoundTestViewTest() override { delete CSoundEngine::GetInstancePtr(); }
-
     testutil::TempDir m_dir;
     testutil::ScopedCwd m_cwd;
+    enginescope::Sweep m_Singletons;  // the engine writes its volumes into the folder as it goes
 };
 
 TEST_F(SoundTestViewTest, RecordsPlaysAndStopsInOrder) {

@@ -19,6 +19,7 @@
 #include "engine/Log.h"
 #include "engine/MeshManager.h"
 #include "engine/ShaderManager.h"
+#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 namespace {
@@ -173,6 +174,7 @@ std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window, const Dra
     }
     managerhooks::SetTestDevice(device);
     {
+        enginescope::Sweep managers;  // gone at the end of the block, before the device
         CShaderManager* shaders = CShaderManager::GetInstance();
         CMeshManager* meshes = CMeshManager::GetInstance();
         const char* game = std::getenv("KOLVAR_GAME_DIR");
@@ -256,8 +258,6 @@ std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window, const Dra
         if (diffuse) diffuse->Release();
         if (bump) bump->Release();
         if (cube) cube->Release();
-        delete CShaderManager::GetInstancePtr();
-        delete CMeshManager::GetInstancePtr();
     }
     managerhooks::SetTestDevice(nullptr);
     device->Release();
@@ -406,6 +406,7 @@ TEST(BlockShadingGlTest, GlCompileErrorsReachTheLog) {
     testutil::TempDir dir;
     testutil::WriteFile(dir.file("typo.cg"), "// @register tint c0\nvoid main()\n{\n    v_color0 = tintt;\n}\n");
     managerhooks::SetTestDevice(device);
+    enginescope::Sweep managers;
     CShaderManager* m = CShaderManager::GetInstance();
     m->SetVertexShadersPath(dir.path());
     const std::string logPath = std::string(g_Log.GetStartDirectory()) + "/log.html";
@@ -416,7 +417,7 @@ TEST(BlockShadingGlTest, GlCompileErrorsReachTheLog) {
     EXPECT_EQ(m->GetShaderCount(), 0u);
     EXPECT_NE(log.find("Couldn't create vertex shader: (typo.cg), code = ("), std::string::npos) << log;
     EXPECT_NE(log.find("tintt"), std::string::npos) << log;  // the driver names the unknown identifier
-    delete CShaderManager::GetInstancePtr();
+    managers.Now();
     managerhooks::SetTestDevice(nullptr);
     device->Release();
     d3d->Release();
@@ -457,6 +458,7 @@ TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
                                 &device),
               D3D_OK);
     managerhooks::SetTestDevice(device);
+    enginescope::Sweep managers;
     const char* game = std::getenv("KOLVAR_GAME_DIR");
     std::string data = std::string(game ? game : "game") + "/data";
     CShaderManager* shaders = CShaderManager::GetInstance();
@@ -520,8 +522,7 @@ TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
     std::vector<DWORD> pixels = d3d9hooks::ReadBackBuffer(device, &w, &h);
     device->SetTexture(0, nullptr);
     if (white) white->Release();
-    delete CShaderManager::GetInstancePtr();
-    delete CMeshManager::GetInstancePtr();
+    managers.Now();
     managerhooks::SetTestDevice(nullptr);
     device->Release();
     d3d->Release();

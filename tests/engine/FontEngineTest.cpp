@@ -15,6 +15,7 @@
 #include "engine/Keyboard.h"
 #include "engine/Mouse.h"
 #include "engine/TextureManager.h"
+#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 
 namespace {
@@ -30,19 +31,17 @@ protected:
         d3d9hooks::ResetAll();
         d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
         platform::SetInputTestMode(true);
-        testutil::FillWindowed(m_params, "Kolvar font test", 640, 480);
     }
     void TearDown() override {
-        delete CGraphicsEngine::GetInstancePtr();
         d3d9hooks::ResetAll();
         platform::SetInputTestMode(false);
     }
-    CGeneralParameters m_params;
 };
 
 TEST_F(FontEngineTest, FontsAndInputWorkThroughTheEngine) {
+    enginescope::EngineScope scope({"Kolvar font test", 640, 480, nullptr, false});
+    ASSERT_TRUE(scope.Ok());
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
-    ASSERT_TRUE(engine->SetGeneralParameters(&m_params));
 
     // The engine made the input devices on its window; they read its clock.
     ASSERT_NE(nullptr, CKeyboard::GetInstancePtr());

@@ -10,6 +10,7 @@
 #include "engine/Loading.h"
 #include "LogCapture.h"
 #include "NullDevice.h"
+#include "support/EngineScope.h"
 
 namespace {
 
@@ -62,13 +63,14 @@ protected:
         g_ImageLoads = true;
     }
     void TearDown() override {
-        delete CFontManager::GetInstancePtr();
+        m_Singletons.Now();
         fontservices::SetSources(nullptr);
         g_Device = nullptr;
     }
     testutil::NullDevice m_device;
     RecordingSprite m_sprite;
     testutil::LogCapture m_log;
+    enginescope::Sweep m_Singletons;
 };
 
 TEST_F(FontTest, ManagerLogsAndRefusesBadNames) {

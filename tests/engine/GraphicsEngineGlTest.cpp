@@ -6,12 +6,14 @@
 #include <platform.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/TextureEntry.h"
+#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 
 namespace {
@@ -45,21 +47,21 @@ protected:
         g_Updates = 0;
     }
     void TearDown() override {
-        delete CGraphicsEngine::GetInstancePtr();
+        m_Engine.reset();
         d3d9hooks::ResetAll();
     }
 
     CGraphicsEngine* Start(int width, int height) {
-        CGeneralParameters p;
-        testutil::FillWindowed(p, "Kolvar GL test", width, height, CountUpdate);
-        CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
-        if (!engine->SetGeneralParameters(&p)) return nullptr;
-        return engine;
+        m_Engine.reset();
+        m_Engine.emplace(enginescope::Options{"Kolvar GL test", width, height, CountUpdate, false});
+        return m_Engine->Ok() ? CGraphicsEngine::GetInstancePtr() : nullptr;
     }
 
     static DWORD Pixel(const std::vector<DWORD>& pixels, UINT width, UINT x, UINT y) {
         return pixels[static_cast<size_t>(y) * width + x];
     }
+
+    std::optional<enginescope::EngineScope> m_Engine;
 };
 
 TEST_F(GraphicsEngineGlTest, WindowRunsFramesAndShowsTheQuad) {
@@ -152,7 +154,7 @@ TEST_F(GraphicsEngineGlTest, Sprite2DIsCentredAndScaledForTheScreen) {
             EXPECT_EQ(Rgb(Pixel(pixels, w, cx, cy + d * (c.half - 2))), 0xFF0080u) << "inside, " << d;
             EXPECT_EQ(Rgb(Pixel(pixels, w, cx, cy + d * (c.half + 2))), 0u) << "outside, " << d;
         }
-        delete engine;
+        m_Engine.reset();
     }
 }
 

@@ -20,6 +20,7 @@
 #include "engine/Log.h"
 #include "engine/MenuHooks.h"
 #include "engine/TextureEntry.h"
+#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 
 namespace {
@@ -59,11 +60,11 @@ protected:
         EngineTimerRestart();
         g_Steps.clear();
         g_TimesInStep.clear();
-        testutil::FillWindowed(m_Params, "Kolvar engine test", 640, 480, RecordStep);
+        enginescope::FillWindowed(m_Params, "Kolvar engine test", 640, 480, RecordStep);
         m_Log.Mark();
     }
     void TearDown() override {
-        delete CGraphicsEngine::GetInstancePtr();
+        m_Singletons.Now();
         d3d9hooks::ResetAll();
         platform::SetFakeClock(false);
     }
@@ -85,13 +86,14 @@ protected:
 
     CGeneralParameters m_Params;
     testutil::LogTail m_Log;
+    enginescope::Sweep m_Singletons;
 };
 
 TEST_P(GraphicsEngineTest, StartUpAndExitLog) {
     d3d9hooks::SetAdapterModes(D3DFMT_R5G6B5, {{800, 600, 60, D3DFMT_R5G6B5}});
     d3d9hooks::SetAdapterModes(D3DFMT_X8R8G8B8, {{1024, 768, 60, D3DFMT_X8R8G8B8}});
     Start();
-    delete CGraphicsEngine::GetInstancePtr();
+    m_Singletons.Now();
     EXPECT_EQ(CGraphicsEngine::GetInstancePtr(), nullptr);
 
     const int desktopW = GetSystemMetrics(SM_CXSCREEN), desktopH = GetSystemMetrics(SM_CYSCREEN);
@@ -165,7 +167,7 @@ void LogMenuDestroyed() { g_Log.Print("gray", "menu manager hook: destroy"); }
 TEST_P(GraphicsEngineTest, ManagersAreMadeAndDeletedInOrder) {
     SetMenuManagerHooks(LogMenuCreated, LogMenuDestroyed);
     Start();
-    delete CGraphicsEngine::GetInstancePtr();
+    m_Singletons.Now();
     SetMenuManagerHooks(nullptr, nullptr);
     const std::vector<std::string> order = {
         "Creating DirectInput8 object",
@@ -398,7 +400,7 @@ TEST_P(GraphicsEngineTest, HardwareDeviceFallsBackToSoftware) {
         ASSERT_EQ(creates.size(), 2u);
         EXPECT_NE(creates[0].find("HARDWARE_VERTEXPROCESSING"), std::string::npos);
         EXPECT_NE(creates[1].find("SOFTWARE_VERTEXPROCESSING"), std::string::npos);
-        delete CGraphicsEngine::GetInstancePtr();
+        m_Singletons.Now();
     }
 }
 
@@ -425,7 +427,7 @@ TEST_P(GraphicsEngineTest, DeviceOrObjectCreationFailureEndsStartUp) {
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
     EXPECT_FALSE(engine->SetGeneralParameters(&m_Params));
     EXPECT_EQ(engine->GetDevice(), nullptr);
-    delete engine;
+    m_Singletons.Now();
 
     UseBackend();
     d3d9hooks::FailDirect3DCreate(true);
@@ -451,7 +453,7 @@ TEST_P(GraphicsEngineTest, WindowSizesBeyondTheCoordinatesAreRefused) {
         const std::string line = "Error, window size " + std::to_string(size[0]) + " x " + std::to_string(size[1]) +
                                  " does not fit the screen coordinates !";
         EXPECT_TRUE(Logged(line)) << line;
-        delete engine;
+        m_Singletons.Now();
         UseBackend();
     }
 }
@@ -586,7 +588,7 @@ TEST_P(GraphicsEngineTest, Sprite2DPlacesScalesAndColoursForTheScreenSize) {
 
         entry.m_pTexture = nullptr;
         texture->Release();
-        delete engine;
+        m_Singletons.Now();
     }
 }
 

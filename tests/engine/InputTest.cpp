@@ -6,6 +6,7 @@
 #include "engine/Keyboard.h"
 #include "engine/Mouse.h"
 #include "LogCapture.h"
+#include "support/EngineScope.h"
 
 namespace {
 
@@ -21,8 +22,7 @@ protected:
         g_Now = 0.0f;
     }
     void TearDown() override {
-        delete CKeyboard::GetInstancePtr();
-        delete CMouse::GetInstancePtr();
+        m_Singletons.Now();
         if (GetDirectInput()) ReleaseDirectInput();
         platform::SetInputFault(platform::InputFault::None);
         platform::SetInputTestMode(false);
@@ -43,6 +43,7 @@ protected:
     }
 
     testutil::LogCapture m_log;
+    enginescope::Sweep m_Singletons;
 };
 
 TEST_F(InputTest, CreateAndReleaseLogTheirSteps) {

@@ -16,6 +16,7 @@
 #include "engine/Log.h"
 #include "engine/MeshManager.h"
 #include "engine/ShaderManager.h"
+#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 
 namespace {
@@ -34,8 +35,7 @@ protected:
     }
     void TearDown() override {
         if (m_device) m_device->EndScene();
-        delete CShaderManager::GetInstancePtr();
-        delete CMeshManager::GetInstancePtr();
+        m_Singletons.Now();
         managerhooks::SetTestDevice(nullptr);
         if (m_device) {
             EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 0);
@@ -54,6 +54,7 @@ protected:
     IDirect3D9* m_d3d = nullptr;
     IDirect3DDevice9* m_device = nullptr;
     std::string m_meshes;
+    enginescope::Sweep m_Singletons;
 };
 
 TEST_F(MeshManagerTest, LoadsBlocksWithSubsetsAndTangents) {

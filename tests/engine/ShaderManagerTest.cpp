@@ -12,6 +12,7 @@
 #include "engine/Loading.h"
 #include "engine/Log.h"
 #include "engine/ShaderManager.h"
+#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 
 namespace {
@@ -47,7 +48,7 @@ protected:
         testutil::WriteFile(m_dir.file("ps/test.cg"), kPixel);
     }
     void TearDown() override {
-        delete CShaderManager::GetInstancePtr();
+        m_Singletons.Now();
         managerhooks::SetTestDevice(nullptr);
         if (m_device) m_device->Release();
         if (m_d3d) m_d3d->Release();
@@ -63,6 +64,7 @@ protected:
     testutil::TempDir m_dir;
     IDirect3D9* m_d3d = nullptr;
     IDirect3DDevice9* m_device = nullptr;
+    enginescope::Sweep m_Singletons;
 };
 
 TEST_F(ShaderManagerTest, ConstructionReadsVersionsAndPaths) {

@@ -110,7 +110,7 @@ TEST_F(SpriteGlTest, SheetFrameCentredSpriteAndThemeSpriteForTheScreen) {
         ASSERT_EQ(h, UINT(screen.height));
         for (const Probe& p : screen.probes)
             EXPECT_PRED2(Near, uint32_t(px[size_t(p.y) * w + p.x]), p.colour) << p.x << "," << p.y;
-        delete CGraphicsEngine::GetInstancePtr();
+        m_Singletons.Now();
     }
 }
 

@@ -15,6 +15,7 @@
 #include "engine/GraphicsEngine.h"
 #include "engine/Log.h"
 #include "engine/TextureManager.h"
+#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 
 namespace textest {
@@ -38,13 +39,13 @@ protected:
     }
     void TearDown() override {
         g_ThemeTextures.clear();  // the entries go with the engine's texture manager
-        delete CGraphicsEngine::GetInstancePtr();
+        m_Singletons.Now();
         d3d9hooks::ResetAll();
         platform::SetFakeClock(false);
     }
 
     CGraphicsEngine* Start(int width = 1024, int height = 768) {
-        testutil::FillWindowed(m_Params, "Kolvar texture test", width, height);
+        enginescope::FillWindowed(m_Params, "Kolvar texture test", width, height);
         CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
         EXPECT_TRUE(engine->SetGeneralParameters(&m_Params));
         return engine;
@@ -68,6 +69,7 @@ protected:
     CGeneralParameters m_Params;
     testutil::LogTail m_Log;
     testutil::TempDir m_Dir;
+    enginescope::Sweep m_Singletons;  // deletes the engine a test started, by Start or by hand
 };
 
 }  // namespace textest

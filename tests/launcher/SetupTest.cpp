@@ -7,6 +7,7 @@
 #include "audio/SoundEngine.h"
 #include "engine/Ini.h"
 #include "launcher/SetupDialog.h"
+#include "support/EngineScope.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ protected:
     }
     void TearDown() override {
         // The engine's audio thread must not outlive the test's statics.
-        if (CSoundEngine::HasInstance()) delete CSoundEngine::GetInstancePtr();
+        m_Singletons.Now();
         d3d9hooks::ResetAll();
         LauncherTest::TearDown();
     }
@@ -55,6 +56,8 @@ protected:
         for (size_t i = 0; i < songs.size(); ++i) text += "song" + std::to_string(i + 1) + "=" + songs[i] + "\r\n";
         testutil::WriteFile(dir.file("playlist.ini"), text);
     }
+
+    enginescope::Sweep m_Singletons;
 };
 
 TEST_F(SetupTest, ModeListsKeepOneFastestModePerResolutionInOrder) {

@@ -70,6 +70,7 @@ void Sweep::Now() {
 
 EngineScope::EngineScope(const Options& o) {
     FillWindowed(m_params, o.caption, o.width, o.height, o.update);
+    m_params.m_FixedStep = o.step;
     if (!CGraphicsEngine::GetInstance()->SetGeneralParameters(&m_params)) {
         std::fprintf(stderr, "%s: the engine did not start (is there a display? see log.html)\n", o.caption);
         return;

@@ -41,6 +41,7 @@ struct Options {
     int height = 768;
     void (*update)() = nullptr;
     bool dataPaths = true;  // meshes, textures, shaders, fonts and audio under data\ as the game sets them
+    float step = 0.025f;    // seconds per fixed update step
 };
 
 // Fills the parameters, starts the engine and sets the data paths; the destructor deletes only the
