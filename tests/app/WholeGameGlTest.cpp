@@ -19,7 +19,6 @@
 #include <filesystem>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -452,14 +451,12 @@ bool WaitForIdleMainThread(pid_t pid, double seconds) {
     for (int i = 0; i < int(seconds * 20); ++i) {
         const std::string text = testutil::ReadFile(stat);
         const size_t name = text.rfind(')');  // the command name may hold spaces
-        if (name == std::string::npos) return false;
-        std::istringstream fields(text.substr(name + 1));
         char state = 0;
-        std::string skip;
-        fields >> state;
-        for (int f = 4; f <= 13; ++f) fields >> skip;
         long long user = 0, system = 0;
-        fields >> user >> system;
+        if (name == std::string::npos ||
+            sscanf(text.c_str() + name + 1, " %c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lld %lld", &state, &user,
+                   &system) != 3)
+            return false;
         if (state == 'S' && user + system == last) return true;
         last = user + system;
         usleep(50000);
