@@ -1,4 +1,4 @@
-// The global log, for the tests that link the engine (their engine set-up: support/EngineScope.h).
+// Engine start-up settings and the global log, for the tests that link the engine.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,9 +10,13 @@
 #include "engine/GeneralParameters.h"
 #include "engine/GlyphRect.h"
 #include "engine/Log.h"
+#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 namespace testutil {
+
+// The one engine set-up tests share.
+using enginescope::FillWindowed;
 
 // What the global log gained since the mark (made at construction).
 class LogTail {
