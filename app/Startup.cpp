@@ -23,6 +23,7 @@
 #include "engine/MeshManager.h"
 #include "engine/Mouse.h"
 #include "engine/Script.h"
+#include "engine/Settings.h"
 #include "engine/ShaderManager.h"
 #include "engine/TextureManager.h"
 #include "game/FigureGenerator.h"
@@ -48,7 +49,6 @@ DWORD g_GameOverSound = 0;
 
 namespace {
 
-const char kConfig[] = "config.ini";
 const char kScriptsBox[] = "Couldn't read the game scripts.\n See log.html for detail.";
 
 bool g_StartupFailed = false;
@@ -134,27 +134,27 @@ bool StartApplication(HINSTANCE instance) {
 
     g_bLoadingScreen = false;
     CGeneralParameters params;
-    g_VersionText = ReadIniString(kConfig, "game", "version");
-    g_WindowTitle = ReadIniString(kConfig, "preloader", "title");
+    g_VersionText = settings::ReadText(settings::Id::Version);
+    g_WindowTitle = settings::ReadText(settings::Id::Title);
     params.m_Caption = g_WindowTitle.c_str();
     params.m_IconId = 113;
     params.m_WndProc = WndProc;
     params.m_Instance = instance;
-    params.m_Width = ReadIniInt(kConfig, "graphics", "screen_w");
-    params.m_Height = ReadIniInt(kConfig, "graphics", "screen_h");
-    params.m_Windowed = ReadIniInt(kConfig, "graphics", "fullscreen") == 0;
-    params.m_Bits = ReadIniInt(kConfig, "graphics", "bits");
+    params.m_Width = settings::ReadInt(settings::Id::ScreenW);
+    params.m_Height = settings::ReadInt(settings::Id::ScreenH);
+    params.m_Windowed = settings::ReadInt(settings::Id::Fullscreen) == 0;
+    params.m_Bits = settings::ReadInt(settings::Id::Bits);
     params.m_UpdateCallback = UpdateFrame;
     params.m_FixedStep = 0.025f;
 
     if (!OpenGeneralScript()) return FailStart(kScriptsBox);
-    g_Difficulty = ReadIniInt(kConfig, "game", "difficulty");
-    g_GameType = ReadIniInt(kConfig, "game", "game_type");
-    g_FrameType = ReadIniInt(kConfig, "game", "frame_type");
-    g_FrameOpacity = ReadIniFloat(kConfig, "game", "frame_opacity");
+    g_Difficulty = settings::ReadInt(settings::Id::Difficulty);
+    g_GameType = settings::ReadInt(settings::Id::GameType);
+    g_FrameType = settings::ReadInt(settings::Id::FrameType);
+    g_FrameOpacity = settings::ReadFloat(settings::Id::FrameOpacity);
     g_bUserPlaylist = ReadIniInt("playlist.ini", "playlist", "num") != 0;
-    g_FrameDetails = ReadIniInt(kConfig, "graphics", "frame_details");
-    g_BlocksDetails = ReadIniInt(kConfig, "graphics", "blocks_details");
+    g_FrameDetails = settings::ReadInt(settings::Id::FrameDetails);
+    g_BlocksDetails = settings::ReadInt(settings::Id::BlocksDetails);
     g_CurrentScheme = g_DefaultScheme;
 
     InstallMenuManagerHooks();
@@ -189,7 +189,7 @@ bool StartApplication(HINSTANCE instance) {
     g_LoadingSprite.SetPosition(0.95f, 0.95f);
     g_LoadingSprite.StopAnimation();
 
-    g_ResCount = ReadIniInt(kConfig, "game", "res_count");
+    g_ResCount = settings::ReadInt(settings::Id::ResCount);
     g_bLoadingScreen = true;
     g_LoadedResources = 0;
     LoadingProgressStep();
@@ -216,7 +216,7 @@ bool StartApplication(HINSTANCE instance) {
     g_GameOverSound = sound->LoadSound("gameover.wav");
 
     engine->Resume();
-    WriteIniInt(kConfig, "game", "res_count", g_LoadedResources);
+    settings::WriteInt(settings::Id::ResCount, g_LoadedResources);
     g_LoadedResources = g_ResCount;
     LoadingProgressStep();
     g_bLoadingScreen = false;
