@@ -17,10 +17,12 @@
 #include "app/Shutdown.h"
 #include "app/Startup.h"
 #include "app/WindowProc.h"
+#include "engine/Font.h"
 #include "engine/Mesh.h"
 #include "engine/Mouse.h"
 #include "engine/TextureEntry.h"
 #include "game/VarFrame.h"
+#include "support/EngineSupport.h"
 #include "support/HeadlessGame.h"
 
 namespace {

@@ -24,6 +24,7 @@
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
 #include "game/Hud.h"
+#include "support/EngineScope.h"
 #include "tests/engine/TextureTestEngine.h"
 
 namespace hudtest {
@@ -40,6 +41,7 @@ protected:
     void SetUp() override {
         textest::EngineTest::SetUp();
         if (IsSkipped()) return;
+        m_sweep.reset(new enginescope::Sweep());
         testutil::WriteFile(m_Dir.file("config.ini"),
                             "[sound]\r\nbackground_volume=1.00000\r\ngame_volume=0.50000\r\nmusic_volume=1.00000\r\n");
         m_cwd.reset(new testutil::ScopedCwd(m_Dir.path()));
@@ -64,7 +66,7 @@ protected:
     }
     void TearDown() override {
         gameloop::DeleteGamePlay();
-        delete CSoundEngine::GetInstancePtr();
+        m_sweep.reset();
         g_LevelChanged = false;
         textest::EngineTest::TearDown();
         g_TexturedFont = nullptr;  // the font manager's, gone with the engine
@@ -100,6 +102,7 @@ protected:
     CGraphicsEngine* m_engine = nullptr;
     CHud* m_hud = nullptr;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
+    std::unique_ptr<enginescope::Sweep> m_sweep;  // the engine and sound engine the test made
 };
 
 }  // namespace hudtest

@@ -31,14 +31,10 @@
 #include <memory>
 #include <string>
 
-#include "audio/SoundEngine.h"
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
-#include "engine/MeshManager.h"
 #include "engine/ParticleSystemsManager.h"
 #include "engine/Script.h"
-#include "engine/ShaderManager.h"
-#include "engine/TextureManager.h"
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
 #include "game/GameActions.h"
@@ -49,7 +45,7 @@
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
 #include "game/Hud.h"
-#include "support/EngineSupport.h"
+#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 namespace headless {
@@ -115,6 +111,7 @@ public:
         g_TexturedFont = nullptr;  // the font manager took it along
         if (m_general) script::CloseState(m_general);
         gameloop::SetShellHooks(gameloop::ShellHooks());
+        m_engine.reset();  // whatever a failed boot left of the engine
         platform::SetInputTestMode(false);
         d3d9hooks::ResetAll();
         platform::SetFakeClock(false);
@@ -135,15 +132,11 @@ public:
     // the textured font, the game objects, then the key bindings.
     void Boot(const std::string& initPath = gameloop::kGeneralInit) {
         ASSERT_TRUE(gameloop::ReadScripts(&m_general, initPath));
-        CGeneralParameters p;
-        testutil::FillWindowed(p, "headless game", 1024, 768, UpdateStep);
-        p.m_FixedStep = float(kStep);
-        ASSERT_TRUE(CGraphicsEngine::GetInstance()->SetGeneralParameters(&p));
-        CMeshManager::GetInstance()->SetMeshPath("data\\meshes");
-        CTextureManager::GetInstance()->SetTexturePath("data\\textures");
-        CShaderManager::GetInstance()->SetVertexShadersPath("data\\vertex_shaders");
-        CShaderManager::GetInstance()->SetPixelShadersPath("data\\pixel_shaders");
-        CSoundEngine::GetInstance()->SetAudioPath("data\\audio");
+        enginescope::Options engine;
+        engine.caption = "headless game";
+        engine.update = UpdateStep;
+        m_engine.reset(new enginescope::EngineScope(engine));
+        ASSERT_TRUE(m_engine->Ok());
         ASSERT_TRUE(gameloop::LoadTexturedFont());
         gameloop::CreateGameObjects();
         BindGameActions();
@@ -200,6 +193,7 @@ public:
 private:
     testutil::TempDir m_dir;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
+    std::unique_ptr<enginescope::EngineScope> m_engine;
     lua_State* m_general = nullptr;
     long m_steps = 0;
 };
