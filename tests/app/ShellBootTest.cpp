@@ -18,6 +18,8 @@
 #include "app/Startup.h"
 #include "app/WindowProc.h"
 #include "engine/Font.h"
+#include "engine/FontManager.h"
+#include "engine/MenuHooks.h"
 #include "engine/Mesh.h"
 #include "engine/Mouse.h"
 #include "engine/TextureEntry.h"
@@ -45,10 +47,13 @@ std::string GameObjects() {
           << f->segmentedDiffuse.g << "\n";
     }
     if (CFigureGenerator::GetInstancePtr()) s << "generator\n";
-    if (CHud* h = CHud::GetInstancePtr()) s << "hud " << (h->scoreBarFrame ? Base(h->scoreBarFrame->m_Path) : "-") << "\n";
+    if (CHud* h = CHud::GetInstancePtr())
+        s << "hud " << (h->scoreBarFrame ? Base(h->scoreBarFrame->m_Path) : "-") << "\n";
     if (g_TexturedFont) {
         const CGlyphRect* a = g_TexturedFont->FindGlyph('A');
-        s << "font " << g_TexturedFont->GetName() << " " << (a ? a->m_Width : -1) << "\n";
+        // The font manager owns it: the program's holds the system font besides.
+        const bool managed = CFontManager::HasInstance() && CFontManager::GetInstance()->GetFontCount() > 0;
+        s << "font " << g_TexturedFont->GetName() << " " << (a ? a->m_Width : -1) << (managed ? " managed" : "") << "\n";
     }
     if (CMouse* m = CMouse::GetInstancePtr()) s << "mouse " << m->GetSensitivity() << "\n";
     return s.str();
@@ -82,6 +87,7 @@ TEST(ShellBoot, HarnessBootsWhatTheProgramBoots) {
         ShutdownApplication();
         script::CloseState(g_LuaState);
         delete CHighscores::GetInstancePtr();
+        SetMenuManagerHooks(nullptr, nullptr);  // game tests boot without the shell's menus
         g_bAppActive = false;
         unsetenv("KOLVAR_LAUNCHER");
         platform::SetInputTestMode(false);
@@ -93,33 +99,34 @@ TEST(ShellBoot, HarnessBootsWhatTheProgramBoots) {
     testutil::LogTail log;
     game.Boot();
     EXPECT_EQ(GameObjects(), programObjects);
-    // Before the font the harness starts its engine its own way. From it on
-    // each harness line is the program's, in its order, but for a resource the
-    // shell had loaded before (logged once, there); within the run it matched
-    // the program logs nothing more but the shell's pointer.
+    // The shared steps' lines, from the textured font on (before it the harness
+    // starts its engine its own way): each harness line is the program's, in the
+    // program's order, or that of a resource the shell had loaded earlier (logged
+    // once, there). In the stretch they cover the program adds only the pointer.
     const std::vector<std::string> lines = Lines(log);
     const std::string font = "darkgray Loading texture: (data\\textures\\font.png) complete.";
-    const auto start = [&](const std::vector<std::string>& v) { return size_t(std::find(v.begin(), v.end(), font) - v.begin()); };
-    ASSERT_LT(start(programLines), programLines.size());
-    ASSERT_LT(start(lines), lines.size());
+    const size_t programFont = std::find(programLines.begin(), programLines.end(), font) - programLines.begin();
+    const size_t harnessFont = std::find(lines.begin(), lines.end(), font) - lines.begin();
+    ASSERT_LT(programFont, programLines.size());
+    ASSERT_LT(harnessFont, lines.size());
     std::vector<bool> matched(programLines.size());
-    size_t at = start(programLines), first = programLines.size();
-    for (size_t i = start(lines); i < lines.size(); ++i) {
-        const auto found = std::find(programLines.begin() + long(at), programLines.end(), lines[i]);
+    size_t at = programFont, first = programLines.size();
+    for (size_t i = harnessFont; i < lines.size(); ++i) {
+        const auto from = programLines.begin() + long(at);
+        const auto found = std::find(from, programLines.end(), lines[i]);
         if (found == programLines.end()) {
-            const auto earlier = programLines.begin() + long(at);
-            EXPECT_TRUE(std::find(programLines.begin(), earlier, lines[i]) != earlier) << "not the program's: " << lines[i];
+            EXPECT_NE(std::count(programLines.begin(), from, lines[i]), 0) << "not the program's: " << lines[i];
             continue;
         }
         at = size_t(found - programLines.begin());
         matched[at] = true;
-        if (first == programLines.size() && i > start(lines)) first = at;
+        if (i > harnessFont && first == programLines.size()) first = at;
         ++at;
     }
-    std::vector<std::string> missing;
+    std::vector<std::string> added;
     for (size_t i = first; i < at; ++i)
-        if (!matched[i]) missing.push_back(programLines[i]);
-    EXPECT_EQ(missing, std::vector<std::string>{"darkgray Loading texture: (data\\textures\\cursor.dds) complete."});
+        if (!matched[i]) added.push_back(programLines[i]);
+    EXPECT_EQ(added, std::vector<std::string>{"darkgray Loading texture: (data\\textures\\cursor.dds) complete."});
 }
 
 }  // namespace
