@@ -11,21 +11,18 @@
 #include <fstream>
 #include <system_error>
 
-#include "audio/SoundEngine.h"
 #include "engine/Font.h"
 #include "engine/FontManager.h"
 #include "engine/GlyphRect.h"
-#include "engine/GraphicsEngine.h"
-#include "engine/MeshManager.h"
-#include "engine/ShaderManager.h"
-#include "engine/TextureManager.h"
+#include "support/EngineScope.h"
 
 namespace fs = std::filesystem;
 
 namespace bench {
 
 namespace {
-LRESULT CALLBACK BenchProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+// Never destroyed at exit: the log it writes to may be gone by then.
+enginescope::EngineScope* g_engine = nullptr;
 }  // namespace
 
 double MsSince(Clock::time_point from) {
@@ -72,27 +69,15 @@ GameFolder::~GameFolder() {
 
 bool StartEngine(const char* caption, void (*update)()) {
     if (!getenv("KOLVAR_D3D")) d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
-    CGeneralParameters params;
-    params.m_Caption = caption;
-    params.m_IconId = 113;
-    params.m_WndProc = BenchProc;
-    params.m_Windowed = true;
-    params.m_Width = 1024;
-    params.m_Height = 768;
-    params.m_FixedStep = 0.025f;
-    params.m_UpdateCallback = update;
-    params.m_Bits = 32;
-    if (!CGraphicsEngine::GetInstance()->SetGeneralParameters(&params)) {
-        fprintf(stderr, "%s: the engine did not start (is there a display? see log.html)\n", caption);
-        return false;
-    }
-    CMeshManager::GetInstance()->SetMeshPath("data\\meshes");
-    CTextureManager::GetInstance()->SetTexturePath("data\\textures");
-    CShaderManager::GetInstance()->SetVertexShadersPath("data\\vertex_shaders");
-    CShaderManager::GetInstance()->SetPixelShadersPath("data\\pixel_shaders");
-    CFontManager::GetInstance()->SetFontsPath("data\\fonts");
-    CSoundEngine::GetInstance()->SetAudioPath("data\\audio");
-    return true;
+    // The previous scope goes first: it deletes by kind and would take the new engine along.
+    StopEngine();
+    g_engine = new enginescope::EngineScope(enginescope::Options{caption, 1024, 768, update});
+    return g_engine->Ok();
+}
+
+void StopEngine() {
+    delete g_engine;
+    g_engine = nullptr;
 }
 
 CFont* LoadTexturedFont() {

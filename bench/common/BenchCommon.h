@@ -38,8 +38,10 @@ private:
 
 // The engine windowed at 1024 x 768 with fixed 0.025 s steps, the device
 // KOLVAR_D3D selects (GL unless told otherwise), and the data paths the game
-// uses. False (with a line on stderr) when there is no engine.
+// uses. False (with a line on stderr) when there is no engine. StopEngine, or
+// the next start, deletes the singletons the start made that are still there.
 bool StartEngine(const char* caption, void (*update)());
+void StopEngine();
 // "font.png" with its glyphs through the font manager, as the game loads it.
 CFont* LoadTexturedFont();
 

@@ -4,6 +4,7 @@
 // is whatever KOLVAR_D3D selects (GL unless "null").
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
+#include "support/EngineScope.h"
 
 #include <d3d9hooks.h>
 
@@ -15,7 +16,6 @@
 
 namespace {
 
-LRESULT CALLBACK BenchProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 void EmptyUpdate() {}
 
 double Seconds(std::chrono::steady_clock::time_point from) {
@@ -44,21 +44,9 @@ int main(int argc, char** argv) {
         else if (!strcmp(argv[i], "--screenshot")) screenshot = argv[i + 1];
     }
 
-    CGeneralParameters params;
-    params.m_Caption = "Kolvar engine bench";
-    params.m_IconId = 113;
-    params.m_WndProc = BenchProc;
-    params.m_Windowed = true;
-    params.m_Width = width;
-    params.m_Height = height;
-    params.m_FixedStep = 0.025f;
-    params.m_UpdateCallback = EmptyUpdate;
-    params.m_Bits = 32;
+    enginescope::EngineScope scope(enginescope::Options{"Kolvar engine bench", width, height, EmptyUpdate, false});
+    if (!scope.Ok()) return 1;
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
-    if (!engine->SetGeneralParameters(&params)) {
-        fprintf(stderr, "bench_engine: the engine did not start (see log.html)\n");
-        return 1;
-    }
     PumpMessages();
 
     // Warm up, then the empty frame.
@@ -96,6 +84,5 @@ int main(int argc, char** argv) {
                 printf("screenshot %ux%u: %s\n", w, h, screenshot.c_str());
         }
     }
-    delete engine;
     return 0;
 }

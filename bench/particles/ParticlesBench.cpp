@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/GeneralParameters.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/ParticleSystem.h"
 #include "engine/ParticleSystemsManager.h"
+#include "support/EngineScope.h"
 
 namespace {
 
@@ -44,10 +44,6 @@ private:
     int m_Index;
 };
 
-LRESULT BenchWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 double Ms(std::chrono::steady_clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 }  // namespace
@@ -61,20 +57,9 @@ int main(int argc, char** argv) {
         fprintf(stderr, "no game folder %s\n", gameDir);
         return 1;
     }
-    CGeneralParameters params;
-    params.m_Caption = "bench_particles";
-    params.m_WndProc = BenchWndProc;
-    params.m_Windowed = true;
-    params.m_Width = 1024;
-    params.m_Height = 768;
-    params.m_FixedStep = 0.025f;
-    params.m_UpdateCallback = [] {};
-    params.m_Bits = 32;
+    enginescope::EngineScope scope(enginescope::Options{"bench_particles", 1024, 768, [] {}, false});
+    if (!scope.Ok()) return 1;
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
-    if (!engine->SetGeneralParameters(&params)) {
-        fprintf(stderr, "engine start failed\n");
-        return 1;
-    }
     CParticleSystemsManager* manager = CParticleSystemsManager::GetInstance();
     for (int i = 0; i < kSystems; ++i) new CSwirlSystem(i);
 
@@ -101,6 +86,5 @@ int main(int argc, char** argv) {
     printf("update: %.3f ms per frame\n", Ms(update) / frames);
     printf("draw (begin, render, end and present): %.3f ms per frame\n", Ms(draw) / frames);
     printf("frames per second: %.1f\n", frames * 1000.0 / total);
-    delete engine;
     return 0;
 }

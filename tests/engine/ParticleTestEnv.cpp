@@ -6,16 +6,17 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
-#include "engine/GeneralParameters.h"
-#include "engine/GraphicsEngine.h"
 #include "engine/Log.h"
+#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 
 namespace particletest {
 
 namespace {
 std::string g_savedCwd;
+std::unique_ptr<enginescope::EngineScope> g_scope;
 testutil::LogTail& Log() {
     static testutil::LogTail tail;
     return tail;
@@ -33,13 +34,12 @@ bool StartEngine(bool gl) {
         ADD_FAILURE() << "no game folder (KOLVAR_GAME_DIR)";
         return false;
     }
-    CGeneralParameters params;
-    testutil::FillWindowed(params, "particles", 1024, 768);
-    return CGraphicsEngine::GetInstance()->SetGeneralParameters(&params);
+    g_scope = std::make_unique<enginescope::EngineScope>(enginescope::Options{"particles", 1024, 768, nullptr, false});
+    return g_scope->Ok();
 }
 
 void StopEngine() {
-    delete CGraphicsEngine::GetInstancePtr();
+    g_scope.reset();
     d3d9hooks::ResetAll();
     if (!g_savedCwd.empty() && chdir(g_savedCwd.c_str()) != 0) ADD_FAILURE() << "chdir back";
 }

@@ -10,26 +10,13 @@
 #include "engine/GeneralParameters.h"
 #include "engine/GlyphRect.h"
 #include "engine/Log.h"
+#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 namespace testutil {
 
-inline LRESULT CALLBACK DefaultProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
-
-inline void NoStep() {}
-
-// Windowed, 32-bit, the game's 0.025 s step; the caller may change any field.
-inline void FillWindowed(CGeneralParameters& p, const char* caption, int width, int height, void (*update)() = NoStep) {
-    p.m_Caption = caption;
-    p.m_IconId = 113;
-    p.m_WndProc = DefaultProc;
-    p.m_Windowed = true;
-    p.m_Width = width;
-    p.m_Height = height;
-    p.m_FixedStep = 0.025f;
-    p.m_UpdateCallback = update;
-    p.m_Bits = 32;
-}
+// The one engine set-up tests share.
+using enginescope::FillWindowed;
 
 // What the global log gained since the mark (made at construction).
 class LogTail {
