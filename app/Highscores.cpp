@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "app/MenuText.h"
-#include "engine/Ini.h"
 #include "engine/Log.h"
+#include "engine/Settings.h"
 
 CMenuText* g_HighscoreNames[CHighscores::kPlaces] = {};
 CMenuText* g_HighscoreScores[CHighscores::kPlaces] = {};
@@ -19,7 +19,7 @@ namespace {
 
 const size_t kMaxEncoded = 5000;
 
-std::string ScoresFileName() { return ReadIniString("config.ini", "highscores", "local_scores_file"); }
+std::string ScoresFileName() { return settings::ReadText(settings::Id::LocalScoresFile); }
 
 std::string Base64(const std::string& bytes) {
     static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -161,8 +161,8 @@ std::string CHighscores::EncodeOnlineData() const {
 
 void CHighscores::GotoOnlineScores() {
     Load();
-    const std::string script = ReadIniString("config.ini", "highscores", "online_scores_script");
-    const std::string html = ReadIniString("config.ini", "highscores", "online_scores_html");
+    const std::string script = settings::ReadText(settings::Id::OnlineScoresScript);
+    const std::string html = settings::ReadText(settings::Id::OnlineScoresHtml);
     // No score server is run for this game; without an address there is nothing to post to.
     if (script.empty()) {
         g_Log.Print("red", "online scores: [highscores] online_scores_script is not set");

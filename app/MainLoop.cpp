@@ -74,6 +74,7 @@ void RunMessageLoop() {
 
 namespace {
 
+void MakePointer() { CMousePointer::GetInstance(); }
 void UpdatePointer() { CMousePointer::GetInstance()->Update(); }
 void UpdateMenus() { CMenuManager::GetInstance()->Update(); }
 void DeletePointer() { delete CMousePointer::GetInstancePtr(); }
@@ -82,6 +83,7 @@ void DeletePointer() { delete CMousePointer::GetInstancePtr(); }
 
 void InstallShellHooks() {
     gameloop::ShellHooks hooks;
+    hooks.makePointer = MakePointer;
     hooks.updatePointer = UpdatePointer;
     hooks.updateMenus = UpdateMenus;
     hooks.fieldAppeared = NewGameFromScript;

@@ -23,8 +23,8 @@
 #include "audio/SoundEngine.h"
 #include "engine/GeneralParameters.h"
 #include "engine/GraphicsEngine.h"
-#include "engine/Ini.h"
 #include "engine/Log.h"
+#include "engine/Settings.h"
 #include "engine/TextureManager.h"
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
@@ -66,7 +66,6 @@ CTextureEntry* g_ThemeArrowTextures[4] = {};
 
 namespace {
 
-const char kConfig[] = "config.ini";
 const uint32_t kItemColor = 0xF0F0F0F0;
 
 MenuTextStyle Style(float x, float y, float size, uint32_t color = kItemColor, uint32_t flags = 0) {
@@ -268,9 +267,9 @@ void OnStartGame() {
     g_GameType = g_GameTypeList->GetIndex();
     g_Difficulty = g_DifficultyList->GetIndex();
     g_FallType = g_FallTypeList->GetIndex();
-    WriteIniInt(kConfig, "game", "game_type", g_GameType);
-    WriteIniInt(kConfig, "game", "difficulty", g_Difficulty);
-    WriteIniInt(kConfig, "game", "fall_type", g_FallType);
+    settings::WriteInt(settings::Id::GameType, g_GameType);
+    settings::WriteInt(settings::Id::Difficulty, g_Difficulty);
+    settings::WriteInt(settings::Id::FallType, g_FallType);
     CMenuManager::GetInstance()->Hide();
     StartGame();
 }
@@ -332,12 +331,12 @@ void OnApplyGraphics() {
     }
     g_FrameDetails = g_FrameDetailsList->GetIndex();
     g_BlocksDetails = g_BlocksDetailsList->GetIndex();
-    WriteIniInt(kConfig, "graphics", "screen_w", params.m_Width);
-    WriteIniInt(kConfig, "graphics", "screen_h", params.m_Height);
-    WriteIniInt(kConfig, "graphics", "fullscreen", params.m_Windowed ? 0 : 1);
-    WriteIniInt(kConfig, "graphics", "bits", bits);
-    WriteIniInt(kConfig, "graphics", "frame_details", g_FrameDetails);
-    WriteIniInt(kConfig, "graphics", "blocks_details", g_BlocksDetails);
+    settings::WriteInt(settings::Id::ScreenW, params.m_Width);
+    settings::WriteInt(settings::Id::ScreenH, params.m_Height);
+    settings::WriteInt(settings::Id::Fullscreen, params.m_Windowed ? 0 : 1);
+    settings::WriteInt(settings::Id::Bits, bits);
+    settings::WriteInt(settings::Id::FrameDetails, g_FrameDetails);
+    settings::WriteInt(settings::Id::BlocksDetails, g_BlocksDetails);
 }
 
 void OnOpenSoundPage() {

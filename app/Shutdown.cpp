@@ -8,8 +8,8 @@
 
 #include "app/ThemeManager.h"
 #include "engine/GraphicsEngine.h"
-#include "engine/Ini.h"
 #include "engine/Log.h"
+#include "engine/Settings.h"
 #include "game/GameLoop.h"
 #include "game/GameSettings.h"
 
@@ -37,8 +37,8 @@ void ShutdownApplication() {
     if (g_bShutdownDone) return;
     g_bShutdownDone = true;
 
-    WriteIniInt("config.ini", "game", "frame_type", g_FrameType);
-    WriteIniFloat("config.ini", "game", "frame_opacity", g_FrameOpacity);
+    settings::WriteInt(settings::Id::FrameType, g_FrameType);
+    settings::WriteFloat(settings::Id::FrameOpacity, g_FrameOpacity);
 
     gameloop::Teardown(g_bUserPlaylist);
     // The writes above (and the music player's) are logged, never boxed.

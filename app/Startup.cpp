@@ -9,32 +9,27 @@
 #include "app/LoadingScreen.h"
 #include "app/MainLoop.h"
 #include "app/MenuManager.h"
-#include "app/MousePointer.h"
 #include "app/WindowProc.h"
 #include "audio/MusicPlayer.h"
 #include "audio/SoundEngine.h"
 #include "engine/Font.h"
 #include "engine/FontManager.h"
-#include "engine/GlyphRect.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Ini.h"
 #include "engine/Loading.h"
 #include "engine/Log.h"
 #include "engine/MeshManager.h"
-#include "engine/Mouse.h"
 #include "engine/Script.h"
+#include "engine/Settings.h"
 #include "engine/ShaderManager.h"
 #include "engine/TextureManager.h"
-#include "game/FigureGenerator.h"
 #include "game/GameActions.h"
-#include "game/GameField.h"
+#include "game/GameLoop.h"
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
-#include "game/Hud.h"
 #include "launcher/ConfigRepair.h"
 #include "launcher/LauncherHooks.h"
 #include "launcher/Preloader.h"
-#include "game/VarFrame.h"
 #include "app/ThemeManager.h"
 
 std::string g_VersionText;
@@ -48,7 +43,6 @@ DWORD g_GameOverSound = 0;
 
 namespace {
 
-const char kConfig[] = "config.ini";
 const char kScriptsBox[] = "Couldn't read the game scripts.\n See log.html for detail.";
 
 bool g_StartupFailed = false;
@@ -62,37 +56,6 @@ bool FailStart(const char* box) {
 }
 
 void OpenOnlineScores() { CHighscores::GetInstance()->GotoOnlineScores(); }
-
-// The four script names of init.txt; a missing one stops the start.
-bool ReadScriptPaths() {
-    struct Path {
-        const char* global;
-        std::string* out;
-    };
-    const Path paths[] = {{"figure_action_script", &g_FigureScriptPath},
-                          {"field_script", &g_FieldScriptPath},
-                          {"frame_script", &g_FrameScriptPath},
-                          {"field_anim_script", &g_FieldAnimScriptPath}};
-    for (const Path& p : paths) {
-        lua_getglobal(g_LuaState, p.global);
-        const bool ok = lua_type(g_LuaState, -1) == LUA_TSTRING;
-        if (ok) *p.out = lua_tostring(g_LuaState, -1);
-        lua_pop(g_LuaState, 1);
-        if (!ok) {
-            g_Log.PrintBold("red", "Error, init.txt doesn't set '%s'", p.global);
-            return false;
-        }
-    }
-    return true;
-}
-
-bool OpenGeneralScript() {
-    g_LuaState = script::OpenState(script::Libraries::Bare, script::Budget::General);
-    if (!g_LuaState) return false;
-    script::RegisterGeneralInterface(g_LuaState);
-    script::RunFile(g_LuaState, "data\\scripts\\general\\init.txt");
-    return ReadScriptPaths();
-}
 
 void DrawClearedFrame(const char* text) {
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
@@ -111,15 +74,6 @@ void StartUserPlaylist() {
     sound->SetAudioPath("data\\audio");
 }
 
-void CreateGameObjects() {
-    CGameField::GetInstance();
-    CVarFrame::GetInstance()->CallFrameInit();
-    CFigureGenerator::GetInstance();
-    CMousePointer::GetInstance();
-    CHud::GetInstance();
-    CMouse::GetInstance()->SetSensitivity(0.005f);
-}
-
 }  // namespace
 
 bool StartupFailed() { return g_StartupFailed; }
@@ -134,27 +88,27 @@ bool StartApplication(HINSTANCE instance) {
 
     g_bLoadingScreen = false;
     CGeneralParameters params;
-    g_VersionText = ReadIniString(kConfig, "game", "version");
-    g_WindowTitle = ReadIniString(kConfig, "preloader", "title");
+    g_VersionText = settings::ReadText(settings::Id::Version);
+    g_WindowTitle = settings::ReadText(settings::Id::Title);
     params.m_Caption = g_WindowTitle.c_str();
     params.m_IconId = 113;
     params.m_WndProc = WndProc;
     params.m_Instance = instance;
-    params.m_Width = ReadIniInt(kConfig, "graphics", "screen_w");
-    params.m_Height = ReadIniInt(kConfig, "graphics", "screen_h");
-    params.m_Windowed = ReadIniInt(kConfig, "graphics", "fullscreen") == 0;
-    params.m_Bits = ReadIniInt(kConfig, "graphics", "bits");
+    params.m_Width = settings::ReadInt(settings::Id::ScreenW);
+    params.m_Height = settings::ReadInt(settings::Id::ScreenH);
+    params.m_Windowed = settings::ReadInt(settings::Id::Fullscreen) == 0;
+    params.m_Bits = settings::ReadInt(settings::Id::Bits);
     params.m_UpdateCallback = UpdateFrame;
     params.m_FixedStep = 0.025f;
 
-    if (!OpenGeneralScript()) return FailStart(kScriptsBox);
-    g_Difficulty = ReadIniInt(kConfig, "game", "difficulty");
-    g_GameType = ReadIniInt(kConfig, "game", "game_type");
-    g_FrameType = ReadIniInt(kConfig, "game", "frame_type");
-    g_FrameOpacity = ReadIniFloat(kConfig, "game", "frame_opacity");
+    if (!gameloop::ReadScripts(&g_LuaState)) return FailStart(kScriptsBox);
+    g_Difficulty = settings::ReadInt(settings::Id::Difficulty);
+    g_GameType = settings::ReadInt(settings::Id::GameType);
+    g_FrameType = settings::ReadInt(settings::Id::FrameType);
+    g_FrameOpacity = settings::ReadFloat(settings::Id::FrameOpacity);
     g_bUserPlaylist = ReadIniInt("playlist.ini", "playlist", "num") != 0;
-    g_FrameDetails = ReadIniInt(kConfig, "graphics", "frame_details");
-    g_BlocksDetails = ReadIniInt(kConfig, "graphics", "blocks_details");
+    g_FrameDetails = settings::ReadInt(settings::Id::FrameDetails);
+    g_BlocksDetails = settings::ReadInt(settings::Id::BlocksDetails);
     g_CurrentScheme = g_DefaultScheme;
 
     InstallMenuManagerHooks();
@@ -171,9 +125,7 @@ bool StartApplication(HINSTANCE instance) {
     fonts->SetFontsPath("data\\fonts");
     CTextureManager* textures = CTextureManager::GetInstance();
     textures->SetTexturePath("data\\textures");
-    if (!fonts->AddFont(&g_TexturedFont, "font.png", 0, 0, false) || !g_TexturedFont)
-        return FailStart("Couldn't load the font font.png.\n See log.html for detail.");
-    AddFontGlyphs(g_TexturedFont);
+    if (!gameloop::LoadTexturedFont()) return FailStart("Couldn't load the font font.png.\n See log.html for detail.");
     DrawClearedFrame("Loading ... ");
     CShaderManager* shaders = CShaderManager::GetInstance();
     shaders->SetVertexShadersPath("data\\vertex_shaders");
@@ -189,7 +141,7 @@ bool StartApplication(HINSTANCE instance) {
     g_LoadingSprite.SetPosition(0.95f, 0.95f);
     g_LoadingSprite.StopAnimation();
 
-    g_ResCount = ReadIniInt(kConfig, "game", "res_count");
+    g_ResCount = settings::ReadInt(settings::Id::ResCount);
     g_bLoadingScreen = true;
     g_LoadedResources = 0;
     LoadingProgressStep();
@@ -205,7 +157,7 @@ bool StartApplication(HINSTANCE instance) {
     menus->m_moveSound = sound->LoadSound("menu_move.wav");
     menus->m_clickSound = sound->LoadSound("menu_click.wav");
     menus->m_changeSound = sound->LoadSound("menu_change.wav");
-    CreateGameObjects();
+    gameloop::CreateGameObjects();
     BindGameActions();
     BuildMenus();
     CHighscores::GetInstance()->Load();
@@ -216,7 +168,7 @@ bool StartApplication(HINSTANCE instance) {
     g_GameOverSound = sound->LoadSound("gameover.wav");
 
     engine->Resume();
-    WriteIniInt(kConfig, "game", "res_count", g_LoadedResources);
+    settings::WriteInt(settings::Id::ResCount, g_LoadedResources);
     g_LoadedResources = g_ResCount;
     LoadingProgressStep();
     g_bLoadingScreen = false;

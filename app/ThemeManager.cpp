@@ -13,6 +13,7 @@
 #include "engine/Ini.h"
 #include "engine/Log.h"
 #include "engine/Script.h"
+#include "engine/Settings.h"
 #include "engine/TextureManager.h"
 
 std::string g_CurrentThemeName;
@@ -220,13 +221,13 @@ void CThemeManager::DrawBackground() {
 }
 
 void StartThemes() {
-    g_bRandomTheme = ReadIniInt("config.ini", "preloader_themes", "random") != 0;
+    g_bRandomTheme = settings::ReadInt(settings::Id::RandomTheme) != 0;
     CThemeManager::GetInstance();
 }
 
 bool LoadStartTheme() {
     CThemeManager* manager = CThemeManager::GetInstance();
-    if (!g_bRandomTheme) g_CurrentThemeName = ReadIniString("config.ini", "game", "theme");
+    if (!g_bRandomTheme) g_CurrentThemeName = settings::ReadText(settings::Id::Theme);
     return manager->LoadTheme(g_CurrentThemeName, false);
 }
 

@@ -9,14 +9,12 @@
 #include "app/MenuPage.h"
 #include "app/MenuPages.h"
 #include "app/ThemeManager.h"
-#include "engine/Ini.h"
+#include "engine/Settings.h"
 #include "engine/TextureEntry.h"
 #include "game/GameSettings.h"
 
 
 namespace {
-
-const char kConfig[] = "config.ini";
 
 // One per theme known at start-up, in display-name order, with its name.
 std::vector<CMenuButton*> g_themeButtons;
@@ -88,7 +86,7 @@ void RefreshThemesPage() {
     }
     SetShown(g_ThemeNextArrow, 5 * (g_ThemeScrollPage + 1) < count);
     SetShown(g_ThemePrevArrow, g_ThemeScrollPage != 0);
-    g_RandomThemeList->SetIndex(ReadIniInt(kConfig, "preloader_themes", "random"));
+    g_RandomThemeList->SetIndex(settings::ReadInt(settings::Id::RandomTheme));
     UpdateThemeLogo();
 }
 
@@ -120,14 +118,14 @@ void UpdateThemeLogo() {
     if (logo) g_ThemeLogo->m_picture.normalTexture = g_ThemeLogo->m_picture.selectedTexture = logo;
 }
 
-void OnRandomThemeOption() { WriteIniInt(kConfig, "preloader_themes", "random", g_RandomThemeList->GetIndex()); }
+void OnRandomThemeOption() { settings::WriteInt(settings::Id::RandomTheme, g_RandomThemeList->GetIndex()); }
 
 void OnApplyTheme() {
     const int marked = MarkedTheme();
     if (marked < 0) return;
     const std::string name = g_themeNames[static_cast<size_t>(marked)];
     g_CurrentThemeName = name;
-    WriteIniString(kConfig, "game", "theme", name);
+    settings::WriteText(settings::Id::Theme, name);
     CThemeManager* themes = CThemeManager::GetInstance();
     themes->UnloadTheme();
     auto folder = themes->m_themeFolders.find(name);

@@ -7,8 +7,8 @@
 #include "app/Startup.h"
 #include "app/WindowProc.h"
 #include "engine/GraphicsEngine.h"
-#include "engine/Ini.h"
 #include "engine/Log.h"
+#include "engine/Settings.h"
 #include "launcher/ThemeArchive.h"
 
 #include <crt.h>
@@ -94,7 +94,7 @@ void OnFramePresented() {
 
 // Temporaries that interrupted safe writes of the game's own files left behind.
 void RemoveSaveLeftovers() {
-    const std::string scores = ReadIniString("config.ini", "highscores", "local_scores_file");
+    const std::string scores = settings::ReadText(settings::Id::LocalScoresFile);
     for (const std::string& name : {std::string("config.ini"), std::string("playlist.ini"), scores}) {
         if (name.empty()) continue;
         if (const int removed = platform::RemoveSafeWriteLeftovers(platform::HostPath(name.c_str())))

@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/Ini.h"
 #include "engine/Loading.h"
 #include "engine/Log.h"
+#include "engine/Settings.h"
 
 #include "audio/MidiManager.h"
 #include "audio/MusicPlayer.h"
@@ -18,8 +18,8 @@
 
 namespace {
 
-const char* const kConfigFile = "config.ini";
-const char* const kVolumeKeys[3] = {"background_volume", "game_volume", "music_volume"};
+const settings::Id kVolumeSettings[3] = {settings::Id::BackgroundVolume, settings::Id::GameVolume,
+                                         settings::Id::MusicVolume};
 const int kSampleMaxPlaybacks = 5;
 // The game cannot run without its audio library: a failure, so not exit code 0.
 const int kExitNoAudioLibrary = 1;
@@ -91,7 +91,7 @@ CSoundEngine::CSoundEngine() : m_recording(false), m_musicPlayer(nullptr), m_lib
         g_Log.PrintBold("red", "Error: (SoundEngine) Couldn't create sound device.");
 
     for (auto& v : m_volumes) v = 1.0f;
-    for (int i = 0; i < 3; ++i) m_volumes[i] = ReadIniFloat(kConfigFile, "sound", kVolumeKeys[i]);
+    for (int i = 0; i < 3; ++i) m_volumes[i] = settings::ReadFloat(kVolumeSettings[i]);
 
     MidiInit(window);
 
@@ -101,7 +101,7 @@ CSoundEngine::CSoundEngine() : m_recording(false), m_musicPlayer(nullptr), m_lib
 }
 
 CSoundEngine::~CSoundEngine() {
-    for (int i = 0; i < 3; ++i) WriteIniFloat(kConfigFile, "sound", kVolumeKeys[i], m_volumes[i]);
+    for (int i = 0; i < 3; ++i) settings::WriteFloat(kVolumeSettings[i], m_volumes[i]);
     delete m_musicPlayer;
     m_musicPlayer = nullptr;
     MidiShutdown();

@@ -1,11 +1,17 @@
 #include "game/GameLoop.h"
 
+#include <lua.hpp>
+
 #include "audio/MusicPlayer.h"
 #include "audio/SoundEngine.h"
+#include "engine/FontManager.h"
+#include "engine/GlyphRect.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Keyboard.h"
+#include "engine/Log.h"
 #include "engine/Mouse.h"
 #include "engine/ParticleSystemsManager.h"
+#include "engine/Script.h"
 #include "game/AnimatedObjectList.h"
 #include "game/BlockPartManager.h"
 #include "game/BounceBombList.h"
@@ -14,6 +20,7 @@
 #include "game/GameMode.h"
 #include "game/GameOverHook.h"
 #include "game/GameRules.h"
+#include "game/GameSettings.h"
 #include "game/Hud.h"
 #include "game/VarFrame.h"
 
@@ -40,7 +47,55 @@ void DriveFieldAnimation() {
     }
 }
 
+// The four script names of init.txt; a missing one stops the start.
+bool ReadScriptPaths(lua_State* general) {
+    struct Path {
+        const char* global;
+        std::string* out;
+    };
+    const Path paths[] = {{"figure_action_script", &g_FigureScriptPath},
+                          {"field_script", &g_FieldScriptPath},
+                          {"frame_script", &g_FrameScriptPath},
+                          {"field_anim_script", &g_FieldAnimScriptPath}};
+    for (const Path& p : paths) {
+        lua_getglobal(general, p.global);
+        const bool ok = lua_type(general, -1) == LUA_TSTRING;
+        if (ok) *p.out = lua_tostring(general, -1);
+        lua_pop(general, 1);
+        if (!ok) {
+            g_Log.PrintBold("red", "Error, init.txt doesn't set '%s'", p.global);
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
+
+bool ReadScripts(lua_State** general, const std::string& initPath) {
+    *general = script::OpenState(script::Libraries::Bare, script::Budget::General);
+    if (!*general) return false;
+    script::RegisterGeneralInterface(*general);
+    // A script that fails part-way may have set the paths already; they alone decide.
+    script::RunFile(*general, initPath);
+    return ReadScriptPaths(*general);
+}
+
+bool LoadTexturedFont() {
+    if (!CFontManager::GetInstance()->AddFont(&g_TexturedFont, "font.png", 0, 0, false) || !g_TexturedFont)
+        return false;
+    AddFontGlyphs(g_TexturedFont);
+    return true;
+}
+
+void CreateGameObjects() {
+    CGameField::GetInstance();
+    CVarFrame::GetInstance()->CallFrameInit();
+    CFigureGenerator::GetInstance();
+    Run(g_hooks.makePointer);
+    CHud::GetInstance();
+    CMouse::GetInstance()->SetSensitivity(0.005f);
+}
 
 void SetShellHooks(const ShellHooks& hooks) {
     g_hooks = hooks;

@@ -1,8 +1,8 @@
 #include "launcher/BugReport.h"
 
 #include "launcher/Preloader.h"
-#include "engine/Ini.h"
 #include "engine/Log.h"
+#include "engine/Settings.h"
 
 #include <dlgtemplate.h>
 #include <platform.h>
@@ -49,13 +49,11 @@ const platform::DialogTemplateRegistrar g_DxDiagWaitTemplate({
     },
 });
 
-std::string BugReportText(const char* key) { return ReadIniString("config.ini", "preloader_bug_report", key); }
-
 void InitBugReport(HWND dialog) {
-    std::string title = BugReportText("title");
-    std::string send = BugReportText("send_button");
-    std::string cancel = BugReportText("cancel_button");
-    std::string problem = BugReportText("problem_static");
+    std::string title = settings::ReadText(settings::Id::BugReportTitle);
+    std::string send = settings::ReadText(settings::Id::SendButton);
+    std::string cancel = settings::ReadText(settings::Id::CancelButton);
+    std::string problem = settings::ReadText(settings::Id::ProblemStatic);
     SetWindowTextA(dialog, title.c_str());
     SetDlgItemTextA(dialog, kBugReportSend, send.c_str());
     SetDlgItemTextA(dialog, kBugReportCancel, cancel.c_str());
@@ -175,8 +173,8 @@ void UnloadMapi() {
 bool SendBugReport(HWND dialog, const char* problemText) {
     char current[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof current, current);
-    std::string address = ReadIniString("config.ini", "preloader_bug_report", "mail");
-    std::string subject = ReadIniString("config.ini", "preloader", "title");
+    std::string address = settings::ReadText(settings::Id::BugReportMail);
+    std::string subject = settings::ReadText(settings::Id::Title);
 
     const char* names[] = {"\\dxdiag.txt", "\\log.html", "\\log1.html", "\\log2.html"};
     std::vector<std::string> attachments;

@@ -3,6 +3,7 @@
 #include "SetupDialog.h"
 #include "engine/Ini.h"
 #include "engine/Log.h"
+#include "engine/Settings.h"
 
 #include <platform.h>
 #include <win32.h>
@@ -25,44 +26,6 @@ const char kTemplate[] = "templates\\config.ini";
 const DWORD kMaxConfigSize = 1u << 20;
 // Read back for a key the file does not hold: no value can be this.
 const char kAbsent[] = "\x7f";
-
-enum class Kind { Text, Int, Float, Depth };
-struct Rule {
-    const char* section;
-    const char* key;
-    Kind kind;
-    double low, high;
-};
-// The numbers the game reads and what it can use; every other key is text.
-const Rule kRules[] = {
-    {"game", "res_count", Kind::Int, 0, INT_MAX},
-    {"game", "game_type", Kind::Int, 0, 1},
-    {"game", "difficulty", Kind::Int, 0, 3},
-    {"game", "fall_type", Kind::Int, 0, 1},
-    {"game", "frame_type", Kind::Int, 0, 1},
-    {"game", "frame_opacity", Kind::Float, 0, 1},
-    {"graphics", "screen_w", Kind::Int, INT_MIN, INT_MAX},  // fitted to a display mode below
-    {"graphics", "screen_h", Kind::Int, INT_MIN, INT_MAX},
-    {"graphics", "fullscreen", Kind::Int, 0, 1},
-    {"graphics", "bits", Kind::Depth, 16, 32},
-    {"graphics", "frame_details", Kind::Int, 0, 2},
-    {"graphics", "blocks_details", Kind::Int, 0, 2},
-    {"sound", "background_volume", Kind::Float, 0, 1},
-    {"sound", "game_volume", Kind::Float, 0, 1},
-    {"sound", "music_volume", Kind::Float, 0, 1},
-    {"preloader", "enable_online_highscores", Kind::Int, INT_MIN, INT_MAX},
-    {"preloader_themes", "random", Kind::Int, INT_MIN, INT_MAX},
-};
-
-Kind KindOf(const std::string& section, const std::string& key, const Rule** rule) {
-    for (const Rule& r : kRules)
-        if (_stricmp(r.section, section.c_str()) == 0 && _stricmp(r.key, key.c_str()) == 0) {
-            *rule = &r;
-            return r.kind;
-        }
-    *rule = nullptr;
-    return Kind::Text;
-}
 
 std::string Raw(const char* file, const std::string& section, const std::string& key) {
     char value[256];
@@ -106,20 +69,22 @@ std::string Checked(const std::string& section, const std::string& key, const st
         *why = "is missing";
         return fallback;
     }
-    const Rule* rule = nullptr;
-    const Kind kind = KindOf(section, key, &rule);
+    // The numbers are the table's; every other key is text.
+    const settings::Setting* rule = settings::Find(section, key);
+    const settings::Kind kind = rule ? rule->kind : settings::Kind::Text;
     double value = 0.0;
-    if (kind == Kind::Text) {
+    if (kind == settings::Kind::Text) {
         if (raw.empty() && !fallback.empty()) *why = "is empty";
         return *why ? fallback : raw;
     }
-    if (!ParseNumber(raw, kind != Kind::Float, value) || (kind == Kind::Depth && value != 16 && value != 32)) {
+    const bool integer = kind != settings::Kind::Float;
+    if (!ParseNumber(raw, integer, value) || (kind == settings::Kind::Depth && value != 16 && value != 32)) {
         *why = "cannot be read";
         return fallback;
     }
     if (value < rule->low || value > rule->high) {
         *why = "is out of range";
-        return Format(value < rule->low ? rule->low : rule->high, kind != Kind::Float);
+        return Format(value < rule->low ? rule->low : rule->high, integer);
     }
     return raw;
 }
@@ -231,10 +196,10 @@ void DropJunkLines(const std::string& text) {
 // display (a display may list its own size only); anything else becomes the
 // largest listed mode within it, else the first.
 void FitScreenSize() {
-    const int width = ReadIniInt(kConfig, "graphics", "screen_w");
-    const int height = ReadIniInt(kConfig, "graphics", "screen_h");
-    const bool windowed = ReadIniInt(kConfig, "graphics", "fullscreen") == 0;
-    const std::vector<D3DDISPLAYMODE> modes = DisplayModesOfDepth(ReadIniInt(kConfig, "graphics", "bits"));
+    const int width = settings::ReadInt(settings::Id::ScreenW);
+    const int height = settings::ReadInt(settings::Id::ScreenH);
+    const bool windowed = settings::ReadInt(settings::Id::Fullscreen) == 0;
+    const std::vector<D3DDISPLAYMODE> modes = DisplayModesOfDepth(settings::ReadInt(settings::Id::Bits));
     if (modes.empty()) return;  // nothing to fit to; the device creation will say what is wrong
     const D3DDISPLAYMODE* best = nullptr;
     long long widest = 0, highest = 0;
@@ -249,8 +214,8 @@ void FitScreenSize() {
     if (!best) best = &modes.front();
     g_Log.PrintBold("red", "Error, config.ini screen size %dx%d is not a mode of the display: using %ux%u", width,
                     height, best->Width, best->Height);
-    WriteIniInt(kConfig, "graphics", "screen_w", int(best->Width));
-    WriteIniInt(kConfig, "graphics", "screen_h", int(best->Height));
+    settings::WriteInt(settings::Id::ScreenW, int(best->Width));
+    settings::WriteInt(settings::Id::ScreenH, int(best->Height));
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include "ThemesDialog.h"
 #include "launcher/BugReport.h"
 #include "audio/SoundEngine.h"
-#include "engine/Ini.h"
 #include "engine/Log.h"
+#include "engine/Settings.h"
 
 #include <dlgtemplate.h>
 #include <platform.h>
@@ -54,10 +54,9 @@ void (*g_OnlineScoresHook)() = nullptr;
 // The static control shows the logo but does not own it.
 HANDLE g_Logo = nullptr;
 
-std::string Preloader(const char* key) { return ReadIniString("config.ini", "preloader", key); }
-
-void OpenFromConfig(const char* key) {
-    std::string target = Preloader(key);
+// Read at every press: the file may have been changed meanwhile.
+void OpenFromConfig(settings::Id file) {
+    std::string target = settings::ReadText(file);
     ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
@@ -67,23 +66,23 @@ void ShowNested(WORD id, DLGPROC proc) {
 
 void InitDialog(HWND dialog) {
     RegisterThemeFileIcon();
-    std::string logoFile = Preloader("logo_file");
-    std::string start = Preloader("start_button");
-    std::string themes = Preloader("themes_button");
-    std::string web = Preloader("web_button");
-    std::string setup = Preloader("setup_button");
-    std::string history = Preloader("history_button");
-    std::string title = Preloader("title");
-    std::string scores = Preloader("scores_button");
-    std::string bugReport = Preloader("bug_report_button");
-    int onlineScores = ReadIniInt("config.ini", "preloader", "enable_online_highscores");
+    std::string logoFile = settings::ReadText(settings::Id::LogoFile);
+    std::string start = settings::ReadText(settings::Id::StartButton);
+    std::string themes = settings::ReadText(settings::Id::ThemesButton);
+    std::string web = settings::ReadText(settings::Id::WebButton);
+    std::string setup = settings::ReadText(settings::Id::SetupButton);
+    std::string history = settings::ReadText(settings::Id::HistoryButton);
+    std::string title = settings::ReadText(settings::Id::Title);
+    std::string scores = settings::ReadText(settings::Id::ScoresButton);
+    std::string bugReport = settings::ReadText(settings::Id::BugReportButton);
+    int onlineScores = settings::ReadInt(settings::Id::EnableOnlineHighscores);
 
     if (g_Logo) DeleteObject(g_Logo);
     g_Logo = LoadImageA(nullptr, logoFile.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE);
     if (g_Logo) SendDlgItemMessageA(dialog, kPreloaderLogo, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(g_Logo));
 
     SetDlgItemTextA(dialog, kPreloaderBugReport, bugReport.c_str());
-    SetDlgItemTextA(dialog, kPreloaderTell, Preloader("tell_button").c_str());
+    SetDlgItemTextA(dialog, kPreloaderTell, settings::ReadText(settings::Id::TellButton).c_str());
     SetDlgItemTextA(dialog, kPreloaderStart, start.c_str());
     SetDlgItemTextA(dialog, kPreloaderWeb, web.c_str());
     SetDlgItemTextA(dialog, kPreloaderSetup, setup.c_str());
@@ -114,8 +113,8 @@ INT_PTR CALLBACK PreloaderDlgProc(HWND dialog, UINT message, WPARAM wParam, LPAR
                     else
                         g_Log.Print("gray", "[PRELOADER] online scores are not available");
                     break;
-                case kPreloaderWeb: OpenFromConfig("web_file"); break;
-                case kPreloaderHistory: OpenFromConfig("history_file"); break;
+                case kPreloaderWeb: OpenFromConfig(settings::Id::WebFile); break;
+                case kPreloaderHistory: OpenFromConfig(settings::Id::HistoryFile); break;
                 case kPreloaderTell: ShellExecuteA(nullptr, "open", "tell.exe", nullptr, nullptr, SW_SHOWNORMAL); break;
                 case kPreloaderBugReport: ShowNested(kBugReportDialog, BugReportDlgProc); break;
                 default: break;

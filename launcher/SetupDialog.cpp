@@ -3,8 +3,8 @@
 #include "SetupDialog.h"
 
 #include "Preloader.h"
-#include "engine/Ini.h"
 #include "engine/Log.h"
+#include "engine/Settings.h"
 
 #include <dlgtemplate.h>
 #include <dxerr9.h>
@@ -50,8 +50,6 @@ const platform::DialogTemplateRegistrar g_SetupTemplate({
         {DialogControlClass::Button, kSetupClose, "Close", kChild | WS_TABSTOP | BS_DEFPUSHBUTTON, 96, 175, 50, 14},
     },
 });
-
-int Graphics(const char* key) { return ReadIniInt("config.ini", "graphics", key); }
 
 void CollectModes(IDirect3D9* d3d, D3DFORMAT format, std::vector<D3DDISPLAYMODE>& list) {
     UINT count = d3d->GetAdapterModeCount(D3DADAPTER_DEFAULT, format);
@@ -149,10 +147,10 @@ std::vector<D3DDISPLAYMODE> DisplayModesOfDepth(int bits) {
 }
 
 void SetupDlg_LoadVideoSettings(HWND modeCombo, HWND fullScreenBox) {
-    UINT width = static_cast<UINT>(Graphics("screen_w"));
-    UINT height = static_cast<UINT>(Graphics("screen_h"));
-    int bits = Graphics("bits");
-    int fullScreen = Graphics("fullscreen");
+    UINT width = static_cast<UINT>(settings::ReadInt(settings::Id::ScreenW));
+    UINT height = static_cast<UINT>(settings::ReadInt(settings::Id::ScreenH));
+    int bits = settings::ReadInt(settings::Id::Bits);
+    int fullScreen = settings::ReadInt(settings::Id::Fullscreen);
     auto find = [&](const std::vector<D3DDISPLAYMODE>& list) {
         for (size_t i = 0; i < list.size(); ++i)
             if (list[i].Width == width && list[i].Height == height) return static_cast<int>(i);
@@ -171,12 +169,12 @@ void SetupDlg_SaveVideoSettings(HWND modeCombo, HWND fullScreenBox) {
     if (selection != CB_ERR && selection >= 0 && static_cast<size_t>(selection) < count16 + g_DisplayModes32.size()) {
         size_t i = static_cast<size_t>(selection);
         const D3DDISPLAYMODE& m = i < count16 ? g_DisplayModes16[i] : g_DisplayModes32[i - count16];
-        WriteIniInt("config.ini", "graphics", "screen_w", static_cast<int>(m.Width));
-        WriteIniInt("config.ini", "graphics", "screen_h", static_cast<int>(m.Height));
-        WriteIniInt("config.ini", "graphics", "bits", i < count16 ? 16 : 32);
+        settings::WriteInt(settings::Id::ScreenW, static_cast<int>(m.Width));
+        settings::WriteInt(settings::Id::ScreenH, static_cast<int>(m.Height));
+        settings::WriteInt(settings::Id::Bits, i < count16 ? 16 : 32);
     }
     bool checked = SendMessageA(fullScreenBox, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    WriteIniInt("config.ini", "graphics", "fullscreen", checked ? 1 : 0);
+    settings::WriteInt(settings::Id::Fullscreen, checked ? 1 : 0);
 }
 
 bool SetupDlg_RunTestMode() {
@@ -195,10 +193,10 @@ bool SetupDlg_RunTestMode() {
     wc.lpszClassName = "test";
     RegisterClassA(&wc);  // a second registration fails and the first class serves
 
-    bool windowed = Graphics("fullscreen") == 0;
-    int width = Graphics("screen_w");
-    int height = Graphics("screen_h");
-    int bits = Graphics("bits");
+    bool windowed = settings::ReadInt(settings::Id::Fullscreen) == 0;
+    int width = settings::ReadInt(settings::Id::ScreenW);
+    int height = settings::ReadInt(settings::Id::ScreenH);
+    int bits = settings::ReadInt(settings::Id::Bits);
     RECT rect;
     DWORD style;
     if (windowed) {

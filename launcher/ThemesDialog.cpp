@@ -3,6 +3,7 @@
 #include "ThemeArchive.h"
 #include "engine/Ini.h"
 #include "engine/Log.h"
+#include "engine/Settings.h"
 
 #include <commdlg.h>
 #include <dlgtemplate.h>
@@ -49,8 +50,6 @@ const platform::DialogTemplateRegistrar g_ThemesTemplate({
 // Logos of an earlier fill, freed once the picture control no longer shows them.
 std::vector<HBITMAP> g_RetiredPictures;
 
-std::string Themes(const char* key) { return ReadIniString("config.ini", "preloader_themes", key); }
-
 // The entry at the selection index, or the end when the index is outside the
 // map (a shorter list than at an earlier opening).
 std::map<std::string, std::string>::const_iterator SelectedEntry() {
@@ -68,17 +67,18 @@ void RefillAndSelectFirst(HWND dialog) {
 }
 
 void InitDialog(HWND dialog) {
-    const char* keys[] = {"title",           "choose_theme_text", "screenshot_text", "add_button",
-                          "remove_button",   "download_button",   "random_button",   "close_button"};
+    using settings::Id;
+    const Id keys[] = {Id::ThemesTitle,  Id::ChooseThemeText, Id::ScreenshotText, Id::AddButton,
+                       Id::RemoveButton, Id::DownloadButton,  Id::RandomButton,   Id::CloseButton};
     std::string texts[8];
-    for (int i = 0; i < 8; ++i) texts[i] = Themes(keys[i]);
+    for (int i = 0; i < 8; ++i) texts[i] = settings::ReadText(keys[i]);
     SetWindowTextA(dialog, texts[0].c_str());
     const INT ids[] = {kThemesListGroup, kThemesPictureGroup, kThemesAdd,   kThemesRemove,
                        kThemesDownload,  kThemesRandom,       kThemesClose};
     for (int i = 0; i < 7; ++i) SetDlgItemTextA(dialog, ids[i], texts[i + 1].c_str());
 
     ThemesDlg_FillThemeList(GetDlgItem(dialog, kThemesList));
-    std::string stored = ReadIniString("config.ini", "game", "theme");
+    std::string stored = settings::ReadText(settings::Id::Theme);
     int position = 0;
     for (const auto& entry : g_ThemesDlgFolders) {
         if (entry.first == stored) {
@@ -87,7 +87,7 @@ void InitDialog(HWND dialog) {
         }
         ++position;
     }
-    int random = ReadIniInt("config.ini", "preloader_themes", "random");
+    int random = settings::ReadInt(settings::Id::RandomTheme);
     SendDlgItemMessageA(dialog, kThemesRandom, BM_SETCHECK, random != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
     ThemesDlg_UpdateSelection(dialog);
 }
@@ -188,7 +188,7 @@ void ThemesDlg_RemoveTheme(HWND dialog) {
     // With nothing listed the path would name the themes folder itself.
     auto selected = SelectedEntry();
     if (selected == g_ThemesDlgFolders.end()) return;
-    std::string question = Themes("are_you_sure");
+    std::string question = settings::ReadText(settings::Id::AreYouSure);
     if (MessageBoxA(dialog, question.c_str(), "Warning !", MB_OKCANCEL | MB_ICONWARNING) == IDCANCEL) return;
 
     char current[MAX_PATH] = "";
@@ -207,17 +207,17 @@ void ThemesDlg_RemoveTheme(HWND dialog) {
 
 void ThemesDlg_OnRandom(HWND dialog) {
     bool on = SendDlgItemMessageA(dialog, kThemesRandom, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    WriteIniInt("config.ini", "preloader_themes", "random", on ? 1 : 0);
+    settings::WriteInt(settings::Id::RandomTheme, on ? 1 : 0);
 }
 
 void ThemesDlg_OpenDownloadPage(HWND dialog) {
-    std::string url = Themes("download_url");
+    std::string url = settings::ReadText(settings::Id::DownloadUrl);
     ShellExecuteA(dialog, "open", url.c_str(), nullptr, nullptr, 0);
 }
 
 void ThemesDlg_SaveChoice(HWND) {
     auto selected = SelectedEntry();
-    if (selected != g_ThemesDlgFolders.end()) WriteIniString("config.ini", "game", "theme", selected->first);
+    if (selected != g_ThemesDlgFolders.end()) settings::WriteText(settings::Id::Theme, selected->first);
 }
 
 void ThemesDlg_ReleasePictures() {

@@ -58,8 +58,7 @@ void RunMessagesAndColourStep(int frames) {
     EngineTimerRestart();
     if (!bench::StartEngine("bench_game", Step)) return;
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
-    g_TexturedFont = bench::LoadTexturedFont();
-    if (!g_TexturedFont) return;
+    if (!gameloop::LoadTexturedFont()) return;
 
     // A new game: the level-1 announcement, and a four-line clear at once.
     g_GameRules.bonusTime = 30.0f;

@@ -6,8 +6,6 @@
 #include <platform.h>
 #include <varframehooks.h>
 
-#include <lua.hpp>
-
 #include "common/BenchCommon.h"
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
@@ -45,14 +43,6 @@ void UpdateStep() {
     if (CGraphicsEngine::GetInstance()->GetCurrentStep() > 0.0f) g_stepMs.push_back(MsSince(start));
 }
 
-std::string GlobalText(lua_State* L, const char* name) {
-    lua_getglobal(L, name);
-    const char* s = lua_tostring(L, -1);
-    std::string out = s ? s : "";
-    lua_pop(L, 1);
-    return out;
-}
-
 }  // namespace
 
 GameSession::GameSession(DWORD vertexShaderVersion, DWORD pixelShaderVersion, int frameType) {
@@ -68,31 +58,19 @@ GameSession::GameSession(DWORD vertexShaderVersion, DWORD pixelShaderVersion, in
     g_FrameOpacity = 1.0f;
     g_FrameDetails = 2;
     g_BlocksDetails = 2;
-    if (!StartEngine("bench_game", UpdateStep)) return;
-    m_general = script::OpenState(script::Libraries::Bare, script::Budget::General);
-    if (!m_general) return;
-    script::RegisterGeneralInterface(m_general);
-    if (!script::RunFile(m_general, "data\\scripts\\general\\init.txt")) return;
-    g_FigureScriptPath = GlobalText(m_general, "figure_action_script");
-    g_FieldScriptPath = GlobalText(m_general, "field_script");
-    g_FrameScriptPath = GlobalText(m_general, "frame_script");
-    g_FieldAnimScriptPath = GlobalText(m_general, "field_anim_script");
-    g_TexturedFont = LoadTexturedFont();
-    if (!g_TexturedFont) return;
+    if (!gameloop::ReadScripts(&m_general)) return;
+    if (!StartEngine("bench_game", UpdateStep) || !gameloop::LoadTexturedFont()) return;
+    gameloop::CreateGameObjects();
     BindGameActions();
-    CGameField::GetInstance();
-    CVarFrame::GetInstance()->CallFrameInit();
-    CFigureGenerator::GetInstance();
     m_ok = true;
 }
 
 GameSession::~GameSession() {
-    gameloop::DeleteGamePlay();
-    gameloop::SetShellHooks(gameloop::ShellHooks());
-    // Fonts belong to the font manager, which goes with the engine.
+    gameloop::Teardown(false);
+    // Fonts belong to the font manager, which went with the engine.
     g_TexturedFont = nullptr;
     if (m_general) script::CloseState(m_general);
-    gameloop::Teardown(false);
+    gameloop::SetShellHooks(gameloop::ShellHooks());
     d3d9hooks::ClearShaderVersions();
     platform::SetFakeClock(false);
     g_GameRules = CGameRules();

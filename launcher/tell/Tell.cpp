@@ -8,13 +8,17 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/Settings.h"
+
 extern char** environ;
 
 namespace {
 
-std::string Tell(const char* key) {
+std::string Tell(settings::Id id) {
+    const settings::Setting& setting = settings::Get(id);
+    // Longer than engine/Ini.h reads: an invitation may run to a few lines.
     char value[4096];
-    GetPrivateProfileStringA("tell", key, "", value, sizeof value, "config.ini");
+    GetPrivateProfileStringA(setting.section, setting.key, "", value, sizeof value, settings::kConfigFile);
     // The INI holds one line per key; "\n" in it stands for a line break.
     std::string out;
     for (const char* p = value; *p; ++p) {
@@ -31,8 +35,8 @@ std::string Tell(const char* key) {
 }  // namespace
 
 int main() {
-    std::string subject = Tell("subject");
-    std::string body = Tell("body");
+    std::string subject = Tell(settings::Id::TellSubject);
+    std::string body = Tell(settings::Id::TellBody);
     const char* argv[] = {"xdg-email", "--subject", subject.c_str(), "--body", body.c_str(), nullptr};
     pid_t pid = 0;
     if (posix_spawnp(&pid, "xdg-email", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0) {

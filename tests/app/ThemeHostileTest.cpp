@@ -63,6 +63,11 @@ TEST_F(ThemeHostileTest, EachFailsOnItsOwnAndTheGameGoesOn) {
         {"globals that loop", "setmetatable(_G, {__index = function() while true do end end})\n"
                               "function game_BackgroundInit() end\n",
          "game_BackgroundDraw", false},
+        // The binding's own dispatch would abort on these; bound operators still work.
+        {"number before a vector", "v = D3DXVECTOR3(1, 2, 3) * 2 assert(v.z == 6) x = 2 * v\n", "No such operator", false},
+        {"text before a sprite", "x = 'a' .. ext_newSprite()\n", "No such operator", false},
+        {"constructor on a number", "ext_newSprite.__init(1)\n", "__init builds", false},
+        {"constructor on a built sprite", "s = ext_newAnimatedSprite() s.__init(s)\n", "__init builds", false},
         {"huge frame range", "function game_BackgroundInit() s = ext_newAnimatedSprite()\n"
                              "  s:Load('f', 'png', 1, -2147483647, 2147483647, 1) end\n"
                              "function game_BackgroundDraw() s:Draw() end\n",

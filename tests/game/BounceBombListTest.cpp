@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "FieldTestEnv.h"
+#include "audio/SoundEngine.h"
 #include "audio/SoundTestView.h"
 #include "game/BounceBombList.h"
 #include "game/GameLoop.h"

@@ -7,10 +7,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
 
-#include "engine/GeneralParameters.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Log.h"
+#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 namespace effectstest {
@@ -19,10 +20,7 @@ namespace {
 std::string g_savedCwd;
 size_t g_logMark = 0;
 std::function<void()> g_step;
-
-LRESULT TestWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
+std::unique_ptr<enginescope::EngineScope> g_engine;
 
 std::string LogText() { return testutil::ReadFile(std::string(g_Log.GetStartDirectory()) + "/log.html"); }
 }  // namespace
@@ -39,26 +37,22 @@ bool StartEngine(bool gl) {
         ADD_FAILURE() << "no game folder (KOLVAR_GAME_DIR)";
         return false;
     }
-    CGeneralParameters params;
-    params.m_Caption = "effects";
-    params.m_WndProc = TestWndProc;
-    params.m_Windowed = true;
-    params.m_Width = 1024;
-    params.m_Height = 768;
-    params.m_FixedStep = 0.025f;
-    params.m_UpdateCallback = [] {
+    enginescope::Options options;
+    options.caption = "effects";
+    options.update = [] {
         if (CGraphicsEngine::GetInstance()->GetCurrentStep() > 0.0f && g_step) g_step();
     };
-    params.m_Bits = 32;
+    options.dataPaths = false;
+    g_engine.reset(new enginescope::EngineScope(options));
+    if (!g_engine->Ok()) return false;
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
-    if (!engine->SetGeneralParameters(&params)) return false;
     engine->Tick();  // whatever start-up took
     return true;
 }
 
 void StopEngine() {
     g_step = nullptr;
-    delete CGraphicsEngine::GetInstancePtr();
+    g_engine.reset();
     d3d9hooks::ResetAll();
     platform::SetFakeClock(false);
     if (!g_savedCwd.empty() && chdir(g_savedCwd.c_str()) != 0) ADD_FAILURE() << "chdir back";

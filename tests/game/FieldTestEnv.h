@@ -13,16 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "audio/SoundEngine.h"
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Log.h"
-#include "engine/MeshManager.h"
-#include "engine/ShaderManager.h"
-#include "engine/TextureManager.h"
 #include "game/GameField.h"
 #include "game/GameLoop.h"
 #include "game/GameSettings.h"
+#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 namespace fieldtest {
@@ -35,7 +32,6 @@ inline void StepCallback() {
     CGraphicsEngine* e = CGraphicsEngine::GetInstancePtr();
     if (e && e->GetCurrentStep() > 0.0f && OnStep()) OnStep()();
 }
-inline LRESULT CALLBACK TestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
 // Wave coefficients that keep every cell still.
 inline constexpr char kStillWave[] = "alpha = 0.5 beta = 1.5 Ax = 0 Bx = 0 Cx = 0 Dx = 0\n";
@@ -64,8 +60,7 @@ protected:
     void TearDown() override {
         OnStep() = nullptr;
         gameloop::DeleteGamePlay();
-        delete CSoundEngine::GetInstancePtr();
-        delete CGraphicsEngine::GetInstancePtr();
+        m_engine.reset();
         d3d9hooks::ResetAll();
         platform::SetFakeClock(false);
         g_FieldScriptPath.clear();
@@ -74,22 +69,11 @@ protected:
     }
 
     void StartEngine() {
-        CGeneralParameters p;
-        p.m_Caption = "field test";
-        p.m_IconId = 113;
-        p.m_WndProc = TestProc;
-        p.m_Windowed = true;
-        p.m_Width = 1024;
-        p.m_Height = 768;
-        p.m_FixedStep = 0.025f;
-        p.m_UpdateCallback = StepCallback;
-        p.m_Bits = 32;
-        ASSERT_TRUE(CGraphicsEngine::GetInstance()->SetGeneralParameters(&p));
-        CMeshManager::GetInstance()->SetMeshPath("data\\meshes");
-        CTextureManager::GetInstance()->SetTexturePath("data\\textures");
-        CShaderManager::GetInstance()->SetVertexShadersPath("data\\vertex_shaders");
-        CShaderManager::GetInstance()->SetPixelShadersPath("data\\pixel_shaders");
-        CSoundEngine::GetInstance()->SetAudioPath("data\\audio");
+        enginescope::Options engine;
+        engine.caption = "field test";
+        engine.update = StepCallback;
+        m_engine.reset(new enginescope::EngineScope(engine));
+        ASSERT_TRUE(m_engine->Ok());
     }
     CGameField* MakeField() {
         if (!CGraphicsEngine::GetInstancePtr()) StartEngine();
@@ -167,6 +151,7 @@ protected:
     size_t m_logStart = 0;
     testutil::TempDir m_dir;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
+    std::unique_ptr<enginescope::EngineScope> m_engine;
 };
 
 }  // namespace fieldtest

@@ -26,7 +26,6 @@ protected:
     }
     void TearDown() override {
         gameloop::DeleteGamePlay();
-        delete CParticleSystemsManager::GetInstancePtr();
         g_FigureScriptPath.clear();
         FieldTest::TearDown();
     }

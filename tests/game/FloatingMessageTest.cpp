@@ -13,6 +13,7 @@
 #include "game/AnimatedObjectList.h"
 #include "game/FloatingMessage.h"
 #include "game/GameLoop.h"
+#include "support/EngineScope.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ protected:
     }
     void TearDown() override {
         gameloop::DeleteGamePlay();
-        delete CGraphicsEngine::GetInstancePtr();
+        m_sweep.Now();
         platform::SetFakeClock(false);
     }
     void Advance(double seconds) {
@@ -35,6 +36,7 @@ protected:
         m_engine->Tick();
     }
 
+    enginescope::Sweep m_sweep;  // the engine made in SetUp
     CGraphicsEngine* m_engine = nullptr;
 };
 

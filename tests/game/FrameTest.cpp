@@ -1,6 +1,7 @@
 #include <cmath>
 
 #include "FrameTestEnv.h"
+#include "engine/ShaderManager.h"
 
 namespace {
 

@@ -25,11 +25,13 @@ protected:
         g_FrameOpacity = 1.0f;
         g_FrameDetails = 2;
         g_FrameScriptPath = "data\\scripts\\frame\\frame.txt";
+        g_FigureScriptPath = "data\\scripts\\figure\\figure.txt";
         CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
     }
     void TearDown() override {
         gameloop::DeleteGamePlay();
         g_FrameScriptPath.clear();
+        g_FigureScriptPath.clear();
         FieldTest::TearDown();
     }
     // A field of these rows (one string per row) with a wave of the given amplitude.
@@ -45,10 +47,10 @@ protected:
         f->UpdateWorldMatrix();
         return f;
     }
-    // The frame with its script's start-up and a first game.
+    // The game's objects as start-up makes them, then the frame's first game.
     CVarFrame* Frame() {
+        gameloop::CreateGameObjects();
         CVarFrame* frame = CVarFrame::GetInstance();
-        frame->CallFrameInit();
         frame->NewGame();
         frame->UpdateTransforms();
         return frame;

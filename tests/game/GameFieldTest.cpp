@@ -3,6 +3,7 @@
 #include "engine/Loading.h"
 #include "engine/Shader.h"
 #include "engine/Mesh.h"
+#include "engine/ShaderManager.h"
 #include "FieldTestEnv.h"
 
 namespace {

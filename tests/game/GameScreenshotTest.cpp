@@ -73,9 +73,6 @@ TEST(GameScreenshot, FieldFrameAndClearingOnBothPaths) {
         g_BlocksDetails = 2;
         game.Boot();
         game.NewGame(kLineGame, 1, 0, 55);
-        CVarFrame* frame = CVarFrame::GetInstance();
-        frame->CallFrameInit();
-        frame->NewGame();
 
         // A full bottom line under red and blue blocks; the comets start on it.
         CGameField* field = CGameField::GetInstance();

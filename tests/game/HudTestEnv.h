@@ -14,8 +14,6 @@
 
 #include "audio/SoundEngine.h"
 #include "audio/SoundTestView.h"
-#include "engine/Font.h"
-#include "engine/GlyphRect.h"
 #include "engine/ColorScheme.h"
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
@@ -26,6 +24,7 @@
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
 #include "game/Hud.h"
+#include "support/EngineScope.h"
 #include "tests/engine/TextureTestEngine.h"
 
 namespace hudtest {
@@ -42,18 +41,12 @@ protected:
     void SetUp() override {
         textest::EngineTest::SetUp();
         if (IsSkipped()) return;
+        m_sweep.reset(new enginescope::Sweep());
         testutil::WriteFile(m_Dir.file("config.ini"),
                             "[sound]\r\nbackground_volume=1.00000\r\ngame_volume=0.50000\r\nmusic_volume=1.00000\r\n");
         m_cwd.reset(new testutil::ScopedCwd(m_Dir.path()));
-        m_Params.m_Caption = "Kolvar HUD test";
-        m_Params.m_IconId = 113;
-        m_Params.m_WndProc = textest::TestProc;
-        m_Params.m_Windowed = true;
-        m_Params.m_Width = 1024;
-        m_Params.m_Height = 768;
+        testutil::FillWindowed(m_Params, "Kolvar HUD test", 1024, 768, UpdateStep);
         m_Params.m_FixedStep = float(StepSeconds());
-        m_Params.m_UpdateCallback = UpdateStep;
-        m_Params.m_Bits = 32;
         m_engine = CGraphicsEngine::GetInstance();
         ASSERT_TRUE(m_engine->SetGeneralParameters(&m_Params));
         m_engine->Tick();
@@ -61,9 +54,7 @@ protected:
         const std::string game = getenv("KOLVAR_GAME_DIR");
         CTextureManager::GetInstance()->SetTexturePath(TextureFolder(game).c_str());
         CSoundEngine::GetInstance()->SetAudioPath((game + "/data/audio").c_str());
-        g_TexturedFont = new CFont();
-        g_TexturedFont->Load("font.png", 0, 0, false);
-        AddFontGlyphs(g_TexturedFont);
+        ASSERT_TRUE(gameloop::LoadTexturedFont());
 
         g_GameRules = CGameRules();
         g_GameRules.bonusTime = 30.0f;
@@ -75,11 +66,10 @@ protected:
     }
     void TearDown() override {
         gameloop::DeleteGamePlay();
-        delete g_TexturedFont;
-        g_TexturedFont = nullptr;
-        delete CSoundEngine::GetInstancePtr();
+        m_sweep.reset();
         g_LevelChanged = false;
         textest::EngineTest::TearDown();
+        g_TexturedFont = nullptr;  // the font manager's, gone with the engine
         m_cwd.reset();
     }
     virtual double StepSeconds() const { return 0.025; }
@@ -112,6 +102,7 @@ protected:
     CGraphicsEngine* m_engine = nullptr;
     CHud* m_hud = nullptr;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
+    std::unique_ptr<enginescope::Sweep> m_sweep;  // the engine and sound engine the test made
 };
 
 }  // namespace hudtest

@@ -3,7 +3,7 @@
 // keys. Use it from a test that links the game library:
 //
 //   headless::Game game;                    // folder, engine, input test mode
-//   game.Boot();                            // init.txt in a bare state, actions bound
+//   game.Boot();                            // the game's start, actions bound
 //   game.NewGame(kLineGame, 1, 0, 12345);   // line game, medium, as a brick, seed
 //   while (!game.Over() && game.Steps() < limit) game.Step();
 //
@@ -31,16 +31,10 @@
 #include <memory>
 #include <string>
 
-#include "audio/SoundEngine.h"
 #include "engine/EngineTimer.h"
-#include "engine/Font.h"
-#include "engine/GlyphRect.h"
 #include "engine/GraphicsEngine.h"
-#include "engine/MeshManager.h"
 #include "engine/ParticleSystemsManager.h"
 #include "engine/Script.h"
-#include "engine/ShaderManager.h"
-#include "engine/TextureManager.h"
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
 #include "game/GameActions.h"
@@ -51,6 +45,7 @@
 #include "game/GameRules.h"
 #include "game/GameSettings.h"
 #include "game/Hud.h"
+#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 namespace headless {
@@ -86,7 +81,6 @@ inline void UpdateStep() {
     gameloop::UpdateStep();
     if (AfterStep()) AfterStep()();
 }
-inline LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
 class Game {
 public:
@@ -113,12 +107,11 @@ public:
     }
     ~Game() {
         AfterStep() = nullptr;
-        gameloop::DeleteGamePlay();
-        gameloop::SetShellHooks(gameloop::ShellHooks());
-        delete g_TexturedFont;
-        g_TexturedFont = nullptr;
-        if (m_general) script::CloseState(m_general);
         gameloop::Teardown(false);
+        g_TexturedFont = nullptr;  // the font manager took it along
+        if (m_general) script::CloseState(m_general);
+        gameloop::SetShellHooks(gameloop::ShellHooks());
+        m_engine.reset();  // whatever a failed boot left of the engine
         platform::SetInputTestMode(false);
         d3d9hooks::ResetAll();
         platform::SetFakeClock(false);
@@ -135,41 +128,18 @@ public:
     const testutil::TempDir& Dir() const { return m_dir; }
     lua_State* General() const { return m_general; }
 
-    // Engine, general state from initPath, script paths, fonts, key bindings.
-    void Boot(const std::string& initPath = "data\\scripts\\general\\init.txt") {
-        CGeneralParameters p;
-        p.m_Caption = "headless game";
-        p.m_IconId = 113;
-        p.m_WndProc = Proc;
-        p.m_Windowed = true;
-        p.m_Width = 1024;
-        p.m_Height = 768;
-        p.m_FixedStep = float(kStep);
-        p.m_UpdateCallback = UpdateStep;
-        p.m_Bits = 32;
-        ASSERT_TRUE(CGraphicsEngine::GetInstance()->SetGeneralParameters(&p));
-        CMeshManager::GetInstance()->SetMeshPath("data\\meshes");
-        CTextureManager::GetInstance()->SetTexturePath("data\\textures");
-        CShaderManager::GetInstance()->SetVertexShadersPath("data\\vertex_shaders");
-        CShaderManager::GetInstance()->SetPixelShadersPath("data\\pixel_shaders");
-        CSoundEngine::GetInstance()->SetAudioPath("data\\audio");
-
-        m_general = script::OpenState(script::Libraries::Bare, script::Budget::General);
-        ASSERT_TRUE(m_general);
-        script::RegisterGeneralInterface(m_general);
-        script::RunFile(m_general, initPath);
-        g_FigureScriptPath = GlobalText("figure_action_script");
-        g_FieldScriptPath = GlobalText("field_script");
-        g_FrameScriptPath = GlobalText("frame_script");
-        g_FieldAnimScriptPath = GlobalText("field_anim_script");
-
-        g_TexturedFont = new CFont();
-        g_TexturedFont->Load("font.png", 0, 0, false);
-        AddFontGlyphs(g_TexturedFont);
-
+    // The game's own start: scripts from initPath, engine and data folders,
+    // the textured font, the game objects, then the key bindings.
+    void Boot(const std::string& initPath = gameloop::kGeneralInit) {
+        ASSERT_TRUE(gameloop::ReadScripts(&m_general, initPath));
+        enginescope::Options engine;
+        engine.caption = "headless game";
+        engine.update = UpdateStep;
+        m_engine.reset(new enginescope::EngineScope(engine));
+        ASSERT_TRUE(m_engine->Ok());
+        ASSERT_TRUE(gameloop::LoadTexturedFont());
+        gameloop::CreateGameObjects();
         BindGameActions();
-        CGameField::GetInstance();
-        CFigureGenerator::GetInstance();
     }
 
     // Play starts as after the field's appearance: rules from game_NewGame,
@@ -221,16 +191,9 @@ public:
     long Steps() const { return m_steps; }
 
 private:
-    std::string GlobalText(const char* name) {
-        lua_getglobal(m_general, name);
-        const char* s = lua_tostring(m_general, -1);
-        std::string out = s ? s : "";
-        lua_pop(m_general, 1);
-        return out;
-    }
-
     testutil::TempDir m_dir;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
+    std::unique_ptr<enginescope::EngineScope> m_engine;
     lua_State* m_general = nullptr;
     long m_steps = 0;
 };
