@@ -24,6 +24,7 @@
 #include "engine/Mouse.h"
 #include "engine/TextureEntry.h"
 #include "game/VarFrame.h"
+#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 #include "support/HeadlessGame.h"
 
@@ -72,6 +73,8 @@ TEST(ShellBoot, HarnessBootsWhatTheProgramBoots) {
         testutil::TempDir dir;
         testutil::MakeGameFolder(dir.path());
         testutil::ScopedCwd cwd(dir.path());
+        enginescope::Sweep leftovers;
+        leftovers.Track<CHighscores>();
         setenv("KOLVAR_LAUNCHER", "start", 1);
         d3d9hooks::ResetAll();
         d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
@@ -86,7 +89,7 @@ TEST(ShellBoot, HarnessBootsWhatTheProgramBoots) {
         programObjects = GameObjects();
         ShutdownApplication();
         script::CloseState(g_LuaState);
-        delete CHighscores::GetInstancePtr();
+        leftovers.Now();  // the table, and what a failed start left
         SetMenuManagerHooks(nullptr, nullptr);  // game tests boot without the shell's menus
         g_bAppActive = false;
         unsetenv("KOLVAR_LAUNCHER");
