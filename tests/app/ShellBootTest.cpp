@@ -24,7 +24,6 @@
 #include "engine/Mouse.h"
 #include "engine/TextureEntry.h"
 #include "game/VarFrame.h"
-#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 #include "support/HeadlessGame.h"
 

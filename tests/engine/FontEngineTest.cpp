@@ -15,7 +15,6 @@
 #include "engine/Keyboard.h"
 #include "engine/Mouse.h"
 #include "engine/TextureManager.h"
-#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 
 namespace {

@@ -13,7 +13,6 @@
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/TextureEntry.h"
-#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 
 namespace {

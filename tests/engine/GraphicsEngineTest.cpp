@@ -20,7 +20,6 @@
 #include "engine/Log.h"
 #include "engine/MenuHooks.h"
 #include "engine/TextureEntry.h"
-#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 
 namespace {

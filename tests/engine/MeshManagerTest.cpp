@@ -16,7 +16,6 @@
 #include "engine/Log.h"
 #include "engine/MeshManager.h"
 #include "engine/ShaderManager.h"
-#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 
 namespace {

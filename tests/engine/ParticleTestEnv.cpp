@@ -9,7 +9,6 @@
 #include <memory>
 
 #include "engine/Log.h"
-#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 
 namespace particletest {

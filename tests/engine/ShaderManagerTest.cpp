@@ -12,7 +12,6 @@
 #include "engine/Loading.h"
 #include "engine/Log.h"
 #include "engine/ShaderManager.h"
-#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 
 namespace {

@@ -15,7 +15,6 @@
 #include "engine/GraphicsEngine.h"
 #include "engine/Log.h"
 #include "engine/TextureManager.h"
-#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 
 namespace textest {
