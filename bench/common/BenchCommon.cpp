@@ -11,9 +11,6 @@
 #include <fstream>
 #include <system_error>
 
-#include "engine/Font.h"
-#include "engine/FontManager.h"
-#include "engine/GlyphRect.h"
 #include "support/EngineScope.h"
 
 namespace fs = std::filesystem;
@@ -78,16 +75,6 @@ enginescope::EngineScope* StartEngine(const char* caption, void (*update)()) {
 void StopEngine() {
     delete g_engine;
     g_engine = nullptr;
-}
-
-CFont* LoadTexturedFont() {
-    CFont* font = nullptr;
-    if (!CFontManager::GetInstance()->AddFont(&font, "font.png", 0, 0, false) || !font) {
-        fprintf(stderr, "bench: no font.png\n");
-        return nullptr;
-    }
-    AddFontGlyphs(font);
-    return font;
 }
 
 Figures Summarise(std::vector<double> ms) {

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-class CFont;
 namespace enginescope {
 class EngineScope;
 }
@@ -45,8 +44,6 @@ private:
 // the next start, deletes the singletons the start made that are still there.
 enginescope::EngineScope* StartEngine(const char* caption, void (*update)());
 void StopEngine();
-// "font.png" with its glyphs through the font manager, as the game loads it.
-CFont* LoadTexturedFont();
 
 // Mean, median, 95th and 99th percentile and largest of samples in ms.
 struct Figures {

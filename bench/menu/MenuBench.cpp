@@ -15,7 +15,7 @@
 #include "app/ThemeManager.h"
 #include "common/BenchCommon.h"
 #include "engine/GraphicsEngine.h"
-#include "game/GameSettings.h"
+#include "game/GameLoop.h"
 #include "support/EngineScope.h"
 
 namespace {
@@ -40,8 +40,7 @@ int main(int argc, char** argv) {
     scope->Singletons().Track<CThemeManager>();  // its logos go back to the engine's texture manager
     scope->Singletons().Track<CMousePointer>();
     CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
-    g_TexturedFont = bench::LoadTexturedFont();
-    if (!g_TexturedFont) return 1;
+    if (!gameloop::LoadTexturedFont()) return 1;
 
     // The game's own pages, opening on the Main menu.
     BuildMenus();

@@ -3,10 +3,6 @@
 // kept. And every menu page and the HUD at 4:3 and 16:9, as a player sees them.
 #include <gtest/gtest.h>
 
-#define STB_IMAGE_STATIC
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb/stb_image.h>
-
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -29,34 +25,25 @@ namespace {
 
 struct Image {
     int w = 0, h = 0;
-    std::vector<unsigned char> rgb;
+    std::vector<unsigned char> rgba;
     bool Load(const std::string& path) {
-        int n = 0;
-        unsigned char* data = stbi_load(path.c_str(), &w, &h, &n, 3);
-        if (!data) return false;
-        rgb.assign(data, data + size_t(w) * size_t(h) * 3);
-        stbi_image_free(data);
-        return true;
+        rgba = testutil::LoadRgba(path, &w, &h);
+        return !rgba.empty();
     }
     // Pixels brighter than the level in the box given as fractions of the picture.
     int LitPixels(float x0, float y0, float x1, float y1, int level = 150) const {
-        int lit = 0;
-        for (int y = int(y0 * h); y < int(y1 * h); ++y)
-            for (int x = int(x0 * w); x < int(x1 * w); ++x) {
-                const unsigned char* p = &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3];
-                if (p[0] + p[1] + p[2] > 3 * level) ++lit;
-            }
-        return lit;
+        return Count(x0, y0, x1, y1, [level](const unsigned char* p) { return p[0] + p[1] + p[2] > 3 * level; });
     }
     // Pixels of the menu selection's warm glow: red well above blue.
     int WarmPixels(float x0, float y0, float x1, float y1) const {
-        int warm = 0;
+        return Count(x0, y0, x1, y1,
+                     [](const unsigned char* p) { return p[0] > 110 && p[0] > p[2] + 60 && p[1] > p[2]; });
+    }
+    int Count(float x0, float y0, float x1, float y1, const std::function<bool(const unsigned char*)>& is) const {
+        int n = 0;
         for (int y = int(y0 * h); y < int(y1 * h); ++y)
-            for (int x = int(x0 * w); x < int(x1 * w); ++x) {
-                const unsigned char* p = &rgb[(size_t(y) * size_t(w) + size_t(x)) * 3];
-                warm += p[0] > 110 && p[0] > p[2] + 60 && p[1] > p[2];
-            }
-        return warm;
+            for (int x = int(x0 * w); x < int(x1 * w); ++x) n += is(&rgba[(size_t(y) * size_t(w) + size_t(x)) * 4]);
+        return n;
     }
 };
 
@@ -70,21 +57,36 @@ std::string MakeGameFolder(const testutil::TempDir& dir, int gameType, int width
     return dir.path();
 }
 
-// Runs the game at `program` from the folder `cwd` with these variables set and
-// its standard error into `errors` (when named); the exit code.
-int RunProgram(const std::string& cwd, const std::string& program,
-               const std::vector<std::pair<std::string, std::string>>& env, const std::string& errors = "") {
+// Starts the game at `program` from the folder `cwd` with these variables set (an empty value removes
+// one) and its standard error into `errors` (when named); its process id.
+pid_t StartProgram(const std::string& cwd, const std::string& program,
+                   const std::vector<std::pair<std::string, std::string>>& env, const std::string& errors = "",
+                   const std::vector<std::string>& args = {}) {
     const pid_t pid = fork();
     if (pid == 0) {
         if (chdir(cwd.c_str()) != 0) _exit(100);
         if (!errors.empty() && !freopen(errors.c_str(), "w", stderr)) _exit(102);
         setenv("KOLVAR_SCREENSHOT_DIR", testutil::ArtifactsDir().c_str(), 1);
-        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        for (const auto& [name, value] : env) {
+            if (value.empty())
+                unsetenv(name.c_str());
+            else
+                setenv(name.c_str(), value.c_str(), 1);
+        }
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(program.c_str(), argv.data());
         _exit(101);
     }
+    return pid;
+}
+
+// StartProgram, then the exit code.
+int RunProgram(const std::string& cwd, const std::string& program,
+               const std::vector<std::pair<std::string, std::string>>& env, const std::string& errors = "") {
     int status = 0;
-    waitpid(pid, &status, 0);
+    waitpid(StartProgram(cwd, program, env, errors), &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -95,11 +97,15 @@ int RunGame(const std::string& folder, const std::string& script, const std::str
     return RunProgram(folder, "./kolvar", env);
 }
 
+bool NoDisplay() {
+    const char* display = getenv("DISPLAY");
+    return !display || !*display;
+}
+
 class WholeGame : public testing::TestWithParam<int> {};
 
 TEST_P(WholeGame, PlaysToGameOverEntersANameAndQuits) {
-    const char* display = getenv("DISPLAY");
-    if (!display || !*display) KOLVAR_SKIP_WITHOUT_GL();
+    if (NoDisplay()) KOLVAR_SKIP_WITHOUT_GL();
     const int type = GetParam();
     const std::string suffix = type == 0 ? "lines" : "colors";
     testutil::TempDir dir;
@@ -371,8 +377,7 @@ const Fault kFaults[] = {
 class StartupFault : public testing::TestWithParam<Fault> {};
 
 TEST_P(StartupFault, IsToldLoggedAndExitsWithItsCode) {
-    const char* display = getenv("DISPLAY");
-    if (!display || !*display) KOLVAR_SKIP_WITHOUT_GL();
+    if (NoDisplay()) KOLVAR_SKIP_WITHOUT_GL();
     const Fault& fault = GetParam();
     testutil::TempDir dir, elsewhere;
     testutil::MakeGameFolder(dir.path());
@@ -399,29 +404,6 @@ TEST_P(StartupFault, IsToldLoggedAndExitsWithItsCode) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, StartupFault, testing::ValuesIn(kFaults),
                          [](const testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
-
-// Starts the program like RunProgram without waiting; its process id.
-pid_t StartProgram(const std::string& cwd, const std::string& program,
-                   const std::vector<std::pair<std::string, std::string>>& env, const std::string& errors,
-                   const std::vector<std::string>& args = {}) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(cwd.c_str()) != 0) _exit(100);
-        if (!freopen(errors.c_str(), "w", stderr)) _exit(102);
-        for (const auto& [name, value] : env) {
-            if (value.empty())
-                unsetenv(name.c_str());
-            else
-                setenv(name.c_str(), value.c_str(), 1);
-        }
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(101);
-    }
-    return pid;
-}
 
 // The exit code, -1 when a signal ended it, -2 when it did not end in time (it is then killed).
 int WaitForExit(pid_t pid, double seconds) {
@@ -483,8 +465,7 @@ class QuitSignals : public testing::TestWithParam<QuitSignal> {};
 // A logout or Ctrl+C ends the game through its normal shutdown whether or not
 // it has the focus, and closes the launcher as its close box would.
 TEST_P(QuitSignals, EndTheProgramTheNormalWay) {
-    const char* display = getenv("DISPLAY");
-    if (!display || !*display) KOLVAR_SKIP_WITHOUT_GL();
+    if (NoDisplay()) KOLVAR_SKIP_WITHOUT_GL();
     const QuitSignal& q = GetParam();
     testutil::TempDir dir;
     const std::string folder = MakeGameFolder(dir, 0);
@@ -579,16 +560,21 @@ INSTANTIATE_TEST_SUITE_P(
                                   "[message box] Ok !: Test successfully completed"}),
     [](const testing::TestParamInfo<LauncherStart>& info) { return std::string(info.param.name); });
 
-// Saves into a read-only folder fail: the player is told once, the log names
-// each file, the old files stay whole and quitting still works.
-TEST(ReadOnlyFolder, SavesFailTellTheirReasonOnceAndQuittingWorks) {
-    const char* display = getenv("DISPLAY");
-    if (!display || !*display) KOLVAR_SKIP_WITHOUT_GL();
-    testutil::TempDir dir, elsewhere;
-    const std::string folder = MakeGameFolder(dir, 0);
+// A full high-score table of "Old" at 5 points; its bytes.
+std::string WriteOldTable(const testutil::TempDir& dir) {
     std::string table;
     for (int i = 0; i < 10; ++i) table += std::string("Old", 3) + std::string(253, '\0') + std::string("\x05\0\0\0", 4);
     testutil::WriteFile(dir.file("highscores.dat"), table);
+    return table;
+}
+
+// Saves into a read-only folder fail: the player is told once, the log names
+// each file, the old files stay whole and quitting still works.
+TEST(ReadOnlyFolder, SavesFailTellTheirReasonOnceAndQuittingWorks) {
+    if (NoDisplay()) KOLVAR_SKIP_WITHOUT_GL();
+    testutil::TempDir dir, elsewhere;
+    const std::string folder = MakeGameFolder(dir, 0);
+    const std::string table = WriteOldTable(dir);
     const std::string input = dir.file("input.txt");
     // The High scores page, then its "Reset" (it saves the table), then F12.
     testutil::WriteFile(input,
@@ -631,14 +617,11 @@ class SecondCopy : public testing::TestWithParam<bool> {};  // true: the first c
 // A second copy started where one runs, in its launcher or in its game, is told
 // so and leaves every file of the folder as it was; the first goes on and ends well.
 TEST_P(SecondCopy, IsToldTheGameRunsAndTouchesNoFile) {
-    const char* display = getenv("DISPLAY");
-    if (!display || !*display) KOLVAR_SKIP_WITHOUT_GL();
+    if (NoDisplay()) KOLVAR_SKIP_WITHOUT_GL();
     const bool launcher = GetParam();
     testutil::TempDir dir, elsewhere;
     const std::string folder = MakeGameFolder(dir, 0);
-    std::string table;
-    for (int i = 0; i < 10; ++i) table += std::string("Old", 3) + std::string(253, '\0') + std::string("\x05\0\0\0", 4);
-    testutil::WriteFile(dir.file("highscores.dat"), table);
+    const std::string table = WriteOldTable(dir);
     for (const char* old : {"log1.html", "log2.html"}) testutil::WriteFile(dir.file(old), old);
     const std::string input = dir.file("input.txt");
     testutil::WriteFile(input, "wait_until menustate=3 20\nunfocus\n");

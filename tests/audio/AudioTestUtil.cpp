@@ -123,24 +123,6 @@ void WriteTinyModule(const std::string& path) {
     testutil::WriteFile(path, mod);
 }
 
-ScopedEnv::ScopedEnv(const char* name, const char* value) : m_Name(name) {
-    if (const char* old = getenv(name)) {
-        m_HadValue = true;
-        m_Old = old;
-    }
-    if (value)
-        setenv(name, value, 1);
-    else
-        unsetenv(name);
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (m_HadValue)
-        setenv(m_Name.c_str(), m_Old.c_str(), 1);
-    else
-        unsetenv(m_Name.c_str());
-}
-
 DiskCapture::DiskCapture(const std::string& file)
     : m_File(file),
       m_Driver("SDL_AUDIODRIVER", "disk"),

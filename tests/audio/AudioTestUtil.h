@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "support/EngineSupport.h"
+#include "tests/platform/ScopedEnv.h"
 
 namespace audiotest {
 
@@ -37,17 +38,7 @@ void WriteConstantWav(const std::string& path, float value, int frames, int rate
 // A tiny ProTracker module: one square-wave note, a few rows, then the song ends.
 void WriteTinyModule(const std::string& path);
 
-// Sets or clears an environment variable for the lifetime of the object.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value);
-    ~ScopedEnv();
-
-private:
-    std::string m_Name;
-    bool m_HadValue = false;
-    std::string m_Old;
-};
+using ::ScopedEnv;
 
 // Switches SDL to its disk driver writing into a file for the lifetime of the object.
 class DiskCapture {

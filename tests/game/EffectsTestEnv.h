@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <string>
 
 namespace effectstest {
 
@@ -15,10 +14,5 @@ void SetStepFunction(std::function<void()> step);
 // Advances the engine by whole steps.
 void Step(int steps = 1);
 float Now();
-
-// Lines of the HTML log written since StartEngine (or the last MarkLog)
-// whose message contains the text.
-void MarkLog();
-int CountLogLines(const std::string& text);
 
 }  // namespace effectstest

@@ -21,15 +21,6 @@ protected:
         f->UpdateBlockMatrices();
         return f;
     }
-    std::vector<std::string> RenderCalls(CGameField* f) {
-        IDirect3DDevice9* device = CGraphicsEngine::GetInstance()->GetDevice();
-        device->BeginScene();
-        d3d9hooks::ClearCallLog();
-        f->Render();
-        std::vector<std::string> calls = d3d9hooks::CallLog();
-        device->EndScene();
-        return calls;
-    }
     static std::string Joined(const std::vector<std::string>& calls) {
         std::string s;
         for (const auto& c : calls) s += c + "\n";
@@ -59,7 +50,7 @@ TEST_F(FieldRender, ShaderVersionsAndLoadedProgramsChooseThePath) {
         testutil::LinkFolderWithout(m_dir.file("data"), c.missing);
         d3d9hooks::SetShaderVersions(c.vs, c.ps);
         CGameField* f = BlockField();
-        std::vector<std::string> calls = RenderCalls(f);
+        std::vector<std::string> calls = DrawCalls(f);
         std::string why = std::to_string(c.vs) + "/" + std::to_string(c.ps) + " without " +
                           std::to_string(c.missing.size()) + "\n" + Joined(calls);
         EXPECT_EQ(f->m_pixelShader != nullptr, c.path == kHigh) << why;
@@ -100,7 +91,7 @@ TEST_F(FieldRender, MarkedBlockPulsesOnTheHighPathAndDimsOnTheLow) {
     f->Cell(1, 20).m_value = -1;  // the marked block is the last one drawn
     f->Cell(2, 20).m_value = -1;
     Steps(13);
-    RenderCalls(f);
+    DrawCalls(f);
     const float t = CGraphicsEngine::GetInstance()->GetTime();
     float ambient[4];
     IDirect3DDevice9* device = CGraphicsEngine::GetInstance()->GetDevice();
@@ -116,7 +107,7 @@ TEST_F(FieldRender, MarkedBlockPulsesOnTheHighPathAndDimsOnTheLow) {
     f = BlockField();
     f->Cell(1, 20).m_value = -1;
     f->Cell(2, 20).m_value = -1;
-    RenderCalls(f);
+    DrawCalls(f);
     float diffuse[4];
     device = CGraphicsEngine::GetInstance()->GetDevice();
     device->GetVertexShaderConstantF(f->m_vertexShader->GetParameterRegister("diffuse_color"), diffuse, 1);
@@ -127,13 +118,13 @@ TEST_F(FieldRender, MarkedBlockPulsesOnTheHighPathAndDimsOnTheLow) {
 TEST_F(FieldRender, OpenMenuDrawsNothingAndDetailLevelsAreClamped) {
     CGameField* f = BlockField();
     CGameMode::GetInstance()->menuState = CGameMode::kMenuOpen;
-    EXPECT_EQ(Count(RenderCalls(f), "DrawIndexedPrimitive"), 0);
+    EXPECT_EQ(Count(DrawCalls(f), "DrawIndexedPrimitive"), 0);
     CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
 
     std::vector<std::string> draws[3];
     for (int level = 0; level < 3; ++level) {
         g_BlocksDetails = level;
-        std::vector<std::string> calls = RenderCalls(f);
+        std::vector<std::string> calls = DrawCalls(f);
         draws[level].clear();
         for (const auto& c : calls)
             if (c.rfind("DrawIndexedPrimitive", 0) == 0) draws[level].push_back(c);
@@ -145,7 +136,7 @@ TEST_F(FieldRender, OpenMenuDrawsNothingAndDetailLevelsAreClamped) {
     for (const Case& c : cases) {
         g_BlocksDetails = c.setting;
         std::vector<std::string> got;
-        for (const auto& call : RenderCalls(f))
+        for (const auto& call : DrawCalls(f))
             if (call.rfind("DrawIndexedPrimitive", 0) == 0) got.push_back(call);
         EXPECT_EQ(got, draws[c.meshOf]) << c.setting;
     }

@@ -55,12 +55,13 @@ protected:
         frame->UpdateTransforms();
         return frame;
     }
-    // The calls a frame draw makes, inside a scene.
-    std::vector<std::string> DrawCalls(CVarFrame* frame) {
+    // The calls a frame's (or a field's) draw makes, inside a scene.
+    template <class Drawn>
+    std::vector<std::string> DrawCalls(Drawn* drawn) {
         IDirect3DDevice9* device = CGraphicsEngine::GetInstance()->GetDevice();
         device->BeginScene();
         d3d9hooks::ClearCallLog();
-        frame->Render();
+        drawn->Render();
         std::vector<std::string> calls = d3d9hooks::CallLog();
         device->EndScene();
         return calls;

@@ -264,36 +264,31 @@ TEST_F(FieldTest, AppearAndDisappearAnimations) {
         return true;
     };
 
-    int running = 1, steps = 0;
     bool alwaysInFront = true;
+    // Steps the animation to its end, checking the field is in front in each; its length in seconds.
+    auto animate = [&](int (CGameField::*update)()) {
+        int running = 1, steps = 0;
+        OnStep() = [&] {
+            if (!running) return;
+            running = (f->*update)();
+            ++steps;
+            alwaysInFront = alwaysInFront && inFront();
+        };
+        Steps(200);
+        OnStep() = nullptr;
+        EXPECT_EQ(running, 0);
+        return steps * 0.025;
+    };
     f->AppearStart();
     EXPECT_FLOAT_EQ(f->m_position.z, 60) << "the start pose is set at once";
-    OnStep() = [&] {
-        if (!running) return;
-        running = f->AppearUpdate();
-        ++steps;
-        alwaysInFront = alwaysInFront && inFront();
-    };
-    Steps(200);
-    EXPECT_EQ(running, 0);
-    EXPECT_NEAR(steps * 0.025, 2.2, 0.026);
+    EXPECT_NEAR(animate(&CGameField::AppearUpdate), 2.2, 0.026);
     EXPECT_EQ(f->m_position, playPosition) << "ends exactly on the play pose";
     EXPECT_FLOAT_EQ(f->m_rotation.x, playRotation.x);
     EXPECT_FLOAT_EQ(f->m_rotation.y, 0);
     EXPECT_TRUE(alwaysInFront);
 
-    running = 1;
-    steps = 0;
     f->DisappearStart();
-    OnStep() = [&] {
-        if (!running) return;
-        running = f->DisappearUpdate();
-        ++steps;
-        alwaysInFront = alwaysInFront && inFront();
-    };
-    Steps(200);
-    EXPECT_EQ(running, 0);
-    EXPECT_LE(steps * 0.025, 2.0);
+    EXPECT_LE(animate(&CGameField::DisappearUpdate), 2.0);
     EXPECT_TRUE(alwaysInFront);
 }
 

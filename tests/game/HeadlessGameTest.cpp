@@ -151,10 +151,7 @@ Target Plan(CBaseFigure* figure) {
 // lines are cleared, then drops each where it enters, to game over.
 BotOutcome PlayBot(int fallType, unsigned seed, const char* init = nullptr) {
     headless::Game game;
-    if (init)
-        game.Boot(game.InitWith(init));
-    else
-        game.Boot();
+    game.Boot(init ? game.InitWith(init) : gameloop::kGeneralInit);
     game.NewGame(kLineGame, 1, fallType, seed);
     CFigureGenerator* generator = CFigureGenerator::GetInstance();
     CGameField* field = CGameField::GetInstance();

@@ -41,14 +41,17 @@ protected:
     void SetUp() override {
         textest::EngineTest::SetUp();
         if (IsSkipped()) return;
-        m_sweep.reset(new enginescope::Sweep());
         testutil::WriteFile(m_Dir.file("config.ini"),
                             "[sound]\r\nbackground_volume=1.00000\r\ngame_volume=0.50000\r\nmusic_volume=1.00000\r\n");
         m_cwd.reset(new testutil::ScopedCwd(m_Dir.path()));
-        testutil::FillWindowed(m_Params, "Kolvar HUD test", 1024, 768, UpdateStep);
-        m_Params.m_FixedStep = float(StepSeconds());
+        enginescope::Options engine;
+        engine.caption = "Kolvar HUD test";
+        engine.update = UpdateStep;
+        engine.step = float(StepSeconds());
+        engine.dataPaths = false;  // the test folder has no data: the paths below point into the game folder
+        m_scope.reset(new enginescope::EngineScope(engine));
+        ASSERT_TRUE(m_scope->Ok());
         m_engine = CGraphicsEngine::GetInstance();
-        ASSERT_TRUE(m_engine->SetGeneralParameters(&m_Params));
         m_engine->Tick();
 
         const std::string game = getenv("KOLVAR_GAME_DIR");
@@ -66,7 +69,7 @@ protected:
     }
     void TearDown() override {
         gameloop::DeleteGamePlay();
-        m_sweep.reset();
+        m_scope.reset();
         g_LevelChanged = false;
         textest::EngineTest::TearDown();
         g_TexturedFont = nullptr;  // the font manager's, gone with the engine
@@ -102,7 +105,7 @@ protected:
     CGraphicsEngine* m_engine = nullptr;
     CHud* m_hud = nullptr;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
-    std::unique_ptr<enginescope::Sweep> m_sweep;  // the engine and sound engine the test made
+    std::unique_ptr<enginescope::EngineScope> m_scope;  // the engine and sound engine the test made
 };
 
 }  // namespace hudtest

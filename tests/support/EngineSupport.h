@@ -15,9 +15,6 @@
 
 namespace testutil {
 
-// The one engine set-up tests share.
-using enginescope::FillWindowed;
-
 // What the global log gained since the mark (made at construction).
 class LogTail {
 public:
