@@ -10,8 +10,8 @@
 
 #include "app/Highscores.h"
 #include "app/MenuText.h"
-#include "engine/Log.h"
 #include "support/EngineScope.h"
+#include "support/EngineSupport.h"
 #include "support/TestUtil.h"
 
 namespace {
@@ -34,11 +34,6 @@ protected:
         int i = 0;
         for (int s : scores) m_table->m_entries[i++].score = s;
     }
-    std::string LogSince(size_t start) const {
-        std::string all = testutil::ReadFile(std::string(g_Log.GetStartDirectory()) + "/log.html");
-        return all.substr(std::min(start, all.size()));
-    }
-    size_t LogSize() const { return testutil::ReadFile(std::string(g_Log.GetStartDirectory()) + "/log.html").size(); }
 
     testutil::TempDir m_dir;
     testutil::ScopedCwd m_cwd;
@@ -83,20 +78,20 @@ TEST_F(HighscoresTest, BadFilesLeaveAUsableTable) {
     // Too short: an empty table and both red lines.
     testutil::WriteFile(m_dir.file("highscores.dat"), std::string(2599, 'x'));
     strcpy(m_table->m_entries[0].name, "Kept?");
-    size_t start = LogSize();
+    testutil::LogTail tail;
     m_table->Load();
     EXPECT_STREQ(m_table->m_entries[0].name, "Empty");
-    std::string log = LogSince(start);
+    std::string log = tail.Text();
     EXPECT_NE(log.find("something wrong while read highscore file: highscores.dat"), std::string::npos) << log;
     EXPECT_NE(log.find("highscores is empty now"), std::string::npos);
 
     // Missing: logged, the table stays as it was.
     remove(m_dir.file("highscores.dat").c_str());
     strcpy(m_table->m_entries[0].name, "Kept");
-    start = LogSize();
+    tail.Mark();
     m_table->Load();
     EXPECT_STREQ(m_table->m_entries[0].name, "Kept");
-    EXPECT_NE(LogSince(start).find("couldn't open highscores file"), std::string::npos);
+    EXPECT_NE(tail.Text().find("couldn't open highscores file"), std::string::npos);
 }
 
 // A stored table: place i named names[i] (NUL-terminated) with scores[i].
@@ -133,9 +128,9 @@ TEST_F(HighscoresTest, DamagedFilesAreReadDefensivelyAndKeptAside) {
         SCOPED_TRACE(c.name);
         remove(m_dir.file("highscores.dat.bad").c_str());
         testutil::WriteFile(m_dir.file("highscores.dat"), c.bytes);
-        const size_t start = LogSize();
+        const testutil::LogTail tail;
         m_table->Load();
-        EXPECT_NE(LogSince(start).find(c.logLine), std::string::npos) << LogSince(start);
+        EXPECT_NE(tail.Text().find(c.logLine), std::string::npos) << tail.Text();
         EXPECT_STREQ(m_table->m_entries[4].name, c.place5);
         if (std::string(c.place5) == "Empty") {
             EXPECT_EQ(m_table->m_entries[4].score, 0);
@@ -164,9 +159,9 @@ TEST_F(HighscoresTest, AFailedSaveKeepsTheOldFileAndTheTable) {
     m_table->m_entries[0].score = 20;
     // A read-only file stops the save even for root, as it would on Windows.
     chmod(m_dir.file("highscores.dat").c_str(), 0444);
-    size_t start = LogSize();
+    const testutil::LogTail tail;
     m_table->Save();
-    EXPECT_NE(LogSince(start).find("couldn't open/create highscores file"), std::string::npos);
+    EXPECT_NE(tail.Text().find("couldn't open/create highscores file"), std::string::npos);
     EXPECT_EQ(testutil::ReadFile(m_dir.file("highscores.dat")), old);
     EXPECT_EQ(m_table->m_entries[0].score, 20);
 }

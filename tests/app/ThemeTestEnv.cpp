@@ -11,7 +11,6 @@
 #include "audio/SoundEngine.h"
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
-#include "engine/Log.h"
 #include "engine/Script.h"
 
 namespace themetest {
@@ -66,12 +65,6 @@ void ThemeEnv::CopyShippedTheme(const std::string& folder) {
                           std::filesystem::copy_options::recursive);
 }
 
-std::vector<testutil::LogEntry> ThemeEnv::LogSince() const {
-    auto log = testutil::ReadLogEntries(std::string(g_Log.GetStartDirectory()) + "/log.html");
-    return std::vector<testutil::LogEntry>(log.begin() + static_cast<long>(std::min(m_logStart, log.size())),
-                                           log.end());
-}
-
 std::vector<std::string> ThemeEnv::TextsSince(const std::string& colour, bool boldOnly) const {
     std::vector<std::string> out;
     for (const auto& e : LogSince())
@@ -83,10 +76,6 @@ int ThemeEnv::CountSince(const std::string& needle) const {
     int n = 0;
     for (const auto& e : LogSince()) n += e.text.find(needle) != std::string::npos;
     return n;
-}
-
-void ThemeEnv::MarkLog() {
-    m_logStart = testutil::ReadLogEntries(std::string(g_Log.GetStartDirectory()) + "/log.html").size();
 }
 
 double ThemeEnv::Global(const char* name) const {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/EngineScope.h"
+#include "support/EngineSupport.h"
 #include "support/TestUtil.h"
 
 namespace themetest {
@@ -30,14 +31,14 @@ protected:
     // Copies the built game's theme folder into this game folder.
     void CopyShippedTheme(const std::string& folder);
 
-    std::vector<testutil::LogEntry> LogSince() const;
+    std::vector<testutil::LogEntry> LogSince() const { return m_log.Entries(); }
     std::vector<std::string> TextsSince(const std::string& colour = "", bool boldOnly = false) const;
     int CountSince(const std::string& needle) const;
-    void MarkLog();
+    void MarkLog() { m_log.Mark(); }
     double Global(const char* name) const;
     void Advance(double seconds);
 
-    size_t m_logStart = 0;
+    testutil::LogTail m_log;
     testutil::TempDir m_dir;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
     std::optional<enginescope::EngineScope> m_engine;

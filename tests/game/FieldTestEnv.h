@@ -20,6 +20,7 @@
 #include "game/GameLoop.h"
 #include "game/GameSettings.h"
 #include "support/EngineScope.h"
+#include "support/EngineSupport.h"
 #include "support/TestUtil.h"
 
 namespace fieldtest {
@@ -55,7 +56,7 @@ protected:
         g_FieldAnimScriptPath = "data\\scripts\\field\\field_anim.txt";
         gamefieldhooks::RearmConstruction();
         g_Log.Print("black", "field test");  // the next red line carries its colour tag
-        m_logStart = Log().size();
+        m_log.Mark();
     }
     void TearDown() override {
         OnStep() = nullptr;
@@ -129,26 +130,21 @@ protected:
         CGraphicsEngine::GetInstance()->Tick();
         OnStep() = saved;
     }
-    std::vector<testutil::LogEntry> Log() const {
-        return testutil::ReadLogEntries(std::string(g_Log.GetStartDirectory()) + "/log.html");
-    }
-    // The bold red lines since set-up, for failure messages.
+    // The bold red lines since set-up (or the last mark), for failure messages.
     std::string RedText() const {
         std::string out;
-        auto log = Log();
-        for (size_t i = m_logStart; i < log.size(); ++i)
-            if (log[i].bold && log[i].colour == "red") out += log[i].text + "\n";
+        for (const testutil::LogEntry& e : m_log.Entries())
+            if (e.bold && e.colour == "red") out += e.text + "\n";
         return out;
     }
     int CountBoldRed(const std::string& needle) const {
         int n = 0;
-        auto log = Log();
-        for (size_t i = m_logStart; i < log.size(); ++i)
-            if (auto& e = log[i]; e.bold && e.colour == "red" && e.text.find(needle) != std::string::npos) ++n;
+        for (const testutil::LogEntry& e : m_log.Entries())
+            n += e.bold && e.colour == "red" && e.text.find(needle) != std::string::npos;
         return n;
     }
 
-    size_t m_logStart = 0;
+    testutil::LogTail m_log;
     testutil::TempDir m_dir;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
     std::unique_ptr<enginescope::EngineScope> m_engine;

@@ -198,7 +198,7 @@ TEST_F(FrameFixture, BadScriptsAreLoggedAndDrawNothing) {
         varframehooks::RearmConstruction();
         ClassicField();
         CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
-        m_logStart = Log().size();
+        m_log.Mark();
         CVarFrame* frame = CVarFrame::GetInstance();
         frame->CallFrameInit();
         g_FrameType = 1;
@@ -214,7 +214,7 @@ TEST_F(FrameFixture, BadScriptsAreLoggedAndDrawNothing) {
 
 TEST_F(FrameFixture, SegmentKeptByTheScriptOutlivesItsGame) {
     ClassicField();
-    m_logStart = Log().size();
+    m_log.Mark();
     g_FrameScriptPath = Script("keep.txt",
                                "function game_FrameInit() end\n"
                                "function game_NewGame()\n"

@@ -117,8 +117,7 @@ TEST_F(FieldTest, ConstructionLoadsByShaderVersion) {
         SCOPED_TRACE(c.vsProfile + std::string(c.psProfile ? c.psProfile : "-"));
         d3d9hooks::SetShaderVersions(c.vs, c.ps);
         StartEngine();
-        m_logStart = Log().size();
-        size_t logStart = m_logStart;
+        m_log.Mark();
         int before = g_LoadedResources;
         CGameField* f = MakeField();
         EXPECT_EQ(g_LoadedResources - before, c.count);
@@ -139,8 +138,8 @@ TEST_F(FieldTest, ConstructionLoadsByShaderVersion) {
                                           "voice1.wav", "voice2.wav", "voice3.wav", c.vsFile};
         if (c.psProfile) order.push_back("pp_cube_map_high_ps.cg");
         for (const char* m : {"block_low.x", "block_medium.x", "block_high.x", "cube.dds"}) order.push_back(m);
-        auto log = Log();
-        size_t at = logStart;
+        auto log = m_log.Entries();
+        size_t at = 0;
         for (auto& name : order) {
             while (at < log.size() && log[at].text.find(name) == std::string::npos) ++at;
             EXPECT_LT(at, log.size()) << name << " missing or out of order";
@@ -222,7 +221,7 @@ TEST_F(FieldTest, ScriptErrorsAreLoggedOnceAndGiveFallbacks) {
     f->AppearStart();
     EXPECT_EQ(lua_gettop(anim), animTop);
     EXPECT_EQ(CountBoldRed("game_AppearUpdate"), 1);
-    EXPECT_NE(Log().back().text.find("game_AppearStart"), std::string::npos);
+    EXPECT_NE(m_log.Entries().back().text.find("game_AppearStart"), std::string::npos);
     EXPECT_EQ(CountBoldRed("game_DisappearUpdate"), 1);
     EXPECT_EQ(CountBoldRed("game_FieldUpdate"), 1);
     f->InitFromScript();

@@ -91,11 +91,6 @@ protected:
         unsetenv("KOLVAR_MAIL_LOG");
         unsetenv("KOLVAR_MISSING_MODULES");
     }
-    std::vector<std::string> Boxes() const {
-        std::vector<std::string> boxes;
-        for (const auto& b : platform::RecordedMessageBoxes()) boxes.push_back(b.caption + ": " + b.text);
-        return boxes;
-    }
     Mail Sent() const { return ParseMail(testutil::ReadFile(m_game.file("bugreport.eml"))); }
     // Sends with a stand-in xdg-email (the given shell text) first on PATH instead of the recording module.
     bool SendThroughComposer(const std::string& script, const char* text) {
@@ -141,7 +136,7 @@ TEST_F(BugReport, AttachesTheReportAndTheLogsThatExistInTheirOrder) {
     EXPECT_NE(testutil::ReadFile(m_game.file("mail.log"))
                   .find("recipient class=1 name=bugs@kolvar.example address=SMTP:bugs@kolvar.example"),
               std::string::npos);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{});
+    EXPECT_EQ(RecordedBoxes(), std::vector<std::string>{});
 }
 
 TEST_F(BugReport, BodyIsCutTo4999CharactersAndConvertedToUtf8) {
@@ -162,7 +157,7 @@ TEST_F(BugReport, FailedSendsShowTheBoxAndKeepTheFolder) {
         platform::ClearRecordedMessageBoxes();
         setenv("KOLVAR_MISSING_MODULES", c.missing, 1);
         EXPECT_FALSE(c.composerFails ? SendThroughComposer("exit 1\n", "text") : SendBugReport(nullptr, "text"));
-        EXPECT_EQ(Boxes(), std::vector<std::string>{"Error: Couldn't send report"});
+        EXPECT_EQ(RecordedBoxes(), std::vector<std::string>{"Error: Couldn't send report"});
         EXPECT_EQ(fs::current_path(), fs::path(m_game.path()));
     }
 }
@@ -188,7 +183,7 @@ TEST_F(BugReport, DiagnosticsWriteTheReportOrSayTheyCouldNot) {
     setenv("KOLVAR_GAME_DIR", m_game.path().c_str(), 1);
     EXPECT_FALSE(RunDxDiag(nullptr));
     setenv("KOLVAR_GAME_DIR", gameDir.c_str(), 1);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"error: Couldn't run dxdiag.exe"});
+    EXPECT_EQ(RecordedBoxes(), std::vector<std::string>{"error: Couldn't run dxdiag.exe"});
     ASSERT_TRUE(SendBugReport(nullptr, "text"));
     EXPECT_EQ(Sent().files.size(), 1u);
 }

@@ -5,6 +5,7 @@
 #include <dialoghooks.h>
 #include <gtest/gtest.h>
 #include <platform.h>
+#include <winuserhooks.h>
 
 #include <cstdlib>
 #include <string>
@@ -48,3 +49,10 @@ protected:
 private:
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
 };
+
+// The message boxes recorded so far, each as "caption: text".
+inline std::vector<std::string> RecordedBoxes() {
+    std::vector<std::string> boxes;
+    for (const auto& b : platform::RecordedMessageBoxes()) boxes.push_back(b.caption + ": " + b.text);
+    return boxes;
+}

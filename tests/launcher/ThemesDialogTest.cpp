@@ -80,11 +80,6 @@ protected:
     static bool RemoveEnabled(HWND d) { return IsWindowEnabled(GetDlgItem(d, kThemesRemove)); }
     static bool HasPicture(HWND d) { return SendDlgItemMessageA(d, kThemesPicture, STM_GETIMAGE, 0, 0) != 0; }
     std::string Stored() { return ReadIniString("config.ini", "game", "theme"); }
-    std::vector<std::string> Boxes() const {
-        std::vector<std::string> boxes;
-        for (const auto& b : platform::RecordedMessageBoxes()) boxes.push_back(b.caption + ": " + b.text);
-        return boxes;
-    }
 };
 
 TEST_F(ThemesDialogTest, OpensOnTheStoredThemeAndRemoveFollowsTheSimpleFolder) {
@@ -171,7 +166,7 @@ TEST_F(ThemesDialogTest, WithoutThemesNothingIsListedRemovedOrStored) {
         EXPECT_EQ(selected, LB_ERR);
         EXPECT_EQ(fs::exists(dir.file("themes")), folder);
     }
-    EXPECT_EQ(Boxes(), std::vector<std::string>{});
+    EXPECT_EQ(RecordedBoxes(), std::vector<std::string>{});
     EXPECT_EQ(Stored(), "");
 }
 
@@ -199,7 +194,7 @@ TEST_F(ThemesDialogTest, RemoveAsksFirstAndDeletesOnlyTheSelectedFolder) {
              lines = Lines(d);
              selected = Selected(d);
          })});
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{"Warning !: Really?", "Warning !: Really?"}));
+    EXPECT_EQ(RecordedBoxes(), (std::vector<std::string>{"Warning !: Really?", "Warning !: Really?"}));
     EXPECT_EQ(lines, std::vector<std::string>{"Alpha"});
     EXPECT_EQ(selected, 0);
     EXPECT_FALSE(fs::exists(dir.file("themes/b")));
@@ -247,7 +242,7 @@ TEST_F(ThemesDialogTest, AddInstallsAnArchiveAndRefillsTheListWhateverHappened) 
         unsetenv("KOLVAR_MISSING_MODULES");
         EXPECT_EQ(lines, c.lines);
         EXPECT_EQ(selected, 0);
-        EXPECT_EQ(Boxes(), c.boxes);
+        EXPECT_EQ(RecordedBoxes(), c.boxes);
         EXPECT_EQ(fs::current_path(), fs::path(dir.path()));
     }
     EXPECT_TRUE(testutil::FileExists(dir.file("themes/zeta/logo.bmp")));
