@@ -8,7 +8,6 @@
 #include "app/MousePointer.h"
 #include "app/ThemeManager.h"
 #include "audio/SoundEngine.h"
-#include "engine/EngineTimer.h"
 #include "engine/Font.h"
 #include "engine/FontManager.h"
 #include "engine/GlyphRect.h"
@@ -39,12 +38,8 @@ void MenuEnv::SetUp() {
                         "[sound]\r\nbackground_volume=0.5\r\ngame_volume=0.5\r\nmusic_volume=0.5\r\n");
     m_cwd.reset(new testutil::ScopedCwd(m_dir.path()));
 
-    d3d9hooks::ResetAll();
-    d3d9hooks::SetBackend(Backend());
+    m_platform.emplace(Backend(), true);
     BeforeEngine();
-    platform::SetFakeClock(true, 1000000000LL);
-    platform::SetInputTestMode(true);
-    EngineTimerRestart();
     InstallMenuManagerHooks();
 
     g_Env = this;
@@ -73,9 +68,7 @@ void MenuEnv::TearDown() {
     gameloop::DeleteGamePlay();
     m_engine.reset();  // themes, the table, the pointer, the sound and graphics engines
     SetMenuManagerHooks(nullptr, nullptr);
-    platform::SetInputTestMode(false);
-    platform::SetFakeClock(false);
-    d3d9hooks::ResetAll();
+    m_platform.reset();
     m_cwd.reset();
 }
 

@@ -18,6 +18,7 @@
 #include "audio/SoundTestView.h"
 #include "engine/GraphicsEngine.h"
 #include "support/EngineScope.h"
+#include "support/FakePlatform.h"
 #include "support/TestUtil.h"
 
 namespace menutest {
@@ -56,6 +57,7 @@ protected:
     CFont* m_font = nullptr;
     testutil::TempDir m_dir;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
+    std::optional<testutil::FakePlatform> m_platform;
     std::unique_ptr<CSoundTestView> m_sounds;
     std::optional<enginescope::EngineScope> m_engine;
 };

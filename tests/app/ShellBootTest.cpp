@@ -75,11 +75,7 @@ TEST(ShellBoot, HarnessBootsWhatTheProgramBoots) {
         enginescope::Sweep leftovers;
         leftovers.Track<CHighscores>();
         setenv("KOLVAR_LAUNCHER", "start", 1);
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        platform::SetFakeClock(true, 1000000000LL);
-        platform::SetInputTestMode(true);
-        EngineTimerRestart();
+        testutil::FakePlatform fake(d3d9hooks::Backend::Null, true);
         gamefieldhooks::RearmConstruction();
         g_bShutdownDone = false;
         testutil::LogTail log;
@@ -92,9 +88,6 @@ TEST(ShellBoot, HarnessBootsWhatTheProgramBoots) {
         SetMenuManagerHooks(nullptr, nullptr);  // game tests boot without the shell's menus
         g_bAppActive = false;
         unsetenv("KOLVAR_LAUNCHER");
-        platform::SetInputTestMode(false);
-        platform::SetFakeClock(false);
-        d3d9hooks::ResetAll();
         ASSERT_TRUE(started);
     }
     headless::Game game;

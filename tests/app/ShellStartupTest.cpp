@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/GameFlow.h"
@@ -24,7 +25,6 @@
 #include "app/WindowProc.h"
 #include "audio/MusicPlayer.h"
 #include "audio/SoundEngine.h"
-#include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Ini.h"
 #include "engine/Log.h"
@@ -35,6 +35,7 @@
 #include "game/GameMode.h"
 #include "game/GameSettings.h"
 #include "support/EngineScope.h"
+#include "support/FakePlatform.h"
 #include "support/TestUtil.h"
 
 extern "C" {
@@ -57,12 +58,8 @@ public:
         testutil::MakeGameFolder(m_dir->path());
         m_cwd.reset(new testutil::ScopedCwd(m_dir->path()));
         setenv("KOLVAR_LAUNCHER", "start", 1);
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        platform::SetFakeClock(true, 1000000000LL);
-        platform::SetInputTestMode(true);
+        m_platform.emplace(d3d9hooks::Backend::Null, true);
         platform::ClearRecordedMessageBoxes();
-        EngineTimerRestart();
         gamefieldhooks::RearmConstruction();
         g_bShutdownDone = false;
         g_bExitRequested = false;
@@ -75,9 +72,7 @@ public:
         g_bExitRequested = false;
         g_bAppActive = false;
         unsetenv("KOLVAR_LAUNCHER");
-        platform::SetInputTestMode(false);
-        platform::SetFakeClock(false);
-        d3d9hooks::ResetAll();
+        m_platform.reset();
         m_cwd.reset();
     }
 
@@ -112,6 +107,7 @@ public:
 
     std::unique_ptr<testutil::TempDir> m_dir;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
+    std::optional<testutil::FakePlatform> m_platform;
     enginescope::Sweep m_Singletons;
 };
 

@@ -9,7 +9,6 @@
 
 #include "app/ThemeManager.h"
 #include "audio/SoundEngine.h"
-#include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Script.h"
 
@@ -20,10 +19,7 @@ void ThemeEnv::SetUp() {
     testutil::WriteFile(m_dir.file("config.ini"),
                         "[sound]\r\nbackground_volume=0.8\r\ngame_volume=0.5\r\nmusic_volume=0.5\r\n");
     m_cwd.reset(new testutil::ScopedCwd(m_dir.path()));
-    d3d9hooks::ResetAll();
-    d3d9hooks::SetBackend(Backend());
-    platform::SetFakeClock(true, 1000000000LL);
-    EngineTimerRestart();
+    m_platform.emplace(Backend());
     g_bRandomTheme = false;
     g_bUserPlaylist = false;
     g_CurrentThemeName.clear();
@@ -40,8 +36,7 @@ void ThemeEnv::SetUp() {
 
 void ThemeEnv::TearDown() {
     m_engine.reset();  // the theme manager, the sound and graphics engines
-    platform::SetFakeClock(false);
-    d3d9hooks::ResetAll();
+    m_platform.reset();
     m_cwd.reset();
 }
 

@@ -13,6 +13,7 @@
 
 #include "support/EngineScope.h"
 #include "support/EngineSupport.h"
+#include "support/FakePlatform.h"
 #include "support/TestUtil.h"
 
 namespace themetest {
@@ -41,6 +42,7 @@ protected:
     testutil::LogTail m_log;
     testutil::TempDir m_dir;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
+    std::optional<testutil::FakePlatform> m_platform;
     std::optional<enginescope::EngineScope> m_engine;
 };
 

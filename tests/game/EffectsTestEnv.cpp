@@ -6,9 +6,11 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 #include "engine/GraphicsEngine.h"
 #include "support/EngineScope.h"
+#include "support/FakePlatform.h"
 #include "support/TestUtil.h"
 
 namespace effectstest {
@@ -16,13 +18,12 @@ namespace effectstest {
 namespace {
 std::function<void()> g_step;
 std::unique_ptr<testutil::ScopedCwd> g_cwd;
+std::optional<testutil::FakePlatform> g_platform;
 std::unique_ptr<enginescope::EngineScope> g_engine;
 }  // namespace
 
 bool StartEngine(bool gl) {
-    d3d9hooks::ResetAll();
-    d3d9hooks::SetBackend(gl ? d3d9hooks::Backend::GL : d3d9hooks::Backend::Null);
-    platform::SetFakeClock(true, 1000000000LL);
+    g_platform.emplace(gl ? d3d9hooks::Backend::GL : d3d9hooks::Backend::Null);
     const char* gameDir = getenv("KOLVAR_GAME_DIR");
     if (!gameDir) {
         ADD_FAILURE() << "no game folder (KOLVAR_GAME_DIR)";
@@ -44,8 +45,7 @@ bool StartEngine(bool gl) {
 void StopEngine() {
     g_step = nullptr;
     g_engine.reset();
-    d3d9hooks::ResetAll();
-    platform::SetFakeClock(false);
+    g_platform.reset();
     g_cwd.reset();
 }
 

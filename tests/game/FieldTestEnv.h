@@ -10,10 +10,10 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/Log.h"
 #include "game/GameField.h"
@@ -21,6 +21,7 @@
 #include "game/GameSettings.h"
 #include "support/EngineScope.h"
 #include "support/EngineSupport.h"
+#include "support/FakePlatform.h"
 #include "support/TestUtil.h"
 
 namespace fieldtest {
@@ -47,10 +48,7 @@ protected:
             std::filesystem::create_symlink(std::string(game) + "/sound.so", m_dir.file("sound.so"));
         }
         m_cwd.reset(new testutil::ScopedCwd(m_dir.path()));
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        platform::SetFakeClock(true, 1000000000LL);
-        EngineTimerRestart();
+        m_platform.emplace();
         g_GameType = kLineGame;
         g_FieldScriptPath = "data\\scripts\\field\\field.txt";
         g_FieldAnimScriptPath = "data\\scripts\\field\\field_anim.txt";
@@ -62,8 +60,7 @@ protected:
         OnStep() = nullptr;
         gameloop::DeleteGamePlay();
         m_engine.reset();
-        d3d9hooks::ResetAll();
-        platform::SetFakeClock(false);
+        m_platform.reset();
         g_FieldScriptPath.clear();
         g_FieldAnimScriptPath.clear();
         m_cwd.reset();
@@ -147,6 +144,7 @@ protected:
     testutil::LogTail m_log;
     testutil::TempDir m_dir;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
+    std::optional<testutil::FakePlatform> m_platform;
     std::unique_ptr<enginescope::EngineScope> m_engine;
 };
 

@@ -31,7 +31,6 @@
 #include <memory>
 #include <string>
 
-#include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/ParticleSystemsManager.h"
 #include "engine/Script.h"
@@ -46,6 +45,7 @@
 #include "game/GameSettings.h"
 #include "game/Hud.h"
 #include "support/EngineScope.h"
+#include "support/FakePlatform.h"
 #include "support/TestUtil.h"
 
 namespace headless {
@@ -87,17 +87,12 @@ public:
     static constexpr double kStep = 0.025;
 
     // gl: the GL device (screenshots under Xvfb) instead of the null one.
-    explicit Game(bool gl = false) {
+    explicit Game(bool gl = false) : m_platform(gl ? d3d9hooks::Backend::GL : d3d9hooks::Backend::Null, true) {
         const char* game = getenv("KOLVAR_GAME_DIR");
         EXPECT_TRUE(game);
         std::filesystem::create_directory_symlink(std::string(game ? game : ".") + "/data", m_dir.file("data"));
         std::filesystem::create_symlink(std::string(game ? game : ".") + "/sound.so", m_dir.file("sound.so"));
         m_cwd.reset(new testutil::ScopedCwd(m_dir.path()));
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(gl ? d3d9hooks::Backend::GL : d3d9hooks::Backend::Null);
-        platform::SetFakeClock(true, 1000000000LL);
-        EngineTimerRestart();
-        platform::SetInputTestMode(true);
         gamefieldhooks::RearmConstruction();
         varframehooks::RearmConstruction();
         GameOverCount() = 0;
@@ -112,9 +107,6 @@ public:
         if (m_general) script::CloseState(m_general);
         gameloop::SetShellHooks(gameloop::ShellHooks());
         m_engine.reset();  // whatever a failed boot left of the engine
-        platform::SetInputTestMode(false);
-        d3d9hooks::ResetAll();
-        platform::SetFakeClock(false);
         g_FieldScriptPath.clear();
         g_FieldAnimScriptPath.clear();
         g_FrameScriptPath.clear();
@@ -193,6 +185,7 @@ public:
 private:
     testutil::TempDir m_dir;
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
+    testutil::FakePlatform m_platform;
     std::unique_ptr<enginescope::EngineScope> m_engine;
     lua_State* m_general = nullptr;
     long m_steps = 0;
