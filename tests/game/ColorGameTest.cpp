@@ -1,12 +1,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "engine/Log.h"
 #include "engine/ParticleSystemsManager.h"
 #include "game/BaseFigure.h"
 #include "game/ColorFigure.h"
+#include "support/EngineSupport.h"
 #include "support/HeadlessGame.h"
-#include "support/TestUtil.h"
 
 namespace {
 
@@ -134,8 +133,7 @@ TEST(ColorGame, GreedyBotClearsRunsAndChainsAndLandsSpecialFiguresToGameOver) {
                             "function game_NewGame() base_new_game() ext_BombScore = 1e6 ext_SawScore = 1e6 end"));
     CParticleSystemsManager* manager = CParticleSystemsManager::GetInstance();
     const size_t systemsBefore = manager->GetSystems().size();
-    const std::string logFile = std::string(g_Log.GetStartDirectory()) + "/log.html";
-    const size_t logStart = testutil::ReadLogEntries(logFile).size();
+    const testutil::LogTail log;
     game.NewGame(kColorGame, 1, 0, 2024);
     CFigureGenerator* generator = CFigureGenerator::GetInstance();
     int runs = 0, lastChain = 0, bestChain = 0, specialLandings = 0, blocks = BlocksInField();
@@ -190,9 +188,8 @@ TEST(ColorGame, GreedyBotClearsRunsAndChainsAndLandsSpecialFiguresToGameOver) {
     EXPECT_GE(specialLandings, 2);
     game.Step(40);  // one second: the last trails fade
     EXPECT_EQ(manager->GetSystems().size(), systemsBefore);
-    const std::vector<testutil::LogEntry> log = testutil::ReadLogEntries(logFile);
-    for (size_t i = logStart; i < log.size(); ++i)
-        EXPECT_EQ(log[i].text.find("couldn't add particle system"), std::string::npos) << log[i].text;
+    for (const testutil::LogEntry& e : log.Entries())
+        EXPECT_EQ(e.text.find("couldn't add particle system"), std::string::npos) << e.text;
 }
 
 }  // namespace

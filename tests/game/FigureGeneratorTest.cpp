@@ -2,7 +2,6 @@
 #include <functional>
 #include <strings.h>
 
-#include "engine/Log.h"
 #include "engine/TextureManager.h"
 #include "game/BaseFigure.h"
 #include "game/BombFigure.h"
@@ -11,6 +10,7 @@
 #include "game/GameLoop.h"
 #include "game/SawFigure.h"
 #include "game/SpecialBlockFigure.h"
+#include "support/EngineSupport.h"
 #include "support/HeadlessGame.h"
 
 namespace {
@@ -32,6 +32,14 @@ double Eval(lua_State* L, const std::string& expression) {
     double v = lua_type(L, -1) == LUA_TBOOLEAN ? lua_toboolean(L, -1) : lua_tonumber(L, -1);
     lua_pop(L, 1);
     return v;
+}
+
+// Boots a fresh game of the type, medium and as a brick, and steps it once: its first figure falls.
+CFigureGenerator* Started(headless::Game& game, GameType type, unsigned seed) {
+    game.Boot();
+    game.NewGame(type, 1, 0, seed);
+    game.Step();
+    return CFigureGenerator::GetInstance();
 }
 
 TEST(FigureGenerator, ScriptFunctionsActOnTheCurrentFigureOnly) {
@@ -153,10 +161,7 @@ TEST(FigureGenerator, MarkedBlocksDelayThePromotion) {
 
 TEST(FigureGenerator, RequestsReplaceTheWaitingFigureOnePerUpkeep) {
     headless::Game game;
-    game.Boot();
-    game.NewGame(kLineGame, 1, 0, 5);
-    CFigureGenerator* g = CFigureGenerator::GetInstance();
-    game.Step();
+    CFigureGenerator* g = Started(game, kLineGame, 5);
     ASSERT_NE(g->current, nullptr);
     g->bombFlag = g->sawFlag = g->specialFigureFlag = true;
     // Each request is consumed in order and replaces the waiting object.
@@ -180,10 +185,7 @@ TEST(FigureGenerator, RequestsReplaceTheWaitingFigureOnePerUpkeep) {
 TEST(FigureGenerator, HeldDropWaitsForReleaseOrTimeout) {
     for (bool release : {false, true}) {
         headless::Game game;
-        game.Boot();
-        game.NewGame(kLineGame, 1, 0, 11);
-        CFigureGenerator* g = CFigureGenerator::GetInstance();
-        game.Step();
+        CFigureGenerator* g = Started(game, kLineGame, 11);
         ASSERT_NE(g->current, nullptr);
         game.Press(DIK_SPACE);
         while (!g->dropSuppressed && game.Steps() < 200) game.Step();  // dropped, landed
@@ -212,10 +214,7 @@ TEST(FigureGenerator, HeldDropWaitsForReleaseOrTimeout) {
 TEST(FigureGenerator, LandingAddsTheHitScore) {
     for (GameType type : {kLineGame, kColorGame}) {
         headless::Game game;
-        game.Boot();
-        game.NewGame(type, 1, 0, 5);
-        CFigureGenerator* g = CFigureGenerator::GetInstance();
-        game.Step();
+        CFigureGenerator* g = Started(game, type, 5);
         CBaseFigure* first = g->current;
         ASSERT_NE(first, nullptr);
         game.Press(DIK_SPACE);
@@ -229,10 +228,7 @@ TEST(FigureGenerator, LandingAddsTheHitScore) {
 TEST(FigureGenerator, HeldKeysAfterALandingSuppressDownOnlyInTheLineGame) {
     for (GameType type : {kLineGame, kColorGame}) {
         headless::Game game;
-        game.Boot();
-        game.NewGame(type, 1, 0, 11);
-        CFigureGenerator* g = CFigureGenerator::GetInstance();
-        game.Step();
+        CFigureGenerator* g = Started(game, type, 11);
         CBaseFigure* first = g->current;
         ASSERT_NE(first, nullptr);
         game.Press(DIK_SPACE);
@@ -273,11 +269,8 @@ TEST(FigureGenerator, BonusPeriodPointsBringTheirObjectNext) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         headless::Game game;
-        game.Boot();
-        game.NewGame(c.gameType, 1, 0, 7);
-        CFigureGenerator* g = CFigureGenerator::GetInstance();
+        CFigureGenerator* g = Started(game, c.gameType, 7);
         CHud* hud = CHud::GetInstance();
-        game.Step();
         ASSERT_NE(g->current, nullptr);
         hud->AddScore(c.points());
         hud->displayedScore = float(hud->score);
@@ -336,17 +329,12 @@ TEST(FigureGenerator, BrokenFigureScriptsAreLoggedAndEndTheGame) {
         SCOPED_TRACE(c.name);
         headless::Game game;
         if (c.text) testutil::WriteFile(game.Dir().file("fig.txt"), std::string(hooks) + c.text);
-        testutil::WriteFile(game.Dir().file("init.txt"),
-                            testutil::ReadFile(game.Dir().file("data/scripts/general/init.txt")) +
-                                "\nfigure_action_script = 'fig.txt'\n");
-        game.Boot("init.txt");
-        const size_t before = testutil::ReadLogEntries(std::string(g_Log.GetStartDirectory()) + "/log.html").size();
+        game.Boot(game.InitWith("figure_action_script = 'fig.txt'"));
+        const testutil::LogTail log;
         game.NewGame(kLineGame, 1, 0, 1);
         game.Step(40);
-        auto log = testutil::ReadLogEntries(std::string(g_Log.GetStartDirectory()) + "/log.html");
         int red = 0;
-        for (size_t i = before; i < log.size(); ++i)
-            if (log[i].bold && log[i].colour == "red") ++red;
+        for (const testutil::LogEntry& e : log.Entries()) red += e.bold && e.colour == "red";
         const std::string name = c.name;
         EXPECT_EQ(red >= 1, name != "refused");
         if (name == "string x") {
