@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "game/AnimatedObjectList.h"
 #include "game/FloatingMessage.h"
 #include "game/GameLoop.h"
 #include "support/EngineScope.h"
+#include "support/FakePlatform.h"
 
 namespace {
 
@@ -21,21 +21,19 @@ namespace {
 class AnimatedObjectTest : public testing::Test {
 protected:
     void SetUp() override {
-        platform::SetFakeClock(true, 1000000000LL);
-        EngineTimerRestart();
         m_engine = CGraphicsEngine::GetInstance();
         m_engine->Tick();
     }
     void TearDown() override {
         gameloop::DeleteGamePlay();
         m_sweep.Now();
-        platform::SetFakeClock(false);
     }
     void Advance(double seconds) {
         platform::AdvanceFakeClock(int64_t(std::llround(seconds * 1e9)));
         m_engine->Tick();
     }
 
+    testutil::FakePlatform m_platform;
     enginescope::Sweep m_sweep;  // the engine made in SetUp
     CGraphicsEngine* m_engine = nullptr;
 };
