@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/SoundEngine.h"
+#include "support/EngineScope.h"
 #include "support/EngineSupport.h"
 #include "tests/platform/ScopedEnv.h"
 
@@ -108,6 +110,25 @@ struct Bass {
     decltype(&::BASS_ChannelSetSync) ChannelSetSync = nullptr;
     PFN_MIXER_ADDSOURCE AddSource = nullptr;
     PFN_MIXER_REMOVESOURCE RemoveSource = nullptr;
+};
+
+// Volumes of a quarter, a half and three quarters, each its own.
+const char kVolumes[] = "[sound]\r\nbackground_volume=0.25000\r\ngame_volume=0.50000\r\nmusic_volume=0.75000\r\n";
+
+// A fresh folder made current, and on the way out the singletons a test made there: the sound
+// engine writes its volumes into the folder as it goes.
+class FolderTest : public ::testing::Test {
+protected:
+    FolderTest() : m_cwd(m_dir.path()) {}
+    // The sound engine, started on this config.ini when one is given.
+    CSoundEngine* MakeEngine(const char* config = kVolumes) {
+        if (config) testutil::WriteFile(m_dir.file("config.ini"), config);
+        return CSoundEngine::GetInstance();
+    }
+
+    testutil::TempDir m_dir;
+    testutil::ScopedCwd m_cwd;
+    enginescope::Sweep m_Singletons;
 };
 
 }  // namespace audiotest

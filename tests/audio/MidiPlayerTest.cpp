@@ -20,9 +20,8 @@ const int kBeatFrames = 22050;  // one quarter note at 120 bpm
 
 double Rms(const std::vector<float>& pcm) { return audiotest::Rms(pcm, 0, pcm.size()); }
 
-class MidiPlayerTest : public ::testing::Test {
+class MidiPlayerTest : public audiotest::FolderTest {
 protected:
-    MidiPlayerTest() : m_cwd(m_dir.path()) {}
     void SetUp() override { ASSERT_TRUE(MidiInit(nullptr)); }
     void TearDown() override { MidiShutdown(); }
 
@@ -46,9 +45,6 @@ protected:
         state->Release();
         return true;
     }
-
-    testutil::TempDir m_dir;
-    testutil::ScopedCwd m_cwd;
 };
 
 }  // namespace

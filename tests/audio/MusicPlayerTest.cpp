@@ -32,9 +32,9 @@ std::vector<float> Tone(double seconds) {
     return wave;
 }
 
-class MusicPlayerTest : public ::testing::Test {
+class MusicPlayerTest : public FolderTest {
 protected:
-    MusicPlayerTest() : m_cwd(m_dir.path()) {
+    MusicPlayerTest() {
         // Far past any grace period a previous test started.
         g_testTime += 1000.0f;
         m_savedTime = CMusicPlayer::ms_engineTime;
@@ -70,9 +70,6 @@ protected:
     bool Active(const CSoundRecord& song) { return Engine()->BASS_ChannelIsActive(song.m_handle) != 0; }
     int WrittenCurrent() { return ReadIniInt("playlist.ini", "playlist", "current"); }
 
-    testutil::TempDir m_dir;
-    testutil::ScopedCwd m_cwd;
-    enginescope::Sweep m_Singletons;
     float (*m_savedTime)();
 };
 

@@ -20,22 +20,7 @@ using namespace audiotest;
 
 namespace {
 
-const char* const kConfig =
-    "[sound]\r\nbackground_volume=0.25000\r\ngame_volume=0.50000\r\nmusic_volume=0.75000\r\n";
-
-class SoundEngineTest : public ::testing::Test {
-protected:
-    SoundEngineTest() : m_cwd(m_dir.path()) {}
-
-    CSoundEngine* MakeEngine(const char* config = kConfig) {
-        if (config) testutil::WriteFile(m_dir.file("config.ini"), config);
-        return CSoundEngine::GetInstance();
-    }
-
-    testutil::TempDir m_dir;
-    testutil::ScopedCwd m_cwd;
-    enginescope::Sweep m_Singletons;  // the engine writes its volumes into the folder as it goes
-};
+class SoundEngineTest : public FolderTest {};
 
 }  // namespace
 

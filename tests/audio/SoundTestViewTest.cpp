@@ -10,21 +10,16 @@
 
 namespace {
 
-class SoundTestViewTest : public ::testing::Test {
+class SoundTestViewTest : public audiotest::FolderTest {
 protected:
-    SoundTestViewTest() : m_cwd(m_dir.path()) {
-        testutil::WriteFile(m_dir.file("config.ini"),
-                            "[sound]\r\nbackground_volume=0.25000\r\ngame_volume=0.50000\r\nmusic_volume=0.75000\r\n");
+    SoundTestViewTest() {
         audiotest::WriteConstantWav(m_dir.file("beep.wav"), 0.2f, 2000);
         audiotest::WriteConstantWav(m_dir.file("song.wav"), 0.1f, 2000);
     }
-    testutil::TempDir m_dir;
-    testutil::ScopedCwd m_cwd;
-    enginescope::Sweep m_Singletons;  // the engine writes its volumes into the folder as it goes
 };
 
 TEST_F(SoundTestViewTest, RecordsPlaysAndStopsInOrder) {
-    CSoundEngine* engine = CSoundEngine::GetInstance();
+    CSoundEngine* engine = MakeEngine();
     CSoundTestView view;
     const DWORD beep = engine->LoadSound("beep.wav");
     const DWORD song = engine->LoadStream("song.wav");
@@ -60,7 +55,7 @@ TEST_F(SoundTestViewTest, RecordsPlaysAndStopsInOrder) {
 }
 
 TEST_F(SoundTestViewTest, InnerViewHearsAloneAndHandsBackWhenItGoes) {
-    CSoundEngine* engine = CSoundEngine::GetInstance();
+    CSoundEngine* engine = MakeEngine();
     const DWORD beep = engine->LoadSound("beep.wav");
     CSoundTestView outer;
     {
