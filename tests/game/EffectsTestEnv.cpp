@@ -1,6 +1,5 @@
 #include "EffectsTestEnv.h"
 
-#include <d3d9hooks.h>
 #include <gtest/gtest.h>
 #include <platform.h>
 
@@ -22,8 +21,8 @@ std::optional<testutil::FakePlatform> g_platform;
 std::unique_ptr<enginescope::EngineScope> g_engine;
 }  // namespace
 
-bool StartEngine(bool gl) {
-    g_platform.emplace(gl ? d3d9hooks::Backend::GL : d3d9hooks::Backend::Null);
+bool StartEngine() {
+    g_platform.emplace();
     const char* gameDir = getenv("KOLVAR_GAME_DIR");
     if (!gameDir) {
         ADD_FAILURE() << "no game folder (KOLVAR_GAME_DIR)";

@@ -4,9 +4,9 @@
 
 namespace effectstest {
 
-// Brings the graphics engine up in the game folder on the null device (or GL)
-// with a fake clock, so engine time moves only when a test steps it.
-bool StartEngine(bool gl = false);
+// Brings the graphics engine up in the game folder on the null device with a
+// fake clock, so engine time moves only when a test steps it.
+bool StartEngine();
 void StopEngine();
 
 // What each whole 0.025 s step runs; the engine's remainder call (0 s) runs nothing.
