@@ -112,7 +112,7 @@ struct Bass {
     PFN_MIXER_REMOVESOURCE RemoveSource = nullptr;
 };
 
-// Volumes of a quarter, a half and three quarters, each its own.
+// Background, game and music volumes that tell the three apart: a quarter, a half, three quarters.
 const char kVolumes[] = "[sound]\r\nbackground_volume=0.25000\r\ngame_volume=0.50000\r\nmusic_volume=0.75000\r\n";
 
 // A fresh folder made current, and on the way out the singletons a test made there: the sound
