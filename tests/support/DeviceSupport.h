@@ -1,0 +1,84 @@
+// Windows and devices for the tests that draw with the GL backend: a hidden SDL window and a
+// device made on it, each gone with its object.
+#pragma once
+
+#include <SDL.h>
+#include <d3d9.h>
+#include <d3d9hooks.h>
+
+#include <string>
+
+namespace testutil {
+
+// SDL video and a hidden GL window; without them Get() is null and Error() says why:
+//   testutil::GlWindow window("name", 64, 64);
+//   if (!window.Get()) KOLVAR_SKIP_WITHOUT_GL() << window.Error();
+class GlWindow {
+public:
+    GlWindow(const char* title, int width, int height) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            m_error = std::string("no video: ") + SDL_GetError();
+            return;
+        }
+        m_window = SDL_CreateWindow(title, 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        if (m_window) return;
+        m_error = std::string("no GL window: ") + SDL_GetError();
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    ~GlWindow() {
+        if (!m_window) return;
+        SDL_DestroyWindow(m_window);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+    GlWindow(const GlWindow&) = delete;
+    GlWindow& operator=(const GlWindow&) = delete;
+
+    SDL_Window* Get() const { return m_window; }
+    const std::string& Error() const { return m_error; }
+
+private:
+    SDL_Window* m_window = nullptr;
+    std::string m_error;
+};
+
+// A GL device on the window, windowed X8R8G8B8 of the size, with a D24S8 depth buffer when asked.
+// Get() is null without a window or when either creation failed; the hooks are reset with the object.
+class GlDevice {
+public:
+    GlDevice(SDL_Window* window, UINT width, UINT height, bool depth) : m_hwnd(reinterpret_cast<HWND>(window)) {
+        if (!window) return;
+        d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
+        d3d9hooks::RegisterSdlWindow(m_hwnd, window);
+        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        if (!m_d3d) return;
+        D3DPRESENT_PARAMETERS pp = {};
+        pp.BackBufferWidth = width;
+        pp.BackBufferHeight = height;
+        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
+        pp.Windowed = TRUE;
+        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        pp.hDeviceWindow = m_hwnd;
+        pp.EnableAutoDepthStencil = depth;
+        pp.AutoDepthStencilFormat = depth ? D3DFMT_D24S8 : D3DFMT_UNKNOWN;
+        m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
+                            &m_device);
+    }
+    ~GlDevice() {
+        if (!m_hwnd) return;
+        if (m_device) m_device->Release();
+        if (m_d3d) m_d3d->Release();
+        d3d9hooks::RegisterSdlWindow(m_hwnd, nullptr);
+        d3d9hooks::ResetAll();
+    }
+    GlDevice(const GlDevice&) = delete;
+    GlDevice& operator=(const GlDevice&) = delete;
+
+    IDirect3DDevice9* Get() const { return m_device; }
+
+private:
+    HWND m_hwnd;
+    IDirect3D9* m_d3d = nullptr;
+    IDirect3DDevice9* m_device = nullptr;
+};
+
+}  // namespace testutil
