@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -155,11 +154,9 @@ struct ManagedDevice {
         managerhooks::SetTestDevice(nullptr);
     }
     void UseGameData() {
-        const char* game = std::getenv("KOLVAR_GAME_DIR");
-        const std::string data = std::string(game ? game : "game") + "/data";
-        CMeshManager::GetInstance()->SetMeshPath((data + "/meshes").c_str());
-        CShaderManager::GetInstance()->SetVertexShadersPath(data + "/vertex_shaders");
-        CShaderManager::GetInstance()->SetPixelShadersPath(data + "/pixel_shaders");
+        CMeshManager::GetInstance()->SetMeshPath(testutil::GameData("meshes").c_str());
+        CShaderManager::GetInstance()->SetVertexShadersPath(testutil::GameData("vertex_shaders"));
+        CShaderManager::GetInstance()->SetPixelShadersPath(testutil::GameData("pixel_shaders"));
     }
 
     testutil::GlDevice gl;

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -16,6 +15,7 @@
 #include "engine/Log.h"
 #include "engine/MeshManager.h"
 #include "engine/ShaderManager.h"
+#include "support/DeviceSupport.h"
 #include "support/EngineSupport.h"
 
 namespace {
@@ -25,12 +25,9 @@ using testutil::LogTail;
 class MeshManagerTest : public testing::Test {
 protected:
     void SetUp() override {
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        ASSERT_TRUE(testutil::CreateSmallDevice(&m_d3d, &m_device));
+        ASSERT_TRUE(m_device = m_null.Create());
         managerhooks::SetTestDevice(m_device);
         m_device->BeginScene();
-        const char* game = std::getenv("KOLVAR_GAME_DIR");
-        m_meshes = std::string(game ? game : "game") + "/data/meshes";
     }
     void TearDown() override {
         if (m_device) m_device->EndScene();
@@ -39,9 +36,6 @@ protected:
         if (m_device) {
             EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 0);
         }
-        if (m_device) m_device->Release();
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
     }
 
     CMeshManager* Manager() {
@@ -50,9 +44,9 @@ protected:
         return m;
     }
 
-    IDirect3D9* m_d3d = nullptr;
+    testutil::SmallNullDevice m_null;
     IDirect3DDevice9* m_device = nullptr;
-    std::string m_meshes;
+    const std::string m_meshes = testutil::GameData("meshes");
     enginescope::Sweep m_Singletons;
 };
 

@@ -12,6 +12,7 @@
 #include "engine/Loading.h"
 #include "engine/Log.h"
 #include "engine/ShaderManager.h"
+#include "support/DeviceSupport.h"
 #include "support/EngineSupport.h"
 
 namespace {
@@ -37,9 +38,7 @@ void main()
 class ShaderManagerTest : public testing::Test {
 protected:
     void Start(DWORD vs, DWORD ps) {
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        d3d9hooks::SetShaderVersions(vs, ps);
-        ASSERT_TRUE(testutil::CreateSmallDevice(&m_d3d, &m_device));
+        ASSERT_TRUE(m_device = m_null.Create(vs, ps));
         managerhooks::SetTestDevice(m_device);
         std::filesystem::create_directories(m_dir.file("vs"));
         std::filesystem::create_directories(m_dir.file("ps"));
@@ -49,9 +48,7 @@ protected:
     void TearDown() override {
         m_Singletons.Now();
         managerhooks::SetTestDevice(nullptr);
-        if (m_device) m_device->Release();
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
+        m_null.Release();
     }
     CShaderManager* Manager() {
         CShaderManager* m = CShaderManager::GetInstance();
@@ -61,7 +58,7 @@ protected:
     }
 
     testutil::TempDir m_dir;
-    IDirect3D9* m_d3d = nullptr;
+    testutil::SmallNullDevice m_null;
     IDirect3DDevice9* m_device = nullptr;
     enginescope::Sweep m_Singletons;
 };
@@ -222,7 +219,6 @@ TEST_F(ShaderManagerTest, IdenticalDeclarationsAreShared) {
 // Every drawing path loads the game's programs the way the field does.
 TEST_F(ShaderManagerTest, GameProgramsLoadOnEveryPath) {
     const char* game = std::getenv("KOLVAR_GAME_DIR");
-    std::string data = std::string(game ? game : "game") + "/data";
     struct Path {
         DWORD vs, ps;
         const char* vsProfile;
@@ -235,8 +231,8 @@ TEST_F(ShaderManagerTest, GameProgramsLoadOnEveryPath) {
         Start(p.vs, p.ps);
         CShaderManager* m = CShaderManager::GetInstance();
         ASSERT_NE(m->LoadVertexShader("data\\vertex_shaders\\point_sprites.cg", ""), nullptr);
-        m->SetVertexShadersPath(data + "/vertex_shaders");
-        m->SetPixelShadersPath(data + "/pixel_shaders");
+        m->SetVertexShadersPath(testutil::GameData("vertex_shaders"));
+        m->SetPixelShadersPath(testutil::GameData("pixel_shaders"));
         // Every constant the field and the bomb set must be declared, or the
         // set is refused and the program draws with stale registers.
         auto declares = [](CShader* shader, std::initializer_list<const char*> names) {
@@ -254,8 +250,6 @@ TEST_F(ShaderManagerTest, GameProgramsLoadOnEveryPath) {
                  {"diffuse_color", "light_position", "light_range", "light_attenuation", "eye_position", "clip_matrix",
                   "world_matrix_it", "world_matrix_t", "ambient_color", "specular_color"});
         TearDown();
-        m_d3d = nullptr;
-        m_device = nullptr;
     }
 }
 

@@ -4,7 +4,6 @@
 #include <d3d9hooks.h>
 #include <d3dx9shader.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -189,8 +188,6 @@ TEST(CgTest, AssemblerRejectsTextWithoutProfile) {
 // The game's programs compile for every profile they are loaded with and
 // declare every constant their callers set.
 TEST(CgTest, GameProgramsDeclareTheirConstants) {
-    const char* game = std::getenv("KOLVAR_GAME_DIR");
-    std::string data = std::string(game ? game : "game") + "/data/";
     const std::vector<std::string> high = {"eye_position", "light_position", "clip_matrix", "world_matrix_t",
                                            "world_matrix_it"};
     const std::vector<std::string> pixel = {"diffuse_color", "ambient_color"};
@@ -212,7 +209,7 @@ TEST(CgTest, GameProgramsDeclareTheirConstants) {
     CGcontext ctx = cgCreateContext();
     for (const Case& c : cases)
         for (CGprofile profile : c.profiles) {
-            std::string path = data + c.file;
+            const std::string path = testutil::GameData(c.file);
             CGprogram p = cgCreateProgramFromFile(ctx, CG_SOURCE, path.c_str(), profile, "main", nullptr);
             ASSERT_TRUE(p) << c.file << ": " << cgGetErrorString(cgGetError());
             for (const std::string& name : c.names)

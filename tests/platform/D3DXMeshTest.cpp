@@ -4,31 +4,21 @@
 #include <d3dx9mesh.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 
 namespace {
 
 class D3DXMeshTest : public testing::Test {
 protected:
     void SetUp() override {
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        ASSERT_TRUE(testutil::CreateSmallDevice(&m_d3d, &m_device));
+        ASSERT_TRUE(m_device = m_null.Create());
         d3d9hooks::ClearCallLog();
     }
-    void TearDown() override {
-        if (m_device) m_device->Release();
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
-    }
 
-    static std::string Generated(const char* name) {
-        const char* game = std::getenv("KOLVAR_GAME_DIR");
-        return std::string(game ? game : "game") + "/data/meshes/" + name;
-    }
+    static std::string Generated(const char* name) { return testutil::GameData(std::string("meshes/") + name); }
 
     ID3DXMesh* Load(const char* name, DWORD* materials = nullptr, ID3DXBuffer** adjacency = nullptr) {
         ID3DXMesh* mesh = nullptr;
@@ -42,7 +32,7 @@ protected:
         return mesh;
     }
 
-    IDirect3D9* m_d3d = nullptr;
+    testutil::SmallNullDevice m_null;
     IDirect3DDevice9* m_device = nullptr;
 };
 

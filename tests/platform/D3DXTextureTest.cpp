@@ -9,7 +9,7 @@
 
 #include <cmath>
 
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 #include "tests/platform/TextureFiles.h"
 
 namespace {
@@ -28,13 +28,7 @@ class D3DXTextureTest : public testing::Test {
 protected:
     void SetUp() override {
         d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        ASSERT_TRUE(testutil::CreateSmallDevice(&m_D3D, &m_Device));
-    }
-    void TearDown() override {
-        if (m_Device) m_Device->Release();
-        if (m_D3D) m_D3D->Release();
-        d3d9hooks::ResetAll();
+        ASSERT_TRUE(m_Device = m_Null.Create());
     }
 
     std::string Write(const std::string& name, const std::string& bytes) {
@@ -52,7 +46,7 @@ protected:
     }
 
     testutil::TempDir m_Dir;
-    IDirect3D9* m_D3D = nullptr;
+    testutil::SmallNullDevice m_Null;
     IDirect3DDevice9* m_Device = nullptr;
 };
 

@@ -19,7 +19,7 @@
 
 #include "TextureFiles.h"
 #include "dmusichooks.h"
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 
 namespace {
 
@@ -29,15 +29,9 @@ using testutil::ShouldLoad;
 class HostileCorpus : public testing::Test {
 protected:
     void SetUp() override {
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        ASSERT_TRUE(testutil::CreateSmallDevice(&m_d3d, &m_device));
+        ASSERT_TRUE(m_device = m_null.Create());
     }
-    void TearDown() override {
-        if (m_device) m_device->Release();
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
-    }
-    IDirect3D9* m_d3d = nullptr;
+    testutil::SmallNullDevice m_null;
     IDirect3DDevice9* m_device = nullptr;
 };
 

@@ -1,5 +1,5 @@
-// Windows and devices for the tests that draw with the GL backend: a hidden SDL window and a
-// device made on it, each gone with its object.
+// Devices for the tests, each gone with its object: the small null device, and for drawing with the
+// GL backend a hidden SDL window and a device made on it.
 #pragma once
 
 #include <SDL.h>
@@ -7,6 +7,8 @@
 #include <d3d9hooks.h>
 
 #include <string>
+
+#include "support/TestUtil.h"
 
 namespace testutil {
 
@@ -77,6 +79,42 @@ public:
 
 private:
     HWND m_hwnd;
+    IDirect3D9* m_d3d = nullptr;
+    IDirect3DDevice9* m_device = nullptr;
+};
+
+// The small null device of CreateSmallDevice (64 x 64, no window), made when the test asks; it goes
+// with the object or by Release, and the hooks are reset after it.
+class SmallNullDevice {
+public:
+    SmallNullDevice() = default;
+    ~SmallNullDevice() { Release(); }
+    SmallNullDevice(const SmallNullDevice&) = delete;
+    SmallNullDevice& operator=(const SmallNullDevice&) = delete;
+
+    // Null (with a test failure) when either creation fails.
+    IDirect3DDevice9* Create() {
+        Release();
+        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
+        return CreateSmallDevice(&m_d3d, &m_device) ? m_device : nullptr;
+    }
+    // The caps report these shader versions.
+    IDirect3DDevice9* Create(DWORD vs, DWORD ps) {
+        Release();
+        d3d9hooks::SetShaderVersions(vs, ps);
+        return Create();
+    }
+    IDirect3DDevice9* Get() const { return m_device; }
+    void Release() {
+        if (!m_d3d) return;
+        if (m_device) m_device->Release();
+        m_d3d->Release();
+        m_device = nullptr;
+        m_d3d = nullptr;
+        d3d9hooks::ResetAll();
+    }
+
+private:
     IDirect3D9* m_d3d = nullptr;
     IDirect3DDevice9* m_device = nullptr;
 };
