@@ -7,30 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 
 namespace {
-
-// A null device whose caps report the given shader versions.
-class NullDevice {
-public:
-    NullDevice(DWORD vs, DWORD ps) {
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        d3d9hooks::SetShaderVersions(vs, ps);
-        testutil::CreateSmallDevice(&m_d3d, &m_device);
-    }
-    ~NullDevice() {
-        cgD3D9SetDevice(nullptr);
-        if (m_device) m_device->Release();
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
-    }
-    IDirect3DDevice9* get() const { return m_device; }
-
-private:
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_device = nullptr;
-};
 
 TEST(CgTest, LatestProfilesFollowTheDeviceCaps) {
     struct Case {
@@ -43,13 +22,13 @@ TEST(CgTest, LatestProfilesFollowTheDeviceCaps) {
         {D3DVS_VERSION(0, 0), D3DPS_VERSION(0, 0), CG_PROFILE_UNKNOWN, CG_PROFILE_UNKNOWN},
     };
     for (const Case& c : cases) {
-        NullDevice device(c.vs, c.ps);
-        ASSERT_TRUE(device.get());
-        cgD3D9SetDevice(device.get());
+        testutil::SmallNullDevice device;
+        ASSERT_TRUE(device.Create(c.vs, c.ps));
+        cgD3D9SetDevice(device.Get());
         EXPECT_EQ(cgD3D9GetLatestVertexProfile(), c.vertex);
         EXPECT_EQ(cgD3D9GetLatestPixelProfile(), c.pixel);
+        cgD3D9SetDevice(nullptr);  // it holds the device
     }
-    cgD3D9SetDevice(nullptr);
     EXPECT_EQ(cgD3D9GetLatestVertexProfile(), CG_PROFILE_UNKNOWN);
     EXPECT_EQ(cgGetProfile("vs_1_1"), CG_PROFILE_VS_1_1);
     EXPECT_EQ(cgGetProfile("ps_2_0"), CG_PROFILE_PS_2_0);

@@ -11,7 +11,7 @@
 #include "d3d9.h"
 #include "d3d9hooks.h"
 #include "d3dx9math.h"
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 
 namespace {
 
@@ -39,9 +39,7 @@ protected:
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no display: " << SDL_GetError();
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(m_d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp = testutil::WindowedPresent(kSize, kSize);
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D16;
+        D3DPRESENT_PARAMETERS pp = testutil::DepthPresent(kSize, kSize, D3DFMT_D16);
         pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
         ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &m_dev),
                   D3D_OK);

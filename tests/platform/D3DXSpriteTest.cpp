@@ -9,17 +9,12 @@
 
 #include "d3d9hooks.h"
 #include "d3dx9core.h"
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 
 namespace {
 
 IDirect3DDevice9* MakeDevice(IDirect3D9* d3d, UINT w, UINT h) {
-    D3DPRESENT_PARAMETERS pp{};
-    pp.Windowed = TRUE;
-    pp.BackBufferWidth = w;
-    pp.BackBufferHeight = h;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
+    D3DPRESENT_PARAMETERS pp = testutil::DepthPresent(w, h, D3DFMT_D16);
     IDirect3DDevice9* dev = nullptr;
     EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev), D3D_OK);
     return dev;

@@ -45,11 +45,7 @@ protected:
         if (!getenv("DISPLAY") || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no display";
         m_D3D = Direct3DCreate9(D3D_SDK_VERSION);
         ASSERT_NE(m_D3D, nullptr);
-        D3DPRESENT_PARAMETERS pp = {};
-        pp.Windowed = TRUE;
-        pp.BackBufferWidth = kSize;
-        pp.BackBufferHeight = kSize;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        D3DPRESENT_PARAMETERS pp = testutil::WindowedPresent(kSize, kSize);
         ASSERT_EQ(m_D3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &m_Device),
                   D3D_OK);
         m_Device->SetRenderState(D3DRS_LIGHTING, FALSE);

@@ -12,6 +12,14 @@
 
 namespace testutil {
 
+// WindowedPresent with a depth buffer of the format.
+inline D3DPRESENT_PARAMETERS DepthPresent(UINT width, UINT height, D3DFORMAT depth) {
+    D3DPRESENT_PARAMETERS pp = WindowedPresent(width, height);
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = depth;
+    return pp;
+}
+
 // SDL video and a hidden GL window; without them Get() is null and Error() says why:
 //   testutil::GlWindow window("name", 64, 64);
 //   if (!window.Get()) KOLVAR_SKIP_WITHOUT_GL() << window.Error();
@@ -53,15 +61,8 @@ public:
         d3d9hooks::RegisterSdlWindow(m_hwnd, window);
         m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
         if (!m_d3d) return;
-        D3DPRESENT_PARAMETERS pp = {};
-        pp.BackBufferWidth = width;
-        pp.BackBufferHeight = height;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.Windowed = TRUE;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        D3DPRESENT_PARAMETERS pp = depth ? DepthPresent(width, height, D3DFMT_D24S8) : WindowedPresent(width, height);
         pp.hDeviceWindow = m_hwnd;
-        pp.EnableAutoDepthStencil = depth;
-        pp.AutoDepthStencilFormat = depth ? D3DFMT_D24S8 : D3DFMT_UNKNOWN;
         m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, m_hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
                             &m_device);
     }
@@ -79,6 +80,31 @@ public:
 
 private:
     HWND m_hwnd;
+    IDirect3D9* m_d3d = nullptr;
+    IDirect3DDevice9* m_device = nullptr;
+};
+
+// A null recording device of the size, software vertex processing on a stand-in window, made with the
+// object.
+class NullDevice {
+public:
+    NullDevice(UINT width = 1024, UINT height = 768) {
+        d3d9hooks::ResetAll();
+        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
+        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        D3DPRESENT_PARAMETERS pp = WindowedPresent(width, height);
+        if (m_d3d)
+            m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, reinterpret_cast<HWND>(static_cast<uintptr_t>(1)),
+                                D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &m_device);
+    }
+    ~NullDevice() {
+        if (m_device) m_device->Release();
+        if (m_d3d) m_d3d->Release();
+        d3d9hooks::ResetAll();
+    }
+    IDirect3DDevice9* get() const { return m_device; }
+
+private:
     IDirect3D9* m_d3d = nullptr;
     IDirect3DDevice9* m_device = nullptr;
 };
