@@ -29,32 +29,15 @@ DWORD d3d9BitsOf(float f) {
     return d;
 }
 
-class D3D9Gl : public ::testing::Test {
+class D3D9Gl : public testutil::DeviceTest {
 protected:
     static constexpr UINT kSize = 64;
 
     void SetUp() override {
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no display: " << SDL_GetError();
-        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(m_d3d, nullptr);
         D3DPRESENT_PARAMETERS pp = testutil::DepthPresent(kSize, kSize, D3DFMT_D16);
         pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &m_dev),
-                  D3D_OK);
-        // The engine's usual 2D set-up.
-        m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
-        m_dev->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
-        m_dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    }
-
-    void TearDown() override {
-        if (m_dev) {
-            EXPECT_EQ(m_dev->Release(), 0u);
-        }
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
+        StartDevice(d3d9hooks::Backend::GL, pp);
+        if (m_dev) Use2DStates();
     }
 
     void BeginCleared(D3DCOLOR colour = 0, DWORD flags = D3DCLEAR_TARGET) {
@@ -110,9 +93,6 @@ protected:
         m_dev->SetFVF(kTLFvf);
         EXPECT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TLVertex)), D3D_OK);
     }
-
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_dev = nullptr;
 };
 
 TEST_F(D3D9Gl, ClearsTheViewportAndRectangles) {

@@ -10,31 +10,12 @@
 
 namespace {
 
-class D3D9Null : public ::testing::Test {
+class D3D9Null : public testutil::DeviceTest {
 protected:
     void SetUp() override {
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        d3d9hooks::ClearCallLog();
-        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(m_d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp = testutil::DepthPresent(640, 480, D3DFMT_D16);
-        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                      &pp, &m_dev),
-                  D3D_OK);
+        StartDevice(d3d9hooks::Backend::Null, testutil::DepthPresent(640, 480, D3DFMT_D16));
         d3d9hooks::ClearCallLog();
     }
-    void TearDown() override {
-        if (m_dev) {
-            EXPECT_EQ(m_dev->Release(), 0u);
-        }
-        if (m_d3d) {
-            EXPECT_EQ(m_d3d->Release(), 0u);
-        }
-        d3d9hooks::ResetAll();
-    }
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_dev = nullptr;
 };
 
 TEST_F(D3D9Null, RecordsCallsAsText) {

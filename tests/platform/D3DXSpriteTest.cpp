@@ -115,24 +115,16 @@ TEST_F(D3DXSpriteNull, BatchesByTextureAndFlushesBeforeStateChanges) {
     b->Release();
 }
 
-class D3DXSpriteGl : public ::testing::Test {
+class D3DXSpriteGl : public testutil::DeviceTest {
 protected:
     void SetUp() override {
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no display";
-        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        m_dev = MakeDevice(m_d3d, 128, 96);
-        ASSERT_NE(m_dev, nullptr);
+        StartDevice(d3d9hooks::Backend::GL, testutil::DepthPresent(128, 96, D3DFMT_D16));
+        if (!m_dev) return;
         ASSERT_EQ(D3DXCreateSprite(m_dev, &m_sprite), D3D_OK);
     }
     void TearDown() override {
         if (m_sprite) m_sprite->Release();
-        if (m_dev) {
-            EXPECT_EQ(m_dev->Release(), 0u);
-        }
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
+        testutil::DeviceTest::TearDown();
     }
     std::vector<DWORD> Grab(const char* name) {
         UINT w, h;
@@ -141,8 +133,6 @@ protected:
         return p;
     }
     static DWORD At(const std::vector<DWORD>& p, int x, int y) { return p[y * 128 + x] & 0xFFFFFF; }
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_dev = nullptr;
     ID3DXSprite* m_sprite = nullptr;
 };
 

@@ -20,6 +20,42 @@ inline D3DPRESENT_PARAMETERS DepthPresent(UINT width, UINT height, D3DFORMAT dep
     return pp;
 }
 
+// A fixture on one windowless device. SetUp of the derived fixture calls StartDevice; a device that
+// cannot be made fails the set-up, and a GL one without a display skips the test (or fails it under
+// KOLVAR_REQUIRE_GL=1). TearDown checks that the test released everything it made on the device and
+// that the device let go of the Direct3D object.
+class DeviceTest : public ::testing::Test {
+protected:
+    void StartDevice(d3d9hooks::Backend backend, D3DPRESENT_PARAMETERS pp) {
+        d3d9hooks::ResetAll();
+        d3d9hooks::SetBackend(backend);
+        if (backend == d3d9hooks::Backend::GL && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+            KOLVAR_SKIP_WITHOUT_GL() << "no display: " << SDL_GetError();
+        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
+        ASSERT_NE(m_d3d, nullptr);
+        ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &m_dev),
+                  D3D_OK);
+    }
+    // The engine's usual 2D set-up: no lighting, depth test or culling.
+    void Use2DStates() {
+        m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
+        m_dev->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+        m_dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    }
+    void TearDown() override {
+        if (m_dev) {
+            EXPECT_EQ(m_dev->Release(), 0u);
+        }
+        if (m_d3d) {
+            EXPECT_EQ(m_d3d->Release(), 0u);
+        }
+        d3d9hooks::ResetAll();
+    }
+
+    IDirect3D9* m_d3d = nullptr;
+    IDirect3DDevice9* m_dev = nullptr;
+};
+
 // SDL video and a hidden GL window; without them Get() is null and Error() says why:
 //   testutil::GlWindow window("name", 64, 64);
 //   if (!window.Get()) KOLVAR_SKIP_WITHOUT_GL() << window.Error();
