@@ -56,6 +56,19 @@ protected:
     IDirect3DDevice9* m_dev = nullptr;
 };
 
+// A managed A8R8G8B8 texture of one colour; the caller releases it.
+inline IDirect3DTexture9* SolidTexture(IDirect3DDevice9* device, UINT width, UINT height, DWORD argb) {
+    IDirect3DTexture9* texture = nullptr;
+    EXPECT_EQ(device->CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr), D3D_OK);
+    D3DLOCKED_RECT locked{};
+    if (!texture || texture->LockRect(0, &locked, nullptr, 0) != D3D_OK) return texture;
+    for (UINT y = 0; y < height; ++y)
+        for (UINT x = 0; x < width; ++x)
+            reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch)[x] = argb;
+    texture->UnlockRect(0);
+    return texture;
+}
+
 // SDL video and a hidden GL window; without them Get() is null and Error() says why:
 //   testutil::GlWindow window("name", 64, 64);
 //   if (!window.Get()) KOLVAR_SKIP_WITHOUT_GL() << window.Error();
