@@ -72,7 +72,6 @@ void SetSpecularConstants(CShaderManager* shaders, CVertexShader* vs, const Spec
     shaders->SetVertexShaderConstant(vs, "specular_color", k.specular, 1);
 }
 
-
 struct PathCase {
     const char* name;
     DWORD vs, ps;

@@ -4,7 +4,6 @@
 #include <d3dx9core.h>
 #include <wingdi.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "engine/BitmapFont.h"
@@ -14,11 +13,6 @@
 #include "support/EngineSupport.h"
 
 namespace {
-
-std::string GameDir() {
-    const char* dir = getenv("KOLVAR_GAME_DIR");
-    return dir ? dir : "";
-}
 
 // A GL device on an SDL window of the given size (Xvfb in CI).
 class GlScene {
@@ -46,7 +40,7 @@ CTextureEntry* const kEntry = reinterpret_cast<CTextureEntry*>(static_cast<uintp
 // font.png as a managed A8R8G8B8 texture, the way the texture manager would load it.
 IDirect3DTexture9* LoadFontImage(IDirect3DDevice9* device) {
     int w = 0, h = 0;
-    std::vector<unsigned char> rgba = testutil::LoadRgba(GameDir() + "/data/textures/font.png", &w, &h);
+    std::vector<unsigned char> rgba = testutil::LoadRgba(testutil::GameData("textures/font.png"), &w, &h);
     if (rgba.empty()) return nullptr;
     const unsigned char* px = rgba.data();
     IDirect3DTexture9* tex = nullptr;
@@ -114,7 +108,7 @@ TEST_P(FontScreenshotTest, SystemAndTexturedTextReachTheScreen) {
     if (!scene.device()) KOLVAR_SKIP_WITHOUT_GL() << "no GL device here";
     ASSERT_TRUE(fonts.Ready());
 
-    std::string aero = GameDir() + "/data/fonts/aero.ttf";
+    std::string aero = testutil::GameData("fonts/aero.ttf");
     ASSERT_EQ(1, AddFontResourceA(aero.c_str()));
     CFont system;
     ASSERT_TRUE(system.Load("Aero", 100, 0, true));
@@ -178,7 +172,7 @@ TEST(FontCharsetScreenshotTest, EveryGlyphLandsOnItsRectangle) {
     ASSERT_EQ(1024u, w);
 
     int w0 = 0, h0 = 0;
-    std::vector<unsigned char> png = testutil::LoadRgba(GameDir() + "/data/textures/font.png", &w0, &h0);
+    std::vector<unsigned char> png = testutil::LoadRgba(testutil::GameData("textures/font.png"), &w0, &h0);
     ASSERT_FALSE(png.empty());
     int mismatches = 0, inked = 0;
     for (int y = 0; y < 512; ++y)
