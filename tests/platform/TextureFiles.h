@@ -106,27 +106,11 @@ inline void Put32(std::string& s, uint32_t v) {
 inline std::string DdsHeader(uint32_t w, uint32_t h, uint32_t mips, bool cube, uint32_t pfFlags, uint32_t fourCC,
                              uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
     std::string s = "DDS ";
-    Put32(s, 124);
-    Put32(s, 0x1 | 0x2 | 0x4 | 0x1000 | (mips > 1 ? 0x20000 : 0));
-    Put32(s, h);
-    Put32(s, w);
-    Put32(s, 0);
-    Put32(s, 0);
-    Put32(s, mips);
-    for (int i = 0; i < 11; ++i) Put32(s, 0);
-    Put32(s, 32);
-    Put32(s, pfFlags);
-    Put32(s, fourCC);
-    Put32(s, bits);
-    Put32(s, r);
-    Put32(s, g);
-    Put32(s, b);
-    Put32(s, a);
-    Put32(s, 0x1000 | (cube ? 0x8 : 0) | (mips > 1 ? 0x400000 : 0));
-    Put32(s, cube ? 0xfe00 : 0);
-    Put32(s, 0);
-    Put32(s, 0);
-    Put32(s, 0);
+    const uint32_t fields[] = {124, 0x1 | 0x2 | 0x4 | 0x1000 | (mips > 1 ? 0x20000u : 0u), h, w, 0, 0, mips,
+                               0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,       // reserved
+                               32, pfFlags, fourCC, bits, r, g, b, a,  // the pixel format
+                               0x1000 | (cube ? 0x8u : 0u) | (mips > 1 ? 0x400000u : 0u), cube ? 0xfe00u : 0u, 0, 0, 0};
+    for (uint32_t v : fields) Put32(s, v);
     return s;
 }
 
