@@ -107,7 +107,7 @@ inline std::string DdsHeader(uint32_t w, uint32_t h, uint32_t mips, bool cube, u
                              uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
     std::string s = "DDS ";
     const uint32_t fields[] = {124, 0x1 | 0x2 | 0x4 | 0x1000 | (mips > 1 ? 0x20000u : 0u), h, w, 0, 0, mips,
-                               0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,       // reserved
+                               0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,        // reserved
                                32, pfFlags, fourCC, bits, r, g, b, a,  // the pixel format
                                0x1000 | (cube ? 0x8u : 0u) | (mips > 1 ? 0x400000u : 0u), cube ? 0xfe00u : 0u, 0, 0, 0};
     for (uint32_t v : fields) Put32(s, v);
