@@ -14,16 +14,6 @@
 
 namespace {
 
-// A picture with distinct corners, so placement shows.
-std::vector<uint32_t> Corners(int w, int h) {
-    std::vector<uint32_t> px(size_t(w) * h, 0xff808080u);
-    px[0] = 0xffff0000u;
-    px[size_t(w) - 1] = 0xff00ff00u;
-    px[size_t(h - 1) * w] = 0xff0000ffu;
-    px[size_t(h) * w - 1] = 0x80ffffffu;
-    return px;
-}
-
 class D3DXTextureTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -51,7 +41,7 @@ protected:
 };
 
 TEST_F(D3DXTextureTest, DefaultSizeRoundsUpAndReportsTheFileSize) {
-    std::string path = Write("pic.png", texfiles::Png(100, 60, Corners(100, 60)));
+    std::string path = Write("pic.png", texfiles::Png(100, 60, texfiles::Corners(100, 60)));
     D3DXIMAGE_INFO info = {};
     IDirect3DTexture9* tex = nullptr;
     ASSERT_EQ(D3DXCreateTextureFromFileExA(m_Device, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
@@ -81,7 +71,7 @@ TEST_F(D3DXTextureTest, DefaultSizeRoundsUpAndReportsTheFileSize) {
 }
 
 TEST_F(D3DXTextureTest, FilterNonePlacesTheImageTopLeft) {
-    std::string path = Write("pic.png", texfiles::Png(100, 60, Corners(100, 60)));
+    std::string path = Write("pic.png", texfiles::Png(100, 60, texfiles::Corners(100, 60)));
     IDirect3DTexture9* tex = nullptr;
     ASSERT_EQ(D3DXCreateTextureFromFileExA(m_Device, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
                                            D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0,
@@ -157,7 +147,7 @@ TEST_F(D3DXTextureTest, CubeMapLoadsSixFaces) {
 
 TEST_F(D3DXTextureTest, BadFilesFailAndLeaveTheOutputAlone) {
     // Which bodies fail to decode is the decoder's own test; here, what the API hands back.
-    std::string png = texfiles::Png(64, 64, Corners(64, 64));
+    std::string png = texfiles::Png(64, 64, texfiles::Corners(64, 64));
     const std::pair<const char*, std::string> files[] = {
         {"empty.png", ""},
         {"truncated.png", png.substr(0, png.size() / 2)},

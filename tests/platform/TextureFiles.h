@@ -98,6 +98,16 @@ inline std::vector<std::pair<const char*, std::string>> RedBmps() {
 
 inline std::vector<uint32_t> Solid(int w, int h, uint32_t argb) { return std::vector<uint32_t>(size_t(w) * h, argb); }
 
+// A picture with distinct corners, so placement and orientation show.
+inline std::vector<uint32_t> Corners(int w, int h) {
+    std::vector<uint32_t> px(size_t(w) * h, 0xff808080u);
+    px[0] = 0xffff0000u;                  // top-left red
+    px[size_t(w) - 1] = 0xff00ff00u;      // top-right green
+    px[size_t(h - 1) * w] = 0xff0000ffu;  // bottom-left blue
+    px[size_t(h) * w - 1] = 0x80ffffffu;  // bottom-right half-transparent white
+    return px;
+}
+
 inline void Put32(std::string& s, uint32_t v) {
     for (int i = 0; i < 4; ++i) s.push_back(char((v >> (8 * i)) & 0xff));
 }
