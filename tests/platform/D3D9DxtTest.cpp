@@ -86,7 +86,6 @@ TEST_P(D3D9DxtGl, CompressedTextureDraws) {
     EXPECT_EQ(p[0] & 0xFFFFFF, 0xFF0000u);
     EXPECT_EQ(p[1] & 0xFFFFFF, 0x0000FFu);
     EXPECT_NEAR(static_cast<int>((p[2] >> 16) & 0xFF), 170, 3);
-    m_dev->SetTexture(0, nullptr);
     tex->Release();
 }
 

@@ -134,7 +134,6 @@ TEST_F(D3D9Gl, PretransformedQuadMapsTexelsToPixelsWithTheHalfPixelRule) {
     EXPECT_EQ(At(p, 14, 20), 0u);
     EXPECT_EQ(At(p, 10, 19), 0u);
     EXPECT_EQ(At(p, 10, 24), 0u);
-    m_dev->SetTexture(0, nullptr);
     tex->Release();
 }
 
@@ -248,7 +247,6 @@ TEST_F(D3D9Gl, CubeMapFacesAreSampledByDirection) {
     }
     auto p = EndAndGrab("cube_map");
     for (int f = 0; f < 6; ++f) EXPECT_EQ(At(p, 10 * f + 5, 5), faces[f]) << "face " << f;
-    m_dev->SetTexture(0, nullptr);
     cube->Release();
 }
 
@@ -275,7 +273,6 @@ TEST_F(D3D9Gl, PointSpritesSpreadTheTextureOverThePoint) {
     EXPECT_EQ(At(p, 16 + 10, 16), 0u) << "16 pixels wide, no more";
     EXPECT_EQ(At(p, 45, 45), 0xFF0000u);
     EXPECT_EQ(At(p, 53, 48), 0u) << "the second point is 8 wide";
-    m_dev->SetTexture(0, nullptr);
     tex->Release();
 }
 
@@ -324,8 +321,6 @@ TEST_F(D3D9Gl, ShaderConstantsPersistAcrossProgramSwitches) {
     EXPECT_EQ(bad, nullptr);
     EXPECT_NE(D3D9ShaderCompileLog(m_dev).find("undefined_thing"), std::string::npos) << D3D9ShaderCompileLog(m_dev);
 
-    m_dev->SetVertexShader(nullptr);
-    m_dev->SetPixelShader(nullptr);
     vs->Release();
     psA->Release();
     psB->Release();
@@ -393,7 +388,6 @@ TEST_F(D3D9Gl, BlendFactorAlphaStageWithTextureFactorPassesThrough) {
     auto p = EndAndGrab("blend_factor_alpha");
     EXPECT_EQ(At(p, 10, 10), 0xFF0000u);
     EXPECT_EQ(At(p, 40, 10), 0x00FF00u);
-    m_dev->SetTexture(1, nullptr);
     tex->Release();
 }
 
@@ -468,8 +462,6 @@ TEST_F(D3D9Gl, IndexedDrawsFromDynamicBuffersWithOffsets) {
     auto second = EndAndGrab("dynamic_buffers_2");
     EXPECT_EQ(At(second, 10, 10), 0u);
     EXPECT_EQ(At(second, 40, 10), 0xFFFF00u);
-    m_dev->SetStreamSource(0, nullptr, 0, 0);
-    m_dev->SetIndices(nullptr);
     vb->Release();
     ib->Release();
 }
@@ -503,7 +495,6 @@ TEST_F(D3D9Gl, Texture16BitLayouts) {
     EXPECT_EQ(At(p, 0, 0), 0xFF0000u);
     EXPECT_EQ(At(p, 1, 0), 0x000080u) << "alpha 0 texel leaves the background";
     EXPECT_EQ(At(p, 10, 10), 0x00FF00u);
-    m_dev->SetTexture(0, nullptr);
     tex->Release();
     rgb->Release();
 }
@@ -569,10 +560,6 @@ TEST_F(D3D9Gl, ProgramPointSizeWithTheParticleDeclaration) {
     EXPECT_EQ(At(px, 25, 16), 0u);
     EXPECT_EQ(At(px, 45, 45), 0x0080FFu);
     EXPECT_EQ(At(px, 53, 47), 0u) << "8 px wide";
-    m_dev->SetVertexShader(nullptr);
-    m_dev->SetStreamSource(0, nullptr, 0, 0);
-    m_dev->SetTexture(0, nullptr);
-    m_dev->SetVertexDeclaration(nullptr);
     vs->Release();
     decl->Release();
     vb->Release();
@@ -609,7 +596,6 @@ TEST_F(D3D9Gl, MipLevelsAreSampledByFootprint) {
     EXPECT_EQ(At(p, 4, 4), colours[0]);
     EXPECT_EQ(At(p, 16, 0), colours[2]);
     EXPECT_EQ(At(p, 32, 0), colours[0]);
-    m_dev->SetTexture(0, nullptr);
     tex->Release();
 }
 
@@ -653,8 +639,6 @@ TEST_F(D3D9Gl, DeclarationUsagesReachTheirAttributes) {
     EXPECT_NEAR(static_cast<int>((c >> 8) & 0xFF), 128, 1);
     EXPECT_EQ(c & 0xFF, 0xFFu);
     EXPECT_EQ(At(p, 60, 32), 0u);
-    m_dev->SetVertexShader(nullptr);
-    m_dev->SetPixelShader(nullptr);
     vs->Release();
     ps->Release();
     decl->Release();

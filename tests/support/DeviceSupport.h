@@ -22,8 +22,8 @@ inline D3DPRESENT_PARAMETERS DepthPresent(UINT width, UINT height, D3DFORMAT dep
 
 // A fixture on one windowless device. SetUp of the derived fixture calls StartDevice; a device that
 // cannot be made fails the set-up, and a GL one without a display skips the test (or fails it under
-// KOLVAR_REQUIRE_GL=1). TearDown checks that the test released everything it made on the device and
-// that the device let go of the Direct3D object.
+// KOLVAR_REQUIRE_GL=1). TearDown checks that nothing else holds the device (what is still bound goes
+// with it) and that the device let go of the Direct3D object.
 class DeviceTest : public ::testing::Test {
 protected:
     void StartDevice(d3d9hooks::Backend backend, D3DPRESENT_PARAMETERS pp) {
