@@ -35,11 +35,13 @@ void main()
 }
 )";
 
-class ShaderManagerTest : public testing::Test {
+class ShaderManagerTest : public testutil::DeviceTest {
 protected:
     void Start(DWORD vs, DWORD ps) {
-        ASSERT_TRUE(m_device = m_null.Create(vs, ps));
-        managerhooks::SetTestDevice(m_device);
+        StartDevice(d3d9hooks::Backend::Null, testutil::WindowedPresent(64, 64));
+        ASSERT_TRUE(m_dev);
+        d3d9hooks::SetShaderVersions(vs, ps);  // the caps are read when asked
+        managerhooks::SetTestDevice(m_dev);
         std::filesystem::create_directories(m_dir.file("vs"));
         std::filesystem::create_directories(m_dir.file("ps"));
         testutil::WriteFile(m_dir.file("vs/test.cg"), kVertex);
@@ -48,7 +50,7 @@ protected:
     void TearDown() override {
         m_Singletons.Now();
         managerhooks::SetTestDevice(nullptr);
-        m_null.Release();
+        testutil::DeviceTest::TearDown();
     }
     CShaderManager* Manager() {
         CShaderManager* m = CShaderManager::GetInstance();
@@ -58,8 +60,6 @@ protected:
     }
 
     testutil::TempDir m_dir;
-    testutil::SmallNullDevice m_null;
-    IDirect3DDevice9* m_device = nullptr;
     enginescope::Sweep m_Singletons;
 };
 
@@ -173,14 +173,14 @@ TEST_F(ShaderManagerTest, ConstantsGoToTheirRegistersAndPersistAcrossPrograms) {
     m->SetVertexShader(nullptr);  // fixed function
     m->SetPixelShader(nullptr);
     float back[16] = {};
-    ASSERT_EQ(m_device->GetVertexShaderConstantF(0, back, 4), D3D_OK);
+    ASSERT_EQ(m_dev->GetVertexShaderConstantF(0, back, 4), D3D_OK);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(back[i], matrix[i]);
-    ASSERT_EQ(m_device->GetVertexShaderConstantF(4, back, 1), D3D_OK);
+    ASSERT_EQ(m_dev->GetVertexShaderConstantF(4, back, 1), D3D_OK);
     EXPECT_EQ(back[2], 0.75f);
-    ASSERT_EQ(m_device->GetPixelShaderConstantF(2, back, 1), D3D_OK);
+    ASSERT_EQ(m_dev->GetPixelShaderConstantF(2, back, 1), D3D_OK);
     EXPECT_EQ(back[1], 0.5f);
     IDirect3DVertexShader9* current = reinterpret_cast<IDirect3DVertexShader9*>(1);
-    m_device->GetVertexShader(&current);
+    m_dev->GetVertexShader(&current);
     EXPECT_EQ(current, nullptr);
 }
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "support/DeviceSupport.h"
+#include "support/TestUtil.h"
 
 namespace {
 
@@ -21,14 +21,20 @@ TEST(CgTest, LatestProfilesFollowTheDeviceCaps) {
         {D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 1), CG_PROFILE_VS_1_1, CG_PROFILE_PS_1_1},
         {D3DVS_VERSION(0, 0), D3DPS_VERSION(0, 0), CG_PROFILE_UNKNOWN, CG_PROFILE_UNKNOWN},
     };
+    d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
+    IDirect3D9* d3d = nullptr;
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_TRUE(testutil::CreateSmallDevice(&d3d, &device));
+    cgD3D9SetDevice(device);
     for (const Case& c : cases) {
-        testutil::SmallNullDevice device;
-        ASSERT_TRUE(device.Create(c.vs, c.ps));
-        cgD3D9SetDevice(device.Get());
+        d3d9hooks::SetShaderVersions(c.vs, c.ps);  // the caps are read when asked
         EXPECT_EQ(cgD3D9GetLatestVertexProfile(), c.vertex);
         EXPECT_EQ(cgD3D9GetLatestPixelProfile(), c.pixel);
-        cgD3D9SetDevice(nullptr);  // it holds the device
     }
+    cgD3D9SetDevice(nullptr);
+    device->Release();
+    d3d->Release();
+    d3d9hooks::ResetAll();
     EXPECT_EQ(cgD3D9GetLatestVertexProfile(), CG_PROFILE_UNKNOWN);
     EXPECT_EQ(cgGetProfile("vs_1_1"), CG_PROFILE_VS_1_1);
     EXPECT_EQ(cgGetProfile("ps_2_0"), CG_PROFILE_PS_2_0);

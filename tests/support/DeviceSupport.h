@@ -1,5 +1,5 @@
-// Devices for the tests, each gone with its object: the small null device, and for drawing with the
-// GL backend a hidden SDL window and a device made on it.
+// Devices for the tests: a fixture on one windowless device, the null device of the font tests, and
+// for drawing with the GL backend a hidden SDL window and a device made on it.
 #pragma once
 
 #include <SDL.h>
@@ -49,6 +49,8 @@ protected:
         if (m_d3d) {
             EXPECT_EQ(m_d3d->Release(), 0u);
         }
+        m_dev = nullptr;
+        m_d3d = nullptr;
         d3d9hooks::ResetAll();
     }
 
@@ -152,42 +154,6 @@ public:
         d3d9hooks::ResetAll();
     }
     IDirect3DDevice9* get() const { return m_device; }
-
-private:
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_device = nullptr;
-};
-
-// The small null device of CreateSmallDevice (64 x 64, no window), made when the test asks; it goes
-// with the object or by Release, and the hooks are reset after it.
-class SmallNullDevice {
-public:
-    SmallNullDevice() = default;
-    ~SmallNullDevice() { Release(); }
-    SmallNullDevice(const SmallNullDevice&) = delete;
-    SmallNullDevice& operator=(const SmallNullDevice&) = delete;
-
-    // Null (with a test failure) when either creation fails.
-    IDirect3DDevice9* Create() {
-        Release();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        return CreateSmallDevice(&m_d3d, &m_device) ? m_device : nullptr;
-    }
-    // The caps report these shader versions.
-    IDirect3DDevice9* Create(DWORD vs, DWORD ps) {
-        Release();
-        d3d9hooks::SetShaderVersions(vs, ps);
-        return Create();
-    }
-    IDirect3DDevice9* Get() const { return m_device; }
-    void Release() {
-        if (!m_d3d) return;
-        if (m_device) m_device->Release();
-        m_d3d->Release();
-        m_device = nullptr;
-        m_d3d = nullptr;
-        d3d9hooks::ResetAll();
-    }
 
 private:
     IDirect3D9* m_d3d = nullptr;
