@@ -11,7 +11,7 @@
 #include "engine/FontManager.h"
 #include "engine/FontServices.h"
 #include "LogCapture.h"
-#include "NullDevice.h"
+#include "support/DeviceSupport.h"
 
 namespace {
 

@@ -12,15 +12,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "engine/Log.h"
 #include "engine/MeshManager.h"
 #include "engine/ShaderManager.h"
-#include "support/EngineScope.h"
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
+#include "support/EngineSupport.h"
 
 namespace {
 
@@ -73,7 +71,6 @@ void SetSpecularConstants(CShaderManager* shaders, CVertexShader* vs, const Spec
     shaders->SetVertexShaderConstant(vs, "ambient_color", k.ambient, 1);
     shaders->SetVertexShaderConstant(vs, "specular_color", k.specular, 1);
 }
-
 
 struct PathCase {
     const char* name;
@@ -145,125 +142,114 @@ struct DrawOptions {
     bool plainTextures = false;  // no texture detail: only the lighting varies over a face
 };
 
+// The engine's shader and mesh managers on a GL device, the game's data paths set; the managers go
+// before the device.
+struct ManagedDevice {
+    ManagedDevice(SDL_Window* window, UINT width, UINT height, bool depth) : gl(window, width, height, depth) {
+        managerhooks::SetTestDevice(gl.Get());
+    }
+    ~ManagedDevice() {
+        managers.Now();
+        managerhooks::SetTestDevice(nullptr);
+    }
+    void UseGameData() {
+        CMeshManager::GetInstance()->SetMeshPath(testutil::GameData("meshes").c_str());
+        CShaderManager::GetInstance()->SetVertexShadersPath(testutil::GameData("vertex_shaders"));
+        CShaderManager::GetInstance()->SetPixelShadersPath(testutil::GameData("pixel_shaders"));
+    }
+
+    testutil::GlDevice gl;
+    enginescope::Sweep managers;
+};
+
 std::vector<DWORD> DrawBlock(const PathCase& path, SDL_Window* window, const DrawOptions& options = DrawOptions()) {
     std::vector<DWORD> pixels;
-    d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
     d3d9hooks::SetShaderVersions(path.vs, path.ps);
-    HWND hwnd = reinterpret_cast<HWND>(window);
-    d3d9hooks::RegisterSdlWindow(hwnd, window);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    if (!d3d) {
-        ADD_FAILURE() << path.name << ": no Direct3D";
-        return pixels;
-    }
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = kSize;
-    pp.BackBufferHeight = kSize;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = hwnd;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    IDirect3DDevice9* device = nullptr;
-    if (FAILED(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
-                                 &device))) {
+    ManagedDevice managed(window, kSize, kSize, true);
+    IDirect3DDevice9* device = managed.gl.Get();
+    if (!device) {
         ADD_FAILURE() << path.name << ": no device";
-        d3d->Release();
         return pixels;
     }
-    managerhooks::SetTestDevice(device);
-    {
-        enginescope::Sweep managers;  // gone at the end of the block, before the device
-        CShaderManager* shaders = CShaderManager::GetInstance();
-        CMeshManager* meshes = CMeshManager::GetInstance();
-        const char* game = std::getenv("KOLVAR_GAME_DIR");
-        std::string data = std::string(game ? game : "game") + "/data";
-        meshes->SetMeshPath((data + "/meshes").c_str());
-        shaders->SetVertexShadersPath(data + "/vertex_shaders");
-        shaders->SetPixelShadersPath(data + "/pixel_shaders");
+    managed.UseGameData();
+    CShaderManager* shaders = CShaderManager::GetInstance();
+    CMeshManager* meshes = CMeshManager::GetInstance();
 
-        // The field's choice of programs.
-        const bool high = (shaders->GetVertexShaderMajor() >= 2 && shaders->GetPixelShaderMajor() >= 2) ||
-                          (shaders->GetVertexShaderMajor() && shaders->GetVertexShaderMinor() &&
-                           shaders->GetPixelShaderMajor() && shaders->GetPixelShaderMinor());
-        const bool two = shaders->GetVertexShaderMajor() >= 2 && shaders->GetPixelShaderMajor() >= 2;
-        CVertexShader* vs = high ? shaders->LoadVertexShader("pp_cube_map_high_vs.cg", two ? "vs_2_0" : "vs_1_1")
-                                 : shaders->LoadVertexShader("specular.cg", "vs_1_1");
-        CPixelShader* ps = high ? shaders->LoadPixelShader("pp_cube_map_high_ps.cg", two ? "ps_2_0" : "ps_1_1")
-                                : nullptr;
-        CMesh* block = nullptr;
-        meshes->LoadMesh(&block, "block_high.x", high ? 1 : 0);
-        IDirect3DTexture9* diffuse = MakeTexture(device, false, options.plainTextures);
-        IDirect3DTexture9* bump = MakeTexture(device, true, options.plainTextures);
-        IDirect3DCubeTexture9* cube = MakeCube(device);
-        EXPECT_TRUE(vs && (ps || !high) && block && diffuse && bump && cube) << path.name;
+    // The field's choice of programs.
+    const bool high = (shaders->GetVertexShaderMajor() >= 2 && shaders->GetPixelShaderMajor() >= 2) ||
+                      (shaders->GetVertexShaderMajor() && shaders->GetVertexShaderMinor() &&
+                       shaders->GetPixelShaderMajor() && shaders->GetPixelShaderMinor());
+    const bool two = shaders->GetVertexShaderMajor() >= 2 && shaders->GetPixelShaderMajor() >= 2;
+    CVertexShader* vs = high ? shaders->LoadVertexShader("pp_cube_map_high_vs.cg", two ? "vs_2_0" : "vs_1_1")
+                             : shaders->LoadVertexShader("specular.cg", "vs_1_1");
+    CPixelShader* ps = high ? shaders->LoadPixelShader("pp_cube_map_high_ps.cg", two ? "ps_2_0" : "ps_1_1")
+                            : nullptr;
+    CMesh* block = nullptr;
+    meshes->LoadMesh(&block, "block_high.x", high ? 1 : 0);
+    IDirect3DTexture9* diffuse = MakeTexture(device, false, options.plainTextures);
+    IDirect3DTexture9* bump = MakeTexture(device, true, options.plainTextures);
+    IDirect3DCubeTexture9* cube = MakeCube(device);
+    EXPECT_TRUE(vs && (ps || !high) && block && diffuse && bump && cube) << path.name;
 
-        if (vs && block && (ps || !high)) {
-            const BlockView bv = MakeBlockView(BlockWorld(), kEyeDistance);
-            const D3DXMATRIX &clipT = bv.clipT, &wvT = bv.wvT, &wvIT = bv.wvIT;
-            const float *eye4 = bv.eye, *light4 = bv.light;
-            const float diffuseColor[4] = {0.9f, 0.5f, 0.2f, 1};
-            const float* ambientColor = options.ambient;
-            const float specular[4] = {1, 1, 1, 1}, range[4] = {50, .5f, .5f, .5f}, atten[4] = {.5f, .5f, .5f, .5f};
+    if (vs && block && (ps || !high)) {
+        const BlockView bv = MakeBlockView(BlockWorld(), kEyeDistance);
+        const D3DXMATRIX &clipT = bv.clipT, &wvT = bv.wvT, &wvIT = bv.wvIT;
+        const float *eye4 = bv.eye, *light4 = bv.light;
+        const float diffuseColor[4] = {0.9f, 0.5f, 0.2f, 1};
+        const float* ambientColor = options.ambient;
+        const float specular[4] = {1, 1, 1, 1}, range[4] = {50, .5f, .5f, .5f}, atten[4] = {.5f, .5f, .5f, .5f};
 
-            device->SetRenderState(D3DRS_ZENABLE, TRUE);
-            device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-            device->SetRenderState(D3DRS_ALPHABLENDENABLE, options.blend);
-            device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-            device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-            device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(20, 30, 40), 1.f, 0);
-            device->BeginScene();
-            shaders->SetVertexShader(vs);
-            shaders->SetPixelShader(ps);
-            device->SetTexture(0, diffuse);
-            if (high) {
-                device->SetTexture(1, bump);
-                device->SetTexture(2, cube);
-                shaders->SetVertexShaderConstant(vs, "eye_position", eye4, 1);
-                shaders->SetVertexShaderConstant(vs, "light_position", light4, 1);
-                shaders->SetVertexShaderConstant(vs, "clip_matrix", &clipT.m[0][0], 4);
-                shaders->SetVertexShaderConstant(vs, "world_matrix_t", &wvT.m[0][0], 4);
-                shaders->SetVertexShaderConstant(vs, "world_matrix_it", &wvIT.m[0][0], 4);
-                shaders->SetPixelShaderConstant(ps, "diffuse_color", diffuseColor, 1);
-                shaders->SetPixelShaderConstant(ps, "ambient_color", ambientColor, 1);
-            } else {
-                device->SetTexture(1, cube);
-                device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-                device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-                device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
-                // The stage's default alpha is the texture's; the program's alpha needs MODULATE.
-                device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
-                device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-                device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-                device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
-                device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
-                device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_BLENDFACTORALPHA);
-                device->SetRenderState(D3DRS_TEXTUREFACTOR, D3DCOLOR_ARGB(255, 255, 255, 255));
-                SetSpecularConstants(shaders, vs, {diffuseColor, light4, range, atten, eye4, &clipT, &wvIT, &wvT,
-                                                   ambientColor, specular});
-            }
-            EXPECT_EQ(block->Render(device, true, true), S_OK);
-            device->EndScene();
-            UINT w = 0, h = 0;
-            pixels = d3d9hooks::ReadBackBuffer(device, &w, &h);
-            if (w != kSize || h != kSize || pixels.size() != size_t(w) * h) {
-                ADD_FAILURE() << path.name << ": no " << kSize << " x " << kSize << " frame read back";
-                pixels.clear();
-            } else if (options.screenshot) {
-                EXPECT_TRUE(testutil::SaveScreenshot("block_" + std::string(path.name) + ".png", pixels, w, h, 16));
-            }
-            for (int stage = 0; stage < 3; ++stage) device->SetTexture(stage, nullptr);
+        device->SetRenderState(D3DRS_ZENABLE, TRUE);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, options.blend);
+        device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, D3DCOLOR_XRGB(20, 30, 40), 1.f, 0);
+        device->BeginScene();
+        shaders->SetVertexShader(vs);
+        shaders->SetPixelShader(ps);
+        device->SetTexture(0, diffuse);
+        if (high) {
+            device->SetTexture(1, bump);
+            device->SetTexture(2, cube);
+            shaders->SetVertexShaderConstant(vs, "eye_position", eye4, 1);
+            shaders->SetVertexShaderConstant(vs, "light_position", light4, 1);
+            shaders->SetVertexShaderConstant(vs, "clip_matrix", &clipT.m[0][0], 4);
+            shaders->SetVertexShaderConstant(vs, "world_matrix_t", &wvT.m[0][0], 4);
+            shaders->SetVertexShaderConstant(vs, "world_matrix_it", &wvIT.m[0][0], 4);
+            shaders->SetPixelShaderConstant(ps, "diffuse_color", diffuseColor, 1);
+            shaders->SetPixelShaderConstant(ps, "ambient_color", ambientColor, 1);
+        } else {
+            device->SetTexture(1, cube);
+            device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+            device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+            device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+            // The stage's default alpha is the texture's; the program's alpha needs MODULATE.
+            device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+            device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+            device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+            device->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_CURRENT);
+            device->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_TEXTURE);
+            device->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_BLENDFACTORALPHA);
+            device->SetRenderState(D3DRS_TEXTUREFACTOR, D3DCOLOR_ARGB(255, 255, 255, 255));
+            SetSpecularConstants(shaders, vs, {diffuseColor, light4, range, atten, eye4, &clipT, &wvIT, &wvT,
+                                               ambientColor, specular});
         }
-        if (diffuse) diffuse->Release();
-        if (bump) bump->Release();
-        if (cube) cube->Release();
+        EXPECT_EQ(block->Render(device, true, true), S_OK);
+        device->EndScene();
+        UINT w = 0, h = 0;
+        pixels = d3d9hooks::ReadBackBuffer(device, &w, &h);
+        if (w != kSize || h != kSize || pixels.size() != size_t(w) * h) {
+            ADD_FAILURE() << path.name << ": no " << kSize << " x " << kSize << " frame read back";
+            pixels.clear();
+        } else if (options.screenshot) {
+            EXPECT_TRUE(testutil::SaveScreenshot("block_" + std::string(path.name) + ".png", pixels, w, h, 16));
+        }
+        for (int stage = 0; stage < 3; ++stage) device->SetTexture(stage, nullptr);
     }
-    managerhooks::SetTestDevice(nullptr);
-    device->Release();
-    d3d->Release();
-    d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
-    d3d9hooks::ResetAll();
+    if (diffuse) diffuse->Release();
+    if (bump) bump->Release();
+    if (cube) cube->Release();
     return pixels;
 }
 
@@ -292,18 +278,14 @@ Coverage Measure(const std::vector<DWORD>& pixels) {
 }
 
 TEST(BlockShadingGlTest, EveryShaderPathDrawsADifferentlyLitBlock) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no video: " << SDL_GetError();
-    SDL_Window* window = SDL_CreateWindow("block", 0, 0, kSize, kSize, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!window) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        KOLVAR_SKIP_WITHOUT_GL() << "no GL window: " << SDL_GetError();
-    }
+    testutil::GlWindow window("block", kSize, kSize);
+    if (!window.Get()) KOLVAR_SKIP_WITHOUT_GL() << window.Error();
     const PathCase paths[] = {{"ps20", D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0)},
                               {"ps11", D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 1)},
                               {"vertex_only", D3DVS_VERSION(1, 1), D3DPS_VERSION(0, 0)}};
     std::vector<Coverage> seen;
     for (const PathCase& p : paths) {
-        std::vector<DWORD> pixels = DrawBlock(p, window);
+        std::vector<DWORD> pixels = DrawBlock(p, window.Get());
         if (pixels.empty()) continue;  // already a failure
         seen.push_back(Measure(pixels));
         // The block covers a good part of the middle of the frame.
@@ -312,8 +294,6 @@ TEST(BlockShadingGlTest, EveryShaderPathDrawsADifferentlyLitBlock) {
         DWORD centre = pixels[(kSize / 2) * kSize + kSize / 2] & 0xFFFFFF;
         EXPECT_NE(centre, DWORD(D3DCOLOR_XRGB(20, 30, 40) & 0xFFFFFF)) << p.name;
     }
-    SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
     ASSERT_EQ(seen.size(), 3u);
     for (size_t i = 0; i < seen.size(); ++i)
         for (size_t j = i + 1; j < seen.size(); ++j) {
@@ -328,21 +308,15 @@ TEST(BlockShadingGlTest, EveryShaderPathDrawsADifferentlyLitBlock) {
 // match wherever the face is seen: a step means a value interpolated
 // differently on the two triangles.
 TEST(BlockShadingGlTest, FlatFacesShowNoSeamOnTheirDiagonal) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no video: " << SDL_GetError();
-    SDL_Window* window = SDL_CreateWindow("seam", 0, 0, kSize, kSize, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!window) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        KOLVAR_SKIP_WITHOUT_GL() << "no GL window: " << SDL_GetError();
-    }
+    testutil::GlWindow window("seam", kSize, kSize);
+    if (!window.Get()) KOLVAR_SKIP_WITHOUT_GL() << window.Error();
     const PathCase paths[] = {{"seam_ps20", D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0)},
                               {"seam_ps11", D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 1)}};
     DrawOptions plain;
     plain.plainTextures = true;
     plain.screenshot = false;
     std::vector<DWORD> frames[2];
-    for (int i = 0; i < 2; ++i) frames[i] = DrawBlock(paths[i], window, plain);
-    SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    for (int i = 0; i < 2; ++i) frames[i] = DrawBlock(paths[i], window.Get(), plain);
     ASSERT_FALSE(frames[0].empty() || frames[1].empty());
 
     const BlockView bv = MakeBlockView(BlockWorld(), kEyeDistance);
@@ -381,90 +355,36 @@ TEST(BlockShadingGlTest, FlatFacesShowNoSeamOnTheirDiagonal) {
 // A program that passes the stand-in's checks but not the GL compiler: the
 // load fails, the log carries the driver's message, nothing is kept.
 TEST(BlockShadingGlTest, GlCompileErrorsReachTheLog) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no video: " << SDL_GetError();
-    SDL_Window* window = SDL_CreateWindow("compile", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!window) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        KOLVAR_SKIP_WITHOUT_GL() << "no GL window: " << SDL_GetError();
-    }
-    HWND hwnd = reinterpret_cast<HWND>(window);
-    d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
-    d3d9hooks::RegisterSdlWindow(hwnd, window);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_TRUE(d3d);
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = hwnd;
-    IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
-                                &device),
-              D3D_OK);
+    testutil::GlWindow window("compile", 64, 64);
+    if (!window.Get()) KOLVAR_SKIP_WITHOUT_GL() << window.Error();
     testutil::TempDir dir;
     testutil::WriteFile(dir.file("typo.cg"), "// @register tint c0\nvoid main()\n{\n    v_color0 = tintt;\n}\n");
-    managerhooks::SetTestDevice(device);
-    enginescope::Sweep managers;
+    ManagedDevice managed(window.Get(), 64, 64, false);
+    ASSERT_TRUE(managed.gl.Get());
     CShaderManager* m = CShaderManager::GetInstance();
     m->SetVertexShadersPath(dir.path());
-    const std::string logPath = std::string(g_Log.GetStartDirectory()) + "/log.html";
-    const size_t before = testutil::ReadFile(logPath).size();
+    testutil::LogTail tail;
     CVertexShader* shader = m->LoadVertexShader("typo.cg", "vs_2_0");
-    std::string log = testutil::ReadFile(logPath).substr(before);
+    const std::string log = tail.Text();
     EXPECT_EQ(shader, nullptr);
     EXPECT_EQ(m->GetShaderCount(), 0u);
     EXPECT_NE(log.find("Couldn't create vertex shader: (typo.cg), code = ("), std::string::npos) << log;
     EXPECT_NE(log.find("tintt"), std::string::npos) << log;  // the driver names the unknown identifier
-    managers.Now();
-    managerhooks::SetTestDevice(nullptr);
-    device->Release();
-    d3d->Release();
-    d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
-    d3d9hooks::ResetAll();
-    SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
 // Every generated mesh in a 4 x 5 grid with the vertex-lighting program, for
 // a person to look at; each must cover a fair part of its cell.
 TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no video: " << SDL_GetError();
     const UINT cellSize = 128, cols = 4, rows = 5;
-    SDL_Window* window =
-        SDL_CreateWindow("gallery", 0, 0, cellSize * cols, cellSize * rows, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!window) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        KOLVAR_SKIP_WITHOUT_GL() << "no GL window: " << SDL_GetError();
-    }
-    HWND hwnd = reinterpret_cast<HWND>(window);
-    d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
+    testutil::GlWindow window("gallery", cellSize * cols, cellSize * rows);
+    if (!window.Get()) KOLVAR_SKIP_WITHOUT_GL() << window.Error();
     d3d9hooks::SetShaderVersions(D3DVS_VERSION(1, 1), D3DPS_VERSION(0, 0));
-    d3d9hooks::RegisterSdlWindow(hwnd, window);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    ASSERT_TRUE(d3d);
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.BackBufferWidth = cellSize * cols;
-    pp.BackBufferHeight = cellSize * rows;
-    pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.hDeviceWindow = hwnd;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-    IDirect3DDevice9* device = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, hwnd, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp,
-                                &device),
-              D3D_OK);
-    managerhooks::SetTestDevice(device);
-    enginescope::Sweep managers;
-    const char* game = std::getenv("KOLVAR_GAME_DIR");
-    std::string data = std::string(game ? game : "game") + "/data";
+    ManagedDevice managed(window.Get(), cellSize * cols, cellSize * rows, true);
+    IDirect3DDevice9* device = managed.gl.Get();
+    ASSERT_TRUE(device);
+    managed.UseGameData();
     CShaderManager* shaders = CShaderManager::GetInstance();
     CMeshManager* meshes = CMeshManager::GetInstance();
-    meshes->SetMeshPath((data + "/meshes").c_str());
-    shaders->SetVertexShadersPath(data + "/vertex_shaders");
     CVertexShader* vs = shaders->LoadVertexShader("specular.cg", "vs_1_1");
     ASSERT_TRUE(vs);
     IDirect3DTexture9* white = MakeTexture(device, false);
@@ -522,14 +442,6 @@ TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
     std::vector<DWORD> pixels = d3d9hooks::ReadBackBuffer(device, &w, &h);
     device->SetTexture(0, nullptr);
     if (white) white->Release();
-    managers.Now();
-    managerhooks::SetTestDevice(nullptr);
-    device->Release();
-    d3d->Release();
-    d3d9hooks::RegisterSdlWindow(hwnd, nullptr);
-    d3d9hooks::ResetAll();
-    SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
     ASSERT_EQ(w, cellSize * cols);
     ASSERT_EQ(h, cellSize * rows);
     ASSERT_EQ(pixels.size(), size_t(w) * h);
@@ -550,12 +462,8 @@ TEST(BlockShadingGlTest, GalleryOfTheGameMeshes) {
 // high path's lighting (marked blocks pulse it), and the vertex-lighting
 // program carries ambient alpha times diffuse alpha (the frame's opacity).
 TEST(BlockShadingGlTest, AmbientAddsAndOpacityBlends) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no video: " << SDL_GetError();
-    SDL_Window* window = SDL_CreateWindow("contract", 0, 0, kSize, kSize, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!window) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        KOLVAR_SKIP_WITHOUT_GL() << "no GL window: " << SDL_GetError();
-    }
+    testutil::GlWindow window("contract", kSize, kSize);
+    if (!window.Get()) KOLVAR_SKIP_WITHOUT_GL() << window.Error();
     const PathCase high = {"contract_high", D3DVS_VERSION(2, 0), D3DPS_VERSION(2, 0)};
     const PathCase low = {"contract_low", D3DVS_VERSION(1, 1), D3DPS_VERSION(0, 0)};
     DrawOptions dark, bright, opaque, faded;
@@ -566,10 +474,8 @@ TEST(BlockShadingGlTest, AmbientAddsAndOpacityBlends) {
     }
     opaque.blend = faded.blend = true;
     faded.ambient[3] = 0.5f;
-    std::vector<DWORD> a = DrawBlock(high, window, dark), b = DrawBlock(high, window, bright);
-    std::vector<DWORD> c = DrawBlock(low, window, opaque), d = DrawBlock(low, window, faded);
-    SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    std::vector<DWORD> a = DrawBlock(high, window.Get(), dark), b = DrawBlock(high, window.Get(), bright);
+    std::vector<DWORD> c = DrawBlock(low, window.Get(), opaque), d = DrawBlock(low, window.Get(), faded);
     ASSERT_FALSE(a.empty() || b.empty() || c.empty() || d.empty());
     Coverage ca = Measure(a), cb = Measure(b);
     EXPECT_GT(cb.r + cb.g + cb.b, ca.r + ca.g + ca.b + 60.0);

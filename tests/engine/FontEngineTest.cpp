@@ -6,7 +6,6 @@
 #include <dinputhooks.h>
 #include <wingdi.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "engine/Font.h"
@@ -18,11 +17,6 @@
 #include "support/EngineSupport.h"
 
 namespace {
-
-std::string GameDir() {
-    const char* dir = getenv("KOLVAR_GAME_DIR");
-    return dir ? dir : "";
-}
 
 class FontEngineTest : public testing::Test {
 protected:
@@ -55,7 +49,7 @@ TEST_F(FontEngineTest, FontsAndInputWorkThroughTheEngine) {
     EXPECT_FLOAT_EQ(0.6f, CMouse::GetInstancePtr()->GetX());
 
     // The textured font through the texture manager, sized by the configured screen.
-    ASSERT_TRUE(CTextureManager::GetInstance()->SetTexturePath((GameDir() + "/data/textures").c_str()));
+    ASSERT_TRUE(CTextureManager::GetInstance()->SetTexturePath(testutil::GameData("textures").c_str()));
     CFont* textured = nullptr;
     ASSERT_TRUE(CFontManager::GetInstance()->AddFont(&textured, "font.png", 0, 0, false));
     AddFontGlyphs(textured);
@@ -65,7 +59,7 @@ TEST_F(FontEngineTest, FontsAndInputWorkThroughTheEngine) {
     EXPECT_NEAR(28 * 480.0f / 768.0f, h, 1e-3);
 
     // The system font from the game's font file, and a device reset around it.
-    std::string aero = GameDir() + "/data/fonts/aero.ttf";
+    std::string aero = testutil::GameData("fonts/aero.ttf");
     AddFontResourceA(aero.c_str());
     CFont* system = nullptr;
     ASSERT_TRUE(CFontManager::GetInstance()->AddFont(&system, "Aero", 100, 0, true));

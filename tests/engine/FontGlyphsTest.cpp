@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -62,9 +61,7 @@ TEST(FontGlyphsTest, TableCoversTheCharacterSetWithTheFixedRows) {
 }
 
 TEST(FontGlyphsTest, ImageHoldsEachGlyphInsideItsRectangleOnly) {
-    const char* game = getenv("KOLVAR_GAME_DIR");
-    ASSERT_NE(nullptr, game);
-    std::string path = std::string(game) + "/data/textures/font.png";
+    const std::string path = testutil::GameData("textures/font.png");
     int w = 0, h = 0;
     std::vector<unsigned char> image = testutil::LoadRgba(path, &w, &h);
     ASSERT_FALSE(image.empty()) << path;

@@ -1,65 +1,34 @@
 #include <gtest/gtest.h>
 
-#include <SDL.h>
-#include <d3d9.h>
 #include <d3d9hooks.h>
 #include <d3dx9core.h>
 #include <wingdi.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "engine/BitmapFont.h"
 #include "engine/Font.h"
 #include "engine/FontServices.h"
+#include "support/DeviceSupport.h"
 #include "support/EngineSupport.h"
 
 namespace {
 
-const HWND kWindow = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x5150));
-
-std::string GameDir() {
-    const char* dir = getenv("KOLVAR_GAME_DIR");
-    return dir ? dir : "";
-}
-
 // A GL device on an SDL window of the given size (Xvfb in CI).
 class GlScene {
 public:
-    GlScene(int width, int height) : m_width(width), m_height(height) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return;
-        m_window = SDL_CreateWindow("font test", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        if (!m_window) return;
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
-        d3d9hooks::RegisterSdlWindow(kWindow, m_window);
-        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        if (!m_d3d) return;
-        D3DPRESENT_PARAMETERS pp = testutil::WindowedPresent(width, height);
-        pp.hDeviceWindow = kWindow;
-        m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, kWindow, D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &m_device);
-    }
-    ~GlScene() {
-        if (m_device) m_device->Release();
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::RegisterSdlWindow(kWindow, nullptr);
-        d3d9hooks::ResetAll();
-        if (m_window) SDL_DestroyWindow(m_window);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
-    IDirect3DDevice9* device() const { return m_device; }
+    GlScene(int width, int height) : m_window("font test", width, height), m_gl(m_window.Get(), width, height, false) {}
+    IDirect3DDevice9* device() const { return m_gl.Get(); }
 
     std::vector<DWORD> Shot(const std::string& name, UINT* w, UINT* h) {
-        std::vector<DWORD> pixels = d3d9hooks::ReadBackBuffer(m_device, w, h);
+        std::vector<DWORD> pixels = d3d9hooks::ReadBackBuffer(m_gl.Get(), w, h);
         EXPECT_TRUE(testutil::SaveScreenshot(name, pixels, *w, *h, 16));
         return pixels;
     }
 
 private:
-    int m_width, m_height;
-    SDL_Window* m_window = nullptr;
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_device = nullptr;
+    testutil::GlWindow m_window;
+    testutil::GlDevice m_gl;
 };
 
 IDirect3DDevice9* g_Device = nullptr;
@@ -71,7 +40,7 @@ CTextureEntry* const kEntry = reinterpret_cast<CTextureEntry*>(static_cast<uintp
 // font.png as a managed A8R8G8B8 texture, the way the texture manager would load it.
 IDirect3DTexture9* LoadFontImage(IDirect3DDevice9* device) {
     int w = 0, h = 0;
-    std::vector<unsigned char> rgba = testutil::LoadRgba(GameDir() + "/data/textures/font.png", &w, &h);
+    std::vector<unsigned char> rgba = testutil::LoadRgba(testutil::GameData("textures/font.png"), &w, &h);
     if (rgba.empty()) return nullptr;
     const unsigned char* px = rgba.data();
     IDirect3DTexture9* tex = nullptr;
@@ -139,7 +108,7 @@ TEST_P(FontScreenshotTest, SystemAndTexturedTextReachTheScreen) {
     if (!scene.device()) KOLVAR_SKIP_WITHOUT_GL() << "no GL device here";
     ASSERT_TRUE(fonts.Ready());
 
-    std::string aero = GameDir() + "/data/fonts/aero.ttf";
+    std::string aero = testutil::GameData("fonts/aero.ttf");
     ASSERT_EQ(1, AddFontResourceA(aero.c_str()));
     CFont system;
     ASSERT_TRUE(system.Load("Aero", 100, 0, true));
@@ -203,7 +172,7 @@ TEST(FontCharsetScreenshotTest, EveryGlyphLandsOnItsRectangle) {
     ASSERT_EQ(1024u, w);
 
     int w0 = 0, h0 = 0;
-    std::vector<unsigned char> png = testutil::LoadRgba(GameDir() + "/data/textures/font.png", &w0, &h0);
+    std::vector<unsigned char> png = testutil::LoadRgba(testutil::GameData("textures/font.png"), &w0, &h0);
     ASSERT_FALSE(png.empty());
     int mismatches = 0, inked = 0;
     for (int y = 0; y < 512; ++y)

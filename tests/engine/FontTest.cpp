@@ -9,7 +9,7 @@
 #include "engine/FontServices.h"
 #include "engine/Loading.h"
 #include "LogCapture.h"
-#include "NullDevice.h"
+#include "support/DeviceSupport.h"
 #include "support/EngineScope.h"
 
 namespace {

@@ -13,6 +13,7 @@
 #include "engine/EngineTimer.h"
 #include "engine/GraphicsEngine.h"
 #include "engine/TextureEntry.h"
+#include "support/DeviceSupport.h"
 #include "support/EngineSupport.h"
 
 namespace {
@@ -21,21 +22,6 @@ int g_Updates = 0;
 void CountUpdate() { ++g_Updates; }
 
 DWORD Rgb(DWORD argb) { return argb & 0x00FFFFFF; }
-
-// A managed texture of one colour; the caller releases it.
-IDirect3DTexture9* SolidTexture(IDirect3DDevice9* device, UINT size, DWORD argb) {
-    IDirect3DTexture9* texture = nullptr;
-    if (device->CreateTexture(size, size, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr) != D3D_OK)
-        return nullptr;
-    D3DLOCKED_RECT locked;
-    if (texture->LockRect(0, &locked, nullptr, 0) == D3D_OK) {
-        for (UINT y = 0; y < size; ++y)
-            for (UINT x = 0; x < size; ++x)
-                reinterpret_cast<DWORD*>(static_cast<BYTE*>(locked.pBits) + y * locked.Pitch)[x] = argb;
-        texture->UnlockRect(0);
-    }
-    return texture;
-}
 
 class GraphicsEngineGlTest : public testing::Test {
 protected:
@@ -83,7 +69,7 @@ TEST_F(GraphicsEngineGlTest, WindowRunsFramesAndShowsTheQuad) {
     EXPECT_GE(g_Updates, 300) << "every tick calls the update at least once";
 
     // A white texture on the unit quad, scaled up in front of the start camera.
-    IDirect3DTexture9* texture = SolidTexture(device, 4, 0xFFE0C020);
+    IDirect3DTexture9* texture = testutil::SolidTexture(device, 4, 4, 0xFFE0C020);
     ASSERT_NE(texture, nullptr);
 
     ASSERT_TRUE(engine->BeginFrame(true));
@@ -125,7 +111,7 @@ TEST_F(GraphicsEngineGlTest, Sprite2DIsCentredAndScaledForTheScreen) {
         CGraphicsEngine* engine = Start(c.width, c.height);
         ASSERT_NE(engine, nullptr);
         IDirect3DDevice9* device = engine->GetDevice();
-        IDirect3DTexture9* texture = SolidTexture(device, 64, 0xFFFFFFFF);
+        IDirect3DTexture9* texture = testutil::SolidTexture(device, 64, 64, 0xFFFFFFFF);
         ASSERT_NE(texture, nullptr);
         CTextureEntry entry;
         entry.m_Width = 64;

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -16,32 +15,29 @@
 #include "engine/Log.h"
 #include "engine/MeshManager.h"
 #include "engine/ShaderManager.h"
+#include "support/DeviceSupport.h"
 #include "support/EngineSupport.h"
 
 namespace {
 
 using testutil::LogTail;
 
-class MeshManagerTest : public testing::Test {
+class MeshManagerTest : public testutil::DeviceTest {
 protected:
     void SetUp() override {
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        ASSERT_TRUE(testutil::CreateSmallDevice(&m_d3d, &m_device));
-        managerhooks::SetTestDevice(m_device);
-        m_device->BeginScene();
-        const char* game = std::getenv("KOLVAR_GAME_DIR");
-        m_meshes = std::string(game ? game : "game") + "/data/meshes";
+        StartDevice(d3d9hooks::Backend::Null, testutil::WindowedPresent(64, 64));
+        if (!m_dev) return;
+        managerhooks::SetTestDevice(m_dev);
+        m_dev->BeginScene();
     }
     void TearDown() override {
-        if (m_device) m_device->EndScene();
+        if (m_dev) m_dev->EndScene();
         m_Singletons.Now();
         managerhooks::SetTestDevice(nullptr);
-        if (m_device) {
-            EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 0);
+        if (m_dev) {
+            EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_dev), 0);
         }
-        if (m_device) m_device->Release();
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
+        testutil::DeviceTest::TearDown();
     }
 
     CMeshManager* Manager() {
@@ -50,9 +46,7 @@ protected:
         return m;
     }
 
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_device = nullptr;
-    std::string m_meshes;
+    const std::string m_meshes = testutil::GameData("meshes");
     enginescope::Sweep m_Singletons;
 };
 
@@ -185,7 +179,7 @@ Mesh { 4; 0;0;0;, 1;0;0;, 0;-1;0;, 1;-1;0;; 3; 3;0,1,2;, 3;1,3,2;, 3;0,2,3;;
     EXPECT_STREQ(mesh->GetName(), "meshes\\textured.x");
     EXPECT_EQ(log.Count("Loading mesh: (meshes\\textured.x) complete."), 1);
     d3d9hooks::ClearCallLog();
-    EXPECT_EQ(mesh->Render(m_device, true, true), S_OK);
+    EXPECT_EQ(mesh->Render(m_dev, true, true), S_OK);
     EXPECT_EQ(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive(").size(), 3u);
     manager->InvalidateMeshes();
     EXPECT_EQ(log.Count("Invalidating mesh: (meshes\\textured.x) - complete."), 1);
@@ -239,25 +233,25 @@ TEST_F(MeshManagerTest, ResetInvalidatesAndRestoresDeviceCopies) {
     CMesh* b = nullptr;
     ASSERT_TRUE(manager->LoadMesh(&a, "block_medium.x", 1));
     ASSERT_TRUE(manager->LoadMesh(&b, "frame.x", 0));
-    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 4);
-    EXPECT_EQ(a->Render(m_device, true, true), S_OK);
+    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_dev), 4);
+    EXPECT_EQ(a->Render(m_dev, true, true), S_OK);
 
     LogTail log;
     EXPECT_TRUE(manager->InvalidateMeshes());
-    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 0);  // nothing blocks a Reset
-    EXPECT_EQ(a->Render(m_device, true, true), E_FAIL);
+    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_dev), 0);  // nothing blocks a Reset
+    EXPECT_EQ(a->Render(m_dev, true, true), E_FAIL);
     EXPECT_EQ(log.Count("Invalidating mesh: ("), 2);
     EXPECT_EQ(log.Count("Invalidating complete"), 1);
 
     // The reset clears the device's declaration: the next render sets it again.
-    m_device->EndScene();
+    m_dev->EndScene();
     D3DPRESENT_PARAMETERS pp = testutil::WindowedPresent(64, 64);
-    ASSERT_EQ(m_device->Reset(&pp), D3D_OK);
-    m_device->BeginScene();
+    ASSERT_EQ(m_dev->Reset(&pp), D3D_OK);
+    m_dev->BeginScene();
     EXPECT_TRUE(manager->RestoreMeshes());
-    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 4);
+    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_dev), 4);
     d3d9hooks::ClearCallLog();
-    EXPECT_EQ(a->Render(m_device, true, true), S_OK);
+    EXPECT_EQ(a->Render(m_dev, true, true), S_OK);
     EXPECT_EQ(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive(").size(), 1u);
     EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexDeclaration(").size(), 1u);
     EXPECT_EQ(log.Count("Loading mesh: (" + m_meshes + "\\frame.x) - complete."), 1);
@@ -273,16 +267,16 @@ TEST_F(MeshManagerTest, RendersSetTheDeclarationOnlyWhenItChanges) {
     ASSERT_TRUE(manager->LoadMesh(&b, "sphere.x", 0));
     ASSERT_TRUE(manager->LoadMesh(&c, "bomb.x", 1));
     d3d9hooks::ClearCallLog();
-    a->Render(m_device);
-    b->Render(m_device);
+    a->Render(m_dev);
+    b->Render(m_dev);
     EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexDeclaration(").size(), 1u);
-    c->Render(m_device);
+    c->Render(m_dev);
     EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexDeclaration(").size(), 2u);
     // bomb.x has two materials: one draw per subset.
     EXPECT_EQ(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive(").size(), 4u);
     // Only the alpha pass: without material mode nothing is drawn.
     d3d9hooks::ClearCallLog();
-    c->Render(m_device, false, true);
+    c->Render(m_dev, false, true);
     EXPECT_TRUE(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive(").empty());
 
     // A declaration set by other code is noticed: the next render sets its own.
@@ -290,7 +284,7 @@ TEST_F(MeshManagerTest, RendersSetTheDeclarationOnlyWhenItChanges) {
         {0, 0, D3DDECLTYPE_FLOAT3, D3DDECLMETHOD_DEFAULT, D3DDECLUSAGE_POSITION, 0}, D3DDECL_END()};
     CShaderManager::GetInstance()->SetVertexDeclaration(CShaderManager::GetInstance()->LoadVertexDeclaration(sprite));
     d3d9hooks::ClearCallLog();
-    c->Render(m_device);
+    c->Render(m_dev);
     EXPECT_EQ(d3d9hooks::CallsStartingWith("SetVertexDeclaration(").size(), 1u);
 }
 

@@ -2,7 +2,6 @@
 
 #include <d3d9hooks.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -14,7 +13,7 @@
 namespace particletest {
 
 namespace {
-std::string g_savedCwd;
+std::unique_ptr<testutil::ScopedCwd> g_cwd;
 std::unique_ptr<enginescope::EngineScope> g_scope;
 testutil::LogTail& Log() {
     static testutil::LogTail tail;
@@ -26,13 +25,12 @@ bool StartEngine(bool gl) {
     Log().Mark();
     d3d9hooks::ResetAll();
     d3d9hooks::SetBackend(gl ? d3d9hooks::Backend::GL : d3d9hooks::Backend::Null);
-    char cwd[4096];
-    g_savedCwd = getcwd(cwd, sizeof cwd) ? cwd : ".";
     const char* gameDir = getenv("KOLVAR_GAME_DIR");
-    if (!gameDir || chdir(gameDir) != 0) {
+    if (!gameDir) {
         ADD_FAILURE() << "no game folder (KOLVAR_GAME_DIR)";
         return false;
     }
+    g_cwd = std::make_unique<testutil::ScopedCwd>(gameDir);
     g_scope = std::make_unique<enginescope::EngineScope>(enginescope::Options{"particles", 1024, 768, nullptr, false});
     return g_scope->Ok();
 }
@@ -40,7 +38,7 @@ bool StartEngine(bool gl) {
 void StopEngine() {
     g_scope.reset();
     d3d9hooks::ResetAll();
-    if (!g_savedCwd.empty() && chdir(g_savedCwd.c_str()) != 0) ADD_FAILURE() << "chdir back";
+    g_cwd.reset();
 }
 
 int CountLogLines(const std::string& message) { return Log().Lines(message); }

@@ -12,6 +12,7 @@
 #include "engine/Loading.h"
 #include "engine/Log.h"
 #include "engine/ShaderManager.h"
+#include "support/DeviceSupport.h"
 #include "support/EngineSupport.h"
 
 namespace {
@@ -34,13 +35,13 @@ void main()
 }
 )";
 
-class ShaderManagerTest : public testing::Test {
+class ShaderManagerTest : public testutil::DeviceTest {
 protected:
     void Start(DWORD vs, DWORD ps) {
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        d3d9hooks::SetShaderVersions(vs, ps);
-        ASSERT_TRUE(testutil::CreateSmallDevice(&m_d3d, &m_device));
-        managerhooks::SetTestDevice(m_device);
+        StartDevice(d3d9hooks::Backend::Null, testutil::WindowedPresent(64, 64));
+        ASSERT_TRUE(m_dev);
+        d3d9hooks::SetShaderVersions(vs, ps);  // the caps are read when asked
+        managerhooks::SetTestDevice(m_dev);
         std::filesystem::create_directories(m_dir.file("vs"));
         std::filesystem::create_directories(m_dir.file("ps"));
         testutil::WriteFile(m_dir.file("vs/test.cg"), kVertex);
@@ -49,9 +50,7 @@ protected:
     void TearDown() override {
         m_Singletons.Now();
         managerhooks::SetTestDevice(nullptr);
-        if (m_device) m_device->Release();
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
+        testutil::DeviceTest::TearDown();
     }
     CShaderManager* Manager() {
         CShaderManager* m = CShaderManager::GetInstance();
@@ -61,8 +60,6 @@ protected:
     }
 
     testutil::TempDir m_dir;
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_device = nullptr;
     enginescope::Sweep m_Singletons;
 };
 
@@ -176,14 +173,14 @@ TEST_F(ShaderManagerTest, ConstantsGoToTheirRegistersAndPersistAcrossPrograms) {
     m->SetVertexShader(nullptr);  // fixed function
     m->SetPixelShader(nullptr);
     float back[16] = {};
-    ASSERT_EQ(m_device->GetVertexShaderConstantF(0, back, 4), D3D_OK);
+    ASSERT_EQ(m_dev->GetVertexShaderConstantF(0, back, 4), D3D_OK);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(back[i], matrix[i]);
-    ASSERT_EQ(m_device->GetVertexShaderConstantF(4, back, 1), D3D_OK);
+    ASSERT_EQ(m_dev->GetVertexShaderConstantF(4, back, 1), D3D_OK);
     EXPECT_EQ(back[2], 0.75f);
-    ASSERT_EQ(m_device->GetPixelShaderConstantF(2, back, 1), D3D_OK);
+    ASSERT_EQ(m_dev->GetPixelShaderConstantF(2, back, 1), D3D_OK);
     EXPECT_EQ(back[1], 0.5f);
     IDirect3DVertexShader9* current = reinterpret_cast<IDirect3DVertexShader9*>(1);
-    m_device->GetVertexShader(&current);
+    m_dev->GetVertexShader(&current);
     EXPECT_EQ(current, nullptr);
 }
 
@@ -222,7 +219,6 @@ TEST_F(ShaderManagerTest, IdenticalDeclarationsAreShared) {
 // Every drawing path loads the game's programs the way the field does.
 TEST_F(ShaderManagerTest, GameProgramsLoadOnEveryPath) {
     const char* game = std::getenv("KOLVAR_GAME_DIR");
-    std::string data = std::string(game ? game : "game") + "/data";
     struct Path {
         DWORD vs, ps;
         const char* vsProfile;
@@ -235,8 +231,8 @@ TEST_F(ShaderManagerTest, GameProgramsLoadOnEveryPath) {
         Start(p.vs, p.ps);
         CShaderManager* m = CShaderManager::GetInstance();
         ASSERT_NE(m->LoadVertexShader("data\\vertex_shaders\\point_sprites.cg", ""), nullptr);
-        m->SetVertexShadersPath(data + "/vertex_shaders");
-        m->SetPixelShadersPath(data + "/pixel_shaders");
+        m->SetVertexShadersPath(testutil::GameData("vertex_shaders"));
+        m->SetPixelShadersPath(testutil::GameData("pixel_shaders"));
         // Every constant the field and the bomb set must be declared, or the
         // set is refused and the program draws with stale registers.
         auto declares = [](CShader* shader, std::initializer_list<const char*> names) {
@@ -254,8 +250,6 @@ TEST_F(ShaderManagerTest, GameProgramsLoadOnEveryPath) {
                  {"diffuse_color", "light_position", "light_range", "light_attenuation", "eye_position", "clip_matrix",
                   "world_matrix_it", "world_matrix_t", "ambient_color", "specular_color"});
         TearDown();
-        m_d3d = nullptr;
-        m_device = nullptr;
     }
 }
 

@@ -117,11 +117,9 @@ TEST_F(SpriteGlTest, SheetFrameCentredSpriteAndThemeSpriteForTheScreen) {
 // The game's own art through the same paths the game uses: a theme-style
 // background fitted to the screen, the loading gauge and HUD icons.
 TEST_F(SpriteGlTest, GameArtOnScreen) {
-    const char* game = getenv("KOLVAR_GAME_DIR");
-    ASSERT_NE(game, nullptr);
     CGraphicsEngine* engine = Start(1024, 768);
     CTextureManager* textures = CTextureManager::GetInstance();
-    textures->SetTexturePath((std::string(game) + "/data/textures").c_str());
+    textures->SetTexturePath(testutil::GameData("textures").c_str());
     CTextureEntry* intro = nullptr;
     ASSERT_TRUE(textures->LoadTexture(&intro, false, "intro.jpg", 0, 0, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
                                       D3DX_FILTER_LINEAR, D3DX_FILTER_LINEAR, 0, nullptr, nullptr, false, 10.0f));

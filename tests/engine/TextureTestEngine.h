@@ -8,6 +8,7 @@
 #include <platform.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,8 +21,6 @@
 namespace textest {
 
 using testutil::LogEntry;
-
-inline LRESULT CALLBACK TestProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
 class EngineTest : public testing::Test {
 protected:
@@ -38,16 +37,18 @@ protected:
     }
     void TearDown() override {
         g_ThemeTextures.clear();  // the entries go with the engine's texture manager
+        m_Scope.reset();
         m_Singletons.Now();
         d3d9hooks::ResetAll();
         platform::SetFakeClock(false);
     }
 
+    // A fresh engine each time, the one before deleted.
     CGraphicsEngine* Start(int width = 1024, int height = 768) {
-        enginescope::FillWindowed(m_Params, "Kolvar texture test", width, height);
-        CGraphicsEngine* engine = CGraphicsEngine::GetInstance();
-        EXPECT_TRUE(engine->SetGeneralParameters(&m_Params));
-        return engine;
+        m_Scope.reset();
+        m_Scope.reset(new enginescope::EngineScope({"Kolvar texture test", width, height, nullptr, false}));
+        EXPECT_TRUE(m_Scope->Ok());
+        return CGraphicsEngine::GetInstance();
     }
 
     std::vector<LogEntry> NewLog() const { return m_Log.Entries(); }
@@ -65,10 +66,11 @@ protected:
         return m_Dir.file(name);
     }
 
-    CGeneralParameters m_Params;
+    CGeneralParameters m_Params;  // for a fixture that starts the engine by hand
     testutil::LogTail m_Log;
     testutil::TempDir m_Dir;
-    enginescope::Sweep m_Singletons;  // deletes the engine a test started, by Start or by hand
+    enginescope::Sweep m_Singletons;  // deletes the engine a fixture started by hand
+    std::unique_ptr<enginescope::EngineScope> m_Scope;
 };
 
 }  // namespace textest

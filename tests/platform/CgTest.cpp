@@ -4,34 +4,12 @@
 #include <d3d9hooks.h>
 #include <d3dx9shader.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "support/TestUtil.h"
 
 namespace {
-
-// A null device whose caps report the given shader versions.
-class NullDevice {
-public:
-    NullDevice(DWORD vs, DWORD ps) {
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        d3d9hooks::SetShaderVersions(vs, ps);
-        testutil::CreateSmallDevice(&m_d3d, &m_device);
-    }
-    ~NullDevice() {
-        cgD3D9SetDevice(nullptr);
-        if (m_device) m_device->Release();
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
-    }
-    IDirect3DDevice9* get() const { return m_device; }
-
-private:
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_device = nullptr;
-};
 
 TEST(CgTest, LatestProfilesFollowTheDeviceCaps) {
     struct Case {
@@ -43,14 +21,20 @@ TEST(CgTest, LatestProfilesFollowTheDeviceCaps) {
         {D3DVS_VERSION(1, 1), D3DPS_VERSION(1, 1), CG_PROFILE_VS_1_1, CG_PROFILE_PS_1_1},
         {D3DVS_VERSION(0, 0), D3DPS_VERSION(0, 0), CG_PROFILE_UNKNOWN, CG_PROFILE_UNKNOWN},
     };
+    d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
+    IDirect3D9* d3d = nullptr;
+    IDirect3DDevice9* device = nullptr;
+    ASSERT_TRUE(testutil::CreateSmallDevice(&d3d, &device));
+    cgD3D9SetDevice(device);
     for (const Case& c : cases) {
-        NullDevice device(c.vs, c.ps);
-        ASSERT_TRUE(device.get());
-        cgD3D9SetDevice(device.get());
+        d3d9hooks::SetShaderVersions(c.vs, c.ps);  // the caps are read when asked
         EXPECT_EQ(cgD3D9GetLatestVertexProfile(), c.vertex);
         EXPECT_EQ(cgD3D9GetLatestPixelProfile(), c.pixel);
     }
     cgD3D9SetDevice(nullptr);
+    device->Release();
+    d3d->Release();
+    d3d9hooks::ResetAll();
     EXPECT_EQ(cgD3D9GetLatestVertexProfile(), CG_PROFILE_UNKNOWN);
     EXPECT_EQ(cgGetProfile("vs_1_1"), CG_PROFILE_VS_1_1);
     EXPECT_EQ(cgGetProfile("ps_2_0"), CG_PROFILE_PS_2_0);
@@ -189,8 +173,6 @@ TEST(CgTest, AssemblerRejectsTextWithoutProfile) {
 // The game's programs compile for every profile they are loaded with and
 // declare every constant their callers set.
 TEST(CgTest, GameProgramsDeclareTheirConstants) {
-    const char* game = std::getenv("KOLVAR_GAME_DIR");
-    std::string data = std::string(game ? game : "game") + "/data/";
     const std::vector<std::string> high = {"eye_position", "light_position", "clip_matrix", "world_matrix_t",
                                            "world_matrix_it"};
     const std::vector<std::string> pixel = {"diffuse_color", "ambient_color"};
@@ -212,7 +194,7 @@ TEST(CgTest, GameProgramsDeclareTheirConstants) {
     CGcontext ctx = cgCreateContext();
     for (const Case& c : cases)
         for (CGprofile profile : c.profiles) {
-            std::string path = data + c.file;
+            const std::string path = testutil::GameData(c.file);
             CGprogram p = cgCreateProgramFromFile(ctx, CG_SOURCE, path.c_str(), profile, "main", nullptr);
             ASSERT_TRUE(p) << c.file << ": " << cgGetErrorString(cgGetError());
             for (const std::string& name : c.names)

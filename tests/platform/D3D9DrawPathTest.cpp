@@ -9,7 +9,7 @@
 
 #include "d3d9.h"
 #include "d3d9hooks.h"
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 
 namespace {
 
@@ -18,52 +18,27 @@ struct TL {
     D3DCOLOR c;
 };
 
-IDirect3DDevice9* MakeDevice(IDirect3D9* d3d, UINT size) {
-    D3DPRESENT_PARAMETERS pp{};
-    pp.Windowed = TRUE;
-    pp.BackBufferWidth = pp.BackBufferHeight = size;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-    IDirect3DDevice9* dev = nullptr;
-    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev), D3D_OK);
-    return dev;
-}
-
 size_t Count(const std::string& text, const std::string& what) {
     size_t n = 0;
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
     return n;
 }
 
-class D3D9DrawPath : public ::testing::TestWithParam<d3d9hooks::Backend> {
+class D3D9DrawPath : public testutil::DeviceTest, public ::testing::WithParamInterface<d3d9hooks::Backend> {
 protected:
     void SetUp() override {
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(GetParam());
-        if (GetParam() == d3d9hooks::Backend::GL && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-            KOLVAR_SKIP_WITHOUT_GL() << "no display: " << SDL_GetError();
-        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(m_d3d, nullptr);
-        m_dev = MakeDevice(m_d3d, 32);
-        ASSERT_NE(m_dev, nullptr);
-        m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
-        m_dev->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
-        m_dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    }
-    void TearDown() override {
-        if (m_dev) {
-            EXPECT_EQ(m_dev->Release(), 0u);
-        }
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
+        D3DPRESENT_PARAMETERS pp{};
+        pp.Windowed = TRUE;
+        pp.BackBufferWidth = pp.BackBufferHeight = 32;
+        pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+        StartDevice(GetParam(), pp);
+        if (m_dev) Use2DStates();
     }
     DWORD Pixel(UINT x, UINT y) {
         UINT w = 0, h = 0;
         auto p = d3d9hooks::ReadBackBuffer(m_dev, &w, &h);
         return p.empty() ? 0 : p[y * w + x] & 0xFFFFFF;
     }
-
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_dev = nullptr;
 };
 class D3D9DrawPathGl : public D3D9DrawPath {};
 

@@ -8,7 +8,7 @@
 
 #include "d3d9hooks.h"
 #include "platform/d3d9/DxtDecoder.h"
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 
 namespace {
 
@@ -46,22 +46,22 @@ TEST(D3D9Dxt, DecodesTheThreeBlockKinds) {
     EXPECT_EQ(t[1], 0xFF0000FFu);
 }
 
-class D3D9DxtGl : public ::testing::TestWithParam<bool> {};
+// The parameter: whether the driver's S3TC may be used.
+class D3D9DxtGl : public testutil::DeviceTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        if (!GetParam()) setenv("KOLVAR_GL_NO_S3TC", "1", 1);
+        D3DPRESENT_PARAMETERS pp{};
+        pp.Windowed = TRUE;
+        pp.BackBufferWidth = pp.BackBufferHeight = 16;
+        StartDevice(d3d9hooks::Backend::GL, pp);
+        unsetenv("KOLVAR_GL_NO_S3TC");
+    }
+};
 
 TEST_P(D3D9DxtGl, CompressedTextureDraws) {
-    d3d9hooks::ResetAll();
-    d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no display";
-    if (!GetParam()) setenv("KOLVAR_GL_NO_S3TC", "1", 1);
-    IDirect3D9* d3d = Direct3DCreate9(D3D_SDK_VERSION);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.Windowed = TRUE;
-    pp.BackBufferWidth = pp.BackBufferHeight = 16;
-    IDirect3DDevice9* dev = nullptr;
-    ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev), D3D_OK);
-    unsetenv("KOLVAR_GL_NO_S3TC");
     IDirect3DTexture9* tex = nullptr;
-    ASSERT_EQ(dev->CreateTexture(4, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
+    ASSERT_EQ(m_dev->CreateTexture(4, 4, 1, 0, D3DFMT_DXT1, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
     D3DLOCKED_RECT lr{};
     ASSERT_EQ(tex->LockRect(0, &lr, nullptr, 0), D3D_OK);
     EXPECT_EQ(lr.Pitch, 8) << "one row of one block";
@@ -72,25 +72,21 @@ TEST_P(D3D9DxtGl, CompressedTextureDraws) {
         float x, y, z, rhw, u, v;
     };
     const V quad[4] = {{-0.5f, -0.5f, 0, 1, 0, 0}, {3.5f, -0.5f, 0, 1, 1, 0}, {-0.5f, 3.5f, 0, 1, 0, 1}, {3.5f, 3.5f, 0, 1, 1, 1}};
-    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    dev->BeginScene();
-    dev->SetRenderState(D3DRS_ZENABLE, FALSE);
-    dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    dev->SetTexture(0, tex);
-    dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
-    ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(V)), D3D_OK);
-    dev->EndScene();
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+    m_dev->BeginScene();
+    m_dev->SetRenderState(D3DRS_ZENABLE, FALSE);
+    m_dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    m_dev->SetTexture(0, tex);
+    m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1);
+    ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(V)), D3D_OK);
+    m_dev->EndScene();
     UINT w, h;
-    auto p = d3d9hooks::ReadBackBuffer(dev, &w, &h);
+    auto p = d3d9hooks::ReadBackBuffer(m_dev, &w, &h);
     EXPECT_EQ(p[0] & 0xFFFFFF, 0xFF0000u);
     EXPECT_EQ(p[1] & 0xFFFFFF, 0x0000FFu);
     EXPECT_NEAR(static_cast<int>((p[2] >> 16) & 0xFF), 170, 3);
-    dev->SetTexture(0, nullptr);
     tex->Release();
-    dev->Release();
-    d3d->Release();
-    d3d9hooks::ResetAll();
 }
 
 INSTANTIATE_TEST_SUITE_P(Driver, D3D9DxtGl, ::testing::Values(true, false),

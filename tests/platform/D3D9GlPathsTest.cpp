@@ -15,7 +15,7 @@
 
 #include "d3d9.h"
 #include "d3d9hooks.h"
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 
 namespace {
 
@@ -34,14 +34,7 @@ public:
         else
             unsetenv("KOLVAR_GL_OFFSCREEN");
         d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.Windowed = TRUE;
-        pp.BackBufferWidth = kSize;
-        pp.BackBufferHeight = kSize;
-        pp.BackBufferFormat = D3DFMT_X8R8G8B8;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D24S8;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        D3DPRESENT_PARAMETERS pp = testutil::DepthPresent(kSize, kSize, D3DFMT_D24S8);
         pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
         if (d3d) d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev);
         unsetenv("KOLVAR_GL_OFFSCREEN");

@@ -11,7 +11,7 @@
 #include "d3d9.h"
 #include "d3d9hooks.h"
 #include "d3dx9math.h"
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 
 namespace {
 
@@ -29,40 +29,25 @@ DWORD d3d9BitsOf(float f) {
     return d;
 }
 
-class D3D9Gl : public ::testing::Test {
+class D3D9Gl : public testutil::DeviceTest {
 protected:
     static constexpr UINT kSize = 64;
 
     void SetUp() override {
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no display: " << SDL_GetError();
-        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(m_d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.Windowed = TRUE;
-        pp.BackBufferWidth = kSize;
-        pp.BackBufferHeight = kSize;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D16;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+        D3DPRESENT_PARAMETERS pp = testutil::DepthPresent(kSize, kSize, D3DFMT_D16);
         pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
-        ASSERT_EQ(m_d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &m_dev),
-                  D3D_OK);
-        // The engine's usual 2D set-up.
-        m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);
-        m_dev->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
-        m_dev->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        StartDevice(d3d9hooks::Backend::GL, pp);
+        if (m_dev) Use2DStates();
     }
 
-    void TearDown() override {
-        if (m_dev) {
-            EXPECT_EQ(m_dev->Release(), 0u);
-        }
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
+    void BeginCleared(D3DCOLOR colour = 0, DWORD flags = D3DCLEAR_TARGET) {
+        m_dev->Clear(0, nullptr, flags, colour, 1.0f, 0);
+        m_dev->BeginScene();
     }
-
+    std::vector<DWORD> EndAndGrab(const char* name) {
+        m_dev->EndScene();
+        return Grab(name);
+    }
     // Reads the back buffer, saves it as a screenshot, returns 0xAARRGGBB rows.
     std::vector<DWORD> Grab(const char* name) {
         UINT w = 0, h = 0;
@@ -85,6 +70,20 @@ protected:
         return tex;
     }
 
+    // Programs from GLSL text; a compile failure fails the test with the driver's log.
+    IDirect3DVertexShader9* VertexShader(const char* glsl) {
+        IDirect3DVertexShader9* vs = nullptr;
+        EXPECT_EQ(m_dev->CreateVertexShader(D3D9BuildGlslBlob(D3D9_GLSL_VERTEX, glsl).data(), &vs), D3D_OK)
+            << D3D9ShaderCompileLog(m_dev);
+        return vs;
+    }
+    IDirect3DPixelShader9* PixelShader(const char* glsl) {
+        IDirect3DPixelShader9* ps = nullptr;
+        EXPECT_EQ(m_dev->CreatePixelShader(D3D9BuildGlslBlob(D3D9_GLSL_PIXEL, glsl).data(), &ps), D3D_OK)
+            << D3D9ShaderCompileLog(m_dev);
+        return ps;
+    }
+
     // A screen rectangle as a two-triangle strip.
     void DrawRect(float x0, float y0, float x1, float y1, D3DCOLOR color, float z = 0.5f) {
         const TLVertex v[4] = {{x0, y0, z, 1, color, 0, 0},
@@ -94,9 +93,6 @@ protected:
         m_dev->SetFVF(kTLFvf);
         EXPECT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TLVertex)), D3D_OK);
     }
-
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_dev = nullptr;
 };
 
 TEST_F(D3D9Gl, ClearsTheViewportAndRectangles) {
@@ -124,15 +120,13 @@ TEST_F(D3D9Gl, PretransformedQuadMapsTexelsToPixelsWithTheHalfPixelRule) {
     std::vector<DWORD> texels(16);
     for (UINT i = 0; i < 16; ++i) texels[i] = 0xFF000000 | (i * 16) << 16 | (255 - i * 16) << 8 | 0x40;
     IDirect3DTexture9* tex = MakeTexture(4, 4, texels);
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared(0xFF000000);
     m_dev->SetTexture(0, tex);
     m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     // D3D9 pixel centres sit on integer coordinates: a quad from 9.5 to 13.5
     // covers exactly pixels 10..13 with one texel each.
     DrawRect(9.5f, 19.5f, 13.5f, 23.5f, 0xFFFFFFFF);
-    m_dev->EndScene();
-    auto p = Grab("texel_quad");
+    auto p = EndAndGrab("texel_quad");
     for (UINT y = 0; y < 4; ++y)
         for (UINT x = 0; x < 4; ++x)
             EXPECT_EQ(At(p, 10 + x, 20 + y), texels[y * 4 + x] & 0xFFFFFF) << "texel " << x << "," << y;
@@ -140,25 +134,21 @@ TEST_F(D3D9Gl, PretransformedQuadMapsTexelsToPixelsWithTheHalfPixelRule) {
     EXPECT_EQ(At(p, 14, 20), 0u);
     EXPECT_EQ(At(p, 10, 19), 0u);
     EXPECT_EQ(At(p, 10, 24), 0u);
-    m_dev->SetTexture(0, nullptr);
     tex->Release();
 }
 
 TEST_F(D3D9Gl, ModulateWithVertexColourAndNoTextureIsWhite) {
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared(0xFF000000);
     // Stage 0 MODULATE of texture and diffuse with no texture: the diffuse colour.
     m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
     DrawRect(0, 0, 32, 32, D3DXCOLOR(1.0f, 0.5f, 0.0f, 1.0f));  // D3DXCOLOR -> BGRA D3DCOLOR
-    m_dev->EndScene();
-    auto p = Grab("vertex_colour");
+    auto p = EndAndGrab("vertex_colour");
     EXPECT_EQ(At(p, 5, 5), 0xFF8000u);
     EXPECT_EQ(At(p, 40, 40), 0u);
 }
 
 TEST_F(D3D9Gl, AlphaTestDropsPixelsBelowTheReference) {
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared(0xFF000000);
     m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
     m_dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
     m_dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
@@ -171,8 +161,7 @@ TEST_F(D3D9Gl, AlphaTestDropsPixelsBelowTheReference) {
     m_dev->SetRenderState(D3DRS_ALPHAREF, 0);
     DrawRect(0, 16, 16, 32, 0x0000FF00);  // alpha 0: dropped (the particles' test)
     DrawRect(16, 16, 32, 32, 0x0100FF00);
-    m_dev->EndScene();
-    auto p = Grab("alpha_test");
+    auto p = EndAndGrab("alpha_test");
     EXPECT_EQ(At(p, 8, 8), 0u);
     EXPECT_EQ(At(p, 24, 8), 0xFF0000u);
     EXPECT_EQ(At(p, 8, 24), 0u);
@@ -180,8 +169,7 @@ TEST_F(D3D9Gl, AlphaTestDropsPixelsBelowTheReference) {
 }
 
 TEST_F(D3D9Gl, BlendingModes) {
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF0000FF, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared(0xFF0000FF);
     m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
     m_dev->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
     m_dev->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
@@ -191,8 +179,7 @@ TEST_F(D3D9Gl, BlendingModes) {
     DrawRect(0, 0, 32, 32, 0x80FF0000);
     m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);  // additive, as the particles
     DrawRect(32, 0, 64, 32, 0x8000FF00);
-    m_dev->EndScene();
-    auto p = Grab("blending");
+    auto p = EndAndGrab("blending");
     const DWORD mixed = At(p, 10, 10);
     EXPECT_NEAR(static_cast<int>(mixed >> 16), 128, 2);
     EXPECT_EQ((mixed >> 8) & 0xFF, 0u);
@@ -218,13 +205,11 @@ TEST_F(D3D9Gl, StateBlockRestoresDrawingStates) {
     m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0xFFFF0000);
     m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ZERO);
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000080, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared(0xFF000080);
     DrawRect(0, 0, 32, 64, 0xFFFFFFFF);  // blended away: source ZERO, dest ZERO
     saved->Apply();
     DrawRect(32, 0, 64, 64, 0xFFFFFFFF);
-    m_dev->EndScene();
-    auto p = Grab("state_block");
+    auto p = EndAndGrab("state_block");
     EXPECT_EQ(At(p, 10, 10), 0u);
     EXPECT_EQ(At(p, 40, 10), 0x00FF00u);
     saved->Release();
@@ -247,8 +232,7 @@ TEST_F(D3D9Gl, CubeMapFacesAreSampledByDirection) {
         float dx, dy, dz;
     };
     const float dirs[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared();
     m_dev->SetTexture(0, cube);
     m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     m_dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_TEX1 | D3DFVF_TEXCOORDSIZE3(0));
@@ -261,10 +245,8 @@ TEST_F(D3D9Gl, CubeMapFacesAreSampledByDirection) {
                                  {x1, 10, 0.5f, 1, d[0], d[1], d[2]}};
         ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(CubeVertex)), D3D_OK);
     }
-    m_dev->EndScene();
-    auto p = Grab("cube_map");
+    auto p = EndAndGrab("cube_map");
     for (int f = 0; f < 6; ++f) EXPECT_EQ(At(p, 10 * f + 5, 5), faces[f]) << "face " << f;
-    m_dev->SetTexture(0, nullptr);
     cube->Release();
 }
 
@@ -276,16 +258,14 @@ TEST_F(D3D9Gl, PointSpritesSpreadTheTextureOverThePoint) {
         D3DCOLOR color;
     };
     const PointVertex points[2] = {{16, 16, 0.5f, 1, 16, 0xFFFFFFFF}, {48, 48, 0.5f, 1, 8, 0xFFFFFFFF}};
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared();
     m_dev->SetTexture(0, tex);
     m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
     m_dev->SetRenderState(D3DRS_POINTSPRITEENABLE, TRUE);
     m_dev->SetRenderState(D3DRS_POINTSCALEENABLE, FALSE);
     m_dev->SetFVF(D3DFVF_XYZRHW | D3DFVF_PSIZE | D3DFVF_DIFFUSE);
     ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_POINTLIST, 2, points, sizeof(PointVertex)), D3D_OK);
-    m_dev->EndScene();
-    auto p = Grab("point_sprites");
+    auto p = EndAndGrab("point_sprites");
     EXPECT_EQ(At(p, 11, 11), 0xFF0000u);
     EXPECT_EQ(At(p, 20, 11), 0x00FF00u);
     EXPECT_EQ(At(p, 11, 20), 0x0000FFu);
@@ -293,7 +273,6 @@ TEST_F(D3D9Gl, PointSpritesSpreadTheTextureOverThePoint) {
     EXPECT_EQ(At(p, 16 + 10, 16), 0u) << "16 pixels wide, no more";
     EXPECT_EQ(At(p, 45, 45), 0xFF0000u);
     EXPECT_EQ(At(p, 53, 48), 0u) << "the second point is 8 wide";
-    m_dev->SetTexture(0, nullptr);
     tex->Release();
 }
 
@@ -307,21 +286,15 @@ TEST_F(D3D9Gl, ShaderConstantsPersistAcrossProgramSwitches) {
     // Low registers reach the pixel stage by another road than high ones.
     const char* psRed = "void main() { oC0 = c[3] + c[20]; }\n";
     const char* psHalf = "void main() { oC0 = c[3] * 0.5; }\n";
-    auto vsBlob = D3D9BuildGlslBlob(D3D9_GLSL_VERTEX, vsText);
-    auto psBlobA = D3D9BuildGlslBlob(D3D9_GLSL_PIXEL, psRed);
-    auto psBlobB = D3D9BuildGlslBlob(D3D9_GLSL_PIXEL, psHalf);
-    IDirect3DVertexShader9* vs = nullptr;
-    IDirect3DPixelShader9 *psA = nullptr, *psB = nullptr;
-    ASSERT_EQ(m_dev->CreateVertexShader(vsBlob.data(), &vs), D3D_OK) << D3D9ShaderCompileLog(m_dev);
-    ASSERT_EQ(m_dev->CreatePixelShader(psBlobA.data(), &psA), D3D_OK) << D3D9ShaderCompileLog(m_dev);
-    ASSERT_EQ(m_dev->CreatePixelShader(psBlobB.data(), &psB), D3D_OK) << D3D9ShaderCompileLog(m_dev);
+    IDirect3DVertexShader9* vs = VertexShader(vsText);
+    IDirect3DPixelShader9 *psA = PixelShader(psRed), *psB = PixelShader(psHalf);
+    ASSERT_TRUE(vs && psA && psB);
 
     struct Pos {
         float x, y, z;
     };
     const Pos quad[4] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}};
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared();
     m_dev->SetFVF(D3DFVF_XYZ);
     m_dev->SetVertexShader(vs);
     m_dev->SetPixelShader(psB);
@@ -336,8 +309,7 @@ TEST_F(D3D9Gl, ShaderConstantsPersistAcrossProgramSwitches) {
     const float right[4] = {1, 1, 0, -1};
     m_dev->SetVertexShaderConstantF(0, right, 1);
     ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Pos)), D3D_OK);
-    m_dev->EndScene();
-    auto p = Grab("shader_constants");
+    auto p = EndAndGrab("shader_constants");
     EXPECT_NEAR(static_cast<int>(At(p, 10, 50) >> 16), 128, 1) << "half red from the second program";
     EXPECT_EQ(At(p, 50, 50), 0xFF00FFu) << "the first program still sees registers 3 and 20";
     EXPECT_EQ(At(p, 50, 10), 0u) << "upper half untouched";
@@ -349,8 +321,6 @@ TEST_F(D3D9Gl, ShaderConstantsPersistAcrossProgramSwitches) {
     EXPECT_EQ(bad, nullptr);
     EXPECT_NE(D3D9ShaderCompileLog(m_dev).find("undefined_thing"), std::string::npos) << D3D9ShaderCompileLog(m_dev);
 
-    m_dev->SetVertexShader(nullptr);
-    m_dev->SetPixelShader(nullptr);
     vs->Release();
     psA->Release();
     psB->Release();
@@ -379,16 +349,14 @@ TEST_F(D3D9Gl, TransformedGeometryKeepsD3DConventions) {
     const V nearTri[3] = {{-1.2f, 1.2f, -1, 0xFF0000FF}, {-0.6f, 1.2f, -1, 0xFF0000FF}, {-0.9f, 0.6f, -1, 0xFF0000FF}};
     // Same screen place, a little smaller, farther away.
     const V farTri[3] = {{-1.71f, 1.74f, 1, 0xFFFFFFFF}, {-0.99f, 1.74f, 1, 0xFFFFFFFF}, {-1.35f, 1.02f, 1, 0xFFFFFFFF}};
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared(0, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER);
     m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
     m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
     m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, cw, sizeof(V));
     m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, ccw, sizeof(V));
     m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, nearTri, sizeof(V));
     m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, farTri, sizeof(V));
-    m_dev->EndScene();
-    auto p = Grab("transformed");
+    auto p = EndAndGrab("transformed");
     EXPECT_EQ(At(p, 32, 22), 0xFF0000u) << "clockwise front face, +y up";
     EXPECT_EQ(At(p, 32, 42), 0u) << "counter-clockwise culled";
     // The near triangle centre projects left of centre, in the upper part.
@@ -405,8 +373,7 @@ TEST_F(D3D9Gl, TransformedGeometryKeepsD3DConventions) {
 TEST_F(D3D9Gl, BlendFactorAlphaStageWithTextureFactorPassesThrough) {
     // The low path: stage 1 BLENDFACTORALPHA of current and texture, factor alpha 1.
     IDirect3DTexture9* tex = MakeTexture(1, 1, {0xFF00FF00});
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared();
     m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
     m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
     m_dev->SetTexture(1, tex);
@@ -418,11 +385,9 @@ TEST_F(D3D9Gl, BlendFactorAlphaStageWithTextureFactorPassesThrough) {
     DrawRect(0, 0, 32, 32, 0xFFFF0000);
     m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, 0x00FFFFFF);  // factor alpha 0: the texture
     DrawRect(32, 0, 64, 32, 0xFFFF0000);
-    m_dev->EndScene();
-    auto p = Grab("blend_factor_alpha");
+    auto p = EndAndGrab("blend_factor_alpha");
     EXPECT_EQ(At(p, 10, 10), 0xFF0000u);
     EXPECT_EQ(At(p, 40, 10), 0x00FF00u);
-    m_dev->SetTexture(1, nullptr);
     tex->Release();
 }
 
@@ -431,8 +396,7 @@ TEST_F(D3D9Gl, AFrameHandedOverInManyPartsKeepsEveryDraw) {
     // some 100,000 vertices a frame, so the frame goes to GL in several parts.
     constexpr int kPad = 1500;
     for (int frame = 0; frame < 2; ++frame) {
-        m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-        m_dev->BeginScene();
+        BeginCleared(0xFF000000);
         m_dev->SetFVF(kTLFvf);
         for (UINT x = 0; x < kSize; ++x) {
             const D3DCOLOR color = D3DCOLOR_XRGB(x * 4, 255 - x * 4, frame * 200);
@@ -445,8 +409,7 @@ TEST_F(D3D9Gl, AFrameHandedOverInManyPartsKeepsEveryDraw) {
                                              sizeof(TLVertex)),
                       D3D_OK);
         }
-        m_dev->EndScene();
-        auto p = Grab("many_parts");
+        auto p = EndAndGrab("many_parts");
         for (UINT x = 0; x < kSize; ++x)
             ASSERT_EQ(At(p, x, x), static_cast<DWORD>(D3DCOLOR_XRGB(x * 4, 255 - x * 4, frame * 200)) & 0xFFFFFF)
                 << "column " << x << ", frame " << frame;
@@ -483,28 +446,22 @@ TEST_F(D3D9Gl, IndexedDrawsFromDynamicBuffersWithOffsets) {
     m_dev->SetFVF(kTLFvf);
     m_dev->SetIndices(ib);
     fill(0xFFFF0000, 0xFF00FF00);
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared();
     m_dev->SetStreamSource(0, vb, 0, sizeof(TLVertex));
     EXPECT_EQ(m_dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
     m_dev->SetStreamSource(0, vb, 4 * sizeof(TLVertex), sizeof(TLVertex));  // second quad by offset
     EXPECT_EQ(m_dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2), D3D_OK);
-    m_dev->EndScene();
-    auto first = Grab("dynamic_buffers");
+    auto first = EndAndGrab("dynamic_buffers");
     EXPECT_EQ(At(first, 10, 10), 0xFF0000u);
     EXPECT_EQ(At(first, 40, 10), 0x00FF00u);
     // Refill with discard: the next frame shows the new contents (base vertex this time).
     fill(0xFF0000FF, 0xFFFFFF00);
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared();
     m_dev->SetStreamSource(0, vb, 0, sizeof(TLVertex));
     EXPECT_EQ(m_dev->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 4, 0, 4, 0, 2), D3D_OK);
-    m_dev->EndScene();
-    auto second = Grab("dynamic_buffers_2");
+    auto second = EndAndGrab("dynamic_buffers_2");
     EXPECT_EQ(At(second, 10, 10), 0u);
     EXPECT_EQ(At(second, 40, 10), 0xFFFF00u);
-    m_dev->SetStreamSource(0, nullptr, 0, 0);
-    m_dev->SetIndices(nullptr);
     vb->Release();
     ib->Release();
 }
@@ -523,8 +480,7 @@ TEST_F(D3D9Gl, Texture16BitLayouts) {
     rgb->LockRect(0, &lr, nullptr, 0);
     *static_cast<WORD*>(lr.pBits) = 0x07E0;  // green
     rgb->UnlockRect(0);
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000080, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared(0xFF000080);
     m_dev->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
     m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
@@ -535,16 +491,13 @@ TEST_F(D3D9Gl, Texture16BitLayouts) {
     DrawRect(-0.5f, -0.5f, 1.5f, 0.5f, 0xFFFFFFFF);
     m_dev->SetTexture(0, rgb);
     DrawRect(9.5f, 9.5f, 10.5f, 10.5f, 0xFFFFFFFF);
-    m_dev->EndScene();
-    auto p = Grab("texture_16bit");
+    auto p = EndAndGrab("texture_16bit");
     EXPECT_EQ(At(p, 0, 0), 0xFF0000u);
     EXPECT_EQ(At(p, 1, 0), 0x000080u) << "alpha 0 texel leaves the background";
     EXPECT_EQ(At(p, 10, 10), 0x00FF00u);
-    m_dev->SetTexture(0, nullptr);
     tex->Release();
     rgb->Release();
 }
-
 
 TEST_F(D3D9Gl, ProgramPointSizeWithTheParticleDeclaration) {
     // The particles' layout: POSITION f3, PSIZE f1, COLOR (BGRA bytes) at 16.
@@ -564,9 +517,8 @@ TEST_F(D3D9Gl, ProgramPointSizeWithTheParticleDeclaration) {
         "  v_color0 = a_color0;\n"
         "  v_psize = a_psize * c[4].x;\n"
         "}\n";
-    auto blob = D3D9BuildGlslBlob(D3D9_GLSL_VERTEX, vsText);
-    IDirect3DVertexShader9* vs = nullptr;
-    ASSERT_EQ(m_dev->CreateVertexShader(blob.data(), &vs), D3D_OK) << D3D9ShaderCompileLog(m_dev);
+    IDirect3DVertexShader9* vs = VertexShader(vsText);
+    ASSERT_TRUE(vs);
     IDirect3DTexture9* tex = MakeTexture(2, 2, {0xFFFFFFFF, 0x00FFFFFF, 0x00FFFFFF, 0xFFFFFFFF});
     struct Particle {
         float x, y, z, size;
@@ -586,8 +538,7 @@ TEST_F(D3D9Gl, ProgramPointSizeWithTheParticleDeclaration) {
     m_dev->SetVertexShaderConstantF(0, &move._11, 4);
     const float scale[4] = {2, 0, 0, 0};
     m_dev->SetVertexShaderConstantF(4, scale, 1);
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared();
     m_dev->SetVertexDeclaration(decl);
     m_dev->SetVertexShader(vs);
     m_dev->SetTexture(0, tex);
@@ -601,8 +552,7 @@ TEST_F(D3D9Gl, ProgramPointSizeWithTheParticleDeclaration) {
     m_dev->SetRenderState(D3DRS_ZWRITEENABLE, FALSE);
     m_dev->SetStreamSource(0, vb, 0, sizeof(Particle));
     ASSERT_EQ(m_dev->DrawPrimitive(D3DPT_POINTLIST, 0, 2), D3D_OK);
-    m_dev->EndScene();
-    auto px = Grab("program_point_size");
+    auto px = EndAndGrab("program_point_size");
     // Clip (-0.5, 0.5) is pixel (16, 16); the point is 16 px: 8..23.
     EXPECT_EQ(At(px, 10, 10), 0xFF8000u) << "top-left quarter of the texture is opaque";
     EXPECT_EQ(At(px, 20, 10), 0u) << "alpha 0 texels are dropped by the alpha test";
@@ -610,10 +560,6 @@ TEST_F(D3D9Gl, ProgramPointSizeWithTheParticleDeclaration) {
     EXPECT_EQ(At(px, 25, 16), 0u);
     EXPECT_EQ(At(px, 45, 45), 0x0080FFu);
     EXPECT_EQ(At(px, 53, 47), 0u) << "8 px wide";
-    m_dev->SetVertexShader(nullptr);
-    m_dev->SetStreamSource(0, nullptr, 0, 0);
-    m_dev->SetTexture(0, nullptr);
-    m_dev->SetVertexDeclaration(nullptr);
     vs->Release();
     decl->Release();
     vb->Release();
@@ -638,8 +584,7 @@ TEST_F(D3D9Gl, MipLevelsAreSampledByFootprint) {
         surface->UnlockRect();
         surface->Release();
     }
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared();
     m_dev->SetTexture(0, tex);
     m_dev->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     m_dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_POINT);
@@ -647,12 +592,10 @@ TEST_F(D3D9Gl, MipLevelsAreSampledByFootprint) {
     DrawRect(16, 0, 18, 2, 0xFFFFFFFF);  // 8 texels on 2 pixels: level 2
     m_dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
     DrawRect(32, 0, 34, 2, 0xFFFFFFFF);  // no mip filter: level 0 always
-    m_dev->EndScene();
-    auto p = Grab("mip_levels");
+    auto p = EndAndGrab("mip_levels");
     EXPECT_EQ(At(p, 4, 4), colours[0]);
     EXPECT_EQ(At(p, 16, 0), colours[2]);
     EXPECT_EQ(At(p, 32, 0), colours[0]);
-    m_dev->SetTexture(0, nullptr);
     tex->Release();
 }
 
@@ -674,12 +617,9 @@ TEST_F(D3D9Gl, DeclarationUsagesReachTheirAttributes) {
         "  v_texcoord0 = a_texcoord0;\n"
         "}\n";
     const char* psText = "void main() { oC0 = vec4(v_color0.rgb * v_texcoord0.x, 1.0); }\n";
-    auto vsBlob = D3D9BuildGlslBlob(D3D9_GLSL_VERTEX, vsText);
-    auto psBlob = D3D9BuildGlslBlob(D3D9_GLSL_PIXEL, psText);
-    IDirect3DVertexShader9* vs = nullptr;
-    IDirect3DPixelShader9* ps = nullptr;
-    ASSERT_EQ(m_dev->CreateVertexShader(vsBlob.data(), &vs), D3D_OK) << D3D9ShaderCompileLog(m_dev);
-    ASSERT_EQ(m_dev->CreatePixelShader(psBlob.data(), &ps), D3D_OK) << D3D9ShaderCompileLog(m_dev);
+    IDirect3DVertexShader9* vs = VertexShader(vsText);
+    IDirect3DPixelShader9* ps = PixelShader(psText);
+    ASSERT_TRUE(vs && ps);
     struct MeshVertex {
         float pos[3], normal[3], uv[2], tangent[3], binormal[3];
     };
@@ -688,26 +628,21 @@ TEST_F(D3D9Gl, DeclarationUsagesReachTheirAttributes) {
     const float corners[4][2] = {{-1, 1}, {0.5f, 1}, {-1, -1}, {0.5f, -1}};
     for (int i = 0; i < 4; ++i)
         v[i] = MeshVertex{{corners[i][0], corners[i][1], 0}, {1, 0, 0}, {1, 0}, {0, 0.5f, 0}, {0, 0, 1}};
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared();
     m_dev->SetVertexDeclaration(decl);
     m_dev->SetVertexShader(vs);
     m_dev->SetPixelShader(ps);
     ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(MeshVertex)), D3D_OK);
-    m_dev->EndScene();
-    auto p = Grab("declaration_usages");
+    auto p = EndAndGrab("declaration_usages");
     const DWORD c = At(p, 32, 32);
     EXPECT_EQ(c >> 16, 0xFFu);
     EXPECT_NEAR(static_cast<int>((c >> 8) & 0xFF), 128, 1);
     EXPECT_EQ(c & 0xFF, 0xFFu);
     EXPECT_EQ(At(p, 60, 32), 0u);
-    m_dev->SetVertexShader(nullptr);
-    m_dev->SetPixelShader(nullptr);
     vs->Release();
     ps->Release();
     decl->Release();
 }
-
 
 TEST(D3D9GlWindow, PresentShowsTheBackBufferUprightInTheWindow) {
     d3d9hooks::ResetAll();
@@ -773,7 +708,6 @@ TEST(D3D9GlWindow, PresentShowsTheBackBufferUprightInTheWindow) {
     d3d9hooks::ResetAll();
 }
 
-
 TEST_F(D3D9Gl, TextureStageOperationsMatchTheirFormulas) {
     // Stage 0 combines the texture factor (arg 1) and the diffuse colour (arg 2).
     const float tf[4] = {153 / 255.0f, 102 / 255.0f, 51 / 255.0f, 128 / 255.0f};  // r, g, b, a
@@ -798,8 +732,7 @@ TEST_F(D3D9Gl, TextureStageOperationsMatchTheirFormulas) {
          [](float, float, float aa, float) { return aa; }},
         {D3DTOP_MODULATEALPHA_ADDCOLOR, D3DTA_TFACTOR, [](float a, float b, float aa, float) { return a + aa * b; }},
     };
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared();
     m_dev->SetRenderState(D3DRS_TEXTUREFACTOR, D3DCOLOR_ARGB(128, 153, 102, 51));
     m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
     int i = 0;
@@ -810,8 +743,7 @@ TEST_F(D3D9Gl, TextureStageOperationsMatchTheirFormulas) {
         DrawRect(x, y, x + 8, y + 8, D3DCOLOR_ARGB(255, 128, 64, 192));
         ++i;
     }
-    m_dev->EndScene();
-    auto p = Grab("stage_operations");
+    auto p = EndAndGrab("stage_operations");
     i = 0;
     for (const Case& c : cases) {
         const DWORD got = At(p, (i % 8) * 8 + 4, (i / 8) * 8 + 4);
@@ -840,23 +772,20 @@ TEST_F(D3D9Gl, LightingWithoutLightsGivesEmissivePlusAmbient) {
         float nx, ny, nz;
     };
     const V quad[4] = {{-1, 1, 0.5f, 0, 0, -1}, {1, 1, 0.5f, 0, 0, -1}, {-1, -1, 0.5f, 0, 0, -1}, {1, -1, 0.5f, 0, 0, -1}};
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared();
     m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
     m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
     ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(V)), D3D_OK);
     m_dev->SetRenderState(D3DRS_LIGHTING, FALSE);  // unlit and without colours: white
     const V corner[3] = {{-1, 1, 0.5f, 0, 0, -1}, {-0.5f, 1, 0.5f, 0, 0, -1}, {-1, 0.5f, 0.5f, 0, 0, -1}};
     ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, corner, sizeof(V)), D3D_OK);
-    m_dev->EndScene();
-    auto p = Grab("lighting_default");
+    auto p = EndAndGrab("lighting_default");
     const DWORD lit = At(p, 40, 40);
     EXPECT_NEAR(static_cast<int>(lit >> 16), 128, 2);
     EXPECT_NEAR(static_cast<int>((lit >> 8) & 0xFF), 64, 2);
     EXPECT_EQ(lit & 0xFF, 0u);
     EXPECT_EQ(At(p, 2, 2), 0xFFFFFFu);
 }
-
 
 TEST_F(D3D9Gl, PointScaleFollowsTheDistanceFormula) {
     // Fixed-function points: size = viewport height * size * sqrt(1 / (A + B d + C d^2)).
@@ -869,15 +798,13 @@ TEST_F(D3D9Gl, PointScaleFollowsTheDistanceFormula) {
     m_dev->SetRenderState(D3DRS_POINTSCALE_A, d3d9BitsOf(1.0f));
     m_dev->SetRenderState(D3DRS_POINTSCALE_B, d3d9BitsOf(0.0f));
     m_dev->SetRenderState(D3DRS_POINTSCALE_C, d3d9BitsOf(0.0f));
-    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
-    m_dev->BeginScene();
+    BeginCleared();
     m_dev->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
     m_dev->SetFVF(D3DFVF_XYZ | D3DFVF_PSIZE | D3DFVF_DIFFUSE);
     ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &pts[0], sizeof(V)), D3D_OK);  // 64 * 0.25 = 16 px
     m_dev->SetRenderState(D3DRS_POINTSCALE_A, d3d9BitsOf(4.0f));                        // halves it: 8 px
     ASSERT_EQ(m_dev->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &pts[1], sizeof(V)), D3D_OK);
-    m_dev->EndScene();
-    auto p = Grab("point_scale");
+    auto p = EndAndGrab("point_scale");
     // Clip x -0.5 is pixel 16; 16 px wide covers 8..23.
     EXPECT_EQ(At(p, 9, 32), 0xFFFFFFu);
     EXPECT_EQ(At(p, 22, 32), 0xFFFFFFu);

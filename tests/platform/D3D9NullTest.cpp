@@ -6,40 +6,16 @@
 #include "d3d9.h"
 #include "d3d9hooks.h"
 #include "dxerr9.h"
+#include "support/DeviceSupport.h"
 
 namespace {
 
-class D3D9Null : public ::testing::Test {
+class D3D9Null : public testutil::DeviceTest {
 protected:
     void SetUp() override {
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        d3d9hooks::ClearCallLog();
-        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(m_d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.Windowed = TRUE;
-        pp.EnableAutoDepthStencil = TRUE;
-        pp.AutoDepthStencilFormat = D3DFMT_D16;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        pp.BackBufferWidth = 640;
-        pp.BackBufferHeight = 480;
-        ASSERT_EQ(m_d3d->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING,
-                                      &pp, &m_dev),
-                  D3D_OK);
+        StartDevice(d3d9hooks::Backend::Null, testutil::DepthPresent(640, 480, D3DFMT_D16));
         d3d9hooks::ClearCallLog();
     }
-    void TearDown() override {
-        if (m_dev) {
-            EXPECT_EQ(m_dev->Release(), 0u);
-        }
-        if (m_d3d) {
-            EXPECT_EQ(m_d3d->Release(), 0u);
-        }
-        d3d9hooks::ResetAll();
-    }
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_dev = nullptr;
 };
 
 TEST_F(D3D9Null, RecordsCallsAsText) {
@@ -98,12 +74,7 @@ TEST_F(D3D9Null, ResetRefusedWhileDefaultPoolObjectsLive) {
               D3D_OK);
     // Still bound to the device after the game lets go: must not block the reset.
     m_dev->SetIndices(ib);
-    D3DPRESENT_PARAMETERS pp{};
-    pp.Windowed = TRUE;
-    pp.BackBufferWidth = 800;
-    pp.BackBufferHeight = 600;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
+    D3DPRESENT_PARAMETERS pp = testutil::DepthPresent(800, 600, D3DFMT_D16);
     EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_dev), 1);
     EXPECT_EQ(m_dev->Reset(&pp), D3DERR_INVALIDCALL);
 

@@ -4,37 +4,27 @@
 #include <d3dx9mesh.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 
 namespace {
 
-class D3DXMeshTest : public testing::Test {
+class D3DXMeshTest : public testutil::DeviceTest {
 protected:
     void SetUp() override {
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        ASSERT_TRUE(testutil::CreateSmallDevice(&m_d3d, &m_device));
+        StartDevice(d3d9hooks::Backend::Null, testutil::WindowedPresent(64, 64));
         d3d9hooks::ClearCallLog();
     }
-    void TearDown() override {
-        if (m_device) m_device->Release();
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
-    }
 
-    static std::string Generated(const char* name) {
-        const char* game = std::getenv("KOLVAR_GAME_DIR");
-        return std::string(game ? game : "game") + "/data/meshes/" + name;
-    }
+    static std::string Generated(const char* name) { return testutil::GameData(std::string("meshes/") + name); }
 
     ID3DXMesh* Load(const char* name, DWORD* materials = nullptr, ID3DXBuffer** adjacency = nullptr) {
         ID3DXMesh* mesh = nullptr;
         ID3DXBuffer* mtrl = nullptr;
         DWORD n = 0;
-        HRESULT hr = D3DXLoadMeshFromXA(Generated(name).c_str(), D3DXMESH_SYSTEMMEM, m_device, adjacency, &mtrl,
+        HRESULT hr = D3DXLoadMeshFromXA(Generated(name).c_str(), D3DXMESH_SYSTEMMEM, m_dev, adjacency, &mtrl,
                                         nullptr, &n, &mesh);
         EXPECT_EQ(hr, D3D_OK) << name;
         if (mtrl) mtrl->Release();
@@ -42,8 +32,6 @@ protected:
         return mesh;
     }
 
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_device = nullptr;
 };
 
 const D3DVERTEXELEMENT9 kWithTangents[] = {
@@ -70,7 +58,7 @@ TEST_F(D3DXMeshTest, LoadsGeneratedBlockWithMaterialsAndAdjacency) {
     for (DWORD i = 0; i < mesh->GetNumFaces() * 3; ++i) ASSERT_LT(adj[i], mesh->GetNumFaces()) << i;
     adjacency->Release();
     // A system-memory mesh owns no default-pool buffers.
-    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 0);
+    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_dev), 0);
     mesh->Release();
 }
 
@@ -83,14 +71,14 @@ TEST_F(D3DXMeshTest, LoadFailuresReturnTheirCodes) {
     ID3DXMesh* mesh = nullptr;
     DWORD n = 7;
     for (const auto& c : cases) {
-        EXPECT_EQ(D3DXLoadMeshFromXA(dir.file(c.first).c_str(), D3DXMESH_SYSTEMMEM, m_device, nullptr, nullptr,
+        EXPECT_EQ(D3DXLoadMeshFromXA(dir.file(c.first).c_str(), D3DXMESH_SYSTEMMEM, m_dev, nullptr, nullptr,
                                      nullptr, &n, &mesh),
                   c.second)
             << c.first;
         EXPECT_EQ(mesh, nullptr) << c.first;
         EXPECT_EQ(n, 7u) << c.first;
     }
-    EXPECT_EQ(D3DXLoadMeshFromXA(nullptr, 0, m_device, nullptr, nullptr, nullptr, &n, &mesh), D3DERR_INVALIDCALL);
+    EXPECT_EQ(D3DXLoadMeshFromXA(nullptr, 0, m_dev, nullptr, nullptr, nullptr, &n, &mesh), D3DERR_INVALIDCALL);
 }
 
 TEST_F(D3DXMeshTest, MaterialsKeepColoursAndTextureNames) {
@@ -105,7 +93,7 @@ Mesh { 4; 0;0;0;, 1;0;0;, 0;-1;0;, 1;-1;0;; 2; 3;0,1,2;, 3;1,3,2;;
     ID3DXMesh* mesh = nullptr;
     ID3DXBuffer* mtrl = nullptr;
     DWORD n = 0;
-    ASSERT_EQ(D3DXLoadMeshFromXA(dir.file("two.x").c_str(), D3DXMESH_SYSTEMMEM, m_device, nullptr, &mtrl, nullptr, &n,
+    ASSERT_EQ(D3DXLoadMeshFromXA(dir.file("two.x").c_str(), D3DXMESH_SYSTEMMEM, m_dev, nullptr, &mtrl, nullptr, &n,
                                  &mesh),
               D3D_OK);
     ASSERT_EQ(n, 2u);
@@ -144,7 +132,7 @@ TEST_F(D3DXMeshTest, CloneConvertsLayoutAndTangentsAreOrthonormal) {
     ID3DXMesh* mesh = Load("block_high.x");
     ASSERT_TRUE(mesh);
     ID3DXMesh* clone = nullptr;
-    ASSERT_EQ(mesh->CloneMesh(D3DXMESH_SYSTEMMEM, kWithTangents, m_device, &clone), D3D_OK);
+    ASSERT_EQ(mesh->CloneMesh(D3DXMESH_SYSTEMMEM, kWithTangents, m_dev, &clone), D3D_OK);
     EXPECT_EQ(clone->GetNumBytesPerVertex(), 56u);
     EXPECT_EQ(clone->GetFVF(), 0u);  // tangents have no FVF form
     float* v = nullptr;
@@ -171,7 +159,7 @@ TEST_F(D3DXMeshTest, CloneConvertsLayoutAndTangentsAreOrthonormal) {
     clone->UnlockVertexBuffer();
     // Missing texture coordinates make tangents impossible.
     ID3DXMesh* noUv = nullptr;
-    ASSERT_EQ(mesh->CloneMeshFVF(D3DXMESH_SYSTEMMEM, D3DFVF_XYZ | D3DFVF_NORMAL, m_device, &noUv), D3D_OK);
+    ASSERT_EQ(mesh->CloneMeshFVF(D3DXMESH_SYSTEMMEM, D3DFVF_XYZ | D3DFVF_NORMAL, m_dev, &noUv), D3D_OK);
     EXPECT_EQ(D3DXComputeTangent(noUv, 0, 0, 0, 1, nullptr), D3DERR_INVALIDCALL);
     noUv->Release();
     clone->Release();
@@ -183,7 +171,7 @@ TEST_F(D3DXMeshTest, ComputeNormalsPointOutwards) {
     ASSERT_TRUE(mesh);
     ID3DXMesh* clone = nullptr;
     DWORD fvf = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX2 | D3DFVF_TEXCOORDSIZE2(0) | D3DFVF_TEXCOORDSIZE3(1);
-    ASSERT_EQ(mesh->CloneMeshFVF(D3DXMESH_SYSTEMMEM, fvf, m_device, &clone), D3D_OK);
+    ASSERT_EQ(mesh->CloneMeshFVF(D3DXMESH_SYSTEMMEM, fvf, m_dev, &clone), D3D_OK);
     EXPECT_EQ(clone->GetNumBytesPerVertex(), 44u);
     EXPECT_EQ(clone->GetFVF(), fvf);
     float* v = nullptr;
@@ -211,17 +199,17 @@ TEST_F(D3DXMeshTest, DeviceCopyLivesInDefaultPoolAndDrawsSubsets) {
     D3DVERTEXELEMENT9 decl[MAX_FVF_DECL_SIZE];
     mesh->GetDeclaration(decl);
     ID3DXMesh* device = nullptr;
-    ASSERT_EQ(mesh->CloneMesh(0, decl, m_device, &device), D3D_OK);
-    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 2);  // vertex and index buffer
+    ASSERT_EQ(mesh->CloneMesh(0, decl, m_dev, &device), D3D_OK);
+    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_dev), 2);  // vertex and index buffer
     D3DXATTRIBUTERANGE table[2];
     DWORD size = 2;
     ASSERT_EQ(device->GetAttributeTable(table, &size), D3D_OK);
     ASSERT_EQ(size, 2u);
 
     IDirect3DVertexDeclaration9* vd = nullptr;
-    ASSERT_EQ(m_device->CreateVertexDeclaration(decl, &vd), D3D_OK);
-    m_device->SetVertexDeclaration(vd);
-    m_device->BeginScene();
+    ASSERT_EQ(m_dev->CreateVertexDeclaration(decl, &vd), D3D_OK);
+    m_dev->SetVertexDeclaration(vd);
+    m_dev->BeginScene();
     d3d9hooks::ClearCallLog();
     ASSERT_EQ(device->DrawSubset(1), D3D_OK);
     auto draws = d3d9hooks::CallsStartingWith("DrawIndexedPrimitive(");
@@ -232,12 +220,12 @@ TEST_F(D3DXMeshTest, DeviceCopyLivesInDefaultPoolAndDrawsSubsets) {
     d3d9hooks::ClearCallLog();
     EXPECT_EQ(device->DrawSubset(5), D3D_OK);  // no such subset: nothing drawn
     EXPECT_TRUE(d3d9hooks::CallsStartingWith("DrawIndexedPrimitive").empty());
-    m_device->EndScene();
-    m_device->SetVertexDeclaration(nullptr);
+    m_dev->EndScene();
+    m_dev->SetVertexDeclaration(nullptr);
     vd->Release();
 
     device->Release();
-    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_device), 0);
+    EXPECT_EQ(d3d9hooks::LiveDefaultPoolResources(m_dev), 0);
     mesh->Release();
 }
 
@@ -256,7 +244,7 @@ TEST_F(D3DXMeshTest, LargeMeshesUse32BitIndicesAlsoWhenCloned) {
     testutil::TempDir dir;
     testutil::WriteFile(dir.file("big.x"), text);
     ID3DXMesh* mesh = nullptr;
-    ASSERT_EQ(D3DXLoadMeshFromXA(dir.file("big.x").c_str(), D3DXMESH_SYSTEMMEM, m_device, nullptr, nullptr, nullptr,
+    ASSERT_EQ(D3DXLoadMeshFromXA(dir.file("big.x").c_str(), D3DXMESH_SYSTEMMEM, m_dev, nullptr, nullptr, nullptr,
                                  nullptr, &mesh),
               D3D_OK);
     EXPECT_EQ(mesh->GetNumVertices(), DWORD(triangles * 3));
@@ -270,7 +258,7 @@ TEST_F(D3DXMeshTest, LargeMeshesUse32BitIndicesAlsoWhenCloned) {
     mesh->GetDeclaration(decl);
     ID3DXMesh* device = nullptr;
     d3d9hooks::ClearCallLog();
-    ASSERT_EQ(mesh->CloneMesh(0, decl, m_device, &device), D3D_OK);
+    ASSERT_EQ(mesh->CloneMesh(0, decl, m_dev, &device), D3D_OK);
     EXPECT_TRUE(device->GetOptions() & D3DXMESH_32BIT);
     auto created = d3d9hooks::CallsStartingWith("CreateIndexBuffer(");
     ASSERT_EQ(created.size(), 1u);

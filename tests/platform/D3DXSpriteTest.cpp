@@ -9,86 +9,61 @@
 
 #include "d3d9hooks.h"
 #include "d3dx9core.h"
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 
 namespace {
 
-IDirect3DDevice9* MakeDevice(IDirect3D9* d3d, UINT w, UINT h) {
-    D3DPRESENT_PARAMETERS pp{};
-    pp.Windowed = TRUE;
-    pp.BackBufferWidth = w;
-    pp.BackBufferHeight = h;
-    pp.EnableAutoDepthStencil = TRUE;
-    pp.AutoDepthStencilFormat = D3DFMT_D16;
-    IDirect3DDevice9* dev = nullptr;
-    EXPECT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev), D3D_OK);
-    return dev;
-}
-
-IDirect3DTexture9* SolidTexture(IDirect3DDevice9* dev, UINT w, UINT h, DWORD argb) {
-    IDirect3DTexture9* tex = nullptr;
-    EXPECT_EQ(dev->CreateTexture(w, h, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex, nullptr), D3D_OK);
-    D3DLOCKED_RECT lr{};
-    tex->LockRect(0, &lr, nullptr, 0);
-    for (UINT y = 0; y < h; ++y)
-        for (UINT x = 0; x < w; ++x) reinterpret_cast<DWORD*>(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch)[x] = argb;
-    tex->UnlockRect(0);
-    return tex;
-}
-
-class D3DXSpriteNull : public ::testing::Test {
+// A device of the backend with a sprite on it, which goes with nothing else holding it.
+class SpriteOnDevice : public testutil::DeviceTest {
 protected:
-    void SetUp() override {
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        dev = MakeDevice(d3d, 320, 240);
-        ASSERT_EQ(D3DXCreateSprite(dev, &sprite), D3D_OK);
+    void StartSprite(d3d9hooks::Backend backend, UINT width, UINT height) {
+        StartDevice(backend, testutil::DepthPresent(width, height, D3DFMT_D16));
+        if (!m_dev) return;
+        ASSERT_EQ(D3DXCreateSprite(m_dev, &m_sprite), D3D_OK);
     }
     void TearDown() override {
-        if (sprite) {
-            EXPECT_EQ(sprite->Release(), 0u);
+        if (m_sprite) {
+            EXPECT_EQ(m_sprite->Release(), 0u);
         }
-        if (dev) {
-            EXPECT_EQ(dev->Release(), 0u);
-        }
-        if (d3d) d3d->Release();
-        d3d9hooks::ResetAll();
+        testutil::DeviceTest::TearDown();
     }
-    IDirect3D9* d3d = nullptr;
-    IDirect3DDevice9* dev = nullptr;
-    ID3DXSprite* sprite = nullptr;
+    ID3DXSprite* m_sprite = nullptr;
+};
+
+class D3DXSpriteNull : public SpriteOnDevice {
+protected:
+    void SetUp() override { StartSprite(d3d9hooks::Backend::Null, 320, 240); }
 };
 
 TEST_F(D3DXSpriteNull, ResetNeedsTheSpriteToLetGo) {
     D3DPRESENT_PARAMETERS pp{};
     pp.Windowed = TRUE;
-    EXPECT_EQ(dev->Reset(&pp), D3DERR_INVALIDCALL);
-    sprite->OnLostDevice();
-    EXPECT_EQ(sprite->Begin(), D3DERR_INVALIDCALL) << "nothing is drawn while the device is lost";
-    EXPECT_EQ(dev->Reset(&pp), D3D_OK);
-    EXPECT_EQ(sprite->OnResetDevice(), D3D_OK);
+    EXPECT_EQ(m_dev->Reset(&pp), D3DERR_INVALIDCALL);
+    m_sprite->OnLostDevice();
+    EXPECT_EQ(m_sprite->Begin(), D3DERR_INVALIDCALL) << "nothing is drawn while the device is lost";
+    EXPECT_EQ(m_dev->Reset(&pp), D3D_OK);
+    EXPECT_EQ(m_sprite->OnResetDevice(), D3D_OK);
 
     // Begin saves, End restores the game's states, whatever the sprite set between.
-    dev->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
-    dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
-    ASSERT_EQ(sprite->Begin(), D3D_OK);
+    m_dev->SetRenderState(D3DRS_ZENABLE, D3DZB_TRUE);
+    m_dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    ASSERT_EQ(m_sprite->Begin(), D3D_OK);
     DWORD v = 0;
-    dev->GetRenderState(D3DRS_ZENABLE, &v);
+    m_dev->GetRenderState(D3DRS_ZENABLE, &v);
     EXPECT_EQ(v, D3DZB_FALSE);
-    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);  // what DrawSprite2D does
-    IDirect3DTexture9* tex = SolidTexture(dev, 8, 8, 0xFFFFFFFF);
-    dev->BeginScene();
+    m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);  // what DrawSprite2D does
+    IDirect3DTexture9* tex = testutil::SolidTexture(m_dev, 8, 8, 0xFFFFFFFF);
+    m_dev->BeginScene();
     d3d9hooks::ClearCallLog();
     const D3DXVECTOR2 scale(0.78125f, 0.78125f), pos(400, 300);
-    EXPECT_EQ(sprite->Draw(tex, nullptr, &scale, nullptr, 0.0f, &pos, 0xFF808080), D3D_OK);
+    EXPECT_EQ(m_sprite->Draw(tex, nullptr, &scale, nullptr, 0.0f, &pos, 0xFF808080), D3D_OK);
     EXPECT_EQ(d3d9hooks::CallLog().front(), "ID3DXSprite.Draw(tex, NULL, {0.78125,0.78125}, NULL, 0, {400,300}, 0xff808080)");
-    dev->EndScene();
-    EXPECT_EQ(sprite->End(), D3D_OK);
-    EXPECT_EQ(sprite->End(), D3DERR_INVALIDCALL);
-    dev->GetRenderState(D3DRS_ZENABLE, &v);
+    m_dev->EndScene();
+    EXPECT_EQ(m_sprite->End(), D3D_OK);
+    EXPECT_EQ(m_sprite->End(), D3DERR_INVALIDCALL);
+    m_dev->GetRenderState(D3DRS_ZENABLE, &v);
     EXPECT_EQ(v, D3DZB_TRUE);
-    dev->GetRenderState(D3DRS_DESTBLEND, &v);
+    m_dev->GetRenderState(D3DRS_DESTBLEND, &v);
     EXPECT_EQ(v, D3DBLEND_ZERO);
     tex->Release();
 }
@@ -96,17 +71,17 @@ TEST_F(D3DXSpriteNull, ResetNeedsTheSpriteToLetGo) {
 // Sprites of one texture share a draw; a state change between them (the
 // loading screen's, the pointer's) sends the sprites before it first.
 TEST_F(D3DXSpriteNull, BatchesByTextureAndFlushesBeforeStateChanges) {
-    IDirect3DTexture9* a = SolidTexture(dev, 8, 8, 0xFFFFFFFF);
-    IDirect3DTexture9* b = SolidTexture(dev, 8, 8, 0xFF000000);
-    dev->BeginScene();
-    ASSERT_EQ(sprite->Begin(), D3D_OK);
+    IDirect3DTexture9* a = testutil::SolidTexture(m_dev, 8, 8, 0xFFFFFFFF);
+    IDirect3DTexture9* b = testutil::SolidTexture(m_dev, 8, 8, 0xFF000000);
+    m_dev->BeginScene();
+    ASSERT_EQ(m_sprite->Begin(), D3D_OK);
     d3d9hooks::ClearCallLog();
     const D3DXVECTOR2 pos(10, 10);
-    for (IDirect3DTexture9* t : {a, a, a}) sprite->Draw(t, nullptr, nullptr, nullptr, 0.0f, &pos, 0xFFFFFFFF);
-    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
-    for (IDirect3DTexture9* t : {a, b}) sprite->Draw(t, nullptr, nullptr, nullptr, 0.0f, &pos, 0xFFFFFFFF);
-    EXPECT_EQ(sprite->End(), D3D_OK);
-    dev->EndScene();
+    for (IDirect3DTexture9* t : {a, a, a}) m_sprite->Draw(t, nullptr, nullptr, nullptr, 0.0f, &pos, 0xFFFFFFFF);
+    m_dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    for (IDirect3DTexture9* t : {a, b}) m_sprite->Draw(t, nullptr, nullptr, nullptr, 0.0f, &pos, 0xFFFFFFFF);
+    EXPECT_EQ(m_sprite->End(), D3D_OK);
+    m_dev->EndScene();
     std::vector<std::string> order;
     for (const std::string& line : d3d9hooks::CallLog())
         if (line.rfind("DrawPrimitiveUP(", 0) == 0 || line.rfind("SetRenderState(D3DRS_DESTBLEND", 0) == 0)
@@ -120,25 +95,9 @@ TEST_F(D3DXSpriteNull, BatchesByTextureAndFlushesBeforeStateChanges) {
     b->Release();
 }
 
-class D3DXSpriteGl : public ::testing::Test {
+class D3DXSpriteGl : public SpriteOnDevice {
 protected:
-    void SetUp() override {
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no display";
-        m_d3d = Direct3DCreate9(D3D_SDK_VERSION);
-        m_dev = MakeDevice(m_d3d, 128, 96);
-        ASSERT_NE(m_dev, nullptr);
-        ASSERT_EQ(D3DXCreateSprite(m_dev, &m_sprite), D3D_OK);
-    }
-    void TearDown() override {
-        if (m_sprite) m_sprite->Release();
-        if (m_dev) {
-            EXPECT_EQ(m_dev->Release(), 0u);
-        }
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
-    }
+    void SetUp() override { StartSprite(d3d9hooks::Backend::GL, 128, 96); }
     std::vector<DWORD> Grab(const char* name) {
         UINT w, h;
         auto p = d3d9hooks::ReadBackBuffer(m_dev, &w, &h);
@@ -146,9 +105,6 @@ protected:
         return p;
     }
     static DWORD At(const std::vector<DWORD>& p, int x, int y) { return p[y * 128 + x] & 0xFFFFFF; }
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_dev = nullptr;
-    ID3DXSprite* m_sprite = nullptr;
 };
 
 TEST_F(D3DXSpriteGl, PlacesTexelsOnPixels) {
@@ -187,7 +143,7 @@ TEST_F(D3DXSpriteGl, PlacesTexelsOnPixels) {
 }
 
 TEST_F(D3DXSpriteGl, RotatesAboutTheCentreAndBlends) {
-    IDirect3DTexture9* tex = SolidTexture(m_dev, 16, 4, 0x80FFFFFF);
+    IDirect3DTexture9* tex = testutil::SolidTexture(m_dev, 16, 4, 0x80FFFFFF);
     m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     m_dev->BeginScene();
     ASSERT_EQ(m_sprite->Begin(), D3D_OK);

@@ -4,8 +4,6 @@
 
 #include <d3d9types.h>
 
-#include <cstdlib>
-
 #include "platform/d3dx9/Image.h"
 #include "support/TestUtil.h"
 
@@ -15,13 +13,8 @@ namespace {
 
 class TextureAssets : public testing::Test {
 protected:
-    void SetUp() override {
-        const char* game = getenv("KOLVAR_GAME_DIR");
-        ASSERT_NE(game, nullptr);
-        m_Folder = std::string(game) + "/data/textures/";
-    }
     DecodedFile Load(const std::string& name) {
-        std::string bytes = testutil::ReadFile(m_Folder + name);
+        std::string bytes = testutil::ReadFile(testutil::GameData("textures/" + name));
         DecodedFile file;
         std::string error;
         EXPECT_TRUE(Decode(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), file, &error))
@@ -29,8 +22,6 @@ protected:
         return file;
     }
     static bool PowerOfTwo(uint32_t v) { return v && !(v & (v - 1)); }
-
-    std::string m_Folder;
 };
 
 TEST_F(TextureAssets, EveryNamedTextureIsThereInPowerOfTwoSizes) {

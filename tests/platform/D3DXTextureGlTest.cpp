@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 #include "tests/platform/TextureFiles.h"
 
 namespace {
@@ -37,32 +37,16 @@ bool Near(uint32_t a, uint32_t b, int tolerance) {
     return true;
 }
 
-class D3DXTextureGl : public testing::Test {
+class D3DXTextureGl : public testutil::DeviceTest {
 protected:
     void SetUp() override {
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::GL);
-        if (!getenv("DISPLAY") || SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) KOLVAR_SKIP_WITHOUT_GL() << "no display";
-        m_D3D = Direct3DCreate9(D3D_SDK_VERSION);
-        ASSERT_NE(m_D3D, nullptr);
-        D3DPRESENT_PARAMETERS pp = {};
-        pp.Windowed = TRUE;
-        pp.BackBufferWidth = kSize;
-        pp.BackBufferHeight = kSize;
-        pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-        ASSERT_EQ(m_D3D->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &m_Device),
-                  D3D_OK);
-        m_Device->SetRenderState(D3DRS_LIGHTING, FALSE);
-        m_Device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
-        m_Device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-        m_Device->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
-        m_Device->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
-        m_Device->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
-    }
-    void TearDown() override {
-        if (m_Device) m_Device->Release();
-        if (m_D3D) m_D3D->Release();
-        d3d9hooks::ResetAll();
+        if (!getenv("DISPLAY")) KOLVAR_SKIP_WITHOUT_GL() << "no display";
+        StartDevice(d3d9hooks::Backend::GL, testutil::WindowedPresent(kSize, kSize));
+        if (!m_dev) return;
+        Use2DStates();
+        m_dev->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_POINT);
+        m_dev->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_POINT);
+        m_dev->SetSamplerState(0, D3DSAMP_MIPFILTER, D3DTEXF_NONE);
     }
 
     // The whole texture, one texel per pixel, with its top-left at (x, y).
@@ -74,23 +58,21 @@ protected:
                                {x1, y0, 0.5f, 1, 0xffffffffu, 1, 0},
                                {x0, y1, 0.5f, 1, 0xffffffffu, 0, 1},
                                {x1, y1, 0.5f, 1, 0xffffffffu, 1, 1}};
-        m_Device->SetTexture(0, tex);
-        m_Device->SetFVF(kTLFvf);
-        EXPECT_EQ(m_Device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TLVertex)), D3D_OK);
-        m_Device->SetTexture(0, nullptr);
+        m_dev->SetTexture(0, tex);
+        m_dev->SetFVF(kTLFvf);
+        EXPECT_EQ(m_dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TLVertex)), D3D_OK);
+        m_dev->SetTexture(0, nullptr);
     }
 
     IDirect3DTexture9* Load(const std::string& path, D3DFORMAT format, DWORD filter) {
         IDirect3DTexture9* tex = nullptr;
-        EXPECT_EQ(D3DXCreateTextureFromFileExA(m_Device, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+        EXPECT_EQ(D3DXCreateTextureFromFileExA(m_dev, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
                                                format, D3DPOOL_MANAGED, filter, filter, 0, nullptr, nullptr, &tex),
                   D3D_OK);
         return tex;
     }
 
     testutil::TempDir m_Dir;
-    IDirect3D9* m_D3D = nullptr;
-    IDirect3DDevice9* m_Device = nullptr;
 };
 
 TEST_F(D3DXTextureGl, LoadedTexturesReachTheScreen) {
@@ -104,14 +86,14 @@ TEST_F(D3DXTextureGl, LoadedTexturesReachTheScreen) {
     IDirect3DTexture9* r4444 = Load(png, D3DFMT_A4R4G4B4, D3DX_FILTER_TRIANGLE);
     ASSERT_TRUE(placed && r565 && r4444);
 
-    m_Device->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000u, 1.0f, 0);
-    m_Device->BeginScene();
+    m_dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xff000000u, 1.0f, 0);
+    m_dev->BeginScene();
     DrawTexture(placed, 0, 0);
     DrawTexture(r565, 0, 128);
     DrawTexture(r4444, 128, 128);
-    m_Device->EndScene();
+    m_dev->EndScene();
     UINT w = 0, h = 0;
-    std::vector<DWORD> px = d3d9hooks::ReadBackBuffer(m_Device, &w, &h);
+    std::vector<DWORD> px = d3d9hooks::ReadBackBuffer(m_dev, &w, &h);
     ASSERT_EQ(w, kSize);
     EXPECT_TRUE(testutil::SaveScreenshot("d3dx_texture_formats.png", px, w, h));
     auto at = [&](int x, int y) { return uint32_t(px[size_t(y) * w + x]) & 0xffffff; };

@@ -18,20 +18,10 @@ bool DecodeString(const std::string& s, DecodedFile& out, std::string* error = n
     return Decode(Bytes(s), s.size(), out, error);
 }
 
-// A picture with distinct corners, so placement and orientation show.
-std::vector<uint32_t> Corners(int w, int h) {
-    std::vector<uint32_t> px(size_t(w) * h, 0xff808080u);
-    px[0] = 0xffff0000u;                       // top-left red
-    px[size_t(w) - 1] = 0xff00ff00u;           // top-right green
-    px[size_t(h - 1) * w] = 0xff0000ffu;       // bottom-left blue
-    px[size_t(h) * w - 1] = 0x80ffffffu;       // bottom-right half-transparent white
-    return px;
-}
-
 }  // namespace
 
 TEST(D3DXTextureImage, DecodesEveryFileKindByContent) {
-    std::vector<uint32_t> px = Corners(100, 60);
+    std::vector<uint32_t> px = texfiles::Corners(100, 60);
     struct Case {
         std::string bytes;
         FileKind kind;
@@ -118,7 +108,7 @@ TEST(D3DXTextureImage, DdsCubeMapsAndPixelFormats) {
 }
 
 TEST(D3DXTextureImage, BadFilesFailWithoutHugeAllocations) {
-    std::string png = texfiles::Png(64, 64, Corners(64, 64));
+    std::string png = texfiles::Png(64, 64, texfiles::Corners(64, 64));
     struct Case {
         const char* what;
         std::string bytes;
@@ -170,7 +160,7 @@ TEST(D3DXTextureImage, BadFilesFailWithoutHugeAllocations) {
 }
 
 TEST(D3DXTextureImage, DamagedFilesNeverGiveInconsistentImages) {
-    std::vector<uint32_t> px = Corners(24, 20);
+    std::vector<uint32_t> px = texfiles::Corners(24, 20);
     std::vector<std::vector<uint32_t>> faces(6, texfiles::Solid(8, 8, 0xff336699u));
     const std::string samples[] = {
         texfiles::Png(24, 20, px), texfiles::Bmp(24, 20, px), texfiles::Tga(24, 20, px), texfiles::Jpg(24, 20, px),
@@ -209,7 +199,7 @@ TEST(D3DXTextureImage, SizingPlacesOrStretches) {
     EXPECT_EQ(FullMipCount(1, 1), 1u);
 
     Image src(100, 60);
-    src.texels = Corners(100, 60);
+    src.texels = texfiles::Corners(100, 60);
     // Filter none: the picture at the top-left, transparent black elsewhere.
     Image placed = Resample(src, 128, 64, kFilterNone);
     ASSERT_EQ(placed.width, 128u);

@@ -9,33 +9,14 @@
 
 #include <cmath>
 
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 #include "tests/platform/TextureFiles.h"
 
 namespace {
 
-// A picture with distinct corners, so placement shows.
-std::vector<uint32_t> Corners(int w, int h) {
-    std::vector<uint32_t> px(size_t(w) * h, 0xff808080u);
-    px[0] = 0xffff0000u;
-    px[size_t(w) - 1] = 0xff00ff00u;
-    px[size_t(h - 1) * w] = 0xff0000ffu;
-    px[size_t(h) * w - 1] = 0x80ffffffu;
-    return px;
-}
-
-class D3DXTextureTest : public testing::Test {
+class D3DXTextureTest : public testutil::DeviceTest {
 protected:
-    void SetUp() override {
-        d3d9hooks::ResetAll();
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        ASSERT_TRUE(testutil::CreateSmallDevice(&m_D3D, &m_Device));
-    }
-    void TearDown() override {
-        if (m_Device) m_Device->Release();
-        if (m_D3D) m_D3D->Release();
-        d3d9hooks::ResetAll();
-    }
+    void SetUp() override { StartDevice(d3d9hooks::Backend::Null, testutil::WindowedPresent(64, 64)); }
 
     std::string Write(const std::string& name, const std::string& bytes) {
         testutil::WriteFile(m_Dir.file(name), bytes);
@@ -52,15 +33,13 @@ protected:
     }
 
     testutil::TempDir m_Dir;
-    IDirect3D9* m_D3D = nullptr;
-    IDirect3DDevice9* m_Device = nullptr;
 };
 
 TEST_F(D3DXTextureTest, DefaultSizeRoundsUpAndReportsTheFileSize) {
-    std::string path = Write("pic.png", texfiles::Png(100, 60, Corners(100, 60)));
+    std::string path = Write("pic.png", texfiles::Png(100, 60, texfiles::Corners(100, 60)));
     D3DXIMAGE_INFO info = {};
     IDirect3DTexture9* tex = nullptr;
-    ASSERT_EQ(D3DXCreateTextureFromFileExA(m_Device, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+    ASSERT_EQ(D3DXCreateTextureFromFileExA(m_dev, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
                                            D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_TRIANGLE,
                                            D3DX_FILTER_TRIANGLE, 0, &info, nullptr, &tex),
               D3D_OK);
@@ -87,9 +66,9 @@ TEST_F(D3DXTextureTest, DefaultSizeRoundsUpAndReportsTheFileSize) {
 }
 
 TEST_F(D3DXTextureTest, FilterNonePlacesTheImageTopLeft) {
-    std::string path = Write("pic.png", texfiles::Png(100, 60, Corners(100, 60)));
+    std::string path = Write("pic.png", texfiles::Png(100, 60, texfiles::Corners(100, 60)));
     IDirect3DTexture9* tex = nullptr;
-    ASSERT_EQ(D3DXCreateTextureFromFileExA(m_Device, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+    ASSERT_EQ(D3DXCreateTextureFromFileExA(m_dev, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
                                            D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_NONE, D3DX_FILTER_NONE, 0,
                                            nullptr, nullptr, &tex),
               D3D_OK);
@@ -99,7 +78,7 @@ TEST_F(D3DXTextureTest, FilterNonePlacesTheImageTopLeft) {
     tex->Release();
 
     // The theme load: size from the file rounded up, one level, linear.
-    ASSERT_EQ(D3DXCreateTextureFromFileExA(m_Device, path.c_str(), 0, 0, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
+    ASSERT_EQ(D3DXCreateTextureFromFileExA(m_dev, path.c_str(), 0, 0, 1, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED,
                                            D3DX_FILTER_LINEAR, D3DX_FILTER_LINEAR, 0, nullptr, nullptr, &tex),
               D3D_OK);
     D3DSURFACE_DESC desc;
@@ -121,7 +100,7 @@ TEST_F(D3DXTextureTest, KindFromContentAndWindowsPaths) {
     EXPECT_EQ(info.Width, 16u);
     EXPECT_EQ(info.Height, 8u);
     IDirect3DTexture9* tex = nullptr;
-    ASSERT_EQ(D3DXCreateTextureFromFileA(m_Device, path.c_str(), &tex), D3D_OK);
+    ASSERT_EQ(D3DXCreateTextureFromFileA(m_dev, path.c_str(), &tex), D3D_OK);
     D3DSURFACE_DESC desc;
     tex->GetLevelDesc(0, &desc);
     EXPECT_EQ(desc.Format, D3DFMT_X8R8G8B8);  // no alpha in the file
@@ -135,7 +114,7 @@ TEST_F(D3DXTextureTest, CubeMapLoadsSixFaces) {
     std::string path = Write("cube.dds", texfiles::Dds(16, 16, faces));
     D3DXIMAGE_INFO info = {};
     IDirect3DCubeTexture9* cube = nullptr;
-    ASSERT_EQ(D3DXCreateCubeTextureFromFileExA(m_Device, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 0,
+    ASSERT_EQ(D3DXCreateCubeTextureFromFileExA(m_dev, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 0,
                                                D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_FILTER_TRIANGLE,
                                                D3DX_FILTER_TRIANGLE, 0, &info, nullptr, &cube),
               D3D_OK);
@@ -155,7 +134,7 @@ TEST_F(D3DXTextureTest, CubeMapLoadsSixFaces) {
     // A plain picture is no cube map.
     std::string flat = Write("flat.png", texfiles::Png(16, 16, texfiles::Solid(16, 16, 0xffffffffu)));
     cube = nullptr;
-    EXPECT_TRUE(FAILED(D3DXCreateCubeTextureFromFileExA(m_Device, flat.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 0,
+    EXPECT_TRUE(FAILED(D3DXCreateCubeTextureFromFileExA(m_dev, flat.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 0,
                                                         D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT,
                                                         0, nullptr, nullptr, &cube)));
     EXPECT_EQ(cube, nullptr);
@@ -163,7 +142,7 @@ TEST_F(D3DXTextureTest, CubeMapLoadsSixFaces) {
 
 TEST_F(D3DXTextureTest, BadFilesFailAndLeaveTheOutputAlone) {
     // Which bodies fail to decode is the decoder's own test; here, what the API hands back.
-    std::string png = texfiles::Png(64, 64, Corners(64, 64));
+    std::string png = texfiles::Png(64, 64, texfiles::Corners(64, 64));
     const std::pair<const char*, std::string> files[] = {
         {"empty.png", ""},
         {"truncated.png", png.substr(0, png.size() / 2)},
@@ -171,7 +150,7 @@ TEST_F(D3DXTextureTest, BadFilesFailAndLeaveTheOutputAlone) {
     for (const auto& f : files) {
         std::string path = Write(f.first, f.second);
         IDirect3DTexture9* tex = nullptr;
-        EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(m_Device, path.c_str(), &tex))) << f.first;
+        EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(m_dev, path.c_str(), &tex))) << f.first;
         EXPECT_EQ(tex, nullptr) << f.first;
         // Only the header is read for the information; a cut body still gives it.
         D3DXIMAGE_INFO info = {};
@@ -179,15 +158,15 @@ TEST_F(D3DXTextureTest, BadFilesFailAndLeaveTheOutputAlone) {
         EXPECT_EQ(SUCCEEDED(D3DXGetImageInfoFromFileA(path.c_str(), &info)), headerOnly) << f.first;
     }
     IDirect3DTexture9* tex = nullptr;
-    EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(m_Device, m_Dir.file("missing.png").c_str(), &tex)));
-    EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(m_Device, m_Dir.path().c_str(), &tex)));  // a folder
-    EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(m_Device, nullptr, &tex)));
+    EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(m_dev, m_Dir.file("missing.png").c_str(), &tex)));
+    EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(m_dev, m_Dir.path().c_str(), &tex)));  // a folder
+    EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(m_dev, nullptr, &tex)));
     EXPECT_EQ(tex, nullptr);
 }
 
 TEST_F(D3DXTextureTest, EmptyTexturesAndNormalMaps) {
     IDirect3DTexture9* heights = nullptr;
-    ASSERT_EQ(D3DXCreateTexture(m_Device, 0, 0, 0, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, &heights), D3D_OK);
+    ASSERT_EQ(D3DXCreateTexture(m_dev, 0, 0, 0, 0, D3DFMT_UNKNOWN, D3DPOOL_MANAGED, &heights), D3D_OK);
     D3DSURFACE_DESC desc;
     heights->GetLevelDesc(0, &desc);
     EXPECT_EQ(desc.Width, 256u);
@@ -196,7 +175,7 @@ TEST_F(D3DXTextureTest, EmptyTexturesAndNormalMaps) {
     heights->Release();
 
     IDirect3DCubeTexture9* cube = nullptr;
-    ASSERT_EQ(D3DXCreateCubeTexture(m_Device, 256, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &cube), D3D_OK);
+    ASSERT_EQ(D3DXCreateCubeTexture(m_dev, 256, 0, 0, D3DFMT_X8R8G8B8, D3DPOOL_MANAGED, &cube), D3D_OK);
     EXPECT_EQ(cube->GetLevelCount(), 9u);
     cube->Release();
 
@@ -205,9 +184,9 @@ TEST_F(D3DXTextureTest, EmptyTexturesAndNormalMaps) {
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) ramp[y * 64 + x] = 0xff000000u | uint32_t(x * 4) << 16;
     std::string path = Write("ramp.png", texfiles::Png(64, 64, ramp, 3));
-    ASSERT_EQ(D3DXCreateTextureFromFileA(m_Device, path.c_str(), &heights), D3D_OK);
+    ASSERT_EQ(D3DXCreateTextureFromFileA(m_dev, path.c_str(), &heights), D3D_OK);
     IDirect3DTexture9* normals = nullptr;
-    ASSERT_EQ(D3DXCreateTexture(m_Device, 64, 64, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &normals), D3D_OK);
+    ASSERT_EQ(D3DXCreateTexture(m_dev, 64, 64, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &normals), D3D_OK);
     ASSERT_EQ(D3DXComputeNormalMap(normals, heights, nullptr, 0, D3DX_CHANNEL_RED, 3.0f), D3D_OK);
     uint32_t n = Texel(normals, 0, 32, 32);
     EXPECT_LT((n >> 16) & 0xff, 120u);               // tilted toward -x

@@ -19,26 +19,16 @@
 
 #include "TextureFiles.h"
 #include "dmusichooks.h"
-#include "support/TestUtil.h"
+#include "support/DeviceSupport.h"
 
 namespace {
 
 using testutil::CorpusFiles;
 using testutil::ShouldLoad;
 
-class HostileCorpus : public testing::Test {
+class HostileCorpus : public testutil::DeviceTest {
 protected:
-    void SetUp() override {
-        d3d9hooks::SetBackend(d3d9hooks::Backend::Null);
-        ASSERT_TRUE(testutil::CreateSmallDevice(&m_d3d, &m_device));
-    }
-    void TearDown() override {
-        if (m_device) m_device->Release();
-        if (m_d3d) m_d3d->Release();
-        d3d9hooks::ResetAll();
-    }
-    IDirect3D9* m_d3d = nullptr;
-    IDirect3DDevice9* m_device = nullptr;
+    void SetUp() override { StartDevice(d3d9hooks::Backend::Null, testutil::WindowedPresent(64, 64)); }
 };
 
 TEST_F(HostileCorpus, ImagesLoadOrFailCleanly) {
@@ -47,7 +37,7 @@ TEST_F(HostileCorpus, ImagesLoadOrFailCleanly) {
         D3DXIMAGE_INFO info;
         HRESULT infoResult = D3DXGetImageInfoFromFileA(path.c_str(), &info);
         IDirect3DTexture9* texture = nullptr;
-        HRESULT hr = D3DXCreateTextureFromFileExA(m_device, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+        HRESULT hr = D3DXCreateTextureFromFileExA(m_dev, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0,
                                                   D3DFMT_UNKNOWN, D3DPOOL_MANAGED, D3DX_DEFAULT, D3DX_DEFAULT, 0,
                                                   nullptr, nullptr, &texture);
         EXPECT_EQ(SUCCEEDED(hr), ShouldLoad(path));
@@ -98,7 +88,7 @@ TEST_F(HostileCorpus, MeshesAndTheirMaterialTexturesLoadOrFailCleanly) {
         ID3DXBuffer* materials = nullptr;
         DWORD count = 0;
         ID3DXMesh* mesh = nullptr;
-        HRESULT hr = D3DXLoadMeshFromXA(path.c_str(), D3DXMESH_MANAGED, m_device, nullptr, &materials, nullptr,
+        HRESULT hr = D3DXLoadMeshFromXA(path.c_str(), D3DXMESH_MANAGED, m_dev, nullptr, &materials, nullptr,
                                         &count, &mesh);
         EXPECT_EQ(SUCCEEDED(hr), ShouldLoad(path));
         if (materials) {
@@ -107,7 +97,7 @@ TEST_F(HostileCorpus, MeshesAndTheirMaterialTexturesLoadOrFailCleanly) {
             for (DWORD i = 0; i < count; ++i) {
                 if (!m[i].pTextureFilename) continue;
                 IDirect3DTexture9* texture = nullptr;
-                EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(m_device, m[i].pTextureFilename, &texture)))
+                EXPECT_TRUE(FAILED(D3DXCreateTextureFromFileA(m_dev, m[i].pTextureFilename, &texture)))
                     << m[i].pTextureFilename;
                 if (texture) texture->Release();
             }
@@ -119,7 +109,7 @@ TEST_F(HostileCorpus, MeshesAndTheirMaterialTexturesLoadOrFailCleanly) {
 
 TEST_F(HostileCorpus, ShaderSourcesFailCleanly) {
     CGcontext context = cgCreateContext();
-    cgD3D9SetDevice(m_device);
+    cgD3D9SetDevice(m_dev);
     for (const std::string& path : CorpusFiles("shader")) {
         SCOPED_TRACE(path);
         CGprogram program = cgCreateProgramFromFile(context, CG_SOURCE, path.c_str(), CG_PROFILE_VS_1_1, "main", nullptr);

@@ -98,6 +98,16 @@ inline std::vector<std::pair<const char*, std::string>> RedBmps() {
 
 inline std::vector<uint32_t> Solid(int w, int h, uint32_t argb) { return std::vector<uint32_t>(size_t(w) * h, argb); }
 
+// A picture with distinct corners, so placement and orientation show.
+inline std::vector<uint32_t> Corners(int w, int h) {
+    std::vector<uint32_t> px(size_t(w) * h, 0xff808080u);
+    px[0] = 0xffff0000u;                  // top-left red
+    px[size_t(w) - 1] = 0xff00ff00u;      // top-right green
+    px[size_t(h - 1) * w] = 0xff0000ffu;  // bottom-left blue
+    px[size_t(h) * w - 1] = 0x80ffffffu;  // bottom-right half-transparent white
+    return px;
+}
+
 inline void Put32(std::string& s, uint32_t v) {
     for (int i = 0; i < 4; ++i) s.push_back(char((v >> (8 * i)) & 0xff));
 }
@@ -106,27 +116,11 @@ inline void Put32(std::string& s, uint32_t v) {
 inline std::string DdsHeader(uint32_t w, uint32_t h, uint32_t mips, bool cube, uint32_t pfFlags, uint32_t fourCC,
                              uint32_t bits, uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
     std::string s = "DDS ";
-    Put32(s, 124);
-    Put32(s, 0x1 | 0x2 | 0x4 | 0x1000 | (mips > 1 ? 0x20000 : 0));
-    Put32(s, h);
-    Put32(s, w);
-    Put32(s, 0);
-    Put32(s, 0);
-    Put32(s, mips);
-    for (int i = 0; i < 11; ++i) Put32(s, 0);
-    Put32(s, 32);
-    Put32(s, pfFlags);
-    Put32(s, fourCC);
-    Put32(s, bits);
-    Put32(s, r);
-    Put32(s, g);
-    Put32(s, b);
-    Put32(s, a);
-    Put32(s, 0x1000 | (cube ? 0x8 : 0) | (mips > 1 ? 0x400000 : 0));
-    Put32(s, cube ? 0xfe00 : 0);
-    Put32(s, 0);
-    Put32(s, 0);
-    Put32(s, 0);
+    const uint32_t fields[] = {124, 0x1 | 0x2 | 0x4 | 0x1000 | (mips > 1 ? 0x20000u : 0u), h, w, 0, 0, mips,
+                               0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,        // reserved
+                               32, pfFlags, fourCC, bits, r, g, b, a,  // the pixel format
+                               0x1000 | (cube ? 0x8u : 0u) | (mips > 1 ? 0x400000u : 0u), cube ? 0xfe00u : 0u, 0, 0, 0};
+    for (uint32_t v : fields) Put32(s, v);
     return s;
 }
 

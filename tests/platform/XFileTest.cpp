@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <string>
 
 #include "d3dx9mesh.h"
 #include "platform/d3dx9/XFile.h"
+#include "support/TestUtil.h"
 
 namespace {
 
@@ -164,8 +164,7 @@ struct Bounds {
 };
 
 Bounds LoadGenerated(const char* name, xfile::MeshData& m) {
-    const char* game = std::getenv("KOLVAR_GAME_DIR");
-    std::string path = std::string(game ? game : "game") + "/data/meshes/" + name;
+    const std::string path = testutil::GameData(std::string("meshes/") + name);
     std::string why;
     EXPECT_EQ(xfile::ParseFile(path.c_str(), m, &why), S_OK) << name << ": " << why;
     Bounds b;

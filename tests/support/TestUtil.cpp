@@ -252,4 +252,9 @@ std::string ArtifactsDir() {
     return required ? ::testing::TestPartResult::kFatalFailure : ::testing::TestPartResult::kSkip;
 }
 
+std::string GameData(const std::string& relative) {
+    const char* game = getenv("KOLVAR_GAME_DIR");
+    return std::string(game ? game : "game") + "/data/" + relative;
+}
+
 }  // namespace testutil

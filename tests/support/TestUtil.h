@@ -91,4 +91,7 @@ bool ShouldLoad(const std::string& path);
 // Passes when every wanted line stands in `got` in this order; other lines may come between.
 ::testing::AssertionResult InOrder(const std::vector<std::string>& got, const std::vector<std::string>& wanted);
 
+// A path below the built game's data folder (KOLVAR_GAME_DIR, else ./game): GameData("meshes/frame.x").
+std::string GameData(const std::string& relative);
+
 }  // namespace testutil
