@@ -21,6 +21,7 @@
 #include "engine/GraphicsEngine.h"
 #include "engine/Log.h"
 #include "engine/Script.h"
+#include "support/EngineScope.h"
 
 namespace fs = std::filesystem;
 
@@ -34,8 +35,6 @@ const std::string& Scratch() {
 
 using fuzzsupport::WriteInput;
 
-LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
-
 // The engine on the null device with dummy audio, started once.
 [[maybe_unused]] void StartEngine() {  // not every script target needs the engine
     static const bool started = [] {
@@ -45,14 +44,7 @@ LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowPr
         platform::SetFakeClock(true, 1000000000LL);
         EngineTimerRestart();
         CGeneralParameters p;
-        p.m_Caption = "Kolvar fuzz";
-        p.m_IconId = 113;
-        p.m_WndProc = Proc;
-        p.m_Windowed = true;
-        p.m_Width = 1024;
-        p.m_Height = 768;
-        p.m_FixedStep = 0.025f;
-        p.m_Bits = 32;
+        enginescope::FillWindowed(p, "Kolvar fuzz", 1024, 768);
         if (!CGraphicsEngine::GetInstance()->SetGeneralParameters(&p)) abort();
         return true;
     }();
