@@ -93,6 +93,11 @@ protected:
             m_engine->Tick();
         }
     }
+    // The score, already shown in full: no roll-up in between.
+    void Score(int score) {
+        m_hud->score = score;
+        m_hud->displayedScore = float(score);
+    }
     // Texts of the floating messages alive now, in list order.
     static std::vector<std::string> Messages() {
         std::vector<std::string> texts;

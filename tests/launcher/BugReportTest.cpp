@@ -206,11 +206,6 @@ protected:
         platform::QueueDialogSteps(steps);
         return DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kBugReportDialog), nullptr, BugReportDlgProc, 0);
     }
-    static std::string Text(HWND d, int id) {
-        char buf[256] = "";
-        GetDlgItemTextA(d, id, buf, sizeof buf);
-        return buf;
-    }
 };
 
 TEST_F(BugReportDialog, AFailedSendKeepsTheDialogOpenWithItsText) {
@@ -242,9 +237,7 @@ TEST_F(BugReportDialog, SendMailsTheTextAndTheFreshReportThenCloses) {
                         SetDlgItemTextA(d, 1010, "The saw went through the floor.");
                         saved = platform::SaveDialogScreenshot(d, shot);
                         platform::DialogControlRect(GetDlgItem(d, 1010), &text);
-                        char buf[256];
-                        GetWindowTextA(d, buf, sizeof buf);
-                        caption = buf;
+                        caption = Text(d);
                         send = Text(d, 1040);
                     }),
                     platform::DialogStep::Press(1040)}),

@@ -41,15 +41,7 @@ protected:
         platform::QueueDialogSteps(steps);
         EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kSetupDialog), nullptr, SetupDlgProc, 0), 0);
     }
-    std::vector<std::string> Entries(HWND d) {
-        std::vector<std::string> out;
-        char buf[256];
-        for (LRESULT i = 0, n = SendDlgItemMessageA(d, 1017, LB_GETCOUNT, 0, 0); i < n; ++i) {
-            SendDlgItemMessageA(d, 1017, LB_GETTEXT, i, (LPARAM)buf);
-            out.push_back(buf);
-        }
-        return out;
-    }
+    static std::vector<std::string> Entries(HWND d) { return ListLines(d, 1017); }
     static LRESULT Selection(HWND d) { return SendDlgItemMessageA(d, 1017, LB_GETCURSEL, 0, 0); }
     void Playlist(const std::vector<std::string>& songs) {
         std::string text = "[playlist]\r\nnum=" + std::to_string(songs.size()) + "\r\n";
@@ -267,9 +259,7 @@ TEST_F(SetupTest, ScreenshotShowsTheDialog) {
                   saved = platform::SaveDialogScreenshot(d, shot);
                   platform::DialogControlRect(GetDlgItem(d, 1017), &songs);
                   platform::DialogControlRect(GetDlgItem(d, 1027), &button);
-                  char buf[64];
-                  GetDlgItemTextA(d, 1027, buf, sizeof buf);
-                  close = buf;
+                  close = Text(d, 1027);
               })});
     EXPECT_TRUE(saved);
     EXPECT_TRUE(testutil::ScreenshotShowsSomething(shot, 16));
