@@ -279,15 +279,17 @@ TEST_F(MusicPlayerTest, ASongThatEndsMovesThePlayerToTheNext) {
 TEST_F(MusicPlayerTest, AMidiSongIsNotAskedForItsEndDuringItsFirstFiveSeconds) {
     CMusicPlayer* player = Player("[playlist]\r\nnum=2\r\ncurrent=1\r\nsong1=a.mid\r\nsong2=c.wav\r\n");
     ASSERT_EQ(2u, player->m_songs.size());
+    // The song playing that long after from: still the first, or on to the second.
+    auto at = [&](float from, float seconds, int current) {
+        g_testTime = from + seconds;
+        player->Update();
+        EXPECT_EQ(current, player->m_current) << seconds;
+    };
     const float start = g_testTime;
     player->Play();
     MidiStop();  // as if the song had ended at once
-    g_testTime = start + 4.9f;
-    player->Update();
-    EXPECT_EQ(0, player->m_current);
-    g_testTime = start + 5.0f;
-    player->Update();
-    EXPECT_EQ(1, player->m_current);
+    at(start, 4.9f, 0);
+    at(start, 5.0f, 1);
 
     // The same after a resume.
     player->PreviousSong();
@@ -296,12 +298,8 @@ TEST_F(MusicPlayerTest, AMidiSongIsNotAskedForItsEndDuringItsFirstFiveSeconds) {
     player->Resume();
     MidiStop();
     const float resumed = g_testTime;
-    g_testTime = resumed + 4.99f;
-    player->Update();
-    EXPECT_EQ(0, player->m_current);
-    g_testTime = resumed + 5.01f;
-    player->Update();
-    EXPECT_EQ(1, player->m_current);
+    at(resumed, 4.99f, 0);
+    at(resumed, 5.01f, 1);
 }
 
 TEST_F(MusicPlayerTest, PauseStopsAMidiSongAndResumePlaysItAgain) {

@@ -195,7 +195,6 @@ protected:
         LauncherTest::SetUp();
         if (IsSkipped()) return;
         Config(testutil::ReadFile(std::string(getenv("KOLVAR_SOURCE_DIR")) + "/data/templates/config.ini"));
-        platform::ClearRecordedMessageBoxes();
     }
     void TearDown() override {
         unsetenv("KOLVAR_MAIL_LOG");

@@ -26,6 +26,7 @@ protected:
         platform::SetRegistryFile(dir.file("registry.ini"));
         platform::ClearDialogSteps();
         platform::SetScriptIdleTimeout(5.0);
+        platform::ClearRecordedMessageBoxes();
     }
     void TearDown() override {
         platform::ClearDialogSteps();

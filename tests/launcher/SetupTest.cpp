@@ -26,7 +26,6 @@ protected:
                                                      Mode(320, 240, 60), Mode(640, 400, 70), Mode(800, 480, 60),
                                                      Mode(640, 480, 60), Mode(1024, 768, 75)});
         d3d9hooks::SetAdapterModes(D3DFMT_R5G6B5, {Mode(800, 600, 60, D3DFMT_R5G6B5), Mode(640, 480, 60, D3DFMT_R5G6B5)});
-        platform::ClearRecordedMessageBoxes();
         Config("[graphics]\r\nscreen_w=800\r\nscreen_h=600\r\nbits=32\r\nfullscreen=0\r\n");
     }
     void TearDown() override {

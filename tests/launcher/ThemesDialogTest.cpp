@@ -46,7 +46,6 @@ protected:
         LauncherTest::SetUp();
         if (IsSkipped()) return;
         g_ThemesDlgSelection = 0;
-        platform::ClearRecordedMessageBoxes();
         platform::SetMessageBoxAnswer(0);
         Config("[preloader_themes]\r\nare_you_sure=Really?\r\nrandom=0\r\n");
     }
