@@ -10,8 +10,6 @@
 
 #include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "app/MenuItem.h"
 #include "app/MenuManager.h"

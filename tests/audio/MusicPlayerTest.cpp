@@ -3,12 +3,9 @@
 // the end of a song, the grace period of MIDI songs, pause and resume, bad input.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <filesystem>
-#include <functional>
 #include <set>
-#include <thread>
 
 #include "AudioTestUtil.h"
 #include "audio/MidiManager.h"

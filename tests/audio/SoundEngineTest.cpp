@@ -3,12 +3,10 @@
 // looping streams and their end sync, and a missing library or device.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <limits>
-#include <thread>
 
 #include "AudioTestUtil.h"
 #include "audio/SoundEngine.h"

@@ -1,8 +1,6 @@
 #include <sys/stat.h>
 #include <winuser.h>
 
-#include <memory>
-
 #include "LauncherTestEnv.h"
 #include "launcher/LauncherHooks.h"
 #include "launcher/Preloader.h"
