@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <d3d9hooks.h>
-#include <dinputhooks.h>
-#include <platform.h>
 
 #include <memory>
 #include <optional>

@@ -4,7 +4,6 @@
 
 #include <d3d9hooks.h>
 #include <gamefieldhooks.h>
-#include <platform.h>
 
 #include <algorithm>
 #include <cstdlib>

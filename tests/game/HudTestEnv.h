@@ -14,7 +14,6 @@
 
 #include "audio/SoundEngine.h"
 #include "audio/SoundTestView.h"
-#include "engine/ColorScheme.h"
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
 #include "game/FloatingMessage.h"
