@@ -95,10 +95,8 @@ TEST_F(SetupTest, ClosingWithoutASelectionWritesOnlyFullScreen) {
                   SendDlgItemMessageA(d, 1013, CB_SETCURSEL, (WPARAM)-1, 0);
               }),
               DialogStep::Press(1025)});
-    EXPECT_EQ(ReadIniInt("config.ini", "graphics", "screen_w"), 1);
-    EXPECT_EQ(ReadIniInt("config.ini", "graphics", "screen_h"), 2);
-    EXPECT_EQ(ReadIniInt("config.ini", "graphics", "bits"), 3);
-    EXPECT_EQ(ReadIniInt("config.ini", "graphics", "fullscreen"), 1);
+    const std::pair<const char*, int> stored[] = {{"screen_w", 1}, {"screen_h", 2}, {"bits", 3}, {"fullscreen", 1}};
+    for (const auto& [key, value] : stored) EXPECT_EQ(ReadIniInt("config.ini", "graphics", key), value) << key;
 }
 
 TEST_F(SetupTest, DeviceTestTriesHardwareThenSoftware) {
