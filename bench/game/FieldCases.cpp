@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "common/BenchCommon.h"
-#include "engine/GraphicsEngine.h"
 #include "game/BlockPartManager.h"
 #include "game/ColorFigure.h"
 #include "game/FigureGenerator.h"

@@ -31,14 +31,7 @@ namespace {
 
 using menutest::MenuEnv;
 
-D3DDISPLAYMODE Mode(UINT w, UINT h, D3DFORMAT format) {
-    D3DDISPLAYMODE m{};
-    m.Width = w;
-    m.Height = h;
-    m.RefreshRate = 60;
-    m.Format = format;
-    return m;
-}
+D3DDISPLAYMODE Mode(UINT w, UINT h, D3DFORMAT format) { return {w, h, 60, format}; }
 
 class MenuPagesTest : public MenuEnv {
 protected:
@@ -85,6 +78,12 @@ protected:
         ASSERT_NE(button, nullptr) << text;
         ASSERT_TRUE(page->Select(button));
         m_manager->OnInput(input);
+    }
+    // The game over as the shell ends it: the score on the HUD, the menu closed.
+    void GameOverWith(int score) {
+        CHud::GetInstance()->score = score;
+        CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
+        OnGameOverFinished();
     }
     std::string Ini(const char* section, const char* key) const {
         return ReadIniString("config.ini", section, key);
@@ -178,12 +177,10 @@ TEST_F(MenuPagesTest, ApplyWritesTheChosenModeAlsoWhenItIsRefused) {
         OnApplyGraphics();
         const std::string log = LogText().substr(logStart);
         EXPECT_EQ(log.find("set general params failed... ") != std::string::npos, refused);
-        EXPECT_EQ(Ini("graphics", "screen_w"), refused ? "1280" : "800");
-        EXPECT_EQ(Ini("graphics", "screen_h"), refused ? "1024" : "600");
-        EXPECT_EQ(Ini("graphics", "fullscreen"), "0");
-        EXPECT_EQ(Ini("graphics", "bits"), "32");
-        EXPECT_EQ(Ini("graphics", "frame_details"), "2");
-        EXPECT_EQ(Ini("graphics", "blocks_details"), "1");
+        const char* const written[][2] = {{"screen_w", refused ? "1280" : "800"}, {"screen_h", refused ? "1024" : "600"},
+                                          {"fullscreen", "0"}, {"bits", "32"}, {"frame_details", "2"},
+                                          {"blocks_details", "1"}};
+        for (const auto& [key, value] : written) EXPECT_EQ(Ini("graphics", key), value) << key;
         EXPECT_EQ(g_FrameDetails, 2);
         // The refused mode leaves the engine on the mode it had.
         EXPECT_EQ(CGraphicsEngine::GetInstance()->GetScreenWidth(), 800);
@@ -284,9 +281,7 @@ TEST_F(MenuPagesTest, ResetEmptiesAndSavesTheTable) {
 TEST_F(MenuPagesTest, GoodScoreOpensTheNameEntry) {
     CHighscores* table = CHighscores::GetInstance();
     for (int i = 0; i < CHighscores::kPlaces; ++i) table->m_entries[i].score = 1000 - 100 * i;
-    CHud::GetInstance()->score = 700;
-    CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
-    OnGameOverFinished();
+    GameOverWith(700);
     EXPECT_EQ(Current(), g_HighscoresPage);
     EXPECT_EQ(CGameMode::GetInstance()->menuState, CGameMode::kMenuOpening);
     EXPECT_TRUE(g_bNameEntry);
@@ -300,9 +295,7 @@ TEST_F(MenuPagesTest, GoodScoreOpensTheNameEntry) {
 TEST_F(MenuPagesTest, PoorScoreOpensTheTableWithoutEntry) {
     CHighscores* table = CHighscores::GetInstance();
     for (int i = 0; i < CHighscores::kPlaces; ++i) table->m_entries[i].score = 1000;
-    CHud::GetInstance()->score = 10;
-    CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
-    OnGameOverFinished();
+    GameOverWith(10);
     EXPECT_EQ(Current(), g_HighscoresPage);
     EXPECT_FALSE(g_bNameEntry);
     EXPECT_TRUE(g_HighscoresBack->m_enabled && g_HighscoresReset->m_enabled);
@@ -315,9 +308,7 @@ TEST_F(MenuPagesTest, EnterStoresTheTypedNameOrNoname) {
     } cases[] = {{"Ana", "Ana"}, {"   ", "Noname"}, {"", "Noname"}, {" x ", " x "}};
     for (const Case& c : cases) {
         CHighscores::GetInstance()->Clear();
-        CHud::GetInstance()->score = 50;
-        CGameMode::GetInstance()->menuState = CGameMode::kMenuClosed;
-        OnGameOverFinished();
+        GameOverWith(50);
         ASSERT_TRUE(g_bNameEntry);
         strcpy(g_EnteredName, c.typed);
         EndNameEntry();

@@ -2,7 +2,6 @@
 // selected (its glow, the panel's line clear of the texts) and the pointer
 // shown, and the Options page; checked by pixels and saved as screenshots.
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 

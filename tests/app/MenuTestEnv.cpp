@@ -13,7 +13,6 @@
 #include "engine/GlyphRect.h"
 #include "engine/MenuHooks.h"
 #include "engine/Mouse.h"
-#include "engine/TextureManager.h"
 #include "game/GameLoop.h"
 #include "game/GameMode.h"
 

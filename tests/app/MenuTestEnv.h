@@ -5,13 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <d3d9hooks.h>
-#include <dinputhooks.h>
-#include <platform.h>
 
 #include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "app/MenuItem.h"
 #include "app/MenuManager.h"

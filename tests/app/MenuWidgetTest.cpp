@@ -1,5 +1,4 @@
 // Option lists and sliders by keys and mouse, and the pointer's fade.
-#include <string>
 #include <vector>
 
 #include "app/MenuButton.h"

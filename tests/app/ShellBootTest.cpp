@@ -4,11 +4,9 @@
 
 #include <d3d9hooks.h>
 #include <gamefieldhooks.h>
-#include <platform.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "app/LoadingScreen.h"
@@ -30,7 +31,28 @@ using testutil::LuaLiteral;
 
 const char* const kQuietHooks = "function game_BackgroundInit() end\nfunction game_BackgroundDraw() end\n";
 
-using ThemeHostileTest = ThemeEnv;
+class ThemeHostileTest : public ThemeEnv {
+protected:
+    // The one theme "T" of the folder, made from the script, loaded with the log marked; its manager.
+    CThemeManager* LoadLone(const std::string& script, const std::function<void()>& beside = nullptr) {
+        std::filesystem::remove_all(m_dir.file("themes"));
+        MakeTheme("t", "T", script);
+        if (beside) beside();
+        CThemeManager* m = CThemeManager::GetInstance();
+        MarkLog();
+        EXPECT_TRUE(m->LoadTheme("T", false));
+        return m;
+    }
+    // Bold red lines since the mark that hold the text.
+    int RedLinesWith(const char* text) const {
+        int found = 0;
+        for (const std::string& line : TextsSince("red", true)) found += line.find(text) != std::string::npos;
+        return found;
+    }
+    void MakeGoodTheme() {
+        MakeTheme("good", "Good", "function game_BackgroundInit() end\nfunction game_BackgroundDraw() drawn = 1 end\n");
+    }
+};
 
 TEST_F(ThemeHostileTest, EachFailsOnItsOwnAndTheGameGoesOn) {
     testutil::TempDir outside;
@@ -79,18 +101,13 @@ TEST_F(ThemeHostileTest, EachFailsOnItsOwnAndTheGameGoesOn) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::filesystem::remove_all(m_dir.file("themes"));
-        MakeTheme("t", "T", c.script);
-        WritePng(m_dir.file("themes/t/sky.png"), 8, 8);
-        MakeTheme("good", "Good", "function game_BackgroundInit() end\nfunction game_BackgroundDraw() drawn = 1 end\n");
-        CThemeManager* m = CThemeManager::GetInstance();
-        MarkLog();
-        EXPECT_TRUE(m->LoadTheme("T", false));
+        CThemeManager* m = LoadLone(c.script, [&] {
+            WritePng(m_dir.file("themes/t/sky.png"), 8, 8);
+            MakeGoodTheme();
+        });
         for (int i = 0; i < 3; ++i) m->DrawBackground();
         EXPECT_EQ(m->HasBackground(), c.background);
-        int found = 0;
-        for (const std::string& line : TextsSince("red", true)) found += line.find(c.logged) != std::string::npos;
-        EXPECT_GE(found, 1) << c.logged;
+        EXPECT_GE(RedLinesWith(c.logged), 1) << c.logged;
         m->UnloadTheme();
         EXPECT_EQ(CountSince("unloading theme complete"), 1);
         EXPECT_EQ(std::filesystem::current_path().string(), m_dir.path());
@@ -122,19 +139,12 @@ TEST_F(ThemeHostileTest, DiskCallsSpendTheBudget) {
     const int64_t budget = script::InstructionBudget(script::Budget::Theme);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.call);
-        std::filesystem::remove_all(m_dir.file("themes"));
-        MakeTheme("t", "T",
-                  std::string("n = 0\nfunction game_BackgroundInit() s = ext_newAnimatedSprite()\n"
-                              "  for i = 1, 1000000 do ") +
-                      c.call + "; n = n + 1 end end\nfunction game_BackgroundDraw() end\n");
-        CThemeManager* m = CThemeManager::GetInstance();
-        MarkLog();
-        EXPECT_TRUE(m->LoadTheme("T", false));
+        CThemeManager* m = LoadLone(std::string("n = 0\nfunction game_BackgroundInit() s = ext_newAnimatedSprite()\n"
+                                                "  for i = 1, 1000000 do ") +
+                                    c.call + "; n = n + 1 end end\nfunction game_BackgroundDraw() end\n");
         EXPECT_FALSE(m->HasBackground());
         EXPECT_LE(Global("n"), double(budget / (script::kDiskCallCost * c.files) + 1));
-        int found = 0;
-        for (const std::string& line : TextsSince("red", true)) found += line.find("budget") != std::string::npos;
-        EXPECT_GE(found, 1);
+        EXPECT_GE(RedLinesWith("budget"), 1);
         m->UnloadTheme();
         delete m;
     }
@@ -155,13 +165,8 @@ TEST_F(ThemeHostileTest, LoadsStopAtTheirCaps) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.call);
-        std::filesystem::remove_all(m_dir.file("themes"));
-        MakeTheme("t", "T",
-                  "n = 0\nfunction game_BackgroundInit() for i = 1, " + std::to_string(c.cap + 10) + " do " + c.call +
-                      "; n = n + 1 end end\nfunction game_BackgroundDraw() end\n");
-        CThemeManager* m = CThemeManager::GetInstance();
-        MarkLog();
-        EXPECT_TRUE(m->LoadTheme("T", false));
+        CThemeManager* m = LoadLone("n = 0\nfunction game_BackgroundInit() for i = 1, " + std::to_string(c.cap + 10) +
+                                    " do " + c.call + "; n = n + 1 end end\nfunction game_BackgroundDraw() end\n");
         EXPECT_TRUE(m->HasBackground());
         EXPECT_EQ(Global("n"), double(c.cap + 10));
         EXPECT_EQ(c.held(), c.cap);
@@ -181,11 +186,7 @@ TEST_F(ThemeHostileTest, EndlessFinalizersNeverRun) {
     };
     for (const char* script : planted) {
         SCOPED_TRACE(script);
-        std::filesystem::remove_all(m_dir.file("themes"));
-        MakeTheme("t", "T", std::string(script) + "collectgarbage()\n" + kQuietHooks);
-        CThemeManager* m = CThemeManager::GetInstance();
-        MarkLog();
-        EXPECT_TRUE(m->LoadTheme("T", false));
+        CThemeManager* m = LoadLone(std::string(script) + "collectgarbage()\n" + kQuietHooks);
         m->DrawBackground();
         EXPECT_TRUE(m->HasBackground());
         m->UnloadTheme();
@@ -217,16 +218,14 @@ TEST_F(ThemeHostileTest, MemoryRunsOutInScriptsNotInBoundCalls) {
                               "local function brink() for i = 17, 1, -1 do while pcall(add, pieces[i]) do end end end\n";
     for (const char* call : calls) {
         SCOPED_TRACE(call);
-        std::filesystem::remove_all(m_dir.file("themes"));
-        MakeTheme("t", "T",
-                  "function game_BackgroundInit() s = ext_newAnimatedSprite()\n" + brink +
-                      "  local f = function() local x = " + call + "; held = {x, held} end\n"
-                      "  done = 0\n  for i = 1, 10 do brink(); pcall(f); done = done + 1 end\n"
-                      "end\nfunction game_BackgroundDraw() end\n");
-        WritePng(m_dir.file("themes/t/sky.png"), 8, 8);
-        MakeTheme("good", "Good", "function game_BackgroundInit() end\nfunction game_BackgroundDraw() drawn = 1 end\n");
-        CThemeManager* m = CThemeManager::GetInstance();
-        EXPECT_TRUE(m->LoadTheme("T", false));
+        CThemeManager* m = LoadLone("function game_BackgroundInit() s = ext_newAnimatedSprite()\n" + brink +
+                                        "  local f = function() local x = " + call + "; held = {x, held} end\n"
+                                        "  done = 0\n  for i = 1, 10 do brink(); pcall(f); done = done + 1 end\n"
+                                        "end\nfunction game_BackgroundDraw() end\n",
+                                    [&] {
+                                        WritePng(m_dir.file("themes/t/sky.png"), 8, 8);
+                                        MakeGoodTheme();
+                                    });
         EXPECT_TRUE(m->HasBackground());
         EXPECT_EQ(Global("done"), 10);
         m->UnloadTheme();

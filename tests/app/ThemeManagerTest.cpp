@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <platform.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <map>
 #include <set>
 
 #include "app/ThemeManager.h"

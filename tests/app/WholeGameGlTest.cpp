@@ -26,7 +26,9 @@ namespace {
 struct Image {
     int w = 0, h = 0;
     std::vector<unsigned char> rgba;
+    // A screenshot that shows something, as it must.
     bool Load(const std::string& path) {
+        EXPECT_TRUE(testutil::ScreenshotShowsSomething(path, 64)) << path;
         rgba = testutil::LoadRgba(path, &w, &h);
         return !rgba.empty();
     }
@@ -135,8 +137,7 @@ TEST_P(WholeGame, PlaysToGameOverEntersANameAndQuits) {
     ASSERT_EQ(RunGame(folder, script), 0);
 
     const std::string shots = testutil::ArtifactsDir() + "/";
-    for (const std::string& shot : {"shell_play_" + suffix, "shell_gameover_" + suffix, "shell_name_" + suffix})
-        EXPECT_TRUE(testutil::ScreenshotShowsSomething(shots + shot + ".png", 64));
+    EXPECT_TRUE(testutil::ScreenshotShowsSomething(shots + "shell_name_" + suffix + ".png", 64));
     Image play, over;
     ASSERT_TRUE(play.Load(shots + "shell_play_" + suffix + ".png"));
     EXPECT_GT(play.LitPixels(0.0f, 0.4f, 0.3f, 0.65f), 200) << "HUD text at the left";
@@ -145,7 +146,6 @@ TEST_P(WholeGame, PlaysToGameOverEntersANameAndQuits) {
     EXPECT_GT(over.LitPixels(0.0f, 0.0f, 1.0f, 0.15f, 170), 500) << "Game over in the top band";
     if (type == 0) {
         Image loading;
-        EXPECT_TRUE(testutil::ScreenshotShowsSomething(shots + "shell_loading.png", 64));
         ASSERT_TRUE(loading.Load(shots + "shell_loading.png"));
         EXPECT_GT(loading.LitPixels(0.0f, 0.0f, 1.0f, 0.8f, 20), loading.w * loading.h / 4) << "the intro";
         EXPECT_GT(loading.LitPixels(0.9f, 0.88f, 0.98f, 0.97f, 60), 50) << "the ring";
@@ -257,7 +257,6 @@ TEST_P(Screens, EveryMenuPageAndTheHudAsAPlayerSeesThem) {
     for (const Page& page : pages) {
         SCOPED_TRACE(page.name);
         const std::string path = shots + page.name + suffix + ".png";
-        EXPECT_TRUE(testutil::ScreenshotShowsSomething(path, 64));
         Image shot;
         ASSERT_TRUE(shot.Load(path));
         EXPECT_EQ(shot.w, mode.width);
@@ -272,9 +271,7 @@ TEST_P(Screens, EveryMenuPageAndTheHudAsAPlayerSeesThem) {
     EXPECT_TRUE(testutil::ScreenshotShowsSomething(shots + "themes" + suffix + ".png", 64, &logo)) << "the logo";
     EXPECT_GT(themes.LitPixels(0.37f, 0.75f, 0.62f, 0.79f, 180), 100) << "Random theme on startup";
     EXPECT_GT(themes.LitPixels(0.7f, 0.75f, 0.76f, 0.79f, 180), 10) << "its value";
-    const std::string hudPath = shots + "hud" + suffix + ".png";
-    EXPECT_TRUE(testutil::ScreenshotShowsSomething(hudPath, 64));
-    ASSERT_TRUE(hud.Load(hudPath));
+    ASSERT_TRUE(hud.Load(shots + "hud" + suffix + ".png"));
     EXPECT_GT(hud.LitPixels(0.75f, 0.495f, 0.9f, 0.535f, 150), 50) << "game type:";
     EXPECT_GT(hud.LitPixels(0.9f, 0.5f, 1.0f, 0.53f, 150), 50) << "simple kolvar";
 }
@@ -452,6 +449,21 @@ bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+// Starts the game of the folder in its launcher, or past it in a game that then loses the focus, and
+// waits for that; the process id, and in *ready whether it got there.
+pid_t StartIdle(const testutil::TempDir& dir, bool launcher, const std::string& errors, bool* ready) {
+    const std::string input = dir.file("input.txt");
+    testutil::WriteFile(input, "wait_until menustate=3 20\nunfocus\n");
+    const pid_t pid = StartProgram(dir.path(), "./kolvar",
+                                   {{"KOLVAR_INPUT_SCRIPT", launcher ? "" : input},
+                                    {"KOLVAR_LAUNCHER", launcher ? "" : "start"}},
+                                   errors);
+    // The launcher's dialog is up once it has read its texts; the game is inactive once the script says so.
+    const char* line = launcher ? "[PRELOADER] launcher open" : "input script: the window lost the focus";
+    *ready = pid > 0 && WaitForLogLine(dir.file("log.html"), line, 60);
+    return pid;
+}
+
 struct QuitSignal {
     const char* name;
     int signal;
@@ -471,20 +483,14 @@ TEST_P(QuitSignals, EndTheProgramTheNormalWay) {
     const std::string folder = MakeGameFolder(dir, 0);
     // Read as 0.3, written back by the exit routine with five decimals.
     SetConfig(folder, "game", "frame_opacity", "0.3");
-    const std::string input = dir.file("input.txt");
-    testutil::WriteFile(input, "wait_until menustate=3 20\nunfocus\n");
     // Temporaries of interrupted saves go at start; a theme's are not the game's.
     const char* const leftovers[] = {"config.ini.tmpAb12Cd", "playlist.ini.tmp", "highscores.dat.tmpZZZZZZ"};
     for (const char* name : leftovers) testutil::WriteFile(dir.file(name), "half");
     testutil::WriteFile(dir.file("readme.tmp1"), "not a save");
     const std::string log = dir.file("log.html");
-    const pid_t pid = StartProgram(folder, "./kolvar",
-                                   {{"KOLVAR_INPUT_SCRIPT", q.launcher ? "" : input},
-                                    {"KOLVAR_LAUNCHER", q.launcher ? "" : "start"}},
-                                   dir.file("stderr.txt"));
+    bool ready = false;
+    const pid_t pid = StartIdle(dir, q.launcher, dir.file("stderr.txt"), &ready);
     ASSERT_GT(pid, 0);
-    // The launcher's dialog is up once it has read its texts; the game is inactive once the script says so.
-    const bool ready = WaitForLogLine(log, q.launcher ? "[PRELOADER] launcher open" : "input script: the window lost the focus", 60);
     // The line comes just before: then the dialog's loop runs, or the game waits inactive.
     if (ready) WaitForIdleMainThread(pid, 20);
     // A loaded machine (the sanitizer pass beside other jobs) can take a while to shut down.
@@ -623,15 +629,10 @@ TEST_P(SecondCopy, IsToldTheGameRunsAndTouchesNoFile) {
     const std::string folder = MakeGameFolder(dir, 0);
     const std::string table = WriteOldTable(dir);
     for (const char* old : {"log1.html", "log2.html"}) testutil::WriteFile(dir.file(old), old);
-    const std::string input = dir.file("input.txt");
-    testutil::WriteFile(input, "wait_until menustate=3 20\nunfocus\n");
     const std::string log = dir.file("log.html");
-    const pid_t first = StartProgram(
-        folder, "./kolvar", {{"KOLVAR_INPUT_SCRIPT", launcher ? "" : input}, {"KOLVAR_LAUNCHER", launcher ? "" : "start"}},
-        elsewhere.file("first.txt"));
+    bool ready = false;
+    const pid_t first = StartIdle(dir, launcher, elsewhere.file("first.txt"), &ready);
     ASSERT_GT(first, 0);
-    const bool ready =
-        WaitForLogLine(log, launcher ? "[PRELOADER] launcher open" : "input script: the window lost the focus", 60);
     std::map<std::string, std::string> before = FolderFiles(folder);
     const std::string second = elsewhere.file("second.txt");
     // Should it start after all, it ends at once.

@@ -24,6 +24,29 @@ namespace {
 class BassTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_bass.Loaded()) << "sound.so not found"; }
+    // A device left open goes with the test; Free on a closed one only fails.
+    void TearDown() override { m_bass.Free(); }
+
+    // The first device at 44.1 kHz, as the game opens it.
+    bool Open() { return m_bass.Init(1, 44100, 0, nullptr, nullptr) == TRUE; }
+    HSAMPLE Sample(const std::string& path) { return m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0); }
+
+    // The wav of the test folder played once at the volume on a device of its own, captured into out;
+    // the left channel from its first sound.
+    void PlayToEnd(const char* wav, int volume, const char* out, std::vector<float>* left) {
+        DiskCapture capture(m_dir.file(out));
+        ASSERT_TRUE(Open());
+        DWORD s = Sample(m_dir.file(wav));
+        ASSERT_NE(s, 0u);
+        DWORD ch = m_bass.SamplePlayEx(s, 0, -1, volume, -101, -1);
+        ASSERT_NE(ch, 0u);
+        WaitFor([&] { return m_bass.ChannelIsActive(ch) == 0; });
+        EXPECT_EQ(m_bass.ChannelIsActive(ch), 0u);
+        // A finished playback's handle is gone.
+        EXPECT_EQ(m_bass.ChannelSetAttributes(ch, -1, 10, -101), FALSE);
+        m_bass.Free();
+        *left = LeftFromFirstSound(capture.Read());
+    }
 
     testutil::TempDir m_dir;
     Bass m_bass;
@@ -36,11 +59,11 @@ TEST_F(BassTest, DeviceCallsAndHarmlessHandles) {
     // Nothing loads before the device is open. A second long: no playback of
     // it ends on its own before the test stops it, however slow the machine.
     WriteConstantWav(m_dir.file("a.wav"), 0.5f, 44100);
-    EXPECT_EQ(m_bass.SampleLoad(FALSE, m_dir.file("a.wav").c_str(), 0, 0, 5, 0), 0u);
+    EXPECT_EQ(Sample(m_dir.file("a.wav")), 0u);
     EXPECT_EQ(m_bass.ErrorGetCode(), BASS_ERROR_INIT);
     EXPECT_EQ(m_bass.Start(), FALSE);
 
-    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    ASSERT_TRUE(Open());
     EXPECT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), FALSE);
     EXPECT_EQ(m_bass.Start(), 1);
     EXPECT_EQ(m_bass.Pause(), 1);
@@ -61,7 +84,7 @@ TEST_F(BassTest, DeviceCallsAndHarmlessHandles) {
     EXPECT_EQ(m_bass.ErrorGetCode(), BASS_ERROR_HANDLE);
 
     // A freed handle behaves like 0, also for the other kinds' calls.
-    DWORD sample = m_bass.SampleLoad(FALSE, m_dir.file("a.wav").c_str(), 0, 0, 5, 0);
+    DWORD sample = Sample(m_dir.file("a.wav"));
     ASSERT_NE(sample, 0u);
     EXPECT_EQ(m_bass.StreamPlay(sample, FALSE, 0), FALSE);
     // A volume past the scale (a category volume above 1) plays at full volume.
@@ -97,30 +120,8 @@ TEST_F(BassTest, SampleAppearsInOutputAtItsVolume) {
     // The same length at half the rate: resampled to twice the frames.
     WriteConstantWav(m_dir.file("dc22.wav"), 0.5f, 2205, 22050);
     std::vector<float> first, second;
-    {
-        DiskCapture capture(m_dir.file("out1.raw"));
-        ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
-        DWORD s = m_bass.SampleLoad(FALSE, m_dir.file("dc.wav").c_str(), 0, 0, 5, 0);
-        ASSERT_NE(s, 0u);
-        DWORD ch = m_bass.SamplePlayEx(s, 0, -1, 50, -101, -1);
-        ASSERT_NE(ch, 0u);
-        WaitFor([&] { return m_bass.ChannelIsActive(ch) == 0; });
-        EXPECT_EQ(m_bass.ChannelIsActive(ch), 0u);
-        // A finished playback's handle is gone.
-        EXPECT_EQ(m_bass.ChannelSetAttributes(ch, -1, 10, -101), FALSE);
-        m_bass.Free();
-        first = LeftFromFirstSound(capture.Read());
-    }
-    {
-        DiskCapture capture(m_dir.file("out2.raw"));
-        ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
-        DWORD s = m_bass.SampleLoad(FALSE, m_dir.file("dc22.wav").c_str(), 0, 0, 5, 0);
-        ASSERT_NE(s, 0u);
-        DWORD ch = m_bass.SamplePlayEx(s, 0, -1, 100, -101, -1);
-        WaitFor([&] { return m_bass.ChannelIsActive(ch) == 0; });
-        m_bass.Free();
-        second = LeftFromFirstSound(capture.Read());
-    }
+    ASSERT_NO_FATAL_FAILURE(PlayToEnd("dc.wav", 50, "out1.raw", &first));
+    ASSERT_NO_FATAL_FAILURE(PlayToEnd("dc22.wav", 100, "out2.raw", &second));
     ASSERT_GE(first.size(), 2205u + 100u);
     for (size_t i = 0; i < 2205; ++i) ASSERT_NEAR(first[i], 0.25f, kQuantum) << "frame " << i;
     for (size_t i = 2205; i < first.size(); ++i) ASSERT_EQ(first[i], 0.0f) << "frame " << i;
@@ -133,8 +134,8 @@ TEST_F(BassTest, SampleAppearsInOutputAtItsVolume) {
 TEST_F(BassTest, SixthSimultaneousPlaybackIsRefused) {
     WriteConstantWav(m_dir.file("dc.wav"), 0.1f, 22050);
     DiskCapture capture(m_dir.file("out.raw"));
-    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
-    DWORD s = m_bass.SampleLoad(FALSE, m_dir.file("dc.wav").c_str(), 0, 0, 5, 0);
+    ASSERT_TRUE(Open());
+    DWORD s = Sample(m_dir.file("dc.wav"));
     ASSERT_NE(s, 0u);
     std::vector<DWORD> channels;
     for (int i = 0; i < 5; ++i) {
@@ -150,11 +151,8 @@ TEST_F(BassTest, SixthSimultaneousPlaybackIsRefused) {
     // SampleStop ends every playback.
     EXPECT_EQ(m_bass.SampleStop(s), TRUE);
     for (DWORD ch : channels) EXPECT_EQ(m_bass.ChannelIsActive(ch), 0u);
-    {
-        FrameCounter mixed(m_bass.module);
-        for (int i = 0; i < 5; ++i) EXPECT_NE(m_bass.SamplePlayEx(s, 0, -1, -1, -101, -1), 0u);
-        EXPECT_TRUE(mixed.WaitMore(4096));
-    }
+    for (int i = 0; i < 5; ++i) EXPECT_NE(m_bass.SamplePlayEx(s, 0, -1, -1, -101, -1), 0u);
+    EXPECT_TRUE(FrameCounter(m_bass.module).WaitMore(4096));
     m_bass.Free();
 
     float peak = 0;
@@ -170,18 +168,14 @@ TEST_F(BassTest, PauseHoldsEveryChannelAndStartResumes) {
     WriteWav(m_dir.file("ramp.wav"), ramp, 1);
     WriteConstantWav(m_dir.file("dc.wav"), 0.5f, 44100);
     DiskCapture capture(m_dir.file("out.raw"));
-    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
-    DWORD s = m_bass.SampleLoad(FALSE, m_dir.file("ramp.wav").c_str(), 0, 0, 5, 0);
+    ASSERT_TRUE(Open());
+    DWORD s = Sample(m_dir.file("ramp.wav"));
     DWORD stream = m_bass.StreamCreateFile(FALSE, m_dir.file("dc.wav").c_str(), 0, 0, 0);
     ASSERT_NE(s, 0u);
     ASSERT_NE(stream, 0u);
-    DWORD ch;
-    {
-        FrameCounter mixed(m_bass.module);
-        ch = m_bass.SamplePlayEx(s, 0, -1, 100, -101, -1);
-        ASSERT_NE(ch, 0u);
-        ASSERT_TRUE(mixed.WaitMore(2048));
-    }
+    DWORD ch = m_bass.SamplePlayEx(s, 0, -1, 100, -101, -1);
+    ASSERT_NE(ch, 0u);
+    ASSERT_TRUE(FrameCounter(m_bass.module).WaitMore(2048));
     ASSERT_EQ(m_bass.Pause(), 1);
     EXPECT_EQ(m_bass.ChannelIsActive(ch), (DWORD)BASS_ACTIVE_PAUSED);
     // A stream started while paused waits too.
@@ -227,7 +221,7 @@ void CountingSync(HSYNC, DWORD, DWORD, DWORD user) {
 
 TEST_F(BassTest, EndSyncRunsOnTheMixerThreadAtEveryLoop) {
     WriteConstantWav(m_dir.file("short.wav"), 0.25f, 441);
-    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    ASSERT_TRUE(Open());
     DWORD looping = m_bass.StreamCreateFile(FALSE, m_dir.file("short.wav").c_str(), 0, 0, 0);
     DWORD once = m_bass.StreamCreateFile(FALSE, m_dir.file("short.wav").c_str(), 0, 0, 0);
     ASSERT_NE(looping, 0u);
@@ -248,16 +242,12 @@ TEST_F(BassTest, EndSyncRunsOnTheMixerThreadAtEveryLoop) {
     ASSERT_EQ(m_bass.StreamPlay(once, FALSE, 0), TRUE);
     EXPECT_NE(m_bass.ChannelSetSync(once, BASS_SYNC_END, 0, &CountingSync, 7), 0u);
     WaitFor([&] { return m_bass.ChannelIsActive(once) == 0; });
-    {
-        FrameCounter mixed(m_bass.module);
-        ASSERT_TRUE(mixed.WaitMore(2048));  // blocks mixed after the end
-    }
+    ASSERT_TRUE(FrameCounter(m_bass.module).WaitMore(2048));  // blocks mixed after the end
     EXPECT_EQ(g_syncCount.load(), 1);
     EXPECT_EQ(g_syncUser.load(), 7u);
     // Played again it starts over.
     ASSERT_EQ(m_bass.StreamPlay(once, FALSE, 0), TRUE);
     EXPECT_NE(m_bass.ChannelIsActive(once), 0u);
-    m_bass.Free();
 }
 
 namespace {
@@ -270,7 +260,7 @@ void FreeingSync(HSYNC, DWORD channel, DWORD, DWORD) {
 
 TEST_F(BassTest, SyncMayFreeItsOwnChannel) {
     WriteConstantWav(m_dir.file("short.wav"), 0.25f, 441);
-    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    ASSERT_TRUE(Open());
     g_syncBass = &m_bass;
     g_syncCount = 0;
     for (DWORD flags : {0u, (DWORD)BASS_SAMPLE_LOOP}) {
@@ -282,13 +272,12 @@ TEST_F(BassTest, SyncMayFreeItsOwnChannel) {
         EXPECT_EQ(m_bass.StreamFree(stream), FALSE) << "freed by its sync";
     }
     EXPECT_EQ(g_syncCount.load(), 2);
-    m_bass.Free();
 }
 
 TEST_F(BassTest, ModuleMusicPlaysOnceAndRewinds) {
     WriteTinyModule(m_dir.file("tiny.mod"));
     testutil::WriteFile(m_dir.file("bad.mod"), std::string(3000, 'x'));
-    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    ASSERT_TRUE(Open());
     EXPECT_EQ(m_bass.MusicLoad(FALSE, m_dir.file("bad.mod").c_str(), 0, 0, 0, 0), 0u);
     EXPECT_EQ(m_bass.MusicLoad(FALSE, m_dir.file("missing.mod").c_str(), 0, 0, 0, 0), 0u);
     DWORD music = m_bass.MusicLoad(FALSE, m_dir.file("tiny.mod").c_str(), 0, 0, 0, 0);
@@ -304,7 +293,6 @@ TEST_F(BassTest, ModuleMusicPlaysOnceAndRewinds) {
     EXPECT_EQ(m_bass.MusicFree(music), TRUE);
     EXPECT_EQ(m_bass.ChannelIsActive(music), 0u);
     EXPECT_EQ(m_bass.MusicFree(music), FALSE);
-    m_bass.Free();
 }
 
 TEST_F(BassTest, CorruptAndMissingFilesGiveHandleZero) {
@@ -313,10 +301,10 @@ TEST_F(BassTest, CorruptAndMissingFilesGiveHandleZero) {
     std::string header = "RIFF\x24\x00\x00\x00WAVEfmt ";
     testutil::WriteFile(m_dir.file("truncated.wav"), header);
     WriteConstantWav(m_dir.file("silence.wav"), 0.0f, 0);
-    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    ASSERT_TRUE(Open());
     for (const char* name : {"garbage.wav", "empty.ogg", "truncated.wav", "silence.wav", "missing.wav"}) {
         std::string path = m_dir.file(name);
-        EXPECT_EQ(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0), 0u) << name;
+        EXPECT_EQ(Sample(path), 0u) << name;
         EXPECT_EQ(m_bass.MusicLoad(FALSE, path.c_str(), 0, 0, 0, 0), 0u) << name;
         if (std::string(name) != "silence.wav") {
             EXPECT_EQ(m_bass.StreamCreateFile(FALSE, path.c_str(), 0, 0, 0), 0u) << name;
@@ -326,13 +314,9 @@ TEST_F(BassTest, CorruptAndMissingFilesGiveHandleZero) {
     // An empty stream that loops must not spin the mixer: it goes on mixing and the stream stops.
     DWORD empty = m_bass.StreamCreateFile(FALSE, m_dir.file("silence.wav").c_str(), 0, 0, 0);
     ASSERT_NE(empty, 0u);
-    {
-        FrameCounter mixed(m_bass.module);
-        EXPECT_EQ(m_bass.StreamPlay(empty, FALSE, BASS_SAMPLE_LOOP), TRUE);
-        ASSERT_TRUE(mixed.WaitMore(2048));
-    }
+    EXPECT_EQ(m_bass.StreamPlay(empty, FALSE, BASS_SAMPLE_LOOP), TRUE);
+    ASSERT_TRUE(FrameCounter(m_bass.module).WaitMore(2048));
     EXPECT_EQ(m_bass.ChannelIsActive(empty), 0u);
-    m_bass.Free();
 }
 
 TEST_F(BassTest, FifosAndOversizeFilesAreRefusedWithoutBlocking) {
@@ -340,15 +324,14 @@ TEST_F(BassTest, FifosAndOversizeFilesAreRefusedWithoutBlocking) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
     WriteConstantWav(big, 0.5f, 100);
     ASSERT_EQ(truncate(big.c_str(), off_t(platform::kMaxReadFileSize + 1)), 0);  // sparse: no disk used
-    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    ASSERT_TRUE(Open());
     for (const std::string& path : {fifo, big}) {
         SCOPED_TRACE(path);
-        EXPECT_EQ(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0), 0u);
+        EXPECT_EQ(Sample(path), 0u);
         EXPECT_EQ(m_bass.ErrorGetCode(), BASS_ERROR_FILEOPEN);
         EXPECT_EQ(m_bass.StreamCreateFile(FALSE, path.c_str(), 0, 0, 0), 0u);
         EXPECT_EQ(m_bass.MusicLoad(FALSE, path.c_str(), 0, 0, 0, 0), 0u);
     }
-    m_bass.Free();
 }
 
 // Half an hour is the longest sample, at any rate: a low-rate file past it
@@ -362,11 +345,11 @@ TEST_F(BassTest, SampleLengthIsBoundedInTimeAtAnyRate) {
         {"second.wav", 1000, 1000, true},
         {"half_hour_and_a_frame.wav", 1000, 30 * 60 * 1000 + 1, false},
     };
-    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    ASSERT_TRUE(Open());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WriteConstantWav(m_dir.file(c.name), 0.25f, c.frames, c.rate);
-        const HSAMPLE sample = m_bass.SampleLoad(FALSE, m_dir.file(c.name).c_str(), 0, 0, 5, 0);
+        const HSAMPLE sample = Sample(m_dir.file(c.name));
         EXPECT_EQ(sample != 0, c.loads);
         if (sample) {
             EXPECT_EQ(m_bass.SampleFree(sample), TRUE);
@@ -374,7 +357,6 @@ TEST_F(BassTest, SampleLengthIsBoundedInTimeAtAnyRate) {
             EXPECT_EQ(m_bass.ErrorGetCode(), BASS_ERROR_FILEFORM);
         }
     }
-    m_bass.Free();
 }
 
 // A load that would take the decoded samples past their limit is refused,
@@ -384,15 +366,15 @@ TEST_F(BassTest, HeldSamplesStayUnderTheirByteLimit) {
     EXPECT_EQ(limit, 256u << 20);
     WriteConstantWav(m_dir.file("second.wav"), 0.25f, 44100);  // held as 88,200 bytes of 16-bit samples
     ASSERT_EQ(m_bass.SetConfig(BASS_CONFIG_SAMPLEBYTES, 3 * 88200), TRUE);
-    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    ASSERT_TRUE(Open());
     const std::string path = m_dir.file("second.wav");
     std::vector<HSAMPLE> held;
-    for (int i = 0; i < 3; ++i) held.push_back(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0));
+    for (int i = 0; i < 3; ++i) held.push_back(Sample(path));
     for (HSAMPLE s : held) EXPECT_NE(s, 0u);
-    EXPECT_EQ(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0), 0u);
+    EXPECT_EQ(Sample(path), 0u);
     EXPECT_EQ(m_bass.ErrorGetCode(), BASS_ERROR_MEM);
     EXPECT_EQ(m_bass.SampleFree(held[1]), TRUE);
-    EXPECT_NE(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0), 0u);
+    EXPECT_NE(Sample(path), 0u);
     m_bass.Free();
     EXPECT_EQ(m_bass.SetConfig(BASS_CONFIG_SAMPLEBYTES, limit), TRUE);
 }
@@ -407,7 +389,7 @@ TEST_F(BassTest, DecodingHoldsLittleBesideItsResult) {
     };
     // 20 s at 96 kHz: 15 MB as floats at the file's rate, 7 MB at the output rate.
     WriteConstantWav(m_dir.file("long.wav"), 0.25f, 20 * 96000, 96000);
-    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    ASSERT_TRUE(Open());
     bool peakReset = false;
     if (FILE* reset = fopen("/proc/self/clear_refs", "w")) {
         peakReset = fputs("5", reset) >= 0;
@@ -415,18 +397,17 @@ TEST_F(BassTest, DecodingHoldsLittleBesideItsResult) {
     }
     if (!peakReset) GTEST_SKIP() << "the peak resident size cannot be reset here";
     const double before = resident().WorkingSetSize;
-    const HSAMPLE sample = m_bass.SampleLoad(FALSE, m_dir.file("long.wav").c_str(), 0, 0, 5, 0);
+    const HSAMPLE sample = Sample(m_dir.file("long.wav"));
     ASSERT_NE(sample, 0u);
     const double result = 20.0 * 44100 * 2 * sizeof(float);
     EXPECT_LT(resident().PeakWorkingSetSize - before, 1.5 * result);
     EXPECT_EQ(m_bass.SampleFree(sample), TRUE);
-    m_bass.Free();
 }
 
 TEST_F(BassTest, EveryGameSoundExistsAndDecodes) {
     const char* dir = getenv("KOLVAR_GAME_DIR");
     ASSERT_NE(dir, nullptr);
-    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    ASSERT_TRUE(Open());
     const char* names[] = {"menu_move.wav",  "menu_click.wav", "menu_change.wav", "animal_block_destroy.wav",
                            "voice1.wav",     "voice2.wav",     "voice3.wav",      "voice4.wav",
                            "timer.wav",      "drop.wav",       "next_level.wav",  "boxhit.wav",
@@ -434,13 +415,12 @@ TEST_F(BassTest, EveryGameSoundExistsAndDecodes) {
                            "bombwait.wav",   "bombexplode.wav", "empty.wav",      "gameover.wav"};
     for (const char* name : names) {
         std::string path = std::string(dir) + "/data/audio/" + name;
-        EXPECT_NE(m_bass.SampleLoad(FALSE, path.c_str(), 0, 0, 5, 0), 0u) << name;
+        EXPECT_NE(Sample(path), 0u) << name;
         EXPECT_NE(m_bass.StreamCreateFile(FALSE, path.c_str(), 0, 0, 0), 0u) << name;
     }
     // Windows separators and another case reach the same file.
     std::string windows = std::string(dir) + "\\DATA\\Audio\\Bounce1.OGG";
-    EXPECT_NE(m_bass.SampleLoad(FALSE, windows.c_str(), 0, 0, 5, 0), 0u);
-    m_bass.Free();
+    EXPECT_NE(Sample(windows), 0u);
 }
 
 TEST(GameSounds, FuseLoopHasNoSeam) {
@@ -486,17 +466,14 @@ TEST_F(BassTest, MixerSourceAddsIntoTheDeviceUntilRemoved) {
     float value = 0.125f;
     EXPECT_EQ(m_bass.AddSource(&ConstantSource, &value), 0u) << "no device yet";
     DiskCapture capture(m_dir.file("out.raw"));
-    ASSERT_EQ(m_bass.Init(1, 44100, 0, nullptr, nullptr), TRUE);
+    ASSERT_TRUE(Open());
     g_sourceCalls = 0;
     DWORD id = m_bass.AddSource(&ConstantSource, &value);
     ASSERT_NE(id, 0u);
     WaitFor([] { return g_sourceCalls >= 3; });
     ASSERT_EQ(m_bass.RemoveSource(id), TRUE);
     int calls = g_sourceCalls;
-    {
-        FrameCounter mixed(m_bass.module);
-        ASSERT_TRUE(mixed.WaitMore(2048));
-    }
+    ASSERT_TRUE(FrameCounter(m_bass.module).WaitMore(2048));
     EXPECT_EQ(g_sourceCalls.load(), calls) << "a removed source is not called again";
     EXPECT_EQ(m_bass.RemoveSource(id), FALSE);
     m_bass.Free();
@@ -539,7 +516,7 @@ TEST_F(BassTest, ExitWithTheDeviceOpenStopsMixingBeforeStateDies) {
     EXPECT_EXIT(
         {
             static ExitState state;
-            if (m_bass.Init(1, 44100, 0, nullptr, nullptr) != TRUE) _exit(4);
+            if (!Open()) _exit(4);
             g_sourceCalls = 0;
             if (m_bass.AddSource(&SourceReadingState, &state) == 0) _exit(5);
             WaitFor([] { return g_sourceCalls >= 2; });

@@ -3,12 +3,9 @@
 // the end of a song, the grace period of MIDI songs, pause and resume, bad input.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <filesystem>
-#include <functional>
 #include <set>
-#include <thread>
 
 #include "AudioTestUtil.h"
 #include "audio/MidiManager.h"
@@ -66,6 +63,22 @@ protected:
     void DeletePlayer() {
         delete Engine()->m_musicPlayer;
         Engine()->m_musicPlayer = nullptr;
+    }
+    // Player() as a theme's list: the engine records each load.
+    CMusicPlayer* ThemePlayer(const std::string& playlist) {
+        Engine()->BeginSoundList();
+        CMusicPlayer* player = Player(playlist);
+        Engine()->EndSoundList();
+        return player;
+    }
+    // The engine's recorded loads, each expected once; a load is its kind and handle.
+    std::set<std::pair<DWORD, DWORD>> RecordedOnce() {
+        std::set<std::pair<DWORD, DWORD>> loads;
+        for (const CSoundRecord& record : Engine()->m_records)
+            if (record.m_handle) {
+                EXPECT_TRUE(loads.insert({record.m_kind, record.m_handle}).second) << record.m_name;
+            }
+        return loads;
     }
     bool Active(const CSoundRecord& song) { return Engine()->BASS_ChannelIsActive(song.m_handle) != 0; }
     int WrittenCurrent() { return ReadIniInt("playlist.ini", "playlist", "current"); }
@@ -263,15 +276,17 @@ TEST_F(MusicPlayerTest, ASongThatEndsMovesThePlayerToTheNext) {
 TEST_F(MusicPlayerTest, AMidiSongIsNotAskedForItsEndDuringItsFirstFiveSeconds) {
     CMusicPlayer* player = Player("[playlist]\r\nnum=2\r\ncurrent=1\r\nsong1=a.mid\r\nsong2=c.wav\r\n");
     ASSERT_EQ(2u, player->m_songs.size());
+    // The song playing that long after from: still the first, or on to the second.
+    auto at = [&](float from, float seconds, int current) {
+        g_testTime = from + seconds;
+        player->Update();
+        EXPECT_EQ(current, player->m_current) << seconds;
+    };
     const float start = g_testTime;
     player->Play();
     MidiStop();  // as if the song had ended at once
-    g_testTime = start + 4.9f;
-    player->Update();
-    EXPECT_EQ(0, player->m_current);
-    g_testTime = start + 5.0f;
-    player->Update();
-    EXPECT_EQ(1, player->m_current);
+    at(start, 4.9f, 0);
+    at(start, 5.0f, 1);
 
     // The same after a resume.
     player->PreviousSong();
@@ -280,12 +295,8 @@ TEST_F(MusicPlayerTest, AMidiSongIsNotAskedForItsEndDuringItsFirstFiveSeconds) {
     player->Resume();
     MidiStop();
     const float resumed = g_testTime;
-    g_testTime = resumed + 4.99f;
-    player->Update();
-    EXPECT_EQ(0, player->m_current);
-    g_testTime = resumed + 5.01f;
-    player->Update();
-    EXPECT_EQ(1, player->m_current);
+    at(resumed, 4.99f, 0);
+    at(resumed, 5.01f, 1);
 }
 
 TEST_F(MusicPlayerTest, PauseStopsAMidiSongAndResumePlaysItAgain) {
@@ -308,9 +319,7 @@ TEST_F(MusicPlayerTest, PauseStopsAMidiSongAndResumePlaysItAgain) {
 
 TEST_F(MusicPlayerTest, ThemeSongsAreRecordedAndUnloadedWithTheTheme) {
     CSoundEngine* engine = Engine();
-    engine->BeginSoundList();
-    CMusicPlayer* player = Player("[playlist]\r\nnum=2\r\nsong1=a.mid\r\nsong2=c.wav\r\n");
-    engine->EndSoundList();
+    CMusicPlayer* player = ThemePlayer("[playlist]\r\nnum=2\r\nsong1=a.mid\r\nsong2=c.wav\r\n");
     ASSERT_EQ(2u, player->m_songs.size());
     ASSERT_EQ(2u, engine->m_records.size());
     EXPECT_EQ(CSoundRecord::kMidiSegment, engine->m_records[0].m_kind);
@@ -331,19 +340,12 @@ TEST_F(MusicPlayerTest, EntriesNamingALoadedFileShareItsHandleAndAreFreedOnce) {
     std::string text = "[playlist]\r\nnum=" + std::to_string(kEntries) + "\r\n";
     for (int i = 0; i < kEntries; ++i) text += "song" + std::to_string(i + 1) + "=" + names[i % 8] + "\r\n";
     CSoundEngine* engine = Engine();
-    engine->BeginSoundList();
-    CMusicPlayer* player = Player(text);
-    engine->EndSoundList();
+    CMusicPlayer* player = ThemePlayer(text);
 
     ASSERT_EQ(size_t(kEntries / 8 * 6), player->m_songs.size());
     for (size_t i = 0; i < player->m_songs.size(); ++i)
         EXPECT_EQ(player->m_songs[i % 6].m_handle, player->m_songs[i].m_handle) << i;
-    std::set<std::pair<DWORD, DWORD>> loaded;
-    for (const CSoundRecord& record : engine->m_records)
-        if (record.m_handle) {
-            EXPECT_TRUE(loaded.insert({record.m_kind, record.m_handle}).second) << record.m_name;
-        }
-    EXPECT_EQ(3u, loaded.size());
+    EXPECT_EQ(3u, RecordedOnce().size());
     DWORD midi = player->m_songs[5].m_handle;
     DeletePlayer();
     engine->UnloadAll();
@@ -378,15 +380,9 @@ TEST_F(MusicPlayerTest, CorpusPlaylistsLoadAsAThemesListAndFreeEachSongOnce) {
     CSoundEngine* engine = Engine();
     for (const std::string& path : testutil::CorpusFiles("playlist")) {
         SCOPED_TRACE(path);
-        engine->BeginSoundList();
-        CMusicPlayer* player = Player(testutil::ReadFile(path));
-        engine->EndSoundList();
+        CMusicPlayer* player = ThemePlayer(testutil::ReadFile(path));
         EXPECT_EQ(player->m_songs.empty(), !testutil::ShouldLoad(path));
-        std::set<std::pair<DWORD, DWORD>> loads;
-        for (const CSoundRecord& record : engine->m_records)
-            if (record.m_handle) {
-                EXPECT_TRUE(loads.insert({record.m_kind, record.m_handle}).second) << record.m_name;
-            }
+        const std::set<std::pair<DWORD, DWORD>> loads = RecordedOnce();
         for (const CSoundRecord& song : player->m_songs) EXPECT_EQ(loads.count({song.m_kind, song.m_handle}), 1u);
         EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(m_dir.path()));
         DeletePlayer();

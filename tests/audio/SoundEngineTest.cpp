@@ -3,12 +3,10 @@
 // looping streams and their end sync, and a missing library or device.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <limits>
-#include <thread>
 
 #include "AudioTestUtil.h"
 #include "audio/SoundEngine.h"
@@ -44,9 +42,8 @@ TEST_F(SoundEngineTest, ConstructionLogsReadsVolumesAndWritesThemBack) {
     delete engine;
     EXPECT_EQ(CSoundEngine::GetInstancePtr(), nullptr);
     std::string config = testutil::ReadFile(m_dir.file("config.ini"));
-    EXPECT_NE(config.find("background_volume=0.25000"), std::string::npos) << config;
-    EXPECT_NE(config.find("game_volume=0.40000"), std::string::npos) << config;
-    EXPECT_NE(config.find("music_volume=0.33333"), std::string::npos) << config;
+    for (const char* line : {"background_volume=0.25000", "game_volume=0.40000", "music_volume=0.33333"})
+        EXPECT_NE(config.find(line), std::string::npos) << config;
 }
 
 TEST_F(SoundEngineTest, MissingSoundKeysMeanSilenceWrittenBackAsZeros) {
@@ -54,9 +51,8 @@ TEST_F(SoundEngineTest, MissingSoundKeysMeanSilenceWrittenBackAsZeros) {
     for (int i = 0; i < 3; ++i) EXPECT_EQ(engine->m_volumes[i], 0.0f) << i;
     delete engine;
     std::string config = testutil::ReadFile(m_dir.file("config.ini"));
-    EXPECT_NE(config.find("background_volume=0.00000"), std::string::npos) << config;
-    EXPECT_NE(config.find("game_volume=0.00000"), std::string::npos) << config;
-    EXPECT_NE(config.find("music_volume=0.00000"), std::string::npos) << config;
+    for (const char* line : {"background_volume=0.00000", "game_volume=0.00000", "music_volume=0.00000"})
+        EXPECT_NE(config.find(line), std::string::npos) << config;
     // The order of the keys is the order they are written in.
     EXPECT_LT(config.find("background_volume"), config.find("game_volume"));
     EXPECT_LT(config.find("game_volume"), config.find("music_volume"));

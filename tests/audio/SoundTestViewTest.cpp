@@ -5,7 +5,6 @@
 #include "AudioTestUtil.h"
 #include "audio/SoundEngine.h"
 #include "audio/SoundTestView.h"
-#include "support/EngineScope.h"
 #include "support/TestUtil.h"
 
 namespace {

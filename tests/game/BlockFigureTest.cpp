@@ -1,5 +1,4 @@
 #include <cmath>
-#include <cstdlib>
 #include <map>
 #include <memory>
 #include <set>

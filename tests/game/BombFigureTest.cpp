@@ -1,6 +1,4 @@
 #include <algorithm>
-#include <string>
-#include <vector>
 
 #include "audio/SoundTestView.h"
 #include "game/BlockPartManager.h"

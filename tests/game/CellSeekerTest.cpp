@@ -1,5 +1,3 @@
-#include <cmath>
-
 #include "FrameTestEnv.h"
 #include "audio/SoundTestView.h"
 #include "engine/ParticleSystemsManager.h"

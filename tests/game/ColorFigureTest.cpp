@@ -1,6 +1,5 @@
 #include <crt.h>
 
-#include <cmath>
 #include <vector>
 
 #include "FigureTestEnv.h"

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <d3d9hooks.h>
 #include <gamefieldhooks.h>
 #include <platform.h>
 

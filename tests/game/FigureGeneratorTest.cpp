@@ -1,4 +1,3 @@
-#include <cstring>
 #include <functional>
 #include <strings.h>
 
@@ -72,6 +71,12 @@ TEST(FigureGenerator, ScriptFunctionsActOnTheCurrentFigureOnly) {
                    {"saw", [] { return new CSawFigure(); }, false},
                    {"bounce bomb", [] { return new CBounceBombFigure(); }, false},
                    {"colour figure", [] { return new CColorFigure(false); }, true}};
+    auto cells = [field] {
+        std::vector<int> values;
+        for (int y = 0; y < field->m_height; ++y)
+            for (int x = 0; x < field->m_width; ++x) values.push_back(field->Cell(x, y).m_value);
+        return values;
+    };
     for (const Object& o : objects) {
         SCOPED_TRACE(o.name);
         CBaseFigure* object = o.make();
@@ -83,9 +88,7 @@ TEST(FigureGenerator, ScriptFunctionsActOnTheCurrentFigureOnly) {
         g->current = object;
         for (const char* f : {"ext_GetNextPhase()", "ext_GetCurrentPhase()", "ext_GetCurrentType()"})
             EXPECT_EQ(Eval(L, f), 0) << f;
-        std::vector<int> before;
-        for (int y = 0; y < field->m_height; ++y)
-            for (int x = 0; x < field->m_width; ++x) before.push_back(field->Cell(x, y).m_value);
+        const std::vector<int> before = cells();
         lua_pushnumber(L, 4);
         lua_setglobal(L, "ext_x");
         lua_pushnumber(L, 10);
@@ -95,19 +98,14 @@ TEST(FigureGenerator, ScriptFunctionsActOnTheCurrentFigureOnly) {
         EXPECT_EQ(object->shape, 5);
         if (o.builds) continue;
         Eval(L, "ext_Build()");
-        std::vector<int> after;
-        for (int y = 0; y < field->m_height; ++y)
-            for (int x = 0; x < field->m_width; ++x) after.push_back(field->Cell(x, y).m_value);
-        EXPECT_EQ(after, before);
+        EXPECT_EQ(cells(), before);
     }
 }
 
 TEST(FigureGenerator, PausedOrFlippingStepsChangeNothing) {
     headless::Game game;
-    game.Boot();
-    game.NewGame(kLineGame, 1, 0, 5);
-    game.Step(4);
-    CFigureGenerator* g = CFigureGenerator::GetInstance();
+    CFigureGenerator* g = Started(game, kLineGame, 5);
+    game.Step(3);
     CGameMode* mode = CGameMode::GetInstance();
     CGameField* field = CGameField::GetInstance();
     ASSERT_NE(g->current, nullptr);
@@ -165,20 +163,17 @@ TEST(FigureGenerator, RequestsReplaceTheWaitingFigureOnePerUpkeep) {
     ASSERT_NE(g->current, nullptr);
     g->bombFlag = g->sawFlag = g->specialFigureFlag = true;
     // Each request is consumed in order and replaces the waiting object.
-    g->Process();
-    EXPECT_FALSE(g->bombFlag);
-    EXPECT_TRUE(g->sawFlag);
-    ASSERT_NE(g->next, nullptr);
-    EXPECT_EQ(g->next->kind, CBaseFigure::kBomb);
-    g->Process();
-    EXPECT_FALSE(g->sawFlag);
-    EXPECT_TRUE(g->specialFigureFlag);
-    ASSERT_NE(g->next, nullptr);
-    EXPECT_EQ(g->next->kind, CBaseFigure::kBomb);
-    g->Process();
-    EXPECT_FALSE(g->specialFigureFlag);
-    ASSERT_NE(g->next, nullptr);
-    EXPECT_EQ(g->next->kind, CBaseFigure::kSpecial);
+    bool* const flags[] = {&g->bombFlag, &g->sawFlag, &g->specialFigureFlag};
+    const int32_t kinds[] = {CBaseFigure::kBomb, CBaseFigure::kBomb, CBaseFigure::kSpecial};
+    for (int i = 0; i < 3; ++i) {
+        g->Process();
+        EXPECT_FALSE(*flags[i]) << i;
+        if (i < 2) {
+            EXPECT_TRUE(*flags[i + 1]) << i;
+        }
+        ASSERT_NE(g->next, nullptr);
+        EXPECT_EQ(g->next->kind, kinds[i]) << i;
+    }
 }
 
 // A held drop is ignored by the next figure until released or 0.3 s pass.

@@ -5,7 +5,6 @@
 #include <platform.h>
 
 #include <cmath>
-#include <string>
 #include <vector>
 
 #include "engine/GraphicsEngine.h"

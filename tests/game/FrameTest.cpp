@@ -1,5 +1,3 @@
-#include <cmath>
-
 #include "FrameTestEnv.h"
 #include "engine/ShaderManager.h"
 

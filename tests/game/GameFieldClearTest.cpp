@@ -93,6 +93,12 @@ protected:
                std::fabs(a.w - b.w) < 1e-5f;
     }
     float Now() { return CGraphicsEngine::GetInstance()->GetTime(); }
+    struct Holds {
+        int x, y, value;
+    };
+    static void ExpectCells(CGameField* f, std::initializer_list<Holds> cells) {
+        for (const Holds& c : cells) EXPECT_EQ(f->Cell(c.x, c.y).m_value, c.value) << c.x << "," << c.y;
+    }
 
     CSoundTestView m_sounds;
 };
@@ -224,9 +230,7 @@ TEST_F(FieldClear, FallingNeverOverwritesABlockOrAWall) {
     f->Cell(0, 0).m_motionCounter = 2;
     f->Cell(1, 0).m_motionCounter = 3;
     Steps(40);
-    EXPECT_EQ(f->Cell(0, 1).m_value, 1);
-    EXPECT_EQ(f->Cell(0, 2).m_value, -2);
-    EXPECT_EQ(f->Cell(1, 1).m_value, 1);
+    ExpectCells(f, {{0, 1, 1}, {0, 2, -2}, {1, 1, 1}});
     EXPECT_EQ(f->Cell(1, 2).m_value, 6) << "the block it met is still there";
     EXPECT_TRUE(f->IsSettled());
 }
@@ -397,10 +401,7 @@ TEST_F(FieldClear, ClearedLinesLetTheBlocksAboveFallAndTheHudAnnounces) {
     while (steps < 400 && (f->HasMarkedBlocks() || hud->displayedScore < 1000.0f || hud->level < 2)) Steps(1), ++steps;
     ASSERT_LT(steps, 400);
     Steps(2);
-    EXPECT_EQ(f->Cell(2, 19).m_value, 3);
-    EXPECT_EQ(f->Cell(2, 20).m_value, 3);
-    EXPECT_EQ(f->Cell(7, 18).m_value, 6);
-    EXPECT_EQ(f->Cell(2, 16).m_value, -1);
+    ExpectCells(f, {{2, 19, 3}, {2, 20, 3}, {7, 18, 6}, {2, 16, -1}});
     EXPECT_EQ(hud->displayedScore, 1000.0f);
     EXPECT_EQ(hud->level, 2);
     bool announced = false;
@@ -416,11 +417,7 @@ TEST_F(FieldClear, ClearedLinesLetTheBlocksAboveFallAndTheHudAnnounces) {
     EXPECT_EQ(f->m_fallSpeed, 15.0f);
     Steps(80);
     EXPECT_FALSE(f->m_flipRunning);
-    EXPECT_EQ(f->Cell(2, 20).m_value, 3);
-    EXPECT_EQ(f->Cell(2, 19).m_value, 3);
-    EXPECT_EQ(f->Cell(7, 20).m_value, 6);
-    EXPECT_EQ(f->Cell(7, 19).m_value, 5);
-    EXPECT_EQ(f->Cell(7, 18).m_value, 5);
+    ExpectCells(f, {{2, 20, 3}, {2, 19, 3}, {7, 20, 6}, {7, 19, 5}, {7, 18, 5}});
     EXPECT_TRUE(f->IsSettled());
 }
 

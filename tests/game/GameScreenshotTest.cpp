@@ -3,7 +3,6 @@
 #include <d3d9hooks.h>
 
 #include <algorithm>
-#include <vector>
 
 #include "game/BlockFigure.h"
 #include "game/CellSeekerEffect.h"

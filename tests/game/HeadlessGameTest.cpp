@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <tuple>
 
 #include "game/BaseFigure.h"
 #include "game/BlockFigure.h"
@@ -10,9 +11,8 @@ struct Outcome {
     int landings = 0;
     int score = 0;
     long steps = 0;
-    bool operator==(const Outcome& o) const {
-        return landings == o.landings && score == o.score && steps == o.steps;
-    }
+    auto Tied() const { return std::tie(landings, score, steps); }
+    bool operator==(const Outcome& o) const { return Tied() == o.Tied(); }
 };
 
 int OutsideCells() { return headless::CountCells(&CFieldBlock::IsWall); }
@@ -82,10 +82,8 @@ struct BotOutcome {
     int flips = 0;
     long steps = 0;
     int score = 0;
-    bool operator==(const BotOutcome& o) const {
-        return landings == o.landings && lines == o.lines && flips == o.flips && steps == o.steps &&
-               score == o.score;
-    }
+    auto Tied() const { return std::tie(landings, lines, flips, steps, score); }
+    bool operator==(const BotOutcome& o) const { return Tied() == o.Tied(); }
 };
 
 int FullRows() {

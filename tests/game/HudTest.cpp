@@ -16,6 +16,14 @@ namespace {
 
 using hudtest::HudTest;
 
+// The sprite draws logged since the last clear at this scale, as "{sx,sy}".
+std::vector<std::string> SpriteDraws(const char* scale) {
+    std::vector<std::string> draws;
+    for (const std::string& call : d3d9hooks::CallsStartingWith("ID3DXSprite.Draw("))
+        if (call.find(scale) != std::string::npos) draws.push_back(call);
+    return draws;
+}
+
 TEST_F(HudTest, ShownScoreRollsUpAndFollowsALowerScoreAtOnce) {
     StartGame();
     m_hud->score = 250;
@@ -38,8 +46,7 @@ TEST_F(HudTest, LevelRisesOnePerStepAndIsAnnouncedTheStepAfter) {
     m_sounds.Clear();
     const size_t before = Messages().size();
 
-    m_hud->score = 2500;
-    m_hud->displayedScore = 2500.0f;
+    Score(2500);
     Step();
     EXPECT_EQ(m_hud->level, 2);
     EXPECT_EQ(Messages().size(), before);
@@ -83,8 +90,7 @@ TEST_F(HudTest, RotationBonusNeedsAFullRotateScoreEachTime) {
         CGameField* field = CGameField::GetInstance();
         field->m_flipPending = false;
         m_sounds.Clear();
-        m_hud->score = c.shown;
-        m_hud->displayedScore = float(c.shown);
+        Score(c.shown);
         Step();
         grants += c.granted;
         EXPECT_EQ(field->m_flipPending, c.granted) << c.shown;
@@ -134,8 +140,7 @@ TEST_F(HudTest, PeriodEndEarnsExactlyOneObjectByItsPoints) {
         m_hud = CHud::GetInstance();
         CFigureGenerator* g = CFigureGenerator::GetInstance();
         StartGame();
-        m_hud->score = 7 + c.points;
-        m_hud->displayedScore = float(7 + c.points);
+        Score(7 + c.points);
         m_hud->periodBase = 7;
         m_hud->periodStart = m_engine->GetTime() - 30.0f;
         Step();
@@ -154,8 +159,7 @@ TEST_F(HudTest, BarsFillTowardsTheBombThenTheSaw) {
         float bar;
     };
     for (const Case& c : {Case{250, 0.25f}, Case{1000, 0.75f}, Case{2000, 1.0f}}) {
-        m_hud->score = c.points;
-        m_hud->displayedScore = float(c.points);
+        Score(c.points);
         Step();
         EXPECT_FLOAT_EQ(m_hud->scoreBar, c.bar) << c.points;
     }
@@ -240,11 +244,7 @@ TEST_F(HudTest, ScoreBarFillIsCutAtItsShareAndTheIconsStayAboveIt) {
     d3d9hooks::ClearCallLog();
     m_hud->DrawPanel();
     // The frame whole, then the fill cut to (0.1 + 0.9 * 0.5) of its 512 texels.
-    std::vector<std::string> bars, icons;
-    for (const std::string& call : d3d9hooks::CallsStartingWith("ID3DXSprite.Draw(")) {
-        if (call.find("{0.384,0.384}") != std::string::npos) bars.push_back(call);
-        if (call.find("{0.512,0.512}") != std::string::npos) icons.push_back(call);
-    }
+    const std::vector<std::string> bars = SpriteDraws("{0.384,0.384}"), icons = SpriteDraws("{0.512,0.512}");
     ASSERT_EQ(bars.size(), 2u);
     EXPECT_NE(bars[0].find("(tex, NULL,"), std::string::npos) << bars[0];
     EXPECT_NE(bars[1].find("(tex, {0,0,281,64},"), std::string::npos) << bars[1];
@@ -284,9 +284,7 @@ TEST_F(HudMissingIconsTest, IconsFollowTheBonusIconAndMissingOnesAreSkipped) {
         m_hud->bonusIcon = c.icon;
         d3d9hooks::ClearCallLog();
         m_hud->DrawPanel();
-        std::vector<std::string> icons;
-        for (const std::string& call : d3d9hooks::CallsStartingWith("ID3DXSprite.Draw("))
-            if (call.find("{0.512,0.512}") != std::string::npos) icons.push_back(call);
+        const std::vector<std::string> icons = SpriteDraws("{0.512,0.512}");
         ASSERT_EQ(icons.size(), c.draws) << c.icon;
         if (c.draws) {
             EXPECT_NE(icons[0].find("{" + std::to_string(bombX) + "."), std::string::npos) << icons[0];
@@ -316,8 +314,8 @@ TEST_P(HudFitTest, TextsStayOnTheScreen) {
             g_GameType = type;
             g_Difficulty = difficulty;
             StartGame();
-            m_hud->score = m_hud->lines = m_hud->level = figure;
-            m_hud->displayedScore = float(figure);
+            m_hud->lines = m_hud->level = figure;
+            Score(figure);
             d3d9hooks::ClearCallLog();
             m_hud->DrawPanel();
             // Glyphs and the cut score bar: the quads with a source rectangle.

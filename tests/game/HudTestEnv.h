@@ -14,7 +14,6 @@
 
 #include "audio/SoundEngine.h"
 #include "audio/SoundTestView.h"
-#include "engine/ColorScheme.h"
 #include "game/AnimatedObjectList.h"
 #include "game/FigureGenerator.h"
 #include "game/FloatingMessage.h"
@@ -92,6 +91,11 @@ protected:
             platform::AdvanceFakeClock(int64_t(StepSeconds() * 1e9 + 0.5));
             m_engine->Tick();
         }
+    }
+    // The score, already shown in full: no roll-up in between.
+    void Score(int score) {
+        m_hud->score = score;
+        m_hud->displayedScore = float(score);
     }
     // Texts of the floating messages alive now, in list order.
     static std::vector<std::string> Messages() {

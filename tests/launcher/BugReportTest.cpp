@@ -9,7 +9,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -195,7 +194,6 @@ protected:
         LauncherTest::SetUp();
         if (IsSkipped()) return;
         Config(testutil::ReadFile(std::string(getenv("KOLVAR_SOURCE_DIR")) + "/data/templates/config.ini"));
-        platform::ClearRecordedMessageBoxes();
     }
     void TearDown() override {
         unsetenv("KOLVAR_MAIL_LOG");
@@ -205,11 +203,6 @@ protected:
     INT_PTR Open(const std::vector<platform::DialogStep>& steps) {
         platform::QueueDialogSteps(steps);
         return DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kBugReportDialog), nullptr, BugReportDlgProc, 0);
-    }
-    static std::string Text(HWND d, int id) {
-        char buf[256] = "";
-        GetDlgItemTextA(d, id, buf, sizeof buf);
-        return buf;
     }
 };
 
@@ -242,9 +235,7 @@ TEST_F(BugReportDialog, SendMailsTheTextAndTheFreshReportThenCloses) {
                         SetDlgItemTextA(d, 1010, "The saw went through the floor.");
                         saved = platform::SaveDialogScreenshot(d, shot);
                         platform::DialogControlRect(GetDlgItem(d, 1010), &text);
-                        char buf[256];
-                        GetWindowTextA(d, buf, sizeof buf);
-                        caption = buf;
+                        caption = Text(d);
                         send = Text(d, 1040);
                     }),
                     platform::DialogStep::Press(1040)}),

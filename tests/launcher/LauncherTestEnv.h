@@ -26,6 +26,7 @@ protected:
         platform::SetRegistryFile(dir.file("registry.ini"));
         platform::ClearDialogSteps();
         platform::SetScriptIdleTimeout(5.0);
+        platform::ClearRecordedMessageBoxes();
     }
     void TearDown() override {
         platform::ClearDialogSteps();
@@ -49,6 +50,27 @@ protected:
 private:
     std::unique_ptr<testutil::ScopedCwd> m_cwd;
 };
+
+// A control's text; with id 0 the window's own.
+inline std::string Text(HWND d, int id = 0) {
+    char buf[256] = "";
+    if (id)
+        GetDlgItemTextA(d, id, buf, sizeof buf);
+    else
+        GetWindowTextA(d, buf, sizeof buf);
+    return buf;
+}
+
+// The lines of a list box, top first.
+inline std::vector<std::string> ListLines(HWND d, int id) {
+    std::vector<std::string> out;
+    char buf[256];
+    for (LRESULT i = 0, n = SendDlgItemMessageA(d, id, LB_GETCOUNT, 0, 0); i < n; ++i) {
+        SendDlgItemMessageA(d, id, LB_GETTEXT, i, (LPARAM)buf);
+        out.push_back(buf);
+    }
+    return out;
+}
 
 // The message boxes recorded so far, each as "caption: text".
 inline std::vector<std::string> RecordedBoxes() {

@@ -1,8 +1,6 @@
 #include <sys/stat.h>
 #include <winuser.h>
 
-#include <memory>
-
 #include "LauncherTestEnv.h"
 #include "launcher/LauncherHooks.h"
 #include "launcher/Preloader.h"
@@ -69,11 +67,7 @@ TEST_F(LauncherTest, ThemesAndBugReportButtonsOpenTheirDialogs) {
     Config(std::string(kButtonsConfig) +
            "[preloader_themes]\r\ntitle=Pick a look\r\n[preloader_bug_report]\r\ntitle=Report it\r\n");
     std::vector<std::string> opened;
-    auto caption = [&](HWND d) {
-        char buf[256] = "";
-        GetWindowTextA(d, buf, sizeof buf);
-        opened.push_back(buf);
-    };
+    auto caption = [&](HWND d) { opened.push_back(Text(d)); };
     platform::QueueDialogSteps({DialogStep::Press(1028), DialogStep::Call(caption), DialogStep::Close(),
                                 DialogStep::Press(1013), DialogStep::Call(caption), DialogStep::Press(1041),
                                 DialogStep::Call(caption), DialogStep::Press(1002)});
@@ -97,13 +91,9 @@ TEST_F(LauncherTest, ScreenshotShowsTheConfiguredTexts) {
                                     saved = platform::SaveDialogScreenshot(d, shot);
                                     platform::DialogControlRect(GetDlgItem(d, 1005), &logo);
                                     platform::DialogControlRect(GetDlgItem(d, 1002), &start);
-                                    char buf[256];
-                                    for (int id : {1002, 1028, 1008, 1003, 1004, 1009, 1013}) {
-                                        GetDlgItemTextA(d, id, buf, sizeof buf);
-                                        if (IsWindowVisible(GetDlgItem(d, id))) shown.push_back(buf);
-                                    }
-                                    GetWindowTextA(d, buf, sizeof buf);
-                                    shown.push_back(buf);
+                                    for (int id : {1002, 1028, 1008, 1003, 1004, 1009, 1013})
+                                        if (IsWindowVisible(GetDlgItem(d, id))) shown.push_back(Text(d, id));
+                                    shown.push_back(Text(d));
                                 }),
                                 DialogStep::Press(1002)});
     EXPECT_TRUE(RunPreloader(nullptr));

@@ -26,7 +26,6 @@ protected:
                                                      Mode(320, 240, 60), Mode(640, 400, 70), Mode(800, 480, 60),
                                                      Mode(640, 480, 60), Mode(1024, 768, 75)});
         d3d9hooks::SetAdapterModes(D3DFMT_R5G6B5, {Mode(800, 600, 60, D3DFMT_R5G6B5), Mode(640, 480, 60, D3DFMT_R5G6B5)});
-        platform::ClearRecordedMessageBoxes();
         Config("[graphics]\r\nscreen_w=800\r\nscreen_h=600\r\nbits=32\r\nfullscreen=0\r\n");
     }
     void TearDown() override {
@@ -41,15 +40,7 @@ protected:
         platform::QueueDialogSteps(steps);
         EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kSetupDialog), nullptr, SetupDlgProc, 0), 0);
     }
-    std::vector<std::string> Entries(HWND d) {
-        std::vector<std::string> out;
-        char buf[256];
-        for (LRESULT i = 0, n = SendDlgItemMessageA(d, 1017, LB_GETCOUNT, 0, 0); i < n; ++i) {
-            SendDlgItemMessageA(d, 1017, LB_GETTEXT, i, (LPARAM)buf);
-            out.push_back(buf);
-        }
-        return out;
-    }
+    static std::vector<std::string> Entries(HWND d) { return ListLines(d, 1017); }
     static LRESULT Selection(HWND d) { return SendDlgItemMessageA(d, 1017, LB_GETCURSEL, 0, 0); }
     void Playlist(const std::vector<std::string>& songs) {
         std::string text = "[playlist]\r\nnum=" + std::to_string(songs.size()) + "\r\n";
@@ -104,10 +95,8 @@ TEST_F(SetupTest, ClosingWithoutASelectionWritesOnlyFullScreen) {
                   SendDlgItemMessageA(d, 1013, CB_SETCURSEL, (WPARAM)-1, 0);
               }),
               DialogStep::Press(1025)});
-    EXPECT_EQ(ReadIniInt("config.ini", "graphics", "screen_w"), 1);
-    EXPECT_EQ(ReadIniInt("config.ini", "graphics", "screen_h"), 2);
-    EXPECT_EQ(ReadIniInt("config.ini", "graphics", "bits"), 3);
-    EXPECT_EQ(ReadIniInt("config.ini", "graphics", "fullscreen"), 1);
+    const std::pair<const char*, int> stored[] = {{"screen_w", 1}, {"screen_h", 2}, {"bits", 3}, {"fullscreen", 1}};
+    for (const auto& [key, value] : stored) EXPECT_EQ(ReadIniInt("config.ini", "graphics", key), value) << key;
 }
 
 TEST_F(SetupTest, DeviceTestTriesHardwareThenSoftware) {
@@ -267,9 +256,7 @@ TEST_F(SetupTest, ScreenshotShowsTheDialog) {
                   saved = platform::SaveDialogScreenshot(d, shot);
                   platform::DialogControlRect(GetDlgItem(d, 1017), &songs);
                   platform::DialogControlRect(GetDlgItem(d, 1027), &button);
-                  char buf[64];
-                  GetDlgItemTextA(d, 1027, buf, sizeof buf);
-                  close = buf;
+                  close = Text(d, 1027);
               })});
     EXPECT_TRUE(saved);
     EXPECT_TRUE(testutil::ScreenshotShowsSomething(shot, 16));

@@ -46,7 +46,6 @@ protected:
         LauncherTest::SetUp();
         if (IsSkipped()) return;
         g_ThemesDlgSelection = 0;
-        platform::ClearRecordedMessageBoxes();
         platform::SetMessageBoxAnswer(0);
         Config("[preloader_themes]\r\nare_you_sure=Really?\r\nrandom=0\r\n");
     }
@@ -67,15 +66,7 @@ protected:
         EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(kThemesDialog), nullptr, ThemesDlgProc, 0), 0);
         EXPECT_EQ(platform::PendingDialogSteps(), 0u);
     }
-    static std::vector<std::string> Lines(HWND d) {
-        std::vector<std::string> out;
-        char buf[256];
-        for (LRESULT i = 0, n = SendDlgItemMessageA(d, kThemesList, LB_GETCOUNT, 0, 0); i < n; ++i) {
-            SendDlgItemMessageA(d, kThemesList, LB_GETTEXT, i, (LPARAM)buf);
-            out.push_back(buf);
-        }
-        return out;
-    }
+    static std::vector<std::string> Lines(HWND d) { return ListLines(d, kThemesList); }
     static LRESULT Selected(HWND d) { return SendDlgItemMessageA(d, kThemesList, LB_GETCURSEL, 0, 0); }
     static bool RemoveEnabled(HWND d) { return IsWindowEnabled(GetDlgItem(d, kThemesRemove)); }
     static bool HasPicture(HWND d) { return SendDlgItemMessageA(d, kThemesPicture, STM_GETIMAGE, 0, 0) != 0; }
@@ -264,11 +255,8 @@ TEST_F(ThemesDialogTest, ScreenshotShowsTheConfiguredTexts) {
         saved = platform::SaveDialogScreenshot(d, shot);
         platform::DialogControlRect(GetDlgItem(d, kThemesPicture), &picture);
         platform::DialogControlRect(GetDlgItem(d, kThemesAdd), &button);
-        char buf[256];
-        GetWindowTextA(d, buf, sizeof buf);
-        title = buf;
-        GetDlgItemTextA(d, kThemesAdd, buf, sizeof buf);
-        add = buf;
+        title = Text(d);
+        add = Text(d, kThemesAdd);
     })});
     EXPECT_TRUE(saved);
     EXPECT_TRUE(testutil::ScreenshotShowsSomething(shot, 16));
