@@ -83,15 +83,18 @@ HMODULE LoadUnzipLibrary(bool report) {
     return module;
 }
 
-// What the library says while tidying up at start: housekeeping, not an error.
-int WINAPI UnzipTidyPrintCallback(LPSTR text, unsigned long length) {
+// One line of what the library says, without its line end, in the log.
+int LogLibraryText(const char* colour, LPSTR text, unsigned long length) {
     if (text && length) {
         std::string line(text, strnlen(text, length));
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-        if (!line.empty()) g_Log.Print("gray", "%s", line.c_str());
+        if (!line.empty()) g_Log.Print(colour, "%s", line.c_str());
     }
     return static_cast<int>(length);
 }
+
+// What the library says while tidying up at start: housekeeping, not an error.
+int WINAPI UnzipTidyPrintCallback(LPSTR text, unsigned long length) { return LogLibraryText("gray", text, length); }
 
 }  // namespace
 
@@ -185,15 +188,8 @@ bool UnzipArchive(std::string& archivePath, std::string& targetFolder) {
     return true;
 }
 
-int WINAPI UnzipPrintCallback(LPSTR text, unsigned long length) {
-    // Nothing is shown; what the library says about an archive is kept in the log.
-    if (text && length) {
-        std::string line(text, strnlen(text, length));
-        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-        if (!line.empty()) g_Log.Print("red", "%s", line.c_str());
-    }
-    return static_cast<int>(length);
-}
+// Nothing is shown; what the library says about an archive is kept in the log.
+int WINAPI UnzipPrintCallback(LPSTR text, unsigned long length) { return LogLibraryText("red", text, length); }
 
 int WINAPI UnzipReplaceCallback(LPSTR) { return 1; }
 

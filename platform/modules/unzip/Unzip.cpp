@@ -226,6 +226,7 @@ private:
     bool CheckAgainstTarget(int stagedDir, int targetDir, const std::string& prefix);
     bool CompleteFolders();
     bool CopyMissing(int from, int to, const std::string& prefix);
+    bool MergeFolder(int fromParent, int toParent, const char* leaf, mode_t mode, const std::string& path);
     bool CannotCopy(const std::string& path);
     bool SwapIntoTarget();
 
@@ -559,14 +560,7 @@ bool Unpacker::CopyMissing(int from, int to, const std::string& prefix) {
         const bool staged = ExistsAt(to, leaf);
         if (S_ISDIR(st.st_mode)) {
             if (!staged && mkdirat(to, leaf, 0700) != 0) return CannotCopy(path);
-            int fromSub = OpenFolderAt(from, leaf);
-            int toSub = fromSub >= 0 ? OpenFolderAt(to, leaf) : -1;
-            bool ok = toSub >= 0 && CopyMissing(fromSub, toSub, path + "/");
-            if (ok && fchmod(toSub, st.st_mode & 07777) != 0) ok = CannotCopy(path);
-            else if (!ok && toSub < 0) CannotCopy(path);
-            if (fromSub >= 0) close(fromSub);
-            if (toSub >= 0) close(toSub);
-            if (!ok) return false;
+            if (!MergeFolder(from, to, leaf, st.st_mode, path)) return false;
             continue;
         }
         if (staged) continue;  // the archive's file wins
@@ -618,6 +612,19 @@ bool Unpacker::CopyMissing(int from, int to, const std::string& prefix) {
     return true;
 }
 
+// Copies what the folder `leaf` of fromParent holds into the one of toParent,
+// which then takes the mode given.
+bool Unpacker::MergeFolder(int fromParent, int toParent, const char* leaf, mode_t mode, const std::string& path) {
+    const int from = OpenFolderAt(fromParent, leaf);
+    const int to = from >= 0 ? OpenFolderAt(toParent, leaf) : -1;
+    bool ok = to >= 0 && CopyMissing(from, to, path + "/");
+    if (ok && fchmod(to, mode & 07777) != 0) ok = CannotCopy(path);
+    else if (!ok && to < 0) CannotCopy(path);
+    if (from >= 0) close(from);
+    if (to >= 0) close(to);
+    return ok;
+}
+
 // Makes every staged folder that replaces one in the target a whole copy of
 // it with the archive's files over it: files the archive lacks are kept.
 bool Unpacker::CompleteFolders() {
@@ -626,14 +633,7 @@ bool Unpacker::CompleteFolders() {
     for (const std::string& name : names) {
         struct stat st;
         if (fstatat(m_targetFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) continue;
-        int from = OpenFolderAt(m_targetFd, name.c_str());
-        int to = from >= 0 ? OpenFolderAt(m_newFd, name.c_str()) : -1;
-        bool ok = to >= 0 && CopyMissing(from, to, name + "/");
-        if (ok && fchmod(to, st.st_mode & 07777) != 0) ok = CannotCopy(name);
-        else if (!ok && to < 0) CannotCopy(name);
-        if (from >= 0) close(from);
-        if (to >= 0) close(to);
-        if (!ok) return false;
+        if (!MergeFolder(m_targetFd, m_newFd, name.c_str(), st.st_mode, name)) return false;
     }
     return true;
 }
