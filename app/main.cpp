@@ -95,7 +95,7 @@ void OnFramePresented() {
 // Temporaries that interrupted safe writes of the game's own files left behind.
 void RemoveSaveLeftovers() {
     const std::string scores = settings::ReadText(settings::Id::LocalScoresFile);
-    for (const std::string& name : {std::string("config.ini"), std::string("playlist.ini"), scores}) {
+    for (const std::string& name : {std::string(settings::kConfigFile), std::string("playlist.ini"), scores}) {
         if (name.empty()) continue;
         if (const int removed = platform::RemoveSafeWriteLeftovers(platform::HostPath(name.c_str())))
             g_Log.Print("gray", "removed %d temporary file(s) of an interrupted save of %s", removed, name.c_str());

@@ -20,7 +20,7 @@
 
 namespace {
 
-const char kConfig[] = "config.ini";
+using settings::kConfigFile;
 const char kTemplate[] = "templates\\config.ini";
 // Settings are a few kilobytes: a larger file is something else and is kept aside whole.
 const DWORD kMaxConfigSize = 1u << 20;
@@ -95,12 +95,12 @@ const char kSetAside[] = "config.ini.bad";
 // template; false with the reason in `problem` when it cannot be done.
 bool SetAsideAndRebuild(const std::string& what, std::string& problem) {
     DeleteFileA(kSetAside);  // a file only: a folder of that name stays, and the move then says why
-    if (std::rename(platform::HostPath(kConfig).c_str(), platform::HostPath(kSetAside).c_str()) != 0) {
+    if (std::rename(platform::HostPath(kConfigFile).c_str(), platform::HostPath(kSetAside).c_str()) != 0) {
         problem = "config.ini " + what + " and cannot be moved to config.ini.bad (" + strerror(errno) + ")";
         g_Log.PrintBold("red", "Error, %s", problem.c_str());
         return false;
     }
-    if (!CopyFileA(kTemplate, kConfig, TRUE)) {
+    if (!CopyFileA(kTemplate, kConfigFile, TRUE)) {
         problem = "config.ini " + what + ": kept as config.ini.bad, but " + kTemplate + " cannot be copied";
         g_Log.PrintBold("red", "Error, %s", problem.c_str());
         return false;
@@ -112,12 +112,12 @@ bool SetAsideAndRebuild(const std::string& what, std::string& problem) {
 // A config.ini that is missing, too large or cannot be read (a folder, a pipe, no permission) is replaced by the
 // template; the one that was there is kept aside. On success `text` holds the file.
 bool EnsureConfigFile(std::string& text, std::string& problem) {
-    const std::string host = platform::HostPath(kConfig);
+    const std::string host = platform::HostPath(kConfigFile);
     if (platform::ReadWholeFile(host, text)) {
         if (text.size() <= kMaxConfigSize) return true;
         if (!SetAsideAndRebuild("is too large for settings", problem)) return false;
     } else if (errno == ENOENT) {
-        if (!CopyFileA(kTemplate, kConfig, TRUE)) {
+        if (!CopyFileA(kTemplate, kConfigFile, TRUE)) {
             problem = std::string("config.ini is missing and ") + kTemplate + " cannot be copied";
             g_Log.PrintBold("red", "Error, %s", problem.c_str());
             return false;
@@ -182,7 +182,7 @@ void DropJunkLines(const std::string& text) {
                         "(%s), so they stay", dropped, strerror(errno));
         return;
     }
-    if (!platform::WriteFileSafely(platform::HostPath(kConfig), kept)) {
+    if (!platform::WriteFileSafely(platform::HostPath(kConfigFile), kept)) {
         g_Log.PrintBold("red", "Error, config.ini has %d lines that are not settings and cannot be written (%s)",
                         dropped, strerror(errno));
         return;
@@ -231,7 +231,7 @@ bool RepairConfig(std::string* problem) {
     if (sections.empty()) g_Log.PrintBold("red", "Error, %s cannot be read: config.ini is not checked", kTemplate);
     for (const std::string& section : sections)
         for (const std::string& key : Names(section.c_str())) {
-            const std::string raw = Raw(kConfig, section, key);
+            const std::string raw = Raw(kConfigFile, section, key);
             const char* why = nullptr;
             const std::string value = Checked(section, key, raw, Raw(kTemplate, section, key), &why);
             if (!why) continue;
@@ -241,7 +241,7 @@ bool RepairConfig(std::string* problem) {
             else
                 g_Log.PrintBold("red", "Error, config.ini [%s] %s = %s %s: using %s", section.c_str(), key.c_str(),
                                 raw.c_str(), why, value.c_str());
-            WriteIniString(kConfig, section, key, value);
+            WriteIniString(kConfigFile, section, key, value);
         }
     if (!sections.empty()) FitScreenSize();
     return true;
